@@ -1,0 +1,250 @@
+#include "text/ArticleFile.h"
+
+#include "text/Charset.h"
+#include "text/Gzip.h"
+#include "text/MetaCharset.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+#include <optional>
+
+namespace varnel {
+namespace {
+
+constexpr std::string_view kBomUtf8 = "\xEF\xBB\xBF";
+constexpr std::string_view kBomUtf16LE = "\xFF\xFE";
+constexpr std::string_view kBomUtf16BE = "\xFE\xFF";
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    int get() const { return m_fd; }
+    // Closes now and reports whether the close succeeded (it can report a
+    // delayed write error).
+    bool close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+std::string textUpToNul(std::string s)
+{
+    const auto nul = s.find('\0');
+    if (nul != std::string::npos)
+        s.resize(nul);
+    return s;
+}
+
+std::string_view byteOrderMark(ArticleEncoding e)
+{
+    switch (e) {
+    case ArticleEncoding::Utf8:
+        return kBomUtf8;
+    case ArticleEncoding::Utf16LE:
+        return kBomUtf16LE;
+    case ArticleEncoding::Utf16BE:
+        return kBomUtf16BE;
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+ArticleEncoding articleEncodingFromIndex(int index)
+{
+    if (index < 0 || index > static_cast<int>(ArticleEncoding::Big5Hkscs))
+        return ArticleEncoding::Detect;
+    return static_cast<ArticleEncoding>(index);
+}
+
+std::string_view charsetName(ArticleEncoding e)
+{
+    switch (e) {
+    case ArticleEncoding::Utf8:
+        return kCharsetUtf8;
+    case ArticleEncoding::Utf16LE:
+        return kCharsetUtf16LE;
+    case ArticleEncoding::Utf16BE:
+        return kCharsetUtf16BE;
+    case ArticleEncoding::Big5:
+        return kCharsetBig5;
+    case ArticleEncoding::Big5Hkscs:
+        return kCharsetBig5Hkscs;
+    default:
+        return {};
+    }
+}
+
+DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, const EventPump &pump)
+{
+    std::string decompressed;
+    if (isGzip(bytes)) {
+        decompressed = gunzip(bytes);
+        bytes = decompressed;
+    }
+
+    // The whole file as GBK text: needed to look for a meta charset, and the
+    // fallback whenever nothing else gives text.
+    std::optional<std::string> asAnsi;
+    auto ansiText = [&]() -> const std::string & {
+        if (!asAnsi)
+            asAnsi = textUpToNul(fromGb18030(bytes));
+        return *asAnsi;
+    };
+
+    ArticleEncoding e = requested;
+    std::size_t start = 0;
+    switch (requested) {
+    case ArticleEncoding::Detect:
+        if (bytes.starts_with(kBomUtf8)) {
+            e = ArticleEncoding::Utf8;
+            start = kBomUtf8.size();
+        } else if (bytes.starts_with(kBomUtf16LE)) {
+            e = ArticleEncoding::Utf16LE;
+            start = 2;
+        } else if (bytes.starts_with(kBomUtf16BE)) {
+            e = ArticleEncoding::Utf16BE;
+            start = 2;
+        } else {
+            switch (metaCharset(ansiText())) {
+            case MetaCharset::Utf8:
+                e = ArticleEncoding::Utf8;
+                break;
+            case MetaCharset::Big5:
+                e = ArticleEncoding::Big5;
+                break;
+            case MetaCharset::Big5Hkscs:
+                e = ArticleEncoding::Big5Hkscs;
+                break;
+            case MetaCharset::None:
+                break;
+            }
+        }
+        break;
+    case ArticleEncoding::Utf8:
+        start = bytes.starts_with(kBomUtf8) ? kBomUtf8.size() : 0;
+        break;
+    case ArticleEncoding::Utf16LE:
+    case ArticleEncoding::Utf16BE:
+        // Only a real byte-order mark is skipped; a file without one keeps its
+        // first character.
+        start = bytes.starts_with(byteOrderMark(requested)) ? 2 : 0;
+        break;
+    default:
+        e = ArticleEncoding::Ansi;
+        break;
+    }
+
+    const std::string_view content = bytes.substr(start);
+    if (e == ArticleEncoding::Detect && looksLikeUtf8(content, pump))
+        e = ArticleEncoding::Utf8;
+
+    DecodedArticle result;
+    if (e != ArticleEncoding::Detect && e != ArticleEncoding::Ansi && !content.empty()) {
+        result.text = textUpToNul(convertCharset(content, charsetName(e), kCharsetUtf8));
+        result.encoding = e;
+    }
+    if (result.text.empty()) {
+        result.text = ansiText();
+        result.encoding = ArticleEncoding::Ansi;
+    }
+    return result;
+}
+
+bool readWholeFile(const std::filesystem::path &path, std::string &bytes)
+{
+    bytes.clear();
+    // O_NONBLOCK: a FIFO given as an article must not hang the import.
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    try {
+        bytes.reserve(static_cast<std::size_t>(st.st_size));
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+            if (n == 0)
+                break;
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                bytes.clear();
+                return false;
+            }
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        }
+    } catch (const std::bad_alloc &) {
+        bytes = std::string();
+        return false;
+    }
+    return true;
+}
+
+DecodedArticle readArticle(const std::filesystem::path &path, ArticleEncoding requested, const EventPump &pump)
+{
+    std::string bytes;
+    if (!readWholeFile(path, bytes))
+        return {};
+    try {
+        return decodeArticle(bytes, requested, pump);
+    } catch (const std::bad_alloc &) {
+        return {};
+    }
+}
+
+std::string encodeArticle(std::string_view text, ArticleEncoding e)
+{
+    if (e == ArticleEncoding::Utf8 || e == ArticleEncoding::Utf16LE || e == ArticleEncoding::Utf16BE) {
+        const std::string converted = convertCharset(text, kCharsetUtf8, charsetName(e));
+        if (!converted.empty()) {
+            std::string bytes(byteOrderMark(e));
+            bytes += converted;
+            return bytes;
+        }
+    }
+    return toGb18030(text);
+}
+
+bool writeArticleFile(const std::filesystem::path &path, std::string_view text, ArticleEncoding e)
+{
+    if (path.empty())
+        return false;
+    const std::string bytes = encodeArticle(text, e);
+    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (fd.get() < 0)
+        return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return fd.close();
+}
+
+} // namespace varnel

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "util/EventPump.h"
+
+#include <string>
+#include <string_view>
+
+namespace varnel {
+
+// Charset names as the program uses them.
+inline constexpr std::string_view kCharsetGb18030 = "GB18030";
+inline constexpr std::string_view kCharsetUtf8 = "UTF-8";
+inline constexpr std::string_view kCharsetUtf16LE = "UTF-16LE";
+inline constexpr std::string_view kCharsetUtf16BE = "UTF-16BE";
+inline constexpr std::string_view kCharsetBig5 = "BIG5";
+inline constexpr std::string_view kCharsetBig5Hkscs = "BIG5-HKSCS";
+
+// Converts bytes from one charset to another. The result never starts with a
+// byte-order mark. Empty when a charset is unknown or the input is empty.
+// Bytes that are invalid in the source charset become substitute characters.
+std::string convertCharset(std::string_view bytes, std::string_view from, std::string_view to);
+
+// Program text (UTF-8) as GB18030 bytes, the encoding of every "ANSI" file.
+std::string toGb18030(std::string_view utf8);
+// GB18030 (GBK) bytes as program text.
+std::string fromGb18030(std::string_view bytes);
+
+// True when the bytes are well-formed UTF-8 (sequences of two, three or four
+// bytes) and at least one byte is not ASCII. The pump is called every 64 KiB.
+bool looksLikeUtf8(std::string_view bytes, const EventPump &pump = {});
+
+// UTF-8 <-> UTF-16 for the parts of the program that work on UTF-16 (regex).
+std::u16string utf8ToUtf16(std::string_view utf8);
+std::string utf16ToUtf8(std::u16string_view utf16);
+
+// Number of code points in valid UTF-8 text.
+std::size_t codePointCount(std::string_view utf8);
+
+// Length of the UTF-8 sequence that starts with the given lead byte (1 for
+// bytes that cannot start one, so a walk always advances).
+inline std::size_t utf8SequenceLength(unsigned char lead)
+{
+    if (lead < 0xC0)
+        return 1;
+    if (lead < 0xE0)
+        return 2;
+    if (lead < 0xF0)
+        return 3;
+    return lead < 0xF8 ? 4 : 1;
+}
+
+} // namespace varnel
