@@ -1,1 +1,262 @@
+#include "support/ArticleFixtures.h"
+#include "support/TestSupport.h"
+#include "text/ArticleFile.h"
+
 #include <gtest/gtest.h>
+
+#include <random>
+
+namespace varnel {
+namespace {
+
+using test::ArticleFixture;
+using test::fromHex;
+using test::TempDir;
+using test::toHex;
+using test::writeBytes;
+
+bool isValidUtf8(std::string_view s)
+{
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > s.size())
+            return false;
+        for (std::size_t k = 1; k < n; ++k) {
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+                return false;
+        }
+        i += n;
+    }
+    return true;
+}
+
+class ArticleFixtureTest : public ::testing::TestWithParam<ArticleFixture>
+{
+};
+
+TEST_P(ArticleFixtureTest, DetectionGivesTheSameTextFromEveryEncoding)
+{
+    const ArticleFixture &fixture = GetParam();
+    TempDir dir;
+    const auto path = dir.file(fixture.name + ".htm");
+    writeBytes(path, fixture.bytes);
+
+    const DecodedArticle article = readArticle(path, ArticleEncoding::Detect);
+    EXPECT_EQ(article.text, fixture.expectedText);
+    EXPECT_EQ(article.encoding, fixture.expectedEncoding);
+    // Reading never changes the file, gzip or not.
+    EXPECT_EQ(test::readBytes(path), fixture.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllEncodings, ArticleFixtureTest, ::testing::ValuesIn(test::articleFixtures()),
+                         [](const auto &info) {
+                             std::string name = info.param.name;
+                             for (char &c : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             }
+                             return name;
+                         });
+
+TEST(WriteArticleFile, WritesTheBytesAndMarkOfEachEncoding)
+{
+    TempDir dir;
+    const std::string body(test::kBodyUtf8);
+    const struct
+    {
+        int index;
+        std::string bytes;
+    } rows[] = {
+        {0, test::bodyGbk()},
+        {1, test::bodyGbk()},
+        {2, "\xEF\xBB\xBF" + body},
+        {3, "\xFF\xFE" + test::utf16le(body)},
+        {4, "\xFE\xFF" + test::utf16be(body)},
+    };
+    for (const auto &row : rows) {
+        const auto path = dir.file("out" + std::to_string(row.index) + ".txt");
+        ASSERT_TRUE(writeArticleFile(path, body, articleEncodingFromIndex(row.index))) << row.index;
+        EXPECT_EQ(toHex(test::readBytes(path)), toHex(row.bytes)) << "index " << row.index;
+        // What was written reads back as the same text.
+        EXPECT_EQ(readArticle(path, ArticleEncoding::Detect).text, body) << "index " << row.index;
+    }
+}
+
+TEST(WriteArticleFile, ReplacesLongerFilesAndKeepsCharactersOutsideGbk)
+{
+    TempDir dir;
+    const auto path = dir.file("a.txt");
+    writeBytes(path, std::string(10000, 'x'));
+    ASSERT_TRUE(writeArticleFile(path, "𠮷😀", ArticleEncoding::Ansi));
+    // GB18030 has four-byte forms for both: nothing becomes "?".
+    EXPECT_EQ(toHex(test::readBytes(path)), "95 34 b2 35 94 39 fc 36");
+    EXPECT_EQ(readArticle(path, ArticleEncoding::Ansi).text, "𠮷😀");
+}
+
+TEST(WriteArticleFile, FailsCleanly)
+{
+    TempDir dir;
+    EXPECT_FALSE(writeArticleFile("", "x", ArticleEncoding::Utf8));
+    EXPECT_FALSE(writeArticleFile(dir.file("missing/sub/a.txt"), "x", ArticleEncoding::Utf8));
+    EXPECT_FALSE(writeArticleFile(dir.path(), "x", ArticleEncoding::Utf8));
+    // Empty text: nothing to convert, so no mark either.
+    ASSERT_TRUE(writeArticleFile(dir.file("empty.txt"), "", ArticleEncoding::Utf16BE));
+    EXPECT_EQ(test::readBytes(dir.file("empty.txt")), "");
+}
+
+TEST(ReadArticle, RequestedEncodingsAndByteOrderMarks)
+{
+    const std::string body(test::kBodyUtf8);
+    // UTF-16 without a mark keeps its first character.
+    EXPECT_EQ(decodeArticle(test::utf16le(body), ArticleEncoding::Utf16LE).text, body);
+    EXPECT_EQ(decodeArticle(test::utf16be(body), ArticleEncoding::Utf16BE).text, body);
+    // With the mark, the mark is skipped and never part of the text.
+    EXPECT_EQ(decodeArticle("\xFF\xFE" + test::utf16le(body), ArticleEncoding::Utf16LE).text, body);
+    // A little-endian mark is no big-endian one: it is read as a character.
+    EXPECT_NE(decodeArticle("\xFF\xFE" + test::utf16be("ab"), ArticleEncoding::Utf16BE).text, "ab");
+    // UTF-8 requested: mark optional.
+    EXPECT_EQ(decodeArticle("\xEF\xBB\xBF" + body, ArticleEncoding::Utf8).text, body);
+    EXPECT_EQ(decodeArticle(body, ArticleEncoding::Utf8).encoding, ArticleEncoding::Utf8);
+    // ANSI takes the bytes as GBK, a mark included.
+    const DecodedArticle ansi = decodeArticle("\xEF\xBB\xBF" "abc", ArticleEncoding::Ansi);
+    EXPECT_EQ(ansi.encoding, ArticleEncoding::Ansi);
+    EXPECT_EQ(ansi.text.substr(ansi.text.size() - 2), "bc"); // BF 61 is one GBK character
+    EXPECT_GT(ansi.text.size(), 3u);
+    // Out-of-range indices from a damaged settings file mean "detect".
+    EXPECT_EQ(articleEncodingFromIndex(9), ArticleEncoding::Detect);
+    EXPECT_EQ(articleEncodingFromIndex(-1), ArticleEncoding::Detect);
+}
+
+TEST(ReadArticle, DetectionOrder)
+{
+    // Pure ASCII stays ANSI and is read unchanged.
+    const DecodedArticle ascii = decodeArticle("plain text\r\n", ArticleEncoding::Detect);
+    EXPECT_EQ(ascii.encoding, ArticleEncoding::Ansi);
+    EXPECT_EQ(ascii.text, "plain text\r\n");
+    // UTF-8 without mark and meta, with a four-byte character, is UTF-8.
+    EXPECT_EQ(decodeArticle("名字𠮷", ArticleEncoding::Detect).encoding, ArticleEncoding::Utf8);
+    EXPECT_EQ(decodeArticle("😀 ok", ArticleEncoding::Detect).text, "😀 ok");
+    // A mark wins over a meta tag that says otherwise.
+    const std::string page = test::htmlPage("<meta charset=big5>", "中文");
+    EXPECT_EQ(decodeArticle("\xEF\xBB\xBF" + page, ArticleEncoding::Detect).encoding, ArticleEncoding::Utf8);
+    // A declared charset is believed even when the page is pure ASCII.
+    EXPECT_EQ(decodeArticle(test::htmlPage("<META CHARSET=UTF-8>", "x"), ArticleEncoding::Detect).encoding,
+              ArticleEncoding::Utf8);
+}
+
+TEST(ReadArticle, MetaCharsetListsAndQuoting)
+{
+    const std::string gbk = test::bodyGbk();
+    struct Row
+    {
+        const char *meta;
+        ArticleEncoding expected;
+    } rows[] = {
+        {"<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; CHARSET=UTF-8\">", ArticleEncoding::Utf8},
+        {"<meta charset='utf-8'>", ArticleEncoding::Utf8},
+        {"<meta charset=\"Big5\">", ArticleEncoding::Big5},
+        {"<meta charset=Big5-HKSCS>", ArticleEncoding::Big5}, // the Big5 list matches first
+        {"<meta charset='Big5-HKSCS'>", ArticleEncoding::Big5Hkscs},
+        {"<meta charset=\"gb2312\">", ArticleEncoding::Ansi},
+        {"<meta name=\"x\"><meta charset=\"big5\">", ArticleEncoding::Big5}, // later tags are looked at
+    };
+    for (const Row &row : rows) {
+        // Big5 bytes where Big5 is declared, UTF-8 where UTF-8 is, GBK otherwise.
+        std::string body = row.expected == ArticleEncoding::Utf8 ? std::string(test::kBodyUtf8)
+                           : row.expected == ArticleEncoding::Ansi ? gbk
+                                                                   : test::bodyBig5();
+        const DecodedArticle a = decodeArticle(test::htmlPage(row.meta, body), ArticleEncoding::Detect);
+        EXPECT_EQ(a.encoding, row.expected) << row.meta;
+        EXPECT_NE(a.text.find(test::kBodyUtf8), std::string::npos) << row.meta;
+    }
+    // Only the head counts when there is one.
+    const std::string late = "<html><head><title>t</title></head><body><meta charset=big5>"
+                             + test::bodyGbk() + "</body></html>";
+    EXPECT_EQ(decodeArticle(late, ArticleEncoding::Detect).encoding, ArticleEncoding::Ansi);
+    // Without a head the whole text is searched.
+    EXPECT_EQ(decodeArticle("<meta charset=big5>" + test::bodyBig5(), ArticleEncoding::Detect).encoding,
+              ArticleEncoding::Big5);
+}
+
+TEST(ReadArticle, TextEndsAtTheFirstNul)
+{
+    EXPECT_EQ(decodeArticle(test::bodyGbk() + std::string("\0tail", 5), ArticleEncoding::Ansi).text,
+              test::kBodyUtf8);
+    EXPECT_EQ(decodeArticle("\xFF\xFE" + test::utf16le("ab") + std::string(2, '\0') + test::utf16le("cd"),
+                            ArticleEncoding::Detect)
+                  .text,
+              "ab");
+    // A file of NUL bytes has no text at all.
+    const DecodedArticle zeros = decodeArticle(std::string(4096, '\0'), ArticleEncoding::Detect);
+    EXPECT_EQ(zeros.text, "");
+    EXPECT_EQ(zeros.encoding, ArticleEncoding::Ansi);
+    // UTF-16 whose text starts with NUL converts to nothing and falls back to
+    // the raw bytes as GBK, which also end at once.
+    EXPECT_EQ(decodeArticle(std::string("\xFF\xFE\0\0x\0", 6), ArticleEncoding::Detect).encoding,
+              ArticleEncoding::Ansi);
+}
+
+TEST(ReadArticle, BadFilesGiveEmptyTextOrValidTextAndNeverCrash)
+{
+    TempDir dir;
+    EXPECT_EQ(readArticle(dir.file("missing.txt"), ArticleEncoding::Detect).text, "");
+    EXPECT_EQ(readArticle(dir.file("missing.txt"), ArticleEncoding::Detect).encoding, ArticleEncoding::Ansi);
+    EXPECT_EQ(readArticle(dir.path(), ArticleEncoding::Detect).text, "");
+    writeBytes(dir.file("empty.txt"), "");
+    for (int i = 0; i <= 4; ++i) {
+        const DecodedArticle a = readArticle(dir.file("empty.txt"), articleEncodingFromIndex(i));
+        EXPECT_EQ(a.text, "");
+        EXPECT_EQ(a.encoding, ArticleEncoding::Ansi);
+    }
+
+    // Invalid content under every requested encoding: substitutes, valid text.
+    std::mt19937 gen(7);
+    std::string binary(64 * 1024, '\0');
+    for (char &c : binary)
+        c = static_cast<char>(gen() % 255 + 1); // no NUL, so the whole file is text
+    const std::string invalid[] = {
+        binary,
+        "\xC3\x28 broken \xE2\x82",                   // bad UTF-8
+        std::string("\xFF\xFE\x00\xD8\x41\x00", 6),   // lone surrogate
+        std::string("\xFE\xFF\x4E\x2D\x00", 5),       // odd length
+        "\x81\x30",                                   // truncated GB18030
+    };
+    for (const std::string &bytes : invalid) {
+        for (int i = 0; i <= 4; ++i) {
+            const DecodedArticle a = decodeArticle(bytes, articleEncodingFromIndex(i));
+            EXPECT_TRUE(isValidUtf8(a.text)) << toHex(bytes.substr(0, 8)) << " as " << i;
+            EXPECT_FALSE(a.text.empty()) << toHex(bytes.substr(0, 8)) << " as " << i;
+        }
+    }
+    // Odd-length UTF-16 keeps what is whole.
+    EXPECT_EQ(decodeArticle(std::string("\xFE\xFF\x4E\x2D\x00", 5), ArticleEncoding::Detect).text.substr(0, 3),
+              "中");
+}
+
+TEST(ReadArticle, LargeFileIsReadWhole)
+{
+    TempDir dir;
+    std::string big;
+    big.reserve(50u << 20);
+    const std::string gbk = test::bodyGbk() + "\r\n";
+    while (big.size() < (50u << 20))
+        big += gbk;
+    writeBytes(dir.file("big.txt"), big);
+    const DecodedArticle a = readArticle(dir.file("big.txt"), ArticleEncoding::Detect);
+    EXPECT_EQ(a.encoding, ArticleEncoding::Ansi);
+    EXPECT_EQ(a.text.size(), big.size() / gbk.size() * (test::kBodyUtf8.size() + 2));
+    EXPECT_EQ(a.text.substr(0, test::kBodyUtf8.size()), test::kBodyUtf8);
+}
+
+TEST(ReadArticle, ReadOnlyFilesAreRead)
+{
+    TempDir dir;
+    const auto path = dir.file("ro.txt");
+    writeBytes(path, "\xEF\xBB\xBF" "read me");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    EXPECT_EQ(readArticle(path, ArticleEncoding::Detect).text, "read me");
+}
+
+} // namespace
+} // namespace varnel

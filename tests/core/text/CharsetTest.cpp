@@ -1,1 +1,76 @@
+#include "support/TestSupport.h"
+#include "text/Charset.h"
+
 #include <gtest/gtest.h>
+
+namespace varnel {
+namespace {
+
+using test::fromHex;
+using test::toHex;
+
+TEST(LooksLikeUtf8, WalksSequencesOfTwoToFourBytes)
+{
+    const struct
+    {
+        std::string bytes;
+        bool expected;
+    } rows[] = {
+        {"", false},
+        {"pure ascii\r\n", false},
+        {"\xC3\xA9", true},                 // é
+        {"中文", true},                      // three-byte
+        {"x\xF0\xA0\xAE\xB7y", true},       // 𠮷, four-byte
+        {"\xF4\x8F\xBF\xBF", true},         // U+10FFFF
+        {"\xF5\x80\x80\x80", false},        // beyond Unicode
+        {"\xF0\xA0\xAE", false},            // four-byte cut off by the end
+        {"\xE4\xB8", false},                // three-byte cut off
+        {"\xC3", false},                    // two-byte cut off
+        {"\x80", false},                    // lone continuation
+        {"\xD6\xD0\xCE\xC4", false},        // GBK 中文
+        {fromHex("a4 a4 a4 e5"), false},    // Big5 中文
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(looksLikeUtf8(row.bytes), row.expected) << toHex(row.bytes);
+}
+
+TEST(LooksLikeUtf8, PumpsEvery64KiBNotPerByte)
+{
+    std::string big(1 << 20, 'a');
+    big += "中";
+    int pumps = 0;
+    EXPECT_TRUE(looksLikeUtf8(big, [&] { ++pumps; }));
+    EXPECT_GE(pumps, 15);
+    EXPECT_LE(pumps, 17);
+}
+
+TEST(ConvertCharset, ConvertsWithoutMarksAndLosesNothingThroughGb18030)
+{
+    EXPECT_EQ(toHex(convertCharset("中", "UTF-8", "UTF-16LE")), "2d 4e");
+    EXPECT_EQ(toHex(convertCharset("中", "UTF-8", "UTF-16BE")), "4e 2d");
+    EXPECT_EQ(toHex(convertCharset(fromHex("2d 4e"), "UTF-16LE", "UTF-8")), toHex("中"));
+    EXPECT_EQ(toHex(convertCharset("中", "UTF-8", "GB18030")), "d6 d0");
+    EXPECT_EQ(convertCharset(fromHex("a4 a4"), "BIG5", "UTF-8"), "中");
+    // Characters outside GBK survive the GB18030 round trip.
+    const std::string rare = "𠮷😀€";
+    EXPECT_EQ(fromGb18030(toGb18030(rare)), rare);
+    // Unknown charsets and empty input give nothing.
+    EXPECT_EQ(convertCharset("abc", "NO-SUCH-CHARSET", "UTF-8"), "");
+    EXPECT_EQ(convertCharset("", "UTF-8", "GB18030"), "");
+    // A long input crosses the converter's internal buffers intact.
+    std::string long8;
+    for (int i = 0; i < 20000; ++i)
+        long8 += "天下a";
+    EXPECT_EQ(convertCharset(convertCharset(long8, "UTF-8", "UTF-16BE"), "UTF-16BE", "UTF-8"), long8);
+}
+
+TEST(Utf16, RoundTripsAndCounts)
+{
+    const std::string s = "a中𠮷";
+    EXPECT_EQ(utf8ToUtf16(s).size(), 4u);
+    EXPECT_EQ(utf16ToUtf8(utf8ToUtf16(s)), s);
+    EXPECT_EQ(codePointCount(s), 3u);
+}
+
+} // namespace
+} // namespace varnel

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "util/Random.h"
+
+#include <climits>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace varnel::test {
+
+// A temporary folder that is removed with everything in it.
+class TempDir
+{
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::filesystem::path &path() const { return m_path; }
+    std::filesystem::path file(std::string_view name) const { return m_path / std::string(name); }
+
+private:
+    std::filesystem::path m_path;
+};
+
+void writeBytes(const std::filesystem::path &path, std::string_view bytes);
+std::string readBytes(const std::filesystem::path &path);
+
+// Byte strings written as hex ("d6 d0 ce c4"), for encoded text in tests.
+std::string fromHex(std::string_view hex);
+std::string toHex(std::string_view bytes);
+
+// Draws scripted values, clamped into the asked range; once the script is used
+// up, `afterwards` (clamped likewise, so the default gives the range's low
+// end). Counts reseeds.
+class ScriptedRandom : public RandomSource
+{
+public:
+    explicit ScriptedRandom(std::deque<std::int64_t> values = {}, std::int64_t afterwards = INT64_MIN)
+        : m_values(std::move(values))
+        , m_afterwards(afterwards)
+    {
+    }
+    void reseed() override { ++reseeds; }
+    std::int64_t between(std::int64_t lo, std::int64_t hi) override;
+    int reseeds = 0;
+
+private:
+    std::deque<std::int64_t> m_values;
+    std::int64_t m_afterwards;
+};
+
+} // namespace varnel::test
