@@ -91,10 +91,96 @@ std::string toGb18030(std::string_view utf8)
     return convertCharset(utf8, kCharsetUtf8, kCharsetGb18030);
 }
 
+namespace {
+
+// The two-byte part of GB18030 (which holds all of GBK) as a table built from
+// the converter itself, so decoding GBK text, the bulk of every import, needs
+// no converter call. Anything else (four-byte forms, invalid bytes) goes to
+// the converter.
+class TwoByteGb18030
+{
+public:
+    static constexpr unsigned kLeadFirst = 0x81, kLeadLast = 0xFE;
+    static constexpr unsigned kTrailFirst = 0x40, kTrailLast = 0xFE;
+    static constexpr unsigned kTrails = kTrailLast - kTrailFirst + 1;
+
+    TwoByteGb18030()
+    {
+        std::string pairs;
+        for (unsigned lead = kLeadFirst; lead <= kLeadLast; ++lead) {
+            for (unsigned trail = kTrailFirst; trail <= kTrailLast; ++trail) {
+                if (trail == 0x7F)
+                    continue;
+                pairs.push_back(static_cast<char>(lead));
+                pairs.push_back(static_cast<char>(trail));
+            }
+        }
+        const std::u16string units = utf8ToUtf16(convertCharset(pairs, kCharsetGb18030, kCharsetUtf8));
+        if (units.size() * 2 != pairs.size())
+            return; // not one BMP character per pair: leave it all to the converter
+        for (std::size_t i = 0; i < units.size(); ++i) {
+            const auto lead = static_cast<unsigned char>(pairs[2 * i]);
+            const auto trail = static_cast<unsigned char>(pairs[2 * i + 1]);
+            if (units[i] != 0xFFFD && (units[i] < 0xD800 || units[i] > 0xDFFF))
+                m_table[(lead - kLeadFirst) * kTrails + (trail - kTrailFirst)] = units[i];
+        }
+        m_ready = true;
+    }
+
+    // False when the bytes need the converter.
+    bool decode(std::string_view bytes, std::string &out) const
+    {
+        if (!m_ready)
+            return false;
+        // Each byte becomes at most 1.5 bytes of UTF-8 (two GBK bytes, three UTF-8).
+        out.resize(bytes.size() + bytes.size() / 2 + 4);
+        char *o = out.data();
+        const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+        const std::size_t n = bytes.size();
+        for (std::size_t i = 0; i < n;) {
+            const unsigned c = p[i];
+            if (c < 0x80) {
+                *o++ = static_cast<char>(c);
+                ++i;
+                continue;
+            }
+            if (c < kLeadFirst || c > kLeadLast || i + 1 >= n)
+                return false;
+            const unsigned t = p[i + 1];
+            if (t < kTrailFirst || t > kTrailLast)
+                return false;
+            const char16_t u = m_table[(c - kLeadFirst) * kTrails + (t - kTrailFirst)];
+            if (u < 0x80)
+                return false; // no entry
+            if (u < 0x800) {
+                *o++ = static_cast<char>(0xC0 | (u >> 6));
+                *o++ = static_cast<char>(0x80 | (u & 0x3F));
+            } else {
+                *o++ = static_cast<char>(0xE0 | (u >> 12));
+                *o++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+                *o++ = static_cast<char>(0x80 | (u & 0x3F));
+            }
+            i += 2;
+        }
+        out.resize(static_cast<std::size_t>(o - out.data()));
+        return true;
+    }
+
+private:
+    char16_t m_table[(kLeadLast - kLeadFirst + 1) * kTrails] = {};
+    bool m_ready = false;
+};
+
+} // namespace
+
 std::string fromGb18030(std::string_view bytes)
 {
     if (isAscii(bytes))
         return std::string(bytes);
+    static const TwoByteGb18030 table;
+    std::string out;
+    if (table.decode(bytes, out))
+        return out;
     return convertCharset(bytes, kCharsetGb18030, kCharsetUtf8);
 }
 

@@ -2,7 +2,8 @@
 
 #include "text/TextUtil.h"
 
-#include <array>
+#include <algorithm>
+#include <unordered_map>
 
 namespace varnel {
 
@@ -35,32 +36,68 @@ const std::vector<Entity> &entityTable()
 }
 
 // Applying the table entry by entry is equivalent to: "&amp;" first, then one
-// left-to-right pass that tries the remaining entries at each "&" in table
-// order. Every entry starts with "&" and ends with ";" with only letters and
-// digits between, so occurrences cannot overlap, and no replacement after the
-// first contains "&", ";", a letter or a digit, so none can create a new
-// occurrence of a later entry.
+// left-to-right pass that looks up the remaining entries at each "&". Every
+// entry starts with "&" and ends with ";" with only letters and digits between,
+// so occurrences cannot overlap and the first ";" after an "&" ends the only
+// candidate; no replacement after the first contains "&", ";", a letter or a
+// digit, so none can create a new occurrence of a later entry. Lower-cased
+// names collide only for &prime;/&Prime;, where the earlier entry wins.
+class NamedEntityLookup
+{
+public:
+    NamedEntityLookup()
+    {
+        const auto &table = entityTable();
+        for (std::size_t i = 1; i < table.size(); ++i) {
+            std::string key = table[i].name;
+            for (char &c : key)
+                c = lowerAscii(c);
+            m_longest = std::max(m_longest, key.size());
+            m_map.emplace(std::move(key), table[i].replacement); // first wins
+        }
+    }
+
+    // The replacement for the entity starting at `at`, and its length.
+    const std::string *find(std::string_view text, std::size_t at, std::size_t &length) const
+    {
+        const std::size_t limit = std::min(text.size(), at + m_longest);
+        std::string key;
+        for (std::size_t i = at; i < limit; ++i) {
+            key.push_back(lowerAscii(text[i]));
+            if (text[i] == ';') {
+                const auto it = m_map.find(key);
+                if (it == m_map.end())
+                    return nullptr;
+                length = key.size();
+                return &it->second;
+            }
+        }
+        return nullptr;
+    }
+
+private:
+    static char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+    std::unordered_map<std::string, std::string> m_map;
+    std::size_t m_longest = 0;
+};
+
 std::string decodeNamed(std::string_view text)
 {
     if (text.find('&') == npos)
         return std::string(text);
     const auto &table = entityTable();
+    static const NamedEntityLookup lookup;
     const std::string afterAmp = replaceAll(text, table.front().name, table.front().replacement, false);
     std::string out;
     out.reserve(afterAmp.size());
     std::size_t pos = 0;
     for (std::size_t amp; (amp = afterAmp.find('&', pos)) != npos;) {
         out.append(afterAmp, pos, amp - pos);
-        const std::string_view rest = std::string_view(afterAmp).substr(amp);
-        const Entity *hit = nullptr;
-        for (std::size_t i = 1; i < table.size() && !hit; ++i) {
-            const std::string &name = table[i].name;
-            if (rest.size() >= name.size() && findNoCase(rest.substr(0, name.size()), name) == 0)
-                hit = &table[i];
-        }
-        if (hit) {
-            out.append(hit->replacement);
-            pos = amp + hit->name.size();
+        std::size_t length = 0;
+        if (const std::string *replacement = lookup.find(afterAmp, amp, length)) {
+            out.append(*replacement);
+            pos = amp + length;
         } else {
             out.push_back('&');
             pos = amp + 1;
@@ -132,10 +169,23 @@ std::string characterFor(std::uint32_t value)
 
 std::string decodeEntities(std::string_view text, const EventPump &pump)
 {
-    std::string buffer = decodeNamed(text);
+    const std::string buffer = decodeNamed(text);
 
-    // Numeric entities, from the end: replacing one never moves the text
-    // before it, so the positions still to visit stay valid.
+    // Numeric entities, from the end towards the start. The text before
+    // `done` is as it was; the decoded rest is kept reversed in `tail`, so
+    // that each replacement costs its own length instead of moving everything
+    // after it. An entity may run on into text an earlier replacement made
+    // ("&#6&#53;;" decodes to "&#65;" and then to "A"), so the scan for its
+    // ";" continues into `tail`.
+    std::size_t done = buffer.size();
+    std::string tail;
+    auto charAt = [&](std::size_t i) -> int {
+        if (i < done)
+            return static_cast<unsigned char>(buffer[i]);
+        const std::size_t k = i - done;
+        return k < tail.size() ? static_cast<unsigned char>(tail[tail.size() - 1 - k]) : -1;
+    };
+
     std::size_t before = buffer.size();
     while (before >= 2) {
         const std::size_t at = buffer.rfind("&#", before - 2);
@@ -145,18 +195,32 @@ std::string decodeEntities(std::string_view text, const EventPump &pump)
         varnel::pump(pump);
         // Only letters and digits may stand between "&#" and ";": a stray "&#"
         // must not swallow the text up to some later semicolon.
+        std::string digits;
         std::size_t end = at + 2;
-        while (end < buffer.size() && isAsciiAlnum(buffer[end]))
-            ++end;
-        if (end >= buffer.size() || buffer[end] != ';')
+        for (int c; (c = charAt(end)) >= 0 && isAsciiAlnum(static_cast<char>(c)); ++end)
+            digits.push_back(static_cast<char>(c));
+        if (charAt(end) != ';')
             continue;
-        const std::string_view digits = std::string_view(buffer).substr(at + 2, end - at - 2);
         std::uint32_t value = leadingNumber(digits, 10);
         if (value == 0 && !digits.empty())
-            value = leadingNumber(digits.substr(1), 16);
-        buffer.replace(at, end - at + 1, characterFor(value));
+            value = leadingNumber(std::string_view(digits).substr(1), 16);
+
+        // Move what lies between the entity and `done` into the tail, drop
+        // the part of the entity that is already there, put the character in.
+        const std::size_t entityEnd = end + 1; // one past ";"
+        if (entityEnd <= done) {
+            tail.append(buffer.rbegin() + static_cast<std::ptrdiff_t>(buffer.size() - done),
+                        buffer.rbegin() + static_cast<std::ptrdiff_t>(buffer.size() - entityEnd));
+        } else {
+            tail.resize(tail.size() - (entityEnd - done));
+        }
+        const std::string character = characterFor(value);
+        tail.append(character.rbegin(), character.rend());
+        done = at;
     }
-    return buffer;
+    std::string out = buffer.substr(0, done);
+    out.append(tail.rbegin(), tail.rend());
+    return out;
 }
 
 } // namespace varnel

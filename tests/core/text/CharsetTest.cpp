@@ -64,6 +64,28 @@ TEST(ConvertCharset, ConvertsWithoutMarksAndLosesNothingThroughGb18030)
     EXPECT_EQ(convertCharset(convertCharset(long8, "UTF-8", "UTF-16BE"), "UTF-16BE", "UTF-8"), long8);
 }
 
+TEST(FromGb18030, TableDecodingAgreesWithTheConverter)
+{
+    // Every two-byte code, alone and between ASCII; then the cases the table
+    // hands over to the converter (four-byte forms, stray and cut-off bytes).
+    std::string all;
+    for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
+        for (unsigned trail = 0x40; trail <= 0xFE; ++trail) {
+            if (trail == 0x7F)
+                continue;
+            all.push_back(static_cast<char>(lead));
+            all.push_back(static_cast<char>(trail));
+            if (trail % 16 == 0)
+                all += "a\r\n";
+        }
+    }
+    EXPECT_EQ(fromGb18030(all), convertCharset(all, "GB18030", "UTF-8"));
+    for (const std::string &odd : {fromHex("d6 d0 95 32 82 36"), fromHex("d6 d0 80 41"), fromHex("41 d6"),
+                                   fromHex("d6 30 41"), fromHex("ff fe 41")})
+        EXPECT_EQ(fromGb18030(odd), convertCharset(odd, "GB18030", "UTF-8")) << toHex(odd);
+    EXPECT_EQ(fromGb18030(fromHex("d6 d0 ce c4")), "中文");
+}
+
 TEST(Utf16, RoundTripsAndCounts)
 {
     const std::string s = "a中𠮷";

@@ -45,6 +45,9 @@ TEST(DecodeEntities, OddNumericEntities)
         {"Q&# as a prefix; rest", "Q&# as a prefix; rest"}, // not an entity: text is kept
         {"&#65;&#66", "A&#66"},
         {"&#&#65;", "&#A"},
+        {"&#6&#53;;", "A"},               // a replacement completes an earlier entity
+        {"&#x4&#69;&#x45;;x", "Ӯx"},          // U+04EE, built from two replacements
+        {"a&#65;b&#66;c&#x4E2D;d", "aAbBc中d"},
     };
     for (const auto &row : rows)
         EXPECT_EQ(decodeEntities(row.in), row.out) << row.in;
