@@ -230,7 +230,13 @@ bool writeArticleFile(const std::filesystem::path &path, std::string_view text, 
 {
     if (path.empty())
         return false;
-    const std::string bytes = encodeArticle(text, e);
+    return writeWholeFile(path, encodeArticle(text, e));
+}
+
+bool writeWholeFile(const std::filesystem::path &path, std::string_view bytes)
+{
+    if (path.empty())
+        return false;
     FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (fd.get() < 0)
         return false;

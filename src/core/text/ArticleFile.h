@@ -55,4 +55,8 @@ bool writeArticleFile(const std::filesystem::path &path, std::string_view text, 
 // The whole content of a regular file; false when it cannot be read.
 bool readWholeFile(const std::filesystem::path &path, std::string &bytes);
 
+// Creates or replaces a file with exactly these bytes; false when it cannot be
+// written completely.
+bool writeWholeFile(const std::filesystem::path &path, std::string_view bytes);
+
 } // namespace varnel

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "settings/Control.h"
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace varnel {
+
+class MessageHost;
+class SettingsStore;
+
+inline constexpr std::string_view kApplicationTitle = "Varnel MySQL 文章导入导出";
+inline constexpr std::string_view kRowCountKey = "字段数";
+
+// Which window a configuration belongs to.
+enum class ConfigWindow { Main, CreateTable };
+
+// The save and restore procedures of a window's whole configuration: the
+// window sweep, then "字段数" and one key per cell of its list.
+void saveMainConfig(SettingsStore &store, Form &form);
+void restoreMainConfig(SettingsStore &store, Form &form);
+void saveTableConfig(SettingsStore &store, Form &form);
+void restoreTableConfig(SettingsStore &store, Form &form);
+
+// The key of one cell: column title, "(", 1-based row, ")".
+std::string rowKey(std::string_view columnTitle, int row);
+
+// Enables the export-condition controls when "启用" is ticked, disables them
+// otherwise.
+void applyExportConditionEnabling(Form &form);
+
+// What the export and import buttons do once their file dialog has given a
+// path (an empty path means the dialog was cancelled: nothing happens).
+void exportConfigTo(ConfigWindow window, Form &form, const std::filesystem::path &path, MessageHost &host);
+// False when nothing was imported.
+bool importConfigFrom(ConfigWindow window, Form &form, std::filesystem::path path, MessageHost &host);
+// A configuration file dropped on a window: restored without the path checks
+// and without touching the remembered paths.
+void importDroppedConfig(ConfigWindow window, Form &form, const std::filesystem::path &path, MessageHost &host);
+// True when a dropped file name has the extension "ini" (ASCII case ignored).
+bool isConfigFileName(const std::filesystem::path &path);
+
+// Where the program keeps its settings: beside the executable when that
+// folder is writable, otherwise $XDG_CONFIG_HOME/varnel (~/.config/varnel).
+std::filesystem::path settingsFilePath(const std::filesystem::path &executableDir);
+
+} // namespace varnel

@@ -1,0 +1,36 @@
+#include "settings/Control.h"
+
+#include <array>
+#include <utility>
+
+namespace varnel {
+
+ControlKind controlKindOfName(std::string_view name)
+{
+    static constexpr std::array<std::pair<std::string_view, ControlKind>, 8> kPrefixes = {{
+        {"按钮", ControlKind::Button},
+        {"编辑框", ControlKind::EditBox},
+        {"选择框", ControlKind::CheckBox},
+        {"单选框", ControlKind::RadioButton},
+        {"组合框", ControlKind::ComboBox},
+        {"列表框", ControlKind::ListBox},
+        {"选择列表框", ControlKind::TickListBox},
+        {"颜色选择器", ControlKind::ColourPicker},
+    }};
+    for (const auto &[prefix, kind] : kPrefixes) {
+        if (name.starts_with(prefix))
+            return kind;
+    }
+    return ControlKind::Other;
+}
+
+Control *Form::control(std::string_view name)
+{
+    for (Control *c : controls()) {
+        if (c->name() == name)
+            return c;
+    }
+    return nullptr;
+}
+
+} // namespace varnel

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "util/EventPump.h"
+
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varnel {
+
+class Control;
+class MessageHost;
+
+// Options of the window sweep; the program always uses the defaults.
+struct SweepOptions
+{
+    std::vector<std::string> excludedNames;
+    bool comboItems = false; // also the item lists of combo boxes
+    bool comboText = false;  // also the edit texts of combo boxes
+};
+
+// A store of sections of key=value lines in one GB18030 (GBK) text file,
+// bound to the file for its whole life and edited in place: every write
+// changes the in-memory text and the same bytes of the file at once.
+//
+// Keys, values and section names cross this interface as UTF-8. Lookups work
+// on the file's own bytes, so files written by other programs keep every byte
+// that is not written here.
+//
+// The file is locked (flock, exclusive) while bound. A store that cannot get
+// the lock, or cannot open the file for writing, works on its in-memory text
+// only and never writes the file.
+class SettingsStore
+{
+public:
+    SettingsStore() = default;
+    ~SettingsStore();
+    SettingsStore(const SettingsStore &) = delete;
+    SettingsStore &operator=(const SettingsStore &) = delete;
+
+    // Called while reading, writing and sweeping, so the window stays alive.
+    void setEventPump(EventPump pump) { m_pump = std::move(pump); }
+    // Where the store's one warning goes; without a host it is not shown.
+    void setMessageHost(MessageHost *host) { m_host = host; }
+
+    // Closes whatever is open, loads the file (empty text when it cannot be
+    // read) and binds to it, creating it when missing. True when the file is
+    // open for writing.
+    bool open(const std::filesystem::path &path);
+    void close();
+
+    bool isBound() const { return !m_path.empty(); }
+    // True when writes reach the file.
+    bool writesToDisk() const { return m_fd >= 0; }
+    const std::filesystem::path &path() const { return m_path; }
+    // The whole store as stored (GB18030 bytes).
+    const std::string &rawText() const { return m_text; }
+
+    void setSection(std::string_view name);
+    const std::string &section() const { return m_section; }
+
+    // Writes report true when carried out at once, false when queued behind a
+    // running write (or, for bytes, when the side file could not be written).
+    bool writeText(std::string_view key, std::string_view value);
+    std::string readText(std::string_view key, std::string_view defaultValue = {});
+    bool writeNumber(std::string_view key, double value);
+    double readNumber(std::string_view key, double defaultValue = 0);
+    bool writeBool(std::string_view key, bool value);
+    bool readBool(std::string_view key, bool defaultValue = false);
+    bool writeBytes(std::string_view key, std::string_view bytes);
+    std::string readBytes(std::string_view key, std::string_view defaultValue = {});
+
+    // The window sweep: saves or restores every control's state under the
+    // section (when not empty), keyed by the control's name.
+    void saveWindowState(const std::vector<Control *> &controls, std::string_view section,
+                         const SweepOptions &options = {});
+    void restoreWindowState(const std::vector<Control *> &controls, std::string_view section,
+                            const SweepOptions &options = {});
+
+    // The side file that holds a bytes value.
+    std::filesystem::path sideFilePath(std::string_view key) const;
+
+    // Number encoding: "%.13g" and the longest leading decimal number.
+    static std::string formatNumber(double value);
+    static double parseNumber(std::string_view text);
+
+private:
+    struct Request
+    {
+        std::string section; // GB18030
+        std::string key;     // GB18030
+        std::string value;   // GB18030
+    };
+
+    std::string readEntry(std::string_view key, std::string_view defaultValue);
+    bool writeEntry(std::string_view key, std::string_view value);
+    bool carryOut(const Request &request);
+    std::size_t findSection(std::string_view header, std::size_t from) const;
+    std::size_t findEntry(std::size_t headerEnd, std::string_view key) const;
+    void edit(std::size_t offset, std::size_t removed, std::string_view inserted);
+    void recoverJournal();
+    std::filesystem::path journalPath() const;
+
+    std::filesystem::path m_path;
+    std::string m_text;
+    int m_fd = -1;
+    std::string m_section; // UTF-8
+    std::deque<Request> m_pending;
+    bool m_busy = false;
+    EventPump m_pump;
+    MessageHost *m_host = nullptr;
+};
+
+} // namespace varnel

@@ -1,0 +1,223 @@
+// The window sweep: every control's state saved under its window's section,
+// keyed by the control's name, in definition order.
+#include "settings/Control.h"
+#include "settings/SettingsStore.h"
+
+#include "text/Charset.h"
+#include "text/TextUtil.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace varnel {
+namespace {
+
+constexpr std::string_view kNeverSave = "禁止保存";
+constexpr std::string_view kByteMode = "字节集方式";
+
+std::string indexList(const std::vector<int> &indices)
+{
+    std::string out;
+    for (int i : indices) {
+        if (!out.empty())
+            out += ',';
+        out += std::to_string(i);
+    }
+    return out;
+}
+
+// An integer from a stored number (fraction dropped); values no control can
+// take (a damaged file) give INT_MIN, which callers ignore.
+int toIndex(double value)
+{
+    if (!std::isfinite(value) || value < -1 || value > INT_MAX)
+        return INT_MIN;
+    return static_cast<int>(value); // fraction dropped
+}
+
+std::vector<int> parseIndexList(std::string_view text)
+{
+    std::vector<int> out;
+    for (const std::string &piece : splitText(text, ",")) {
+        const int index = toIndex(SettingsStore::parseNumber(piece));
+        if (index != INT_MIN)
+            out.push_back(index);
+    }
+    return out;
+}
+
+// Item lists in side files: each item's GB18030 bytes followed by a NUL.
+std::string packItems(const std::vector<std::string> &items)
+{
+    std::string out;
+    for (const std::string &item : items) {
+        out += toGb18030(item);
+        out.push_back('\0');
+    }
+    return out;
+}
+
+std::vector<std::string> unpackItems(std::string_view bytes)
+{
+    std::vector<std::string> items;
+    for (const std::string &item : splitText(bytes, std::string_view("\0", 1)))
+        items.push_back(fromGb18030(item));
+    return items;
+}
+
+std::string bytesToText(std::string_view bytes)
+{
+    const auto nul = bytes.find('\0');
+    return fromGb18030(bytes.substr(0, nul));
+}
+
+bool excluded(const std::string &name, const std::vector<std::string> &names)
+{
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+bool validIndex(int index, std::size_t count)
+{
+    return index >= -1 && (index < 0 || static_cast<std::size_t>(index) < count);
+}
+
+} // namespace
+
+void SettingsStore::saveWindowState(const std::vector<Control *> &controls, std::string_view section,
+                                    const SweepOptions &options)
+{
+    if (!section.empty())
+        setSection(section);
+    for (Control *c : controls) {
+        pump(m_pump);
+        const std::string name = c->name();
+        if (name.empty() || excluded(name, options.excludedNames))
+            continue;
+        const ControlKind kind = controlKindOfName(name);
+        if (kind == ControlKind::Other)
+            continue;
+        const std::string tag = c->tag();
+        if (tag == kNeverSave)
+            continue;
+        const bool byteMode = tag == kByteMode;
+        switch (kind) {
+        case ControlKind::Button:
+            if (byteMode)
+                writeBytes(name + ".标记", toGb18030(tag));
+            else
+                writeText(name + ".标记", tag);
+            break;
+        case ControlKind::EditBox:
+            if (byteMode)
+                writeBytes(name, toGb18030(c->text()));
+            else
+                writeText(name, c->text());
+            break;
+        case ControlKind::CheckBox:
+        case ControlKind::RadioButton:
+            writeBool(name, c->isChecked());
+            break;
+        case ControlKind::ComboBox:
+            writeNumber(name, c->currentIndex());
+            if (options.comboItems)
+                writeBytes(name + ".列表", packItems(c->items()));
+            if (options.comboText)
+                writeText(name + ".内容", c->editText());
+            break;
+        case ControlKind::ListBox:
+            writeBytes(name, packItems(c->items()));
+            writeText(name + ".选中", indexList(c->selectedIndices()));
+            break;
+        case ControlKind::TickListBox:
+            writeBytes(name, packItems(c->items()));
+            writeNumber(name + ".选中", c->currentIndex());
+            writeText(name + ".打勾", indexList(c->tickedIndices()));
+            break;
+        case ControlKind::ColourPicker:
+            writeNumber(name, c->colour());
+            break;
+        case ControlKind::Other:
+            break;
+        }
+    }
+}
+
+void SettingsStore::restoreWindowState(const std::vector<Control *> &controls, std::string_view section,
+                                       const SweepOptions &options)
+{
+    if (!section.empty())
+        setSection(section);
+    for (Control *c : controls) {
+        pump(m_pump);
+        const std::string name = c->name();
+        if (name.empty() || excluded(name, options.excludedNames))
+            continue;
+        const ControlKind kind = controlKindOfName(name);
+        if (kind == ControlKind::Other)
+            continue;
+        const std::string tag = c->tag();
+        if (tag == kNeverSave)
+            continue;
+        const bool byteMode = tag == kByteMode;
+        switch (kind) {
+        case ControlKind::Button:
+            if (byteMode)
+                c->setTag(bytesToText(readBytes(name + ".标记", toGb18030(tag))));
+            else
+                c->setTag(readText(name + ".标记", tag));
+            break;
+        case ControlKind::EditBox:
+            if (byteMode)
+                c->setText(bytesToText(readBytes(name, toGb18030(c->text()))));
+            else
+                c->setText(readText(name, c->text()));
+            break;
+        case ControlKind::CheckBox:
+        case ControlKind::RadioButton:
+            c->setChecked(readBool(name, c->isChecked()));
+            break;
+        case ControlKind::ComboBox: {
+            const int index = toIndex(readNumber(name, c->currentIndex()));
+            if (validIndex(index, c->items().size()))
+                c->setCurrentIndex(index);
+            if (options.comboItems)
+                c->setItems(unpackItems(readBytes(name + ".列表", packItems(c->items()))));
+            if (options.comboText)
+                c->setEditText(readText(name + ".内容", c->editText()));
+            break;
+        }
+        case ControlKind::ListBox: {
+            c->setItems(unpackItems(readBytes(name, packItems(c->items()))));
+            const auto count = c->items().size();
+            for (int index : parseIndexList(readText(name + ".选中", indexList(c->selectedIndices())))) {
+                if (index >= 0 && static_cast<std::size_t>(index) < count)
+                    c->select(index);
+            }
+            break;
+        }
+        case ControlKind::TickListBox: {
+            c->setItems(unpackItems(readBytes(name, packItems(c->items()))));
+            const auto count = c->items().size();
+            const int current = toIndex(readNumber(name + ".选中", c->currentIndex()));
+            if (validIndex(current, count))
+                c->setCurrentIndex(current);
+            for (int index : parseIndexList(readText(name + ".打勾", indexList(c->tickedIndices())))) {
+                if (index >= 0 && static_cast<std::size_t>(index) < count)
+                    c->tick(index);
+            }
+            break;
+        }
+        case ControlKind::ColourPicker: {
+            const double value = readNumber(name, c->colour());
+            if (std::isfinite(value) && value >= 0 && value <= 0xFFFFFFFF)
+                c->setColour(static_cast<std::uint32_t>(value));
+            break;
+        }
+        case ControlKind::Other:
+            break;
+        }
+    }
+}
+
+} // namespace varnel

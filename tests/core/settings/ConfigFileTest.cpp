@@ -1,0 +1,256 @@
+#include "settings/ConfigFile.h"
+#include "settings/MemoryForm.h"
+#include "settings/SettingsStore.h"
+#include "support/RecordingHost.h"
+#include "support/TestSupport.h"
+#include "text/Charset.h"
+#include "text/TextUtil.h"
+
+#include <gtest/gtest.h>
+
+namespace varnel {
+namespace {
+
+using test::readBytes;
+using test::RecordingHost;
+using test::TempDir;
+using test::writeBytes;
+
+// The sweep keys of the main window in definition order, as the window's
+// design lists them.
+const std::vector<std::string> kMainSweepKeys = {
+    "单选框默认", "选择框同步", "编辑框递进值", "编辑框起始值", "单选框现在时", "单选框文件时", "单选框随机时",
+    "单选框毫秒", "单选框秒", "编辑框字段分隔符", "单选框不包含", "单选框包含", "单选框不相等", "单选框且逻辑",
+    "单选框或逻辑", "选择框启用导出条件", "编辑框条件字段值", "单选框相等", "编辑框条件字段名",
+    "按钮导出条件.标记", "选择框遍历子目录", "编辑框固定的文本", "按钮读表字段.标记", "按钮表列表.标记",
+    "按钮库列表.标记", "编辑框库名", "按钮建立连接.标记", "编辑框用户名", "按钮导入配置.标记",
+    "按钮导出配置.标记", "选择框乱序导入", "按钮导出.标记", "按钮导入.标记", "按钮输入词组.标记", "编辑框数量2",
+    "编辑框词组", "编辑框数量1", "组合框模式", "选择框当前时间", "编辑框年1", "编辑框年2", "编辑框时间表达式",
+    "按钮问号1.标记", "编辑框数母字数1", "编辑框数母字数2", "选择框转为全角", "选择框有数字", "选择框有小字母",
+    "选择框有大字母", "编辑框汉字字数1", "编辑框汉字字数2", "选择框转为繁体", "单选框最常用", "单选框一般常用",
+    "单选框次要常用", "组合框类型", "单选框访问", "单选框修改", "单选框创建", "编辑框摘要字数1",
+    "编辑框摘要字数2", "编辑框标签尾", "编辑框标签头", "组合框数据来源", "按钮修改.标记", "按钮删除.标记",
+    "按钮添加.标记", "编辑框字段名", "编辑框密码", "编辑框表名", "编辑框服务器", "编辑框文件类型",
+    "组合框文件编码", "按钮选择目录.标记", "编辑框文章目录"};
+
+std::vector<std::string> fileLines(const std::filesystem::path &path)
+{
+    return splitText(fromGb18030(readBytes(path)), "\r\n");
+}
+
+std::string keyOf(const std::string &line)
+{
+    return line.substr(0, line.find('='));
+}
+
+TEST(MainForm, FirstRunDefaults)
+{
+    MemoryForm form(mainFormSpec());
+    ASSERT_EQ(form.controls().size(), kMainSweepKeys.size());
+    EXPECT_EQ(form.control("编辑框服务器")->text(), "127.0.0.1");
+    EXPECT_EQ(form.control("编辑框用户名")->text(), "root");
+    EXPECT_EQ(form.control("编辑框密码")->text(), "tqmv");
+    EXPECT_EQ(form.control("编辑框文件类型")->text(), "*.*");
+    EXPECT_EQ(form.control("组合框文件编码")->currentIndex(), 0);
+    EXPECT_EQ(form.control("组合框数据来源")->items()[1], "文件内容");
+    EXPECT_EQ(form.control("组合框数据来源")->currentIndex(), 1);
+    EXPECT_TRUE(form.control("单选框修改")->isChecked());
+    EXPECT_TRUE(form.control("选择框同步")->isChecked());
+    EXPECT_FALSE(form.control("按钮导入")->isEnabled());
+
+    // A first run restores from an empty settings file.
+    TempDir dir;
+    SettingsStore store;
+    store.open(dir.file("app.ini"));
+    restoreMainConfig(store, form);
+    ASSERT_EQ(form.rowCount(), 4);
+    EXPECT_EQ(form.cell(0, 0), "标题");
+    EXPECT_EQ(form.cell(1, 1), "文件内容");
+    EXPECT_EQ(form.cell(2, 0), "title");
+    EXPECT_EQ(form.cell(3, 0), "content");
+    EXPECT_EQ(form.cell(3, 2), "");
+    EXPECT_FALSE(form.control("编辑框条件字段名")->isEnabled());
+    EXPECT_FALSE(form.control("编辑框字段分隔符")->isEnabled());
+    EXPECT_TRUE(form.control("编辑框服务器")->isEnabled());
+    EXPECT_EQ(form.control("编辑框服务器")->text(), "127.0.0.1");
+}
+
+TEST(MainConfig, FirstSaveListsRowsThenCountThenSweepKeysReversed)
+{
+    TempDir dir;
+    const auto path = dir.file("c.ini");
+    MemoryForm form(mainFormSpec());
+    form.clearRows();
+    for (int r = 0; r < 2; ++r) {
+        form.appendRow();
+        form.setCell(r, 0, "f" + std::to_string(r + 1));
+        form.setCell(r, 1, "固定文本");
+        form.setCell(r, 2, "行1\r\n行2");
+    }
+    SettingsStore store;
+    store.open(path);
+    saveMainConfig(store, form);
+
+    const auto lines = fileLines(path);
+    ASSERT_EQ(lines.size(), 1 + 6 + 1 + kMainSweepKeys.size());
+    EXPECT_EQ(lines[0], "[主界面]");
+    const std::vector<std::string> head(lines.begin() + 1, lines.begin() + 8);
+    EXPECT_EQ(head, (std::vector<std::string>{"数据配置(2)=行1┊*┊行2", "数据来源(2)=固定文本", "字段名或位置(2)=f2",
+                                              "数据配置(1)=行1┊*┊行2", "数据来源(1)=固定文本", "字段名或位置(1)=f1",
+                                              "字段数=2"}));
+    std::vector<std::string> sweep;
+    for (auto it = lines.rbegin(); it != lines.rbegin() + static_cast<long>(kMainSweepKeys.size()); ++it)
+        sweep.push_back(keyOf(*it));
+    EXPECT_EQ(sweep, kMainSweepKeys);
+    // A few values as they are stored.
+    const std::string all = fromGb18030(readBytes(path));
+    for (const char *line : {"\r\n编辑框服务器=127.0.0.1\r\n", "\r\n组合框数据来源=1\r\n", "\r\n单选框修改=真\r\n",
+                             "\r\n单选框创建=假\r\n", "\r\n按钮导入.标记=\r\n", "\r\n编辑框条件字段值=2|。\r\n"})
+        EXPECT_NE(all.find(line), std::string::npos) << line;
+    EXPECT_TRUE(all.ends_with("\r\n单选框默认=假"));
+
+    // Saving again with fewer rows replaces values in place and leaves the
+    // surplus row keys alone; restoring reads only 字段数 rows.
+    form.clearRows();
+    form.appendRow();
+    form.setCell(0, 0, "only");
+    saveMainConfig(store, form);
+    const auto again = fileLines(path);
+    EXPECT_EQ(again.size(), lines.size());
+    EXPECT_EQ(again[3], "字段名或位置(2)=f2");
+    EXPECT_EQ(again[6], "字段名或位置(1)=only");
+    EXPECT_EQ(again[7], "字段数=1");
+    MemoryForm restored(mainFormSpec());
+    restoreMainConfig(store, restored);
+    ASSERT_EQ(restored.rowCount(), 1);
+    EXPECT_EQ(restored.cell(0, 0), "only");
+    EXPECT_EQ(restored.cell(0, 2), "");
+}
+
+TEST(MainConfig, RestoresAFileWrittenByTheOriginalProgram)
+{
+    TempDir dir;
+    const auto path = dir.file("old.ini");
+    // GBK bytes with CR LF, a line break kept as "┊*┊" and options joined by
+    // "┊?┊", in the order that program wrote them; another section first.
+    const std::string text = "[管理器]\r\n编辑框查找=abc\r\n[主界面]\r\n"
+                             "数据配置(2)=<h1>┊?┊</h1>\r\n数据来源(2)=网页标题\r\n字段名或位置(2)=标题\r\n"
+                             "数据配置(1)=第一行┊*┊第二行\r\n数据来源(1)=固定文本\r\n字段名或位置(1)=2\r\n"
+                             "字段数=2\r\n编辑框文章目录=/data/文章\r\n编辑框服务器=10.0.0.5:3307\r\n"
+                             "组合框文件编码=2\r\n选择框启用导出条件=真\r\n单选框或逻辑=真\r\n单选框且逻辑=假\r\n"
+                             "按钮导入配置.标记=/old/path.ini\r\n编辑框密码=\r\n选择框同步=1";
+    writeBytes(path, toGb18030(text));
+    MemoryForm form(mainFormSpec());
+    RecordingHost host;
+    ASSERT_TRUE(importConfigFrom(ConfigWindow::Main, form, path, host));
+    EXPECT_EQ(host.texts(), std::vector<std::string>{"导入配置完成！"});
+    ASSERT_EQ(form.rowCount(), 2);
+    EXPECT_EQ(form.cell(0, 0), "2");
+    EXPECT_EQ(form.cell(0, 2), "第一行\r\n第二行");
+    EXPECT_EQ(form.cell(1, 2), "<h1>┊?┊</h1>");
+    EXPECT_EQ(form.control("编辑框文章目录")->text(), "/data/文章");
+    EXPECT_EQ(form.control("编辑框服务器")->text(), "10.0.0.5:3307");
+    EXPECT_EQ(form.control("组合框文件编码")->currentIndex(), 2);
+    EXPECT_TRUE(form.control("单选框或逻辑")->isChecked());
+    EXPECT_FALSE(form.control("单选框且逻辑")->isChecked());
+    EXPECT_TRUE(form.control("编辑框条件字段名")->isEnabled()); // 启用 is ticked
+    EXPECT_EQ(form.control("编辑框密码")->text(), "tqmv");      // empty stored value: default
+    EXPECT_FALSE(form.control("选择框同步")->isChecked());      // "1" is not 真
+    // The tags hold the path stored in the file: the sweep ran after the
+    // import had set them.
+    EXPECT_EQ(form.control("按钮导入配置")->tag(), "/old/path.ini");
+    EXPECT_EQ(form.control("按钮导出配置")->tag(), path.string());
+    EXPECT_EQ(form.control("编辑框用户名")->text(), "root"); // missing key: unchanged
+    // Importing never changes the file.
+    EXPECT_EQ(readBytes(path), toGb18030(text));
+}
+
+TEST(ConfigExportImport, PathsMessagesAndOtherSections)
+{
+    TempDir dir;
+    RecordingHost host;
+    MemoryForm form(mainFormSpec());
+    form.control("编辑框库名")->setText("news");
+
+    // Exporting into a file with another section keeps that section.
+    const auto path = dir.file("mine.ini");
+    writeBytes(path, toGb18030("[新建表]\r\n字段数=0"));
+    exportConfigTo(ConfigWindow::Main, form, path, host);
+    EXPECT_EQ(host.texts(), std::vector<std::string>{"导出配置完成！"});
+    EXPECT_TRUE(fromGb18030(readBytes(path)).starts_with("[新建表]\r\n字段数=0\r\n[主界面]\r\n"));
+    EXPECT_EQ(form.control("按钮导出配置")->tag(), path.string());
+    EXPECT_EQ(form.control("按钮导入配置")->tag(), path.string());
+
+    // A cancelled dialog does nothing.
+    exportConfigTo(ConfigWindow::Main, form, "", host);
+    EXPECT_FALSE(importConfigFrom(ConfigWindow::Main, form, "", host));
+    EXPECT_EQ(host.messages.size(), 1u);
+
+    // A name typed without extension finds the file with ".ini".
+    MemoryForm other(mainFormSpec());
+    EXPECT_TRUE(importConfigFrom(ConfigWindow::Main, other, dir.file("mine"), host));
+    EXPECT_EQ(other.control("编辑框库名")->text(), "news");
+    EXPECT_EQ(host.texts().back(), "导入配置完成！");
+
+    // No such file, with or without ".ini": a message, nothing changed.
+    other.control("编辑框库名")->setText("kept");
+    EXPECT_FALSE(importConfigFrom(ConfigWindow::Main, other, dir.file("absent"), host));
+    EXPECT_EQ(host.texts().back(), "请选择一个已存在的ini文件！");
+    EXPECT_EQ(other.control("编辑框库名")->text(), "kept");
+
+    // Exporting into a file another store holds still says it is done, and
+    // leaves the file alone.
+    SettingsStore holder;
+    holder.open(dir.file("held.ini"));
+    holder.setSection("x");
+    holder.writeText("y", "z");
+    const std::string held = readBytes(dir.file("held.ini"));
+    exportConfigTo(ConfigWindow::Main, form, dir.file("held.ini"), host);
+    EXPECT_EQ(host.texts().back(), "导出配置完成！");
+    EXPECT_EQ(readBytes(dir.file("held.ini")), held);
+}
+
+TEST(TableConfig, RoundTripAndEmptyList)
+{
+    TempDir dir;
+    RecordingHost host;
+    MemoryForm form(tableFormSpec());
+    form.control("组合框类型")->setItems({"小数(decimal)", "变长字符串(varchar)"});
+    form.control("组合框类型")->setCurrentIndex(1);
+    form.control("选择框仅新建库")->setChecked(true);
+    form.appendRow();
+    form.setCell(0, 0, "标题");
+    form.setCell(0, 1, "变长字符串(varchar)");
+    form.setCell(0, 2, "255");
+    exportConfigTo(ConfigWindow::CreateTable, form, dir.file("t.ini"), host);
+
+    MemoryForm back(tableFormSpec());
+    back.control("组合框类型")->setItems({"小数(decimal)", "变长字符串(varchar)"});
+    importDroppedConfig(ConfigWindow::CreateTable, back, dir.file("t.ini"), host);
+    EXPECT_EQ(back.rows(), form.rows());
+    EXPECT_EQ(back.control("组合框类型")->currentIndex(), 1);
+    EXPECT_TRUE(back.control("选择框仅新建库")->isChecked());
+    EXPECT_EQ(back.control("按钮导入配置")->tag(), dir.file("t.ini").string());
+
+    // 字段数 0 or missing: the column list is empty, no default rows.
+    writeBytes(dir.file("empty.ini"), "");
+    importDroppedConfig(ConfigWindow::CreateTable, back, dir.file("empty.ini"), host);
+    EXPECT_EQ(back.rowCount(), 0);
+    EXPECT_TRUE(isConfigFileName("a/b/X.INI"));
+    EXPECT_FALSE(isConfigFileName("a.ini.txt"));
+    EXPECT_FALSE(isConfigFileName("ini"));
+}
+
+TEST(SettingsLocation, BesideTheProgramOrInTheUserConfig)
+{
+    TempDir dir;
+    EXPECT_EQ(settingsFilePath(dir.path()), dir.path() / "Varnel MySQL 文章导入导出.ini");
+    const std::string xdg = (dir.path() / "xdg").string();
+    setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
+    EXPECT_EQ(settingsFilePath(dir.file("no/such/dir")), dir.path() / "xdg/varnel/Varnel MySQL 文章导入导出.ini");
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "xdg/varnel"));
+    unsetenv("XDG_CONFIG_HOME");
+}
+
+} // namespace
+} // namespace varnel

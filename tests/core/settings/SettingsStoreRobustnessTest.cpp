@@ -1,0 +1,238 @@
+// Sharing between instances, crashes in the middle of writes, and files that
+// are not what the store expects.
+#include "settings/SettingsStore.h"
+#include "support/TestSupport.h"
+#include "text/Charset.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+namespace varnel {
+namespace {
+
+using test::readBytes;
+using test::TempDir;
+using test::writeBytes;
+
+TEST(SettingsStoreSharing, SecondStoreReadsButNeverWrites)
+{
+    TempDir dir;
+    const auto path = dir.file("app.ini");
+    SettingsStore first;
+    ASSERT_TRUE(first.open(path));
+    first.setSection("主界面");
+    first.writeText("编辑框服务器", "db.example");
+
+    SettingsStore second;
+    EXPECT_FALSE(second.open(path));
+    EXPECT_FALSE(second.writesToDisk());
+    second.setSection("主界面");
+    EXPECT_EQ(second.readText("编辑框服务器"), "db.example");
+    const std::string before = readBytes(path);
+    second.writeText("编辑框服务器", "other");
+    second.writeText("新键", "x");
+    EXPECT_FALSE(second.writeBytes("字节", "x"));
+    EXPECT_EQ(second.readText("编辑框服务器"), "other"); // in memory
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("inibin")));
+
+    // Once the first lets go, a new store can write.
+    first.close();
+    SettingsStore third;
+    EXPECT_TRUE(third.open(path));
+}
+
+TEST(SettingsStoreSharing, SecondProcessCannotChangeTheFile)
+{
+    TempDir dir;
+    const auto path = dir.file("app.ini");
+    {
+        SettingsStore seed;
+        seed.open(path);
+        seed.setSection("s");
+        seed.writeText("k", "from the first");
+    }
+    int toChild[2], toParent[2];
+    ASSERT_EQ(pipe(toChild), 0);
+    ASSERT_EQ(pipe(toParent), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The first instance: holds the file until told to stop.
+        SettingsStore first;
+        first.open(path);
+        first.setSection("s");
+        char c = 'r';
+        (void)!write(toParent[1], &c, 1);
+        (void)!read(toChild[0], &c, 1);
+        _exit(first.readText("k") == "from the first" ? 0 : 1);
+    }
+    char c;
+    ASSERT_EQ(read(toParent[0], &c, 1), 1);
+    const std::string before = readBytes(path);
+    {
+        SettingsStore second;
+        EXPECT_FALSE(second.open(path));
+        second.setSection("s");
+        EXPECT_EQ(second.readText("k"), "from the first");
+        second.writeText("k", "from the second");
+        EXPECT_EQ(readBytes(path), before);
+    }
+    c = 'q';
+    ASSERT_EQ(write(toChild[1], &c, 1), 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]})
+        close(fd);
+}
+
+std::string valueFor(int i)
+{
+    // Lengths go up and down, so writes both grow and shrink the file.
+    return std::string(static_cast<std::size_t>((i * 7919) % 37), static_cast<char>('a' + i % 26))
+           + std::to_string(i);
+}
+
+TEST(SettingsStoreCrash, EveryReturnedWriteSurvivesAKill)
+{
+    std::mt19937 gen(12345);
+    for (int round = 0; round < 25; ++round) {
+        TempDir dir;
+        const auto path = dir.file("crash.ini");
+        int acks[2];
+        ASSERT_EQ(pipe(acks), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(acks[0]);
+            SettingsStore store;
+            store.open(path);
+            for (int i = 0;; ++i) {
+                store.setSection(i % 3 == 0 ? "一" : "二");
+                store.writeText("k" + std::to_string(i % 40), valueFor(i));
+                if (write(acks[1], &i, sizeof i) != sizeof i)
+                    _exit(1);
+            }
+        }
+        close(acks[1]);
+        int last = -1;
+        const auto killAfter = std::chrono::microseconds(gen() % 20000);
+        const auto start = std::chrono::steady_clock::now();
+        // Collect acknowledgements until the moment of the kill.
+        while (std::chrono::steady_clock::now() - start < killAfter) {
+            int i;
+            if (read(acks[0], &i, sizeof i) == sizeof i)
+                last = i;
+        }
+        kill(child, SIGKILL);
+        int status;
+        waitpid(child, &status, 0);
+        for (int i; read(acks[0], &i, sizeof i) == sizeof i;)
+            last = i;
+        close(acks[0]);
+
+        SettingsStore after;
+        after.open(path);
+        // Every key's value is the last acknowledged write of it, or the one
+        // write that may have been under way when the kill came.
+        for (int k = 0; k < 40; ++k) {
+            int lastOfKey = -1;
+            for (int i = k; i <= last; i += 40)
+                lastOfKey = i;
+            if (lastOfKey < 0)
+                continue;
+            after.setSection(lastOfKey % 3 == 0 ? "一" : "二");
+            const std::string value = after.readText("k" + std::to_string(k));
+            const int inFlight = lastOfKey + 40 == last + 1 ? last + 1 : -1;
+            if (value != valueFor(lastOfKey) && !(inFlight >= 0 && value == valueFor(inFlight)))
+                FAIL() << "round " << round << ", key k" << k << ": " << value << " instead of write "
+                       << lastOfKey;
+        }
+        EXPECT_FALSE(std::filesystem::exists(dir.file("crash.ini.journal")));
+    }
+}
+
+TEST(SettingsStoreBadFiles, GiveDefaultsAndNeverCrash)
+{
+    TempDir dir;
+    std::mt19937 gen(99);
+    std::string random(64 * 1024, '\0');
+    for (char &c : random)
+        c = static_cast<char>(gen());
+    std::string huge;
+    while (huge.size() < (10u << 20))
+        huge += "[节" + std::to_string(huge.size()) + "]\r\nkey=value\r\n";
+    const std::pair<const char *, std::string> files[] = {
+        {"random", random},
+        {"huge", huge},
+        {"no-crlf", "[s] a=1 b=2"},
+        {"lone-cr", "[s]\ra=1\rb=2"},
+        {"lone-lf", "[s]\na=1\nb=2"},
+        {"header-at-end", "x=1\r\n[s]"},
+        {"bracket-only", "["},
+    };
+    for (const auto &[name, bytes] : files) {
+        const auto path = dir.file(std::string(name) + ".ini");
+        writeBytes(path, bytes);
+        SettingsStore store;
+        store.open(path);
+        store.setSection("s");
+        EXPECT_EQ(store.readText("a", "d"), "d") << name;
+        EXPECT_EQ(store.readNumber("a", 4), 4) << name;
+        store.writeText("a", "新值");
+        EXPECT_EQ(store.readText("a"), "新值") << name;
+        EXPECT_EQ(store.rawText(), readBytes(path)) << name;
+    }
+
+    // A file in a folder that does not exist works in memory.
+    SettingsStore missing;
+    EXPECT_FALSE(missing.open(dir.file("no/such/folder/x.ini")));
+    missing.setSection("s");
+    missing.writeText("a", "1");
+    EXPECT_EQ(missing.readText("a"), "1");
+    EXPECT_FALSE(missing.writeBytes("b", "x"));
+    // A directory in place of the file, likewise.
+    SettingsStore directory;
+    EXPECT_FALSE(directory.open(dir.path()));
+    directory.setSection("s");
+    directory.writeText("a", "1");
+    EXPECT_EQ(directory.readText("a"), "1");
+}
+
+TEST(SettingsStoreBadFiles, FuzzedFilesKeepTheStoreConsistent)
+{
+    // Random files built from the pieces the format is made of: whatever the
+    // file holds, a write must read back and the file must equal the text.
+    const std::vector<std::string> pieces = {"[s]", "[t]", "\r\n", "\r", "\n", "a=", "b=", "=", "[", "]",
+                                             "x",   "1",   "中", "┊*┊", "\xA9", "\xFF", "\r\n[s]\r\n"};
+    TempDir dir;
+    std::mt19937 gen(2024);
+    for (int round = 0; round < 3000; ++round) {
+        std::string bytes;
+        const int n = static_cast<int>(gen() % 20);
+        for (int i = 0; i < n; ++i)
+            bytes += pieces[gen() % pieces.size()];
+        const auto path = dir.file("f" + std::to_string(round % 8) + ".ini");
+        writeBytes(path, bytes);
+        SettingsStore store;
+        store.open(path);
+        store.setSection(gen() % 2 ? "s" : "t");
+        const std::string key = gen() % 2 ? "a" : "b";
+        (void)store.readText(key);
+        const std::string value = std::to_string(gen());
+        store.writeText(key, value);
+        ASSERT_EQ(store.readText(key), value) << test::toHex(bytes);
+        ASSERT_EQ(store.rawText(), readBytes(path)) << test::toHex(bytes);
+    }
+}
+
+} // namespace
+} // namespace varnel

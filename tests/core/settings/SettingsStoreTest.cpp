@@ -1,0 +1,223 @@
+#include "settings/SettingsStore.h"
+#include "support/RecordingHost.h"
+#include "support/TestSupport.h"
+#include "text/Charset.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace varnel {
+namespace {
+
+using test::readBytes;
+using test::TempDir;
+using test::toHex;
+using test::writeBytes;
+
+// The file as program text, with CR LF shown as "|" so layouts read as lines.
+std::string fileLines(const std::filesystem::path &path)
+{
+    std::string text = fromGb18030(readBytes(path));
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "\r\n") == 0) {
+            out += '|';
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+TEST(SettingsStore, WorkedLayouts)
+{
+    TempDir dir;
+    const auto path = dir.file("s.ini");
+    SettingsStore store;
+    ASSERT_TRUE(store.open(path));
+    EXPECT_TRUE(std::filesystem::exists(path)); // created at once
+    store.setSection("s");
+    EXPECT_TRUE(store.writeText("a", "1"));
+    EXPECT_EQ(readBytes(path), "[s]\r\na=1");
+    store.writeText("b", "2");
+    EXPECT_EQ(fileLines(path), "[s]|b=2|a=1");
+    store.writeText("a", "");
+    EXPECT_EQ(fileLines(path), "[s]|b=2|a=");
+    EXPECT_EQ(store.readText("a", "dflt"), "dflt"); // empty reads as the default
+
+    store.setSection("t");
+    store.writeText("c", "3");
+    EXPECT_EQ(fileLines(path), "[s]|b=2|a=|[t]|c=3");
+
+    // A value holding a section's bracketed name is no header.
+    store.setSection("s");
+    store.writeText("b", "[t]");
+    store.setSection("t");
+    store.writeText("d", "4");
+    EXPECT_EQ(fileLines(path), "[s]|b=[t]|a=|[t]|d=4|c=3");
+    EXPECT_EQ(store.rawText(), readBytes(path));
+
+    // A key of a later section is not this section's.
+    store.setSection("s");
+    EXPECT_EQ(store.readText("c", "none"), "none");
+    store.writeText("c", "s-c");
+    EXPECT_EQ(fileLines(path), "[s]|c=s-c|b=[t]|a=|[t]|d=4|c=3");
+    store.setSection("t");
+    EXPECT_EQ(store.readText("c"), "3");
+}
+
+TEST(SettingsStore, TypedValues)
+{
+    TempDir dir;
+    SettingsStore store;
+    store.open(dir.file("s.ini"));
+    store.setSection("主界面");
+
+    store.writeText("多行", "x\r\ny\r\n中文");
+    EXPECT_EQ(store.readText("多行"), "x\r\ny\r\n中文");
+    EXPECT_NE(store.rawText().find(toGb18030("x┊*┊y┊*┊中文")), std::string::npos);
+    // GBK on disk: "┊*┊" is A9 AE 2A A9 AE.
+    EXPECT_NE(toHex(store.rawText()).find("a9 ae 2a a9 ae"), std::string::npos);
+
+    store.writeNumber("三", 3);
+    store.writeNumber("半", 0.5);
+    store.writeNumber("大", 1e20);
+    store.writeNumber("负", -1);
+    EXPECT_NE(store.rawText().find(toGb18030("三=3\r\n")), std::string::npos);
+    EXPECT_NE(store.rawText().find(toGb18030("半=0.5")), std::string::npos);
+    EXPECT_NE(store.rawText().find(toGb18030("大=1e+20")), std::string::npos);
+    EXPECT_EQ(store.readNumber("三"), 3);
+    EXPECT_EQ(store.readNumber("负"), -1);
+    EXPECT_EQ(store.readNumber("缺", 7), 7);
+
+    store.writeBool("真值", true);
+    store.writeBool("假值", false);
+    EXPECT_TRUE(store.readBool("真值"));
+    EXPECT_FALSE(store.readBool("假值", true));
+    EXPECT_TRUE(store.readBool("缺", true));
+    store.writeText("one", "1");
+    store.writeText("true", "true");
+    store.writeText("abc", "abc");
+    EXPECT_FALSE(store.readBool("one", true));
+    EXPECT_FALSE(store.readBool("true", true));
+    EXPECT_EQ(store.readNumber("abc", 5), 0);
+}
+
+TEST(SettingsStore, NumberText)
+{
+    EXPECT_EQ(SettingsStore::formatNumber(3), "3");
+    EXPECT_EQ(SettingsStore::formatNumber(0.5), "0.5");
+    EXPECT_EQ(SettingsStore::formatNumber(0.1 + 0.2), "0.3");
+    EXPECT_EQ(SettingsStore::formatNumber(1234567890123456.0), "1.234567890123e+15");
+    const struct
+    {
+        const char *text;
+        double value;
+    } rows[] = {
+        {"12abc", 12}, {"-3.5e2x", -350}, {"+.5", 0.5}, {"1e", 1}, {"1e+", 1}, {".", 0},
+        {"", 0},       {"abc", 0},        {"0x10", 0},  {" 5", 0}, {"7.", 7}, {"1e999", HUGE_VAL},
+        {"1e-999", 0},
+    };
+    for (const auto &row : rows)
+        EXPECT_EQ(SettingsStore::parseNumber(row.text), row.value) << row.text;
+}
+
+TEST(SettingsStore, LookupRules)
+{
+    TempDir dir;
+    const auto path = dir.file("s.ini");
+    // Entries before the first header and on the first line are never found;
+    // a header inside a value does not count; a section can be found after
+    // an occurrence that does not stand at a line start.
+    writeBytes(path, "a=first\r\n[s]x\r\nz=[s]\r\n[s]\r\na=1\r\nb=\r\n[t]\r\nc=2");
+    SettingsStore store;
+    store.open(path);
+    store.setSection("s");
+    EXPECT_EQ(store.readText("a"), ""); // the header line "[s]" before "a=1" starts another section
+    EXPECT_EQ(store.readText("z"), "[s]");
+    EXPECT_EQ(store.readText("c", "d"), "d");
+    store.setSection("t");
+    EXPECT_EQ(store.readText("c"), "2");
+    store.setSection("a=first");
+    EXPECT_EQ(store.readText("x", "d"), "d");
+}
+
+TEST(SettingsStore, WritesDuringAWriteAreQueuedInOrder)
+{
+    TempDir dir;
+    SettingsStore store;
+    store.open(dir.file("s.ini"));
+    store.setSection("s");
+    std::vector<bool> nested;
+    int depth = 0;
+    store.setEventPump([&] {
+        // Another handler runs inside the first write and writes too.
+        if (depth++ == 0) {
+            nested.push_back(store.writeText("inner1", "x"));
+            nested.push_back(store.writeText("inner2", "y"));
+        }
+    });
+    EXPECT_TRUE(store.writeText("outer", "o"));
+    EXPECT_EQ(nested, (std::vector<bool>{false, false}));
+    store.setEventPump({});
+    EXPECT_EQ(store.readText("inner1"), "x");
+    EXPECT_EQ(store.readText("inner2"), "y");
+    // Carried out in arrival order, each new key under the header.
+    EXPECT_EQ(fromGb18030(store.rawText()), "[s]\r\ninner2=y\r\ninner1=x\r\nouter=o");
+}
+
+TEST(SettingsStore, GuardMessageWhenTheSectionNeverAppears)
+{
+    TempDir dir;
+    SettingsStore store;
+    test::RecordingHost host;
+    store.setMessageHost(&host);
+    store.open(dir.file("s.ini"));
+    store.setSection("s");
+    // A handler that empties the store each time events are processed makes
+    // every appended header vanish again.
+    bool sabotage = true;
+    store.setEventPump([&] {
+        if (sabotage)
+            store.close();
+    });
+    EXPECT_FALSE(store.writeText("k", "v"));
+    ASSERT_EQ(host.messages.size(), 2u);
+    EXPECT_EQ(host.messages[0].text, "配置模块出现意外，可能导致无法正常保存！详情请咨询Varnel。");
+    EXPECT_EQ(host.messages[0].caption, "Varnel：");
+    EXPECT_EQ(host.messages[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(host.messages[1].caption, "信息：");
+    // The store stays usable.
+    sabotage = false;
+    EXPECT_TRUE(store.writeText("k", "v"));
+    EXPECT_EQ(store.readText("k"), "v");
+}
+
+TEST(SettingsStore, BytesLiveInSideFiles)
+{
+    TempDir dir;
+    SettingsStore store;
+    store.open(dir.file("s.ini"));
+    store.setSection("主界面");
+    const std::string bytes = test::fromHex("00 01 62 69 6e ff");
+    EXPECT_TRUE(store.writeBytes("编辑框", bytes));
+    EXPECT_EQ(readBytes(dir.file("inibin/主界面-编辑框.ibn")), bytes);
+    EXPECT_EQ(store.readBytes("编辑框"), bytes);
+    EXPECT_EQ(store.readBytes("缺", "dflt"), "dflt");
+    EXPECT_TRUE(store.writeBytes("空", ""));
+    EXPECT_EQ(store.readBytes("空", "dflt"), "dflt");
+    EXPECT_EQ(store.rawText(), ""); // nothing in the text itself
+    // A name with a slash stays inside the inibin folder.
+    EXPECT_TRUE(store.writeBytes("../../escape", "x"));
+    EXPECT_EQ(store.sideFilePath("../../escape").parent_path(), dir.file("inibin"));
+    EXPECT_EQ(store.readBytes("../../escape"), "x");
+    // An unbound store has no side files.
+    SettingsStore unbound;
+    EXPECT_FALSE(unbound.writeBytes("k", "x"));
+    EXPECT_EQ(unbound.readBytes("k", "d"), "d");
+}
+
+} // namespace
+} // namespace varnel

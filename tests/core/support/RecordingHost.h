@@ -1,0 +1,51 @@
+#pragma once
+
+#include "util/MessageHost.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace varnel::test {
+
+// Records every message and answers questions from a script (OK when the
+// script is used up).
+class RecordingHost : public MessageHost
+{
+public:
+    struct Message
+    {
+        std::string text;
+        std::string caption;
+        MessageIcon icon;
+    };
+
+    void showMessage(std::string_view text, std::string_view caption, MessageIcon icon) override
+    {
+        messages.push_back({std::string(text), std::string(caption), icon});
+    }
+
+    bool askOkCancel(std::string_view text, std::string_view caption) override
+    {
+        questions.push_back({std::string(text), std::string(caption), MessageIcon::None});
+        if (answers.empty())
+            return true;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::vector<std::string> texts() const
+    {
+        std::vector<std::string> out;
+        for (const Message &m : messages)
+            out.push_back(m.text);
+        return out;
+    }
+
+    std::vector<Message> messages;
+    std::vector<Message> questions;
+    std::deque<bool> answers;
+};
+
+} // namespace varnel::test
