@@ -79,6 +79,7 @@ public:
     virtual void clearRows() = 0;
     // Appends an empty row and returns its index.
     virtual int appendRow() = 0;
+    virtual void removeRow(int row) = 0;
     virtual void setCell(int row, int column, std::string_view text) = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "settings/FormTable.h"
 
+#include "mapping/FieldRule.h"
+
 namespace varnel {
 namespace {
 
@@ -51,14 +53,6 @@ ControlSpec combo(std::string name, std::vector<std::string> items, int index)
 }
 
 } // namespace
-
-const std::vector<std::string> &dataSourceLabels()
-{
-    static const std::vector<std::string> labels = {"文件主名", "文件内容", "网页标题", "内容摘要", "文件时间",
-                                                    "随机汉字", "随机数母", "随机时间", "随机词组", "父目录名",
-                                                    "固定文本", "时间戳",   "递进数字"};
-    return labels;
-}
 
 const FormSpec &mainFormSpec()
 {

@@ -39,7 +39,4 @@ const FormSpec &tableFormSpec();
 
 const ControlSpec *findControlSpec(const FormSpec &form, std::string_view name);
 
-// The labels of the data sources, in the order of the source box.
-const std::vector<std::string> &dataSourceLabels();
-
 } // namespace varnel

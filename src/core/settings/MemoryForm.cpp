@@ -87,6 +87,12 @@ int MemoryForm::appendRow()
     return rowCount() - 1;
 }
 
+void MemoryForm::removeRow(int row)
+{
+    if (row >= 0 && row < rowCount())
+        m_rows.erase(m_rows.begin() + row);
+}
+
 void MemoryForm::setCell(int row, int column, std::string_view text)
 {
     if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())

@@ -78,6 +78,7 @@ public:
     std::string cell(int row, int column) const override;
     void clearRows() override { m_rows.clear(); }
     int appendRow() override;
+    void removeRow(int row) override;
     void setCell(int row, int column, std::string_view text) override;
 
     const std::vector<std::string> &columnTitles() const { return m_columns; }
