@@ -1,11 +1,13 @@
 #pragma once
 
+#include "util/Clock.h"
 #include "util/Random.h"
 
 #include <climits>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -51,6 +53,31 @@ public:
 private:
     std::deque<std::int64_t> m_values;
     std::int64_t m_afterwards;
+};
+
+// A fixed-seed generator: the same draws on every run and machine.
+class SeededRandom : public RandomSource
+{
+public:
+    explicit SeededRandom(std::uint64_t seed = 42) : m_engine(seed) {}
+    void reseed() override {}
+    std::int64_t between(std::int64_t lo, std::int64_t hi) override
+    {
+        if (hi <= lo)
+            return lo;
+        return lo + static_cast<std::int64_t>(m_engine() % static_cast<std::uint64_t>(hi - lo + 1));
+    }
+
+private:
+    std::mt19937_64 m_engine;
+};
+
+class FixedClock : public Clock
+{
+public:
+    explicit FixedClock(DateTime t) : value(t) {}
+    DateTime now() override { return value; }
+    DateTime value;
 };
 
 } // namespace varnel::test
