@@ -1,0 +1,447 @@
+#include "mysql/MySqlConnection.h"
+
+#include <mysql.h>
+
+#include <charconv>
+
+namespace varnel {
+namespace {
+
+constexpr unsigned kConnectTimeoutSeconds = 5;
+// Errors that mean "there was nothing to revoke".
+constexpr unsigned kNoSuchGrant = 1141;
+constexpr unsigned kNoSuchTableGrant = 1147;
+constexpr const char *kOutOfSync = "Commands out of sync; you can't run this command now";
+constexpr unsigned kOutOfSyncNumber = 2014;
+
+std::string optionalText(std::string_view s)
+{
+    return std::string(s);
+}
+
+} // namespace
+
+ServerAddress parseServerAddress(std::string_view server)
+{
+    ServerAddress a;
+    auto portOf = [](std::string_view digits, unsigned &port) {
+        unsigned v = 0;
+        const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+        if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size() || v == 0 || v > 65535)
+            return false;
+        port = v;
+        return true;
+    };
+    if (server.starts_with('[')) {
+        const auto close = server.find(']');
+        if (close != std::string_view::npos) {
+            a.host = std::string(server.substr(1, close - 1));
+            const std::string_view rest = server.substr(close + 1);
+            if (rest.starts_with(':'))
+                portOf(rest.substr(1), a.port);
+            return a;
+        }
+    }
+    const auto colon = server.find(':');
+    if (colon != std::string_view::npos && server.find(':', colon + 1) == std::string_view::npos
+        && portOf(server.substr(colon + 1), a.port)) {
+        a.host = std::string(server.substr(0, colon));
+        return a;
+    }
+    a.host = std::string(server);
+    return a;
+}
+
+MySqlConnection::MySqlConnection() = default;
+
+MySqlConnection::~MySqlConnection()
+{
+    disconnect();
+}
+
+MySqlConnection &MySqlConnection::shared()
+{
+    static MySqlConnection connection;
+    return connection;
+}
+
+bool MySqlConnection::connect(std::string_view server, std::string_view user, std::string_view password)
+{
+    disconnect();
+    m_connectError.clear();
+    MYSQL *m = mysql_init(nullptr);
+    if (!m) {
+        m_connectError = "out of memory";
+        return false;
+    }
+    unsigned timeout = kConnectTimeoutSeconds;
+    mysql_optionsv(m, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    // Nothing outside GBK may be lost on the wire.
+    mysql_optionsv(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+
+    const ServerAddress address = parseServerAddress(server);
+    const std::string u = optionalText(user), p = optionalText(password);
+    if (!mysql_real_connect(m, address.host.empty() ? nullptr : address.host.c_str(), user.empty() ? nullptr : u.c_str(),
+                            password.empty() ? nullptr : p.c_str(), nullptr, address.port, nullptr, 0)) {
+        m_connectError = mysql_error(m);
+        mysql_close(m);
+        return false;
+    }
+    if (mysql_set_character_set(m, "utf8mb4") != 0) {
+        m_connectError = mysql_error(m);
+        mysql_close(m);
+        return false;
+    }
+    m_mysql = m;
+    m_classicAccounts.reset();
+    return true;
+}
+
+void MySqlConnection::disconnect()
+{
+    m_resultPending = false;
+    m_refusal.clear();
+    if (m_mysql) {
+        mysql_close(m_mysql);
+        m_mysql = nullptr;
+    }
+    m_classicAccounts.reset();
+}
+
+bool MySqlConnection::refusePending()
+{
+    if (!m_resultPending)
+        return false;
+    m_refusal = kOutOfSync;
+    return true;
+}
+
+bool MySqlConnection::execute(std::string_view statement)
+{
+    if (!m_mysql || refusePending())
+        return false;
+    m_refusal.clear();
+    // A statement ends at its first NUL byte.
+    statement = statement.substr(0, statement.find('\0'));
+    if (m_observer)
+        m_observer(statement);
+    if (mysql_real_query(m_mysql, statement.data(), static_cast<unsigned long>(statement.size())) != 0)
+        return false;
+    m_resultPending = mysql_field_count(m_mysql) > 0;
+    return true;
+}
+
+std::unique_ptr<ResultSet> MySqlConnection::storeResult()
+{
+    if (!m_mysql)
+        return nullptr;
+    m_resultPending = false;
+    m_refusal.clear();
+    MYSQL_RES *result = mysql_store_result(m_mysql);
+    if (!result)
+        return nullptr;
+    return std::make_unique<ResultSet>(result);
+}
+
+bool MySqlConnection::selectDatabase(std::string_view name)
+{
+    if (!m_mysql || refusePending())
+        return false;
+    m_refusal.clear();
+    const std::string n(name.substr(0, name.find('\0')));
+    return mysql_select_db(m_mysql, n.c_str()) == 0;
+}
+
+bool MySqlConnection::lastError(std::string &message) const
+{
+    if (!m_mysql)
+        return false;
+    if (!m_refusal.empty()) {
+        message = m_refusal;
+        return true;
+    }
+    const char *e = mysql_error(m_mysql);
+    if (!e || !*e)
+        return false;
+    message = e;
+    return true;
+}
+
+unsigned MySqlConnection::lastErrorNumber() const
+{
+    if (!m_refusal.empty())
+        return kOutOfSyncNumber;
+    return m_mysql ? mysql_errno(m_mysql) : 0;
+}
+
+std::string MySqlConnection::serverVersion() const
+{
+    return m_mysql ? std::string(mysql_get_server_info(m_mysql)) : std::string();
+}
+
+bool MySqlConnection::createDatabase(std::string_view name)
+{
+    return execute(sql::createDatabase(name));
+}
+
+bool MySqlConnection::dropDatabase(std::string_view name)
+{
+    return execute(sql::dropDatabase(name));
+}
+
+bool MySqlConnection::showDatabases()
+{
+    return execute("show databases");
+}
+
+bool MySqlConnection::showTables()
+{
+    return execute("show tables");
+}
+
+bool MySqlConnection::tableExists(std::string_view name)
+{
+    if (!showTables())
+        return false;
+    auto result = storeResult();
+    if (!result)
+        return false;
+    for (std::uint64_t r = 0; r < result->rowCount(); ++r) {
+        result->seekRow(r);
+        std::string table;
+        if (result->readField(0.0, table) && table == name)
+            return true;
+    }
+    return false;
+}
+
+bool MySqlConnection::createTable(std::string_view table, const std::vector<ColumnSpec> &columns)
+{
+    if (!m_mysql)
+        return false;
+    const auto statement = sql::createTable(table, columns);
+    return statement && execute(*statement);
+}
+
+bool MySqlConnection::dropColumn(std::string_view table, std::string_view column)
+{
+    return execute(sql::dropColumn(table, column));
+}
+
+bool MySqlConnection::dropTable(std::string_view name)
+{
+    return execute(sql::dropTable(name));
+}
+
+bool MySqlConnection::insertRow(std::string_view table, std::string_view assignments)
+{
+    return execute(sql::insertRow(table, assignments));
+}
+
+bool MySqlConnection::deleteRows(std::string_view table, std::string_view condition)
+{
+    return execute(sql::deleteRows(table, condition));
+}
+
+bool MySqlConnection::beginTransaction()
+{
+    return execute("begin");
+}
+
+bool MySqlConnection::commitTransaction()
+{
+    return execute("commit");
+}
+
+bool MySqlConnection::rollbackTransaction()
+{
+    return execute("rollback");
+}
+
+std::string MySqlConnection::escapeValue(std::string_view value) const
+{
+    std::string out(value.size() * 2 + 1, '\0');
+    if (m_mysql) {
+        const unsigned long n =
+            mysql_real_escape_string(m_mysql, out.data(), value.data(), static_cast<unsigned long>(value.size()));
+        if (n != static_cast<unsigned long>(-1)) {
+            out.resize(n);
+            return out;
+        }
+    }
+    // UTF-8 needs no multibyte awareness: escape the bytes the server treats
+    // specially, as the library does.
+    out.clear();
+    for (char c : value) {
+        switch (c) {
+        case '\0':
+            out += "\\0";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\'':
+            out += "\\'";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\032':
+            out += "\\Z";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// --- accounts ---------------------------------------------------------------
+
+bool MySqlConnection::classicAccounts()
+{
+    if (!m_mysql)
+        return false;
+    if (m_classicAccounts)
+        return *m_classicAccounts;
+    bool classic = true;
+    const std::string version = serverVersion();
+    const bool mariadb = version.find("MariaDB") != std::string::npos;
+    if (!mariadb && !version.empty() && version[0] >= '8')
+        classic = false; // MySQL 8 dropped GRANT … IDENTIFIED BY
+    if (classic && execute("select TABLE_TYPE from information_schema.TABLES where TABLE_SCHEMA='mysql' and "
+                           "TABLE_NAME='user'")) {
+        if (auto r = storeResult()) {
+            std::string type;
+            if (r->rowCount() > 0 && r->readField(0.0, type) && type != "BASE TABLE")
+                classic = false; // MariaDB 10.4 and later: a view over global_priv
+        }
+    }
+    m_classicAccounts = classic;
+    return classic;
+}
+
+bool MySqlConnection::selectUsers()
+{
+    return execute("select * from mysql.user");
+}
+
+bool MySqlConnection::accountExists(std::string_view host, std::string_view user)
+{
+    if (!execute(sql::userExistsQuery(host, user)))
+        return false;
+    auto result = storeResult();
+    return result && result->rowCount() > 0;
+}
+
+bool MySqlConnection::executeIgnoring(std::string_view statement, std::initializer_list<unsigned> ignoredErrors)
+{
+    if (execute(statement))
+        return true;
+    const unsigned error = lastErrorNumber();
+    for (unsigned e : ignoredErrors) {
+        if (e == error)
+            return true;
+    }
+    return false;
+}
+
+bool MySqlConnection::grantUser(std::string_view hostIn, std::string_view user, std::string_view password,
+                                std::string_view database, std::string_view table, int mask)
+{
+    if (!m_mysql)
+        return false;
+    const std::string host = sql::accountHost(hostIn);
+    if (accountExists(host, user))
+        return false;
+    if (classicAccounts())
+        return execute(sql::grantStatement(host, user, password, database, table, mask));
+
+    // Newer servers: create the account, then grant; no half-made account
+    // is left behind when the grant fails.
+    const std::string account = "'" + std::string(user) + "'@'" + host + "'";
+    std::string create = "CREATE USER " + account;
+    if (!password.empty())
+        create += " IDENTIFIED BY '" + std::string(password) + "'";
+    if (!execute(create))
+        return false;
+    const std::string grant = sql::grantStatement(host, user, "", database, table, mask);
+    if (execute(grant))
+        return true;
+    execute("DROP USER " + account);
+    return false;
+}
+
+bool MySqlConnection::deleteUser(std::string_view user, std::string_view hostIn)
+{
+    if (!m_mysql)
+        return false;
+    const std::string host = sql::accountHost(hostIn);
+    if (!accountExists(host, user))
+        return false;
+    if (!classicAccounts())
+        return execute("DROP USER '" + std::string(user) + "'@'" + host + "'");
+    for (const std::string &statement : sql::deleteUserStatements(user, host)) {
+        if (!execute(statement))
+            return false;
+    }
+    return true;
+}
+
+bool MySqlConnection::setUserPrivileges(std::string_view user, std::string_view hostIn, std::string_view database,
+                                        std::string_view table, int mask)
+{
+    if (!m_mysql)
+        return false;
+    const std::string host = sql::accountHost(hostIn);
+    if (classicAccounts()) {
+        const auto statements = sql::setPrivilegesStatements(user, host, database, table, mask);
+        if (!statements)
+            return false;
+        bool exists = false;
+        if (!statements->check.empty() && execute(statements->check)) {
+            auto r = storeResult();
+            exists = r && r->rowCount() > 0;
+        }
+        return execute(exists ? statements->ifExists : statements->otherwise);
+    }
+
+    // Newer servers: the same effect through REVOKE and GRANT. Globally and
+    // per database the nine column privileges are set exactly, the others
+    // left alone; per table the privileges are replaced as a whole.
+    const std::string account = "'" + std::string(user) + "'@'" + host + "'";
+    const std::string target = sql::grantTarget(database, table);
+    auto joined = [](const std::vector<std::string> &names) {
+        std::string s;
+        for (const std::string &n : names)
+            s += (s.empty() ? "" : ",") + n;
+        return s;
+    };
+    const bool tableLevel = !database.empty() && !table.empty() && database.front() != '*' && table.front() != '*';
+    std::vector<std::string> grants = tableLevel ? sql::privilegeNames(mask) : sql::columnPrivilegeNames(mask, true);
+    if (tableLevel && grants.empty())
+        return false;
+    bool ok = true;
+    if (tableLevel) {
+        ok = executeIgnoring("REVOKE ALL PRIVILEGES ON " + target + " FROM " + account,
+                             {kNoSuchGrant, kNoSuchTableGrant});
+    } else {
+        const auto revokes = sql::columnPrivilegeNames(mask, false);
+        if (!revokes.empty())
+            ok = executeIgnoring("REVOKE " + joined(revokes) + " ON " + target + " FROM " + account,
+                                 {kNoSuchGrant, kNoSuchTableGrant});
+    }
+    if (!ok)
+        return false;
+    if (grants.empty())
+        return true;
+    return execute("GRANT " + joined(grants) + " ON " + target + " TO " + account);
+}
+
+} // namespace varnel

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "mysql/ResultSet.h"
+#include "mysql/Statements.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+typedef struct st_mysql MYSQL;
+
+namespace varnel {
+
+// Where to connect: "host", "host:port" or "[v6-address]:port"; a plain host
+// (or a bare IPv6 address) uses the default port.
+struct ServerAddress
+{
+    std::string host; // empty: the library's default (the local server)
+    unsigned port = 0; // 0: the default port
+};
+ServerAddress parseServerAddress(std::string_view server);
+
+// The one connection to a MySQL server the program shares. Every operation
+// looks at the connection first: without one it returns false, zero or
+// nothing and sends nothing. Statement texts are the exact ones of the
+// builders in Statements.h; names and values go in as given.
+class MySqlConnection
+{
+public:
+    MySqlConnection();
+    ~MySqlConnection();
+    MySqlConnection(const MySqlConnection &) = delete;
+    MySqlConnection &operator=(const MySqlConnection &) = delete;
+
+    // The program-wide instance.
+    static MySqlConnection &shared();
+
+    // Empty texts are "not given". The connection speaks utf8mb4.
+    bool connect(std::string_view server, std::string_view user, std::string_view password);
+    void disconnect();
+    bool isOpen() const { return m_mysql != nullptr; }
+    // Why the last connect failed (for the help text and the command line).
+    const std::string &connectError() const { return m_connectError; }
+
+    bool execute(std::string_view statement);
+    std::unique_ptr<ResultSet> storeResult();
+    bool selectDatabase(std::string_view name);
+    bool lastError(std::string &message) const;
+    unsigned lastErrorNumber() const;
+
+    bool createDatabase(std::string_view name);
+    bool dropDatabase(std::string_view name);
+    bool showDatabases();
+    bool showTables();
+    bool tableExists(std::string_view name);
+    bool createTable(std::string_view table, const std::vector<ColumnSpec> &columns);
+    bool dropColumn(std::string_view table, std::string_view column);
+    bool dropTable(std::string_view name);
+    bool insertRow(std::string_view table, std::string_view assignments);
+    bool deleteRows(std::string_view table, std::string_view condition);
+    bool beginTransaction();
+    bool commitTransaction();
+    bool rollbackTransaction();
+
+    // A value made safe for a quoted SQL literal, by the client library for
+    // the connection's character set (a fixed utf8mb4 escape without one).
+    std::string escapeValue(std::string_view value) const;
+
+    // Accounts and privileges.
+    bool selectUsers();
+    bool grantUser(std::string_view host, std::string_view user, std::string_view password,
+                   std::string_view database, std::string_view table, int mask);
+    bool deleteUser(std::string_view user, std::string_view host);
+    bool setUserPrivileges(std::string_view user, std::string_view host, std::string_view database,
+                           std::string_view table, int mask);
+    // True when the server keeps accounts the classic way (mysql.user a
+    // table, GRANT … IDENTIFIED BY available).
+    bool classicAccounts();
+
+    // Sees every statement sent, as sent (for logs and tests).
+    void setStatementObserver(std::function<void(std::string_view)> observer) { m_observer = std::move(observer); }
+
+    // Server version text, empty without a connection.
+    std::string serverVersion() const;
+
+private:
+    bool accountExists(std::string_view host, std::string_view user);
+    bool executeIgnoring(std::string_view statement, std::initializer_list<unsigned> ignoredErrors);
+
+    bool refusePending();
+
+    MYSQL *m_mysql = nullptr;
+    std::string m_connectError;
+    // Rows of the last statement not yet taken: the next statement is refused
+    // (and the rows stay takeable, which the library alone does not ensure).
+    bool m_resultPending = false;
+    std::string m_refusal;
+    std::optional<bool> m_classicAccounts;
+    std::function<void(std::string_view)> m_observer;
+};
+
+} // namespace varnel

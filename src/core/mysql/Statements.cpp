@@ -1,0 +1,250 @@
+#include "mysql/Statements.h"
+
+#include <array>
+#include <utility>
+
+namespace varnel::sql {
+namespace {
+
+constexpr std::array<std::pair<int, const char *>, 13> kPrivilegeNames = {{
+    {PrivSelect, "select"},
+    {PrivInsert, "insert"},
+    {PrivUpdate, "update"},
+    {PrivDelete, "delete"},
+    {PrivIndex, "index"},
+    {PrivAlter, "alter"},
+    {PrivCreate, "create"},
+    {PrivDrop, "drop"},
+    {PrivReferences, "references"},
+    {PrivReload, "reload"},
+    {PrivShutdown, "shutdown"},
+    {PrivProcess, "process"},
+    {PrivFile, "file"},
+}};
+
+constexpr std::array<const char *, 9> kPrivilegeColumns = {
+    "Select_priv=", "Insert_priv=", "Update_priv=", "Delete_priv=",     "Index_priv=",
+    "Alter_priv=",  "Create_priv=", "Drop_priv=",   "References_priv=",
+};
+
+bool equalsNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+        if (lower(a[i]) != lower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool oneOf(std::string_view type, std::initializer_list<std::string_view> names)
+{
+    for (std::string_view n : names) {
+        if (type == n)
+            return true;
+    }
+    return false;
+}
+
+std::string whereAccount(std::string_view host, std::string_view user)
+{
+    return " where host='" + std::string(host) + "' and user='" + std::string(user) + "'";
+}
+
+} // namespace
+
+std::string createDatabase(std::string_view name)
+{
+    return "create database " + std::string(name);
+}
+
+std::string dropDatabase(std::string_view name)
+{
+    return "drop database " + std::string(name);
+}
+
+std::string dropTable(std::string_view name)
+{
+    return "drop table " + std::string(name);
+}
+
+std::string dropColumn(std::string_view table, std::string_view column)
+{
+    return "ALTER TABLE " + std::string(table) + "  DROP " + std::string(column);
+}
+
+std::string insertRow(std::string_view table, std::string_view assignments)
+{
+    return "insert into " + std::string(table) + " set " + std::string(assignments);
+}
+
+std::string deleteRows(std::string_view table, std::string_view condition)
+{
+    std::string s = "delete from " + std::string(table);
+    if (!condition.empty())
+        s += " where " + std::string(condition);
+    return s;
+}
+
+std::optional<std::string> createTable(std::string_view table, const std::vector<ColumnSpec> &columns)
+{
+    std::vector<std::string> pieces;
+    bool autoIncrementGiven = false;
+    for (const ColumnSpec &c : columns) {
+        if (c.kind == 1) {
+            const auto type = sqlNameOfCode(c.typeCode);
+            if (!type)
+                return std::nullopt;
+            pieces.push_back(c.name);
+            pieces.push_back(" ");
+            pieces.push_back(*type);
+            pieces.push_back(" ");
+            if (equalsNoCase(*type, "enum") || equalsNoCase(*type, "set"))
+                pieces.push_back("(" + c.lengthOrValues + ")");
+            if ((c.attributes & 1)
+                && oneOf(*type, {"tinyint", "smallint", "mediumint", "int", "bigint", "double", "float", "decimal",
+                                 "char", "varchar"}))
+                pieces.push_back(" (" + c.lengthOrValues + ") ");
+            const bool numeric =
+                oneOf(*type, {"tinyint", "smallint", "mediumint", "int", "bigint", "double", "float", "decimal"});
+            if ((c.attributes & 2) && numeric)
+                pieces.push_back(" UNSIGNED ");
+            if ((c.attributes & 4) && numeric)
+                pieces.push_back(" ZEROFILL ");
+            if (!c.allowNull)
+                pieces.push_back(" NOT NULL ");
+            if (c.autoIncrement && !autoIncrementGiven) {
+                pieces.push_back("AUTO_INCREMENT");
+                autoIncrementGiven = true;
+            }
+            if (c.defaultValue)
+                pieces.push_back(" DEFAULT  '" + *c.defaultValue + "' ");
+            pieces.push_back(",");
+        } else if (c.kind == 2) {
+            if (!c.primaryKey.empty()) {
+                pieces.push_back(" PRIMARY KEY  (" + c.primaryKey + ") ");
+                pieces.push_back(", ");
+            }
+            if (!c.indexColumns.empty()) {
+                pieces.push_back(" INDEX  " + c.lengthOrValues + " " + " (" + c.indexColumns + ") ");
+                pieces.push_back(", ");
+            }
+        }
+    }
+    if (!pieces.empty())
+        pieces.pop_back();
+    std::string list;
+    for (const std::string &p : pieces)
+        list += p;
+    return "create table " + std::string(table) + " (" + list + ")";
+}
+
+std::string accountHost(std::string_view host)
+{
+    return host.empty() ? std::string("%") : std::string(host);
+}
+
+std::string userExistsQuery(std::string_view host, std::string_view user)
+{
+    return "select * from mysql.user" + whereAccount(host, user);
+}
+
+std::vector<std::string> privilegeNames(int mask)
+{
+    std::vector<std::string> names;
+    for (const auto &[bit, name] : kPrivilegeNames) {
+        if (mask & bit)
+            names.emplace_back(name);
+    }
+    return names;
+}
+
+std::vector<std::string> columnPrivilegeNames(int mask, bool set)
+{
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < kPrivilegeColumns.size(); ++i) {
+        if (((mask & kPrivilegeNames[i].first) != 0) == set)
+            names.emplace_back(kPrivilegeNames[i].second);
+    }
+    return names;
+}
+
+std::string grantTarget(std::string_view database, std::string_view table)
+{
+    if (database.empty() || database.front() == '*')
+        return "*.*";
+    if (table.empty() || table.front() == '*')
+        return std::string(database) + ".*";
+    return std::string(database) + "." + std::string(table);
+}
+
+std::string grantStatement(std::string_view host, std::string_view user, std::string_view password,
+                           std::string_view database, std::string_view table, int mask)
+{
+    std::string s = "GRANT ";
+    if (mask == 0) {
+        s += "USAGE ";
+    } else if (mask & PrivAll) {
+        s += "ALL PRIVILEGES ";
+    } else {
+        const auto names = privilegeNames(mask);
+        for (std::size_t i = 0; i < names.size(); ++i)
+            s += (i ? "," : "") + names[i];
+        s += " ";
+    }
+    s += "ON " + grantTarget(database, table) + " TO ";
+    s += "'" + std::string(user) + "'@'" + accountHost(host) + "'";
+    if (!password.empty())
+        s += " IDENTIFIED BY '" + std::string(password) + "'";
+    return s;
+}
+
+std::vector<std::string> deleteUserStatements(std::string_view user, std::string_view host)
+{
+    std::vector<std::string> out;
+    const std::string h = accountHost(host);
+    for (const char *table : {"mysql.user", "mysql.db", "mysql.tables_priv", "mysql.columns_priv"})
+        out.push_back("delete from " + std::string(table) + whereAccount(h, user));
+    return out;
+}
+
+std::optional<PrivilegeStatements> setPrivilegesStatements(std::string_view user, std::string_view hostIn,
+                                                           std::string_view database, std::string_view table,
+                                                           int mask)
+{
+    const std::string host = accountHost(hostIn);
+    std::string yn;
+    for (std::size_t i = 0; i < kPrivilegeColumns.size(); ++i)
+        yn += std::string(kPrivilegeColumns[i]) + ((mask & kPrivilegeNames[i].first) ? "'Y'" : "'N'") + ",";
+    yn.back() = ' ';
+    std::string names;
+    for (const std::string &n : privilegeNames(mask))
+        names += n + ",";
+    if (!names.empty())
+        names.back() = ' ';
+
+    const std::string db(database), tb(table), us(user);
+    PrivilegeStatements s;
+    if (database.empty()) {
+        s.ifExists = s.otherwise = "update mysql.user set " + yn + whereAccount(host, user);
+    } else if (table.empty()) {
+        s.check = "select * from mysql.db" + whereAccount(host, user) + " and db='" + db + "'";
+        s.ifExists = "update mysql.db set " + yn + ", db='" + db + "', host='" + host + "'" + whereAccount(host, user)
+                     + " and db='" + db + "'";
+        s.otherwise = "insert into mysql.db set " + yn + ", user='" + us + "', host='" + host + "', db='" + db + "'";
+    } else {
+        // A table-level change without any privilege has no statement.
+        if (names.empty())
+            return std::nullopt;
+        s.check = "select * from mysql.tables_priv" + whereAccount(host, user) + " and table_name='" + tb + "'";
+        s.ifExists = "UPDATE mysql.tables_priv SET Table_priv='" + names + "'" + whereAccount(host, user)
+                     + " and db='" + db + "' and table_name='" + tb + "'";
+        s.otherwise = "insert into mysql.tables_priv set Table_priv='" + names + "' ,user='" + us + "', host='" + host
+                      + "', db='" + db + "', table_name='" + tb + "'";
+    }
+    return s;
+}
+
+} // namespace varnel::sql

@@ -1,0 +1,142 @@
+#include "mysql/ColumnTypes.h"
+#include "mysql/MySqlConnection.h"
+#include "mysql/Statements.h"
+
+#include <gtest/gtest.h>
+
+namespace varnel {
+namespace {
+
+ColumnSpec column(std::string name, ColumnTypeCode type, bool allowNull = true, bool autoIncrement = false)
+{
+    ColumnSpec c;
+    c.name = std::move(name);
+    c.typeCode = type;
+    c.allowNull = allowNull;
+    c.autoIncrement = autoIncrement;
+    return c;
+}
+
+ColumnSpec primaryKey(std::string columns)
+{
+    ColumnSpec c;
+    c.kind = 2;
+    c.primaryKey = std::move(columns);
+    return c;
+}
+
+TEST(CreateTableText, BlanksExactlyAsSpecified)
+{
+    EXPECT_EQ(sql::createTable("t", {column("ID", 8, false, true), primaryKey("ID"), column("title", 25208)}),
+              "create table t (ID bigint  NOT NULL AUTO_INCREMENT, PRIMARY KEY  (ID) , title longtext )");
+    // AUTO_INCREMENT on the first such column only.
+    EXPECT_EQ(sql::createTable("t", {column("a", 3, false, true), column("b", 3, false, true)}),
+              "create table t (a int  NOT NULL AUTO_INCREMENT,b int  NOT NULL )");
+    // A code missing from the type list: no statement.
+    EXPECT_FALSE(sql::createTable("t", {column("a", 999)}).has_value());
+    ColumnSpec v = column("name", 253);
+    v.attributes = 1 | 2 | 4;
+    v.lengthOrValues = "255";
+    v.defaultValue = "x";
+    EXPECT_EQ(sql::createTable("t", {v}), "create table t (name varchar  (255)  DEFAULT  'x' )");
+    ColumnSpec e = column("kind", 25401);
+    e.lengthOrValues = "'a','b'";
+    ColumnSpec u = column("n", 3);
+    u.attributes = 1 | 2 | 4;
+    u.lengthOrValues = "11";
+    ColumnSpec index;
+    index.kind = 2;
+    index.lengthOrValues = "idx";
+    index.indexColumns = "n";
+    EXPECT_EQ(sql::createTable("表", {e, u, index}),
+              "create table 表 (kind enum ('a','b'),n int  (11)  UNSIGNED  ZEROFILL , INDEX  idx  (n) )");
+}
+
+TEST(StatementText, RowsDatabasesTables)
+{
+    EXPECT_EQ(sql::dropColumn("`t`", "`c`"), "ALTER TABLE `t`  DROP `c`");
+    EXPECT_EQ(sql::deleteRows("`t`", ""), "delete from `t`");
+    EXPECT_EQ(sql::deleteRows("`t`", "id=1"), "delete from `t` where id=1");
+    EXPECT_EQ(sql::insertRow("`t`", "`a`='1'"), "insert into `t` set `a`='1'");
+    EXPECT_EQ(sql::createDatabase("库"), "create database 库");
+    EXPECT_EQ(sql::dropDatabase("d"), "drop database d");
+    EXPECT_EQ(sql::dropTable("t"), "drop table t");
+}
+
+TEST(AccountText, ClassicStatements)
+{
+    EXPECT_EQ(sql::grantStatement("", "u", "", "d", "", 3), "GRANT select,insert ON d.* TO 'u'@'%'");
+    EXPECT_EQ(sql::grantStatement("h", "u", "pw", "", "", 0), "GRANT USAGE ON *.* TO 'u'@'h' IDENTIFIED BY 'pw'");
+    EXPECT_EQ(sql::grantStatement("h", "u", "", "*", "t", 8192 | 1), "GRANT ALL PRIVILEGES ON *.* TO 'u'@'h'");
+    EXPECT_EQ(sql::grantStatement("h", "u", "", "d", "t", 4096 | 512), "GRANT reload,file ON d.t TO 'u'@'h'");
+    EXPECT_EQ(sql::grantStatement("h", "u", "", "d", "*x", 4), "GRANT update ON d.* TO 'u'@'h'");
+    EXPECT_EQ(sql::userExistsQuery("%", "u"), "select * from mysql.user where host='%' and user='u'");
+    const auto deletes = sql::deleteUserStatements("u", "");
+    ASSERT_EQ(deletes.size(), 4u);
+    EXPECT_EQ(deletes[0], "delete from mysql.user where host='%' and user='u'");
+    EXPECT_EQ(deletes[3], "delete from mysql.columns_priv where host='%' and user='u'");
+
+    const std::string yn = "Select_priv='Y',Insert_priv='N',Update_priv='Y',Delete_priv='N',Index_priv='N',"
+                           "Alter_priv='N',Create_priv='N',Drop_priv='N',References_priv='N' ";
+    auto global = sql::setPrivilegesStatements("u", "", "", "", 5);
+    ASSERT_TRUE(global);
+    EXPECT_EQ(global->check, "");
+    EXPECT_EQ(global->ifExists, "update mysql.user set " + yn + " where host='%' and user='u'");
+    auto db = sql::setPrivilegesStatements("u", "h", "d", "", 5);
+    EXPECT_EQ(db->check, "select * from mysql.db where host='h' and user='u' and db='d'");
+    EXPECT_EQ(db->ifExists,
+              "update mysql.db set " + yn + ", db='d', host='h' where host='h' and user='u' and db='d'");
+    EXPECT_EQ(db->otherwise, "insert into mysql.db set " + yn + ", user='u', host='h', db='d'");
+    auto table = sql::setPrivilegesStatements("u", "h", "d", "t", 5);
+    EXPECT_EQ(table->check, "select * from mysql.tables_priv where host='h' and user='u' and table_name='t'");
+    EXPECT_EQ(table->ifExists, "UPDATE mysql.tables_priv SET Table_priv='select,update ' where host='h' and "
+                               "user='u' and db='d' and table_name='t'");
+    EXPECT_EQ(table->otherwise, "insert into mysql.tables_priv set Table_priv='select,update ' ,user='u', "
+                                "host='h', db='d', table_name='t'");
+    EXPECT_FALSE(sql::setPrivilegesStatements("u", "h", "d", "t", 0).has_value());
+}
+
+TEST(ColumnTypes, ListAndLookups)
+{
+    EXPECT_TRUE(kColumnTypeList.starts_with("\r\n[0]小数(decimal)\r\n[101]字节(tinyint)\r\n"));
+    EXPECT_TRUE(kColumnTypeList.ends_with("[25401]枚举(enum)\r\n[25402]集合(set)\r\n"));
+    const auto labels = columnTypeLabels();
+    ASSERT_EQ(labels.size(), 26u);
+    EXPECT_EQ(labels[7], "单精度小数(float)");
+    EXPECT_EQ(sqlNameOfLabel("变长字符串(varchar)"), "varchar");
+    EXPECT_EQ(typeCodeOfSqlName("varchar"), 253);
+    EXPECT_EQ(typeCodeOfSqlName("int"), 3);
+    EXPECT_EQ(typeCodeOfSqlName("time"), 11);
+    EXPECT_EQ(typeCodeOfSqlName("mediumtext"), 25206);
+    EXPECT_EQ(typeCodeOfSqlName("nosuch"), 0);
+    EXPECT_EQ(typeLabelOfCode(253), "变长字符串(varchar)");
+    EXPECT_EQ(typeLabelOfCode(2), "短整数(smallint)");
+    EXPECT_EQ(typeLabelOfCode(77), "");
+    EXPECT_TRUE(takesLengthOrValues("集合(set)"));
+    EXPECT_TRUE(takesLengthOrValues("变长字符串(varchar)"));
+    EXPECT_FALSE(takesLengthOrValues("字符串(char)"));
+    for (const std::string &label : labels)
+        EXPECT_EQ(typeLabelOfCode(typeCodeOfSqlName(sqlNameOfLabel(label))), label);
+}
+
+TEST(ServerAddress, HostPortAndIpv6)
+{
+    const struct
+    {
+        const char *text;
+        const char *host;
+        unsigned port;
+    } rows[] = {
+        {"127.0.0.1", "127.0.0.1", 0}, {"db.example:3307", "db.example", 3307}, {"[::1]:3406", "::1", 3406},
+        {"[fe80::1]", "fe80::1", 0},    {"::1", "::1", 0},                       {"", "", 0},
+        {"host:notaport", "host:notaport", 0}, {"host:70000", "host:70000", 0},
+    };
+    for (const auto &row : rows) {
+        const auto a = parseServerAddress(row.text);
+        EXPECT_EQ(a.host, row.host) << row.text;
+        EXPECT_EQ(a.port, row.port) << row.text;
+    }
+}
+
+} // namespace
+} // namespace varnel

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "mysql/MySqlConnection.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace varnel::test {
+
+// Connection settings of the sandbox server, from scripts/mysql-sandbox env.
+struct SandboxSettings
+{
+    std::string server; // host:port
+    std::string user;
+    std::string password;
+    bool available = false;
+};
+
+inline SandboxSettings sandboxSettings()
+{
+    auto env = [](const char *name) {
+        const char *v = std::getenv(name);
+        return std::string(v ? v : "");
+    };
+    SandboxSettings s;
+    const std::string host = env("VARNEL_DB_HOST");
+    s.available = !host.empty();
+    s.server = host + ":" + (env("VARNEL_DB_PORT").empty() ? std::string("3406") : env("VARNEL_DB_PORT"));
+    s.user = env("VARNEL_DB_USER").empty() ? "root" : env("VARNEL_DB_USER");
+    s.password = env("VARNEL_DB_PASSWORD");
+    return s;
+}
+
+inline bool inCi()
+{
+    const char *ci = std::getenv("CI");
+    return ci && std::string(ci) == "true";
+}
+
+// Skips a database test outside CI when no sandbox is configured; in CI a
+// missing server is a failure.
+#define VARNEL_REQUIRE_SANDBOX(settings)                                                                              \
+    do {                                                                                                              \
+        if (!(settings).available) {                                                                                  \
+            if (::varnel::test::inCi())                                                                               \
+                FAIL() << "no sandbox database: run the tests through scripts/test";                                \
+            GTEST_SKIP() << "no sandbox database; run through scripts/test";                                         \
+        }                                                                                                             \
+    } while (0)
+
+// A test database of its own, dropped afterwards.
+class SandboxDatabase : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        settings = sandboxSettings();
+        VARNEL_REQUIRE_SANDBOX(settings);
+        ASSERT_TRUE(db.connect(settings.server, settings.user, settings.password)) << db.connectError();
+        name = "varnel_test_" + std::to_string(::getpid()) + "_"
+               + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        db.execute("drop database if exists `" + name + "`");
+        ASSERT_TRUE(db.execute("create database `" + name + "` character set utf8mb4"));
+        ASSERT_TRUE(db.selectDatabase(name));
+    }
+    void TearDown() override
+    {
+        if (db.isOpen())
+            db.execute("drop database if exists `" + name + "`");
+    }
+
+    SandboxSettings settings;
+    MySqlConnection db;
+    std::string name;
+};
+
+} // namespace varnel::test
