@@ -131,6 +131,14 @@ bool SettingsStore::open(const std::filesystem::path &path)
     return m_fd >= 0;
 }
 
+void SettingsStore::openReadOnly(const std::filesystem::path &path)
+{
+    close();
+    m_path = path;
+    if (!readWholeFile(path, m_text))
+        m_text.clear();
+}
+
 void SettingsStore::close()
 {
     if (m_fd >= 0) {

@@ -50,6 +50,9 @@ public:
     // open for writing.
     bool open(const std::filesystem::path &path);
     void close();
+    // Loads the file without binding to it for writing: the store never
+    // touches the file (what a reader such as the command line wants).
+    void openReadOnly(const std::filesystem::path &path);
 
     bool isBound() const { return !m_path.empty(); }
     // True when writes reach the file.

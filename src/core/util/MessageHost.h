@@ -21,7 +21,8 @@ public:
                              MessageIcon icon = MessageIcon::None) = 0;
 
     // An OK/Cancel question; true for OK.
-    virtual bool askOkCancel(std::string_view text, std::string_view caption = kDefaultCaption) = 0;
+    virtual bool askOkCancel(std::string_view text, std::string_view caption = kDefaultCaption,
+                             MessageIcon icon = MessageIcon::None) = 0;
 };
 
 } // namespace varnel

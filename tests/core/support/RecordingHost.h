@@ -20,14 +20,16 @@ public:
         MessageIcon icon;
     };
 
+    using MessageHost::askOkCancel;
+    using MessageHost::showMessage;
     void showMessage(std::string_view text, std::string_view caption, MessageIcon icon) override
     {
         messages.push_back({std::string(text), std::string(caption), icon});
     }
 
-    bool askOkCancel(std::string_view text, std::string_view caption) override
+    bool askOkCancel(std::string_view text, std::string_view caption, MessageIcon icon) override
     {
-        questions.push_back({std::string(text), std::string(caption), MessageIcon::None});
+        questions.push_back({std::string(text), std::string(caption), icon});
         if (answers.empty())
             return true;
         const bool answer = answers.front();

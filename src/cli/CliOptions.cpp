@@ -1,0 +1,147 @@
+#include "cli/CliOptions.h"
+
+#include <map>
+
+namespace varnel::cli {
+
+const char *const kUsage = R"(Usage / 用法:
+  varnel-cli import  [--config FILE] [options] [FILE...]
+  varnel-cli export  [--config FILE] [options]
+  varnel-cli preview [--config FILE] [options] [--json] FILE...
+
+Runs the import and export of the Varnel window without a display, from a saved
+configuration (section "主界面"). Without --config it reads the program's own
+settings file, so it uses what the window last saved. The configuration file is
+never written, except for counter start values with --save-counters.
+无需窗口运行导入和导出，配置取自保存的配置文件（"主界面"一节）。不指定 --config
+时读取程序自己的设置文件，即窗口上次保存的设置。除 --save-counters 外从不改写配置。
+
+Commands / 命令:
+  import    import the article folder, or the FILEs given, into the table
+            导入文章目录（或给出的文件）到数据表
+  export    write the table's rows out as article files into the folder
+            把数据表的记录导出为文章文件
+  preview   show, for each FILE, the encoding found and every rule's value,
+            exactly as import would store them; no server is needed
+            显示每个文件识别出的编码和每个字段的值（与导入相同），不连接服务器
+
+Options / 选项:
+  --config FILE       configuration file to read / 配置文件
+  --server HOST[:PORT] --user NAME --password TEXT
+  --database NAME --table NAME --folder DIR --types PATTERNS
+  --encoding N        0 自动识别, 1 ANSI, 2 UTF-8, 3 Unicode, 4 UnicodeBE
+  --recurse           also import sub-folders / 遍历子目录
+  --random-order      import in random order / 乱序导入
+  --clear             empty the table first, without asking (the Ctrl key)
+                      导入前清空数据表（相当于按住 Ctrl），不再询问
+  --set NAME=VALUE    set any control of the main window by its name, e.g.
+                      --set 编辑框摘要字数1=50 --set 选择框同步=真
+                      按名称设置主界面的任意控件
+  --save-counters     write advanced counter start values back to the config
+                      把递进数字的新起始值写回配置文件
+  --json              preview: one JSON object per line / 每行输出一个 JSON 对象
+  -h, --help          this text / 显示本帮助
+
+Progress goes to stderr, the final message to stdout.
+进度输出到 stderr，最终结果输出到 stdout。
+
+Exit status / 退出码:
+  0  completed / 完成
+  1  anything else (bad options, no connection, unreadable config) / 其他错误
+  2  a validation message (missing database name, folder not found, ...)
+     校验失败（缺少库名、目录不存在等），信息输出到 stderr
+  3  completed, but some files or rows failed (listed on stderr)
+     完成，但有文件或记录失败（清单输出到 stderr）
+)";
+
+std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args, std::string &error)
+{
+    static const std::map<std::string, std::string> kValueOptions = {
+        {"--server", "编辑框服务器"},   {"--user", "编辑框用户名"},  {"--password", "编辑框密码"},
+        {"--database", "编辑框库名"},   {"--table", "编辑框表名"},   {"--folder", "编辑框文章目录"},
+        {"--types", "编辑框文件类型"},  {"--encoding", "组合框文件编码"},
+    };
+    CliOptions o;
+    if (args.empty()) {
+        error = "no command given";
+        return std::nullopt;
+    }
+    const std::string &command = args[0];
+    if (command == "import")
+        o.command = Command::Import;
+    else if (command == "export")
+        o.command = Command::Export;
+    else if (command == "preview")
+        o.command = Command::Preview;
+    else if (command == "-h" || command == "--help" || command == "help")
+        return o;
+    else {
+        error = "unknown command: " + command;
+        return std::nullopt;
+    }
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return std::nullopt;
+            }
+            return args[++i];
+        };
+        if (a == "-h" || a == "--help") {
+            o.command = Command::Help;
+            return o;
+        }
+        if (a == "--config") {
+            auto v = value();
+            if (!v)
+                return std::nullopt;
+            o.config = *v;
+        } else if (auto it = kValueOptions.find(a); it != kValueOptions.end()) {
+            auto v = value();
+            if (!v)
+                return std::nullopt;
+            if (a == "--encoding" && (v->size() != 1 || (*v)[0] < '0' || (*v)[0] > '4')) {
+                error = "--encoding takes 0 to 4";
+                return std::nullopt;
+            }
+            o.settings.emplace_back(it->second, *v);
+        } else if (a == "--recurse") {
+            o.settings.emplace_back("选择框遍历子目录", "真");
+        } else if (a == "--random-order") {
+            o.settings.emplace_back("选择框乱序导入", "真");
+        } else if (a == "--set") {
+            auto v = value();
+            if (!v)
+                return std::nullopt;
+            const auto eq = v->find('=');
+            if (eq == std::string::npos || eq == 0) {
+                error = "--set takes NAME=VALUE";
+                return std::nullopt;
+            }
+            o.settings.emplace_back(v->substr(0, eq), v->substr(eq + 1));
+        } else if (a == "--clear") {
+            o.clear = true;
+        } else if (a == "--save-counters") {
+            o.saveCounters = true;
+        } else if (a == "--json") {
+            o.json = true;
+        } else if (a.starts_with("--")) {
+            error = "unknown option: " + a;
+            return std::nullopt;
+        } else {
+            o.files.push_back(a);
+        }
+    }
+    if (o.command == Command::Preview && o.files.empty()) {
+        error = "preview needs at least one FILE";
+        return std::nullopt;
+    }
+    if (o.command == Command::Export && !o.files.empty()) {
+        error = "export takes no FILE";
+        return std::nullopt;
+    }
+    return o;
+}
+
+} // namespace varnel::cli

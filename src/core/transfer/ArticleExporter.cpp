@@ -1,0 +1,278 @@
+#include "transfer/ArticleExporter.h"
+
+#include "mapping/RuleEditor.h"
+#include "mysql/MySqlConnection.h"
+#include "settings/Control.h"
+#include "text/ArticleFile.h"
+#include "text/Charset.h"
+#include "text/RandomSentence.h"
+#include "text/TextUtil.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <set>
+
+namespace varnel {
+namespace {
+
+constexpr const char *kButton = "按钮导出";
+constexpr std::size_t kMaxFileNameBytes = 255;
+
+constexpr std::string_view kNoContentColumn =
+    "请在【数据字段设置】里先添加一个【数据来源】为【文件内容】的字段名或字段位置\r\n\r\n"
+    "另外建议同时设置【数据来源】为【文件主名】的字段名或字段位置作为保存文件名；如果没有指定【文件主名】，"
+    "将自动从【文件内容】中随机取一句当文件名\r\n\r\n（字段位置从 1 开始，从左往右数）";
+
+enum class Comparison { Equal, NotEqual, Contains, NotContains };
+
+std::string textOf(Form &form, const char *name)
+{
+    const Control *c = form.control(name);
+    return c ? c->text() : std::string();
+}
+
+bool checked(Form &form, const char *name)
+{
+    const Control *c = form.control(name);
+    return c && c->isChecked();
+}
+
+bool contains(std::string_view text, std::string_view part)
+{
+    if (text.empty())
+        return false;
+    return part.empty() || text.find(part) != std::string_view::npos;
+}
+
+// A column given by its 1-based position becomes the column's name.
+std::string resolveColumn(const std::string &column, const ResultSet &result)
+{
+    std::int64_t n = 0;
+    const auto r = std::from_chars(column.data(), column.data() + column.size(), n);
+    if (column.empty() || r.ec != std::errc() || r.ptr != column.data() + column.size() || std::to_string(n) != column)
+        return column;
+    std::string name;
+    if (n >= 1 && n <= static_cast<std::int64_t>(INT32_MAX) && result.fieldName(static_cast<int>(n - 1), name))
+        return name;
+    return column;
+}
+
+// Cuts a name so that name + extension fits in a file name, at a character
+// boundary.
+std::string fitName(const std::string &name, const std::string &extension)
+{
+    if (name.size() + extension.size() <= kMaxFileNameBytes)
+        return name;
+    std::size_t keep = kMaxFileNameBytes > extension.size() ? kMaxFileNameBytes - extension.size() : 0;
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
+        --keep;
+    return name.substr(0, keep);
+}
+
+} // namespace
+
+std::string safeFileName(std::string_view name)
+{
+    std::string out(name);
+    const std::pair<const char *, const char *> wide[] = {{"\\", "＼"}, {"/", "／"}, {":", "："}, {"*", "＊"},
+                                                          {"?", "？"},  {"|", "｜"}, {"<", "＜"}, {">", "＞"}};
+    for (const auto &[from, to] : wide)
+        out = replaceAll(out, from, to);
+    for (const char *gone : {"\"", "\r\n", "\r", "\n", "\t"})
+        out = replaceAll(out, gone, "");
+    return out;
+}
+
+std::string exportExtension(std::string_view fileTypes)
+{
+    std::string ext = fileTypes.find('|') != std::string_view::npos ? std::string("html")
+                                                                     : replaceEach(fileTypes, "*|.", "");
+    if (ext.empty())
+        ext = "html";
+    return "." + ext;
+}
+
+ArticleExporter::ArticleExporter(Form &form, MySqlConnection &db, TransferHost &host, RandomSource &random)
+    : m_form(form)
+    , m_db(db)
+    , m_host(host)
+    , m_random(random)
+{
+}
+
+void ArticleExporter::caption(std::string_view text)
+{
+    if (Control *button = m_form.control(kButton))
+        m_host.setButtonCaption(*button, text);
+}
+
+ExportResult ArticleExporter::pressExport()
+{
+    if (textOf(m_form, kButton) != kExportIdle) {
+        m_stop = true;
+        caption("正在停止中..");
+        return ExportResult::ended(TransferOutcome::Busy);
+    }
+    return runExport();
+}
+
+ExportResult ArticleExporter::runExport()
+{
+    const std::string database = textOf(m_form, "编辑框库名");
+    if (database.empty()) {
+        m_host.showMessage("请输入库名！");
+        m_host.focus("编辑框库名");
+        return ExportResult::ended(TransferOutcome::Invalid);
+    }
+    const std::string table = textOf(m_form, "编辑框表名");
+    if (table.empty()) {
+        m_host.showMessage("请输入表名！");
+        m_host.focus("编辑框表名");
+        return ExportResult::ended(TransferOutcome::Invalid);
+    }
+    std::string folder = textOf(m_form, "编辑框文章目录");
+    if (folder.empty()) {
+        m_host.showMessage("请先选择要导出到的文章目录！");
+        m_host.focus("编辑框文章目录");
+        return ExportResult::ended(TransferOutcome::Invalid);
+    }
+    if (folder.back() != '/')
+        folder += '/';
+    if (!m_db.selectDatabase(database)) {
+        m_host.showMessage("打开库失败：" + database);
+        m_host.focus("编辑框库名");
+        return ExportResult::ended(TransferOutcome::Invalid);
+    }
+    if (!m_db.execute("select * from " + table + ";")) {
+        m_host.showMessage("打开表失败：" + table);
+        m_host.focus("编辑框表名");
+        return ExportResult::ended(TransferOutcome::Invalid);
+    }
+
+    std::vector<std::string> names, values;
+    Comparison comparison = Comparison::Equal;
+    bool andLogic = true;
+    if (checked(m_form, "选择框启用导出条件")) {
+        const std::string separator = textOf(m_form, "编辑框字段分隔符");
+        names = splitText(textOf(m_form, "编辑框条件字段名"), separator);
+        values = splitText(textOf(m_form, "编辑框条件字段值"), separator);
+        values.resize(names.size());
+        comparison = checked(m_form, "单选框相等")     ? Comparison::Equal
+                     : checked(m_form, "单选框不相等") ? Comparison::NotEqual
+                     : checked(m_form, "单选框包含")   ? Comparison::Contains
+                     : checked(m_form, "单选框不包含") ? Comparison::NotContains
+                                                       : Comparison::Equal;
+        andLogic = checked(m_form, "单选框且逻辑");
+    }
+
+    std::string contentColumn, nameColumn;
+    bool haveContent = false, haveName = false;
+    for (const FieldRule &rule : readRules(m_form)) {
+        const auto source = dataSourceOfLabel(rule.source);
+        if (source == DataSource::FileContent && !haveContent) {
+            contentColumn = rule.target;
+            haveContent = true;
+        } else if (source == DataSource::FileMainName && !haveName) {
+            nameColumn = rule.target;
+            haveName = true;
+        }
+    }
+    if (!haveContent) {
+        if (auto pending = m_db.storeResult())
+            pending->free();
+        m_host.showMessage(kNoContentColumn);
+        return ExportResult::ended(TransferOutcome::Invalid);
+    }
+
+    m_stop = false;
+    ExportResult result;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec); // writing then fails row by row
+    const std::string extension = exportExtension(textOf(m_form, "编辑框文件类型"));
+    const Control *encodingBox = m_form.control("组合框文件编码");
+    const ArticleEncoding encoding = articleEncodingFromIndex(encodingBox ? encodingBox->currentIndex() : 0);
+
+    std::unique_ptr<ResultSet> rows = m_db.storeResult();
+    result.rows = rows ? static_cast<std::int64_t>(rows->rowCount()) : 0;
+    if (rows) {
+        contentColumn = resolveColumn(contentColumn, *rows);
+        if (haveName)
+            nameColumn = resolveColumn(nameColumn, *rows);
+    }
+    caption("开始导出..");
+
+    std::set<std::string> written; // names used in this run
+    for (std::int64_t i = 0; i < result.rows; ++i) {
+        m_host.processEvents();
+        if (m_stop)
+            break;
+        rows->seekRow(static_cast<std::uint64_t>(i));
+        if (checked(m_form, "选择框启用导出条件") && !names.empty()) {
+            bool holds = false;
+            for (std::size_t j = 0; j < names.size(); ++j) {
+                std::string value;
+                rows->readField(names[j], value);
+                switch (comparison) {
+                case Comparison::Equal:
+                    holds = value == values[j];
+                    break;
+                case Comparison::NotEqual:
+                    holds = value != values[j];
+                    break;
+                case Comparison::Contains:
+                    holds = contains(value, values[j]);
+                    break;
+                case Comparison::NotContains:
+                    holds = !contains(value, values[j]);
+                    break;
+                }
+                if (holds != andLogic)
+                    break; // and: first false; or: first true
+                m_host.processEvents();
+            }
+            if (!holds)
+                continue;
+        }
+        std::string content, name;
+        rows->readField(contentColumn, content);
+        if (haveName)
+            rows->readField(nameColumn, name);
+        if (name.empty() && !content.empty())
+            name = randomSentence(content, m_random);
+        if (name.empty() && content.empty())
+            continue;
+
+        // A second row with the same name in this run gets "name (2)", so no
+        // row overwrites another; files of earlier runs are replaced.
+        std::string base = fitName(safeFileName(name), extension);
+        std::string fileName = base + extension;
+        for (int n = 2; written.count(fileName); ++n) {
+            const std::string suffix = " (" + std::to_string(n) + ")";
+            fileName = fitName(base, suffix + extension) + suffix + extension;
+        }
+        const std::string path = folder + fileName;
+        if (writeArticleFile(path, content, encoding)) {
+            written.insert(fileName);
+            ++result.exported;
+            caption("总 " + std::to_string(result.rows) + " 篇，已导出 " + std::to_string(result.exported) + " 篇");
+            m_host.setWindowCaption(name);
+        } else {
+            result.failures.push_back({"第 " + std::to_string(i + 1) + " 行 → " + path, std::strerror(errno)});
+        }
+    }
+
+    if (rows)
+        rows->free();
+    caption(kExportIdle);
+    m_host.restoreWindowCaption();
+    m_host.showMessage("导出完成，已导出 " + std::to_string(result.exported) + " 篇文章，表中有 "
+                       + std::to_string(result.rows) + " 条记录！");
+    if (!result.failures.empty())
+        m_host.reportFailures("未能写出的行", result.failures);
+    result.outcome = TransferOutcome::Completed;
+    return result;
+}
+
+} // namespace varnel

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "mapping/RuleValues.h"
+#include "transfer/TransferHost.h"
+#include "util/Clock.h"
+#include "util/Random.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace varnel {
+
+class Form;
+class MySqlConnection;
+
+inline constexpr std::string_view kImportIdle = "导入文章到 MySQL 数据库";
+
+// How a run ended, for callers that must tell (the command line's exit code).
+enum class TransferOutcome {
+    Completed,  // the final message was shown
+    Invalid,    // a validation message ended it before anything was written
+    Cancelled,  // the clearing question was answered with Cancel
+    Busy,       // a run was going on: this press asked it to stop
+};
+
+struct ImportResult
+{
+    TransferOutcome outcome = TransferOutcome::Invalid;
+    std::int64_t imported = 0;
+    std::int64_t tableRows = 0;
+    std::vector<TransferFailure> failures;
+
+    static ImportResult ended(TransferOutcome outcome)
+    {
+        ImportResult r;
+        r.outcome = outcome;
+        return r;
+    }
+};
+
+// A table name as an identifier in backticks, with backticks doubled.
+std::string quoteIdentifier(std::string_view name);
+
+// Turns article files into table rows, one per file, one column per mapping
+// row. It reads the main window's values through the form at the moments it
+// needs them and reports through the host.
+class ArticleImporter
+{
+public:
+    ArticleImporter(Form &form, MySqlConnection &db, TransferHost &host, RandomSource &random = defaultRandom(),
+                    Clock &clock = systemClock());
+
+    // The import button: lists the article folder and imports it, or asks a
+    // running import to stop.
+    ImportResult startImport(bool useAlternativeLister = false);
+    // Imports the given files (the folder's listing, or dropped files).
+    ImportResult runImport(const std::vector<std::string> &files);
+
+    void requestStop() { m_stop = true; }
+    bool stopRequested() const { return m_stop; }
+    void clearStop() { m_stop = false; }
+
+private:
+    struct Run;
+    void caption(std::string_view text);
+    bool prepareTable(Run &run, const std::string &database, const std::string &table);
+    std::string buildAssignments(Run &run, const std::string &path, const std::string &text);
+
+    Form &m_form;
+    MySqlConnection &m_db;
+    TransferHost &m_host;
+    RandomSource &m_random;
+    Clock &m_clock;
+    bool m_stop = false;
+};
+
+} // namespace varnel

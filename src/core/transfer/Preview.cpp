@@ -1,0 +1,39 @@
+#include "transfer/Preview.h"
+
+#include "mapping/RuleEditor.h"
+#include "mapping/RuleValues.h"
+#include "settings/Control.h"
+#include "text/ArticleFile.h"
+
+namespace varnel {
+
+std::vector<PreviewRow> previewImport(Form &form, const std::vector<std::string> &files, RandomSource &random,
+                                      Clock &clock)
+{
+    const std::vector<FieldRule> rules = readRules(form);
+    std::vector<RuleState> states;
+    for (const FieldRule &rule : rules)
+        states.push_back(prepareRule(rule));
+    random.reseed();
+
+    std::vector<PreviewRow> out;
+    ValueContext context{random, clock, fileTimeChoice(form)};
+    const Control *encodingBox = form.control("组合框文件编码");
+    for (const std::string &path : files) {
+        const DecodedArticle article =
+            readArticle(path, articleEncodingFromIndex(encodingBox ? encodingBox->currentIndex() : 0));
+        PreviewRow row;
+        row.file = path;
+        row.encoding = static_cast<int>(article.encoding);
+        for (std::size_t k = 0; k < rules.size(); ++k) {
+            if (rules[k].target == "ID")
+                continue;
+            row.values.push_back(
+                {rules[k].target, rules[k].source, ruleValue(rules[k].source, states[k], path, article.text, context)});
+        }
+        out.push_back(std::move(row));
+    }
+    return out;
+}
+
+} // namespace varnel
