@@ -119,10 +119,10 @@ void listInto(const std::string &folder, const ListOptions &options, std::vector
     if (!options.recurse)
         return;
     for (const Entry &e : entries) {
-        if (options.stopRequested && options.stopRequested())
-            return;
         if (!e.directory)
             continue;
+        if (options.stopRequested && options.stopRequested())
+            return;
         listInto(withSeparator(folder) + e.name, options, out);
         if (options.processEvents)
             options.processEvents();

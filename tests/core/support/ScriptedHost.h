@@ -1,0 +1,54 @@
+#pragma once
+
+#include "support/RecordingHost.h"
+#include "transfer/TransferHost.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace varnel::test {
+
+// A transfer host for tests: records messages, captions and failures, and
+// runs a hook each time events are processed (to press stop, for example).
+class ScriptedHost : public TransferHost
+{
+public:
+    void showMessage(std::string_view text, std::string_view caption, MessageIcon icon) override
+    {
+        recorder.showMessage(text, caption, icon);
+    }
+    bool askOkCancel(std::string_view text, std::string_view caption, MessageIcon icon) override
+    {
+        return recorder.askOkCancel(text, caption, icon);
+    }
+    void processEvents() override
+    {
+        ++pumps;
+        if (onEvents)
+            onEvents();
+    }
+    bool ctrlHeld() override { return ctrl; }
+    void setButtonCaption(Control &button, std::string_view caption) override
+    {
+        TransferHost::setButtonCaption(button, caption);
+        captions.emplace_back(caption);
+    }
+    void setWindowCaption(std::string_view caption) override { windowCaption = std::string(caption); }
+    void restoreWindowCaption() override { windowCaption = "restored"; }
+    void focus(std::string_view control) override { focused = std::string(control); }
+    void reportFailures(std::string_view, const std::vector<TransferFailure> &list) override { failures = list; }
+
+    std::vector<std::string> texts() const { return recorder.texts(); }
+
+    RecordingHost recorder;
+    std::function<void()> onEvents;
+    bool ctrl = false;
+    int pumps = 0;
+    std::vector<std::string> captions;
+    std::string windowCaption;
+    std::string focused;
+    std::vector<TransferFailure> failures;
+};
+
+} // namespace varnel::test

@@ -1,0 +1,199 @@
+#include "mapping/FieldRule.h"
+#include "settings/MemoryForm.h"
+#include "support/Sandbox.h"
+#include "support/ScriptedHost.h"
+#include "support/TestSupport.h"
+#include "transfer/ArticleExporter.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+namespace varnel {
+namespace {
+
+using test::ScriptedHost;
+using test::TempDir;
+
+TEST(ExportNames, SafeNamesAndExtensions)
+{
+    EXPECT_EQ(safeFileName("a/b:c"), "a／b：c");
+    EXPECT_EQ(safeFileName("\\*?|<>"), "＼＊？｜＜＞");
+    EXPECT_EQ(safeFileName("x\"y\r\nz\tw\rv"), "xyzwv");
+    EXPECT_EQ(safeFileName(".."), "..");
+    EXPECT_EQ(exportExtension("*.txt"), ".txt");
+    EXPECT_EQ(exportExtension("*.*"), ".html");
+    EXPECT_EQ(exportExtension(""), ".html");
+    EXPECT_EQ(exportExtension("*.txt|*.htm"), ".html");
+}
+
+class ExporterTest : public test::SandboxDatabase
+{
+protected:
+    void SetUp() override
+    {
+        SandboxDatabase::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        form.control("编辑框库名")->setText(name);
+        form.control("编辑框表名")->setText("t");
+        form.control("编辑框文章目录")->setText((out.path() / "sub" / "dir").string());
+        form.control("按钮导出")->setText(kExportIdle);
+        form.clearRows();
+        rule("name", "文件主名");
+        rule("body", "文件内容");
+        ASSERT_TRUE(db.execute("create table t (id int, fid text, message text, name text, body text)"));
+    }
+    void rule(const std::string &target, const std::string &source)
+    {
+        const int r = form.appendRow();
+        form.setCell(r, 0, target);
+        form.setCell(r, 1, source);
+        form.setCell(r, 2, "无");
+    }
+    void row(int id, const std::string &fid, const std::string &message, const std::string &nameValue,
+             const std::string &body)
+    {
+        ASSERT_TRUE(db.execute("insert into t values (" + std::to_string(id) + ",'" + db.escapeValue(fid) + "','"
+                               + db.escapeValue(message) + "','" + db.escapeValue(nameValue) + "','"
+                               + db.escapeValue(body) + "')"));
+    }
+    std::set<std::string> files()
+    {
+        std::set<std::string> out;
+        std::error_code ec;
+        for (const auto &e : std::filesystem::directory_iterator(out_dir(), ec))
+            out.insert(e.path().filename().string());
+        return out;
+    }
+    std::filesystem::path out_dir() { return out.path() / "sub" / "dir"; }
+    void conditions(const std::string &names, const std::string &values, const char *comparison, bool andLogic)
+    {
+        form.control("选择框启用导出条件")->setChecked(true);
+        form.control("编辑框条件字段名")->setText(names);
+        form.control("编辑框条件字段值")->setText(values);
+        form.control(comparison)->setChecked(true);
+        form.control(andLogic ? "单选框且逻辑" : "单选框或逻辑")->setChecked(true);
+    }
+    ExportResult run()
+    {
+        std::filesystem::remove_all(out.path() / "sub");
+        ArticleExporter exporter(form, db, host, random);
+        return exporter.runExport();
+    }
+
+    TempDir out;
+    MemoryForm form{mainFormSpec()};
+    ScriptedHost host;
+    test::SeededRandom random;
+};
+
+TEST_F(ExporterTest, ConditionsComparisonsAndLogic)
+{
+    row(1, "2", "句号。", "a", "x");
+    row(2, "12", "无句号", "b", "x");
+    row(3, "3", "又。", "c", "x");
+    row(4, "", "", "d", "x");
+
+    conditions("fid|message", "2|。", "单选框包含", true);
+    EXPECT_EQ(run().exported, 1);
+    EXPECT_EQ(files(), std::set<std::string>{"a.html"});
+    conditions("fid|message", "2|。", "单选框包含", false);
+    run();
+    EXPECT_EQ(files(), (std::set<std::string>{"a.html", "b.html", "c.html"}));
+    conditions("fid|", "2", "单选框相等", true); // a trailing separator adds no name
+    run();
+    EXPECT_EQ(files(), std::set<std::string>{"a.html"});
+    conditions("fid", "2", "单选框不相等", true);
+    run();
+    EXPECT_EQ(files(), (std::set<std::string>{"b.html", "c.html", "d.html"}));
+    conditions("fid", "", "单选框不包含", true); // "" is in every non-empty text
+    run();
+    EXPECT_EQ(files(), std::set<std::string>{"d.html"});
+    conditions("nosuch", "", "单选框相等", true); // unreadable column reads as empty
+    EXPECT_EQ(run().exported, 4);
+    form.control("选择框启用导出条件")->setChecked(false);
+    EXPECT_EQ(run().exported, 4);
+    EXPECT_EQ(host.texts().back(), "导出完成，已导出 4 篇文章，表中有 4 条记录！");
+}
+
+TEST_F(ExporterTest, NamesCollisionsAndUnsafeCharacters)
+{
+    row(1, "", "", "同名", "first");
+    row(2, "", "", "同名", "second");
+    row(3, "", "", "a/b:c", "third");
+    row(4, "", "", "..", "dots");
+    row(5, "", "", "", "");                 // nothing at all: skipped
+    row(6, "", "", "", "没有名字的一句话足够长。短");
+    row(7, "", "", std::string(300, 'n'), "long");
+    form.control("编辑框文件类型")->setText("*.txt");
+    const ExportResult result = run();
+    EXPECT_EQ(result.exported, 6);
+    const auto names = files();
+    EXPECT_TRUE(names.count("同名.txt"));
+    EXPECT_TRUE(names.count("同名 (2).txt"));
+    EXPECT_TRUE(names.count("a／b：c.txt"));
+    EXPECT_TRUE(names.count("...txt"));
+    EXPECT_TRUE(names.count("没有名字的一句话足够长.txt"));
+    EXPECT_TRUE(names.count(std::string(251, 'n') + ".txt"));
+    EXPECT_EQ(test::readBytes(out_dir() / "同名.txt"), "first");
+    EXPECT_EQ(test::readBytes(out_dir() / "同名 (2).txt"), "second");
+    // A second run overwrites what the first wrote.
+    ArticleExporter again(form, db, host, random);
+    EXPECT_EQ(again.runExport().exported, 6);
+    EXPECT_EQ(files().size(), 6u);
+}
+
+TEST_F(ExporterTest, EveryEncodingAndPositions)
+{
+    row(1, "", "", "文", "中");
+    form.setCell(0, 0, "4"); // name by position
+    form.setCell(1, 0, "5");
+    const std::pair<int, std::string> expected[] = {
+        {0, "\xD6\xD0"}, {1, "\xD6\xD0"}, {2, "\xEF\xBB\xBF中"}, {3, "\xFF\xFE\x2D\x4E"}, {4, "\xFE\xFF\x4E\x2D"}};
+    for (const auto &[index, bytes] : expected) {
+        form.control("组合框文件编码")->setCurrentIndex(index);
+        ASSERT_EQ(run().exported, 1);
+        EXPECT_EQ(test::toHex(test::readBytes(out_dir() / "文.html")), test::toHex(bytes)) << index;
+    }
+    form.setCell(1, 0, "0"); // no column 0: used as a name, reads nothing
+    form.setCell(0, 0, "99");
+    EXPECT_EQ(run().exported, 0);
+}
+
+TEST_F(ExporterTest, MessagesAndEmptyTables)
+{
+    EXPECT_EQ(run().exported, 0);
+    EXPECT_EQ(host.texts().back(), "导出完成，已导出 0 篇文章，表中有 0 条记录！");
+    form.control("编辑框表名")->setText("nosuch");
+    run();
+    EXPECT_EQ(host.texts().back(), "打开表失败：nosuch");
+    form.control("编辑框表名")->setText("t");
+    form.setCell(1, 1, "固定文本");
+    run();
+    EXPECT_TRUE(host.texts().back().starts_with("请在【数据字段设置】里先添加一个【数据来源】为【文件内容】"));
+    EXPECT_TRUE(db.execute("do 1")); // the pending rows were taken
+    form.control("编辑框文章目录")->setText("");
+    run();
+    EXPECT_EQ(host.texts().back(), "请先选择要导出到的文章目录！");
+}
+
+TEST_F(ExporterTest, StopAfterTheCurrentRow)
+{
+    for (int i = 1; i <= 6; ++i)
+        row(i, "", "", "n" + std::to_string(i), "body");
+    ArticleExporter exporter(form, db, host, random);
+    host.onEvents = [&] {
+        if (form.control("按钮导出")->text() == "总 6 篇，已导出 2 篇")
+            exporter.pressExport();
+    };
+    std::filesystem::remove_all(out.path() / "sub");
+    const ExportResult result = exporter.runExport();
+    EXPECT_EQ(result.exported, 2);
+    EXPECT_EQ(host.texts().back(), "导出完成，已导出 2 篇文章，表中有 6 条记录！");
+    EXPECT_NE(std::find(host.captions.begin(), host.captions.end(), "正在停止中.."), host.captions.end());
+}
+
+} // namespace
+} // namespace varnel

@@ -1,0 +1,266 @@
+#include "mapping/FieldRule.h"
+#include "settings/MemoryForm.h"
+#include "support/ArticleFixtures.h"
+#include "support/Sandbox.h"
+#include "support/ScriptedHost.h"
+#include "support/TestSupport.h"
+#include "transfer/ArticleExporter.h"
+#include "transfer/ArticleImporter.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace varnel {
+namespace {
+
+using test::ScriptedHost;
+using test::TempDir;
+
+class ImporterTest : public test::SandboxDatabase
+{
+protected:
+    void SetUp() override
+    {
+        SandboxDatabase::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        form.control("编辑框库名")->setText(name);
+        form.control("编辑框表名")->setText("文章");
+        form.control("编辑框文章目录")->setText(dir.path().string());
+        form.control("按钮导入")->setText(kImportIdle);
+        form.control("按钮导出")->setText(kExportIdle);
+        form.clearRows();
+    }
+
+    void rule(const std::string &target, const std::string &source, const std::string &options = "无")
+    {
+        const int r = form.appendRow();
+        form.setCell(r, 0, target);
+        form.setCell(r, 1, source);
+        form.setCell(r, 2, options);
+    }
+
+    std::vector<std::string> writeFiles(int n, const std::string &prefix = "f")
+    {
+        std::vector<std::string> paths;
+        for (int i = 1; i <= n; ++i) {
+            const auto p = dir.file(prefix + std::to_string(i) + ".txt");
+            test::writeBytes(p, "第" + std::to_string(i) + "篇 x'y \\ 文章");
+            paths.push_back(p.string());
+        }
+        return paths;
+    }
+
+    std::vector<std::string> column(const std::string &sql)
+    {
+        std::vector<std::string> out;
+        EXPECT_TRUE(db.execute(sql)) << sql;
+        auto r = db.storeResult();
+        for (std::uint64_t i = 0; r && i < r->rowCount(); ++i) {
+            r->seekRow(i);
+            std::string v;
+            r->readField(0.0, v);
+            out.push_back(v);
+        }
+        return out;
+    }
+
+    TempDir dir;
+    MemoryForm form{mainFormSpec()};
+    ScriptedHost host;
+    test::SeededRandom random;
+};
+
+TEST_F(ImporterTest, RoundTripOfEveryEncoding)
+{
+    for (const auto &f : test::articleFixtures())
+        test::writeBytes(dir.file(f.name + ".htm"), f.bytes);
+    rule("标题", "文件主名");
+    rule("内容", "文件内容");
+    ArticleImporter importer(form, db, host, random);
+    const ImportResult result = importer.startImport();
+    ASSERT_EQ(result.outcome, TransferOutcome::Completed) << (host.texts().empty() ? "" : host.texts().back());
+    const auto fixtures = test::articleFixtures();
+    EXPECT_EQ(result.imported, static_cast<std::int64_t>(fixtures.size()));
+    EXPECT_EQ(host.texts().back(), "导入完成，已导入 " + std::to_string(fixtures.size()) + " 篇文章，当前表有 "
+                                       + std::to_string(fixtures.size()) + " 条记录！");
+    EXPECT_EQ(form.control("按钮导入")->text(), kImportIdle);
+
+    TempDir out;
+    form.control("编辑框文章目录")->setText(out.path().string());
+    form.control("组合框文件编码")->setCurrentIndex(2);
+    ArticleExporter exporter(form, db, host, random);
+    const ExportResult exported = exporter.runExport();
+    EXPECT_EQ(exported.exported, static_cast<std::int64_t>(fixtures.size()));
+    for (const auto &f : fixtures) {
+        const auto path = out.file(f.name + ".html");
+        const std::string bytes = test::readBytes(path);
+        ASSERT_TRUE(bytes.starts_with("\xEF\xBB\xBF")) << f.name;
+        EXPECT_EQ(bytes.substr(3), f.expectedText) << f.name;
+    }
+}
+
+TEST_F(ImporterTest, CreatesDatabaseAndTableWithTypesPerSource)
+{
+    const std::string fresh = name + "_new";
+    db.execute("drop database if exists `" + fresh + "`");
+    form.control("编辑框库名")->setText(fresh);
+    form.control("编辑框表名")->setText("order");
+    rule("ID", "文件主名");
+    rule("内容", "文件内容");
+    rule("标题", "文件主名");
+    rule("时间", "文件时间");
+    rule("摘要", "内容摘要", joinOptions({"1", "3"}));
+    rule("2", "固定文本", "");
+    rule("有 空格", "随机数母");
+    const auto files = writeFiles(1);
+    ArticleImporter importer(form, db, host, random);
+    ASSERT_EQ(importer.runImport(files).outcome, TransferOutcome::Completed) << host.texts().back();
+    EXPECT_TRUE(host.failures.empty()) << host.failures[0].reason;
+
+    const auto types = column("select concat(column_name, ' ', column_type, ' ', extra) from "
+                              "information_schema.columns where table_schema='"
+                              + fresh + "' and table_name='order' order by ordinal_position");
+    EXPECT_EQ(types, (std::vector<std::string>{"ID bigint(20) auto_increment", "内容 mediumtext ", "标题 tinytext ",
+                                               "时间 datetime ", "摘要 text ", "2 text ", "有 空格 text "}));
+    const auto charset = column("select default_character_set_name from information_schema.schemata where "
+                                "schema_name='" + fresh + "'");
+    EXPECT_EQ(charset, std::vector<std::string>{"utf8mb4"});
+    // An empty value is stored as one space; the table's ID numbers the row.
+    EXPECT_EQ(column("select concat(ID, '|', `2`, '|', `内容`) from `" + fresh + "`.`order`"),
+              std::vector<std::string>{"1| |第1篇 x'y \\ 文章"});
+    db.execute("drop database if exists `" + fresh + "`");
+
+    // Only "ID" itself is left to the table: "id" is an ordinary rule, and
+    // as MySQL names ignore case it collides with the ID column.
+    form.control("编辑框库名")->setText(name);
+    form.control("编辑框表名")->setText("lower");
+    form.clearRows();
+    rule("id", "文件主名");
+    EXPECT_EQ(importer.runImport(files).outcome, TransferOutcome::Invalid);
+    EXPECT_EQ(host.texts().back(), "表不存在且自动创建失败：lower");
+}
+
+TEST_F(ImporterTest, PositionalTargetsOnAnExistingTable)
+{
+    ASSERT_TRUE(db.execute("create table `文章` (ID bigint auto_increment primary key, title text, content text)"));
+    rule("2", "文件主名");
+    rule("3", "文件内容");
+    rule("9", "固定文本", "x"); // no 9th column: stays "9", the insert fails
+    const auto files = writeFiles(2);
+    ArticleImporter importer(form, db, host, random);
+    const ImportResult result = importer.runImport(files);
+    EXPECT_EQ(form.cell(0, 0), "title");
+    EXPECT_EQ(form.cell(1, 0), "content");
+    EXPECT_EQ(form.cell(2, 0), "9");
+    EXPECT_EQ(result.imported, 0);
+    ASSERT_EQ(host.failures.size(), 2u);
+    EXPECT_NE(host.failures[0].reason.find("Unknown column"), std::string::npos) << host.failures[0].reason;
+    EXPECT_EQ(host.texts().back(), "导入完成，已导入 0 篇文章，当前表有 0 条记录！");
+
+    form.removeRow(2);
+    EXPECT_EQ(importer.runImport(files).imported, 2);
+    EXPECT_EQ(column("select title from `文章` order by ID"), (std::vector<std::string>{"f1", "f2"}));
+}
+
+TEST_F(ImporterTest, CountersCarryOverWithKeepCounting)
+{
+    rule("序号", "递进数字", joinOptions({"5", "2", "真"}));
+    rule("固定", "递进数字", joinOptions({"3", "0", "假"}));
+    const auto files = writeFiles(3);
+    ArticleImporter importer(form, db, host, random);
+    importer.runImport(files);
+    EXPECT_EQ(column("select `序号` from `文章`"), (std::vector<std::string>{"5", "7", "9"}));
+    EXPECT_EQ(column("select `固定` from `文章`"), (std::vector<std::string>{"3", "3", "3"}));
+    EXPECT_EQ(form.cell(0, 2), joinOptions({"11", "2", "真"}));
+    EXPECT_EQ(form.cell(1, 2), joinOptions({"3", "0", "假"}));
+    importer.runImport({files[0]});
+    EXPECT_EQ(column("select max(`序号`+0) from `文章`"), std::vector<std::string>{"11"});
+}
+
+TEST_F(ImporterTest, RandomOrderImportsEachFileOnce)
+{
+    rule("标题", "文件主名");
+    form.control("选择框乱序导入")->setChecked(true);
+    const auto files = writeFiles(25);
+    ArticleImporter importer(form, db, host, random);
+    importer.runImport(files);
+    const auto titles = column("select `标题` from `文章`");
+    EXPECT_EQ(titles.size(), 25u);
+    EXPECT_EQ(std::set<std::string>(titles.begin(), titles.end()).size(), 25u);
+    std::vector<std::string> inOrder;
+    for (int i = 1; i <= 25; ++i)
+        inOrder.push_back("f" + std::to_string(i));
+    EXPECT_NE(titles, inOrder);
+}
+
+TEST_F(ImporterTest, StopAfterTheCurrentFileStillReports)
+{
+    rule("标题", "文件主名");
+    const auto files = writeFiles(10);
+    ArticleImporter importer(form, db, host, random);
+    host.onEvents = [&] {
+        // The button pressed again once three files are in.
+        if (form.control("按钮导入")->text() == "总 10 篇，已导入 3 篇")
+            importer.startImport();
+    };
+    const ImportResult result = importer.runImport(files);
+    EXPECT_EQ(result.outcome, TransferOutcome::Completed);
+    EXPECT_EQ(result.imported, 3);
+    EXPECT_EQ(host.texts().back(), "导入完成，已导入 3 篇文章，当前表有 3 条记录！");
+    EXPECT_EQ(form.control("按钮导入")->text(), kImportIdle);
+}
+
+TEST_F(ImporterTest, CtrlClearsTheTableAfterAsking)
+{
+    rule("标题", "文件主名");
+    const auto files = writeFiles(2);
+    ArticleImporter importer(form, db, host, random);
+    importer.runImport(files);
+    host.ctrl = true;
+    host.recorder.answers = {false, true};
+    const std::size_t messages = host.texts().size();
+    EXPECT_EQ(importer.runImport(files).outcome, TransferOutcome::Cancelled);
+    EXPECT_EQ(host.texts().size(), messages); // nothing shown
+    EXPECT_EQ(host.recorder.questions.back().text, "确定要清空全部记录再导入？");
+    EXPECT_EQ(host.recorder.questions.back().icon, MessageIcon::Warning);
+    EXPECT_EQ(column("select count(*) from `文章`"), std::vector<std::string>{"2"});
+    EXPECT_EQ(importer.runImport({files[0]}).tableRows, 1);
+}
+
+TEST_F(ImporterTest, ValidationMessagesInOrder)
+{
+    ArticleImporter importer(form, db, host, random);
+    form.control("编辑框文章目录")->setText(dir.file("missing").string());
+    EXPECT_EQ(importer.startImport().outcome, TransferOutcome::Invalid);
+    EXPECT_EQ(host.texts().back(),
+              "请先选择要导入到数据库的文章所在目录，或者直接拖放文件列表到本窗口开始导入！");
+    EXPECT_EQ(host.focused, "编辑框文章目录");
+    form.control("编辑框文章目录")->setText(dir.path().string());
+    form.control("编辑框文件类型")->setText("*.none");
+    importer.startImport();
+    EXPECT_EQ(host.texts().back(), "根据文件类型设置[*.none]在这个目录中找不到文件：\r\n" + dir.path().string());
+
+    const auto files = writeFiles(1);
+    importer.runImport(files);
+    EXPECT_EQ(host.texts().back(), "请在 数据字段设置 中添加至少一个字段！");
+    form.control("编辑框表名")->setText("");
+    importer.runImport(files);
+    EXPECT_EQ(host.texts().back(), "请输入表名！");
+    form.control("编辑框库名")->setText("");
+    importer.runImport(files);
+    EXPECT_EQ(host.texts().back(), "请输入库名！");
+    EXPECT_EQ(host.focused, "编辑框库名");
+
+    MySqlConnection closed;
+    ArticleImporter offline(form, closed, host, random);
+    form.control("编辑框库名")->setText("d");
+    form.control("编辑框表名")->setText("t");
+    rule("标题", "文件主名");
+    offline.runImport(files);
+    EXPECT_EQ(host.texts().back(), "库不存在且自动创建失败：d");
+}
+
+} // namespace
+} // namespace varnel
