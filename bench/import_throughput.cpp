@@ -1,0 +1,207 @@
+// Import throughput against the server's own bulk path, in the same run.
+//
+// Generates N articles (about 4 KB of Chinese text each, with quotes and
+// backslashes, half GBK and half UTF-8), imports them with `varnel-cli import`
+// into the sandbox server, and loads the same rows with LOAD DATA LOCAL
+// INFILE into a sibling table. Prints files per second for both and the
+// ratio, for each repetition and as the median.
+//
+//   import_throughput [N] [repetitions]      (defaults 5000 and 3)
+//
+// Needs the sandbox: eval "$(scripts/mysql-sandbox env)".
+#include "mapping/FieldRule.h"
+#include "settings/ConfigFile.h"
+#include "settings/MemoryForm.h"
+#include "settings/SettingsStore.h"
+#include "text/ArticleFile.h"
+#include "text/Charset.h"
+#include "transfer/Preview.h"
+
+#include <mysql.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace varnel;
+using Stopwatch = std::chrono::steady_clock;
+
+std::string env(const char *name, const char *fallback = "")
+{
+    const char *v = std::getenv(name);
+    return v ? v : fallback;
+}
+
+std::string article(int i, std::mt19937 &gen)
+{
+    static const char *sentences[] = {
+        "据报道，本市今年的经济发展保持平稳，居民收入继续增长。",
+        "专家认为，“稳中有进”是下一阶段的关键词，还要加大投入。",
+        "路径 C:\\new\\table 里的反斜杠，和 O'Reilly 的单引号，都要原样保存。",
+        "城市的夜晚灯火通明，地铁里挤满了下班回家的人们。",
+        "图书馆推出夜读服务，读者说：“终于有地方安静看书了。”",
+    };
+    std::string text = "第" + std::to_string(i) + "篇文章\r\n";
+    while (text.size() < 4000)
+        text += sentences[gen() % 5];
+    return text;
+}
+
+std::string loadDataField(const std::string &v)
+{
+    std::string out;
+    for (char c : v) {
+        switch (c) {
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\0':
+            out += "\\0";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+struct Server
+{
+    MYSQL *m = nullptr;
+    bool query(const std::string &sql)
+    {
+        if (mysql_real_query(m, sql.data(), sql.size()) != 0) {
+            std::fprintf(stderr, "%s: %s\n", sql.substr(0, 80).c_str(), mysql_error(m));
+            return false;
+        }
+        if (MYSQL_RES *r = mysql_store_result(m))
+            mysql_free_result(r);
+        return true;
+    }
+};
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int n = argc > 1 ? std::atoi(argv[1]) : 5000;
+    const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const std::string host = env("VARNEL_DB_HOST"), port = env("VARNEL_DB_PORT", "3406");
+    if (host.empty()) {
+        std::fprintf(stderr, "run eval \"$(scripts/mysql-sandbox env)\" first\n");
+        return 1;
+    }
+    const auto dir = std::filesystem::temp_directory_path() / ("varnel-throughput-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir / "articles");
+
+    // The articles, and the configuration the import runs with.
+    std::mt19937 gen(7);
+    std::vector<std::string> files;
+    for (int i = 0; i < n; ++i) {
+        const std::string text = article(i, gen);
+        const auto path = dir / "articles" / ("文章" + std::to_string(i) + ".txt");
+        writeWholeFile(path, i % 2 ? toGb18030(text) : "\xEF\xBB\xBF" + text);
+        files.push_back(path.string());
+    }
+    MemoryForm form(mainFormSpec());
+    form.clearRows();
+    const std::pair<const char *, const char *> rules[] = {{"标题", "文件主名"}, {"内容", "文件内容"}, {"摘要", "内容摘要"}};
+    for (const auto &[target, source] : rules) {
+        const int r = form.appendRow();
+        form.setCell(r, 0, target);
+        form.setCell(r, 1, source);
+        form.setCell(r, 2, std::string(source) == "内容摘要" ? joinOptions({"100", "100"}) : "无");
+    }
+    form.control("编辑框库名")->setText("varnel_bench");
+    form.control("编辑框表名")->setText("import_rows");
+    form.control("编辑框文章目录")->setText((dir / "articles").string());
+    form.control("编辑框文件类型")->setText("*.txt");
+    {
+        SettingsStore store;
+        store.open(dir / "bench.ini");
+        saveMainConfig(store, form);
+    }
+    // The same rows for the bulk loader, computed by the same code.
+    {
+        std::ofstream tsv(dir / "rows.tsv", std::ios::binary);
+        for (const PreviewRow &row : previewImport(form, files)) {
+            for (std::size_t i = 0; i < row.values.size(); ++i)
+                tsv << (i ? "\t" : "") << loadDataField(row.values[i].value);
+            tsv << "\n";
+        }
+    }
+
+    Server server;
+    server.m = mysql_init(nullptr);
+    unsigned on = 1;
+    mysql_optionsv(server.m, MYSQL_OPT_LOCAL_INFILE, &on);
+    if (!mysql_real_connect(server.m, host.c_str(), env("VARNEL_DB_USER", "root").c_str(),
+                            env("VARNEL_DB_PASSWORD").c_str(), nullptr, static_cast<unsigned>(std::atoi(port.c_str())),
+                            nullptr, 0)) {
+        std::fprintf(stderr, "connect: %s\n", mysql_error(server.m));
+        return 1;
+    }
+    mysql_set_character_set(server.m, "utf8mb4");
+    server.query("create database if not exists varnel_bench character set utf8mb4");
+    server.query("use varnel_bench");
+
+    std::printf("%d articles of about 4 KB, %d repetitions\n", n, repetitions);
+    std::printf("%-4s %16s %16s %8s\n", "run", "import files/s", "LOAD DATA rows/s", "ratio");
+    std::vector<double> importRates, loadRates, ratios;
+    for (int rep = 1; rep <= repetitions; ++rep) {
+        server.query("drop table if exists import_rows");
+        server.query("drop table if exists load_rows");
+        const std::string command = std::string(VARNEL_CLI_PATH) + " import --clear --config '" + (dir / "bench.ini").string()
+                                    + "' --server " + host + ":" + port + " --user '" + env("VARNEL_DB_USER", "root")
+                                    + "' --password '" + env("VARNEL_DB_PASSWORD") + "' >/dev/null 2>&1";
+        auto start = Stopwatch::now();
+        const int status = std::system(command.c_str());
+        const double importSeconds = std::chrono::duration<double>(Stopwatch::now() - start).count();
+        if (status != 0) {
+            std::fprintf(stderr, "varnel-cli import failed (%d)\n", status);
+            return 1;
+        }
+        server.query("create table load_rows (ID bigint not null auto_increment primary key, `标题` tinytext, "
+                     "`内容` mediumtext, `摘要` text) character set utf8mb4");
+        start = Stopwatch::now();
+        if (!server.query("load data local infile '" + (dir / "rows.tsv").string()
+                          + "' into table load_rows character set utf8mb4 (`标题`, `内容`, `摘要`)"))
+            return 1;
+        const double loadSeconds = std::chrono::duration<double>(Stopwatch::now() - start).count();
+        importRates.push_back(n / importSeconds);
+        loadRates.push_back(n / loadSeconds);
+        ratios.push_back(importRates.back() / loadRates.back());
+        std::printf("%-4d %16.0f %16.0f %8.3f\n", rep, importRates.back(), loadRates.back(), ratios.back());
+    }
+    std::printf("median: import %.0f files/s, LOAD DATA %.0f rows/s, ratio %.3f (spread %.3f .. %.3f)\n",
+                median(importRates), median(loadRates), median(ratios), *std::min_element(ratios.begin(), ratios.end()),
+                *std::max_element(ratios.begin(), ratios.end()));
+    mysql_close(server.m);
+    std::filesystem::remove_all(dir);
+    return 0;
+}
