@@ -37,6 +37,11 @@ Options / 选项:
   --set NAME=VALUE    set any control of the main window by its name, e.g.
                       --set 编辑框摘要字数1=50 --set 选择框同步=真
                       按名称设置主界面的任意控件
+  --batch N           rows per INSERT statement (default 500; 1 = one statement
+                      per file). Batches are used on InnoDB tables only; a
+                      refused batch is retried row by row, so only the refused
+                      files are skipped.
+                      每条 INSERT 语句的行数（默认 500，1 为每个文件一条语句）
   --save-counters     write advanced counter start values back to the config
                       把递进数字的新起始值写回配置文件
   --json              preview: one JSON object per line / 每行输出一个 JSON 对象
@@ -120,6 +125,18 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args,
                 return std::nullopt;
             }
             o.settings.emplace_back(v->substr(0, eq), v->substr(eq + 1));
+        } else if (a == "--batch") {
+            auto v = value();
+            if (!v)
+                return std::nullopt;
+            std::size_t n = 0;
+            for (char c : *v)
+                n = (c >= '0' && c <= '9' && n < 1000000) ? n * 10 + static_cast<std::size_t>(c - '0') : 0;
+            if (n == 0) {
+                error = "--batch takes a number of rows, 1 or more";
+                return std::nullopt;
+            }
+            o.batch = n;
         } else if (a == "--clear") {
             o.clear = true;
         } else if (a == "--save-counters") {

@@ -18,6 +18,7 @@ struct CliOptions
     bool clear = false;
     bool saveCounters = false;
     bool json = false;
+    std::size_t batch = 500; // rows per INSERT statement
     std::vector<std::string> files;
 };
 

@@ -208,6 +208,7 @@ int run(const CliOptions &options)
             before.setCell(r, c, form.cell(r, c));
     }
     ArticleImporter importer(form, db, host);
+    importer.setBatchSize(options.batch);
     host.onInterrupt([&] { importer.requestStop(); });
     const ImportResult result = options.files.empty() ? importer.startImport(false) : importer.runImport(options.files);
     const int code = finish(host, result.outcome);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mapping/RuleValues.h"
+#include "transfer/RowInserter.h"
 #include "transfer/TransferHost.h"
 #include "util/Clock.h"
 #include "util/Random.h"
@@ -57,6 +58,11 @@ public:
     // Imports the given files (the folder's listing, or dropped files).
     ImportResult runImport(const std::vector<std::string> &files);
 
+    // Rows per INSERT statement; 1 sends one statement per file. Batches are
+    // used only where a refused batch leaves nothing behind (InnoDB).
+    void setBatchSize(std::size_t rows) { m_batchRows = rows == 0 ? 1 : rows; }
+    inline static constexpr std::size_t kDefaultBatchRows = 500;
+
     void requestStop() { m_stop = true; }
     bool stopRequested() const { return m_stop; }
     void clearStop() { m_stop = false; }
@@ -65,7 +71,8 @@ private:
     struct Run;
     void caption(std::string_view text);
     bool prepareTable(Run &run, const std::string &database, const std::string &table);
-    std::string buildAssignments(Run &run, const std::string &path, const std::string &text);
+    InsertRow buildRow(Run &run, const std::string &path, const std::string &text);
+    std::size_t batchRowsFor(const Run &run, std::size_t &batchBytes);
 
     Form &m_form;
     MySqlConnection &m_db;
@@ -73,6 +80,7 @@ private:
     RandomSource &m_random;
     Clock &m_clock;
     bool m_stop = false;
+    std::size_t m_batchRows = kDefaultBatchRows;
 };
 
 } // namespace varnel

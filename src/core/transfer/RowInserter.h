@@ -1,0 +1,54 @@
+#pragma once
+
+#include "transfer/TransferHost.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace varnel {
+
+class MySqlConnection;
+
+// One file's row, ready to send: the quoted column list, the assignments of
+// the one-row form and the value tuple of the multi-row form.
+struct InsertRow
+{
+    std::string path;
+    std::string columns;     // `a`,`b`
+    std::string assignments; // `a`='x',`b`='y'
+    std::string tuple;       // ('x','y')
+};
+
+// Sends rows to a table, either one INSERT per row or in multi-row batches.
+// A batch runs in a transaction; when the server refuses it, it is rolled
+// back and its rows go one by one, so only the refused rows are skipped, each
+// with the server's reason. Rows are never inserted twice.
+class RowInserter
+{
+public:
+    // batchRows 1 sends every row on its own, as it comes.
+    RowInserter(MySqlConnection &db, std::string tableText, std::size_t batchRows, std::size_t batchBytes);
+
+    void add(InsertRow row);
+    void flush();
+
+    std::int64_t inserted() const { return m_inserted; }
+    const std::vector<TransferFailure> &failures() const { return m_failures; }
+
+private:
+    bool insertOne(const InsertRow &row);
+    void insertEachOf(std::vector<InsertRow> &rows);
+
+    MySqlConnection &m_db;
+    std::string m_table;
+    std::size_t m_batchRows;
+    std::size_t m_batchBytes;
+    std::vector<InsertRow> m_pending;
+    std::size_t m_pendingBytes = 0;
+    std::int64_t m_inserted = 0;
+    std::vector<TransferFailure> m_failures;
+};
+
+} // namespace varnel
