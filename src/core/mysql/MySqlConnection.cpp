@@ -1,6 +1,7 @@
 #include "mysql/MySqlConnection.h"
 
 #include <mysql.h>
+#include <poll.h>
 
 #include <charconv>
 
@@ -78,6 +79,8 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
     mysql_optionsv(m, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
     // Nothing outside GBK may be lost on the wire.
     mysql_optionsv(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    // Lets an import prepare its next rows while the server stores the last.
+    mysql_options(m, MYSQL_OPT_NONBLOCK, nullptr);
 
     const ServerAddress address = parseServerAddress(server);
     const std::string u = optionalText(user), p = optionalText(password);
@@ -99,6 +102,8 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
 
 void MySqlConnection::disconnect()
 {
+    if (m_asyncStarted)
+        finishStatement();
     m_resultPending = false;
     m_refusal.clear();
     if (m_mysql) {
@@ -110,7 +115,7 @@ void MySqlConnection::disconnect()
 
 bool MySqlConnection::refusePending()
 {
-    if (!m_resultPending)
+    if (!m_resultPending && !m_asyncStarted)
         return false;
     m_refusal = kOutOfSync;
     return true;
@@ -131,9 +136,73 @@ bool MySqlConnection::execute(std::string_view statement)
     return true;
 }
 
+int MySqlConnection::waitFor(int status, int timeoutMs)
+{
+    pollfd p{};
+    p.fd = mysql_get_socket(m_mysql);
+    if (status & MYSQL_WAIT_READ)
+        p.events |= POLLIN;
+    if (status & MYSQL_WAIT_WRITE)
+        p.events |= POLLOUT;
+    if (status & MYSQL_WAIT_EXCEPT)
+        p.events |= POLLPRI;
+    if (timeoutMs < 0 && (status & MYSQL_WAIT_TIMEOUT))
+        timeoutMs = static_cast<int>(mysql_get_timeout_value_ms(m_mysql));
+    const int n = ::poll(&p, 1, timeoutMs);
+    if (n == 0)
+        return (status & MYSQL_WAIT_TIMEOUT) && timeoutMs >= 0 ? MYSQL_WAIT_TIMEOUT : 0;
+    int ready = 0;
+    if (p.revents & (POLLIN | POLLHUP | POLLERR))
+        ready |= MYSQL_WAIT_READ;
+    if (p.revents & POLLOUT)
+        ready |= MYSQL_WAIT_WRITE;
+    if (p.revents & POLLPRI)
+        ready |= MYSQL_WAIT_EXCEPT;
+    return ready;
+}
+
+bool MySqlConnection::startStatement(std::string_view statement)
+{
+    if (!m_mysql || refusePending())
+        return false;
+    m_refusal.clear();
+    statement = statement.substr(0, statement.find('\0'));
+    if (m_observer)
+        m_observer(statement);
+    m_asyncResult = 0;
+    m_asyncStarted = true;
+    m_asyncStatus = mysql_real_query_start(&m_asyncResult, m_mysql, statement.data(),
+                                           static_cast<unsigned long>(statement.size()));
+    return true;
+}
+
+void MySqlConnection::advanceStatement()
+{
+    if (m_asyncStatus == 0)
+        return;
+    // Only as far as the socket allows without waiting.
+    for (int ready; m_asyncStatus != 0 && (ready = waitFor(m_asyncStatus, 0)) != 0;)
+        m_asyncStatus = mysql_real_query_cont(&m_asyncResult, m_mysql, ready);
+}
+
+bool MySqlConnection::finishStatement()
+{
+    if (!m_asyncStarted)
+        return false;
+    while (m_asyncStatus != 0) {
+        const int ready = waitFor(m_asyncStatus, -1);
+        m_asyncStatus = mysql_real_query_cont(&m_asyncResult, m_mysql, ready);
+    }
+    m_asyncStarted = false;
+    if (m_asyncResult != 0)
+        return false;
+    m_resultPending = mysql_field_count(m_mysql) > 0;
+    return true;
+}
+
 std::unique_ptr<ResultSet> MySqlConnection::storeResult()
 {
-    if (!m_mysql)
+    if (!m_mysql || m_asyncStarted)
         return nullptr;
     m_resultPending = false;
     m_refusal.clear();

@@ -46,6 +46,15 @@ public:
     const std::string &connectError() const { return m_connectError; }
 
     bool execute(std::string_view statement);
+
+    // A statement sent without waiting for the server: the caller goes on
+    // with other work, calling advanceStatement() now and then to keep the
+    // statement moving, and finishStatement() for its outcome. Nothing else
+    // may be sent while one is in flight.
+    bool startStatement(std::string_view statement);
+    bool statementInFlight() const { return m_asyncStatus != 0; }
+    void advanceStatement();
+    bool finishStatement();
     std::unique_ptr<ResultSet> storeResult();
     bool selectDatabase(std::string_view name);
     bool lastError(std::string &message) const;
@@ -91,12 +100,16 @@ private:
     bool executeIgnoring(std::string_view statement, std::initializer_list<unsigned> ignoredErrors);
 
     bool refusePending();
+    int waitFor(int status, int timeoutMs);
 
     MYSQL *m_mysql = nullptr;
     std::string m_connectError;
     // Rows of the last statement not yet taken: the next statement is refused
     // (and the rows stay takeable, which the library alone does not ensure).
     bool m_resultPending = false;
+    int m_asyncStatus = 0; // what the statement in flight waits for
+    int m_asyncResult = 0;
+    bool m_asyncStarted = false;
     std::string m_refusal;
     std::optional<bool> m_classicAccounts;
     std::function<void(std::string_view)> m_observer;

@@ -296,8 +296,8 @@ ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
             m_host.setWindowCaption(fileMainName(path));
         }
     }
+    inserter.complete(); // what was read before a stop is stored too
     if (batchRows > 1) {
-        inserter.flush(); // what was read before a stop is stored too
         caption("总 " + std::to_string(total) + " 篇，已导入 " + std::to_string(inserter.inserted()) + " 篇");
     }
     run.imported = inserter.inserted();

@@ -33,6 +33,7 @@ void RowInserter::insertEachOf(std::vector<InsertRow> &rows)
 
 void RowInserter::add(InsertRow row)
 {
+    m_db.advanceStatement();
     // Rows without columns, rows of another column list (the mapping was
     // edited during the run) and rows too big for a batch do not join one.
     const bool alone = m_batchRows == 1 || row.columns.empty() || row.tuple.size() >= m_batchBytes;
@@ -40,6 +41,7 @@ void RowInserter::add(InsertRow row)
         && (alone || row.columns != m_pending.front().columns || m_pendingBytes + row.tuple.size() > m_batchBytes))
         flush();
     if (alone) {
+        finishInFlight();
         insertOne(row);
         return;
     }
@@ -49,8 +51,25 @@ void RowInserter::add(InsertRow row)
         flush();
 }
 
+void RowInserter::finishInFlight()
+{
+    if (m_inFlight.empty())
+        return;
+    std::vector<InsertRow> rows;
+    rows.swap(m_inFlight);
+    if (m_db.finishStatement() && m_db.commitTransaction()) {
+        m_inserted += static_cast<std::int64_t>(rows.size());
+        return;
+    }
+    // All or nothing: a refused batch leaves no row behind, so going through
+    // its rows one by one inserts each exactly once.
+    m_db.rollbackTransaction();
+    insertEachOf(rows);
+}
+
 void RowInserter::flush()
 {
+    finishInFlight();
     if (m_pending.empty())
         return;
     std::vector<InsertRow> rows;
@@ -66,18 +85,18 @@ void RowInserter::flush()
             statement += ',';
         statement += rows[i].tuple;
     }
-    // All or nothing: a refused batch leaves no row behind, so going through
-    // its rows one by one inserts each exactly once.
-    if (!m_db.beginTransaction()) {
+    if (!m_db.beginTransaction() || !m_db.startStatement(statement)) {
+        m_db.rollbackTransaction();
         insertEachOf(rows);
         return;
     }
-    if (m_db.execute(statement) && m_db.commitTransaction()) {
-        m_inserted += static_cast<std::int64_t>(rows.size());
-        return;
-    }
-    m_db.rollbackTransaction();
-    insertEachOf(rows);
+    m_inFlight = std::move(rows);
+}
+
+void RowInserter::complete()
+{
+    flush();
+    finishInFlight();
 }
 
 } // namespace varnel

@@ -25,6 +25,10 @@ struct InsertRow
 // A batch runs in a transaction; when the server refuses it, it is rolled
 // back and its rows go one by one, so only the refused rows are skipped, each
 // with the server's reason. Rows are never inserted twice.
+//
+// A batch is sent without waiting: while the server stores it, the caller
+// prepares the next rows (add() keeps the statement moving). Its outcome is
+// taken when the next batch goes, or at complete().
 class RowInserter
 {
 public:
@@ -32,7 +36,8 @@ public:
     RowInserter(MySqlConnection &db, std::string tableText, std::size_t batchRows, std::size_t batchBytes);
 
     void add(InsertRow row);
-    void flush();
+    // Sends what is pending and waits for every row's outcome.
+    void complete();
 
     std::int64_t inserted() const { return m_inserted; }
     const std::vector<TransferFailure> &failures() const { return m_failures; }
@@ -40,12 +45,15 @@ public:
 private:
     bool insertOne(const InsertRow &row);
     void insertEachOf(std::vector<InsertRow> &rows);
+    void flush();
+    void finishInFlight();
 
     MySqlConnection &m_db;
     std::string m_table;
     std::size_t m_batchRows;
     std::size_t m_batchBytes;
     std::vector<InsertRow> m_pending;
+    std::vector<InsertRow> m_inFlight;
     std::size_t m_pendingBytes = 0;
     std::int64_t m_inserted = 0;
     std::vector<TransferFailure> m_failures;

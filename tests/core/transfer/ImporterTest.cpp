@@ -199,17 +199,23 @@ TEST_F(ImporterTest, StopAfterTheCurrentFileStillReports)
 {
     rule("标题", "文件主名");
     const auto files = writeFiles(10);
-    ArticleImporter importer(form, db, host, random);
-    host.onEvents = [&] {
-        // The button pressed again once three files are in.
-        if (form.control("按钮导入")->text() == "总 10 篇，已导入 3 篇")
-            importer.startImport();
-    };
-    const ImportResult result = importer.runImport(files);
-    EXPECT_EQ(result.outcome, TransferOutcome::Completed);
-    EXPECT_EQ(result.imported, 3);
-    EXPECT_EQ(host.texts().back(), "导入完成，已导入 3 篇文章，当前表有 3 条记录！");
-    EXPECT_EQ(form.control("按钮导入")->text(), kImportIdle);
+    for (std::size_t batch : {std::size_t{1}, ArticleImporter::kDefaultBatchRows}) {
+        db.execute("delete from `文章`");
+        ArticleImporter importer(form, db, host, random);
+        importer.setBatchSize(batch);
+        host.windowCaption.clear();
+        host.onEvents = [&] {
+            // The button pressed again once the third file is through.
+            if (host.windowCaption == "f3")
+                importer.startImport();
+        };
+        const ImportResult result = importer.runImport(files);
+        EXPECT_EQ(result.outcome, TransferOutcome::Completed);
+        EXPECT_EQ(result.imported, 3) << "batch " << batch;
+        EXPECT_EQ(host.texts().back(), "导入完成，已导入 3 篇文章，当前表有 3 条记录！");
+        EXPECT_EQ(form.control("按钮导入")->text(), kImportIdle);
+        host.onEvents = nullptr;
+    }
 }
 
 TEST_F(ImporterTest, CtrlClearsTheTableAfterAsking)
