@@ -3,6 +3,7 @@
 #include <mysql.h>
 #include <poll.h>
 
+#include <array>
 #include <charconv>
 
 namespace varnel {
@@ -329,45 +330,34 @@ bool MySqlConnection::rollbackTransaction()
 
 std::string MySqlConnection::escapeValue(std::string_view value) const
 {
-    std::string out(value.size() * 2 + 1, '\0');
-    if (m_mysql) {
-        const unsigned long n =
-            mysql_real_escape_string(m_mysql, out.data(), value.data(), static_cast<unsigned long>(value.size()));
-        if (n != static_cast<unsigned long>(-1)) {
-            out.resize(n);
-            return out;
-        }
+    // The connection always speaks utf8mb4, where no byte of a multibyte
+    // character can be mistaken for a quote or a backslash: escaping byte by
+    // byte gives exactly what the client library gives, without its per-
+    // character decoding (which costs more than the rest of a row).
+    static constexpr auto kEscapes = [] {
+        std::array<char, 256> t{};
+        t[0] = '0';
+        t['\n'] = 'n';
+        t['\r'] = 'r';
+        t['\\'] = '\\';
+        t['\''] = '\'';
+        t['"'] = '"';
+        t['\032'] = 'Z';
+        return t;
+    }();
+    std::string out;
+    out.reserve(value.size() + value.size() / 8 + 16);
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char e = kEscapes[static_cast<unsigned char>(value[i])];
+        if (!e)
+            continue;
+        out.append(value.data() + run, i - run);
+        out += '\\';
+        out += e;
+        run = i + 1;
     }
-    // UTF-8 needs no multibyte awareness: escape the bytes the server treats
-    // specially, as the library does.
-    out.clear();
-    for (char c : value) {
-        switch (c) {
-        case '\0':
-            out += "\\0";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\'':
-            out += "\\'";
-            break;
-        case '"':
-            out += "\\\"";
-            break;
-        case '\032':
-            out += "\\Z";
-            break;
-        default:
-            out += c;
-        }
-    }
+    out.append(value.data() + run, value.size() - run);
     return out;
 }
 

@@ -52,8 +52,10 @@ void MemoryControl::tick(int index)
 MemoryForm::MemoryForm(const FormSpec &spec)
     : m_columns(spec.columns)
 {
-    for (const ControlSpec &c : spec.controls)
+    for (const ControlSpec &c : spec.controls) {
         m_controls.push_back(std::make_unique<MemoryControl>(this, c));
+        m_byName.emplace(c.name, m_controls.back().get());
+    }
 }
 
 std::vector<Control *> MemoryForm::controls()
@@ -67,11 +69,8 @@ std::vector<Control *> MemoryForm::controls()
 
 MemoryControl *MemoryForm::memoryControl(std::string_view name)
 {
-    for (auto &c : m_controls) {
-        if (c->name() == name)
-            return c.get();
-    }
-    return nullptr;
+    const auto it = m_byName.find(name);
+    return it == m_byName.end() ? nullptr : it->second;
 }
 
 std::string MemoryForm::cell(int row, int column) const

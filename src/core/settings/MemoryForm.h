@@ -4,6 +4,7 @@
 #include "settings/FormTable.h"
 
 #include <array>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -71,6 +72,7 @@ public:
     explicit MemoryForm(const FormSpec &spec);
 
     std::vector<Control *> controls() override;
+    Control *control(std::string_view name) override { return memoryControl(name); }
     MemoryControl *memoryControl(std::string_view name);
 
     int rowCount() const override { return static_cast<int>(m_rows.size()); }
@@ -89,6 +91,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<MemoryControl>> m_controls;
+    std::map<std::string, MemoryControl *, std::less<>> m_byName;
     std::vector<std::string> m_columns;
     std::vector<std::vector<std::string>> m_rows;
 };

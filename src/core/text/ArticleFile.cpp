@@ -159,7 +159,10 @@ DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, 
 
     DecodedArticle result;
     if (e != ArticleEncoding::Detect && e != ArticleEncoding::Ansi && !content.empty()) {
-        result.text = textUpToNul(convertCharset(content, charsetName(e), kCharsetUtf8));
+        // Well-formed UTF-8 is already program text.
+        result.text = textUpToNul(e == ArticleEncoding::Utf8 && isValidUtf8(content)
+                                      ? std::string(content)
+                                      : convertCharset(content, charsetName(e), kCharsetUtf8));
         result.encoding = e;
     }
     if (result.text.empty()) {

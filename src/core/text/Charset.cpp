@@ -3,6 +3,7 @@
 #include <unicode/ucnv.h>
 #include <unicode/ustring.h>
 
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -216,6 +217,53 @@ bool looksLikeUtf8(std::string_view bytes, const EventPump &pump)
         }
     }
     return sawNonAscii;
+}
+
+bool isValidUtf8(std::string_view bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        // ASCII runs eight bytes at a time.
+        while (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & 0x8080808080808080ULL)
+                break;
+            i += 8;
+        }
+        if (i >= n)
+            break;
+        const unsigned c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        auto cont = [&](std::size_t k) { return i + k < n && (p[i + k] & 0xC0) == 0x80; };
+        if (c >= 0xC2 && c <= 0xDF) {
+            if (!cont(1))
+                return false;
+            i += 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            if (!cont(1) || !cont(2))
+                return false;
+            const unsigned c1 = p[i + 1];
+            if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 > 0x9F))
+                return false; // overlong, or a surrogate
+            i += 3;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            if (!cont(1) || !cont(2) || !cont(3))
+                return false;
+            const unsigned c1 = p[i + 1];
+            if ((c == 0xF0 && c1 < 0x90) || (c == 0xF4 && c1 > 0x8F))
+                return false;
+            i += 4;
+        } else {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::u16string utf8ToUtf16(std::string_view utf8)

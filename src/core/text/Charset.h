@@ -29,6 +29,10 @@ std::string fromGb18030(std::string_view bytes);
 // bytes) and at least one byte is not ASCII. The pump is called every 64 KiB.
 bool looksLikeUtf8(std::string_view bytes, const EventPump &pump = {});
 
+// True for well-formed UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF): text the converter would pass through unchanged.
+bool isValidUtf8(std::string_view bytes);
+
 // UTF-8 <-> UTF-16 for the parts of the program that work on UTF-16 (regex).
 std::u16string utf8ToUtf16(std::string_view utf8);
 std::string utf16ToUtf8(std::u16string_view utf16);

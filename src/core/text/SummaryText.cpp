@@ -2,6 +2,8 @@
 
 #include "text/TextUtil.h"
 
+#include <array>
+
 namespace varnel {
 namespace {
 
@@ -46,8 +48,13 @@ std::string stripSummaryMarkup(std::string_view text)
     std::size_t i = 0;
     while (i < n) {
         // Copy the run that cannot start a match.
+        static constexpr auto kStarts = [] {
+            std::array<bool, 256> t{};
+            t['<'] = t['\r'] = t['\n'] = t[' '] = true;
+            return t;
+        }();
         std::size_t j = i;
-        while (j < n && text[j] != '<' && text[j] != '\r' && text[j] != '\n' && text[j] != ' ')
+        while (j < n && !kStarts[static_cast<unsigned char>(text[j])])
             ++j;
         out.append(text.substr(i, j - i));
         if (j >= n)

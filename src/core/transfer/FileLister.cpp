@@ -45,6 +45,7 @@ struct Entry
 {
     std::string name;
     bool directory;
+    std::string key; // the name with ASCII letters lowered, for sorting
 };
 
 // A folder's entries sorted by name, case ignored; links to folders are not
@@ -58,12 +59,14 @@ std::vector<Entry> entriesOf(const std::string &folder)
         const bool link = it->is_symlink(e2);
         const bool dir = !link && it->is_directory(e2);
         const bool file = it->is_regular_file(e2); // follows links to files
-        if (dir || file)
-            entries.push_back({it->path().filename().string(), dir});
+        if (dir || file) {
+            std::string name = it->path().filename().string();
+            std::string key = lowered(name);
+            entries.push_back({std::move(name), dir, std::move(key)});
+        }
     }
     std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        const std::string la = lowered(a.name), lb = lowered(b.name);
-        return la != lb ? la < lb : a.name < b.name;
+        return a.key != b.key ? a.key < b.key : a.name < b.name;
     });
     return entries;
 }
