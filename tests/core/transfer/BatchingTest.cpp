@@ -1,0 +1,196 @@
+#include "mapping/FieldRule.h"
+#include "settings/MemoryForm.h"
+#include "support/ArticleFixtures.h"
+#include "support/Sandbox.h"
+#include "support/ScriptedHost.h"
+#include "support/TestSupport.h"
+#include "text/Charset.h"
+#include "transfer/ArticleImporter.h"
+#include "transfer/RowInserter.h"
+
+#include <gtest/gtest.h>
+
+#include <mysql.h>
+
+#include <random>
+
+namespace varnel {
+namespace {
+
+using test::ScriptedHost;
+using test::TempDir;
+
+class BatchingTest : public test::SandboxDatabase
+{
+protected:
+    void SetUp() override
+    {
+        SandboxDatabase::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        form.control("编辑框库名")->setText(name);
+        form.control("编辑框表名")->setText("t");
+        form.control("按钮导入")->setText(kImportIdle);
+        form.clearRows();
+        db.setStatementObserver([this](std::string_view s) {
+            if (s.starts_with("insert into"))
+                inserts.emplace_back(s.substr(0, 40));
+        });
+    }
+    void rule(const std::string &target, const std::string &source, const std::string &options = "无")
+    {
+        const int r = form.appendRow();
+        form.setCell(r, 0, target);
+        form.setCell(r, 1, source);
+        form.setCell(r, 2, options);
+    }
+    std::string file(const std::string &name, const std::string &text)
+    {
+        const auto p = dir.file(name);
+        test::writeBytes(p, text);
+        return p.string();
+    }
+    std::vector<std::string> column(const std::string &sql)
+    {
+        std::vector<std::string> out;
+        EXPECT_TRUE(db.execute(sql)) << sql;
+        auto r = db.storeResult();
+        for (std::uint64_t i = 0; r && i < r->rowCount(); ++i) {
+            r->seekRow(i);
+            std::string v;
+            r->readField(0.0, v);
+            out.push_back(v);
+        }
+        return out;
+    }
+    ImportResult import(const std::vector<std::string> &files, std::size_t batch)
+    {
+        ArticleImporter importer(form, db, host, random);
+        importer.setBatchSize(batch);
+        return importer.runImport(files);
+    }
+
+    TempDir dir;
+    MemoryForm form{mainFormSpec()};
+    ScriptedHost host;
+    test::SeededRandom random;
+    std::vector<std::string> inserts;
+};
+
+TEST_F(BatchingTest, ARefusedFileInTheMiddleIsTheOnlyOneSkipped)
+{
+    for (const char *engine : {"InnoDB", "MyISAM"}) {
+        SCOPED_TRACE(engine);
+        db.execute("drop table if exists t");
+        ASSERT_TRUE(db.execute(std::string("create table t (ID bigint auto_increment primary key, `标题` tinytext, "
+                                           "`内容` varchar(10)) character set utf8mb4 engine=")
+                               + engine));
+        form.clearRows();
+        rule("标题", "文件主名");
+        rule("内容", "文件内容");
+        std::vector<std::string> files;
+        for (int i = 0; i < 12; ++i)
+            files.push_back(file("f" + std::to_string(i) + ".txt", i == 6 ? "这一篇太长了，放不进十个字的列" : "短文"));
+        inserts.clear();
+        const ImportResult result = import(files, 5);
+        EXPECT_EQ(result.imported, 11);
+        ASSERT_EQ(result.failures.size(), 1u);
+        EXPECT_EQ(result.failures[0].item, files[6]);
+        EXPECT_NE(result.failures[0].reason.find("Data too long"), std::string::npos) << result.failures[0].reason;
+        auto titles = column("select `标题` from t order by `标题`");
+        EXPECT_EQ(titles.size(), 11u); // every other file exactly once
+        EXPECT_EQ(std::set<std::string>(titles.begin(), titles.end()).size(), 11u);
+        EXPECT_EQ(host.texts().back(), "导入完成，已导入 11 篇文章，当前表有 11 条记录！");
+        // InnoDB takes batches; MyISAM, which cannot take a failed batch
+        // back, one statement per file.
+        const bool batched = std::any_of(inserts.begin(), inserts.end(),
+                                         [](const std::string &s) { return s.find("(`标题`,`内容`)") != std::string::npos; });
+        EXPECT_EQ(batched, std::string(engine) == "InnoDB");
+    }
+}
+
+TEST_F(BatchingTest, BigFilesGoAloneAndCountersAndPositionsHold)
+{
+    ASSERT_TRUE(db.execute("create table t (ID bigint auto_increment primary key, a text, b longtext, n text) "
+                           "character set utf8mb4 engine=InnoDB"));
+    rule("2", "文件主名");
+    rule("3", "文件内容");
+    rule("n", "递进数字", joinOptions({"10", "5", "真"}));
+    std::vector<std::string> files;
+    for (int i = 0; i < 7; ++i) {
+        // The fourth is larger than any batch may be.
+        files.push_back(file("f" + std::to_string(i) + ".txt", i == 3 ? std::string(20u << 20, 'x') : "文"));
+    }
+    const ImportResult result = import(files, 3);
+    EXPECT_EQ(result.imported, 7);
+    EXPECT_EQ(form.cell(0, 0), "a");
+    EXPECT_EQ(form.cell(1, 0), "b");
+    EXPECT_EQ(form.cell(2, 2), joinOptions({"45", "5", "真"}));
+    EXPECT_EQ(column("select concat(a, ':', n) from t order by ID"),
+              (std::vector<std::string>{"f0:10", "f1:15", "f2:20", "f3:25", "f4:30", "f5:35", "f6:40"}));
+    EXPECT_EQ(column("select length(b) from t where a='f3'"), std::vector<std::string>{std::to_string(20u << 20)});
+    EXPECT_TRUE(std::any_of(inserts.begin(), inserts.end(),
+                            [](const std::string &s) { return s.starts_with("insert into `t` set `a`='f3'"); }));
+}
+
+TEST_F(BatchingTest, SameTableContentsAsOneStatementPerFile)
+{
+    for (const auto &f : test::articleFixtures())
+        file(f.name + ".htm", f.bytes);
+    rule("标题", "文件主名");
+    rule("内容", "文件内容");
+    rule("摘要", "内容摘要", joinOptions({"20", "20"}));
+    rule("序号", "递进数字", joinOptions({"1", "1", "假"}));
+    std::vector<std::string> files;
+    for (const auto &f : test::articleFixtures())
+        files.push_back(dir.file(f.name + ".htm").string());
+    const std::string sql = "select concat_ws('|', `标题`, `内容`, `摘要`, `序号`) from t order by ID";
+    import(files, 1);
+    const auto one = column(sql);
+    db.execute("delete from t");
+    import(files, ArticleImporter::kDefaultBatchRows);
+    EXPECT_EQ(column(sql), one);
+    EXPECT_EQ(one.size(), files.size());
+}
+
+TEST_F(BatchingTest, EscapingMatchesTheClientLibrary)
+{
+    // Our byte-wise escape against the library's, on every special byte
+    // next to multibyte characters.
+    MYSQL *raw = mysql_init(nullptr);
+    const auto address = parseServerAddress(settings.server);
+    ASSERT_NE(mysql_real_connect(raw, address.host.c_str(), settings.user.c_str(), settings.password.c_str(), nullptr,
+                                 address.port, nullptr, 0),
+              nullptr);
+    mysql_set_character_set(raw, "utf8mb4");
+    std::mt19937 gen(1);
+    const std::string pieces[] = {"'", "\\", "\"", std::string(1, '\0'), "\r", "\n", "\x1a", "中", "𠮷", "a", "%_"};
+    for (int round = 0; round < 500; ++round) {
+        std::string value;
+        for (int i = 0; i < 12; ++i)
+            value += pieces[gen() % std::size(pieces)];
+        std::string expected(value.size() * 2 + 1, '\0');
+        expected.resize(mysql_real_escape_string(raw, expected.data(), value.data(), value.size()));
+        ASSERT_EQ(db.escapeValue(value), expected) << test::toHex(value);
+    }
+    mysql_close(raw);
+}
+
+TEST(Utf8Validation, AgreesWithTheConverter)
+{
+    // Valid text passes unchanged; anything the converter would alter is
+    // rejected.
+    std::mt19937 gen(9);
+    const std::string pieces[] = {"a", "中", "𠮷", "\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8",
+                                  "\x80", "\xFF", "é", "\xF0\x9F\x98\x80"};
+    for (int round = 0; round < 3000; ++round) {
+        std::string s;
+        for (int i = 0; i < 6; ++i)
+            s += pieces[gen() % std::size(pieces)];
+        const bool valid = isValidUtf8(s);
+        EXPECT_EQ(valid, convertCharset(s, "UTF-8", "UTF-8") == s) << test::toHex(s);
+    }
+}
+
+} // namespace
+} // namespace varnel
