@@ -84,8 +84,7 @@ std::string loadDataField(const std::string &v)
     return out;
 }
 
-struct Server
-{
+struct Server {
     MYSQL *m = nullptr;
     bool query(const std::string &sql)
     {
@@ -130,7 +129,8 @@ int main(int argc, char **argv)
     }
     MemoryForm form(mainFormSpec());
     form.clearRows();
-    const std::pair<const char *, const char *> rules[] = {{"标题", "文件主名"}, {"内容", "文件内容"}, {"摘要", "内容摘要"}};
+    const std::pair<const char *, const char *> rules[] = {
+        {"标题", "文件主名"}, {"内容", "文件内容"}, {"摘要", "内容摘要"}};
     for (const auto &[target, source] : rules) {
         const int r = form.appendRow();
         form.setCell(r, 0, target);
@@ -161,8 +161,7 @@ int main(int argc, char **argv)
     unsigned on = 1;
     mysql_optionsv(server.m, MYSQL_OPT_LOCAL_INFILE, &on);
     if (!mysql_real_connect(server.m, host.c_str(), env("VARNEL_DB_USER", "root").c_str(),
-                            env("VARNEL_DB_PASSWORD").c_str(), nullptr, static_cast<unsigned>(std::atoi(port.c_str())),
-                            nullptr, 0)) {
+            env("VARNEL_DB_PASSWORD").c_str(), nullptr, static_cast<unsigned>(std::atoi(port.c_str())), nullptr, 0)) {
         std::fprintf(stderr, "connect: %s\n", mysql_error(server.m));
         return 1;
     }
@@ -172,7 +171,7 @@ int main(int argc, char **argv)
 
     std::printf("%d articles of about 4 KB, %d repetitions\n", n, repetitions);
     std::printf("%-4s %16s %16s %16s %8s %10s\n", "run", "import files/s", "--batch 1 files/s", "LOAD DATA rows/s",
-                "ratio", "batch 1");
+        "ratio", "batch 1");
     std::vector<double> importRates, singleRates, loadRates, ratios, singleRatios;
     for (int rep = 1; rep <= repetitions; ++rep) {
         server.query("drop table if exists import_rows");
@@ -180,9 +179,8 @@ int main(int argc, char **argv)
         auto timedImport = [&](const std::string &extra) {
             server.query("drop table if exists import_rows");
             const std::string command = std::string(VARNEL_CLI_PATH) + " import --clear " + extra + " --config '"
-                                        + (dir / "bench.ini").string() + "' --server " + host + ":" + port
-                                        + " --user '" + env("VARNEL_DB_USER", "root") + "' --password '"
-                                        + env("VARNEL_DB_PASSWORD") + "' >/dev/null 2>&1";
+                + (dir / "bench.ini").string() + "' --server " + host + ":" + port + " --user '"
+                + env("VARNEL_DB_USER", "root") + "' --password '" + env("VARNEL_DB_PASSWORD") + "' >/dev/null 2>&1";
             const auto start = Stopwatch::now();
             const int status = std::system(command.c_str());
             const double seconds = std::chrono::duration<double>(Stopwatch::now() - start).count();
@@ -207,7 +205,7 @@ int main(int argc, char **argv)
         settle();
         const auto start = Stopwatch::now();
         if (!server.query("load data local infile '" + (dir / "rows.tsv").string()
-                          + "' into table load_rows character set utf8mb4 (`标题`, `内容`, `摘要`)"))
+                + "' into table load_rows character set utf8mb4 (`标题`, `内容`, `摘要`)"))
             return 1;
         const double loadSeconds = std::chrono::duration<double>(Stopwatch::now() - start).count();
         importRates.push_back(n / importSeconds);
@@ -216,13 +214,13 @@ int main(int argc, char **argv)
         ratios.push_back(importRates.back() / loadRates.back());
         singleRatios.push_back(singleRates.back() / loadRates.back());
         std::printf("%-4d %16.0f %16.0f %16.0f %8.3f %10.3f\n", rep, importRates.back(), singleRates.back(),
-                    loadRates.back(), ratios.back(), singleRatios.back());
+            loadRates.back(), ratios.back(), singleRatios.back());
     }
     std::printf("median: import %.0f files/s, --batch 1 %.0f files/s, LOAD DATA %.0f rows/s\n", median(importRates),
-                median(singleRates), median(loadRates));
+        median(singleRates), median(loadRates));
     std::printf("ratio (import / LOAD DATA): %.3f, spread %.3f .. %.3f; --batch 1: %.3f\n", median(ratios),
-                *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()),
-                median(singleRatios));
+        *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()),
+        median(singleRatios));
     mysql_close(server.m);
     std::filesystem::remove_all(dir);
     return 0;

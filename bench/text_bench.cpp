@@ -29,8 +29,10 @@ constexpr double kTargetMicros = 50.0;
 // text with links, entities and line breaks.
 std::string gbkPage(std::size_t size)
 {
-    std::string page = "<html>\r\n<head>\r\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">\r\n"
-                       "<title>" + toGb18030("新闻标题") + "</title>\r\n</head>\r\n<body>\r\n";
+    std::string page =
+        "<html>\r\n<head>\r\n<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">\r\n"
+        "<title>"
+        + toGb18030("新闻标题") + "</title>\r\n</head>\r\n<body>\r\n";
     const std::string paragraph =
         toGb18030("<p>　　据报道，本市今年的经济发展保持平稳，居民收入继续增长&ldquo;稳中有进&rdquo;。"
                   "<a href=\"/news/1.html\">相关链接</a>，专家认为&nbsp;&nbsp;下一步还要加大投入&#8230;</p>\r\n");
@@ -40,8 +42,7 @@ std::string gbkPage(std::size_t size)
     return page;
 }
 
-struct Article
-{
+struct Article {
     std::filesystem::path path;
 };
 
@@ -57,7 +58,7 @@ const std::filesystem::path &articleOfSize(std::size_t size)
     auto it = files.find(size);
     if (it == files.end()) {
         const auto path = std::filesystem::temp_directory_path()
-                          / ("varnel-bench-" + std::to_string(::getpid()) + "-" + std::to_string(size) + ".htm");
+            / ("varnel-bench-" + std::to_string(::getpid()) + "-" + std::to_string(size) + ".htm");
         std::ofstream(path, std::ios::binary) << gbkPage(size);
         it = files.emplace(size, path).first;
     }
@@ -107,8 +108,7 @@ BENCHMARK(BM_ReadPathRegexSummary)->Arg(4 << 10)->Arg(1 << 20)->Unit(benchmark::
 BENCHMARK(BM_ReadAndDecodeFloor)->Arg(4 << 10)->Arg(1 << 20)->Unit(benchmark::kMicrosecond);
 
 // Collects per-article times to print the summary beside the reference.
-class SummaryReporter : public benchmark::ConsoleReporter
-{
+class SummaryReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> micros;
 
@@ -137,15 +137,15 @@ int main(int argc, char **argv)
         if (path == reporter.micros.end() || floor == reporter.micros.end() || regex == reporter.micros.end())
             return;
         std::printf("%-16s read path %9.1f us   with regex summary %9.1f us   floor (read + one decode) %9.1f us\n",
-                    label, path->second, regex->second, floor->second);
+            label, path->second, regex->second, floor->second);
     };
     std::printf("\nPer-article CPU time of the import reading path\n");
     show("4 KB GBK HTML:", std::to_string(4 << 10));
     show("1 MB GBK HTML:", std::to_string(1 << 20));
     const auto small = reporter.micros.find("BM_ReadPath/" + std::to_string(4 << 10));
     if (small != reporter.micros.end())
-        std::printf("target for 4 KB: under %.0f us -> %s\n", kTargetMicros,
-                    small->second < kTargetMicros ? "met" : "NOT met");
+        std::printf(
+            "target for 4 KB: under %.0f us -> %s\n", kTargetMicros, small->second < kTargetMicros ? "met" : "NOT met");
 
     for (const auto &[size, path] : articles())
         std::filesystem::remove(path);

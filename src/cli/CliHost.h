@@ -12,8 +12,7 @@ namespace varnel::cli {
 // The command line as the host of a run: messages are kept for the caller to
 // print, progress goes to stderr, Ctrl is --clear and its question is
 // answered yes, an interrupt (Ctrl+C) asks the run to stop.
-class CliHost : public TransferHost
-{
+class CliHost : public TransferHost {
 public:
     explicit CliHost(bool clear);
     ~CliHost() override;

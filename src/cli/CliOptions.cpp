@@ -62,9 +62,14 @@ Exit status / 退出码:
 std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args, std::string &error)
 {
     static const std::map<std::string, std::string> kValueOptions = {
-        {"--server", "编辑框服务器"},   {"--user", "编辑框用户名"},  {"--password", "编辑框密码"},
-        {"--database", "编辑框库名"},   {"--table", "编辑框表名"},   {"--folder", "编辑框文章目录"},
-        {"--types", "编辑框文件类型"},  {"--encoding", "组合框文件编码"},
+        {"--server", "编辑框服务器"},
+        {"--user", "编辑框用户名"},
+        {"--password", "编辑框密码"},
+        {"--database", "编辑框库名"},
+        {"--table", "编辑框表名"},
+        {"--folder", "编辑框文章目录"},
+        {"--types", "编辑框文件类型"},
+        {"--encoding", "组合框文件编码"},
     };
     CliOptions o;
     if (args.empty()) {

@@ -9,8 +9,7 @@ namespace varnel::cli {
 
 enum class Command { Import, Export, Preview, Help };
 
-struct CliOptions
-{
+struct CliOptions {
     Command command = Command::Help;
     std::optional<std::string> config;
     // Control name and the value to put in it, in the order given.

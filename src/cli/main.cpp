@@ -172,7 +172,7 @@ int run(const CliOptions &options)
         for (const PreviewRow &row : previewImport(form, options.files)) {
             if (options.json) {
                 std::string line = "{\"file\": " + json(row.file) + ", \"encoding\": " + std::to_string(row.encoding)
-                                   + ", \"values\": [";
+                    + ", \"values\": [";
                 for (std::size_t i = 0; i < row.values.size(); ++i) {
                     const auto &v = row.values[i];
                     line += (i ? ", [" : "[") + json(v.target) + ", " + json(v.source) + ", " + json(v.value) + "]";
@@ -189,7 +189,7 @@ int run(const CliOptions &options)
 
     MySqlConnection &db = MySqlConnection::shared();
     if (!db.connect(form.control("编辑框服务器")->text(), form.control("编辑框用户名")->text(),
-                    form.control("编辑框密码")->text())) {
+            form.control("编辑框密码")->text())) {
         std::fprintf(stderr, "连接到MySQL失败：%s\n", db.connectError().c_str());
         return kOther;
     }
@@ -217,8 +217,8 @@ int run(const CliOptions &options)
         for (int r = 0; r < form.rowCount() && r < before.rowCount(); ++r) {
             if (form.cell(r, 2) != before.cell(r, 2) && form.cell(r, 1) == "递进数字")
                 std::fprintf(stderr, "计数器 %s 下次从 %s 开始%s\n", form.cell(r, 0).c_str(),
-                             splitOptions(form.cell(r, 2), 1)[0].c_str(),
-                             options.saveCounters ? "（已保存）" : "（未保存，使用 --save-counters 保存）");
+                    splitOptions(form.cell(r, 2), 1)[0].c_str(),
+                    options.saveCounters ? "（已保存）" : "（未保存，使用 --save-counters 保存）");
         }
         if (options.saveCounters && !saveCounters(config, before, form))
             return kOther;

@@ -19,8 +19,7 @@ namespace {
 
 using test::TempDir;
 
-struct Output
-{
+struct Output {
     int status = -1;
     std::string out;
     std::string err;
@@ -54,8 +53,7 @@ Output runCli(const std::vector<std::string> &args, const TempDir &dir)
     return o;
 }
 
-class CliTest : public test::SandboxDatabase
-{
+class CliTest : public test::SandboxDatabase {
 protected:
     void SetUp() override
     {
@@ -68,9 +66,8 @@ protected:
         // A configuration as the window would have saved it.
         MemoryForm form(mainFormSpec());
         form.clearRows();
-        const std::vector<std::array<std::string, 3>> rows = {
-            {"标题", "文件主名", "无"}, {"内容", "文件内容", "无"}, {"栏目", "父目录名", "无"},
-            {"序号", "递进数字", "1┊?┊1┊?┊真"}};
+        const std::vector<std::array<std::string, 3>> rows = {{"标题", "文件主名", "无"}, {"内容", "文件内容", "无"},
+            {"栏目", "父目录名", "无"}, {"序号", "递进数字", "1┊?┊1┊?┊真"}};
         for (const auto &r : rows) {
             const int i = form.appendRow();
             for (int c = 0; c < 3; ++c)
@@ -88,8 +85,7 @@ protected:
     std::vector<std::string> with(std::vector<std::string> args)
     {
         for (const std::string &a : {std::string("--config"), dir.file("config.ini").string(), std::string("--server"),
-                                     settings.server, std::string("--user"), settings.user, std::string("--password"),
-                                     settings.password})
+                 settings.server, std::string("--user"), settings.user, std::string("--password"), settings.password})
             args.push_back(a);
         return args;
     }
@@ -120,10 +116,11 @@ TEST_F(CliTest, ImportPreviewExportAndExitCodes)
     // preview shows what import then stores.
     const Output preview = runCli(with({"preview", "--json", dir.file("articles/a.txt").string()}), dir);
     ASSERT_EQ(preview.status, 0) << preview.err;
-    EXPECT_EQ(preview.out, "{\"file\": \"" + dir.file("articles/a.txt").string()
-                               + "\", \"encoding\": 1, \"values\": [[\"标题\", \"文件主名\", \"a\"], [\"内容\", "
-                                 "\"文件内容\", \"甲文章 x'y\"], [\"栏目\", \"父目录名\", \"articles\"], [\"序号\", "
-                                 "\"递进数字\", \"1\"]]}\n");
+    EXPECT_EQ(preview.out,
+        "{\"file\": \"" + dir.file("articles/a.txt").string()
+            + "\", \"encoding\": 1, \"values\": [[\"标题\", \"文件主名\", \"a\"], [\"内容\", "
+              "\"文件内容\", \"甲文章 x'y\"], [\"栏目\", \"父目录名\", \"articles\"], [\"序号\", "
+              "\"递进数字\", \"1\"]]}\n");
 
     const Output imported = runCli(with({"import"}), dir);
     ASSERT_EQ(imported.status, 0) << imported.err;
@@ -144,7 +141,8 @@ TEST_F(CliTest, ImportPreviewExportAndExitCodes)
     const std::string before = test::readBytes(dir.file("config.ini"));
     EXPECT_EQ(runCli(with({"import", "--clear", dir.file("articles/a.txt").string()}), dir).status, 0);
     EXPECT_EQ(test::readBytes(dir.file("config.ini")), before);
-    const Output saved = runCli(with({"import", "--clear", "--save-counters", dir.file("articles/a.txt").string()}), dir);
+    const Output saved =
+        runCli(with({"import", "--clear", "--save-counters", dir.file("articles/a.txt").string()}), dir);
     EXPECT_EQ(saved.status, 0) << saved.err;
     SettingsStore store;
     store.openReadOnly(dir.file("config.ini"));
@@ -171,8 +169,7 @@ TEST_F(CliTest, ImportPreviewExportAndExitCodes)
     EXPECT_NE(failing.out.find("已导入 0 篇文章"), std::string::npos);
 
     // Export: exit 0, files written.
-    const Output exported =
-        runCli(with({"export", "--folder", dir.file("out").string(), "--encoding", "2"}), dir);
+    const Output exported = runCli(with({"export", "--folder", dir.file("out").string(), "--encoding", "2"}), dir);
     EXPECT_EQ(exported.status, 0) << exported.err;
     EXPECT_NE(exported.out.find("导出完成，已导出"), std::string::npos);
     EXPECT_EQ(test::readBytes(dir.file("out/a.html")), "\xEF\xBB\xBF甲文章 x'y");

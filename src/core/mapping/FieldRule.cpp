@@ -10,8 +10,7 @@ namespace varnel {
 const std::vector<std::string> &dataSourceLabels()
 {
     static const std::vector<std::string> labels = {"文件主名", "文件内容", "网页标题", "内容摘要", "文件时间",
-                                                    "随机汉字", "随机数母", "随机时间", "随机词组", "父目录名",
-                                                    "固定文本", "时间戳",   "递进数字"};
+        "随机汉字", "随机数母", "随机时间", "随机词组", "父目录名", "固定文本", "时间戳", "递进数字"};
     return labels;
 }
 

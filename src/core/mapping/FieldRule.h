@@ -46,8 +46,7 @@ inline bool isTrue(std::string_view option)
 
 // One row of the field mapping: target column (name or 1-based position),
 // source label, options.
-struct FieldRule
-{
+struct FieldRule {
     std::string target;
     std::string source;
     std::string options;

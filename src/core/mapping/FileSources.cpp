@@ -93,7 +93,7 @@ std::optional<FileTimes> fileTimes(const std::filesystem::path &path)
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
-    struct statx sx {};
+    struct statx sx { };
     const bool ok = ::statx(fd, "", AT_EMPTY_PATH, STATX_BTIME | STATX_MTIME | STATX_ATIME, &sx) == 0;
     ::close(fd);
     if (!ok)
@@ -112,7 +112,7 @@ std::optional<FileTimes> fileTimes(const std::filesystem::path &path)
 
 std::optional<std::time_t> fileModificationTime(const std::filesystem::path &path)
 {
-    struct stat st {};
+    struct stat st { };
     if (::stat(path.c_str(), &st) != 0)
         return std::nullopt;
     return st.st_mtime;
@@ -123,9 +123,9 @@ std::string fileTimeValue(const std::filesystem::path &path, const FileTimeChoic
     const auto times = fileTimes(path);
     if (!times)
         return {};
-    const std::string &chosen = choice.kind == FileTimeKind::Created    ? times->created
-                                : choice.kind == FileTimeKind::Modified ? times->modified
-                                                                        : times->accessed;
+    const std::string &chosen = choice.kind == FileTimeKind::Created ? times->created
+        : choice.kind == FileTimeKind::Modified                      ? times->modified
+                                                                     : times->accessed;
     const auto t = parseDateTime(chosen);
     if (!t)
         return {};
@@ -133,8 +133,8 @@ std::string fileTimeValue(const std::filesystem::path &path, const FileTimeChoic
     return formatTime(index, {}, *t);
 }
 
-std::string contentSummary(std::string_view text, std::string_view minLength, std::string_view maxLength,
-                           RandomSource &random)
+std::string contentSummary(
+    std::string_view text, std::string_view minLength, std::string_view maxLength, RandomSource &random)
 {
     const std::string stripped = stripSummaryMarkup(decodeEntities(text));
     const std::int64_t n = randomInt(random, optionInteger(minLength), optionInteger(maxLength));

@@ -27,8 +27,7 @@ std::optional<DateTime> parseDateTime(std::string_view text);
 // last modification and last access, as "yyyy-MM-dd HH:mm:ss"; an access
 // time of 00:00:00 leaves the date and one space. Nothing when the file
 // cannot be opened.
-struct FileTimes
-{
+struct FileTimes {
     std::string created;
     std::string modified;
     std::string accessed;
@@ -39,8 +38,7 @@ std::optional<std::time_t> fileModificationTime(const std::filesystem::path &pat
 // Which file time a 文件时间 rule gives, as the window's 文件时间 page shows
 // it when the value is made (not as the rule stored it).
 enum class FileTimeKind { Created, Modified, Accessed };
-struct FileTimeChoice
-{
+struct FileTimeChoice {
     FileTimeKind kind = FileTimeKind::Modified;
     int formatIndex = 0;
 };
@@ -48,8 +46,8 @@ std::string fileTimeValue(const std::filesystem::path &path, const FileTimeChoic
 
 // The summary: entities decoded, links, tags, line breaks and runs of
 // spaces removed, then the first n characters, n drawn from the range.
-std::string contentSummary(std::string_view text, std::string_view minLength, std::string_view maxLength,
-                           RandomSource &random);
+std::string contentSummary(
+    std::string_view text, std::string_view minLength, std::string_view maxLength, RandomSource &random);
 
 // The page title between two markers ('' stands for ").
 std::string pageTitle(std::string_view text, std::string_view head, std::string_view tail);

@@ -64,8 +64,8 @@ std::string randomHanzi(std::int64_t count, HanziTableIndex table, bool traditio
     return traditional ? toTraditional(out) : out;
 }
 
-std::string randomAlnum(std::int64_t count, bool fullWidth, bool noDigits, bool noLower, bool noUpper,
-                        RandomSource &random)
+std::string randomAlnum(
+    std::int64_t count, bool fullWidth, bool noDigits, bool noLower, bool noUpper, RandomSource &random)
 {
     const std::int64_t n = generatedLength(count);
     std::string plain;
@@ -103,7 +103,7 @@ std::string randomAlnum(std::int64_t count, bool fullWidth, bool noDigits, bool 
 }
 
 std::string randomTimeText(std::string_view expression, std::int64_t firstYear, std::int64_t lastYear, bool useNow,
-                           RandomSource &random, Clock &clock)
+    RandomSource &random, Clock &clock)
 {
     DateTime t;
     if (useNow) {

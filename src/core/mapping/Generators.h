@@ -24,13 +24,13 @@ std::string randomHanzi(std::int64_t count, HanziTableIndex table, bool traditio
 
 // count digits and letters (8 when count is 0 or below); with every kind
 // excluded, upper-case letters. Full width maps to U+FF01..U+FF5D.
-std::string randomAlnum(std::int64_t count, bool fullWidth, bool noDigits, bool noLower, bool noUpper,
-                        RandomSource &random);
+std::string randomAlnum(
+    std::int64_t count, bool fullWidth, bool noDigits, bool noLower, bool noUpper, RandomSource &random);
 
 // A random date (day 1 to 28) between the years, or now, rendered through an
 // expression with <年> <月> <日> <时> <分> <秒>.
 std::string randomTimeText(std::string_view expression, std::int64_t firstYear, std::int64_t lastYear, bool useNow,
-                           RandomSource &random, Clock &clock);
+    RandomSource &random, Clock &clock);
 
 // A random moment of the current month that is not later than now.
 DateTime randomMomentThisMonth(RandomSource &random, Clock &clock);
@@ -42,8 +42,7 @@ std::string unixSeconds(const DateTime &t);
 std::string toTraditional(std::string_view text);
 
 // Every integer of a range once, in random order, before any comes again.
-class NoRepeatRandom
-{
+class NoRepeatRandom {
 public:
     std::int64_t next(std::int64_t low, std::int64_t high, RandomSource &random);
     void reset() { m_pool.clear(); }

@@ -27,28 +27,16 @@ const std::vector<OptionControl> &optionControls(DataSource source)
         {{"编辑框标签头", K::Text}, {"编辑框标签尾", K::Text}},
         {{"编辑框摘要字数1", K::Text}, {"编辑框摘要字数2", K::Text}},
         {{"单选框创建", K::Flag}, {"单选框修改", K::Flag}, {"单选框访问", K::Flag}, {"组合框类型", K::Selection}},
-        {{"单选框最常用", K::Flag},
-         {"单选框一般常用", K::Flag},
-         {"单选框次要常用", K::Flag},
-         {"选择框转为繁体", K::Flag},
-         {"编辑框汉字字数1", K::Text},
-         {"编辑框汉字字数2", K::Text}},
-        {{"选择框有数字", K::Flag},
-         {"选择框有小字母", K::Flag},
-         {"选择框有大字母", K::Flag},
-         {"选择框转为全角", K::Flag},
-         {"编辑框数母字数1", K::Text},
-         {"编辑框数母字数2", K::Text}},
+        {{"单选框最常用", K::Flag}, {"单选框一般常用", K::Flag}, {"单选框次要常用", K::Flag},
+            {"选择框转为繁体", K::Flag}, {"编辑框汉字字数1", K::Text}, {"编辑框汉字字数2", K::Text}},
+        {{"选择框有数字", K::Flag}, {"选择框有小字母", K::Flag}, {"选择框有大字母", K::Flag},
+            {"选择框转为全角", K::Flag}, {"编辑框数母字数1", K::Text}, {"编辑框数母字数2", K::Text}},
         {{"编辑框时间表达式", K::Text}, {"编辑框年1", K::Text}, {"编辑框年2", K::Text}, {"选择框当前时间", K::Flag}},
         {{"编辑框词组", K::Text}, {"组合框模式", K::Selection}, {"编辑框数量1", K::Text}, {"编辑框数量2", K::Text}},
         {},
         {{"编辑框固定的文本", K::Text}},
-        {{"单选框秒", K::Flag},
-         {"单选框毫秒", K::Flag},
-         {"单选框默认", K::Flag},
-         {"单选框现在时", K::Flag},
-         {"单选框文件时", K::Flag},
-         {"单选框随机时", K::Flag}},
+        {{"单选框秒", K::Flag}, {"单选框毫秒", K::Flag}, {"单选框默认", K::Flag}, {"单选框现在时", K::Flag},
+            {"单选框文件时", K::Flag}, {"单选框随机时", K::Flag}},
         {{"编辑框起始值", K::Text}, {"编辑框递进值", K::Text}, {"选择框同步", K::Flag}},
     };
     return pages[static_cast<int>(source)];
@@ -198,16 +186,11 @@ std::vector<FieldRule> readRules(Form &form)
 
 FileTimeChoice fileTimeChoice(Form &form)
 {
-    auto checked = [&](const char *name) {
-        const Control *c = form.control(name);
-        return c && c->isChecked();
-    };
     FileTimeChoice choice;
-    choice.kind = checked("单选框创建")   ? FileTimeKind::Created
-                  : checked("单选框修改") ? FileTimeKind::Modified
-                                          : FileTimeKind::Accessed;
-    const Control *format = form.control("组合框类型");
-    choice.formatIndex = format ? format->currentIndex() : 0;
+    choice.kind = controlChecked(form, "单选框创建") ? FileTimeKind::Created
+        : controlChecked(form, "单选框修改")         ? FileTimeKind::Modified
+                                                     : FileTimeKind::Accessed;
+    choice.formatIndex = controlIndex(form, "组合框类型");
     return choice;
 }
 

@@ -17,8 +17,7 @@ class MessageHost;
 
 // How an option is kept on its page.
 enum class OptionKind { Flag, Selection, Text };
-struct OptionControl
-{
+struct OptionControl {
     const char *name;
     OptionKind kind;
 };
@@ -34,8 +33,7 @@ int loadRuleIntoEditors(Form &form, int row);
 
 // What a button did: the row to make current (-1: leave it) and the control
 // to focus (empty: none).
-struct RuleEditResult
-{
+struct RuleEditResult {
     int currentRow = -1;
     std::string focus;
     bool changed = false;

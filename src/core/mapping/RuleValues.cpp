@@ -12,8 +12,8 @@ std::string phrasePick(RuleState &state, RandomSource &random)
     const auto count = static_cast<std::int64_t>(state.phrases.size());
     if (count == 0)
         return {};
-    const std::int64_t k = std::min(randomInt(random, optionInteger(state.options[2]), optionInteger(state.options[3])),
-                                    kMaxGeneratedLength);
+    const std::int64_t k = std::min(
+        randomInt(random, optionInteger(state.options[2]), optionInteger(state.options[3])), kMaxGeneratedLength);
     const std::int64_t mode = optionInteger(state.options[1]);
     std::string value;
     for (std::int64_t n = 0; n < k; ++n) {
@@ -89,7 +89,7 @@ RuleState prepareRule(const FieldRule &rule)
 }
 
 std::string ruleValue(std::string_view label, RuleState &state, const std::filesystem::path &path,
-                      std::string_view text, ValueContext &context)
+    std::string_view text, ValueContext &context)
 {
     const auto source = dataSourceOfLabel(label);
     if (!source)
@@ -113,9 +113,9 @@ std::string ruleValue(std::string_view label, RuleState &state, const std::files
         return parentDirName(path.string());
     case DataSource::RandomHanzi: {
         const std::int64_t n = count(4, 5);
-        const HanziTableIndex table = isTrue(o[0])   ? HanziTableIndex::MostFrequent
-                                      : isTrue(o[1]) ? HanziTableIndex::Common
-                                                     : HanziTableIndex::LessCommon;
+        const HanziTableIndex table = isTrue(o[0]) ? HanziTableIndex::MostFrequent
+            : isTrue(o[1])                         ? HanziTableIndex::Common
+                                                   : HanziTableIndex::LessCommon;
         return randomHanzi(n, table, isTrue(o[3]), context.random);
     }
     case DataSource::RandomAlnum: {
@@ -123,8 +123,8 @@ std::string ruleValue(std::string_view label, RuleState &state, const std::files
         return randomAlnum(n, isTrue(o[3]), !isTrue(o[0]), !isTrue(o[1]), !isTrue(o[2]), context.random);
     }
     case DataSource::RandomTime:
-        return randomTimeText(o[0], optionInteger(o[1]), optionInteger(o[2]), isTrue(o[3]), context.random,
-                              context.clock);
+        return randomTimeText(
+            o[0], optionInteger(o[1]), optionInteger(o[2]), isTrue(o[3]), context.random, context.clock);
     case DataSource::RandomPhrase:
         return phrasePick(state, context.random);
     case DataSource::FixedText:

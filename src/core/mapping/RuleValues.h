@@ -18,8 +18,7 @@ inline constexpr std::size_t kRunOptionCount = 10;
 
 // One rule's state for one import run: its options, and what its source
 // carries from file to file (phrase list and picks, counter).
-struct RuleState
-{
+struct RuleState {
     std::vector<std::string> options;
     std::vector<std::string> phrases;
     NoRepeatRandom phrasePicker;
@@ -34,8 +33,7 @@ struct RuleState
 RuleState prepareRule(const FieldRule &rule);
 
 // Everything a value may need besides the rule and the file.
-struct ValueContext
-{
+struct ValueContext {
     RandomSource &random;
     Clock &clock;
     FileTimeChoice fileTime; // the window's 文件时间 page when the value is made
@@ -43,7 +41,7 @@ struct ValueContext
 
 // The value of one rule for one file, by the label the row has now.
 std::string ruleValue(std::string_view label, RuleState &state, const std::filesystem::path &path,
-                      std::string_view text, ValueContext &context);
+    std::string_view text, ValueContext &context);
 
 // The options cell a keep-counting counter leaves behind after a run, so the
 // next run continues where this one stopped.

@@ -87,7 +87,7 @@ std::optional<std::string> sqlNameOfCode(ColumnTypeCode code)
 bool takesLengthOrValues(std::string_view label)
 {
     return label.find("varchar") != std::string_view::npos || label.find("enum") != std::string_view::npos
-           || label.find("set") != std::string_view::npos;
+        || label.find("set") != std::string_view::npos;
 }
 
 } // namespace varnel

@@ -85,8 +85,9 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
 
     const ServerAddress address = parseServerAddress(server);
     const std::string u = optionalText(user), p = optionalText(password);
-    if (!mysql_real_connect(m, address.host.empty() ? nullptr : address.host.c_str(), user.empty() ? nullptr : u.c_str(),
-                            password.empty() ? nullptr : p.c_str(), nullptr, address.port, nullptr, 0)) {
+    if (!mysql_real_connect(m, address.host.empty() ? nullptr : address.host.c_str(),
+            user.empty() ? nullptr : u.c_str(), password.empty() ? nullptr : p.c_str(), nullptr, address.port, nullptr,
+            0)) {
         m_connectError = mysql_error(m);
         mysql_close(m);
         return false;
@@ -122,7 +123,7 @@ bool MySqlConnection::refusePending()
     return true;
 }
 
-bool MySqlConnection::execute(std::string_view statement)
+bool MySqlConnection::prepareToSend(std::string_view &statement)
 {
     if (!m_mysql || refusePending())
         return false;
@@ -131,6 +132,13 @@ bool MySqlConnection::execute(std::string_view statement)
     statement = statement.substr(0, statement.find('\0'));
     if (m_observer)
         m_observer(statement);
+    return true;
+}
+
+bool MySqlConnection::execute(std::string_view statement)
+{
+    if (!prepareToSend(statement))
+        return false;
     if (mysql_real_query(m_mysql, statement.data(), static_cast<unsigned long>(statement.size())) != 0)
         return false;
     m_resultPending = mysql_field_count(m_mysql) > 0;
@@ -164,16 +172,12 @@ int MySqlConnection::waitFor(int status, int timeoutMs)
 
 bool MySqlConnection::startStatement(std::string_view statement)
 {
-    if (!m_mysql || refusePending())
+    if (!prepareToSend(statement))
         return false;
-    m_refusal.clear();
-    statement = statement.substr(0, statement.find('\0'));
-    if (m_observer)
-        m_observer(statement);
     m_asyncResult = 0;
     m_asyncStarted = true;
-    m_asyncStatus = mysql_real_query_start(&m_asyncResult, m_mysql, statement.data(),
-                                           static_cast<unsigned long>(statement.size()));
+    m_asyncStatus =
+        mysql_real_query_start(&m_asyncResult, m_mysql, statement.data(), static_cast<unsigned long>(statement.size()));
     return true;
 }
 
@@ -374,8 +378,9 @@ bool MySqlConnection::classicAccounts()
     const bool mariadb = version.find("MariaDB") != std::string::npos;
     if (!mariadb && !version.empty() && version[0] >= '8')
         classic = false; // MySQL 8 dropped GRANT … IDENTIFIED BY
-    if (classic && execute("select TABLE_TYPE from information_schema.TABLES where TABLE_SCHEMA='mysql' and "
-                           "TABLE_NAME='user'")) {
+    if (classic
+        && execute("select TABLE_TYPE from information_schema.TABLES where TABLE_SCHEMA='mysql' and "
+                   "TABLE_NAME='user'")) {
         if (auto r = storeResult()) {
             std::string type;
             if (r->rowCount() > 0 && r->readField(0.0, type) && type != "BASE TABLE")
@@ -412,7 +417,7 @@ bool MySqlConnection::executeIgnoring(std::string_view statement, std::initializ
 }
 
 bool MySqlConnection::grantUser(std::string_view hostIn, std::string_view user, std::string_view password,
-                                std::string_view database, std::string_view table, int mask)
+    std::string_view database, std::string_view table, int mask)
 {
     if (!m_mysql)
         return false;
@@ -453,8 +458,8 @@ bool MySqlConnection::deleteUser(std::string_view user, std::string_view hostIn)
     return true;
 }
 
-bool MySqlConnection::setUserPrivileges(std::string_view user, std::string_view hostIn, std::string_view database,
-                                        std::string_view table, int mask)
+bool MySqlConnection::setUserPrivileges(
+    std::string_view user, std::string_view hostIn, std::string_view database, std::string_view table, int mask)
 {
     if (!m_mysql)
         return false;
@@ -488,13 +493,13 @@ bool MySqlConnection::setUserPrivileges(std::string_view user, std::string_view 
         return false;
     bool ok = true;
     if (tableLevel) {
-        ok = executeIgnoring("REVOKE ALL PRIVILEGES ON " + target + " FROM " + account,
-                             {kNoSuchGrant, kNoSuchTableGrant});
+        ok = executeIgnoring(
+            "REVOKE ALL PRIVILEGES ON " + target + " FROM " + account, {kNoSuchGrant, kNoSuchTableGrant});
     } else {
         const auto revokes = sql::columnPrivilegeNames(mask, false);
         if (!revokes.empty())
-            ok = executeIgnoring("REVOKE " + joined(revokes) + " ON " + target + " FROM " + account,
-                                 {kNoSuchGrant, kNoSuchTableGrant});
+            ok = executeIgnoring(
+                "REVOKE " + joined(revokes) + " ON " + target + " FROM " + account, {kNoSuchGrant, kNoSuchTableGrant});
     }
     if (!ok)
         return false;

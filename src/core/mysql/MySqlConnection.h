@@ -16,8 +16,7 @@ namespace varnel {
 
 // Where to connect: "host", "host:port" or "[v6-address]:port"; a plain host
 // (or a bare IPv6 address) uses the default port.
-struct ServerAddress
-{
+struct ServerAddress {
     std::string host; // empty: the library's default (the local server)
     unsigned port = 0; // 0: the default port
 };
@@ -27,8 +26,7 @@ ServerAddress parseServerAddress(std::string_view server);
 // looks at the connection first: without one it returns false, zero or
 // nothing and sends nothing. Statement texts are the exact ones of the
 // builders in Statements.h; names and values go in as given.
-class MySqlConnection
-{
+class MySqlConnection {
 public:
     MySqlConnection();
     ~MySqlConnection();
@@ -80,11 +78,11 @@ public:
 
     // Accounts and privileges.
     bool selectUsers();
-    bool grantUser(std::string_view host, std::string_view user, std::string_view password,
-                   std::string_view database, std::string_view table, int mask);
+    bool grantUser(std::string_view host, std::string_view user, std::string_view password, std::string_view database,
+        std::string_view table, int mask);
     bool deleteUser(std::string_view user, std::string_view host);
-    bool setUserPrivileges(std::string_view user, std::string_view host, std::string_view database,
-                           std::string_view table, int mask);
+    bool setUserPrivileges(
+        std::string_view user, std::string_view host, std::string_view database, std::string_view table, int mask);
     // True when the server keeps accounts the classic way (mysql.user a
     // table, GRANT … IDENTIFIED BY available).
     bool classicAccounts();
@@ -100,6 +98,7 @@ private:
     bool executeIgnoring(std::string_view statement, std::initializer_list<unsigned> ignoredErrors);
 
     bool refusePending();
+    bool prepareToSend(std::string_view &statement);
     int waitFor(int status, int timeoutMs);
 
     MYSQL *m_mysql = nullptr;

@@ -12,8 +12,7 @@ namespace varnel {
 
 // All rows of one statement, fetched to the client, with a row cursor. The
 // cursor designates the row nextRow passes over next and readField reads.
-class ResultSet
-{
+class ResultSet {
 public:
     explicit ResultSet(MYSQL_RES *result);
     ~ResultSet();
@@ -40,15 +39,13 @@ public:
     void free();
 
 private:
-    struct Row
-    {
+    struct Row {
         char **values;
         unsigned long *lengths;
     };
     bool readAt(int index, std::string &value) const;
 
-    struct Freer
-    {
+    struct Freer {
         void operator()(MYSQL_RES *r) const;
     };
     std::unique_ptr<MYSQL_RES, Freer> m_result;

@@ -23,8 +23,15 @@ constexpr std::array<std::pair<int, const char *>, 13> kPrivilegeNames = {{
 }};
 
 constexpr std::array<const char *, 9> kPrivilegeColumns = {
-    "Select_priv=", "Insert_priv=", "Update_priv=", "Delete_priv=",     "Index_priv=",
-    "Alter_priv=",  "Create_priv=", "Drop_priv=",   "References_priv=",
+    "Select_priv=",
+    "Insert_priv=",
+    "Update_priv=",
+    "Delete_priv=",
+    "Index_priv=",
+    "Alter_priv=",
+    "Create_priv=",
+    "Drop_priv=",
+    "References_priv=",
 };
 
 bool equalsNoCase(std::string_view a, std::string_view b)
@@ -104,8 +111,9 @@ std::optional<std::string> createTable(std::string_view table, const std::vector
             if (equalsNoCase(*type, "enum") || equalsNoCase(*type, "set"))
                 pieces.push_back("(" + c.lengthOrValues + ")");
             if ((c.attributes & 1)
-                && oneOf(*type, {"tinyint", "smallint", "mediumint", "int", "bigint", "double", "float", "decimal",
-                                 "char", "varchar"}))
+                && oneOf(*type,
+                    {"tinyint", "smallint", "mediumint", "int", "bigint", "double", "float", "decimal", "char",
+                        "varchar"}))
                 pieces.push_back(" (" + c.lengthOrValues + ") ");
             const bool numeric =
                 oneOf(*type, {"tinyint", "smallint", "mediumint", "int", "bigint", "double", "float", "decimal"});
@@ -181,7 +189,7 @@ std::string grantTarget(std::string_view database, std::string_view table)
 }
 
 std::string grantStatement(std::string_view host, std::string_view user, std::string_view password,
-                           std::string_view database, std::string_view table, int mask)
+    std::string_view database, std::string_view table, int mask)
 {
     std::string s = "GRANT ";
     if (mask == 0) {
@@ -210,9 +218,8 @@ std::vector<std::string> deleteUserStatements(std::string_view user, std::string
     return out;
 }
 
-std::optional<PrivilegeStatements> setPrivilegesStatements(std::string_view user, std::string_view hostIn,
-                                                           std::string_view database, std::string_view table,
-                                                           int mask)
+std::optional<PrivilegeStatements> setPrivilegesStatements(
+    std::string_view user, std::string_view hostIn, std::string_view database, std::string_view table, int mask)
 {
     const std::string host = accountHost(hostIn);
     std::string yn;
@@ -232,17 +239,17 @@ std::optional<PrivilegeStatements> setPrivilegesStatements(std::string_view user
     } else if (table.empty()) {
         s.check = "select * from mysql.db" + whereAccount(host, user) + " and db='" + db + "'";
         s.ifExists = "update mysql.db set " + yn + ", db='" + db + "', host='" + host + "'" + whereAccount(host, user)
-                     + " and db='" + db + "'";
+            + " and db='" + db + "'";
         s.otherwise = "insert into mysql.db set " + yn + ", user='" + us + "', host='" + host + "', db='" + db + "'";
     } else {
         // A table-level change without any privilege has no statement.
         if (names.empty())
             return std::nullopt;
         s.check = "select * from mysql.tables_priv" + whereAccount(host, user) + " and table_name='" + tb + "'";
-        s.ifExists = "UPDATE mysql.tables_priv SET Table_priv='" + names + "'" + whereAccount(host, user)
-                     + " and db='" + db + "' and table_name='" + tb + "'";
+        s.ifExists = "UPDATE mysql.tables_priv SET Table_priv='" + names + "'" + whereAccount(host, user) + " and db='"
+            + db + "' and table_name='" + tb + "'";
         s.otherwise = "insert into mysql.tables_priv set Table_priv='" + names + "' ,user='" + us + "', host='" + host
-                      + "', db='" + db + "', table_name='" + tb + "'";
+            + "', db='" + db + "', table_name='" + tb + "'";
     }
     return s;
 }

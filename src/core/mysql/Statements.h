@@ -10,8 +10,7 @@
 namespace varnel {
 
 // One entry of the list given to createTable.
-struct ColumnSpec
-{
+struct ColumnSpec {
     int kind = 1; // 1 column, 2 key
     std::string name;
     ColumnTypeCode typeCode = 0;
@@ -63,22 +62,20 @@ std::vector<std::string> privilegeNames(int mask);
 // The names of the nine privileges that have a column, set and unset.
 std::vector<std::string> columnPrivilegeNames(int mask, bool set);
 std::string grantStatement(std::string_view host, std::string_view user, std::string_view password,
-                           std::string_view database, std::string_view table, int mask);
+    std::string_view database, std::string_view table, int mask);
 // "ON *.* TO ", "ON d.* TO " or "ON d.t TO " without the words.
 std::string grantTarget(std::string_view database, std::string_view table);
 std::vector<std::string> deleteUserStatements(std::string_view user, std::string_view host);
 
 // setUserPrivileges: an optional existence check and the statement for
 // either answer (the same one when there is no check).
-struct PrivilegeStatements
-{
+struct PrivilegeStatements {
     std::string check; // empty: none
     std::string ifExists;
     std::string otherwise;
 };
-std::optional<PrivilegeStatements> setPrivilegesStatements(std::string_view user, std::string_view host,
-                                                           std::string_view database, std::string_view table,
-                                                           int mask);
+std::optional<PrivilegeStatements> setPrivilegesStatements(
+    std::string_view user, std::string_view host, std::string_view database, std::string_view table, int mask);
 
 } // namespace sql
 } // namespace varnel

@@ -17,8 +17,15 @@ constexpr std::string_view kImportDone = "导入配置完成！";
 constexpr std::string_view kNoSuchFile = "请选择一个已存在的ini文件！";
 
 constexpr const char *kExportConditionControls[] = {
-    "编辑框条件字段名", "编辑框条件字段值", "单选框相等",   "单选框不相等",    "单选框包含",
-    "单选框不包含",     "单选框且逻辑",     "单选框或逻辑", "编辑框字段分隔符",
+    "编辑框条件字段名",
+    "编辑框条件字段值",
+    "单选框相等",
+    "单选框不相等",
+    "单选框包含",
+    "单选框不包含",
+    "单选框且逻辑",
+    "单选框或逻辑",
+    "编辑框字段分隔符",
 };
 
 void saveConfig(SettingsStore &store, Form &form, const FormSpec &spec)

@@ -33,4 +33,22 @@ Control *Form::control(std::string_view name)
     return nullptr;
 }
 
+std::string controlText(Form &form, std::string_view name)
+{
+    const Control *c = form.control(name);
+    return c ? c->text() : std::string();
+}
+
+bool controlChecked(Form &form, std::string_view name)
+{
+    const Control *c = form.control(name);
+    return c && c->isChecked();
+}
+
+int controlIndex(Form &form, std::string_view name)
+{
+    const Control *c = form.control(name);
+    return c ? c->currentIndex() : -1;
+}
+
 } // namespace varnel

@@ -17,8 +17,7 @@ ControlKind controlKindOfName(std::string_view name);
 // One control of a window as the persistence sweep and the engines see it.
 // A Qt widget adapter and an in-memory control both implement it; each kind
 // uses only its own accessors, the others keep their harmless defaults.
-class Control
-{
+class Control {
 public:
     virtual ~Control() = default;
 
@@ -30,41 +29,40 @@ public:
 
     // Edit box content; the caption of buttons, check and radio boxes.
     virtual std::string text() const { return {}; }
-    virtual void setText(std::string_view) {}
+    virtual void setText(std::string_view) { }
 
     // Check box and radio button.
     virtual bool isChecked() const { return false; }
-    virtual void setChecked(bool) {}
+    virtual void setChecked(bool) { }
 
     // Combo box and tick list box: the current item, -1 for none.
     virtual int currentIndex() const { return -1; }
-    virtual void setCurrentIndex(int) {}
+    virtual void setCurrentIndex(int) { }
 
     // Combo box, list box, tick list box.
     virtual std::vector<std::string> items() const { return {}; }
-    virtual void setItems(const std::vector<std::string> &) {}
+    virtual void setItems(const std::vector<std::string> &) { }
 
     // Combo box edit text.
     virtual std::string editText() const { return {}; }
-    virtual void setEditText(std::string_view) {}
+    virtual void setEditText(std::string_view) { }
 
     // List box: selection. select() adds to it and clears nothing.
     virtual std::vector<int> selectedIndices() const { return {}; }
-    virtual void select(int) {}
+    virtual void select(int) { }
 
     // Tick list box: ticks. tick() adds one and clears nothing.
     virtual std::vector<int> tickedIndices() const { return {}; }
-    virtual void tick(int) {}
+    virtual void tick(int) { }
 
     // Colour picker.
     virtual std::uint32_t colour() const { return 0; }
-    virtual void setColour(std::uint32_t) {}
+    virtual void setColour(std::uint32_t) { }
 };
 
 // A window's persisted state: its controls in definition order, and the one
 // list of text rows it keeps (the field mapping or the column list).
-class Form
-{
+class Form {
 public:
     virtual ~Form() = default;
 
@@ -82,5 +80,12 @@ public:
     virtual void removeRow(int row) = 0;
     virtual void setCell(int row, int column, std::string_view text) = 0;
 };
+
+// The text of a control, empty when the form has no such control.
+std::string controlText(Form &form, std::string_view name);
+// Whether a check or radio box is ticked; false when there is none.
+bool controlChecked(Form &form, std::string_view name);
+// The current item of a combo box, -1 when there is none.
+int controlIndex(Form &form, std::string_view name);
 
 } // namespace varnel

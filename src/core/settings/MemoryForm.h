@@ -16,8 +16,7 @@ class MemoryForm;
 
 // A control that only holds its state: what varnel-cli works on, and what
 // tests sweep.
-class MemoryControl : public Control
-{
+class MemoryControl : public Control {
 public:
     MemoryControl(MemoryForm *form, const ControlSpec &spec);
 
@@ -66,8 +65,7 @@ private:
 
 // A window's controls and list held in memory, built from its design table
 // with every first-run default in place.
-class MemoryForm : public Form
-{
+class MemoryForm : public Form {
 public:
     explicit MemoryForm(const FormSpec &spec);
 

@@ -113,7 +113,7 @@ bool SettingsStore::open(const std::filesystem::path &path)
 
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd >= 0) {
-        struct stat st {};
+        struct stat st { };
         if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             // Another instance holds it (or it is no file): read only.
             ::close(fd);
@@ -178,7 +178,7 @@ void SettingsStore::edit(std::size_t offset, std::size_t removed, std::string_vi
     const bool journaled = writeWholeFile(jpath, journal);
 
     const bool written = writeAll(m_fd, tail, static_cast<off_t>(offset))
-                         && (m_text.size() >= oldSize || ::ftruncate(m_fd, static_cast<off_t>(m_text.size())) == 0);
+        && (m_text.size() >= oldSize || ::ftruncate(m_fd, static_cast<off_t>(m_text.size())) == 0);
     // A journal whose change did not reach the file is kept for the next open.
     if (journaled && written)
         ::unlink(jpath.c_str());
@@ -207,7 +207,7 @@ void SettingsStore::recoverJournal()
         valid = offset <= size && rest.size() == size - offset;
     }
     if (valid) {
-        struct stat st {};
+        struct stat st { };
         valid = ::fstat(m_fd, &st) == 0 && static_cast<std::size_t>(st.st_size) >= offset;
     }
     if (valid && writeAll(m_fd, rest, static_cast<off_t>(offset)) && ::ftruncate(m_fd, static_cast<off_t>(size)) == 0)
@@ -238,8 +238,7 @@ std::size_t SettingsStore::findEntry(std::size_t headerEnd, std::string_view key
         return npos;
     // A header line between the section's header and the entry means the
     // entry belongs to another section.
-    for (std::size_t q = m_text.find("\r\n[", headerEnd + 1); q != npos && q < entry;
-         q = m_text.find("\r\n[", q + 2)) {
+    for (std::size_t q = m_text.find("\r\n[", headerEnd + 1); q != npos && q < entry; q = m_text.find("\r\n[", q + 2)) {
         const std::size_t lineEnd = m_text.find(kCrLf, q + 2);
         if (lineEnd != npos && lineEnd - 1 > q + 2 && m_text[lineEnd - 1] == ']')
             return npos;

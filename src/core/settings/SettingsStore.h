@@ -14,11 +14,10 @@ class Control;
 class MessageHost;
 
 // Options of the window sweep; the program always uses the defaults.
-struct SweepOptions
-{
+struct SweepOptions {
     std::vector<std::string> excludedNames;
     bool comboItems = false; // also the item lists of combo boxes
-    bool comboText = false;  // also the edit texts of combo boxes
+    bool comboText = false; // also the edit texts of combo boxes
 };
 
 // A store of sections of key=value lines in one GB18030 (GBK) text file,
@@ -32,8 +31,7 @@ struct SweepOptions
 // The file is locked (flock, exclusive) while bound. A store that cannot get
 // the lock, or cannot open the file for writing, works on its in-memory text
 // only and never writes the file.
-class SettingsStore
-{
+class SettingsStore {
 public:
     SettingsStore() = default;
     ~SettingsStore();
@@ -77,10 +75,10 @@ public:
 
     // The window sweep: saves or restores every control's state under the
     // section (when not empty), keyed by the control's name.
-    void saveWindowState(const std::vector<Control *> &controls, std::string_view section,
-                         const SweepOptions &options = {});
-    void restoreWindowState(const std::vector<Control *> &controls, std::string_view section,
-                            const SweepOptions &options = {});
+    void saveWindowState(
+        const std::vector<Control *> &controls, std::string_view section, const SweepOptions &options = {});
+    void restoreWindowState(
+        const std::vector<Control *> &controls, std::string_view section, const SweepOptions &options = {});
 
     // The side file that holds a bytes value.
     std::filesystem::path sideFilePath(std::string_view key) const;
@@ -90,11 +88,10 @@ public:
     static double parseNumber(std::string_view text);
 
 private:
-    struct Request
-    {
+    struct Request {
         std::string section; // GB18030
-        std::string key;     // GB18030
-        std::string value;   // GB18030
+        std::string key; // GB18030
+        std::string value; // GB18030
     };
 
     std::string readEntry(std::string_view key, std::string_view defaultValue);

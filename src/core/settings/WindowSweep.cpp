@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <optional>
 
 namespace varnel {
 namespace {
@@ -82,25 +83,42 @@ bool validIndex(int index, std::size_t count)
     return index >= -1 && (index < 0 || static_cast<std::size_t>(index) < count);
 }
 
+// A control the sweep visits: its name, kind and whether it is in byte mode.
+struct Swept {
+    std::string name;
+    ControlKind kind;
+    std::string tag;
+    bool byteMode;
+};
+
+std::optional<Swept> sweptControl(const Control &c, const SweepOptions &options)
+{
+    std::string name = c.name();
+    if (name.empty() || excluded(name, options.excludedNames))
+        return std::nullopt;
+    const ControlKind kind = controlKindOfName(name);
+    if (kind == ControlKind::Other)
+        return std::nullopt;
+    std::string tag = c.tag();
+    if (tag == kNeverSave)
+        return std::nullopt;
+    const bool byteMode = tag == kByteMode;
+    return Swept{std::move(name), kind, std::move(tag), byteMode};
+}
+
 } // namespace
 
-void SettingsStore::saveWindowState(const std::vector<Control *> &controls, std::string_view section,
-                                    const SweepOptions &options)
+void SettingsStore::saveWindowState(
+    const std::vector<Control *> &controls, std::string_view section, const SweepOptions &options)
 {
     if (!section.empty())
         setSection(section);
     for (Control *c : controls) {
         pump(m_pump);
-        const std::string name = c->name();
-        if (name.empty() || excluded(name, options.excludedNames))
+        const auto swept = sweptControl(*c, options);
+        if (!swept)
             continue;
-        const ControlKind kind = controlKindOfName(name);
-        if (kind == ControlKind::Other)
-            continue;
-        const std::string tag = c->tag();
-        if (tag == kNeverSave)
-            continue;
-        const bool byteMode = tag == kByteMode;
+        const auto &[name, kind, tag, byteMode] = *swept;
         switch (kind) {
         case ControlKind::Button:
             if (byteMode)
@@ -143,23 +161,17 @@ void SettingsStore::saveWindowState(const std::vector<Control *> &controls, std:
     }
 }
 
-void SettingsStore::restoreWindowState(const std::vector<Control *> &controls, std::string_view section,
-                                       const SweepOptions &options)
+void SettingsStore::restoreWindowState(
+    const std::vector<Control *> &controls, std::string_view section, const SweepOptions &options)
 {
     if (!section.empty())
         setSection(section);
     for (Control *c : controls) {
         pump(m_pump);
-        const std::string name = c->name();
-        if (name.empty() || excluded(name, options.excludedNames))
+        const auto swept = sweptControl(*c, options);
+        if (!swept)
             continue;
-        const ControlKind kind = controlKindOfName(name);
-        if (kind == ControlKind::Other)
-            continue;
-        const std::string tag = c->tag();
-        if (tag == kNeverSave)
-            continue;
-        const bool byteMode = tag == kByteMode;
+        const auto &[name, kind, tag, byteMode] = *swept;
         switch (kind) {
         case ControlKind::Button:
             if (byteMode)

@@ -19,10 +19,12 @@ constexpr std::string_view kBomUtf8 = "\xEF\xBB\xBF";
 constexpr std::string_view kBomUtf16LE = "\xFF\xFE";
 constexpr std::string_view kBomUtf16BE = "\xFE\xFF";
 
-class FileDescriptor
-{
+class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
+    explicit FileDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
     ~FileDescriptor()
     {
         if (m_fd >= 0)
@@ -161,8 +163,8 @@ DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, 
     if (e != ArticleEncoding::Detect && e != ArticleEncoding::Ansi && !content.empty()) {
         // Well-formed UTF-8 is already program text.
         result.text = textUpToNul(e == ArticleEncoding::Utf8 && isValidUtf8(content)
-                                      ? std::string(content)
-                                      : convertCharset(content, charsetName(e), kCharsetUtf8));
+                ? std::string(content)
+                : convertCharset(content, charsetName(e), kCharsetUtf8));
         result.encoding = e;
     }
     if (result.text.empty()) {
@@ -179,7 +181,7 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes)
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0)
         return false;
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     try {

@@ -29,8 +29,7 @@ std::string_view charsetName(ArticleEncoding e);
 
 // An article as program text (UTF-8, no NUL), with the encoding it was read in.
 using DecodedText = std::string;
-struct DecodedArticle
-{
+struct DecodedArticle {
     DecodedText text;
     ArticleEncoding encoding = ArticleEncoding::Ansi;
 };
@@ -41,8 +40,7 @@ DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, 
 
 // Reads and decodes an article file. The file is opened read-only and never
 // changed. A file that cannot be read gives empty text and Ansi.
-DecodedArticle readArticle(const std::filesystem::path &path, ArticleEncoding requested,
-                           const EventPump &pump = {});
+DecodedArticle readArticle(const std::filesystem::path &path, ArticleEncoding requested, const EventPump &pump = {});
 
 // The bytes writeArticleFile puts on disk: GB18030 for Detect and Ansi,
 // otherwise the byte-order mark and the text in that encoding.

@@ -11,8 +11,7 @@
 namespace varnel {
 namespace {
 
-struct ConverterCloser
-{
+struct ConverterCloser {
     void operator()(UConverter *c) const { ucnv_close(c); }
 };
 using ConverterPtr = std::unique_ptr<UConverter, ConverterCloser>;
@@ -70,7 +69,7 @@ std::string convertCharset(std::string_view bytes, std::string_view from, std::s
         char *dstEnd = out.data() + out.size();
         UErrorCode status = U_ZERO_ERROR;
         ucnv_convertEx(target, source, &dst, dstEnd, &src, srcEnd, pivot, &pivotSource, &pivotTarget,
-                       pivot + std::size(pivot), reset, true, &status);
+            pivot + std::size(pivot), reset, true, &status);
         reset = false;
         written = static_cast<std::size_t>(dst - out.data());
         if (status == U_BUFFER_OVERFLOW_ERROR) {
@@ -98,8 +97,7 @@ namespace {
 // the converter itself, so decoding GBK text, the bulk of every import, needs
 // no converter call. Anything else (four-byte forms, invalid bytes) goes to
 // the converter.
-class TwoByteGb18030
-{
+class TwoByteGb18030 {
 public:
     static constexpr unsigned kLeadFirst = 0x81, kLeadLast = 0xFE;
     static constexpr unsigned kTrailFirst = 0x40, kTrailLast = 0xFE;
@@ -210,7 +208,7 @@ bool looksLikeUtf8(std::string_view bytes, const EventPump &pump)
         } else if ((c & 0xF0) == 0xE0 && i + 2 < n && continuation(i + 1) && continuation(i + 2)) {
             i += 3;
         } else if (c >= 0xF0 && c <= 0xF4 && i + 3 < n && continuation(i + 1) && continuation(i + 2)
-                   && continuation(i + 3)) {
+            && continuation(i + 3)) {
             i += 4;
         } else {
             return false;
@@ -274,8 +272,8 @@ std::u16string utf8ToUtf16(std::string_view utf8)
     out.resize(utf8.size());
     int32_t length = 0;
     UErrorCode status = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(reinterpret_cast<UChar *>(out.data()), static_cast<int32_t>(out.size()), &length,
-                         utf8.data(), static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &status);
+    u_strFromUTF8WithSub(reinterpret_cast<UChar *>(out.data()), static_cast<int32_t>(out.size()), &length, utf8.data(),
+        static_cast<int32_t>(utf8.size()), 0xFFFD, nullptr, &status);
     if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING)
         return {};
     out.resize(static_cast<std::size_t>(length));
@@ -291,8 +289,7 @@ std::string utf16ToUtf8(std::u16string_view utf16)
     int32_t length = 0;
     UErrorCode status = U_ZERO_ERROR;
     u_strToUTF8WithSub(out.data(), static_cast<int32_t>(out.size()), &length,
-                       reinterpret_cast<const UChar *>(utf16.data()), static_cast<int32_t>(utf16.size()), 0xFFFD,
-                       nullptr, &status);
+        reinterpret_cast<const UChar *>(utf16.data()), static_cast<int32_t>(utf16.size()), 0xFFFD, nullptr, &status);
     if (U_FAILURE(status) && status != U_STRING_NOT_TERMINATED_WARNING)
         return {};
     out.resize(static_cast<std::size_t>(length));

@@ -16,8 +16,7 @@ const std::string_view kEntityReplacements =
 
 namespace {
 
-struct Entity
-{
+struct Entity {
     std::string name;
     std::string replacement;
 };
@@ -42,8 +41,7 @@ const std::vector<Entity> &entityTable()
 // candidate; no replacement after the first contains "&", ";", a letter or a
 // digit, so none can create a new occurrence of a later entry. Lower-cased
 // names collide only for &prime;/&Prime;, where the earlier entry wins.
-class NamedEntityLookup
-{
+class NamedEntityLookup {
 public:
     NamedEntityLookup()
     {
@@ -210,7 +208,7 @@ std::string decodeEntities(std::string_view text, const EventPump &pump)
         const std::size_t entityEnd = end + 1; // one past ";"
         if (entityEnd <= done) {
             tail.append(buffer.rbegin() + static_cast<std::ptrdiff_t>(buffer.size() - done),
-                        buffer.rbegin() + static_cast<std::ptrdiff_t>(buffer.size() - entityEnd));
+                buffer.rbegin() + static_cast<std::ptrdiff_t>(buffer.size() - entityEnd));
         } else {
             tail.resize(tail.size() - (entityEnd - done));
         }

@@ -10,8 +10,7 @@ namespace {
 
 constexpr std::size_t kStep = 8192;
 
-struct Inflater
-{
+struct Inflater {
     z_stream stream{};
     bool ok = false;
 
@@ -30,7 +29,7 @@ struct Inflater
 bool isGzip(std::string_view bytes)
 {
     return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x1F
-           && static_cast<unsigned char>(bytes[1]) == 0x8B;
+        && static_cast<unsigned char>(bytes[1]) == 0x8B;
 }
 
 std::string gunzip(std::string_view bytes, std::size_t cap)

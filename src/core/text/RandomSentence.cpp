@@ -8,8 +8,7 @@
 
 namespace varnel {
 
-const std::string_view kSentenceDelimiters =
-    ",，。！!？?;；<>/:：()='. {}《》（）、‘’- \"“”\r\n";
+const std::string_view kSentenceDelimiters = ",，。！!？?;；<>/:：()='. {}《》（）、‘’- \"“”\r\n";
 
 namespace {
 
@@ -28,8 +27,7 @@ std::string delimiterPattern()
     return "\\r\\n|\\r|\\n|\\. |[" + chars + "]";
 }
 
-struct SentencePatterns
-{
+struct SentencePatterns {
     RegexMatcher blanks;
     RegexMatcher delimiters;
 

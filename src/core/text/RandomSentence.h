@@ -17,7 +17,6 @@ inline constexpr std::string_view kPieceMarker = "[⊥]";
 // piece in random order that has at least 10 characters after trimming, else
 // any piece at random (possibly empty or short). Empty text when there are no
 // pieces. The generator is reseeded first; the pump is called per piece.
-std::string randomSentence(std::string_view text, RandomSource &random = defaultRandom(),
-                           const EventPump &pump = {});
+std::string randomSentence(std::string_view text, RandomSource &random = defaultRandom(), const EventPump &pump = {});
 
 } // namespace varnel

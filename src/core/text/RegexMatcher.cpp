@@ -11,10 +11,22 @@
 namespace varnel {
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isOctal(char c) { return c >= '0' && c <= '7'; }
-bool isHex(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+bool isOctal(char c)
+{
+    return c >= '0' && c <= '7';
+}
+bool isHex(char c)
+{
+    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+bool isAsciiLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 void appendCodeEscape(std::string &out, unsigned value)
 {
@@ -173,8 +185,7 @@ std::u16string translatePattern(std::string_view p)
     return utf8ToUtf16(out);
 }
 
-struct RegexMatcher::Engine
-{
+struct RegexMatcher::Engine {
     std::unique_ptr<icu::RegexPattern> pattern;
     std::unique_ptr<icu::RegexMatcher> matcher;
 };
@@ -191,8 +202,8 @@ bool RegexMatcher::compile(std::string_view pattern, bool ignoreCase, bool multi
     m_engine.reset();
 
     const std::u16string translated = translatePattern(pattern);
-    const icu::UnicodeString source(false, reinterpret_cast<const UChar *>(translated.data()),
-                                    static_cast<int32_t>(translated.size()));
+    const icu::UnicodeString source(
+        false, reinterpret_cast<const UChar *>(translated.data()), static_cast<int32_t>(translated.size()));
     uint32_t flags = 0;
     if (ignoreCase)
         flags |= UREGEX_CASE_INSENSITIVE;
@@ -215,10 +226,10 @@ std::string RegexMatcher::replaceAll(std::string_view text, std::string_view rep
     if (!m_engine || text.empty())
         return std::string(text);
     icu::RegexMatcher &matcher = *m_engine->matcher;
-    const icu::UnicodeString subject = icu::UnicodeString::fromUTF8(
-        icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-    const icu::UnicodeString with = icu::UnicodeString::fromUTF8(
-        icu::StringPiece(replacement.data(), static_cast<int32_t>(replacement.size())));
+    const icu::UnicodeString subject =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    const icu::UnicodeString with =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(replacement.data(), static_cast<int32_t>(replacement.size())));
     matcher.reset(subject);
     icu::UnicodeString out;
     int32_t last = 0;
@@ -248,8 +259,8 @@ int RegexMatcher::matchAll(std::string_view text)
     if (!m_engine)
         return 0;
     icu::RegexMatcher &matcher = *m_engine->matcher;
-    const icu::UnicodeString subject = icu::UnicodeString::fromUTF8(
-        icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+    const icu::UnicodeString subject =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
     matcher.reset(subject);
     UErrorCode status = U_ZERO_ERROR;
     // Code-point position of UTF-16 offset `counted`, advanced incrementally.
@@ -265,8 +276,7 @@ int RegexMatcher::matchAll(std::string_view text)
         const int32_t groupCount = matcher.groupCount();
         for (int32_t g = 1; g <= groupCount; ++g) {
             // A group that took no part has start -1 and gives empty text.
-            match.groups.push_back(matcher.start(g, status) < 0 ? std::string()
-                                                                     : toUtf8(matcher.group(g, status)));
+            match.groups.push_back(matcher.start(g, status) < 0 ? std::string() : toUtf8(matcher.group(g, status)));
         }
         m_matches.push_back(std::move(match));
         if (!m_global)

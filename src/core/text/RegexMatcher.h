@@ -13,11 +13,9 @@ namespace varnel {
 // such as \11 and a backslash before any punctuation character. Positions are
 // 0-based and count characters (code points), not bytes. Replacement texts are
 // inserted literally.
-class RegexMatcher
-{
+class RegexMatcher {
 public:
-    struct Match
-    {
+    struct Match {
         std::string text;
         std::int64_t position = 0;
         std::vector<std::string> groups;

@@ -9,8 +9,7 @@ namespace {
 
 // Remembers the last search for a fixed needle, so that many starts before
 // the same (or no) occurrence cost one scan instead of one each.
-class ForwardSearch
-{
+class ForwardSearch {
 public:
     ForwardSearch(std::string_view text, std::string_view needle)
         : m_text(text)

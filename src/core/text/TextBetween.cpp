@@ -7,8 +7,7 @@
 namespace varnel {
 namespace {
 
-struct Found
-{
+struct Found {
     std::int64_t head = 0; // 1-based
     std::int64_t tail = 0; // 1-based
 };
@@ -18,8 +17,8 @@ std::size_t startIndex(std::int64_t position)
     return position <= 0 ? 0 : static_cast<std::size_t>(position - 1);
 }
 
-bool findForward(std::string_view text, std::string_view head, std::string_view tail, std::int64_t position,
-                 Found &found)
+bool findForward(
+    std::string_view text, std::string_view head, std::string_view tail, std::int64_t position, Found &found)
 {
     const std::size_t h = findNoCase(text, head, startIndex(position));
     if (h == npos)
@@ -32,7 +31,7 @@ bool findForward(std::string_view text, std::string_view head, std::string_view 
 }
 
 bool findBackward(std::string_view text, std::string_view head, std::string_view tail, std::int64_t position,
-                  std::int64_t &bound, Found &found)
+    std::int64_t &bound, Found &found)
 {
     const std::size_t t = findNoCase(text, tail, startIndex(position));
     if (t == npos)
@@ -50,8 +49,8 @@ bool findBackward(std::string_view text, std::string_view head, std::string_view
 
 } // namespace
 
-std::string TextBetween(std::string_view text, std::string_view head, std::string_view tail,
-                        std::int64_t &position, const TextBetweenOptions &options, std::int64_t *bound)
+std::string TextBetween(std::string_view text, std::string_view head, std::string_view tail, std::int64_t &position,
+    const TextBetweenOptions &options, std::int64_t *bound)
 {
     if (position == kNothingMore)
         return {};

@@ -15,8 +15,7 @@ inline constexpr std::string_view kTailMarker = "#Varnel尾#";
 // start of the text, kNothingMore once nothing more is to be found.
 inline constexpr std::int64_t kNothingMore = -2;
 
-struct TextBetweenOptions
-{
+struct TextBetweenOptions {
     bool backward = false;
     std::int64_t startShift = 0;
     std::int64_t endShift = 0;
@@ -28,9 +27,8 @@ struct TextBetweenOptions
 // ASCII letters; a second attempt drops double quotes from both markers. On
 // success `position` moves past the tail; on failure it becomes kNothingMore.
 // `bound` is the backward search's memory between calls.
-std::string TextBetween(std::string_view text, std::string_view head, std::string_view tail,
-                        std::int64_t &position, const TextBetweenOptions &options = {},
-                        std::int64_t *bound = nullptr);
+std::string TextBetween(std::string_view text, std::string_view head, std::string_view tail, std::int64_t &position,
+    const TextBetweenOptions &options = {}, std::int64_t *bound = nullptr);
 
 // Convenience: forward from the start, no shifts.
 std::string TextBetween(std::string_view text, std::string_view head, std::string_view tail);

@@ -99,8 +99,7 @@ std::vector<std::string> splitText(std::string_view text, std::string_view separ
     return parts;
 }
 
-std::string replaceAll(std::string_view text, std::string_view find, std::string_view replacement,
-                       bool caseSensitive)
+std::string replaceAll(std::string_view text, std::string_view find, std::string_view replacement, bool caseSensitive)
 {
     if (find.empty())
         return std::string(text);
@@ -123,7 +122,7 @@ std::string replaceAll(std::string_view text, std::string_view find, std::string
 }
 
 std::string replaceEach(std::string_view text, std::string_view finds, std::string_view replacements,
-                        std::string_view separator, bool caseSensitive)
+    std::string_view separator, bool caseSensitive)
 {
     const auto findList = splitText(finds, separator);
     const auto replacementList = splitText(replacements, separator);

@@ -26,14 +26,14 @@ std::vector<std::string> splitText(std::string_view text, std::string_view separ
 
 // Replaces every occurrence of `find`, scanning from the start. An empty find
 // leaves the text unchanged.
-std::string replaceAll(std::string_view text, std::string_view find, std::string_view replacement,
-                       bool caseSensitive = true);
+std::string replaceAll(
+    std::string_view text, std::string_view find, std::string_view replacement, bool caseSensitive = true);
 
 // Applies the i-th replacement to the i-th find, in order, each step on the
 // result of the previous one. Missing replacements are empty; extra ones are
 // ignored.
 std::string replaceEach(std::string_view text, std::string_view finds, std::string_view replacements,
-                        std::string_view separator = "|", bool caseSensitive = false);
+    std::string_view separator = "|", bool caseSensitive = false);
 
 // Removes "<...>" tags, working from the end: a "<" without a later ">" and a
 // ">" without an earlier "<" stay.

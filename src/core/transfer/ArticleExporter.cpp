@@ -27,18 +27,6 @@ constexpr std::string_view kNoContentColumn =
 
 enum class Comparison { Equal, NotEqual, Contains, NotContains };
 
-std::string textOf(Form &form, const char *name)
-{
-    const Control *c = form.control(name);
-    return c ? c->text() : std::string();
-}
-
-bool checked(Form &form, const char *name)
-{
-    const Control *c = form.control(name);
-    return c && c->isChecked();
-}
-
 bool contains(std::string_view text, std::string_view part)
 {
     if (text.empty())
@@ -76,8 +64,8 @@ std::string fitName(const std::string &name, const std::string &extension)
 std::string safeFileName(std::string_view name)
 {
     std::string out(name);
-    const std::pair<const char *, const char *> wide[] = {{"\\", "＼"}, {"/", "／"}, {":", "："}, {"*", "＊"},
-                                                          {"?", "？"},  {"|", "｜"}, {"<", "＜"}, {">", "＞"}};
+    const std::pair<const char *, const char *> wide[] = {
+        {"\\", "＼"}, {"/", "／"}, {":", "："}, {"*", "＊"}, {"?", "？"}, {"|", "｜"}, {"<", "＜"}, {">", "＞"}};
     for (const auto &[from, to] : wide)
         out = replaceAll(out, from, to);
     for (const char *gone : {"\"", "\r\n", "\r", "\n", "\t"})
@@ -87,8 +75,8 @@ std::string safeFileName(std::string_view name)
 
 std::string exportExtension(std::string_view fileTypes)
 {
-    std::string ext = fileTypes.find('|') != std::string_view::npos ? std::string("html")
-                                                                     : replaceEach(fileTypes, "*|.", "");
+    std::string ext =
+        fileTypes.find('|') != std::string_view::npos ? std::string("html") : replaceEach(fileTypes, "*|.", "");
     if (ext.empty())
         ext = "html";
     return "." + ext;
@@ -110,7 +98,7 @@ void ArticleExporter::caption(std::string_view text)
 
 ExportResult ArticleExporter::pressExport()
 {
-    if (textOf(m_form, kButton) != kExportIdle) {
+    if (controlText(m_form, kButton) != kExportIdle) {
         m_stop = true;
         caption("正在停止中..");
         return ExportResult::ended(TransferOutcome::Busy);
@@ -120,19 +108,19 @@ ExportResult ArticleExporter::pressExport()
 
 ExportResult ArticleExporter::runExport()
 {
-    const std::string database = textOf(m_form, "编辑框库名");
+    const std::string database = controlText(m_form, "编辑框库名");
     if (database.empty()) {
         m_host.showMessage("请输入库名！");
         m_host.focus("编辑框库名");
         return ExportResult::ended(TransferOutcome::Invalid);
     }
-    const std::string table = textOf(m_form, "编辑框表名");
+    const std::string table = controlText(m_form, "编辑框表名");
     if (table.empty()) {
         m_host.showMessage("请输入表名！");
         m_host.focus("编辑框表名");
         return ExportResult::ended(TransferOutcome::Invalid);
     }
-    std::string folder = textOf(m_form, "编辑框文章目录");
+    std::string folder = controlText(m_form, "编辑框文章目录");
     if (folder.empty()) {
         m_host.showMessage("请先选择要导出到的文章目录！");
         m_host.focus("编辑框文章目录");
@@ -154,17 +142,17 @@ ExportResult ArticleExporter::runExport()
     std::vector<std::string> names, values;
     Comparison comparison = Comparison::Equal;
     bool andLogic = true;
-    if (checked(m_form, "选择框启用导出条件")) {
-        const std::string separator = textOf(m_form, "编辑框字段分隔符");
-        names = splitText(textOf(m_form, "编辑框条件字段名"), separator);
-        values = splitText(textOf(m_form, "编辑框条件字段值"), separator);
+    if (controlChecked(m_form, "选择框启用导出条件")) {
+        const std::string separator = controlText(m_form, "编辑框字段分隔符");
+        names = splitText(controlText(m_form, "编辑框条件字段名"), separator);
+        values = splitText(controlText(m_form, "编辑框条件字段值"), separator);
         values.resize(names.size());
-        comparison = checked(m_form, "单选框相等")     ? Comparison::Equal
-                     : checked(m_form, "单选框不相等") ? Comparison::NotEqual
-                     : checked(m_form, "单选框包含")   ? Comparison::Contains
-                     : checked(m_form, "单选框不包含") ? Comparison::NotContains
-                                                       : Comparison::Equal;
-        andLogic = checked(m_form, "单选框且逻辑");
+        comparison = controlChecked(m_form, "单选框相等") ? Comparison::Equal
+            : controlChecked(m_form, "单选框不相等")      ? Comparison::NotEqual
+            : controlChecked(m_form, "单选框包含")        ? Comparison::Contains
+            : controlChecked(m_form, "单选框不包含")      ? Comparison::NotContains
+                                                          : Comparison::Equal;
+        andLogic = controlChecked(m_form, "单选框且逻辑");
     }
 
     std::string contentColumn, nameColumn;
@@ -190,9 +178,8 @@ ExportResult ArticleExporter::runExport()
     ExportResult result;
     std::error_code ec;
     std::filesystem::create_directories(folder, ec); // writing then fails row by row
-    const std::string extension = exportExtension(textOf(m_form, "编辑框文件类型"));
-    const Control *encodingBox = m_form.control("组合框文件编码");
-    const ArticleEncoding encoding = articleEncodingFromIndex(encodingBox ? encodingBox->currentIndex() : 0);
+    const std::string extension = exportExtension(controlText(m_form, "编辑框文件类型"));
+    const ArticleEncoding encoding = articleEncodingFromIndex(controlIndex(m_form, "组合框文件编码"));
 
     std::unique_ptr<ResultSet> rows = m_db.storeResult();
     result.rows = rows ? static_cast<std::int64_t>(rows->rowCount()) : 0;
@@ -209,7 +196,7 @@ ExportResult ArticleExporter::runExport()
         if (m_stop)
             break;
         rows->seekRow(static_cast<std::uint64_t>(i));
-        if (checked(m_form, "选择框启用导出条件") && !names.empty()) {
+        if (controlChecked(m_form, "选择框启用导出条件") && !names.empty()) {
             bool holds = false;
             for (std::size_t j = 0; j < names.size(); ++j) {
                 std::string value;
@@ -268,7 +255,7 @@ ExportResult ArticleExporter::runExport()
     caption(kExportIdle);
     m_host.restoreWindowCaption();
     m_host.showMessage("导出完成，已导出 " + std::to_string(result.exported) + " 篇文章，表中有 "
-                       + std::to_string(result.rows) + " 条记录！");
+        + std::to_string(result.rows) + " 条记录！");
     if (!result.failures.empty())
         m_host.reportFailures("未能写出的行", result.failures);
     result.outcome = TransferOutcome::Completed;

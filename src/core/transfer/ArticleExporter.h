@@ -10,8 +10,7 @@ namespace varnel {
 
 inline constexpr std::string_view kExportIdle = "从 MySQL 数据库导出文章";
 
-struct ExportResult
-{
+struct ExportResult {
     TransferOutcome outcome = TransferOutcome::Invalid;
     std::int64_t exported = 0;
     std::int64_t rows = 0;
@@ -33,8 +32,7 @@ std::string safeFileName(std::string_view name);
 std::string exportExtension(std::string_view fileTypes);
 
 // Writes the rows of a table out as article files.
-class ArticleExporter
-{
+class ArticleExporter {
 public:
     ArticleExporter(Form &form, MySqlConnection &db, TransferHost &host, RandomSource &random = defaultRandom());
 

@@ -16,18 +16,6 @@ namespace {
 
 constexpr const char *kButton = "按钮导入";
 
-std::string textOf(Form &form, const char *name)
-{
-    const Control *c = form.control(name);
-    return c ? c->text() : std::string();
-}
-
-bool checked(Form &form, const char *name)
-{
-    const Control *c = form.control(name);
-    return c && c->isChecked();
-}
-
 // "2" is a position, "02", " 2" and "+2" are names.
 std::optional<std::int64_t> canonicalInteger(std::string_view text)
 {
@@ -64,8 +52,7 @@ std::string quoteIdentifier(std::string_view name)
     return out;
 }
 
-struct ArticleImporter::Run
-{
+struct ArticleImporter::Run {
     std::string table;
     bool tableExisted = false;
     std::vector<RuleState> rules;
@@ -75,8 +62,8 @@ struct ArticleImporter::Run
     std::vector<TransferFailure> failures;
 };
 
-ArticleImporter::ArticleImporter(Form &form, MySqlConnection &db, TransferHost &host, RandomSource &random,
-                                 Clock &clock)
+ArticleImporter::ArticleImporter(
+    Form &form, MySqlConnection &db, TransferHost &host, RandomSource &random, Clock &clock)
     : m_form(form)
     , m_db(db)
     , m_host(host)
@@ -93,12 +80,12 @@ void ArticleImporter::caption(std::string_view text)
 
 ImportResult ArticleImporter::startImport(bool useAlternativeLister)
 {
-    if (textOf(m_form, kButton) != kImportIdle) {
+    if (controlText(m_form, kButton) != kImportIdle) {
         requestStop();
         return ImportResult::ended(TransferOutcome::Busy);
     }
     clearStop();
-    const std::string folder = textOf(m_form, "编辑框文章目录");
+    const std::string folder = controlText(m_form, "编辑框文章目录");
     std::error_code ec;
     if (folder.empty() || !std::filesystem::exists(folder, ec)) {
         m_host.showMessage("请先选择要导入到数据库的文章所在目录，或者直接拖放文件列表到本窗口开始导入！");
@@ -107,8 +94,8 @@ ImportResult ArticleImporter::startImport(bool useAlternativeLister)
     }
     caption("正在读取文章列表..");
     ListOptions options;
-    options.patterns = textOf(m_form, "编辑框文件类型");
-    options.recurse = checked(m_form, "选择框遍历子目录");
+    options.patterns = controlText(m_form, "编辑框文件类型");
+    options.recurse = controlChecked(m_form, "选择框遍历子目录");
     options.alternative = useAlternativeLister;
     options.stopRequested = [this] { return m_stop; };
     options.processEvents = [this] { m_host.processEvents(); };
@@ -130,7 +117,7 @@ bool ArticleImporter::prepareTable(Run &run, const std::string &database, const 
             return false;
         }
         m_db.execute("ALTER DATABASE " + quoteIdentifier(database)
-                     + " DEFAULT CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;");
+            + " DEFAULT CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;");
         m_db.selectDatabase(database);
     }
 
@@ -162,8 +149,8 @@ bool ArticleImporter::prepareTable(Run &run, const std::string &database, const 
         }
         // Converting (not only the default) also covers a database whose own
         // default is not utf8mb4.
-        m_db.execute("ALTER TABLE " + quoteIdentifier(table)
-                     + " CONVERT TO CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;");
+        m_db.execute(
+            "ALTER TABLE " + quoteIdentifier(table) + " CONVERT TO CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;");
     }
     return true;
 }
@@ -220,7 +207,7 @@ std::size_t ArticleImporter::batchRowsFor(const Run &run, std::size_t &batchByte
     // Only a transactional table leaves nothing behind when a batch fails.
     std::string engine;
     if (m_db.execute("select ENGINE from information_schema.TABLES where TABLE_SCHEMA=database() and TABLE_NAME='"
-                     + m_db.escapeValue(run.table) + "'")) {
+            + m_db.escapeValue(run.table) + "'")) {
         if (auto r = m_db.storeResult())
             r->readField(0.0, engine);
     }
@@ -241,14 +228,14 @@ std::size_t ArticleImporter::batchRowsFor(const Run &run, std::size_t &batchByte
 
 ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
 {
-    const std::string database = textOf(m_form, "编辑框库名");
+    const std::string database = controlText(m_form, "编辑框库名");
     if (database.empty()) {
         m_host.showMessage("请输入库名！");
         m_host.focus("编辑框库名");
         return ImportResult::ended(TransferOutcome::Invalid);
     }
     Run run;
-    run.table = textOf(m_form, "编辑框表名");
+    run.table = controlText(m_form, "编辑框表名");
     if (run.table.empty()) {
         m_host.showMessage("请输入表名！");
         m_host.focus("编辑框表名");
@@ -281,11 +268,10 @@ ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
         m_host.processEvents();
         if (m_stop)
             break;
-        const std::int64_t i = checked(m_form, "选择框乱序导入") ? run.orderPicker.next(1, total, m_random) : j;
+        const std::int64_t i = controlChecked(m_form, "选择框乱序导入") ? run.orderPicker.next(1, total, m_random) : j;
         const std::string &path = files[static_cast<std::size_t>(i - 1)];
-        const Control *encoding = m_form.control("组合框文件编码");
         const DecodedArticle article =
-            readArticle(path, articleEncodingFromIndex(encoding ? encoding->currentIndex() : 0));
+            readArticle(path, articleEncodingFromIndex(controlIndex(m_form, "组合框文件编码")));
 
         const std::int64_t before = inserter.inserted();
         inserter.add(buildRow(run, path, article.text));
@@ -321,7 +307,7 @@ ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
     }
 
     m_host.showMessage("导入完成，已导入 " + std::to_string(run.imported) + " 篇文章，当前表有 " + std::to_string(count)
-                       + " 条记录！");
+        + " 条记录！");
     if (!run.failures.empty())
         m_host.reportFailures("未能导入的文件", run.failures);
     return {TransferOutcome::Completed, run.imported, count, std::move(run.failures)};

@@ -19,14 +19,13 @@ inline constexpr std::string_view kImportIdle = "导入文章到 MySQL 数据库
 
 // How a run ended, for callers that must tell (the command line's exit code).
 enum class TransferOutcome {
-    Completed,  // the final message was shown
-    Invalid,    // a validation message ended it before anything was written
-    Cancelled,  // the clearing question was answered with Cancel
-    Busy,       // a run was going on: this press asked it to stop
+    Completed, // the final message was shown
+    Invalid, // a validation message ended it before anything was written
+    Cancelled, // the clearing question was answered with Cancel
+    Busy, // a run was going on: this press asked it to stop
 };
 
-struct ImportResult
-{
+struct ImportResult {
     TransferOutcome outcome = TransferOutcome::Invalid;
     std::int64_t imported = 0;
     std::int64_t tableRows = 0;
@@ -46,11 +45,10 @@ std::string quoteIdentifier(std::string_view name);
 // Turns article files into table rows, one per file, one column per mapping
 // row. It reads the main window's values through the form at the moments it
 // needs them and reports through the host.
-class ArticleImporter
-{
+class ArticleImporter {
 public:
     ArticleImporter(Form &form, MySqlConnection &db, TransferHost &host, RandomSource &random = defaultRandom(),
-                    Clock &clock = systemClock());
+        Clock &clock = systemClock());
 
     // The import button: lists the article folder and imports it, or asks a
     // running import to stop.

@@ -41,8 +41,7 @@ std::u32string codePoints(std::string_view s)
     return out;
 }
 
-struct Entry
-{
+struct Entry {
     std::string name;
     bool directory;
     std::string key; // the name with ASCII letters lowered, for sorting
@@ -65,9 +64,8 @@ std::vector<Entry> entriesOf(const std::string &folder)
             entries.push_back({std::move(name), dir, std::move(key)});
         }
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        return a.key != b.key ? a.key < b.key : a.name < b.name;
-    });
+    std::sort(entries.begin(), entries.end(),
+        [](const Entry &a, const Entry &b) { return a.key != b.key ? a.key < b.key : a.name < b.name; });
     return entries;
 }
 
@@ -77,7 +75,7 @@ std::string withSeparator(const std::string &folder)
 }
 
 void listOwnFiles(const std::string &folder, const std::vector<Entry> &entries, const ListOptions &options,
-                  std::vector<std::string> &out)
+    std::vector<std::string> &out)
 {
     const std::string base = withSeparator(folder);
     if (!options.alternative) {
@@ -95,8 +93,8 @@ void listOwnFiles(const std::string &folder, const std::vector<Entry> &entries, 
     // The alternative lister takes the whole pattern text as one pattern.
     const std::string &pattern = options.patterns;
     const bool all = pattern.empty() || pattern == "*" || pattern == "*.*";
-    const bool suffix = !all && pattern.starts_with("*.") && pattern.find('*', 1) == std::string::npos
-                        && pattern != "*.htm";
+    const bool suffix =
+        !all && pattern.starts_with("*.") && pattern.find('*', 1) == std::string::npos && pattern != "*.htm";
     RegexMatcher regex;
     if (!all && !suffix)
         regex.compile(escapeWildcard(pattern), true, true, false);

@@ -11,8 +11,7 @@ namespace varnel {
 // ignored; "*.*" matches every name.
 bool wildcardMatch(std::string_view pattern, std::string_view name);
 
-struct ListOptions
-{
+struct ListOptions {
     std::string patterns; // "|"-separated; empty means "*.*"
     bool recurse = false;
     bool alternative = false;

@@ -7,8 +7,8 @@
 
 namespace varnel {
 
-std::vector<PreviewRow> previewImport(Form &form, const std::vector<std::string> &files, RandomSource &random,
-                                      Clock &clock)
+std::vector<PreviewRow> previewImport(
+    Form &form, const std::vector<std::string> &files, RandomSource &random, Clock &clock)
 {
     const std::vector<FieldRule> rules = readRules(form);
     std::vector<RuleState> states;
@@ -18,10 +18,9 @@ std::vector<PreviewRow> previewImport(Form &form, const std::vector<std::string>
 
     std::vector<PreviewRow> out;
     ValueContext context{random, clock, fileTimeChoice(form)};
-    const Control *encodingBox = form.control("组合框文件编码");
     for (const std::string &path : files) {
         const DecodedArticle article =
-            readArticle(path, articleEncodingFromIndex(encodingBox ? encodingBox->currentIndex() : 0));
+            readArticle(path, articleEncodingFromIndex(controlIndex(form, "组合框文件编码")));
         PreviewRow row;
         row.file = path;
         row.encoding = static_cast<int>(article.encoding);

@@ -13,12 +13,11 @@ class MySqlConnection;
 
 // One file's row, ready to send: the quoted column list, the assignments of
 // the one-row form and the value tuple of the multi-row form.
-struct InsertRow
-{
+struct InsertRow {
     std::string path;
-    std::string columns;     // `a`,`b`
+    std::string columns; // `a`,`b`
     std::string assignments; // `a`='x',`b`='y'
-    std::string tuple;       // ('x','y')
+    std::string tuple; // ('x','y')
 };
 
 // Sends rows to a table, either one INSERT per row or in multi-row batches.
@@ -29,8 +28,7 @@ struct InsertRow
 // A batch is sent without waiting: while the server stores it, the caller
 // prepares the next rows (add() keeps the statement moving). Its outcome is
 // taken when the next batch goes, or at complete().
-class RowInserter
-{
+class RowInserter {
 public:
     // batchRows 1 sends every row on its own, as it comes.
     RowInserter(MySqlConnection &db, std::string tableText, std::size_t batchRows, std::size_t batchBytes);

@@ -40,7 +40,7 @@ std::int64_t unixTimeOfLocal(const DateTime &local)
     // The wall-clock seconds as if in UTC, less the zone's offset at that
     // moment (looked up near it; dates no time_t can hold use today's).
     const std::int64_t wall = daysFromCivil(local.year, local.month, local.day) * 86400 + local.hour * 3600LL
-                              + local.minute * 60LL + local.second;
+        + local.minute * 60LL + local.second;
     std::time_t probe = static_cast<std::time_t>(wall);
     if (local.year < 1 || local.year > 9999)
         probe = std::time(nullptr);

@@ -6,8 +6,7 @@
 namespace varnel {
 
 // A local calendar date and time of day, whole seconds.
-struct DateTime
-{
+struct DateTime {
     std::int64_t year = 1970;
     int month = 1;
     int day = 1;
@@ -19,15 +18,13 @@ struct DateTime
 };
 
 // Where "now" comes from; tests pass a fixed clock.
-class Clock
-{
+class Clock {
 public:
     virtual ~Clock() = default;
     virtual DateTime now() = 0;
 };
 
-class SystemClock : public Clock
-{
+class SystemClock : public Clock {
 public:
     DateTime now() override;
 };

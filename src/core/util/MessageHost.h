@@ -11,18 +11,17 @@ enum class MessageIcon { None, Information, Warning, Error };
 
 // How core code talks to the person in front of the program. The Qt windows
 // show message boxes; varnel-cli prints; tests script the answers.
-class MessageHost
-{
+class MessageHost {
 public:
     virtual ~MessageHost() = default;
 
     // A message with an OK button.
-    virtual void showMessage(std::string_view text, std::string_view caption = kDefaultCaption,
-                             MessageIcon icon = MessageIcon::None) = 0;
+    virtual void showMessage(
+        std::string_view text, std::string_view caption = kDefaultCaption, MessageIcon icon = MessageIcon::None) = 0;
 
     // An OK/Cancel question; true for OK.
-    virtual bool askOkCancel(std::string_view text, std::string_view caption = kDefaultCaption,
-                             MessageIcon icon = MessageIcon::None) = 0;
+    virtual bool askOkCancel(
+        std::string_view text, std::string_view caption = kDefaultCaption, MessageIcon icon = MessageIcon::None) = 0;
 };
 
 } // namespace varnel

@@ -7,8 +7,7 @@ namespace varnel {
 
 // The program's source of randomness. Everything that draws random values takes
 // one of these, so tests can substitute a scripted sequence.
-class RandomSource
-{
+class RandomSource {
 public:
     virtual ~RandomSource() = default;
 
@@ -19,8 +18,7 @@ public:
     virtual std::int64_t between(std::int64_t lo, std::int64_t hi) = 0;
 };
 
-class ClockSeededRandom : public RandomSource
-{
+class ClockSeededRandom : public RandomSource {
 public:
     ClockSeededRandom();
     void reseed() override;

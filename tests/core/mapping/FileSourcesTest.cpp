@@ -14,15 +14,20 @@ using test::TempDir;
 
 TEST(FileNames, MainNameAndParentFolder)
 {
-    const struct
-    {
+    const struct {
         const char *path;
         const char *mainName;
         const char *parent;
     } rows[] = {
-        {"/1/2.txt", "2", "1"},          {"/data/a.b.txt", "a.b", "data"}, {"/x/.hidden", "", "x"},
-        {"noext", "noext", ""},          {"2.txt", "2", ""},                {"/2.txt", "2", ""},
-        {"dir/文章.htm", "文章", "dir"}, {"/a/b/", "", "b"},                {"", "", ""},
+        {"/1/2.txt", "2", "1"},
+        {"/data/a.b.txt", "a.b", "data"},
+        {"/x/.hidden", "", "x"},
+        {"noext", "noext", ""},
+        {"2.txt", "2", ""},
+        {"/2.txt", "2", ""},
+        {"dir/文章.htm", "文章", "dir"},
+        {"/a/b/", "", "b"},
+        {"", "", ""},
     };
     for (const auto &row : rows) {
         EXPECT_EQ(fileMainName(row.path), row.mainName) << row.path;

@@ -97,7 +97,7 @@ TEST(RandomHanzi, CountsTablesAndReach)
     EXPECT_EQ(toTraditional("国发后 abc"), "國發後 abc");
     // Huge counts from damaged options are capped, not obeyed.
     EXPECT_EQ(chars(randomHanzi(99999999999999, HanziTableIndex::MostFrequent, false, random)).size(),
-              static_cast<std::size_t>(kMaxGeneratedLength));
+        static_cast<std::size_t>(kMaxGeneratedLength));
 }
 
 TEST(RandomAlnum, KindsAndFullWidth)

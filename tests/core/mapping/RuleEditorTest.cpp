@@ -14,8 +14,7 @@ std::string opts(std::initializer_list<const char *> parts)
     return joinOptions(std::vector<std::string>(parts.begin(), parts.end()));
 }
 
-struct Editor : ::testing::Test
-{
+struct Editor : ::testing::Test {
     MemoryForm form{mainFormSpec()};
     RecordingHost host;
 

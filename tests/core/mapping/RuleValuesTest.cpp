@@ -23,14 +23,13 @@ std::string opts(std::initializer_list<const char *> parts)
     return joinOptions(v);
 }
 
-struct RunHarness
-{
+struct RunHarness {
     SeededRandom random;
     FixedClock clock{{2025, 6, 15, 12, 30, 45}};
     ValueContext context{random, clock, {}};
 
-    std::vector<std::string> values(const FieldRule &rule, int files, const std::filesystem::path &path = "/a/b.txt",
-                                    std::string_view text = "")
+    std::vector<std::string> values(
+        const FieldRule &rule, int files, const std::filesystem::path &path = "/a/b.txt", std::string_view text = "")
     {
         RuleState state = prepareRule(rule);
         std::vector<std::string> out;
@@ -62,7 +61,7 @@ TEST(RuleValues, PhraseModes)
     RunHarness run;
     // 原始顺序 continues across files and starts again after the last.
     EXPECT_EQ(run.values({"p", "随机词组", opts({"词1|词2|词3", "2", "2", "2"})}, 2),
-              (std::vector<std::string>{"词1,词2", "词3,词1"}));
+        (std::vector<std::string>{"词1,词2", "词3,词1"}));
     // 不重复随机 uses each phrase once before any repeats.
     const auto once = run.values({"p", "随机词组", opts({"词1|词2|词3", "0", "1", "1"})}, 3);
     EXPECT_EQ(std::set<std::string>(once.begin(), once.end()), (std::set<std::string>{"词1", "词2", "词3"}));
@@ -109,8 +108,8 @@ TEST(RuleValues, Timestamps)
     EXPECT_EQ(millis.substr(0, 10), "1749990645"); // 2025-06-15 12:30:45 UTC
     EXPECT_EQ(millis.find_first_not_of("0123456789"), std::string::npos);
     EXPECT_EQ(run.values({"s", "时间戳", opts({"真", "假", "假", "假", "真", "假"})}, 1, path)[0], "1709622489");
-    EXPECT_EQ(run.values({"s", "时间戳", opts({"真", "假", "真", "假", "真", "假"})}, 1, path)[0],
-              "2024-03-05 07:08:09");
+    EXPECT_EQ(
+        run.values({"s", "时间戳", opts({"真", "假", "真", "假", "真", "假"})}, 1, path)[0], "2024-03-05 07:08:09");
     EXPECT_EQ(run.values({"s", "时间戳", opts({"真", "假", "假", "假", "假", "假"})}, 1, path)[0], "");
     const auto random = run.values({"s", "时间戳", opts({"真", "假", "真", "假", "假", "真"})}, 1, path)[0];
     EXPECT_TRUE(random.starts_with("2025-06-")) << random;
@@ -133,7 +132,7 @@ TEST(RuleValues, GeneratedSourcesFromOptions)
     EXPECT_EQ(wide.size(), codePointCount(wide) * 3);
     EXPECT_EQ(run.values({"a", "随机数母", opts({"假", "假", "假", "假", "4", "4"})}, 1)[0].find_first_not_of(
                   "ABCDEFGHIJKLMNOPQRSTUVWXYZ"),
-              std::string::npos);
+        std::string::npos);
     EXPECT_EQ(run.values({"t", "随机时间", opts({"<年>/<月>", "2020", "2020", "假"})}, 1)[0].substr(0, 5), "2020/");
     EXPECT_EQ(run.values({"t", "随机时间", opts({"<年>", "1", "1", "真"})}, 1)[0], "2025");
     EXPECT_EQ(run.values({"f", "固定文本", "前┊?┊后"}, 1)[0], "前");
@@ -143,12 +142,11 @@ TEST(RuleValues, DamagedOptionsNeverCrash)
 {
     RunHarness run;
     for (const char *source : {"文件主名", "文件内容", "网页标题", "内容摘要", "文件时间", "随机汉字", "随机数母",
-                               "随机时间", "随机词组", "父目录名", "固定文本", "时间戳", "递进数字"}) {
-        for (const std::string &cell :
-             {std::string(), std::string("abc"), opts({"-5", "-5", "-5", "-5", "-5", "-5"}),
-              opts({"abc", "abc", "abc", "abc", "abc", "abc", "abc", "abc", "abc", "abc", "abc", "abc"}),
-              opts({"99999999999999", "99999999999999", "99999999999999", "99999999999999", "1", "1"}),
-              std::string("┊?┊┊?┊┊?┊")}) {
+             "随机时间", "随机词组", "父目录名", "固定文本", "时间戳", "递进数字"}) {
+        for (const std::string &cell : {std::string(), std::string("abc"), opts({"-5", "-5", "-5", "-5", "-5", "-5"}),
+                 opts({"abc", "abc", "abc", "abc", "abc", "abc", "abc", "abc", "abc", "abc", "abc", "abc"}),
+                 opts({"99999999999999", "99999999999999", "99999999999999", "99999999999999", "1", "1"}),
+                 std::string("┊?┊┊?┊┊?┊")}) {
             const auto values = run.values({"x", source, cell}, 2, "noslash", "text");
             EXPECT_EQ(values.size(), 2u);
         }

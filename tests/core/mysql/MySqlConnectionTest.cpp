@@ -62,9 +62,7 @@ TEST(MySqlConnectionConnect, FailsFastAndClearly)
     EXPECT_FALSE(db.execute("select 1"));
 }
 
-class MySqlConnectionTest : public SandboxDatabase
-{
-};
+class MySqlConnectionTest : public SandboxDatabase { };
 
 TEST_F(MySqlConnectionTest, ChineseNamesAndValuesRoundTripExactly)
 {
@@ -90,8 +88,17 @@ TEST_F(MySqlConnectionTest, EscapingStoresEveryAwkwardValueIntact)
 {
     ASSERT_TRUE(db.execute("create table t (id int primary key, v longtext) character set utf8mb4"));
     const std::string values[] = {
-        "x'y", "\\'", "C:\\new\\table\\", "ends with backslash\\", std::string("nul\0inside", 10),
-        "cr\rlf\n", "ctrl-z\x1a", "\"double\"", "中'", "'; drop table t; --", "\\\\''\\",
+        "x'y",
+        "\\'",
+        "C:\\new\\table\\",
+        "ends with backslash\\",
+        std::string("nul\0inside", 10),
+        "cr\rlf\n",
+        "ctrl-z\x1a",
+        "\"double\"",
+        "中'",
+        "'; drop table t; --",
+        "\\\\''\\",
     };
     int id = 0;
     for (const std::string &v : values) {
@@ -194,8 +201,8 @@ TEST_F(MySqlConnectionTest, BuildersAgainstTheServer)
     name.lengthOrValues = "40";
     ASSERT_TRUE(db.createTable("t", {id, key, title, name}));
     EXPECT_EQ(sent.back(),
-              "create table t (ID bigint  NOT NULL AUTO_INCREMENT, PRIMARY KEY  (ID) , 标题 tinytext ,name varchar  "
-              "(40) )");
+        "create table t (ID bigint  NOT NULL AUTO_INCREMENT, PRIMARY KEY  (ID) , 标题 tinytext ,name varchar  "
+        "(40) )");
     ASSERT_TRUE(db.execute("describe t"));
     auto r = db.storeResult();
     ASSERT_EQ(r->rowCount(), 3u);

@@ -20,12 +20,10 @@ bool inCi()
     return env("CI") == "true";
 }
 
-struct MysqlCloser
-{
+struct MysqlCloser {
     void operator()(MYSQL *m) const { mysql_close(m); }
 };
-struct ResultFreer
-{
+struct ResultFreer {
     void operator()(MYSQL_RES *r) const { mysql_free_result(r); }
 };
 
@@ -43,8 +41,8 @@ TEST(SandboxServer, AnswersSelectVersionInUtf8mb4)
     unsigned timeout = 10;
     mysql_optionsv(db.get(), MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
     ASSERT_NE(mysql_real_connect(db.get(), host.c_str(), env("VARNEL_DB_USER", "root").c_str(),
-                                 env("VARNEL_DB_PASSWORD").c_str(), nullptr, port, nullptr, 0),
-              nullptr)
+                  env("VARNEL_DB_PASSWORD").c_str(), nullptr, port, nullptr, 0),
+        nullptr)
         << mysql_error(db.get());
     ASSERT_EQ(mysql_set_character_set(db.get(), "utf8mb4"), 0) << mysql_error(db.get());
 

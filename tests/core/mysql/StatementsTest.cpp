@@ -1,6 +1,6 @@
+#include "mysql/Statements.h"
 #include "mysql/ColumnTypes.h"
 #include "mysql/MySqlConnection.h"
-#include "mysql/Statements.h"
 
 #include <gtest/gtest.h>
 
@@ -28,10 +28,10 @@ ColumnSpec primaryKey(std::string columns)
 TEST(CreateTableText, BlanksExactlyAsSpecified)
 {
     EXPECT_EQ(sql::createTable("t", {column("ID", 8, false, true), primaryKey("ID"), column("title", 25208)}),
-              "create table t (ID bigint  NOT NULL AUTO_INCREMENT, PRIMARY KEY  (ID) , title longtext )");
+        "create table t (ID bigint  NOT NULL AUTO_INCREMENT, PRIMARY KEY  (ID) , title longtext )");
     // AUTO_INCREMENT on the first such column only.
     EXPECT_EQ(sql::createTable("t", {column("a", 3, false, true), column("b", 3, false, true)}),
-              "create table t (a int  NOT NULL AUTO_INCREMENT,b int  NOT NULL )");
+        "create table t (a int  NOT NULL AUTO_INCREMENT,b int  NOT NULL )");
     // A code missing from the type list: no statement.
     EXPECT_FALSE(sql::createTable("t", {column("a", 999)}).has_value());
     ColumnSpec v = column("name", 253);
@@ -49,7 +49,7 @@ TEST(CreateTableText, BlanksExactlyAsSpecified)
     index.lengthOrValues = "idx";
     index.indexColumns = "n";
     EXPECT_EQ(sql::createTable("表", {e, u, index}),
-              "create table 表 (kind enum ('a','b'),n int  (11)  UNSIGNED  ZEROFILL , INDEX  idx  (n) )");
+        "create table 表 (kind enum ('a','b'),n int  (11)  UNSIGNED  ZEROFILL , INDEX  idx  (n) )");
 }
 
 TEST(StatementText, RowsDatabasesTables)
@@ -84,15 +84,16 @@ TEST(AccountText, ClassicStatements)
     EXPECT_EQ(global->ifExists, "update mysql.user set " + yn + " where host='%' and user='u'");
     auto db = sql::setPrivilegesStatements("u", "h", "d", "", 5);
     EXPECT_EQ(db->check, "select * from mysql.db where host='h' and user='u' and db='d'");
-    EXPECT_EQ(db->ifExists,
-              "update mysql.db set " + yn + ", db='d', host='h' where host='h' and user='u' and db='d'");
+    EXPECT_EQ(db->ifExists, "update mysql.db set " + yn + ", db='d', host='h' where host='h' and user='u' and db='d'");
     EXPECT_EQ(db->otherwise, "insert into mysql.db set " + yn + ", user='u', host='h', db='d'");
     auto table = sql::setPrivilegesStatements("u", "h", "d", "t", 5);
     EXPECT_EQ(table->check, "select * from mysql.tables_priv where host='h' and user='u' and table_name='t'");
-    EXPECT_EQ(table->ifExists, "UPDATE mysql.tables_priv SET Table_priv='select,update ' where host='h' and "
-                               "user='u' and db='d' and table_name='t'");
-    EXPECT_EQ(table->otherwise, "insert into mysql.tables_priv set Table_priv='select,update ' ,user='u', "
-                                "host='h', db='d', table_name='t'");
+    EXPECT_EQ(table->ifExists,
+        "UPDATE mysql.tables_priv SET Table_priv='select,update ' where host='h' and "
+        "user='u' and db='d' and table_name='t'");
+    EXPECT_EQ(table->otherwise,
+        "insert into mysql.tables_priv set Table_priv='select,update ' ,user='u', "
+        "host='h', db='d', table_name='t'");
     EXPECT_FALSE(sql::setPrivilegesStatements("u", "h", "d", "t", 0).has_value());
 }
 
@@ -121,15 +122,19 @@ TEST(ColumnTypes, ListAndLookups)
 
 TEST(ServerAddress, HostPortAndIpv6)
 {
-    const struct
-    {
+    const struct {
         const char *text;
         const char *host;
         unsigned port;
     } rows[] = {
-        {"127.0.0.1", "127.0.0.1", 0}, {"db.example:3307", "db.example", 3307}, {"[::1]:3406", "::1", 3406},
-        {"[fe80::1]", "fe80::1", 0},    {"::1", "::1", 0},                       {"", "", 0},
-        {"host:notaport", "host:notaport", 0}, {"host:70000", "host:70000", 0},
+        {"127.0.0.1", "127.0.0.1", 0},
+        {"db.example:3307", "db.example", 3307},
+        {"[::1]:3406", "::1", 3406},
+        {"[fe80::1]", "fe80::1", 0},
+        {"::1", "::1", 0},
+        {"", "", 0},
+        {"host:notaport", "host:notaport", 0},
+        {"host:70000", "host:70000", 0},
     };
     for (const auto &row : rows) {
         const auto a = parseServerAddress(row.text);

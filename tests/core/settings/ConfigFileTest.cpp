@@ -18,20 +18,19 @@ using test::writeBytes;
 
 // The sweep keys of the main window in definition order, as the window's
 // design lists them.
-const std::vector<std::string> kMainSweepKeys = {
-    "单选框默认", "选择框同步", "编辑框递进值", "编辑框起始值", "单选框现在时", "单选框文件时", "单选框随机时",
-    "单选框毫秒", "单选框秒", "编辑框字段分隔符", "单选框不包含", "单选框包含", "单选框不相等", "单选框且逻辑",
-    "单选框或逻辑", "选择框启用导出条件", "编辑框条件字段值", "单选框相等", "编辑框条件字段名",
-    "按钮导出条件.标记", "选择框遍历子目录", "编辑框固定的文本", "按钮读表字段.标记", "按钮表列表.标记",
-    "按钮库列表.标记", "编辑框库名", "按钮建立连接.标记", "编辑框用户名", "按钮导入配置.标记",
+const std::vector<std::string> kMainSweepKeys = {"单选框默认", "选择框同步", "编辑框递进值", "编辑框起始值",
+    "单选框现在时", "单选框文件时", "单选框随机时", "单选框毫秒", "单选框秒", "编辑框字段分隔符", "单选框不包含",
+    "单选框包含", "单选框不相等", "单选框且逻辑", "单选框或逻辑", "选择框启用导出条件", "编辑框条件字段值",
+    "单选框相等", "编辑框条件字段名", "按钮导出条件.标记", "选择框遍历子目录", "编辑框固定的文本", "按钮读表字段.标记",
+    "按钮表列表.标记", "按钮库列表.标记", "编辑框库名", "按钮建立连接.标记", "编辑框用户名", "按钮导入配置.标记",
     "按钮导出配置.标记", "选择框乱序导入", "按钮导出.标记", "按钮导入.标记", "按钮输入词组.标记", "编辑框数量2",
     "编辑框词组", "编辑框数量1", "组合框模式", "选择框当前时间", "编辑框年1", "编辑框年2", "编辑框时间表达式",
     "按钮问号1.标记", "编辑框数母字数1", "编辑框数母字数2", "选择框转为全角", "选择框有数字", "选择框有小字母",
     "选择框有大字母", "编辑框汉字字数1", "编辑框汉字字数2", "选择框转为繁体", "单选框最常用", "单选框一般常用",
-    "单选框次要常用", "组合框类型", "单选框访问", "单选框修改", "单选框创建", "编辑框摘要字数1",
-    "编辑框摘要字数2", "编辑框标签尾", "编辑框标签头", "组合框数据来源", "按钮修改.标记", "按钮删除.标记",
-    "按钮添加.标记", "编辑框字段名", "编辑框密码", "编辑框表名", "编辑框服务器", "编辑框文件类型",
-    "组合框文件编码", "按钮选择目录.标记", "编辑框文章目录"};
+    "单选框次要常用", "组合框类型", "单选框访问", "单选框修改", "单选框创建", "编辑框摘要字数1", "编辑框摘要字数2",
+    "编辑框标签尾", "编辑框标签头", "组合框数据来源", "按钮修改.标记", "按钮删除.标记", "按钮添加.标记", "编辑框字段名",
+    "编辑框密码", "编辑框表名", "编辑框服务器", "编辑框文件类型", "组合框文件编码", "按钮选择目录.标记",
+    "编辑框文章目录"};
 
 std::vector<std::string> fileLines(const std::filesystem::path &path)
 {
@@ -95,9 +94,9 @@ TEST(MainConfig, FirstSaveListsRowsThenCountThenSweepKeysReversed)
     ASSERT_EQ(lines.size(), 1 + 6 + 1 + kMainSweepKeys.size());
     EXPECT_EQ(lines[0], "[主界面]");
     const std::vector<std::string> head(lines.begin() + 1, lines.begin() + 8);
-    EXPECT_EQ(head, (std::vector<std::string>{"数据配置(2)=行1┊*┊行2", "数据来源(2)=固定文本", "字段名或位置(2)=f2",
-                                              "数据配置(1)=行1┊*┊行2", "数据来源(1)=固定文本", "字段名或位置(1)=f1",
-                                              "字段数=2"}));
+    EXPECT_EQ(head,
+        (std::vector<std::string>{"数据配置(2)=行1┊*┊行2", "数据来源(2)=固定文本", "字段名或位置(2)=f2",
+            "数据配置(1)=行1┊*┊行2", "数据来源(1)=固定文本", "字段名或位置(1)=f1", "字段数=2"}));
     std::vector<std::string> sweep;
     for (auto it = lines.rbegin(); it != lines.rbegin() + static_cast<long>(kMainSweepKeys.size()); ++it)
         sweep.push_back(keyOf(*it));
@@ -105,7 +104,7 @@ TEST(MainConfig, FirstSaveListsRowsThenCountThenSweepKeysReversed)
     // A few values as they are stored.
     const std::string all = fromGb18030(readBytes(path));
     for (const char *line : {"\r\n编辑框服务器=127.0.0.1\r\n", "\r\n组合框数据来源=1\r\n", "\r\n单选框修改=真\r\n",
-                             "\r\n单选框创建=假\r\n", "\r\n按钮导入.标记=\r\n", "\r\n编辑框条件字段值=2|。\r\n"})
+             "\r\n单选框创建=假\r\n", "\r\n按钮导入.标记=\r\n", "\r\n编辑框条件字段值=2|。\r\n"})
         EXPECT_NE(all.find(line), std::string::npos) << line;
     EXPECT_TRUE(all.ends_with("\r\n单选框默认=假"));
 
@@ -154,8 +153,8 @@ TEST(MainConfig, RestoresAFileWrittenByTheOriginalProgram)
     EXPECT_TRUE(form.control("单选框或逻辑")->isChecked());
     EXPECT_FALSE(form.control("单选框且逻辑")->isChecked());
     EXPECT_TRUE(form.control("编辑框条件字段名")->isEnabled()); // 启用 is ticked
-    EXPECT_EQ(form.control("编辑框密码")->text(), "tqmv");      // empty stored value: default
-    EXPECT_FALSE(form.control("选择框同步")->isChecked());      // "1" is not 真
+    EXPECT_EQ(form.control("编辑框密码")->text(), "tqmv"); // empty stored value: default
+    EXPECT_FALSE(form.control("选择框同步")->isChecked()); // "1" is not 真
     // The tags hold the path stored in the file: the sweep ran after the
     // import had set them.
     EXPECT_EQ(form.control("按钮导入配置")->tag(), "/old/path.ini");

@@ -97,8 +97,7 @@ TEST(SettingsStoreSharing, SecondProcessCannotChangeTheFile)
 std::string valueFor(int i)
 {
     // Lengths go up and down, so writes both grow and shrink the file.
-    return std::string(static_cast<std::size_t>((i * 7919) % 37), static_cast<char>('a' + i % 26))
-           + std::to_string(i);
+    return std::string(static_cast<std::size_t>((i * 7919) % 37), static_cast<char>('a' + i % 26)) + std::to_string(i);
 }
 
 TEST(SettingsStoreCrash, EveryReturnedWriteSurvivesAKill)
@@ -153,8 +152,7 @@ TEST(SettingsStoreCrash, EveryReturnedWriteSurvivesAKill)
             const std::string value = after.readText("k" + std::to_string(k));
             const int inFlight = lastOfKey + 40 == last + 1 ? last + 1 : -1;
             if (value != valueFor(lastOfKey) && !(inFlight >= 0 && value == valueFor(inFlight)))
-                FAIL() << "round " << round << ", key k" << k << ": " << value << " instead of write "
-                       << lastOfKey;
+                FAIL() << "round " << round << ", key k" << k << ": " << value << " instead of write " << lastOfKey;
         }
         EXPECT_FALSE(std::filesystem::exists(dir.file("crash.ini.journal")));
     }
@@ -211,8 +209,8 @@ TEST(SettingsStoreBadFiles, FuzzedFilesKeepTheStoreConsistent)
 {
     // Random files built from the pieces the format is made of: whatever the
     // file holds, a write must read back and the file must equal the text.
-    const std::vector<std::string> pieces = {"[s]", "[t]", "\r\n", "\r", "\n", "a=", "b=", "=", "[", "]",
-                                             "x",   "1",   "中", "┊*┊", "\xA9", "\xFF", "\r\n[s]\r\n"};
+    const std::vector<std::string> pieces = {"[s]", "[t]", "\r\n", "\r", "\n", "a=", "b=", "=", "[", "]", "x", "1",
+        "中", "┊*┊", "\xA9", "\xFF", "\r\n[s]\r\n"};
     TempDir dir;
     std::mt19937 gen(2024);
     for (int round = 0; round < 3000; ++round) {

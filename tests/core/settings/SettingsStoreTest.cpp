@@ -111,13 +111,22 @@ TEST(SettingsStore, NumberText)
     EXPECT_EQ(SettingsStore::formatNumber(0.5), "0.5");
     EXPECT_EQ(SettingsStore::formatNumber(0.1 + 0.2), "0.3");
     EXPECT_EQ(SettingsStore::formatNumber(1234567890123456.0), "1.234567890123e+15");
-    const struct
-    {
+    const struct {
         const char *text;
         double value;
     } rows[] = {
-        {"12abc", 12}, {"-3.5e2x", -350}, {"+.5", 0.5}, {"1e", 1}, {"1e+", 1}, {".", 0},
-        {"", 0},       {"abc", 0},        {"0x10", 0},  {" 5", 0}, {"7.", 7}, {"1e999", HUGE_VAL},
+        {"12abc", 12},
+        {"-3.5e2x", -350},
+        {"+.5", 0.5},
+        {"1e", 1},
+        {"1e+", 1},
+        {".", 0},
+        {"", 0},
+        {"abc", 0},
+        {"0x10", 0},
+        {" 5", 0},
+        {"7.", 7},
+        {"1e999", HUGE_VAL},
         {"1e-999", 0},
     };
     for (const auto &row : rows)

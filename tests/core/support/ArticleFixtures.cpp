@@ -71,8 +71,14 @@ std::string utf16(std::string_view utf8, bool littleEndian)
 
 } // namespace
 
-std::string utf16le(std::string_view utf8) { return utf16(utf8, true); }
-std::string utf16be(std::string_view utf8) { return utf16(utf8, false); }
+std::string utf16le(std::string_view utf8)
+{
+    return utf16(utf8, true);
+}
+std::string utf16be(std::string_view utf8)
+{
+    return utf16(utf8, false);
+}
 
 std::string gzipBytes(std::string_view data, bool truncateTrailer)
 {

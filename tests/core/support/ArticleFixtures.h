@@ -12,8 +12,7 @@ namespace varnel::test {
 // One short Chinese article written out in every encoding the program reads.
 // The encoded bytes are spelled out by hand (GBK, Big5) or produced by the
 // small encoders below, never by the converter under test.
-struct ArticleFixture
-{
+struct ArticleFixture {
     std::string name;
     std::string bytes;
     std::string expectedText; // UTF-8

@@ -10,11 +10,9 @@ namespace varnel::test {
 
 // Records every message and answers questions from a script (OK when the
 // script is used up).
-class RecordingHost : public MessageHost
-{
+class RecordingHost : public MessageHost {
 public:
-    struct Message
-    {
+    struct Message {
         std::string text;
         std::string caption;
         MessageIcon icon;

@@ -6,12 +6,12 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace varnel::test {
 
 // Connection settings of the sandbox server, from scripts/mysql-sandbox env.
-struct SandboxSettings
-{
+struct SandboxSettings {
     std::string server; // host:port
     std::string user;
     std::string password;
@@ -41,18 +41,17 @@ inline bool inCi()
 
 // Skips a database test outside CI when no sandbox is configured; in CI a
 // missing server is a failure.
-#define VARNEL_REQUIRE_SANDBOX(settings)                                                                              \
-    do {                                                                                                              \
-        if (!(settings).available) {                                                                                  \
-            if (::varnel::test::inCi())                                                                               \
-                FAIL() << "no sandbox database: run the tests through scripts/test";                                \
-            GTEST_SKIP() << "no sandbox database; run through scripts/test";                                         \
-        }                                                                                                             \
+#define VARNEL_REQUIRE_SANDBOX(settings)                                                                               \
+    do {                                                                                                               \
+        if (!(settings).available) {                                                                                   \
+            if (::varnel::test::inCi())                                                                                \
+                FAIL() << "no sandbox database: run the tests through scripts/test";                                   \
+            GTEST_SKIP() << "no sandbox database; run through scripts/test";                                           \
+        }                                                                                                              \
     } while (0)
 
 // A test database of its own, dropped afterwards.
-class SandboxDatabase : public ::testing::Test
-{
+class SandboxDatabase : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -60,7 +59,7 @@ protected:
         VARNEL_REQUIRE_SANDBOX(settings);
         ASSERT_TRUE(db.connect(settings.server, settings.user, settings.password)) << db.connectError();
         name = "varnel_test_" + std::to_string(::getpid()) + "_"
-               + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+            + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         db.execute("drop database if exists `" + name + "`");
         ASSERT_TRUE(db.execute("create database `" + name + "` character set utf8mb4"));
         ASSERT_TRUE(db.selectDatabase(name));
@@ -69,6 +68,21 @@ protected:
     {
         if (db.isOpen())
             db.execute("drop database if exists `" + name + "`");
+    }
+
+    // The first column of every row of a query.
+    std::vector<std::string> column(const std::string &sql)
+    {
+        std::vector<std::string> out;
+        EXPECT_TRUE(db.execute(sql)) << sql;
+        auto r = db.storeResult();
+        for (std::uint64_t i = 0; r && i < r->rowCount(); ++i) {
+            r->seekRow(i);
+            std::string v;
+            r->readField(0.0, v);
+            out.push_back(v);
+        }
+        return out;
     }
 
     SandboxSettings settings;

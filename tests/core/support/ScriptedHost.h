@@ -11,8 +11,7 @@ namespace varnel::test {
 
 // A transfer host for tests: records messages, captions and failures, and
 // runs a hook each time events are processed (to press stop, for example).
-class ScriptedHost : public TransferHost
-{
+class ScriptedHost : public TransferHost {
 public:
     void showMessage(std::string_view text, std::string_view caption, MessageIcon icon) override
     {

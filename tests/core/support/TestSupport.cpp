@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include "settings/Control.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -80,6 +82,14 @@ std::int64_t ScriptedRandom::between(std::int64_t lo, std::int64_t hi)
         m_values.pop_front();
     }
     return std::clamp(v, lo, std::max(lo, hi));
+}
+
+void addRule(Form &form, const std::string &target, const std::string &source, const std::string &options)
+{
+    const int r = form.appendRow();
+    form.setCell(r, 0, target);
+    form.setCell(r, 1, source);
+    form.setCell(r, 2, options);
 }
 
 } // namespace varnel::test

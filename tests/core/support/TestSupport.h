@@ -11,11 +11,14 @@
 #include <string>
 #include <string_view>
 
+namespace varnel {
+class Form;
+}
+
 namespace varnel::test {
 
 // A temporary folder that is removed with everything in it.
-class TempDir
-{
+class TempDir {
 public:
     TempDir();
     ~TempDir();
@@ -38,8 +41,7 @@ std::string toHex(std::string_view bytes);
 // Draws scripted values, clamped into the asked range; once the script is used
 // up, `afterwards` (clamped likewise, so the default gives the range's low
 // end). Counts reseeds.
-class ScriptedRandom : public RandomSource
-{
+class ScriptedRandom : public RandomSource {
 public:
     explicit ScriptedRandom(std::deque<std::int64_t> values = {}, std::int64_t afterwards = INT64_MIN)
         : m_values(std::move(values))
@@ -55,12 +57,17 @@ private:
     std::int64_t m_afterwards;
 };
 
+// Appends a mapping row to a form's list.
+void addRule(Form &form, const std::string &target, const std::string &source, const std::string &options = "无");
+
 // A fixed-seed generator: the same draws on every run and machine.
-class SeededRandom : public RandomSource
-{
+class SeededRandom : public RandomSource {
 public:
-    explicit SeededRandom(std::uint64_t seed = 42) : m_engine(seed) {}
-    void reseed() override {}
+    explicit SeededRandom(std::uint64_t seed = 42)
+        : m_engine(seed)
+    {
+    }
+    void reseed() override { }
     std::int64_t between(std::int64_t lo, std::int64_t hi) override
     {
         if (hi <= lo)
@@ -72,10 +79,12 @@ private:
     std::mt19937_64 m_engine;
 };
 
-class FixedClock : public Clock
-{
+class FixedClock : public Clock {
 public:
-    explicit FixedClock(DateTime t) : value(t) {}
+    explicit FixedClock(DateTime t)
+        : value(t)
+    {
+    }
     DateTime now() override { return value; }
     DateTime value;
 };

@@ -1,6 +1,6 @@
+#include "text/ArticleFile.h"
 #include "support/ArticleFixtures.h"
 #include "support/TestSupport.h"
-#include "text/ArticleFile.h"
 
 #include <gtest/gtest.h>
 
@@ -31,9 +31,7 @@ bool isValidUtf8(std::string_view s)
     return true;
 }
 
-class ArticleFixtureTest : public ::testing::TestWithParam<ArticleFixture>
-{
-};
+class ArticleFixtureTest : public ::testing::TestWithParam<ArticleFixture> { };
 
 TEST_P(ArticleFixtureTest, DetectionGivesTheSameTextFromEveryEncoding)
 {
@@ -49,22 +47,21 @@ TEST_P(ArticleFixtureTest, DetectionGivesTheSameTextFromEveryEncoding)
     EXPECT_EQ(test::readBytes(path), fixture.bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllEncodings, ArticleFixtureTest, ::testing::ValuesIn(test::articleFixtures()),
-                         [](const auto &info) {
-                             std::string name = info.param.name;
-                             for (char &c : name) {
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             }
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    AllEncodings, ArticleFixtureTest, ::testing::ValuesIn(test::articleFixtures()), [](const auto &info) {
+        std::string name = info.param.name;
+        for (char &c : name) {
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                c = '_';
+        }
+        return name;
+    });
 
 TEST(WriteArticleFile, WritesTheBytesAndMarkOfEachEncoding)
 {
     TempDir dir;
     const std::string body(test::kBodyUtf8);
-    const struct
-    {
+    const struct {
         int index;
         std::string bytes;
     } rows[] = {
@@ -119,7 +116,9 @@ TEST(ReadArticle, RequestedEncodingsAndByteOrderMarks)
     EXPECT_EQ(decodeArticle("\xEF\xBB\xBF" + body, ArticleEncoding::Utf8).text, body);
     EXPECT_EQ(decodeArticle(body, ArticleEncoding::Utf8).encoding, ArticleEncoding::Utf8);
     // ANSI takes the bytes as GBK, a mark included.
-    const DecodedArticle ansi = decodeArticle("\xEF\xBB\xBF" "abc", ArticleEncoding::Ansi);
+    const DecodedArticle ansi = decodeArticle("\xEF\xBB\xBF"
+                                              "abc",
+        ArticleEncoding::Ansi);
     EXPECT_EQ(ansi.encoding, ArticleEncoding::Ansi);
     EXPECT_EQ(ansi.text.substr(ansi.text.size() - 2), "bc"); // BF 61 is one GBK character
     EXPECT_GT(ansi.text.size(), 3u);
@@ -142,20 +141,18 @@ TEST(ReadArticle, DetectionOrder)
     EXPECT_EQ(decodeArticle("\xEF\xBB\xBF" + page, ArticleEncoding::Detect).encoding, ArticleEncoding::Utf8);
     // A declared charset is believed even when the page is pure ASCII.
     EXPECT_EQ(decodeArticle(test::htmlPage("<META CHARSET=UTF-8>", "x"), ArticleEncoding::Detect).encoding,
-              ArticleEncoding::Utf8);
+        ArticleEncoding::Utf8);
 }
 
 TEST(ReadArticle, MetaCharsetListsAndQuoting)
 {
     const std::string gbk = test::bodyGbk();
-    struct Row
-    {
+    struct Row {
         const char *meta;
         ArticleEncoding expected;
     } rows[] = {
         {"<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; CHARSET=UTF-8\">", ArticleEncoding::Utf8},
-        {"<meta charset='utf-8'>", ArticleEncoding::Utf8},
-        {"<meta charset=\"Big5\">", ArticleEncoding::Big5},
+        {"<meta charset='utf-8'>", ArticleEncoding::Utf8}, {"<meta charset=\"Big5\">", ArticleEncoding::Big5},
         {"<meta charset=Big5-HKSCS>", ArticleEncoding::Big5}, // the Big5 list matches first
         {"<meta charset='Big5-HKSCS'>", ArticleEncoding::Big5Hkscs},
         {"<meta charset=\"gb2312\">", ArticleEncoding::Ansi},
@@ -164,37 +161,36 @@ TEST(ReadArticle, MetaCharsetListsAndQuoting)
     for (const Row &row : rows) {
         // Big5 bytes where Big5 is declared, UTF-8 where UTF-8 is, GBK otherwise.
         std::string body = row.expected == ArticleEncoding::Utf8 ? std::string(test::kBodyUtf8)
-                           : row.expected == ArticleEncoding::Ansi ? gbk
-                                                                   : test::bodyBig5();
+            : row.expected == ArticleEncoding::Ansi              ? gbk
+                                                                 : test::bodyBig5();
         const DecodedArticle a = decodeArticle(test::htmlPage(row.meta, body), ArticleEncoding::Detect);
         EXPECT_EQ(a.encoding, row.expected) << row.meta;
         EXPECT_NE(a.text.find(test::kBodyUtf8), std::string::npos) << row.meta;
     }
     // Only the head counts when there is one.
-    const std::string late = "<html><head><title>t</title></head><body><meta charset=big5>"
-                             + test::bodyGbk() + "</body></html>";
+    const std::string late =
+        "<html><head><title>t</title></head><body><meta charset=big5>" + test::bodyGbk() + "</body></html>";
     EXPECT_EQ(decodeArticle(late, ArticleEncoding::Detect).encoding, ArticleEncoding::Ansi);
     // Without a head the whole text is searched.
     EXPECT_EQ(decodeArticle("<meta charset=big5>" + test::bodyBig5(), ArticleEncoding::Detect).encoding,
-              ArticleEncoding::Big5);
+        ArticleEncoding::Big5);
 }
 
 TEST(ReadArticle, TextEndsAtTheFirstNul)
 {
-    EXPECT_EQ(decodeArticle(test::bodyGbk() + std::string("\0tail", 5), ArticleEncoding::Ansi).text,
-              test::kBodyUtf8);
+    EXPECT_EQ(decodeArticle(test::bodyGbk() + std::string("\0tail", 5), ArticleEncoding::Ansi).text, test::kBodyUtf8);
     EXPECT_EQ(decodeArticle("\xFF\xFE" + test::utf16le("ab") + std::string(2, '\0') + test::utf16le("cd"),
-                            ArticleEncoding::Detect)
+                  ArticleEncoding::Detect)
                   .text,
-              "ab");
+        "ab");
     // A file of NUL bytes has no text at all.
     const DecodedArticle zeros = decodeArticle(std::string(4096, '\0'), ArticleEncoding::Detect);
     EXPECT_EQ(zeros.text, "");
     EXPECT_EQ(zeros.encoding, ArticleEncoding::Ansi);
     // UTF-16 whose text starts with NUL converts to nothing and falls back to
     // the raw bytes as GBK, which also end at once.
-    EXPECT_EQ(decodeArticle(std::string("\xFF\xFE\0\0x\0", 6), ArticleEncoding::Detect).encoding,
-              ArticleEncoding::Ansi);
+    EXPECT_EQ(
+        decodeArticle(std::string("\xFF\xFE\0\0x\0", 6), ArticleEncoding::Detect).encoding, ArticleEncoding::Ansi);
 }
 
 TEST(ReadArticle, BadFilesGiveEmptyTextOrValidTextAndNeverCrash)
@@ -217,10 +213,10 @@ TEST(ReadArticle, BadFilesGiveEmptyTextOrValidTextAndNeverCrash)
         c = static_cast<char>(gen() % 255 + 1); // no NUL, so the whole file is text
     const std::string invalid[] = {
         binary,
-        "\xC3\x28 broken \xE2\x82",                   // bad UTF-8
-        std::string("\xFF\xFE\x00\xD8\x41\x00", 6),   // lone surrogate
-        std::string("\xFE\xFF\x4E\x2D\x00", 5),       // odd length
-        "\x81\x30",                                   // truncated GB18030
+        "\xC3\x28 broken \xE2\x82", // bad UTF-8
+        std::string("\xFF\xFE\x00\xD8\x41\x00", 6), // lone surrogate
+        std::string("\xFE\xFF\x4E\x2D\x00", 5), // odd length
+        "\x81\x30", // truncated GB18030
     };
     for (const std::string &bytes : invalid) {
         for (int i = 0; i <= 4; ++i) {
@@ -230,8 +226,7 @@ TEST(ReadArticle, BadFilesGiveEmptyTextOrValidTextAndNeverCrash)
         }
     }
     // Odd-length UTF-16 keeps what is whole.
-    EXPECT_EQ(decodeArticle(std::string("\xFE\xFF\x4E\x2D\x00", 5), ArticleEncoding::Detect).text.substr(0, 3),
-              "中");
+    EXPECT_EQ(decodeArticle(std::string("\xFE\xFF\x4E\x2D\x00", 5), ArticleEncoding::Detect).text.substr(0, 3), "中");
 }
 
 TEST(ReadArticle, LargeFileIsReadWhole)
@@ -253,7 +248,9 @@ TEST(ReadArticle, ReadOnlyFilesAreRead)
 {
     TempDir dir;
     const auto path = dir.file("ro.txt");
-    writeBytes(path, "\xEF\xBB\xBF" "read me");
+    writeBytes(path,
+        "\xEF\xBB\xBF"
+        "read me");
     std::filesystem::permissions(path, std::filesystem::perms::owner_read);
     EXPECT_EQ(readArticle(path, ArticleEncoding::Detect).text, "read me");
 }

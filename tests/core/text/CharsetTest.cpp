@@ -1,5 +1,5 @@
-#include "support/TestSupport.h"
 #include "text/Charset.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,24 +11,21 @@ using test::toHex;
 
 TEST(LooksLikeUtf8, WalksSequencesOfTwoToFourBytes)
 {
-    const struct
-    {
+    const struct {
         std::string bytes;
         bool expected;
     } rows[] = {
-        {"", false},
-        {"pure ascii\r\n", false},
-        {"\xC3\xA9", true},                 // é
-        {"中文", true},                      // three-byte
-        {"x\xF0\xA0\xAE\xB7y", true},       // 𠮷, four-byte
-        {"\xF4\x8F\xBF\xBF", true},         // U+10FFFF
-        {"\xF5\x80\x80\x80", false},        // beyond Unicode
-        {"\xF0\xA0\xAE", false},            // four-byte cut off by the end
-        {"\xE4\xB8", false},                // three-byte cut off
-        {"\xC3", false},                    // two-byte cut off
-        {"\x80", false},                    // lone continuation
-        {"\xD6\xD0\xCE\xC4", false},        // GBK 中文
-        {fromHex("a4 a4 a4 e5"), false},    // Big5 中文
+        {"", false}, {"pure ascii\r\n", false}, {"\xC3\xA9", true}, // é
+        {"中文", true}, // three-byte
+        {"x\xF0\xA0\xAE\xB7y", true}, // 𠮷, four-byte
+        {"\xF4\x8F\xBF\xBF", true}, // U+10FFFF
+        {"\xF5\x80\x80\x80", false}, // beyond Unicode
+        {"\xF0\xA0\xAE", false}, // four-byte cut off by the end
+        {"\xE4\xB8", false}, // three-byte cut off
+        {"\xC3", false}, // two-byte cut off
+        {"\x80", false}, // lone continuation
+        {"\xD6\xD0\xCE\xC4", false}, // GBK 中文
+        {fromHex("a4 a4 a4 e5"), false}, // Big5 中文
     };
     for (const auto &row : rows)
         EXPECT_EQ(looksLikeUtf8(row.bytes), row.expected) << toHex(row.bytes);
@@ -81,7 +78,7 @@ TEST(FromGb18030, TableDecodingAgreesWithTheConverter)
     }
     EXPECT_EQ(fromGb18030(all), convertCharset(all, "GB18030", "UTF-8"));
     for (const std::string &odd : {fromHex("d6 d0 95 32 82 36"), fromHex("d6 d0 80 41"), fromHex("41 d6"),
-                                   fromHex("d6 30 41"), fromHex("ff fe 41")})
+             fromHex("d6 30 41"), fromHex("ff fe 41")})
         EXPECT_EQ(fromGb18030(odd), convertCharset(odd, "GB18030", "UTF-8")) << toHex(odd);
     EXPECT_EQ(fromGb18030(fromHex("d6 d0 ce c4")), "中文");
 }

@@ -24,29 +24,28 @@ TEST(DecodeEntities, NamedThenNumeric)
 
 TEST(DecodeEntities, OddNumericEntities)
 {
-    const struct
-    {
+    const struct {
         const char *in;
         const char *out;
     } rows[] = {
-        {"x&#65", "x&#65"},               // no semicolon: unchanged
+        {"x&#65", "x&#65"}, // no semicolon: unchanged
         {"x&#", "x&#"},
         {"&", "&"},
-        {"&#;", ""},                      // value 0
+        {"&#;", ""}, // value 0
         {"&#x;", ""},
         {"&#0;", ""},
-        {"a&#99999999999;b", "a?b"},      // beyond Unicode
-        {"&#xD800;", "?"},                // lone surrogate
-        {"&#x1F600;", "😀"},              // outside GBK, still kept
+        {"a&#99999999999;b", "a?b"}, // beyond Unicode
+        {"&#xD800;", "?"}, // lone surrogate
+        {"&#x1F600;", "😀"}, // outside GBK, still kept
         {"&#x20BB7;", "𠮷"},
-        {"&#65abc;", "A"},                // leading digits count
-        {"&#xZZ;", ""},                   // no hex digits: 0
-        {"AT&#T; x", "AT x"},             // letters only between: an entity of value 0
+        {"&#65abc;", "A"}, // leading digits count
+        {"&#xZZ;", ""}, // no hex digits: 0
+        {"AT&#T; x", "AT x"}, // letters only between: an entity of value 0
         {"Q&# as a prefix; rest", "Q&# as a prefix; rest"}, // not an entity: text is kept
         {"&#65;&#66", "A&#66"},
         {"&#&#65;", "&#A"},
-        {"&#6&#53;;", "A"},               // a replacement completes an earlier entity
-        {"&#x4&#69;&#x45;;x", "Ӯx"},          // U+04EE, built from two replacements
+        {"&#6&#53;;", "A"}, // a replacement completes an earlier entity
+        {"&#x4&#69;&#x45;;x", "Ӯx"}, // U+04EE, built from two replacements
         {"a&#65;b&#66;c&#x4E2D;d", "aAbBc中d"},
     };
     for (const auto &row : rows)
@@ -58,7 +57,7 @@ TEST(DecodeEntities, NamedPassEqualsTheTableAppliedEntryByEntry)
     // The fast named pass must give exactly what applying the table one
     // entry after another gives, on texts dense with entity fragments.
     const std::vector<std::string> pieces = {"&", "amp;", "&amp;", "lt;", "&lt;", "&LT;", "gt", ";", "&Prime;",
-                                             "prime;", "&nbsp", "nbsp;", "x", "中", "&AmP;", "quot;", "&there4;"};
+        "prime;", "&nbsp", "nbsp;", "x", "中", "&AmP;", "quot;", "&there4;"};
     std::mt19937 gen(3);
     for (int round = 0; round < 2000; ++round) {
         std::string text;

@@ -1,7 +1,7 @@
+#include "text/Gzip.h"
 #include "support/ArticleFixtures.h"
 #include "support/TestSupport.h"
 #include "text/ArticleFile.h"
-#include "text/Gzip.h"
 
 #include <gtest/gtest.h>
 

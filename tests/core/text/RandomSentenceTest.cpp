@@ -1,5 +1,5 @@
-#include "support/TestSupport.h"
 #include "text/RandomSentence.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +50,7 @@ TEST(RandomSentence, CutsAtEveryDelimiter)
     for (int i = 0; i < 60; ++i)
         all.insert(piece(i));
     for (const char *word : {"x", "y", "z", "w", "书", "括", "引", "q", "双", "a", "b", "c", "d", "e", "f", "g", "h",
-                             "i", "j", "k", "l", "m", "n", "o", "p", "q", "r"})
+             "i", "j", "k", "l", "m", "n", "o", "p", "q", "r"})
         EXPECT_EQ(all.count(word), 1u) << word;
     for (const std::string &p : all)
         EXPECT_EQ(p.find_first_of(".,;:()"), std::string::npos) << p;

@@ -64,24 +64,23 @@ TEST(RegexMatcher, EmptyMatchesAdvanceOneCharacter)
 TEST(RegexMatcher, DialectEscapes)
 {
     RegexMatcher m;
-    const struct
-    {
+    const struct {
         const char *pattern;
         const char *subject;
         int matches;
     } rows[] = {
-        {"\\11", "a\tb\tc", 2},                           // octal TAB
-        {"[\\11 ]+", "a \t b", 1},                        // octal inside a class
-        {"\\101", "zAz", 1},                              // octal 'A'
-        {"(a)\\1", "aa a", 1},                            // a back reference stays one
-        {"\\=\\,\\\"\\-\\{\\}", "=,\"-{}", 1},            // escaped punctuation
+        {"\\11", "a\tb\tc", 2}, // octal TAB
+        {"[\\11 ]+", "a \t b", 1}, // octal inside a class
+        {"\\101", "zAz", 1}, // octal 'A'
+        {"(a)\\1", "aa a", 1}, // a back reference stays one
+        {"\\=\\,\\\"\\-\\{\\}", "=,\"-{}", 1}, // escaped punctuation
         {"[\\-\\=]", "a-b=c", 2},
         {"\\u4e2d", "中文", 1},
         {"[^0-9a-zA-Z\\u4e00-\\u9fa5]", "my_table", 1},
         {"[^0-9a-zA-Z\\u4e00-\\u9fa5]", "表名1", 0},
-        {"[　 \\t]+", "a　b c", 2},                       // ideographic space is one character
-        {"a[[]b", "a[b", 1},                              // "[" inside a class is literal
-        {"\\y", "y", 1},                                  // identity escape
+        {"[　 \\t]+", "a　b c", 2}, // ideographic space is one character
+        {"a[[]b", "a[b", 1}, // "[" inside a class is literal
+        {"\\y", "y", 1}, // identity escape
         {"[^]", "ab", 2},
         {"a[]", "a", 0},
     };
@@ -137,7 +136,10 @@ TEST(RegexEscapes, UserFilePatternsMatchLiterally)
 {
     // Every ASCII punctuation character in a name, through escapeWildcard.
     const std::string names[] = {
-        "a+b (1) [x] {y} ^$ = - \".txt", "100%.htm", "back\\slash.txt", "文章#1~!@&;',`.htm",
+        "a+b (1) [x] {y} ^$ = - \".txt",
+        "100%.htm",
+        "back\\slash.txt",
+        "文章#1~!@&;',`.htm",
     };
     RegexMatcher m;
     for (const std::string &name : names) {

@@ -1,5 +1,5 @@
-#include "text/MetaCharset.h"
 #include "text/TextBetween.h"
+#include "text/MetaCharset.h"
 
 #include <gtest/gtest.h>
 

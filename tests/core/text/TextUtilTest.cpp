@@ -25,7 +25,7 @@ TEST(ReplaceEach, InOrderIgnoringCaseByDefault)
     EXPECT_EQ(replaceEach("Hello HELLO", "hello", "bye", "|", true), "Hello HELLO");
     EXPECT_EQ(replaceEach("abc", "a|b", "b|c"), "ccc"); // each step works on the last one's result
     EXPECT_EQ(replaceEach("a-b", "a,b", "1,2,3", ","), "1-2"); // extra replacements ignored
-    EXPECT_EQ(replaceEach("abc", "||b", "x|y|z"), "azc");      // empty finds do nothing
+    EXPECT_EQ(replaceEach("abc", "||b", "x|y|z"), "azc"); // empty finds do nothing
     EXPECT_EQ(replaceEach("中文中", "中", "之"), "之文之");
 }
 

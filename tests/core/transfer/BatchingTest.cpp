@@ -20,8 +20,7 @@ namespace {
 using test::ScriptedHost;
 using test::TempDir;
 
-class BatchingTest : public test::SandboxDatabase
-{
+class BatchingTest : public test::SandboxDatabase {
 protected:
     void SetUp() override
     {
@@ -39,29 +38,13 @@ protected:
     }
     void rule(const std::string &target, const std::string &source, const std::string &options = "无")
     {
-        const int r = form.appendRow();
-        form.setCell(r, 0, target);
-        form.setCell(r, 1, source);
-        form.setCell(r, 2, options);
+        test::addRule(form, target, source, options);
     }
     std::string file(const std::string &name, const std::string &text)
     {
         const auto p = dir.file(name);
         test::writeBytes(p, text);
         return p.string();
-    }
-    std::vector<std::string> column(const std::string &sql)
-    {
-        std::vector<std::string> out;
-        EXPECT_TRUE(db.execute(sql)) << sql;
-        auto r = db.storeResult();
-        for (std::uint64_t i = 0; r && i < r->rowCount(); ++i) {
-            r->seekRow(i);
-            std::string v;
-            r->readField(0.0, v);
-            out.push_back(v);
-        }
-        return out;
     }
     ImportResult import(const std::vector<std::string> &files, std::size_t batch)
     {
@@ -84,7 +67,7 @@ TEST_F(BatchingTest, ARefusedFileInTheMiddleIsTheOnlyOneSkipped)
         db.execute("drop table if exists t");
         ASSERT_TRUE(db.execute(std::string("create table t (ID bigint auto_increment primary key, `标题` tinytext, "
                                            "`内容` varchar(10)) character set utf8mb4 engine=")
-                               + engine));
+            + engine));
         form.clearRows();
         rule("标题", "文件主名");
         rule("内容", "文件内容");
@@ -104,7 +87,7 @@ TEST_F(BatchingTest, ARefusedFileInTheMiddleIsTheOnlyOneSkipped)
         // InnoDB takes batches; MyISAM, which cannot take a failed batch
         // back, one statement per file.
         const bool batched = std::any_of(inserts.begin(), inserts.end(),
-                                         [](const std::string &s) { return s.find("(`标题`,`内容`)") != std::string::npos; });
+            [](const std::string &s) { return s.find("(`标题`,`内容`)") != std::string::npos; });
         EXPECT_EQ(batched, std::string(engine) == "InnoDB");
     }
 }
@@ -127,10 +110,10 @@ TEST_F(BatchingTest, BigFilesGoAloneAndCountersAndPositionsHold)
     EXPECT_EQ(form.cell(1, 0), "b");
     EXPECT_EQ(form.cell(2, 2), joinOptions({"45", "5", "真"}));
     EXPECT_EQ(column("select concat(a, ':', n) from t order by ID"),
-              (std::vector<std::string>{"f0:10", "f1:15", "f2:20", "f3:25", "f4:30", "f5:35", "f6:40"}));
+        (std::vector<std::string>{"f0:10", "f1:15", "f2:20", "f3:25", "f4:30", "f5:35", "f6:40"}));
     EXPECT_EQ(column("select length(b) from t where a='f3'"), std::vector<std::string>{std::to_string(20u << 20)});
     EXPECT_TRUE(std::any_of(inserts.begin(), inserts.end(),
-                            [](const std::string &s) { return s.starts_with("insert into `t` set `a`='f3'"); }));
+        [](const std::string &s) { return s.starts_with("insert into `t` set `a`='f3'"); }));
 }
 
 TEST_F(BatchingTest, SameTableContentsAsOneStatementPerFile)
@@ -160,8 +143,8 @@ TEST_F(BatchingTest, EscapingMatchesTheClientLibrary)
     MYSQL *raw = mysql_init(nullptr);
     const auto address = parseServerAddress(settings.server);
     ASSERT_NE(mysql_real_connect(raw, address.host.c_str(), settings.user.c_str(), settings.password.c_str(), nullptr,
-                                 address.port, nullptr, 0),
-              nullptr);
+                  address.port, nullptr, 0),
+        nullptr);
     mysql_set_character_set(raw, "utf8mb4");
     std::mt19937 gen(1);
     const std::string pieces[] = {"'", "\\", "\"", std::string(1, '\0'), "\r", "\n", "\x1a", "中", "𠮷", "a", "%_"};
@@ -181,8 +164,8 @@ TEST(Utf8Validation, AgreesWithTheConverter)
     // Valid text passes unchanged; anything the converter would alter is
     // rejected.
     std::mt19937 gen(9);
-    const std::string pieces[] = {"a", "中", "𠮷", "\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8",
-                                  "\x80", "\xFF", "é", "\xF0\x9F\x98\x80"};
+    const std::string pieces[] = {"a", "中", "𠮷", "\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "\x80",
+        "\xFF", "é", "\xF0\x9F\x98\x80"};
     for (int round = 0; round < 3000; ++round) {
         std::string s;
         for (int i = 0; i < 6; ++i)

@@ -28,8 +28,7 @@ TEST(ExportNames, SafeNamesAndExtensions)
     EXPECT_EQ(exportExtension("*.txt|*.htm"), ".html");
 }
 
-class ExporterTest : public test::SandboxDatabase
-{
+class ExporterTest : public test::SandboxDatabase {
 protected:
     void SetUp() override
     {
@@ -45,19 +44,12 @@ protected:
         rule("body", "文件内容");
         ASSERT_TRUE(db.execute("create table t (id int, fid text, message text, name text, body text)"));
     }
-    void rule(const std::string &target, const std::string &source)
-    {
-        const int r = form.appendRow();
-        form.setCell(r, 0, target);
-        form.setCell(r, 1, source);
-        form.setCell(r, 2, "无");
-    }
+    void rule(const std::string &target, const std::string &source) { test::addRule(form, target, source); }
     void row(int id, const std::string &fid, const std::string &message, const std::string &nameValue,
-             const std::string &body)
+        const std::string &body)
     {
         ASSERT_TRUE(db.execute("insert into t values (" + std::to_string(id) + ",'" + db.escapeValue(fid) + "','"
-                               + db.escapeValue(message) + "','" + db.escapeValue(nameValue) + "','"
-                               + db.escapeValue(body) + "')"));
+            + db.escapeValue(message) + "','" + db.escapeValue(nameValue) + "','" + db.escapeValue(body) + "')"));
     }
     std::set<std::string> files()
     {
@@ -124,7 +116,7 @@ TEST_F(ExporterTest, NamesCollisionsAndUnsafeCharacters)
     row(2, "", "", "同名", "second");
     row(3, "", "", "a/b:c", "third");
     row(4, "", "", "..", "dots");
-    row(5, "", "", "", "");                 // nothing at all: skipped
+    row(5, "", "", "", ""); // nothing at all: skipped
     row(6, "", "", "", "没有名字的一句话足够长。短");
     row(7, "", "", std::string(300, 'n'), "long");
     form.control("编辑框文件类型")->setText("*.txt");

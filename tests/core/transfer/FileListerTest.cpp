@@ -1,5 +1,5 @@
-#include "support/TestSupport.h"
 #include "transfer/FileLister.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -30,13 +30,12 @@ TEST(Wildcards, CaseAndCharacters)
     EXPECT_FALSE(wildcardMatch("a*b*c", "aXXbYY"));
 }
 
-struct Folder : ::testing::Test
-{
+struct Folder : ::testing::Test {
     TempDir dir;
     void SetUp() override
     {
         for (const char *name : {"b.txt", "A.TXT", "c.htm", "d.html", "e.HTM", "sub/x.txt", "sub/deeper/y.txt",
-                                 "sub2/z.txt", "folder.txt/inner.txt"}) {
+                 "sub2/z.txt", "folder.txt/inner.txt"}) {
             std::filesystem::create_directories(dir.file(name).parent_path());
             test::writeBytes(dir.file(name), "x");
         }
@@ -60,8 +59,9 @@ TEST_F(Folder, NormalListerPatternsAndOrder)
     EXPECT_EQ(list("", false).size(), 5u); // "*.*": files only, not the folder named folder.txt
     // Own files first, then each sub-folder depth-first; the link loop is
     // not followed.
-    EXPECT_EQ(list("*.txt", true), (std::vector<std::string>{"A.TXT", "b.txt", "folder.txt/inner.txt", "sub/x.txt",
-                                                             "sub/deeper/y.txt", "sub2/z.txt"}));
+    EXPECT_EQ(list("*.txt", true),
+        (std::vector<std::string>{
+            "A.TXT", "b.txt", "folder.txt/inner.txt", "sub/x.txt", "sub/deeper/y.txt", "sub2/z.txt"}));
 }
 
 TEST_F(Folder, AlternativeListerRules)

@@ -17,8 +17,7 @@ namespace {
 using test::ScriptedHost;
 using test::TempDir;
 
-class ImporterTest : public test::SandboxDatabase
-{
+class ImporterTest : public test::SandboxDatabase {
 protected:
     void SetUp() override
     {
@@ -35,10 +34,7 @@ protected:
 
     void rule(const std::string &target, const std::string &source, const std::string &options = "无")
     {
-        const int r = form.appendRow();
-        form.setCell(r, 0, target);
-        form.setCell(r, 1, source);
-        form.setCell(r, 2, options);
+        test::addRule(form, target, source, options);
     }
 
     std::vector<std::string> writeFiles(int n, const std::string &prefix = "f")
@@ -50,20 +46,6 @@ protected:
             paths.push_back(p.string());
         }
         return paths;
-    }
-
-    std::vector<std::string> column(const std::string &sql)
-    {
-        std::vector<std::string> out;
-        EXPECT_TRUE(db.execute(sql)) << sql;
-        auto r = db.storeResult();
-        for (std::uint64_t i = 0; r && i < r->rowCount(); ++i) {
-            r->seekRow(i);
-            std::string v;
-            r->readField(0.0, v);
-            out.push_back(v);
-        }
-        return out;
     }
 
     TempDir dir;
@@ -83,8 +65,9 @@ TEST_F(ImporterTest, RoundTripOfEveryEncoding)
     ASSERT_EQ(result.outcome, TransferOutcome::Completed) << (host.texts().empty() ? "" : host.texts().back());
     const auto fixtures = test::articleFixtures();
     EXPECT_EQ(result.imported, static_cast<std::int64_t>(fixtures.size()));
-    EXPECT_EQ(host.texts().back(), "导入完成，已导入 " + std::to_string(fixtures.size()) + " 篇文章，当前表有 "
-                                       + std::to_string(fixtures.size()) + " 条记录！");
+    EXPECT_EQ(host.texts().back(),
+        "导入完成，已导入 " + std::to_string(fixtures.size()) + " 篇文章，当前表有 " + std::to_string(fixtures.size())
+            + " 条记录！");
     EXPECT_EQ(form.control("按钮导入")->text(), kImportIdle);
 
     TempDir out;
@@ -121,15 +104,17 @@ TEST_F(ImporterTest, CreatesDatabaseAndTableWithTypesPerSource)
 
     const auto types = column("select concat(column_name, ' ', column_type, ' ', extra) from "
                               "information_schema.columns where table_schema='"
-                              + fresh + "' and table_name='order' order by ordinal_position");
-    EXPECT_EQ(types, (std::vector<std::string>{"ID bigint(20) auto_increment", "内容 mediumtext ", "标题 tinytext ",
-                                               "时间 datetime ", "摘要 text ", "2 text ", "有 空格 text "}));
+        + fresh + "' and table_name='order' order by ordinal_position");
+    EXPECT_EQ(types,
+        (std::vector<std::string>{"ID bigint(20) auto_increment", "内容 mediumtext ", "标题 tinytext ",
+            "时间 datetime ", "摘要 text ", "2 text ", "有 空格 text "}));
     const auto charset = column("select default_character_set_name from information_schema.schemata where "
-                                "schema_name='" + fresh + "'");
+                                "schema_name='"
+        + fresh + "'");
     EXPECT_EQ(charset, std::vector<std::string>{"utf8mb4"});
     // An empty value is stored as one space; the table's ID numbers the row.
     EXPECT_EQ(column("select concat(ID, '|', `2`, '|', `内容`) from `" + fresh + "`.`order`"),
-              std::vector<std::string>{"1| |第1篇 x'y \\ 文章"});
+        std::vector<std::string>{"1| |第1篇 x'y \\ 文章"});
     db.execute("drop database if exists `" + fresh + "`");
 
     // Only "ID" itself is left to the table: "id" is an ordinary rule, and
@@ -240,8 +225,7 @@ TEST_F(ImporterTest, ValidationMessagesInOrder)
     ArticleImporter importer(form, db, host, random);
     form.control("编辑框文章目录")->setText(dir.file("missing").string());
     EXPECT_EQ(importer.startImport().outcome, TransferOutcome::Invalid);
-    EXPECT_EQ(host.texts().back(),
-              "请先选择要导入到数据库的文章所在目录，或者直接拖放文件列表到本窗口开始导入！");
+    EXPECT_EQ(host.texts().back(), "请先选择要导入到数据库的文章所在目录，或者直接拖放文件列表到本窗口开始导入！");
     EXPECT_EQ(host.focused, "编辑框文章目录");
     form.control("编辑框文章目录")->setText(dir.path().string());
     form.control("编辑框文件类型")->setText("*.none");
