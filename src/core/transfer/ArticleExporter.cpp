@@ -101,7 +101,7 @@ ExportResult ArticleExporter::pressExport()
     if (controlText(m_form, kButton) != kExportIdle) {
         m_stop = true;
         caption("正在停止中..");
-        return ExportResult::ended(TransferOutcome::Busy);
+        return TransferResult::ended(TransferOutcome::Busy);
     }
     return runExport();
 }
@@ -112,31 +112,31 @@ ExportResult ArticleExporter::runExport()
     if (database.empty()) {
         m_host.showMessage("请输入库名！");
         m_host.focus("编辑框库名");
-        return ExportResult::ended(TransferOutcome::Invalid);
+        return TransferResult::ended(TransferOutcome::Invalid);
     }
     const std::string table = controlText(m_form, "编辑框表名");
     if (table.empty()) {
         m_host.showMessage("请输入表名！");
         m_host.focus("编辑框表名");
-        return ExportResult::ended(TransferOutcome::Invalid);
+        return TransferResult::ended(TransferOutcome::Invalid);
     }
     std::string folder = controlText(m_form, "编辑框文章目录");
     if (folder.empty()) {
         m_host.showMessage("请先选择要导出到的文章目录！");
         m_host.focus("编辑框文章目录");
-        return ExportResult::ended(TransferOutcome::Invalid);
+        return TransferResult::ended(TransferOutcome::Invalid);
     }
     if (folder.back() != '/')
         folder += '/';
     if (!m_db.selectDatabase(database)) {
         m_host.showMessage("打开库失败：" + database);
         m_host.focus("编辑框库名");
-        return ExportResult::ended(TransferOutcome::Invalid);
+        return TransferResult::ended(TransferOutcome::Invalid);
     }
     if (!m_db.execute("select * from " + table + ";")) {
         m_host.showMessage("打开表失败：" + table);
         m_host.focus("编辑框表名");
-        return ExportResult::ended(TransferOutcome::Invalid);
+        return TransferResult::ended(TransferOutcome::Invalid);
     }
 
     std::vector<std::string> names, values;
@@ -171,7 +171,7 @@ ExportResult ArticleExporter::runExport()
         if (auto pending = m_db.storeResult())
             pending->free();
         m_host.showMessage(kNoContentColumn);
-        return ExportResult::ended(TransferOutcome::Invalid);
+        return TransferResult::ended(TransferOutcome::Invalid);
     }
 
     m_stop = false;
@@ -182,7 +182,7 @@ ExportResult ArticleExporter::runExport()
     const ArticleEncoding encoding = articleEncodingFromIndex(controlIndex(m_form, "组合框文件编码"));
 
     std::unique_ptr<ResultSet> rows = m_db.storeResult();
-    result.rows = rows ? static_cast<std::int64_t>(rows->rowCount()) : 0;
+    result.tableRows = rows ? static_cast<std::int64_t>(rows->rowCount()) : 0;
     if (rows) {
         contentColumn = resolveColumn(contentColumn, *rows);
         if (haveName)
@@ -191,7 +191,7 @@ ExportResult ArticleExporter::runExport()
     caption("开始导出..");
 
     std::set<std::string> written; // names used in this run
-    for (std::int64_t i = 0; i < result.rows; ++i) {
+    for (std::int64_t i = 0; i < result.tableRows; ++i) {
         m_host.processEvents();
         if (m_stop)
             break;
@@ -242,8 +242,9 @@ ExportResult ArticleExporter::runExport()
         const std::string path = folder + fileName;
         if (writeArticleFile(path, content, encoding)) {
             written.insert(fileName);
-            ++result.exported;
-            caption("总 " + std::to_string(result.rows) + " 篇，已导出 " + std::to_string(result.exported) + " 篇");
+            ++result.transferred;
+            caption(
+                "总 " + std::to_string(result.tableRows) + " 篇，已导出 " + std::to_string(result.transferred) + " 篇");
             m_host.setWindowCaption(name);
         } else {
             result.failures.push_back({"第 " + std::to_string(i + 1) + " 行 → " + path, std::strerror(errno)});
@@ -254,8 +255,8 @@ ExportResult ArticleExporter::runExport()
         rows->free();
     caption(kExportIdle);
     m_host.restoreWindowCaption();
-    m_host.showMessage("导出完成，已导出 " + std::to_string(result.exported) + " 篇文章，表中有 "
-        + std::to_string(result.rows) + " 条记录！");
+    m_host.showMessage("导出完成，已导出 " + std::to_string(result.transferred) + " 篇文章，表中有 "
+        + std::to_string(result.tableRows) + " 条记录！");
     if (!result.failures.empty())
         m_host.reportFailures("未能写出的行", result.failures);
     result.outcome = TransferOutcome::Completed;

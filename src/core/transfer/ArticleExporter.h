@@ -10,19 +10,7 @@ namespace varnel {
 
 inline constexpr std::string_view kExportIdle = "从 MySQL 数据库导出文章";
 
-struct ExportResult {
-    TransferOutcome outcome = TransferOutcome::Invalid;
-    std::int64_t exported = 0;
-    std::int64_t rows = 0;
-    std::vector<TransferFailure> failures;
-
-    static ExportResult ended(TransferOutcome outcome)
-    {
-        ExportResult r;
-        r.outcome = outcome;
-        return r;
-    }
-};
+using ExportResult = TransferResult;
 
 // A file name made safe: \ / : * ? | < > become their full-width forms,
 // double quotes, line breaks and tabs are removed.

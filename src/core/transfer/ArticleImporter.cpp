@@ -82,7 +82,7 @@ ImportResult ArticleImporter::startImport(bool useAlternativeLister)
 {
     if (controlText(m_form, kButton) != kImportIdle) {
         requestStop();
-        return ImportResult::ended(TransferOutcome::Busy);
+        return TransferResult::ended(TransferOutcome::Busy);
     }
     clearStop();
     const std::string folder = controlText(m_form, "编辑框文章目录");
@@ -90,7 +90,7 @@ ImportResult ArticleImporter::startImport(bool useAlternativeLister)
     if (folder.empty() || !std::filesystem::exists(folder, ec)) {
         m_host.showMessage("请先选择要导入到数据库的文章所在目录，或者直接拖放文件列表到本窗口开始导入！");
         m_host.focus("编辑框文章目录");
-        return ImportResult::ended(TransferOutcome::Invalid);
+        return TransferResult::ended(TransferOutcome::Invalid);
     }
     caption("正在读取文章列表..");
     ListOptions options;
@@ -103,7 +103,7 @@ ImportResult ArticleImporter::startImport(bool useAlternativeLister)
     caption(kImportIdle);
     if (files.empty()) {
         m_host.showMessage("根据文件类型设置[" + options.patterns + "]在这个目录中找不到文件：\r\n" + folder);
-        return ImportResult::ended(TransferOutcome::Invalid);
+        return TransferResult::ended(TransferOutcome::Invalid);
     }
     return runImport(files);
 }
@@ -232,28 +232,28 @@ ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
     if (database.empty()) {
         m_host.showMessage("请输入库名！");
         m_host.focus("编辑框库名");
-        return ImportResult::ended(TransferOutcome::Invalid);
+        return TransferResult::ended(TransferOutcome::Invalid);
     }
     Run run;
     run.table = controlText(m_form, "编辑框表名");
     if (run.table.empty()) {
         m_host.showMessage("请输入表名！");
         m_host.focus("编辑框表名");
-        return ImportResult::ended(TransferOutcome::Invalid);
+        return TransferResult::ended(TransferOutcome::Invalid);
     }
     if (m_form.rowCount() == 0) {
         m_host.showMessage("请在 数据字段设置 中添加至少一个字段！");
-        return ImportResult::ended(TransferOutcome::Invalid);
+        return TransferResult::ended(TransferOutcome::Invalid);
     }
     if (!prepareTable(run, database, run.table))
-        return ImportResult::ended(TransferOutcome::Invalid);
+        return TransferResult::ended(TransferOutcome::Invalid);
 
     for (const FieldRule &rule : readRules(m_form))
         run.rules.push_back(prepareRule(rule));
 
     if (m_host.ctrlHeld()) {
         if (!m_host.askOkCancel("确定要清空全部记录再导入？", kDefaultCaption, MessageIcon::Warning))
-            return ImportResult::ended(TransferOutcome::Cancelled);
+            return TransferResult::ended(TransferOutcome::Cancelled);
         m_db.deleteRows(quoteIdentifier(run.table), "");
     }
 

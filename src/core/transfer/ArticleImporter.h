@@ -17,27 +17,7 @@ class MySqlConnection;
 
 inline constexpr std::string_view kImportIdle = "导入文章到 MySQL 数据库";
 
-// How a run ended, for callers that must tell (the command line's exit code).
-enum class TransferOutcome {
-    Completed, // the final message was shown
-    Invalid, // a validation message ended it before anything was written
-    Cancelled, // the clearing question was answered with Cancel
-    Busy, // a run was going on: this press asked it to stop
-};
-
-struct ImportResult {
-    TransferOutcome outcome = TransferOutcome::Invalid;
-    std::int64_t imported = 0;
-    std::int64_t tableRows = 0;
-    std::vector<TransferFailure> failures;
-
-    static ImportResult ended(TransferOutcome outcome)
-    {
-        ImportResult r;
-        r.outcome = outcome;
-        return r;
-    }
-};
+using ImportResult = TransferResult;
 
 // A table name as an identifier in backticks, with backticks doubled.
 std::string quoteIdentifier(std::string_view name);

@@ -2,6 +2,7 @@
 
 #include "util/MessageHost.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,30 @@ class Control;
 struct TransferFailure {
     std::string item;
     std::string reason;
+};
+
+// How a run ended, for callers that must tell (the command line's exit code).
+enum class TransferOutcome {
+    Completed, // the final message was shown
+    Invalid, // a validation message ended it before anything was written
+    Cancelled, // the clearing question was answered with Cancel
+    Busy, // a run was going on: this press asked it to stop
+};
+
+// What an import or export did: files imported or written, the table's rows
+// (after an import; read for an export), and what failed.
+struct TransferResult {
+    TransferOutcome outcome = TransferOutcome::Invalid;
+    std::int64_t transferred = 0;
+    std::int64_t tableRows = 0;
+    std::vector<TransferFailure> failures;
+
+    static TransferResult ended(TransferOutcome outcome)
+    {
+        TransferResult r;
+        r.outcome = outcome;
+        return r;
+    }
 };
 
 // What a running import or export needs from the window that started it.

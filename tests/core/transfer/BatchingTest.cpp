@@ -76,7 +76,7 @@ TEST_F(BatchingTest, ARefusedFileInTheMiddleIsTheOnlyOneSkipped)
             files.push_back(file("f" + std::to_string(i) + ".txt", i == 6 ? "这一篇太长了，放不进十个字的列" : "短文"));
         inserts.clear();
         const ImportResult result = import(files, 5);
-        EXPECT_EQ(result.imported, 11);
+        EXPECT_EQ(result.transferred, 11);
         ASSERT_EQ(result.failures.size(), 1u);
         EXPECT_EQ(result.failures[0].item, files[6]);
         EXPECT_NE(result.failures[0].reason.find("Data too long"), std::string::npos) << result.failures[0].reason;
@@ -105,7 +105,7 @@ TEST_F(BatchingTest, BigFilesGoAloneAndCountersAndPositionsHold)
         files.push_back(file("f" + std::to_string(i) + ".txt", i == 3 ? std::string(20u << 20, 'x') : "文"));
     }
     const ImportResult result = import(files, 3);
-    EXPECT_EQ(result.imported, 7);
+    EXPECT_EQ(result.transferred, 7);
     EXPECT_EQ(form.cell(0, 0), "a");
     EXPECT_EQ(form.cell(1, 0), "b");
     EXPECT_EQ(form.cell(2, 2), joinOptions({"45", "5", "真"}));

@@ -89,7 +89,7 @@ TEST_F(ExporterTest, ConditionsComparisonsAndLogic)
     row(4, "", "", "d", "x");
 
     conditions("fid|message", "2|。", "单选框包含", true);
-    EXPECT_EQ(run().exported, 1);
+    EXPECT_EQ(run().transferred, 1);
     EXPECT_EQ(files(), std::set<std::string>{"a.html"});
     conditions("fid|message", "2|。", "单选框包含", false);
     run();
@@ -104,9 +104,9 @@ TEST_F(ExporterTest, ConditionsComparisonsAndLogic)
     run();
     EXPECT_EQ(files(), std::set<std::string>{"d.html"});
     conditions("nosuch", "", "单选框相等", true); // unreadable column reads as empty
-    EXPECT_EQ(run().exported, 4);
+    EXPECT_EQ(run().transferred, 4);
     form.control("选择框启用导出条件")->setChecked(false);
-    EXPECT_EQ(run().exported, 4);
+    EXPECT_EQ(run().transferred, 4);
     EXPECT_EQ(host.texts().back(), "导出完成，已导出 4 篇文章，表中有 4 条记录！");
 }
 
@@ -121,7 +121,7 @@ TEST_F(ExporterTest, NamesCollisionsAndUnsafeCharacters)
     row(7, "", "", std::string(300, 'n'), "long");
     form.control("编辑框文件类型")->setText("*.txt");
     const ExportResult result = run();
-    EXPECT_EQ(result.exported, 6);
+    EXPECT_EQ(result.transferred, 6);
     const auto names = files();
     EXPECT_TRUE(names.count("同名.txt"));
     EXPECT_TRUE(names.count("同名 (2).txt"));
@@ -133,7 +133,7 @@ TEST_F(ExporterTest, NamesCollisionsAndUnsafeCharacters)
     EXPECT_EQ(test::readBytes(out_dir() / "同名 (2).txt"), "second");
     // A second run overwrites what the first wrote.
     ArticleExporter again(form, db, host, random);
-    EXPECT_EQ(again.runExport().exported, 6);
+    EXPECT_EQ(again.runExport().transferred, 6);
     EXPECT_EQ(files().size(), 6u);
 }
 
@@ -146,17 +146,17 @@ TEST_F(ExporterTest, EveryEncodingAndPositions)
         {0, "\xD6\xD0"}, {1, "\xD6\xD0"}, {2, "\xEF\xBB\xBF中"}, {3, "\xFF\xFE\x2D\x4E"}, {4, "\xFE\xFF\x4E\x2D"}};
     for (const auto &[index, bytes] : expected) {
         form.control("组合框文件编码")->setCurrentIndex(index);
-        ASSERT_EQ(run().exported, 1);
+        ASSERT_EQ(run().transferred, 1);
         EXPECT_EQ(test::toHex(test::readBytes(out_dir() / "文.html")), test::toHex(bytes)) << index;
     }
     form.setCell(1, 0, "0"); // no column 0: used as a name, reads nothing
     form.setCell(0, 0, "99");
-    EXPECT_EQ(run().exported, 0);
+    EXPECT_EQ(run().transferred, 0);
 }
 
 TEST_F(ExporterTest, MessagesAndEmptyTables)
 {
-    EXPECT_EQ(run().exported, 0);
+    EXPECT_EQ(run().transferred, 0);
     EXPECT_EQ(host.texts().back(), "导出完成，已导出 0 篇文章，表中有 0 条记录！");
     form.control("编辑框表名")->setText("nosuch");
     run();
@@ -182,7 +182,7 @@ TEST_F(ExporterTest, StopAfterTheCurrentRow)
     };
     std::filesystem::remove_all(out.path() / "sub");
     const ExportResult result = exporter.runExport();
-    EXPECT_EQ(result.exported, 2);
+    EXPECT_EQ(result.transferred, 2);
     EXPECT_EQ(host.texts().back(), "导出完成，已导出 2 篇文章，表中有 6 条记录！");
     EXPECT_NE(std::find(host.captions.begin(), host.captions.end(), "正在停止中.."), host.captions.end());
 }

@@ -64,7 +64,7 @@ TEST_F(ImporterTest, RoundTripOfEveryEncoding)
     const ImportResult result = importer.startImport();
     ASSERT_EQ(result.outcome, TransferOutcome::Completed) << (host.texts().empty() ? "" : host.texts().back());
     const auto fixtures = test::articleFixtures();
-    EXPECT_EQ(result.imported, static_cast<std::int64_t>(fixtures.size()));
+    EXPECT_EQ(result.transferred, static_cast<std::int64_t>(fixtures.size()));
     EXPECT_EQ(host.texts().back(),
         "导入完成，已导入 " + std::to_string(fixtures.size()) + " 篇文章，当前表有 " + std::to_string(fixtures.size())
             + " 条记录！");
@@ -75,7 +75,7 @@ TEST_F(ImporterTest, RoundTripOfEveryEncoding)
     form.control("组合框文件编码")->setCurrentIndex(2);
     ArticleExporter exporter(form, db, host, random);
     const ExportResult exported = exporter.runExport();
-    EXPECT_EQ(exported.exported, static_cast<std::int64_t>(fixtures.size()));
+    EXPECT_EQ(exported.transferred, static_cast<std::int64_t>(fixtures.size()));
     for (const auto &f : fixtures) {
         const auto path = out.file(f.name + ".html");
         const std::string bytes = test::readBytes(path);
@@ -139,13 +139,13 @@ TEST_F(ImporterTest, PositionalTargetsOnAnExistingTable)
     EXPECT_EQ(form.cell(0, 0), "title");
     EXPECT_EQ(form.cell(1, 0), "content");
     EXPECT_EQ(form.cell(2, 0), "9");
-    EXPECT_EQ(result.imported, 0);
+    EXPECT_EQ(result.transferred, 0);
     ASSERT_EQ(host.failures.size(), 2u);
     EXPECT_NE(host.failures[0].reason.find("Unknown column"), std::string::npos) << host.failures[0].reason;
     EXPECT_EQ(host.texts().back(), "导入完成，已导入 0 篇文章，当前表有 0 条记录！");
 
     form.removeRow(2);
-    EXPECT_EQ(importer.runImport(files).imported, 2);
+    EXPECT_EQ(importer.runImport(files).transferred, 2);
     EXPECT_EQ(column("select title from `文章` order by ID"), (std::vector<std::string>{"f1", "f2"}));
 }
 
@@ -196,7 +196,7 @@ TEST_F(ImporterTest, StopAfterTheCurrentFileStillReports)
         };
         const ImportResult result = importer.runImport(files);
         EXPECT_EQ(result.outcome, TransferOutcome::Completed);
-        EXPECT_EQ(result.imported, 3) << "batch " << batch;
+        EXPECT_EQ(result.transferred, 3) << "batch " << batch;
         EXPECT_EQ(host.texts().back(), "导入完成，已导入 3 篇文章，当前表有 3 条记录！");
         EXPECT_EQ(form.control("按钮导入")->text(), kImportIdle);
         host.onEvents = nullptr;
