@@ -104,8 +104,8 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
 
 void MySqlConnection::disconnect()
 {
-    if (m_asyncStarted)
-        finishStatement();
+    settleInFlight();
+    m_settled.reset();
     m_resultPending = false;
     m_refusal.clear();
     if (m_mysql) {
@@ -117,7 +117,10 @@ void MySqlConnection::disconnect()
 
 bool MySqlConnection::refusePending()
 {
-    if (!m_resultPending && !m_asyncStarted)
+    // Another window's statement while an import's batch is on its way: the
+    // batch completes first, and keeps its outcome for the import.
+    settleInFlight();
+    if (!m_resultPending)
         return false;
     m_refusal = kOutOfSync;
     return true;
@@ -174,6 +177,7 @@ bool MySqlConnection::startStatement(std::string_view statement)
 {
     if (!prepareToSend(statement))
         return false;
+    m_settled.reset();
     m_asyncResult = 0;
     m_asyncStarted = true;
     m_asyncStatus =
@@ -190,25 +194,37 @@ void MySqlConnection::advanceStatement()
         m_asyncStatus = mysql_real_query_cont(&m_asyncResult, m_mysql, ready);
 }
 
-bool MySqlConnection::finishStatement()
+void MySqlConnection::settleInFlight()
 {
     if (!m_asyncStarted)
-        return false;
+        return;
     while (m_asyncStatus != 0) {
         const int ready = waitFor(m_asyncStatus, -1);
         m_asyncStatus = mysql_real_query_cont(&m_asyncResult, m_mysql, ready);
     }
     m_asyncStarted = false;
-    if (m_asyncResult != 0)
-        return false;
-    m_resultPending = mysql_field_count(m_mysql) > 0;
-    return true;
+    m_settled = m_asyncResult == 0;
+    // Statements sent this way return no rows; should one, they are dropped
+    // so that the connection stays usable.
+    if (*m_settled && mysql_field_count(m_mysql) > 0) {
+        if (MYSQL_RES *r = mysql_store_result(m_mysql))
+            mysql_free_result(r);
+    }
+}
+
+bool MySqlConnection::finishStatement()
+{
+    settleInFlight();
+    const bool ok = m_settled.value_or(false);
+    m_settled.reset();
+    return ok;
 }
 
 std::unique_ptr<ResultSet> MySqlConnection::storeResult()
 {
-    if (!m_mysql || m_asyncStarted)
+    if (!m_mysql)
         return nullptr;
+    settleInFlight();
     m_resultPending = false;
     m_refusal.clear();
     MYSQL_RES *result = mysql_store_result(m_mysql);

@@ -47,8 +47,8 @@ public:
 
     // A statement sent without waiting for the server: the caller goes on
     // with other work, calling advanceStatement() now and then to keep the
-    // statement moving, and finishStatement() for its outcome. Nothing else
-    // may be sent while one is in flight.
+    // statement moving, and finishStatement() for its outcome. Any other
+    // operation in the meantime first waits for it (its outcome is kept).
     bool startStatement(std::string_view statement);
     bool statementInFlight() const { return m_asyncStatus != 0; }
     void advanceStatement();
@@ -99,6 +99,7 @@ private:
 
     bool refusePending();
     bool prepareToSend(std::string_view &statement);
+    void settleInFlight();
     int waitFor(int status, int timeoutMs);
 
     MYSQL *m_mysql = nullptr;
@@ -109,6 +110,7 @@ private:
     int m_asyncStatus = 0; // what the statement in flight waits for
     int m_asyncResult = 0;
     bool m_asyncStarted = false;
+    std::optional<bool> m_settled; // outcome of a statement completed early
     std::string m_refusal;
     std::optional<bool> m_classicAccounts;
     std::function<void(std::string_view)> m_observer;

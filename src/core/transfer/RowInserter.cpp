@@ -57,13 +57,13 @@ void RowInserter::finishInFlight()
         return;
     std::vector<InsertRow> rows;
     rows.swap(m_inFlight);
-    if (m_db.finishStatement() && m_db.commitTransaction()) {
+    if (m_db.finishStatement()) {
         m_inserted += static_cast<std::int64_t>(rows.size());
         return;
     }
-    // All or nothing: a refused batch leaves no row behind, so going through
-    // its rows one by one inserts each exactly once.
-    m_db.rollbackTransaction();
+    // All or nothing: one statement on a transactional table leaves no row
+    // behind when refused, so going through its rows one by one inserts each
+    // exactly once.
     insertEachOf(rows);
 }
 
@@ -85,8 +85,9 @@ void RowInserter::flush()
             statement += ',';
         statement += rows[i].tuple;
     }
-    if (!m_db.beginTransaction() || !m_db.startStatement(statement)) {
-        m_db.rollbackTransaction();
+    // No explicit transaction: it would stay open while the window handles
+    // events, and take in whatever another window sends meanwhile.
+    if (!m_db.startStatement(statement)) {
         insertEachOf(rows);
         return;
     }

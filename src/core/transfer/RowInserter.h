@@ -20,10 +20,10 @@ struct InsertRow {
     std::string tuple; // ('x','y')
 };
 
-// Sends rows to a table, either one INSERT per row or in multi-row batches.
-// A batch runs in a transaction; when the server refuses it, it is rolled
-// back and its rows go one by one, so only the refused rows are skipped, each
-// with the server's reason. Rows are never inserted twice.
+// Sends rows to a table, either one INSERT per row or in multi-row batches
+// (for tables that take a refused statement back as a whole: InnoDB). When
+// the server refuses a batch, its rows go one by one, so only the refused
+// rows are skipped, each with the server's reason. No row goes in twice.
 //
 // A batch is sent without waiting: while the server stores it, the caller
 // prepares the next rows (add() keeps the statement moving). Its outcome is

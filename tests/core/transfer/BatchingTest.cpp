@@ -136,6 +136,29 @@ TEST_F(BatchingTest, SameTableContentsAsOneStatementPerFile)
     EXPECT_EQ(one.size(), files.size());
 }
 
+TEST_F(BatchingTest, OtherWindowsMayQueryWhileABatchIsOnItsWay)
+{
+    ASSERT_TRUE(db.execute("create table t (ID bigint auto_increment primary key, `标题` text) engine=InnoDB"));
+    rule("标题", "文件主名");
+    std::vector<std::string> files;
+    for (int i = 0; i < 40; ++i)
+        files.push_back(file("f" + std::to_string(i) + ".txt", "x"));
+    int queries = 0, answered = 0;
+    host.onEvents = [&] {
+        // Another window lists the tables between two files.
+        if (++queries % 7 == 0 && db.showTables()) {
+            if (auto r = db.storeResult(); r && r->rowCount() == 1)
+                ++answered;
+        }
+    };
+    const ImportResult result = import(files, 8);
+    EXPECT_EQ(result.transferred, 40);
+    EXPECT_TRUE(result.failures.empty());
+    EXPECT_GT(answered, 5);
+    EXPECT_EQ(answered, queries / 7);
+    EXPECT_EQ(column("select count(distinct `标题`) from t"), std::vector<std::string>{"40"});
+}
+
 TEST_F(BatchingTest, EscapingMatchesTheClientLibrary)
 {
     // Our byte-wise escape against the library's, on every special byte
