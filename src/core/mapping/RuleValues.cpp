@@ -1,5 +1,6 @@
 #include "mapping/RuleValues.h"
 
+#include "text/Charset.h"
 #include "text/TextUtil.h"
 
 #include <limits>
@@ -55,6 +56,14 @@ std::string timestamp(RuleState &state, const std::filesystem::path &path, Value
     return value;
 }
 
+// File names are bytes. Archives made on Chinese Windows often unpack with
+// GBK names; those become program text as GBK rather than as broken UTF-8
+// that the server would refuse.
+std::string nameText(std::string name)
+{
+    return isValidUtf8(name) ? name : fromGb18030(name);
+}
+
 std::string counter(RuleState &state)
 {
     const std::string value = std::to_string(state.current);
@@ -100,7 +109,7 @@ std::string ruleValue(std::string_view label, RuleState &state, const std::files
     };
     switch (*source) {
     case DataSource::FileMainName:
-        return fileMainName(path.string());
+        return nameText(fileMainName(path.string()));
     case DataSource::FileContent:
         return std::string(text);
     case DataSource::PageTitle:
@@ -110,7 +119,7 @@ std::string ruleValue(std::string_view label, RuleState &state, const std::files
     case DataSource::FileTime:
         return fileTimeValue(path, context.fileTime);
     case DataSource::ParentDirName:
-        return parentDirName(path.string());
+        return nameText(parentDirName(path.string()));
     case DataSource::RandomHanzi: {
         const std::int64_t n = count(4, 5);
         const HanziTableIndex table = isTrue(o[0]) ? HanziTableIndex::MostFrequent

@@ -54,6 +54,10 @@ TEST(RuleValues, FileDerivedSourcesOnARealFile)
     run.context.fileTime = {FileTimeKind::Modified, 1};
     EXPECT_EQ(run.values({"t", "文件时间", opts({"真", "假", "假", "2"})}, 1, path)[0].size(), 10u);
     EXPECT_EQ(run.values({"t", "不存在的来源", ""}, 1, path)[0], "请设置数据来源");
+    // A GBK file name (as unpacked from a Windows archive) is read as GBK.
+    const std::string gbkName = "/" + toGb18030("栏目") + "/" + toGb18030("新闻") + ".txt";
+    EXPECT_EQ(run.values({"t", "文件主名", "无"}, 1, gbkName)[0], "新闻");
+    EXPECT_EQ(run.values({"t", "父目录名", "无"}, 1, gbkName)[0], "栏目");
 }
 
 TEST(RuleValues, PhraseModes)
