@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -87,6 +88,8 @@ public:
     static std::string formatNumber(double value);
     static double parseNumber(std::string_view text);
 
+    struct Swept;
+
 private:
     struct Request {
         std::string section; // GB18030
@@ -94,6 +97,8 @@ private:
         std::string value; // GB18030
     };
 
+    void sweep(const std::vector<Control *> &controls, std::string_view section, const SweepOptions &options,
+        const std::function<void(Control *, const Swept &)> &visit);
     std::string readEntry(std::string_view key, std::string_view defaultValue);
     bool writeEntry(std::string_view key, std::string_view value);
     bool carryOut(const Request &request);

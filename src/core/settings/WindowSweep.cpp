@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <functional>
 #include <optional>
 
 namespace varnel {
@@ -83,15 +84,20 @@ bool validIndex(int index, std::size_t count)
     return index >= -1 && (index < 0 || static_cast<std::size_t>(index) < count);
 }
 
-// A control the sweep visits: its name, kind and whether it is in byte mode.
-struct Swept {
+} // namespace
+
+// A control the sweep visits: its name, kind, tag and whether it is in byte
+// mode.
+struct SettingsStore::Swept {
     std::string name;
     ControlKind kind;
     std::string tag;
     bool byteMode;
 };
 
-std::optional<Swept> sweptControl(const Control &c, const SweepOptions &options)
+namespace {
+
+std::optional<SettingsStore::Swept> sweptControl(const Control &c, const SweepOptions &options)
 {
     std::string name = c.name();
     if (name.empty() || excluded(name, options.excludedNames))
@@ -103,22 +109,30 @@ std::optional<Swept> sweptControl(const Control &c, const SweepOptions &options)
     if (tag == kNeverSave)
         return std::nullopt;
     const bool byteMode = tag == kByteMode;
-    return Swept{std::move(name), kind, std::move(tag), byteMode};
+    return SettingsStore::Swept{std::move(name), kind, std::move(tag), byteMode};
 }
 
 } // namespace
 
-void SettingsStore::saveWindowState(
-    const std::vector<Control *> &controls, std::string_view section, const SweepOptions &options)
+// Visits the controls the sweep takes, in definition order, processing
+// pending events before each.
+void SettingsStore::sweep(const std::vector<Control *> &controls, std::string_view section,
+    const SweepOptions &options, const std::function<void(Control *, const Swept &)> &visit)
 {
     if (!section.empty())
         setSection(section);
     for (Control *c : controls) {
         pump(m_pump);
-        const auto swept = sweptControl(*c, options);
-        if (!swept)
-            continue;
-        const auto &[name, kind, tag, byteMode] = *swept;
+        if (const auto swept = sweptControl(*c, options))
+            visit(c, *swept);
+    }
+}
+
+void SettingsStore::saveWindowState(
+    const std::vector<Control *> &controls, std::string_view section, const SweepOptions &options)
+{
+    sweep(controls, section, options, [&](Control *c, const Swept &swept) {
+        const auto &[name, kind, tag, byteMode] = swept;
         switch (kind) {
         case ControlKind::Button:
             if (byteMode)
@@ -158,20 +172,14 @@ void SettingsStore::saveWindowState(
         case ControlKind::Other:
             break;
         }
-    }
+    });
 }
 
 void SettingsStore::restoreWindowState(
     const std::vector<Control *> &controls, std::string_view section, const SweepOptions &options)
 {
-    if (!section.empty())
-        setSection(section);
-    for (Control *c : controls) {
-        pump(m_pump);
-        const auto swept = sweptControl(*c, options);
-        if (!swept)
-            continue;
-        const auto &[name, kind, tag, byteMode] = *swept;
+    sweep(controls, section, options, [&](Control *c, const Swept &swept) {
+        const auto &[name, kind, tag, byteMode] = swept;
         switch (kind) {
         case ControlKind::Button:
             if (byteMode)
@@ -229,7 +237,7 @@ void SettingsStore::restoreWindowState(
         case ControlKind::Other:
             break;
         }
-    }
+    });
 }
 
 } // namespace varnel
