@@ -116,8 +116,8 @@ std::optional<SettingsStore::Swept> sweptControl(const Control &c, const SweepOp
 
 // Visits the controls the sweep takes, in definition order, processing
 // pending events before each.
-void SettingsStore::sweep(const std::vector<Control *> &controls, std::string_view section,
-    const SweepOptions &options, const std::function<void(Control *, const Swept &)> &visit)
+void SettingsStore::sweep(const std::vector<Control *> &controls, std::string_view section, const SweepOptions &options,
+    const std::function<void(Control *, const Swept &)> &visit)
 {
     if (!section.empty())
         setSection(section);

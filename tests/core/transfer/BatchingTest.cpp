@@ -1,9 +1,9 @@
 #include "mapping/FieldRule.h"
 #include "settings/MemoryForm.h"
 #include "support/ArticleFixtures.h"
-#include "support/Sandbox.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
+#include "support/TransferFixture.h"
 #include "text/Charset.h"
 #include "transfer/ArticleImporter.h"
 #include "transfer/RowInserter.h"
@@ -20,25 +20,22 @@ namespace {
 using test::ScriptedHost;
 using test::TempDir;
 
-class BatchingTest : public test::SandboxDatabase {
+class BatchingTest : public test::TransferFixture {
 protected:
+    BatchingTest()
+        : TransferFixture("t")
+    {
+    }
+
     void SetUp() override
     {
-        SandboxDatabase::SetUp();
+        TransferFixture::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        form.control("编辑框库名")->setText(name);
-        form.control("编辑框表名")->setText("t");
-        form.control("按钮导入")->setText(kImportIdle);
-        form.clearRows();
         db.setStatementObserver([this](std::string_view s) {
             if (s.starts_with("insert into"))
                 inserts.emplace_back(s.substr(0, 40));
         });
-    }
-    void rule(const std::string &target, const std::string &source, const std::string &options = "无")
-    {
-        test::addRule(form, target, source, options);
     }
     std::string file(const std::string &name, const std::string &text)
     {
@@ -54,9 +51,6 @@ protected:
     }
 
     TempDir dir;
-    MemoryForm form{mainFormSpec()};
-    ScriptedHost host;
-    test::SeededRandom random;
     std::vector<std::string> inserts;
 };
 

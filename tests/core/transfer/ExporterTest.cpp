@@ -1,8 +1,8 @@
 #include "mapping/FieldRule.h"
 #include "settings/MemoryForm.h"
-#include "support/Sandbox.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
+#include "support/TransferFixture.h"
 #include "transfer/ArticleExporter.h"
 
 #include <gtest/gtest.h>
@@ -28,23 +28,23 @@ TEST(ExportNames, SafeNamesAndExtensions)
     EXPECT_EQ(exportExtension("*.txt|*.htm"), ".html");
 }
 
-class ExporterTest : public test::SandboxDatabase {
+class ExporterTest : public test::TransferFixture {
 protected:
+    ExporterTest()
+        : TransferFixture("t")
+    {
+    }
+
     void SetUp() override
     {
-        SandboxDatabase::SetUp();
+        TransferFixture::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        form.control("编辑框库名")->setText(name);
-        form.control("编辑框表名")->setText("t");
         form.control("编辑框文章目录")->setText((out.path() / "sub" / "dir").string());
-        form.control("按钮导出")->setText(kExportIdle);
-        form.clearRows();
         rule("name", "文件主名");
         rule("body", "文件内容");
         ASSERT_TRUE(db.execute("create table t (id int, fid text, message text, name text, body text)"));
     }
-    void rule(const std::string &target, const std::string &source) { test::addRule(form, target, source); }
     void row(int id, const std::string &fid, const std::string &message, const std::string &nameValue,
         const std::string &body)
     {
@@ -76,9 +76,6 @@ protected:
     }
 
     TempDir out;
-    MemoryForm form{mainFormSpec()};
-    ScriptedHost host;
-    test::SeededRandom random;
 };
 
 TEST_F(ExporterTest, ConditionsComparisonsAndLogic)

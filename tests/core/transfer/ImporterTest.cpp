@@ -1,9 +1,9 @@
 #include "mapping/FieldRule.h"
 #include "settings/MemoryForm.h"
 #include "support/ArticleFixtures.h"
-#include "support/Sandbox.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
+#include "support/TransferFixture.h"
 #include "transfer/ArticleExporter.h"
 #include "transfer/ArticleImporter.h"
 
@@ -17,24 +17,19 @@ namespace {
 using test::ScriptedHost;
 using test::TempDir;
 
-class ImporterTest : public test::SandboxDatabase {
+class ImporterTest : public test::TransferFixture {
 protected:
-    void SetUp() override
+    ImporterTest()
+        : TransferFixture("文章")
     {
-        SandboxDatabase::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        form.control("编辑框库名")->setText(name);
-        form.control("编辑框表名")->setText("文章");
-        form.control("编辑框文章目录")->setText(dir.path().string());
-        form.control("按钮导入")->setText(kImportIdle);
-        form.control("按钮导出")->setText(kExportIdle);
-        form.clearRows();
     }
 
-    void rule(const std::string &target, const std::string &source, const std::string &options = "无")
+    void SetUp() override
     {
-        test::addRule(form, target, source, options);
+        TransferFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        form.control("编辑框文章目录")->setText(dir.path().string());
     }
 
     std::vector<std::string> writeFiles(int n, const std::string &prefix = "f")
@@ -49,9 +44,6 @@ protected:
     }
 
     TempDir dir;
-    MemoryForm form{mainFormSpec()};
-    ScriptedHost host;
-    test::SeededRandom random;
 };
 
 TEST_F(ImporterTest, RoundTripOfEveryEncoding)
