@@ -36,6 +36,12 @@ public:
     // The program-wide instance.
     static MySqlConnection &shared();
 
+    // Read and write timeout of every later connect, in seconds (a frozen
+    // server must not hang a run forever); 0 restores the default.
+    void setTimeout(unsigned seconds) { m_timeoutSeconds = seconds ? seconds : kDefaultTimeoutSeconds; }
+    unsigned timeout() const { return m_timeoutSeconds; }
+    inline static constexpr unsigned kDefaultTimeoutSeconds = 600;
+
     // Empty texts are "not given". The connection speaks utf8mb4.
     bool connect(std::string_view server, std::string_view user, std::string_view password);
     void disconnect();
@@ -102,6 +108,7 @@ private:
     void settleInFlight();
     int waitFor(int status, int timeoutMs);
 
+    unsigned m_timeoutSeconds = kDefaultTimeoutSeconds;
     MYSQL *m_mysql = nullptr;
     std::string m_connectError;
     // Rows of the last statement not yet taken: the next statement is refused

@@ -24,6 +24,7 @@ enum class TransferOutcome {
     Invalid, // a validation message ended it before anything was written
     Cancelled, // the clearing question was answered with Cancel
     Busy, // a run was going on: this press asked it to stop
+    Interrupted, // a server or fetch error ended the run; its final message was shown
 };
 
 // What an import or export did: files imported or written, the table's rows
@@ -33,6 +34,14 @@ struct TransferResult {
     std::int64_t transferred = 0;
     std::int64_t tableRows = 0;
     std::vector<TransferFailure> failures;
+    // Files whose statement was in flight when the connection was lost: they
+    // may or may not be stored.
+    std::vector<TransferFailure> unknown;
+    // The server's or the system's reason behind a message that ended the
+    // run (shown below the message: next line of stderr, failure details).
+    std::string detail;
+    // The run was ended by a stop request (Ctrl-C, the stop button).
+    bool stopped = false;
 
     static TransferResult ended(TransferOutcome outcome)
     {
@@ -57,7 +66,10 @@ public:
     virtual void restoreWindowCaption() { }
     virtual void focus(std::string_view /*controlName*/) { }
     // After the final message: the files or rows that failed, with reasons.
+    // Called once per list (failed files, files not known to be stored).
     virtual void reportFailures(std::string_view /*title*/, const std::vector<TransferFailure> &) { }
+    // The reason behind a message that ended the run, right after it.
+    virtual void showDetail(std::string_view /*reason*/) { }
 };
 
 } // namespace varnel
