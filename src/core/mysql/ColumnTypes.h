@@ -14,6 +14,8 @@ using ColumnTypeCode = int;
 
 inline constexpr ColumnTypeCode kTypeDecimal = 0;
 inline constexpr ColumnTypeCode kTypeDatetime = 12;
+inline constexpr ColumnTypeCode kTypeDate = 10;
+inline constexpr ColumnTypeCode kTypeTime = 11;
 inline constexpr ColumnTypeCode kTypeBigint = 8;
 inline constexpr ColumnTypeCode kTypeTinytext = 25202;
 inline constexpr ColumnTypeCode kTypeText = 25203;

@@ -1,9 +1,14 @@
 #include "mysql/MySqlConnection.h"
 
+#include <errmsg.h>
 #include <mysql.h>
+#include <mysqld_error.h>
 #include <poll.h>
+#include <sys/socket.h>
 
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 
 namespace varnel {
@@ -15,6 +20,9 @@ constexpr unsigned kNoSuchGrant = 1141;
 constexpr unsigned kNoSuchTableGrant = 1147;
 constexpr const char *kOutOfSync = "Commands out of sync; you can't run this command now";
 constexpr unsigned kOutOfSyncNumber = 2014;
+// The server's limit is the one that counts; the client's own must not be
+// lower.
+constexpr unsigned long kClientPacketLimit = 1UL << 30;
 
 std::string optionalText(std::string_view s)
 {
@@ -70,6 +78,8 @@ MySqlConnection &MySqlConnection::shared()
 bool MySqlConnection::connect(std::string_view server, std::string_view user, std::string_view password)
 {
     disconnect();
+    m_login.reset();
+    m_database.clear();
     m_connectError.clear();
     MYSQL *m = mysql_init(nullptr);
     if (!m) {
@@ -78,12 +88,24 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
     }
     unsigned timeout = kConnectTimeoutSeconds;
     mysql_optionsv(m, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    // A server that stops answering ends the statement instead of the run.
+    unsigned io = m_timeoutSeconds;
+    mysql_optionsv(m, MYSQL_OPT_READ_TIMEOUT, &io);
+    mysql_optionsv(m, MYSQL_OPT_WRITE_TIMEOUT, &io);
+    unsigned long packet = kClientPacketLimit;
+    mysql_optionsv(m, MYSQL_OPT_MAX_ALLOWED_PACKET, &packet);
     // Nothing outside GBK may be lost on the wire.
     mysql_optionsv(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     // Lets an import prepare its next rows while the server stores the last.
     mysql_options(m, MYSQL_OPT_NONBLOCK, nullptr);
 
     const ServerAddress address = parseServerAddress(server);
+    if (address.port != 0) {
+        // "localhost" alone means the local socket, which ignores the port:
+        // a port that was typed is reached over TCP.
+        unsigned protocol = MYSQL_PROTOCOL_TCP;
+        mysql_optionsv(m, MYSQL_OPT_PROTOCOL, &protocol);
+    }
     const std::string u = optionalText(user), p = optionalText(password);
     if (!mysql_real_connect(m, address.host.empty() ? nullptr : address.host.c_str(),
             user.empty() ? nullptr : u.c_str(), password.empty() ? nullptr : p.c_str(), nullptr, address.port, nullptr,
@@ -99,7 +121,55 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
     }
     m_mysql = m;
     m_classicAccounts.reset();
+    m_login = Login{std::string(server), u, p};
     return true;
+}
+
+bool MySqlConnection::reopen()
+{
+    if (!m_login) {
+        m_connectError = "never connected";
+        return false;
+    }
+    const Login login = *m_login;
+    const std::string database = m_database;
+    if (!connect(login.server, login.user, login.password)) {
+        // Another try later uses the same settings.
+        m_login = login;
+        m_database = database;
+        return false;
+    }
+    if (!database.empty() && !selectDatabase(database)) {
+        lastError(m_connectError);
+        return false;
+    }
+    return true;
+}
+
+bool MySqlConnection::isConnectionError(unsigned errorNumber)
+{
+    switch (errorNumber) {
+    case CR_SERVER_GONE_ERROR:
+    case CR_SERVER_LOST:
+    case CR_SERVER_LOST_EXTENDED:
+    case CR_CONNECTION_ERROR:
+    case CR_CONN_HOST_ERROR:
+    case ER_CONNECTION_KILLED:
+    case ER_SERVER_SHUTDOWN:
+    case ER_NET_READ_ERROR:
+    case ER_NET_READ_INTERRUPTED:
+    case ER_NET_ERROR_ON_WRITE:
+    case ER_NET_WRITE_INTERRUPTED:
+    case ER_NET_PACKET_TOO_LARGE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool MySqlConnection::connectionLost() const
+{
+    return !m_mysql || isConnectionError(lastErrorNumber());
 }
 
 void MySqlConnection::disconnect()
@@ -108,6 +178,7 @@ void MySqlConnection::disconnect()
     m_settled.reset();
     m_resultPending = false;
     m_refusal.clear();
+    m_inFlightText = std::string();
     if (m_mysql) {
         mysql_close(m_mysql);
         m_mysql = nullptr;
@@ -148,7 +219,7 @@ bool MySqlConnection::execute(std::string_view statement)
     return true;
 }
 
-int MySqlConnection::waitFor(int status, int timeoutMs)
+int MySqlConnection::waitFor(int status, bool block)
 {
     pollfd p{};
     p.fd = mysql_get_socket(m_mysql);
@@ -158,30 +229,49 @@ int MySqlConnection::waitFor(int status, int timeoutMs)
         p.events |= POLLOUT;
     if (status & MYSQL_WAIT_EXCEPT)
         p.events |= POLLPRI;
-    if (timeoutMs < 0 && (status & MYSQL_WAIT_TIMEOUT))
-        timeoutMs = static_cast<int>(mysql_get_timeout_value_ms(m_mysql));
-    const int n = ::poll(&p, 1, timeoutMs);
-    if (n == 0)
-        return (status & MYSQL_WAIT_TIMEOUT) && timeoutMs >= 0 ? MYSQL_WAIT_TIMEOUT : 0;
+    // The library asks for a timeout where it has one; otherwise ours holds,
+    // so that a server that stopped answering cannot hang the program.
+    const bool libraryTimeout = (status & MYSQL_WAIT_TIMEOUT) != 0;
+    const int timeoutMs = !block ? 0
+        : libraryTimeout         ? static_cast<int>(mysql_get_timeout_value_ms(m_mysql))
+                                 : static_cast<int>(std::min<unsigned>(m_timeoutSeconds, 86400U) * 1000U);
+    int n;
+    do
+        n = ::poll(&p, 1, timeoutMs);
+    while (n < 0 && errno == EINTR);
+    if (n == 0) {
+        if (!block)
+            return 0;
+        if (libraryTimeout)
+            return MYSQL_WAIT_TIMEOUT;
+        // Make the library see the connection as broken.
+        ::shutdown(p.fd, SHUT_RDWR);
+        return status & (MYSQL_WAIT_READ | MYSQL_WAIT_WRITE);
+    }
     int ready = 0;
-    if (p.revents & (POLLIN | POLLHUP | POLLERR))
+    if (p.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))
         ready |= MYSQL_WAIT_READ;
-    if (p.revents & POLLOUT)
+    if (p.revents & (POLLOUT | POLLHUP | POLLERR | POLLNVAL))
         ready |= MYSQL_WAIT_WRITE;
     if (p.revents & POLLPRI)
         ready |= MYSQL_WAIT_EXCEPT;
     return ready;
 }
 
-bool MySqlConnection::startStatement(std::string_view statement)
+bool MySqlConnection::startStatement(std::string statement)
 {
-    if (!prepareToSend(statement))
+    std::string_view text = statement;
+    if (!prepareToSend(text))
         return false;
+    statement.resize(text.size());
+    // The library goes on sending from this memory after we return: it
+    // lives here until the statement has completed.
+    m_inFlightText = std::move(statement);
     m_settled.reset();
     m_asyncResult = 0;
     m_asyncStarted = true;
-    m_asyncStatus =
-        mysql_real_query_start(&m_asyncResult, m_mysql, statement.data(), static_cast<unsigned long>(statement.size()));
+    m_asyncStatus = mysql_real_query_start(
+        &m_asyncResult, m_mysql, m_inFlightText.data(), static_cast<unsigned long>(m_inFlightText.size()));
     return true;
 }
 
@@ -190,7 +280,7 @@ void MySqlConnection::advanceStatement()
     if (m_asyncStatus == 0)
         return;
     // Only as far as the socket allows without waiting.
-    for (int ready; m_asyncStatus != 0 && (ready = waitFor(m_asyncStatus, 0)) != 0;)
+    for (int ready; m_asyncStatus != 0 && (ready = waitFor(m_asyncStatus, false)) != 0;)
         m_asyncStatus = mysql_real_query_cont(&m_asyncResult, m_mysql, ready);
 }
 
@@ -199,10 +289,11 @@ void MySqlConnection::settleInFlight()
     if (!m_asyncStarted)
         return;
     while (m_asyncStatus != 0) {
-        const int ready = waitFor(m_asyncStatus, -1);
+        const int ready = waitFor(m_asyncStatus, true);
         m_asyncStatus = mysql_real_query_cont(&m_asyncResult, m_mysql, ready);
     }
     m_asyncStarted = false;
+    m_inFlightText = std::string();
     m_settled = m_asyncResult == 0;
     // Statements sent this way return no rows; should one, they are dropped
     // so that the connection stays usable.
@@ -239,7 +330,10 @@ bool MySqlConnection::selectDatabase(std::string_view name)
         return false;
     m_refusal.clear();
     const std::string n(name.substr(0, name.find('\0')));
-    return mysql_select_db(m_mysql, n.c_str()) == 0;
+    if (mysql_select_db(m_mysql, n.c_str()) != 0)
+        return false;
+    m_database = n;
+    return true;
 }
 
 bool MySqlConnection::lastError(std::string &message) const
@@ -305,12 +399,15 @@ bool MySqlConnection::tableExists(std::string_view name)
     return false;
 }
 
-bool MySqlConnection::createTable(std::string_view table, const std::vector<ColumnSpec> &columns)
+bool MySqlConnection::createTable(
+    std::string_view table, const std::vector<ColumnSpec> &columns, std::string_view tableOptions)
 {
     if (!m_mysql)
         return false;
     const auto statement = sql::createTable(table, columns);
-    return statement && execute(*statement);
+    if (!statement)
+        return false;
+    return tableOptions.empty() ? execute(*statement) : execute(*statement + " " + std::string(tableOptions));
 }
 
 bool MySqlConnection::dropColumn(std::string_view table, std::string_view column)

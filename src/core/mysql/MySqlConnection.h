@@ -45,6 +45,15 @@ public:
     // Empty texts are "not given". The connection speaks utf8mb4.
     bool connect(std::string_view server, std::string_view user, std::string_view password);
     void disconnect();
+    // Connects again with the settings of the last successful connect (not
+    // what the window shows now), in utf8mb4, and makes the database that
+    // was current the current one again. Session settings are not restored.
+    bool reopen();
+    // The last operation failed because the connection to the server is
+    // gone (or there is none): whatever was in flight may or may not have
+    // been done.
+    bool connectionLost() const;
+    static bool isConnectionError(unsigned errorNumber);
     bool isOpen() const { return m_mysql != nullptr; }
     // Why the last connect failed (for the help text and the command line).
     const std::string &connectError() const { return m_connectError; }
@@ -55,7 +64,8 @@ public:
     // with other work, calling advanceStatement() now and then to keep the
     // statement moving, and finishStatement() for its outcome. Any other
     // operation in the meantime first waits for it (its outcome is kept).
-    bool startStatement(std::string_view statement);
+    // The connection keeps the statement's text until it completes.
+    bool startStatement(std::string statement);
     bool statementInFlight() const { return m_asyncStatus != 0; }
     void advanceStatement();
     bool finishStatement();
@@ -69,7 +79,9 @@ public:
     bool showDatabases();
     bool showTables();
     bool tableExists(std::string_view name);
-    bool createTable(std::string_view table, const std::vector<ColumnSpec> &columns);
+    // tableOptions, when given, follows the column list (a character set).
+    bool createTable(
+        std::string_view table, const std::vector<ColumnSpec> &columns, std::string_view tableOptions = {});
     bool dropColumn(std::string_view table, std::string_view column);
     bool dropTable(std::string_view name);
     bool insertRow(std::string_view table, std::string_view assignments);
@@ -106,11 +118,18 @@ private:
     bool refusePending();
     bool prepareToSend(std::string_view &statement);
     void settleInFlight();
-    int waitFor(int status, int timeoutMs);
+    int waitFor(int status, bool block);
 
     unsigned m_timeoutSeconds = kDefaultTimeoutSeconds;
     MYSQL *m_mysql = nullptr;
     std::string m_connectError;
+    // What the last successful connect used, for reopen().
+    struct Login {
+        std::string server, user, password;
+    };
+    std::optional<Login> m_login;
+    std::string m_database; // the last database selected
+    std::string m_inFlightText; // the statement in flight: the library sends from it
     // Rows of the last statement not yet taken: the next statement is refused
     // (and the rows stay takeable, which the library alone does not ensure).
     bool m_resultPending = false;

@@ -8,7 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <new>
 #include <optional>
 
@@ -98,8 +102,9 @@ std::string_view charsetName(ArticleEncoding e)
 DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, const EventPump &pump)
 {
     std::string decompressed;
+    bool complete = true;
     if (isGzip(bytes)) {
-        decompressed = gunzip(bytes);
+        decompressed = gunzip(bytes, kGunzipCap, &complete);
         bytes = decompressed;
     }
 
@@ -160,6 +165,7 @@ DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, 
         e = ArticleEncoding::Utf8;
 
     DecodedArticle result;
+    result.incomplete = !complete;
     if (e != ArticleEncoding::Detect && e != ArticleEncoding::Ansi && !content.empty()) {
         // Well-formed UTF-8 is already program text.
         result.text = textUpToNul(e == ArticleEncoding::Utf8 && isValidUtf8(content)
@@ -174,16 +180,26 @@ DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, 
     return result;
 }
 
-bool readWholeFile(const std::filesystem::path &path, std::string &bytes)
+bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::string *error)
 {
     bytes.clear();
+    auto fail = [&](const char *reason) {
+        if (error)
+            *error = reason;
+        bytes = std::string();
+        return false;
+    };
     // O_NONBLOCK: a FIFO given as an article must not hang the import.
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0)
-        return false;
+        return fail(std::strerror(errno));
     struct stat st { };
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
+    if (::fstat(fd.get(), &st) != 0)
+        return fail(std::strerror(errno));
+    if (S_ISDIR(st.st_mode))
+        return fail(std::strerror(EISDIR));
+    if (!S_ISREG(st.st_mode))
+        return fail("不是普通文件");
     try {
         bytes.reserve(static_cast<std::size_t>(st.st_size));
         char buffer[65536];
@@ -194,14 +210,12 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes)
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                bytes.clear();
-                return false;
+                return fail(std::strerror(errno));
             }
             bytes.append(buffer, static_cast<std::size_t>(n));
         }
     } catch (const std::bad_alloc &) {
-        bytes = std::string();
-        return false;
+        return fail(std::strerror(ENOMEM));
     }
     return true;
 }
@@ -209,12 +223,14 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes)
 DecodedArticle readArticle(const std::filesystem::path &path, ArticleEncoding requested, const EventPump &pump)
 {
     std::string bytes;
-    if (!readWholeFile(path, bytes))
-        return {};
+    DecodedArticle failed;
+    if (!readWholeFile(path, bytes, &failed.error))
+        return failed;
     try {
         return decodeArticle(bytes, requested, pump);
     } catch (const std::bad_alloc &) {
-        return {};
+        failed.error = std::strerror(ENOMEM);
+        return failed;
     }
 }
 
@@ -228,14 +244,16 @@ std::string encodeArticle(std::string_view text, ArticleEncoding e)
             return bytes;
         }
     }
-    return toGb18030(text);
+    return toAnsi(text);
 }
 
 bool writeArticleFile(const std::filesystem::path &path, std::string_view text, ArticleEncoding e)
 {
-    if (path.empty())
+    if (path.empty()) {
+        errno = ENOENT;
         return false;
-    return writeWholeFile(path, encodeArticle(text, e));
+    }
+    return replaceFile(path, encodeArticle(text, e));
 }
 
 bool writeWholeFile(const std::filesystem::path &path, std::string_view bytes)
@@ -256,6 +274,65 @@ bool writeWholeFile(const std::filesystem::path &path, std::string_view bytes)
         done += static_cast<std::size_t>(n);
     }
     return fd.close();
+}
+
+} // namespace varnel
+
+namespace varnel {
+
+bool replaceFile(const std::filesystem::path &path, std::string_view bytes)
+{
+    if (path.empty() || !path.has_filename()) {
+        errno = ENOENT;
+        return false;
+    }
+    const std::filesystem::path folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+    // A short name of its own: the target's name may already be as long as
+    // the file system allows. Created 0666 so that the umask applies.
+    static std::atomic<unsigned> sequence{0};
+    std::string temp;
+    int raw = -1;
+    for (int attempt = 0; raw < 0 && attempt < 100; ++attempt) {
+        char name[40];
+        std::snprintf(name, sizeof name, ".varnel-%d-%u", static_cast<int>(::getpid()), sequence++);
+        temp = (folder / name).string();
+        raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (raw < 0 && errno != EEXIST)
+            return false;
+    }
+    FileDescriptor fd(raw);
+    if (fd.get() < 0)
+        return false;
+    auto fail = [&] {
+        const int saved = errno;
+        ::unlink(temp.c_str());
+        errno = saved;
+        return false;
+    };
+    struct stat old { };
+    if (::stat(path.c_str(), &old) == 0) {
+        if (S_ISDIR(old.st_mode)) {
+            errno = EISDIR;
+            return fail();
+        }
+        if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
+            return fail();
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail();
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (!fd.close())
+        return fail();
+    if (::rename(temp.c_str(), path.c_str()) != 0)
+        return fail();
+    return true;
 }
 
 } // namespace varnel

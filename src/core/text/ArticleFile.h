@@ -32,6 +32,10 @@ using DecodedText = std::string;
 struct DecodedArticle {
     DecodedText text;
     ArticleEncoding encoding = ArticleEncoding::Ansi;
+    // Why the file could not be read (the system's words); empty when it was.
+    std::string error;
+    // Damaged or over-cap gzip data: the text is what could be decoded.
+    bool incomplete = false;
 };
 
 // Decodes the bytes of an article file. Gzip data (1F 8B) is decompressed
@@ -39,7 +43,9 @@ struct DecodedArticle {
 DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, const EventPump &pump = {});
 
 // Reads and decodes an article file. The file is opened read-only and never
-// changed. A file that cannot be read gives empty text and Ansi.
+// changed. A file that cannot be read (missing, unreadable, not a regular
+// file: a folder, a pipe or a device is never waited on) gives empty text,
+// Ansi, and the reason in error.
 DecodedArticle readArticle(const std::filesystem::path &path, ArticleEncoding requested, const EventPump &pump = {});
 
 // The bytes writeArticleFile puts on disk: GB18030 for Detect and Ansi,
@@ -47,11 +53,20 @@ DecodedArticle readArticle(const std::filesystem::path &path, ArticleEncoding re
 std::string encodeArticle(std::string_view text, ArticleEncoding e);
 
 // Creates (or replaces) the file with the encoded text. False for an empty
-// path or when the file cannot be written completely.
+// path or when the file cannot be written completely; an existing file is
+// then left as it was (the text goes to a temporary file in the same folder
+// that replaces the target only when complete). errno tells why.
 bool writeArticleFile(const std::filesystem::path &path, std::string_view text, ArticleEncoding e);
 
-// The whole content of a regular file; false when it cannot be read.
-bool readWholeFile(const std::filesystem::path &path, std::string &bytes);
+// The whole content of a regular file; false when it cannot be read, with
+// the reason in *error when given.
+bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::string *error = nullptr);
+
+// Replaces (or creates) the file with exactly these bytes through a temporary
+// file in the same folder, renamed over the target once written; a new file
+// gets the usual permissions, a replaced one keeps its own. False, with errno
+// set and the old file untouched, when it cannot be done.
+bool replaceFile(const std::filesystem::path &path, std::string_view bytes);
 
 // Creates or replaces a file with exactly these bytes; false when it cannot be
 // written completely.

@@ -3,6 +3,7 @@
 #include <unicode/ucnv.h>
 #include <unicode/ustring.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -33,6 +34,10 @@ UConverter *converterFor(std::string_view name)
         ucnv_reset(it->second.get());
     return it->second.get();
 }
+
+// Code page 936 has the euro sign as the single byte 80, which GB18030 lacks.
+constexpr unsigned char kEuroByte = 0x80;
+constexpr std::string_view kEuro = "\xE2\x82\xAC";
 
 bool isAscii(std::string_view bytes)
 {
@@ -91,6 +96,19 @@ std::string toGb18030(std::string_view utf8)
     return convertCharset(utf8, kCharsetUtf8, kCharsetGb18030);
 }
 
+std::string toAnsi(std::string_view utf8)
+{
+    std::string out;
+    for (std::size_t from = 0;;) {
+        const std::size_t euro = utf8.find(kEuro, from);
+        out += toGb18030(utf8.substr(from, euro == std::string_view::npos ? std::string_view::npos : euro - from));
+        if (euro == std::string_view::npos)
+            return out;
+        out += static_cast<char>(kEuroByte);
+        from = euro + kEuro.size();
+    }
+}
+
 namespace {
 
 // The two-byte part of GB18030 (which holds all of GBK) as a table built from
@@ -143,6 +161,19 @@ public:
                 ++i;
                 continue;
             }
+            if (c == kEuroByte) {
+                // Three bytes out for one in: make room for the rest at the
+                // usual rate as well.
+                const std::size_t at = static_cast<std::size_t>(o - out.data());
+                const std::size_t need = at + kEuro.size() + (n - i) + (n - i) / 2 + 4;
+                if (out.size() < need) {
+                    out.resize(need);
+                    o = out.data() + at;
+                }
+                o = std::copy(kEuro.begin(), kEuro.end(), o);
+                ++i;
+                continue;
+            }
             if (c < kLeadFirst || c > kLeadLast || i + 1 >= n)
                 return false;
             const unsigned t = p[i + 1];
@@ -180,41 +211,51 @@ std::string fromGb18030(std::string_view bytes)
     std::string out;
     if (table.decode(bytes, out))
         return out;
-    return convertCharset(bytes, kCharsetGb18030, kCharsetUtf8);
+    // The converter, between the lone 80 bytes that stand for the euro sign.
+    // A character starts with an ASCII byte, a lead byte with its trail (30
+    // to 39 begins a four-byte form) or a byte that is invalid on its own.
+    out.clear();
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t segment = 0;
+    for (std::size_t i = 0; i < n;) {
+        const unsigned c = p[i];
+        if (c == kEuroByte) {
+            out += convertCharset(bytes.substr(segment, i - segment), kCharsetGb18030, kCharsetUtf8);
+            out += kEuro;
+            segment = ++i;
+        } else if (c > 0x80 && c < 0xFF && i + 1 < n) {
+            const unsigned t = p[i + 1];
+            i += (t >= 0x30 && t <= 0x39 && i + 3 < n) ? 4 : (t >= 0x40 && t != 0x7F && t != 0xFF) ? 2 : 1;
+        } else {
+            ++i;
+        }
+    }
+    out += convertCharset(bytes.substr(segment), kCharsetGb18030, kCharsetUtf8);
+    return out;
 }
 
 bool looksLikeUtf8(std::string_view bytes, const EventPump &pump)
 {
+    // Strictly well-formed: a GBK text such as C1 A6 C1 BF fits the bare bit
+    // patterns of UTF-8 and must not be taken for it.
     constexpr std::size_t kPumpEvery = 64 * 1024;
+    if (isAscii(bytes))
+        return false;
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const std::size_t n = bytes.size();
-    auto continuation = [&](std::size_t i) { return (p[i] & 0xC0) == 0x80; };
-    bool sawNonAscii = false;
-    std::size_t nextPump = kPumpEvery;
-    std::size_t i = 0;
-    while (i < n) {
-        if (i >= nextPump) {
+    for (std::size_t start = 0; start < n;) {
+        if (start > 0)
             varnel::pump(pump);
-            nextPump = i + kPumpEvery;
-        }
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        sawNonAscii = true;
-        if ((c & 0xE0) == 0xC0 && i + 1 < n && continuation(i + 1)) {
-            i += 2;
-        } else if ((c & 0xF0) == 0xE0 && i + 2 < n && continuation(i + 1) && continuation(i + 2)) {
-            i += 3;
-        } else if (c >= 0xF0 && c <= 0xF4 && i + 3 < n && continuation(i + 1) && continuation(i + 2)
-            && continuation(i + 3)) {
-            i += 4;
-        } else {
+        std::size_t end = std::min(n, start + kPumpEvery);
+        // Pieces end where a character starts.
+        while (end < n && end > start && (p[end] & 0xC0) == 0x80)
+            --end;
+        if (end == start || !isValidUtf8(bytes.substr(start, end - start)))
             return false;
-        }
+        start = end;
     }
-    return sawNonAscii;
+    return true;
 }
 
 bool isValidUtf8(std::string_view bytes)

@@ -22,11 +22,14 @@ std::string convertCharset(std::string_view bytes, std::string_view from, std::s
 
 // Program text (UTF-8) as GB18030 bytes, the encoding of every "ANSI" file.
 std::string toGb18030(std::string_view utf8);
-// GB18030 (GBK) bytes as program text.
+// Program text as the bytes of an "ANSI" article file: GB18030, with the euro
+// sign as the single byte 80 as code page 936 has it.
+std::string toAnsi(std::string_view utf8);
+// GB18030 (GBK) bytes as program text; a lone byte 80 is the euro sign.
 std::string fromGb18030(std::string_view bytes);
 
-// True when the bytes are well-formed UTF-8 (sequences of two, three or four
-// bytes) and at least one byte is not ASCII. The pump is called every 64 KiB.
+// True when the bytes are well-formed UTF-8 (isValidUtf8) and at least one
+// byte is not ASCII. The pump is called every 64 KiB.
 bool looksLikeUtf8(std::string_view bytes, const EventPump &pump = {});
 
 // True for well-formed UTF-8 (no overlong forms, surrogates or values past

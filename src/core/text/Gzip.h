@@ -15,7 +15,7 @@ bool isGzip(std::string_view bytes);
 
 // Decompresses gzip data (all members of a multi-member file). A stream that
 // is truncated or corrupt, or that grows past the cap, yields what was
-// decompressed up to that point.
-std::string gunzip(std::string_view bytes, std::size_t cap = kGunzipCap);
+// decompressed up to that point, and sets *complete to false.
+std::string gunzip(std::string_view bytes, std::size_t cap = kGunzipCap, bool *complete = nullptr);
 
 } // namespace varnel

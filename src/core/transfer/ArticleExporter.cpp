@@ -128,16 +128,21 @@ ExportResult ArticleExporter::runExport()
     }
     if (folder.back() != '/')
         folder += '/';
-    if (!m_db.selectDatabase(database)) {
-        m_host.showMessage("打开库失败：" + database);
-        m_host.focus("编辑框库名");
-        return TransferResult::ended(TransferOutcome::Invalid);
-    }
-    if (!m_db.execute("select * from " + table + ";")) {
-        m_host.showMessage("打开表失败：" + table);
-        m_host.focus("编辑框表名");
-        return TransferResult::ended(TransferOutcome::Invalid);
-    }
+    auto refuse = [&](const std::string &message, std::string_view control) {
+        ExportResult ended = TransferResult::ended(TransferOutcome::Invalid);
+        if (!m_db.lastError(ended.detail) && !m_db.isOpen())
+            ended.detail = "没有连接到 MySQL 服务器";
+        m_host.showMessage(message);
+        m_host.showDetail(ended.detail);
+        m_host.focus(control);
+        return ended;
+    };
+    if (!m_db.selectDatabase(database))
+        return refuse("打开库失败：" + database, "编辑框库名");
+    // The name is a name, never a piece of SQL; "db.table" still reads a
+    // table of another database.
+    if (!m_db.execute("select * from " + quoteQualifiedName(table) + ";"))
+        return refuse("打开表失败：" + table, "编辑框表名");
 
     std::vector<std::string> names, values;
     Comparison comparison = Comparison::Equal;
@@ -178,10 +183,15 @@ ExportResult ArticleExporter::runExport()
     ExportResult result;
     std::error_code ec;
     std::filesystem::create_directories(folder, ec); // writing then fails row by row
-    const std::string extension = exportExtension(controlText(m_form, "编辑框文件类型"));
+    // The extension is part of the file name and made safe with it.
+    const std::string extension = safeFileName(exportExtension(controlText(m_form, "编辑框文件类型")));
     const ArticleEncoding encoding = articleEncodingFromIndex(controlIndex(m_form, "组合框文件编码"));
 
     std::unique_ptr<ResultSet> rows = m_db.storeResult();
+    std::string fetchError;
+    // No rows where rows were due: the fetch failed (the server went away).
+    if (!rows && !m_db.lastError(fetchError))
+        fetchError = "没有连接到 MySQL 服务器";
     result.tableRows = rows ? static_cast<std::int64_t>(rows->rowCount()) : 0;
     if (rows) {
         contentColumn = resolveColumn(contentColumn, *rows);
@@ -193,8 +203,10 @@ ExportResult ArticleExporter::runExport()
     std::set<std::string> written; // names used in this run
     for (std::int64_t i = 0; i < result.tableRows; ++i) {
         m_host.processEvents();
-        if (m_stop)
+        if (m_stop) {
+            result.stopped = true;
             break;
+        }
         rows->seekRow(static_cast<std::uint64_t>(i));
         if (controlChecked(m_form, "选择框启用导出条件") && !names.empty()) {
             bool holds = false;
@@ -255,11 +267,17 @@ ExportResult ArticleExporter::runExport()
         rows->free();
     caption(kExportIdle);
     m_host.restoreWindowCaption();
-    m_host.showMessage("导出完成，已导出 " + std::to_string(result.transferred) + " 篇文章，表中有 "
-        + std::to_string(result.tableRows) + " 条记录！");
+    if (!fetchError.empty()) {
+        m_host.showMessage("导出中断，已导出 " + std::to_string(result.transferred) + " 篇文章：" + fetchError);
+        result.detail = fetchError;
+        result.outcome = TransferOutcome::Interrupted;
+    } else {
+        m_host.showMessage("导出完成，已导出 " + std::to_string(result.transferred) + " 篇文章，表中有 "
+            + std::to_string(result.tableRows) + " 条记录！");
+        result.outcome = TransferOutcome::Completed;
+    }
     if (!result.failures.empty())
         m_host.reportFailures("未能写出的行", result.failures);
-    result.outcome = TransferOutcome::Completed;
     return result;
 }
 

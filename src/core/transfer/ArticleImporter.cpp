@@ -26,17 +26,68 @@ std::optional<std::int64_t> canonicalInteger(std::string_view text)
     return v;
 }
 
-// Column type of an auto-created table, by source label.
-ColumnTypeCode columnTypeFor(std::string_view label)
+constexpr std::string_view kTableOptions = "DEFAULT CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci";
+constexpr std::string_view kGzipIncomplete = "gzip 数据损坏或过大，内容不完整";
+
+// Column type of an auto-created table, by source label. A file time given
+// as a date alone or a time alone gets a column that takes it.
+ColumnTypeCode columnTypeFor(std::string_view label, int fileTimeFormat)
 {
     if (label == "文件主名" || label == "网页标题" || label == "随机时间" || label == "父目录名")
         return kTypeTinytext;
     if (label == "文件内容")
         return kTypeMediumtext;
     if (label == "文件时间")
-        return kTypeDatetime;
+        return fileTimeFormat == 1 ? kTypeDate : fileTimeFormat == 2 ? kTypeTime : kTypeDatetime;
     return kTypeText;
 }
+
+std::string serverReason(const MySqlConnection &db)
+{
+    std::string reason;
+    if (!db.lastError(reason))
+        reason = db.isOpen() ? std::string() : "没有连接到 MySQL 服务器";
+    return reason;
+}
+
+// The first cell of a one-row result.
+std::optional<std::string> queryValue(MySqlConnection &db, const std::string &statement)
+{
+    if (!db.execute(statement))
+        return std::nullopt;
+    auto r = db.storeResult();
+    std::string value;
+    if (!r || !r->seekRow(0) || !r->readField(0.0, value))
+        return std::nullopt;
+    return value;
+}
+
+// The import's session refuses what a column cannot hold instead of cutting
+// it: the server's own sql_mode plus STRICT_ALL_TABLES, put back when the
+// run ends so that other windows keep the server's behaviour.
+class StrictSession {
+public:
+    explicit StrictSession(MySqlConnection &db)
+        : m_db(db)
+    {
+        m_saved = queryValue(db, "select @@session.sql_mode");
+        apply();
+    }
+    ~StrictSession()
+    {
+        if (m_saved && m_db.isOpen())
+            m_db.execute("set session sql_mode='" + m_db.escapeValue(*m_saved) + "'");
+    }
+    StrictSession(const StrictSession &) = delete;
+    StrictSession &operator=(const StrictSession &) = delete;
+
+    // Also on a new connection after a loss.
+    bool apply() { return m_db.execute("set session sql_mode=concat_ws(',',@@session.sql_mode,'STRICT_ALL_TABLES')"); }
+
+private:
+    MySqlConnection &m_db;
+    std::optional<std::string> m_saved;
+};
 
 } // namespace
 
@@ -52,6 +103,14 @@ std::string quoteIdentifier(std::string_view name)
     return out;
 }
 
+std::string quoteQualifiedName(std::string_view name)
+{
+    const auto dot = name.find('.');
+    if (dot == std::string_view::npos)
+        return quoteIdentifier(name);
+    return quoteIdentifier(name.substr(0, dot)) + "." + quoteIdentifier(name.substr(dot + 1));
+}
+
 struct ArticleImporter::Run {
     std::string table;
     bool tableExisted = false;
@@ -59,7 +118,8 @@ struct ArticleImporter::Run {
     std::optional<std::vector<std::string>> columns; // read once, when a position needs them
     NoRepeatRandom orderPicker;
     std::int64_t imported = 0;
-    std::vector<TransferFailure> failures;
+    bool stopped = false;
+    std::string detail; // why the run could not start
 };
 
 ArticleImporter::ArticleImporter(
@@ -111,14 +171,20 @@ ImportResult ArticleImporter::startImport(bool useAlternativeLister)
 bool ArticleImporter::prepareTable(Run &run, const std::string &database, const std::string &table)
 {
     if (!m_db.selectDatabase(database)) {
-        if (!m_db.createDatabase(quoteIdentifier(database))) {
+        const bool created = m_db.createDatabase(quoteIdentifier(database));
+        const std::string reason = serverReason(m_db);
+        // Another run may have created it in the meantime.
+        if (!created && !m_db.selectDatabase(database)) {
             m_host.showMessage("库不存在且自动创建失败：" + database);
+            m_host.showDetail(reason);
             m_host.focus("编辑框库名");
+            run.detail = reason;
             return false;
         }
-        m_db.execute("ALTER DATABASE " + quoteIdentifier(database)
-            + " DEFAULT CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;");
-        m_db.selectDatabase(database);
+        if (created) {
+            m_db.execute("ALTER DATABASE " + quoteIdentifier(database) + " " + std::string(kTableOptions) + ";");
+            m_db.selectDatabase(database);
+        }
     }
 
     run.tableExisted = m_db.tableExists(table);
@@ -134,23 +200,29 @@ bool ArticleImporter::prepareTable(Run &run, const std::string &database, const 
         id.allowNull = false;
         id.autoIncrement = true;
         columns.push_back(id);
+        const int fileTimeFormat = fileTimeChoice(m_form).formatIndex;
         for (const FieldRule &rule : readRules(m_form)) {
             if (rule.target == "ID")
                 continue;
             ColumnSpec c;
             c.name = quoteIdentifier(rule.target);
-            c.typeCode = columnTypeFor(rule.source);
+            c.typeCode = columnTypeFor(rule.source, fileTimeFormat);
             columns.push_back(c);
         }
-        if (!m_db.createTable(quoteIdentifier(table), columns)) {
-            m_host.showMessage("表不存在且自动创建失败：" + table);
-            m_host.focus("编辑框表名");
-            return false;
+        // The character set goes into the statement itself: converting
+        // afterwards would widen the text columns.
+        if (!m_db.createTable(quoteIdentifier(table), columns, kTableOptions)) {
+            const std::string reason = serverReason(m_db);
+            // Two runs racing to create the same table: the loser goes on
+            // with the one that now exists.
+            if (!m_db.tableExists(table)) {
+                m_host.showMessage("表不存在且自动创建失败：" + table);
+                m_host.showDetail(reason);
+                m_host.focus("编辑框表名");
+                run.detail = reason;
+                return false;
+            }
         }
-        // Converting (not only the default) also covers a database whose own
-        // default is not utf8mb4.
-        m_db.execute(
-            "ALTER TABLE " + quoteIdentifier(table) + " CONVERT TO CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;");
     }
     return true;
 }
@@ -199,31 +271,25 @@ InsertRow ArticleImporter::buildRow(Run &run, const std::string &path, const std
     return insert;
 }
 
-std::size_t ArticleImporter::batchRowsFor(const Run &run, std::size_t &batchBytes)
+RowInserter::Limits ArticleImporter::insertLimits(const Run &run)
 {
-    batchBytes = 0;
+    RowInserter::Limits limits;
+    // Read once per run: a row over it is refused before it is sent.
+    if (const auto packet = queryValue(m_db, "select @@max_allowed_packet"))
+        limits.maxStatementBytes = static_cast<std::size_t>(std::max<std::int64_t>(0, canonicalInteger(*packet).value_or(0)));
     if (m_batchRows <= 1)
-        return 1;
+        return limits;
     // Only a transactional table leaves nothing behind when a batch fails.
-    std::string engine;
-    if (m_db.execute("select ENGINE from information_schema.TABLES where TABLE_SCHEMA=database() and TABLE_NAME='"
-            + m_db.escapeValue(run.table) + "'")) {
-        if (auto r = m_db.storeResult())
-            r->readField(0.0, engine);
-    }
+    const auto engine = queryValue(m_db,
+        "select ENGINE from information_schema.TABLES where TABLE_SCHEMA=database() and TABLE_NAME='"
+            + m_db.escapeValue(run.table) + "'");
     if (engine != "InnoDB")
-        return 1;
-    std::size_t packet = 1 << 20;
-    if (m_db.execute("select @@max_allowed_packet")) {
-        if (auto r = m_db.storeResult()) {
-            std::string text;
-            r->readField(0.0, text);
-            packet = static_cast<std::size_t>(canonicalInteger(text).value_or(1 << 20));
-        }
-    }
+        return limits;
+    const std::size_t packet = limits.maxStatementBytes ? limits.maxStatementBytes : std::size_t{1} << 20;
     // Well under the packet limit, and small enough to keep captions moving.
-    batchBytes = std::clamp<std::size_t>(packet / 4, 64 << 10, 8 << 20);
-    return m_batchRows;
+    limits.batchBytes = std::min(std::clamp<std::size_t>(packet / 4, 64 << 10, 8 << 20), packet / 2);
+    limits.batchRows = m_batchRows;
+    return limits;
 }
 
 ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
@@ -245,8 +311,11 @@ ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
         m_host.showMessage("请在 数据字段设置 中添加至少一个字段！");
         return TransferResult::ended(TransferOutcome::Invalid);
     }
-    if (!prepareTable(run, database, run.table))
-        return TransferResult::ended(TransferOutcome::Invalid);
+    if (!prepareTable(run, database, run.table)) {
+        ImportResult ended = TransferResult::ended(TransferOutcome::Invalid);
+        ended.detail = run.detail;
+        return ended;
+    }
 
     for (const FieldRule &rule : readRules(m_form))
         run.rules.push_back(prepareRule(rule));
@@ -261,43 +330,75 @@ ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
     caption("正在导入..");
     const auto total = static_cast<std::int64_t>(files.size());
     const std::string tableText = quoteIdentifier(run.table);
-    std::size_t batchBytes = 0;
-    const std::size_t batchRows = batchRowsFor(run, batchBytes);
-    RowInserter inserter(m_db, tableText, batchRows, batchBytes);
+    StrictSession session(m_db);
+    const RowInserter::Limits limits = insertLimits(run);
+    // After a lost connection: the same server and login, this run's
+    // database and the strict session again.
+    RowInserter inserter(m_db, tableText, limits, [&](std::string &reason) {
+        if (!m_db.reopen()) {
+            reason = m_db.connectError();
+            return false;
+        }
+        session.apply();
+        return true;
+    });
+    std::vector<std::string> incomplete;
     for (std::int64_t j = 1; j <= total; ++j) {
         m_host.processEvents();
-        if (m_stop)
+        if (m_stop) {
+            run.stopped = true;
             break;
+        }
         const std::int64_t i = controlChecked(m_form, "选择框乱序导入") ? run.orderPicker.next(1, total, m_random) : j;
         const std::string &path = files[static_cast<std::size_t>(i - 1)];
         const DecodedArticle article =
             readArticle(path, articleEncodingFromIndex(controlIndex(m_form, "组合框文件编码")));
+        if (!article.error.empty()) {
+            // Nothing was read: no row, rather than a blank one.
+            inserter.skip(path, article.error);
+            continue;
+        }
+        if (article.incomplete)
+            incomplete.push_back(path);
 
         const std::int64_t before = inserter.inserted();
         inserter.add(buildRow(run, path, article.text));
         // One row at a time the caption moves with each inserted file; in
         // batches the count moves by a batch, the window caption every file.
-        if (batchRows > 1 || inserter.inserted() > before) {
+        if (limits.batchRows > 1 || inserter.inserted() > before) {
             caption("总 " + std::to_string(total) + " 篇，已导入 " + std::to_string(inserter.inserted()) + " 篇");
             m_host.setWindowCaption(fileMainName(path));
         }
     }
     inserter.complete(); // what was read before a stop is stored too
-    if (batchRows > 1) {
+    if (limits.batchRows > 1) {
         caption("总 " + std::to_string(total) + " 篇，已导入 " + std::to_string(inserter.inserted()) + " 篇");
     }
     run.imported = inserter.inserted();
-    run.failures = inserter.failures();
 
-    std::int64_t count = 0;
-    if (m_db.execute("select count(*) from " + tableText + ";")) {
-        if (auto r = m_db.storeResult()) {
-            std::string text;
-            if (r->seekRow(0) && r->readField(0.0, text))
-                count = canonicalInteger(text).value_or(0);
-            r->free();
-        }
+    ImportResult result;
+    result.outcome = TransferOutcome::Completed;
+    result.transferred = run.imported;
+    result.stopped = run.stopped;
+    result.failures = inserter.failures();
+    result.unknown = inserter.unknown();
+    // Stored with part of their text: listed unless they are listed already.
+    for (const std::string &path : incomplete) {
+        auto listed = [&](const std::vector<TransferFailure> &list) {
+            return std::any_of(list.begin(), list.end(), [&](const TransferFailure &f) { return f.item == path; });
+        };
+        if (!listed(result.failures) && !listed(result.unknown))
+            result.incomplete.push_back({path, std::string(kGzipIncomplete)});
     }
+
+    // The count comes from the server, on the restored connection if need be;
+    // a count that cannot be read is said so, never shown as 0.
+    std::optional<std::string> count = queryValue(m_db, "select count(*) from " + tableText + ";");
+    if (!count && m_db.connectionLost() && m_db.reopen())
+        count = queryValue(m_db, "select count(*) from " + tableText + ";");
+    std::int64_t rows = -1;
+    if (count)
+        rows = canonicalInteger(*count).value_or(-1);
     caption(kImportIdle);
     m_host.restoreWindowCaption();
 
@@ -306,11 +407,20 @@ ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
             m_form.setCell(static_cast<int>(k), 2, counterOptionsAfterRun(run.rules[k]));
     }
 
-    m_host.showMessage("导入完成，已导入 " + std::to_string(run.imported) + " 篇文章，当前表有 " + std::to_string(count)
-        + " 条记录！");
-    if (!run.failures.empty())
-        m_host.reportFailures("未能导入的文件", run.failures);
-    return {TransferOutcome::Completed, run.imported, count, std::move(run.failures)};
+    result.tableRows = rows;
+    if (rows >= 0) {
+        m_host.showMessage("导入完成，已导入 " + std::to_string(run.imported) + " 篇文章，当前表有 "
+            + std::to_string(rows) + " 条记录！");
+    } else {
+        m_host.showMessage("导入完成，已导入 " + std::to_string(run.imported) + " 篇文章，当前表记录数无法读取！");
+    }
+    if (!result.failures.empty())
+        m_host.reportFailures("未能导入的文件", result.failures);
+    if (!result.unknown.empty())
+        m_host.reportFailures("未确认是否已导入的文件", result.unknown);
+    if (!result.incomplete.empty())
+        m_host.reportFailures("内容不完整的文件（已导入）", result.incomplete);
+    return result;
 }
 
 } // namespace varnel

@@ -21,6 +21,9 @@ using ImportResult = TransferResult;
 
 // A table name as an identifier in backticks, with backticks doubled.
 std::string quoteIdentifier(std::string_view name);
+// A table name that may name its database first ("db.table"): each side of
+// the first dot quoted on its own.
+std::string quoteQualifiedName(std::string_view name);
 
 // Turns article files into table rows, one per file, one column per mapping
 // row. It reads the main window's values through the form at the moments it
@@ -50,7 +53,7 @@ private:
     void caption(std::string_view text);
     bool prepareTable(Run &run, const std::string &database, const std::string &table);
     InsertRow buildRow(Run &run, const std::string &path, const std::string &text);
-    std::size_t batchRowsFor(const Run &run, std::size_t &batchBytes);
+    RowInserter::Limits insertLimits(const Run &run);
 
     Form &m_form;
     MySqlConnection &m_db;

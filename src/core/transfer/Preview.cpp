@@ -24,11 +24,19 @@ std::vector<PreviewRow> previewImport(
         PreviewRow row;
         row.file = path;
         row.encoding = static_cast<int>(article.encoding);
+        row.error = article.error;
+        row.incomplete = article.incomplete;
+        if (!row.error.empty()) {
+            out.push_back(std::move(row));
+            continue;
+        }
         for (std::size_t k = 0; k < rules.size(); ++k) {
             if (rules[k].target == "ID")
                 continue;
-            row.values.push_back(
-                {rules[k].target, rules[k].source, ruleValue(rules[k].source, states[k], path, article.text, context)});
+            std::string value = ruleValue(rules[k].source, states[k], path, article.text, context);
+            if (value.empty())
+                value.push_back(' '); // one space, as the import stores it
+            row.values.push_back({rules[k].target, rules[k].source, std::move(value)});
         }
         out.push_back(std::move(row));
     }

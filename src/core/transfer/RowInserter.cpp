@@ -1,53 +1,96 @@
 #include "transfer/RowInserter.h"
 
 #include "mysql/MySqlConnection.h"
+#include "mysql/Statements.h"
 
 namespace varnel {
 
-RowInserter::RowInserter(MySqlConnection &db, std::string tableText, std::size_t batchRows, std::size_t batchBytes)
+std::string packetLimitReason(std::size_t maxAllowedPacket)
+{
+    return "超过服务器允许的单条语句大小 max_allowed_packet（" + std::to_string(maxAllowedPacket) + " 字节）";
+}
+
+RowInserter::RowInserter(MySqlConnection &db, std::string tableText, Limits limits, Restore restore)
     : m_db(db)
     , m_table(std::move(tableText))
-    , m_batchRows(batchRows == 0 ? 1 : batchRows)
-    , m_batchBytes(batchBytes)
+    , m_limits(limits)
+    , m_restore(std::move(restore))
 {
+    if (m_limits.batchRows == 0)
+        m_limits.batchRows = 1;
 }
 
-bool RowInserter::insertOne(const InsertRow &row)
+std::string RowInserter::errorText() const
 {
-    if (m_db.insertRow(m_table, row.assignments)) {
-        ++m_inserted;
-        return true;
-    }
     std::string reason;
     if (!m_db.lastError(reason))
-        reason = "no connection";
-    m_failures.push_back({row.path, reason});
-    return false;
+        reason = m_db.isOpen() ? "unknown error" : "no connection";
+    return reason;
 }
 
-void RowInserter::insertEachOf(std::vector<InsertRow> &rows)
+void RowInserter::lost(const std::vector<const InsertRow *> &rows)
 {
-    for (const InsertRow &row : rows)
-        insertOne(row);
+    const std::string reason = errorText();
+    for (const InsertRow *row : rows)
+        m_unknown.push_back({row->path, reason});
+    std::string why;
+    if (!m_restore) {
+        m_deadReason = reason;
+    } else if (!m_restore(why)) {
+        m_deadReason = "连接已断开，重新连接失败：" + why;
+    }
+}
+
+void RowInserter::insertOne(const InsertRow &row)
+{
+    if (!m_deadReason.empty()) {
+        m_failures.push_back({row.path, m_deadReason});
+        return;
+    }
+    if (m_db.insertRow(m_table, row.assignments)) {
+        ++m_inserted;
+        return;
+    }
+    if (m_db.connectionLost()) {
+        lost({&row});
+        return;
+    }
+    m_failures.push_back({row.path, errorText()});
 }
 
 void RowInserter::add(InsertRow row)
 {
     m_db.advanceStatement();
+    if (!m_deadReason.empty()) {
+        m_failures.push_back({row.path, m_deadReason});
+        return;
+    }
+    // The server closes the connection on a statement over its limit: such a
+    // row is refused here, and the connection stays up for the others.
+    const std::size_t alone = sql::insertRow(m_table, "").size() + row.assignments.size();
+    if (m_limits.maxStatementBytes && alone + 1 > m_limits.maxStatementBytes) {
+        m_failures.push_back({row.path, packetLimitReason(m_limits.maxStatementBytes)});
+        return;
+    }
+    std::size_t batchBytes = m_limits.batchBytes;
+    if (m_limits.maxStatementBytes) {
+        const std::size_t head = m_table.size() + row.columns.size() + 32;
+        batchBytes = std::min(batchBytes, m_limits.maxStatementBytes > head ? m_limits.maxStatementBytes - head : 0);
+    }
     // Rows without columns, rows of another column list (the mapping was
     // edited during the run) and rows too big for a batch do not join one.
-    const bool alone = m_batchRows == 1 || row.columns.empty() || row.tuple.size() >= m_batchBytes;
+    const bool single = m_limits.batchRows == 1 || row.columns.empty() || row.tuple.size() >= batchBytes;
     if (!m_pending.empty()
-        && (alone || row.columns != m_pending.front().columns || m_pendingBytes + row.tuple.size() > m_batchBytes))
+        && (single || row.columns != m_pending.front().columns || m_pendingBytes + row.tuple.size() > batchBytes))
         flush();
-    if (alone) {
+    if (single) {
         finishInFlight();
         insertOne(row);
         return;
     }
     m_pendingBytes += row.tuple.size() + 1;
     m_pending.push_back(std::move(row));
-    if (m_pending.size() >= m_batchRows)
+    if (m_pending.size() >= m_limits.batchRows)
         flush();
 }
 
@@ -61,10 +104,18 @@ void RowInserter::finishInFlight()
         m_inserted += static_cast<std::int64_t>(rows.size());
         return;
     }
+    if (m_db.connectionLost()) {
+        std::vector<const InsertRow *> all;
+        for (const InsertRow &row : rows)
+            all.push_back(&row);
+        lost(all);
+        return;
+    }
     // All or nothing: one statement on a transactional table leaves no row
     // behind when refused, so going through its rows one by one inserts each
     // exactly once.
-    insertEachOf(rows);
+    for (const InsertRow &row : rows)
+        insertOne(row);
 }
 
 void RowInserter::flush()
@@ -75,8 +126,9 @@ void RowInserter::flush()
     std::vector<InsertRow> rows;
     rows.swap(m_pending);
     m_pendingBytes = 0;
-    if (rows.size() == 1) {
-        insertOne(rows.front());
+    if (rows.size() == 1 || !m_deadReason.empty()) {
+        for (const InsertRow &row : rows)
+            insertOne(row);
         return;
     }
     std::string statement = "insert into " + m_table + " (" + rows.front().columns + ") values ";
@@ -87,8 +139,9 @@ void RowInserter::flush()
     }
     // No explicit transaction: it would stay open while the window handles
     // events, and take in whatever another window sends meanwhile.
-    if (!m_db.startStatement(statement)) {
-        insertEachOf(rows);
+    if (!m_db.startStatement(std::move(statement))) {
+        for (const InsertRow &row : rows)
+            insertOne(row);
         return;
     }
     m_inFlight = std::move(rows);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@ struct InsertRow {
     std::string tuple; // ('x','y')
 };
 
+// The reason given for a row the server would refuse by closing the
+// connection: its statement is longer than the server takes.
+std::string packetLimitReason(std::size_t maxAllowedPacket);
+
 // Sends rows to a table, either one INSERT per row or in multi-row batches
 // (for tables that take a refused statement back as a whole: InnoDB). When
 // the server refuses a batch, its rows go one by one, so only the refused
@@ -28,33 +33,55 @@ struct InsertRow {
 // A batch is sent without waiting: while the server stores it, the caller
 // prepares the next rows (add() keeps the statement moving). Its outcome is
 // taken when the next batch goes, or at complete().
+//
+// A row counts as inserted only when the server confirmed it. When the
+// connection is lost, the rows whose statement was under way are listed as
+// unknown (they may or may not be stored), the connection is restored once
+// through the restore hook, and the remaining rows go on the new one; when it
+// cannot be restored, every remaining row fails with the reason.
 class RowInserter {
 public:
-    // batchRows 1 sends every row on its own, as it comes.
-    RowInserter(MySqlConnection &db, std::string tableText, std::size_t batchRows, std::size_t batchBytes);
+    struct Limits {
+        std::size_t batchRows = 1; // 1 sends every row on its own, as it comes
+        std::size_t batchBytes = 0;
+        std::size_t maxStatementBytes = 0; // the server's max_allowed_packet; 0: unknown
+    };
+    // Restores the connection and the session the rows need; false with the
+    // reason when it cannot.
+    using Restore = std::function<bool(std::string &reason)>;
+
+    RowInserter(MySqlConnection &db, std::string tableText, Limits limits, Restore restore = {});
 
     void add(InsertRow row);
+    // A file that gives no row (it could not be read), in its place in the
+    // list of failures.
+    void skip(const std::string &path, const std::string &reason) { m_failures.push_back({path, reason}); }
     // Sends what is pending and waits for every row's outcome.
     void complete();
 
     std::int64_t inserted() const { return m_inserted; }
     const std::vector<TransferFailure> &failures() const { return m_failures; }
+    const std::vector<TransferFailure> &unknown() const { return m_unknown; }
 
 private:
-    bool insertOne(const InsertRow &row);
-    void insertEachOf(std::vector<InsertRow> &rows);
+    void insertOne(const InsertRow &row);
     void flush();
     void finishInFlight();
+    // The connection broke under these rows.
+    void lost(const std::vector<const InsertRow *> &rows);
+    std::string errorText() const;
 
     MySqlConnection &m_db;
     std::string m_table;
-    std::size_t m_batchRows;
-    std::size_t m_batchBytes;
+    Limits m_limits;
+    Restore m_restore;
     std::vector<InsertRow> m_pending;
     std::vector<InsertRow> m_inFlight;
     std::size_t m_pendingBytes = 0;
     std::int64_t m_inserted = 0;
     std::vector<TransferFailure> m_failures;
+    std::vector<TransferFailure> m_unknown;
+    std::string m_deadReason; // the connection could not be restored
 };
 
 } // namespace varnel

@@ -37,6 +37,8 @@ struct TransferResult {
     // Files whose statement was in flight when the connection was lost: they
     // may or may not be stored.
     std::vector<TransferFailure> unknown;
+    // Files stored with only part of their text (damaged gzip data).
+    std::vector<TransferFailure> incomplete;
     // The server's or the system's reason behind a message that ended the
     // run (shown below the message: next line of stderr, failure details).
     std::string detail;

@@ -4,6 +4,7 @@
 #include "transfer/TransferHost.h"
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,13 @@ public:
     void setWindowCaption(std::string_view caption) override { windowCaption = std::string(caption); }
     void restoreWindowCaption() override { windowCaption = "restored"; }
     void focus(std::string_view control) override { focused = std::string(control); }
-    void reportFailures(std::string_view, const std::vector<TransferFailure> &list) override { failures = list; }
+    void reportFailures(std::string_view title, const std::vector<TransferFailure> &list) override
+    {
+        lists[std::string(title)] = list;
+        if (title == "未能导入的文件" || title == "未能写出的行")
+            failures = list;
+    }
+    void showDetail(std::string_view reason) override { details.emplace_back(reason); }
 
     std::vector<std::string> texts() const { return recorder.texts(); }
 
@@ -47,7 +54,9 @@ public:
     std::vector<std::string> captions;
     std::string windowCaption;
     std::string focused;
-    std::vector<TransferFailure> failures;
+    std::vector<TransferFailure> failures; // the failed files or rows
+    std::map<std::string, std::vector<TransferFailure>> lists; // every list, by its heading
+    std::vector<std::string> details;
 };
 
 } // namespace varnel::test

@@ -1,0 +1,261 @@
+// Imports and exports against a server that dies, freezes or is configured
+// to refuse: each test has a server of its own, so that the shared sandbox
+// and the tests running beside it are not hit.
+#include "mapping/FieldRule.h"
+#include "mysql/MySqlConnection.h"
+#include "settings/MemoryForm.h"
+#include "support/Sandbox.h"
+#include "support/ScriptedHost.h"
+#include "support/TestSupport.h"
+#include "support/ThrowawayServer.h"
+#include "transfer/ArticleExporter.h"
+#include "transfer/ArticleImporter.h"
+#include "transfer/RowInserter.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <set>
+#include <thread>
+
+namespace varnel {
+namespace {
+
+using test::ScriptedHost;
+using test::TempDir;
+using test::ThrowawayServer;
+
+class ServerFaultTest : public ::testing::Test {
+protected:
+    // Starts a server with the given options and a form on its database "d",
+    // table "t", with 标题 from 文件主名 and 内容 from 文件内容.
+    void startServer(const std::string &options = {})
+    {
+        if (!test::mariadbInstalled()) {
+            if (test::inCi())
+                FAIL() << "no MariaDB server installed";
+            GTEST_SKIP() << "no MariaDB server installed";
+        }
+        server = std::make_unique<ThrowawayServer>(options);
+        ASSERT_EQ(server->error(), "");
+        ASSERT_TRUE(db.connect(server->address(), "root", "")) << db.connectError();
+        form.control("编辑框服务器")->setText(server->address());
+        form.control("编辑框库名")->setText("d");
+        form.control("编辑框表名")->setText("t");
+        form.control("按钮导入")->setText(kImportIdle);
+        form.control("按钮导出")->setText(kExportIdle);
+        form.clearRows();
+        test::addRule(form, "标题", "文件主名");
+        test::addRule(form, "内容", "文件内容");
+    }
+
+    std::vector<std::string> writeFiles(int n, std::size_t size = 0)
+    {
+        std::vector<std::string> paths;
+        for (int i = 1; i <= n; ++i) {
+            const auto p = dir.file("f" + std::to_string(i) + ".txt");
+            std::string text = "第" + std::to_string(i) + "篇";
+            text.resize(std::max(text.size(), size), 'x');
+            test::writeBytes(p, text);
+            paths.push_back(p.string());
+        }
+        return paths;
+    }
+
+    ImportResult import(const std::vector<std::string> &files, std::size_t batch)
+    {
+        ArticleImporter importer(form, db, host, random);
+        importer.setBatchSize(batch);
+        return importer.runImport(files);
+    }
+
+    // The first column of every row, on a connection of its own.
+    std::vector<std::string> column(const std::string &sql)
+    {
+        MySqlConnection other;
+        std::vector<std::string> out;
+        if (!other.connect(server->address(), "root", "") || !other.execute(sql))
+            return out;
+        auto r = other.storeResult();
+        for (std::uint64_t i = 0; r && i < r->rowCount(); ++i) {
+            r->seekRow(i);
+            std::string v;
+            r->readField(0.0, v);
+            out.push_back(v);
+        }
+        return out;
+    }
+
+    static std::set<std::string> mainNames(const std::vector<TransferFailure> &list)
+    {
+        std::set<std::string> out;
+        for (const TransferFailure &f : list)
+            out.insert(fileMainName(f.item));
+        return out;
+    }
+
+    std::unique_ptr<ThrowawayServer> server;
+    MySqlConnection db;
+    MemoryForm form{mainFormSpec()};
+    ScriptedHost host;
+    test::SeededRandom random;
+    TempDir dir;
+};
+
+TEST_F(ServerFaultTest, KilledServerIsReconnectedAndTheBatchUnderWayIsListedApart)
+{
+    startServer();
+    const auto files = writeFiles(60);
+    bool killed = false;
+    host.onEvents = [&] {
+        // Before the 31st file: rows 21 to 30 were sent without waiting.
+        if (host.windowCaption == "f30" && !killed) {
+            killed = true;
+            server->kill();
+            ASSERT_TRUE(server->start()) << server->error();
+        }
+    };
+    // The window meanwhile shows another server: the run keeps its own.
+    form.control("编辑框服务器")->setText("192.0.2.1:1");
+    const ImportResult result = import(files, 10);
+
+    ASSERT_EQ(result.outcome, TransferOutcome::Completed);
+    EXPECT_TRUE(result.failures.empty()) << result.failures.front().reason;
+    ASSERT_EQ(result.unknown.size(), 10u);
+    EXPECT_EQ(result.transferred, 50);
+    EXPECT_EQ(host.lists.count("未确认是否已导入的文件"), 1u);
+
+    // Every file reported as imported is stored once; the table holds nothing
+    // but those and possibly the ones of unknown outcome.
+    const auto stored = column("select 标题 from d.t");
+    const std::set<std::string> storedSet(stored.begin(), stored.end());
+    EXPECT_EQ(storedSet.size(), stored.size()) << "a row went in twice";
+    const std::set<std::string> unknown = mainNames(result.unknown);
+    for (int i = 1; i <= 60; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        if (!unknown.count(name)) {
+            EXPECT_EQ(storedSet.count(name), 1u) << name;
+        }
+    }
+    // The count is read on the restored connection, not made up.
+    EXPECT_EQ(result.tableRows, static_cast<std::int64_t>(stored.size()));
+    EXPECT_EQ(host.texts().back(), "导入完成，已导入 50 篇文章，当前表有 " + std::to_string(stored.size()) + " 条记录！");
+}
+
+TEST_F(ServerFaultTest, ServerThatStaysDownFailsTheRestAndNoCountIsMadeUp)
+{
+    startServer();
+    const auto files = writeFiles(20);
+    host.onEvents = [&] {
+        if (host.windowCaption == "f10")
+            server->kill();
+    };
+    const ImportResult result = import(files, 1);
+
+    ASSERT_EQ(result.outcome, TransferOutcome::Completed);
+    EXPECT_EQ(result.transferred, 10);
+    EXPECT_EQ(mainNames(result.unknown), std::set<std::string>{"f11"});
+    ASSERT_EQ(result.failures.size(), 9u);
+    EXPECT_TRUE(result.failures.front().reason.starts_with("连接已断开，重新连接失败：")) << result.failures.front().reason;
+    EXPECT_EQ(host.texts().back(), "导入完成，已导入 10 篇文章，当前表记录数无法读取！");
+
+    ASSERT_TRUE(server->start());
+    EXPECT_EQ(column("select count(*) from d.t"), std::vector<std::string>{"10"});
+}
+
+TEST_F(ServerFaultTest, FrozenServerEndsTheStatementNotTheProgram)
+{
+    startServer();
+    db.setTimeout(2);
+    ASSERT_TRUE(db.connect(server->address(), "root", ""));
+    const auto files = writeFiles(8);
+    host.onEvents = [&] {
+        if (host.windowCaption == "f5")
+            server->freeze();
+    };
+    const auto started = std::chrono::steady_clock::now();
+    const ImportResult result = import(files, 1);
+    server->thaw();
+
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
+    ASSERT_EQ(result.outcome, TransferOutcome::Completed);
+    EXPECT_EQ(result.transferred, 5);
+    EXPECT_EQ(mainNames(result.unknown), std::set<std::string>{"f6"});
+    EXPECT_EQ(result.failures.size() + result.unknown.size() + 5, 8u);
+}
+
+TEST_F(ServerFaultTest, RowOverThePacketLimitIsRefusedAndTheOthersGoIn)
+{
+    startServer("--max-allowed-packet=1M");
+    auto files = writeFiles(3);
+    const auto big = dir.file("big.txt");
+    test::writeBytes(big, std::string(2 << 20, 'a'));
+    files.insert(files.begin() + 1, big.string());
+
+    for (std::size_t batch : {std::size_t{500}, std::size_t{1}}) {
+        SCOPED_TRACE(batch);
+        ASSERT_TRUE(db.execute("drop database if exists d"));
+        const ImportResult result = import(files, batch);
+        EXPECT_EQ(result.transferred, 3);
+        ASSERT_EQ(result.failures.size(), 1u);
+        EXPECT_EQ(result.failures[0].item, big.string());
+        EXPECT_EQ(result.failures[0].reason, "超过服务器允许的单条语句大小 max_allowed_packet（1048576 字节）");
+        EXPECT_EQ(packetLimitReason(1048576), result.failures[0].reason);
+        EXPECT_TRUE(result.unknown.empty());
+        EXPECT_EQ(result.tableRows, 3);
+    }
+}
+
+TEST_F(ServerFaultTest, LaxServerRefusesWhatAColumnCannotHoldAndKeepsItsMode)
+{
+    startServer("--sql-mode=");
+    ASSERT_TRUE(db.execute("create database d"));
+    ASSERT_TRUE(db.execute("create table d.t (ID int auto_increment primary key, 标题 tinytext character set "
+                           "latin1, 内容 tinytext) engine=InnoDB"));
+    const auto ok = dir.file("ok.txt"), chinese = dir.file("中文.txt"), longer = dir.file("long.txt");
+    test::writeBytes(ok, "fine");
+    test::writeBytes(chinese, "fine too");
+    test::writeBytes(longer, std::string(300, 'y'));
+
+    const ImportResult result = import({ok.string(), chinese.string(), longer.string()}, 500);
+    EXPECT_EQ(result.transferred, 1);
+    EXPECT_EQ(mainNames(result.failures), (std::set<std::string>{"中文", "long"}));
+    EXPECT_EQ(column("select 内容 from d.t"), std::vector<std::string>{"fine"});
+    // Other windows keep the server's own behaviour.
+    ASSERT_TRUE(db.execute("select @@session.sql_mode"));
+    std::string mode = "?";
+    auto r = db.storeResult();
+    ASSERT_TRUE(r && r->readField(0.0, mode));
+    EXPECT_EQ(mode, "");
+}
+
+TEST_F(ServerFaultTest, LosingTheServerDuringTheFetchIsNoSuccess)
+{
+    startServer();
+    ASSERT_TRUE(db.execute("create database d"));
+    ASSERT_TRUE(db.execute("create table d.r (ID int primary key, 标题 text, 内容 mediumtext)"));
+    for (int i = 1; i <= 5; ++i)
+        ASSERT_TRUE(db.execute("insert into d.r values (" + std::to_string(i) + ",'n" + std::to_string(i)
+            + "', repeat('z', 65536))"));
+    // The third row takes a long while: the client is then fetching.
+    ASSERT_TRUE(db.execute(
+        "create view d.t as select 标题, 内容, sleep(if(ID=3, 30, 0)) as pause from d.r order by ID"));
+    TempDir out;
+    form.control("编辑框文章目录")->setText(out.path().string());
+
+    std::thread killer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        server->kill();
+    });
+    ArticleExporter exporter(form, db, host, random);
+    const ExportResult result = exporter.runExport();
+    killer.join();
+
+    EXPECT_EQ(result.outcome, TransferOutcome::Interrupted);
+    EXPECT_FALSE(result.detail.empty());
+    EXPECT_EQ(host.texts().back(), "导出中断，已导出 0 篇文章：" + result.detail);
+    EXPECT_EQ(form.control("按钮导出")->text(), kExportIdle);
+}
+
+} // namespace
+} // namespace varnel
