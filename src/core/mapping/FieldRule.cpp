@@ -3,7 +3,6 @@
 #include "text/TextUtil.h"
 
 #include <cstdint>
-#include <limits>
 
 namespace varnel {
 
@@ -47,22 +46,68 @@ std::string joinOptions(const std::vector<std::string> &options)
     return out;
 }
 
-std::int64_t optionInteger(std::string_view text)
+namespace {
+
+// Sign and digits from the start of text into magnitude; false when the
+// magnitude leaves 64 bits (magnitude then stops at the limit). `end` is
+// where the digits stop.
+bool readMagnitude(std::string_view text, bool &negative, std::uint64_t &magnitude, std::size_t &end)
 {
     std::size_t i = 0;
-    bool negative = false;
+    negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-'))
         negative = text[i++] == '-';
-    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max() / 10 - 1;
-    std::int64_t value = 0;
+    // -9223372036854775808 has no positive twin.
+    const std::uint64_t limit = negative ? std::uint64_t(1) << 63 : std::uint64_t(INT64_MAX);
+    magnitude = 0;
+    bool fits = true;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value > kMax) {
-            value = std::numeric_limits<std::int64_t>::max() / 2; // saturated
-            break;
+        const auto digit = static_cast<std::uint64_t>(text[i] - '0');
+        if (!fits)
+            continue;
+        if (magnitude > (limit - digit) / 10) {
+            magnitude = limit;
+            fits = false;
+        } else {
+            magnitude = magnitude * 10 + digit;
         }
-        value = value * 10 + (text[i] - '0');
     }
-    return negative ? -value : value;
+    end = i;
+    return fits;
+}
+
+std::int64_t signedValue(bool negative, std::uint64_t magnitude)
+{
+    if (!negative)
+        return static_cast<std::int64_t>(magnitude);
+    return magnitude == std::uint64_t(1) << 63 ? INT64_MIN : -static_cast<std::int64_t>(magnitude);
+}
+
+} // namespace
+
+std::int64_t optionInteger(std::string_view text)
+{
+    bool negative = false;
+    std::uint64_t magnitude = 0;
+    std::size_t end = 0;
+    readMagnitude(text, negative, magnitude, end);
+    return signedValue(negative, magnitude);
+}
+
+std::optional<std::int64_t> wholeNumber(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return std::nullopt;
+    text = text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    bool negative = false;
+    std::uint64_t magnitude = 0;
+    std::size_t end = 0;
+    const bool fits = readMagnitude(text, negative, magnitude, end);
+    const std::size_t digitsFrom = (text[0] == '+' || text[0] == '-') ? 1 : 0;
+    if (!fits || end == digitsFrom || end != text.size())
+        return std::nullopt;
+    return signedValue(negative, magnitude);
 }
 
 } // namespace varnel

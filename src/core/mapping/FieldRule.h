@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,7 +61,12 @@ std::vector<std::string> splitOptions(std::string_view cell, std::size_t count);
 std::string joinOptions(const std::vector<std::string> &options);
 
 // An option read as a whole number: optional sign and leading digits, the
-// rest ignored; no digits gives 0; saturates instead of overflowing.
+// rest ignored; no digits gives 0. Exact for every 64-bit value; beyond them
+// it stops at the 64-bit limit (for counts and sizes, where that is harmless).
 std::int64_t optionInteger(std::string_view text);
+
+// A whole number and nothing else (spaces around it allowed): optional sign,
+// digits, within 64 bits. Anything else gives nothing.
+std::optional<std::int64_t> wholeNumber(std::string_view text);
 
 } // namespace varnel

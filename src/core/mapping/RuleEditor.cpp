@@ -1,5 +1,6 @@
 #include "mapping/RuleEditor.h"
 
+#include "mapping/RuleValues.h"
 #include "settings/Control.h"
 #include "text/TextUtil.h"
 #include "util/MessageHost.h"
@@ -134,6 +135,19 @@ RuleEditResult addOrModifyRule(Form &form, int row, bool modify, MessageHost &ho
         host.showMessage("请输入字段名或字段索引！");
         return {-1, kNameBox};
     }
+    const Control *box = form.control(kSourceBox);
+    const int index = box ? box->currentIndex() : -1;
+    if (index == static_cast<int>(DataSource::Counter)) {
+        // A counter that cannot count exactly is refused here, at its box.
+        const auto &controls = optionControls(DataSource::Counter);
+        for (int i = 0; i < 2; ++i) {
+            const std::string text = controlText(form, controls[static_cast<std::size_t>(i)].name);
+            if (!text.empty() && !wholeNumber(text)) {
+                host.showMessage(counterOptionMessage(name, i, text));
+                return {-1, controls[static_cast<std::size_t>(i)].name};
+            }
+        }
+    }
     if (!modify) {
         for (int r = 0; r < form.rowCount(); ++r) {
             if (form.cell(r, 0) == name) {
@@ -146,8 +160,6 @@ RuleEditResult addOrModifyRule(Form &form, int row, bool modify, MessageHost &ho
         host.showMessage("请选中一个字段再修改！");
         return {};
     }
-    const Control *box = form.control(kSourceBox);
-    const int index = box ? box->currentIndex() : -1;
     const auto items = box ? box->items() : std::vector<std::string>{};
     form.setCell(row, 0, name);
     form.setCell(row, 1, index >= 0 && static_cast<std::size_t>(index) < items.size() ? items[index] : "");

@@ -3,7 +3,7 @@
 #include "text/Charset.h"
 #include "text/TextUtil.h"
 
-#include <limits>
+#include <cstdint>
 
 namespace varnel {
 namespace {
@@ -64,14 +64,47 @@ std::string nameText(std::string name)
     return isValidUtf8(name) ? name : fromGb18030(name);
 }
 
+__extension__ typedef __int128 Wide;
+
+constexpr std::string_view kCounterRange = "-9223372036854775808 到 9223372036854775807";
+
+std::string wideText(Wide v)
+{
+    const bool negative = v < 0;
+    // Digits of the magnitude, taken from the negative side so that the
+    // smallest value needs no positive twin.
+    std::string digits;
+    do {
+        const int digit = static_cast<int>(v % 10);
+        digits.push_back(static_cast<char>('0' + (digit < 0 ? -digit : digit)));
+        v /= 10;
+    } while (v != 0);
+    if (negative)
+        digits.push_back('-');
+    return std::string(digits.rbegin(), digits.rend());
+}
+
+Wide counterValue(const RuleState &state, std::int64_t n)
+{
+    return Wide(state.start) + Wide(n) * Wide(state.step);
+}
+
+bool fits64(Wide v)
+{
+    return v >= Wide(INT64_MIN) && v <= Wide(INT64_MAX);
+}
+
 std::string counter(RuleState &state)
 {
-    const std::string value = std::to_string(state.current);
-    std::int64_t next;
-    if (__builtin_add_overflow(state.current, state.step, &next))
-        next = state.step > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
-    state.current = next;
-    return value;
+    return wideText(counterValue(state, state.produced++));
+}
+
+// A checked option reads as the check read it; an unchecked one as leniently
+// as any other option.
+std::int64_t counterOption(std::string_view text)
+{
+    const auto v = wholeNumber(text);
+    return v ? *v : optionInteger(text);
 }
 
 } // namespace
@@ -89,9 +122,8 @@ RuleState prepareRule(const FieldRule &rule)
     if (source == DataSource::RandomPhrase) {
         state.phrases = phraseList(state.options[0]);
     } else if (source == DataSource::Counter) {
-        state.start = optionInteger(state.options[0]);
-        state.current = state.start;
-        state.step = optionInteger(state.options[1]);
+        state.start = counterOption(state.options[0]);
+        state.step = counterOption(state.options[1]);
         state.keepCounting = isTrue(state.options[2]);
     }
     return state;
@@ -148,7 +180,40 @@ std::string ruleValue(std::string_view label, RuleState &state, const std::files
 
 std::string counterOptionsAfterRun(const RuleState &state)
 {
-    return joinOptions({std::to_string(state.current), state.options[1], std::string(kTrue)});
+    return joinOptions({wideText(counterValue(state, state.produced)), state.options[1], std::string(kTrue)});
+}
+
+std::string counterOptionMessage(std::string_view target, int option, std::string_view text)
+{
+    return "字段 " + std::string(target) + " 的" + (option == 0 ? "起始值" : "递进值") + "必须是 "
+        + std::string(kCounterRange) + " 之间的整数：" + std::string(text);
+}
+
+std::optional<std::string> validateRules(const std::vector<FieldRule> &rules, std::int64_t files)
+{
+    for (const FieldRule &rule : rules) {
+        if (dataSourceOfLabel(rule.source) != DataSource::Counter)
+            continue;
+        const std::vector<std::string> options = splitOptions(rule.options, 2);
+        std::int64_t values[2] = {0, 0};
+        for (int i = 0; i < 2; ++i) {
+            const std::string &text = options[static_cast<std::size_t>(i)];
+            if (text.empty())
+                continue;
+            const auto v = wholeNumber(text);
+            if (!v)
+                return counterOptionMessage(rule.target, i, text);
+            values[i] = *v;
+        }
+        RuleState state;
+        state.start = values[0];
+        state.step = values[1];
+        if (files > 0 && !fits64(counterValue(state, files - 1)))
+            return "字段 " + rule.target + " 的递进数字从 " + std::to_string(values[0]) + " 起每次加 "
+                + std::to_string(values[1]) + "，" + std::to_string(files) + " 篇文章会超出 "
+                + std::string(kCounterRange) + "！";
+    }
+    return std::nullopt;
 }
 
 } // namespace varnel

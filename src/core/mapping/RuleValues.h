@@ -5,6 +5,7 @@
 #include "mapping/Generators.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,14 +24,26 @@ struct RuleState {
     std::vector<std::string> phrases;
     NoRepeatRandom phrasePicker;
     std::int64_t cursor = 0;
+    // 递进数字: the n-th value (from 0) is start + n * step, exactly.
     std::int64_t start = 0;
     std::int64_t step = 0;
-    std::int64_t current = 0;
+    std::int64_t produced = 0;
     bool keepCounting = false;
 };
 
-// Prepares a rule at the start of a run.
+// Prepares a rule at the start of a run. Rules are checked with
+// validateRules() first: an option that is no number reads as 0.
 RuleState prepareRule(const FieldRule &rule);
+
+// Why rules cannot run over `files` files, as the message to show, or
+// nothing. The 起始值 and 递进值 of a 递进数字 rule must be whole numbers
+// within 64 bits (empty counts as 0), and so must each of the `files` values
+// it gives.
+std::optional<std::string> validateRules(const std::vector<FieldRule> &rules, std::int64_t files = 0);
+
+// The message for a 递进数字 option (0 起始值, 1 递进值) that is no whole
+// number within 64 bits.
+std::string counterOptionMessage(std::string_view target, int option, std::string_view text);
 
 // Everything a value may need besides the rule and the file.
 struct ValueContext {
@@ -44,7 +57,8 @@ std::string ruleValue(std::string_view label, RuleState &state, const std::files
     std::string_view text, ValueContext &context);
 
 // The options cell a keep-counting counter leaves behind after a run, so the
-// next run continues where this one stopped.
+// next run continues where this one stopped. The start is the exact next
+// value; should it lie beyond 64 bits, the next run's check says so.
 std::string counterOptionsAfterRun(const RuleState &state);
 
 // The phrase list of a 随机词组 rule: line breaks count as "|".

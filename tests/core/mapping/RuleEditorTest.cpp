@@ -81,6 +81,31 @@ TEST_F(Editor, AddModifyValidation)
     EXPECT_EQ(form.rowCount(), 4);
 }
 
+TEST_F(Editor, CounterOptionsMustBeExactWholeNumbers)
+{
+    name("序号");
+    select(12);
+    const std::string range = "-9223372036854775808 到 9223372036854775807";
+    form.control("编辑框起始值")->setText("1e30");
+    auto r = addOrModifyRule(form, -1, false, host);
+    EXPECT_EQ(host.texts().back(), "字段 序号 的起始值必须是 " + range + " 之间的整数：1e30");
+    EXPECT_EQ(r.focus, "编辑框起始值");
+    EXPECT_FALSE(r.changed);
+    EXPECT_EQ(form.rowCount(), 3);
+
+    form.control("编辑框起始值")->setText("-9223372036854775808");
+    form.control("编辑框递进值")->setText("9223372036854775808");
+    r = addOrModifyRule(form, 0, true, host);
+    EXPECT_EQ(host.texts().back(), "字段 序号 的递进值必须是 " + range + " 之间的整数：9223372036854775808");
+    EXPECT_EQ(r.focus, "编辑框递进值");
+    EXPECT_EQ(form.cell(0, 1), "文件主名");
+
+    form.control("编辑框递进值")->setText("9223372036854775807");
+    r = addOrModifyRule(form, -1, false, host);
+    EXPECT_TRUE(r.changed);
+    EXPECT_EQ(form.cell(3, 2), opts({"-9223372036854775808", "9223372036854775807", "真"}));
+}
+
 TEST_F(Editor, LoadingRowsIntoTheEditors)
 {
     form.setCell(0, 1, "随机数母");

@@ -96,6 +96,62 @@ TEST(RuleValues, CountersAndCarryOver)
     EXPECT_EQ(run.values({"n", "递进数字", opts({"abc"})}, 2), (std::vector<std::string>{"0", "0"}));
 }
 
+// Counter values are exact wherever 64 bits hold them; a value beyond is
+// refused by name, never turned into another number.
+TEST(RuleValues, CountersAtThe64BitEdge)
+{
+    RunHarness run;
+    EXPECT_EQ(optionInteger("9223372036854775807"), INT64_MAX);
+    EXPECT_EQ(optionInteger("-9223372036854775808"), INT64_MIN);
+    EXPECT_EQ(optionInteger("922337203685477580"), 922337203685477580);
+    EXPECT_EQ(optionInteger("99999999999999999999x"), INT64_MAX); // counts and sizes stop at the limit
+    EXPECT_EQ(optionInteger("-99999999999999999999"), INT64_MIN);
+    EXPECT_EQ(optionInteger("12abc"), 12);
+
+    EXPECT_EQ(wholeNumber("9223372036854775807"), INT64_MAX);
+    EXPECT_EQ(wholeNumber("-9223372036854775808"), INT64_MIN);
+    EXPECT_EQ(wholeNumber(" +42\t"), 42);
+    for (const char *bad :
+        {"9223372036854775808", "-9223372036854775809", "1e30", "1.5", "12abc", "", " ", "+", "-", "0x10", "１２"})
+        EXPECT_EQ(wholeNumber(bad), std::nullopt) << bad;
+
+    // Counting up to the top and down to the bottom.
+    EXPECT_EQ(run.values({"n", "递进数字", opts({"9223372036854775806", "1", "真"})}, 2),
+        (std::vector<std::string>{"9223372036854775806", "9223372036854775807"}));
+    EXPECT_EQ(run.values({"n", "递进数字", opts({"9223372036854775807", "-9223372036854775808", "真"})}, 2),
+        (std::vector<std::string>{"9223372036854775807", "-1"}));
+    EXPECT_EQ(run.values({"n", "递进数字", opts({" -9223372036854775807 ", "-1", "真"})}, 2),
+        (std::vector<std::string>{"-9223372036854775807", "-9223372036854775808"}));
+
+    // What a run leaves behind is the exact next value, even past the top:
+    // the next run refuses it instead of counting from elsewhere.
+    const FieldRule top{"序号", "递进数字", opts({"9223372036854775807", "1", "真"})};
+    RuleState state = prepareRule(top);
+    EXPECT_EQ(ruleValue(top.source, state, "/f", "", run.context), "9223372036854775807");
+    const std::string after = counterOptionsAfterRun(state);
+    EXPECT_EQ(after, opts({"9223372036854775808", "1", "真"}));
+    const std::string range = "-9223372036854775808 到 9223372036854775807";
+    EXPECT_EQ(validateRules({{"序号", "递进数字", after}}),
+        "字段 序号 的起始值必须是 " + range + " 之间的整数：9223372036854775808");
+    RuleState bottom = prepareRule({"n", "递进数字", opts({"-9223372036854775808", "-1", "真"})});
+    ruleValue("递进数字", bottom, "/f", "", run.context);
+    EXPECT_EQ(counterOptionsAfterRun(bottom), opts({"-9223372036854775809", "-1", "真"}));
+
+    // The check before a run: options, then every value of that many files.
+    const std::vector<FieldRule> fine = {{"标题", "文件主名", "无"}, {"序号", "递进数字", opts({"", "", "假"})},
+        {"n", "递进数字", opts({"9223372036854775805", "1", "真"})}, {"x", "固定文本", "1e30"}};
+    EXPECT_EQ(validateRules(fine), std::nullopt);
+    EXPECT_EQ(validateRules(fine, 3), std::nullopt);
+    EXPECT_EQ(
+        validateRules(fine, 4), "字段 n 的递进数字从 9223372036854775805 起每次加 1，4 篇文章会超出 " + range + "！");
+    EXPECT_EQ(validateRules({{"n", "递进数字", opts({"0", "-4611686018427387904", "真"})}}, 3), std::nullopt);
+    EXPECT_NE(validateRules({{"n", "递进数字", opts({"0", "-4611686018427387904", "真"})}}, 4), std::nullopt);
+    EXPECT_EQ(validateRules({{"序号", "递进数字", opts({"1e30", "1", "真"})}}),
+        "字段 序号 的起始值必须是 " + range + " 之间的整数：1e30");
+    EXPECT_EQ(validateRules({{"序号", "递进数字", opts({"1", "abc", "真"})}}),
+        "字段 序号 的递进值必须是 " + range + " 之间的整数：abc");
+}
+
 TEST(RuleValues, Timestamps)
 {
     TempDir dir;
