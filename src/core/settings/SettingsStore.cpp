@@ -53,6 +53,21 @@ bool writeAll(int fd, std::string_view bytes, off_t offset)
     return true;
 }
 
+// Writes a whole file readable by its owner only (an existing file keeps its
+// mode); false with errno set when it could not.
+bool writePrivateFile(const std::filesystem::path &path, std::string_view bytes)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const bool written = writeAll(fd, bytes, 0);
+    const int saved = errno;
+    if (::close(fd) != 0 && written)
+        return false;
+    errno = saved;
+    return written;
+}
+
 bool readAll(int fd, std::string &out)
 {
     out.clear();
@@ -111,15 +126,21 @@ bool SettingsStore::open(const std::filesystem::path &path)
     if (path.empty())
         return false;
 
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd >= 0) {
         struct stat st { };
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            // Another instance holds it (or it is no file): read only.
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            m_openError = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+            ::close(fd);
+        } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            // Another instance holds it: read only.
+            m_openError = errno == EINTR ? EWOULDBLOCK : errno;
             ::close(fd);
         } else {
             m_fd = fd;
         }
+    } else {
+        m_openError = errno;
     }
     if (m_fd >= 0) {
         recoverJournal();
@@ -139,6 +160,13 @@ void SettingsStore::openReadOnly(const std::filesystem::path &path)
         m_text.clear();
 }
 
+void SettingsStore::openReadOnly(const std::filesystem::path &path, std::string text)
+{
+    close();
+    m_path = path;
+    m_text = std::move(text);
+}
+
 void SettingsStore::close()
 {
     if (m_fd >= 0) {
@@ -148,6 +176,8 @@ void SettingsStore::close()
     m_text.clear();
     m_pending.clear();
     m_path.clear();
+    m_openError = 0;
+    m_writeError = 0;
 }
 
 void SettingsStore::setSection(std::string_view name)
@@ -175,10 +205,12 @@ void SettingsStore::edit(std::size_t offset, std::size_t removed, std::string_vi
     journal += tail;
     journal += kJournalEnd;
     const auto jpath = journalPath();
-    const bool journaled = writeWholeFile(jpath, journal);
+    const bool journaled = writePrivateFile(jpath, journal);
 
     const bool written = writeAll(m_fd, tail, static_cast<off_t>(offset))
         && (m_text.size() >= oldSize || ::ftruncate(m_fd, static_cast<off_t>(m_text.size())) == 0);
+    if (!written && m_writeError == 0)
+        m_writeError = errno ? errno : EIO;
     // A journal whose change did not reach the file is kept for the next open.
     if (journaled && written)
         ::unlink(jpath.c_str());
@@ -217,6 +249,11 @@ void SettingsStore::recoverJournal()
 }
 
 // --- lookups ----------------------------------------------------------------
+
+bool SettingsStore::hasSection(std::string_view name) const
+{
+    return findSection("[" + toGb18030(name) + "]", 0) != npos;
+}
 
 std::size_t SettingsStore::findSection(std::string_view header, std::size_t from) const
 {
@@ -428,7 +465,7 @@ bool SettingsStore::writeBytes(std::string_view key, std::string_view bytes)
         return false;
     std::error_code ec;
     std::filesystem::create_directory(m_path.parent_path() / "inibin", ec);
-    return writeWholeFile(sideFilePath(key), bytes);
+    return writePrivateFile(sideFilePath(key), bytes);
 }
 
 std::string SettingsStore::readBytes(std::string_view key, std::string_view defaultValue)

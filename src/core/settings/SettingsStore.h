@@ -32,6 +32,9 @@ struct SweepOptions {
 // The file is locked (flock, exclusive) while bound. A store that cannot get
 // the lock, or cannot open the file for writing, works on its in-memory text
 // only and never writes the file.
+//
+// The file holds the password: the store creates it, its journal and its side
+// files readable by the owner only (an existing file keeps its mode).
 class SettingsStore {
 public:
     SettingsStore() = default;
@@ -52,16 +55,26 @@ public:
     // Loads the file without binding to it for writing: the store never
     // touches the file (what a reader such as the command line wants).
     void openReadOnly(const std::filesystem::path &path);
+    // The same with the file's text already read (and checked) by the caller.
+    void openReadOnly(const std::filesystem::path &path, std::string text);
 
     bool isBound() const { return !m_path.empty(); }
     // True when writes reach the file.
     bool writesToDisk() const { return m_fd >= 0; }
+    // Why the last open() left the file alone (errno; EWOULDBLOCK: another
+    // store holds the lock), 0 when writes reach it.
+    int openError() const { return m_openError; }
+    // The errno of the first edit since open() that did not reach the file,
+    // 0 while every edit has.
+    int writeError() const { return m_writeError; }
     const std::filesystem::path &path() const { return m_path; }
     // The whole store as stored (GB18030 bytes).
     const std::string &rawText() const { return m_text; }
 
     void setSection(std::string_view name);
     const std::string &section() const { return m_section; }
+    // Whether the text has a section of that name (a header line "[name]").
+    bool hasSection(std::string_view name) const;
 
     // Writes report true when carried out at once, false when queued behind a
     // running write (or, for bytes, when the side file could not be written).
@@ -111,6 +124,8 @@ private:
     std::filesystem::path m_path;
     std::string m_text;
     int m_fd = -1;
+    int m_openError = 0;
+    int m_writeError = 0;
     std::string m_section; // UTF-8
     std::deque<Request> m_pending;
     bool m_busy = false;

@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <random>
 #include <thread>
@@ -156,6 +159,86 @@ TEST(SettingsStoreCrash, EveryReturnedWriteSurvivesAKill)
         }
         EXPECT_FALSE(std::filesystem::exists(dir.file("crash.ini.journal")));
     }
+}
+
+// The settings hold the password: what the store creates only its owner may
+// read.
+TEST(SettingsStorePrivacy, FilesTheStoreCreatesAreTheOwnersOnly)
+{
+    TempDir dir;
+    auto mode = [](const std::filesystem::path &p) {
+        struct stat st { };
+        ::stat(p.c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    const mode_t oldMask = ::umask(0);
+    {
+        SettingsStore store;
+        ASSERT_TRUE(store.open(dir.file("new.ini")));
+        store.setSection("主界面");
+        store.writeText("编辑框密码", "secret");
+        EXPECT_EQ(mode(dir.file("new.ini")), 0600u);
+        EXPECT_TRUE(store.writeBytes("编辑框密码", "secret"));
+        EXPECT_EQ(mode(store.sideFilePath("编辑框密码")), 0600u);
+
+        // A file that exists keeps the mode its owner gave it.
+        writeBytes(dir.file("shared.ini"), "");
+        ::chmod(dir.file("shared.ini").c_str(), 0644);
+        SettingsStore shared;
+        ASSERT_TRUE(shared.open(dir.file("shared.ini")));
+        shared.setSection("主界面");
+        shared.writeText("编辑框密码", "secret");
+        EXPECT_EQ(mode(dir.file("shared.ini")), 0644u);
+    }
+    ::umask(oldMask);
+}
+
+// A write that does not reach the file is told, with the system's reason, and
+// the journal it leaves for the next open is the owner's only.
+TEST(SettingsStoreRobustness, WritesThatDoNotReachTheFileAreTold)
+{
+    TempDir dir;
+    const auto path = dir.file("full.ini");
+    SettingsStore store;
+    ASSERT_TRUE(store.open(path));
+    EXPECT_EQ(store.openError(), 0);
+    store.setSection("s");
+    store.writeText("old", "1"); // the oldest entry ends the file
+    store.writeText("big", std::string(16384, 'x'));
+    EXPECT_EQ(store.writeError(), 0);
+
+    // The file may not grow past 4 KiB: the edit at its end fails, its small
+    // journal does not.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    store.writeText("old", "22");
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(store.writeError(), EFBIG);
+    const auto journal = dir.file("full.ini.journal");
+    ASSERT_TRUE(std::filesystem::exists(journal));
+    struct stat st { };
+    ::stat(journal.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+    // Another store cannot get the file: it says why.
+    SettingsStore second;
+    EXPECT_FALSE(second.open(path));
+    EXPECT_EQ(second.openError(), EWOULDBLOCK);
+    store.close();
+    SettingsStore reopened;
+    ASSERT_TRUE(reopened.open(path)); // replays the journal
+    reopened.setSection("s");
+    EXPECT_EQ(reopened.readText("old"), "22");
+    EXPECT_EQ(reopened.writeError(), 0);
+    SettingsStore folder;
+    EXPECT_FALSE(folder.open(dir.path()));
+    EXPECT_EQ(folder.openError(), EISDIR);
 }
 
 TEST(SettingsStoreBadFiles, GiveDefaultsAndNeverCrash)
