@@ -2,12 +2,18 @@
 
 #include "settings/FormTable.h"
 #include "settings/SettingsStore.h"
+#include "text/Charset.h"
+#include "text/TextUtil.h"
 #include "util/MessageHost.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 namespace varnel {
 namespace {
@@ -73,6 +79,79 @@ bool isFile(const std::filesystem::path &path)
 {
     std::error_code ec;
     return std::filesystem::is_regular_file(path, ec);
+}
+
+// The whole file, or the system's reason why not.
+std::optional<std::string> readFileBytes(const std::filesystem::path &path, std::string &bytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::string(std::strerror(errno));
+    struct stat st { };
+    std::optional<std::string> problem;
+    if (::fstat(fd, &st) != 0)
+        problem = std::strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        problem = std::strerror(EISDIR);
+    else if (!S_ISREG(st.st_mode))
+        problem = "it is not a regular file";
+    char buffer[65536];
+    while (!problem) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0 && errno != EINTR)
+            problem = std::strerror(errno);
+        else if (n > 0)
+            bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return problem;
+}
+
+// Where the first byte sequence that is no GBK or GB18030 character starts, or npos.
+std::size_t invalidGb18030At(std::string_view b)
+{
+    auto in = [](unsigned char c, unsigned lo, unsigned hi) { return c >= lo && c <= hi; };
+    for (std::size_t i = 0; i < b.size();) {
+        const auto c = static_cast<unsigned char>(b[i]);
+        if (c <= 0x80) { // 80: the euro sign of code page 936
+            ++i;
+            continue;
+        }
+        if (!in(c, 0x81, 0xFE) || i + 1 >= b.size())
+            return i;
+        const auto d = static_cast<unsigned char>(b[i + 1]);
+        if (in(d, 0x40, 0x7E) || in(d, 0x80, 0xFE)) {
+            i += 2;
+        } else if (in(d, 0x30, 0x39) && i + 3 < b.size() && in(static_cast<unsigned char>(b[i + 2]), 0x81, 0xFE)
+            && in(static_cast<unsigned char>(b[i + 3]), 0x30, 0x39)) {
+            i += 4;
+        } else {
+            return i;
+        }
+    }
+    return npos;
+}
+
+// UTF-16 without a byte-order mark: ASCII text leaves every other byte NUL.
+bool looksLikeUtf16(std::string_view b)
+{
+    if (b.starts_with("\xFF\xFE") || b.starts_with("\xFE\xFF"))
+        return true;
+    std::size_t even = 0, odd = 0;
+    for (std::size_t i = 0; i < b.size(); ++i)
+        (i % 2 ? odd : even) += b[i] == '\0';
+    const std::size_t half = b.size() / 2;
+    return half > 0 && (even * 2 > half || odd * 2 > half) && even + odd < b.size() * 3 / 4;
+}
+
+std::size_t lineOf(std::string_view text, std::size_t at)
+{
+    std::size_t line = 1;
+    for (std::size_t i = 0; i < at && i < text.size(); ++i)
+        line += text[i] == '\n';
+    return line;
 }
 
 } // namespace
@@ -155,6 +234,48 @@ bool importConfigFrom(ConfigWindow window, Form &form, std::filesystem::path pat
     host.showMessage(kImportDone);
     store.close();
     return true;
+}
+
+std::optional<std::string> readConfigChecked(
+    SettingsStore &store, const std::filesystem::path &path, std::string_view section, bool *lineFeeds)
+{
+    if (lineFeeds)
+        *lineFeeds = false;
+    std::string bytes;
+    if (auto problem = readFileBytes(path, bytes))
+        return problem;
+    if (bytes.empty())
+        return std::string("it is empty");
+    if (looksLikeUtf16(bytes))
+        return std::string("it is UTF-16 text; a configuration is GBK (GB18030) text");
+    if (const auto nul = bytes.find('\0'); nul != npos)
+        return "it holds a NUL byte on line " + std::to_string(lineOf(bytes, nul)) + ": it is no text file";
+    // A GBK configuration is never well-formed UTF-8: its section header
+    // alone is not.
+    if (bytes.starts_with("\xEF\xBB\xBF") || looksLikeUtf8(bytes))
+        return std::string("it is UTF-8 text; a configuration is GBK (GB18030) text");
+    if (const auto bad = invalidGb18030At(bytes); bad != npos)
+        return "it is not GBK text: invalid bytes on line " + std::to_string(lineOf(bytes, bad));
+
+    // LF line ends become CR LF; CR LF pairs stay as they are.
+    std::string text;
+    text.reserve(bytes.size() + bytes.size() / 16);
+    bool converted = false;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r')) {
+            text += '\r';
+            converted = true;
+        }
+        text += bytes[i];
+    }
+    store.openReadOnly(path, std::move(text));
+    if (!store.hasSection(section)) {
+        store.close();
+        return "it has no section [" + std::string(section) + "]";
+    }
+    if (lineFeeds)
+        *lineFeeds = converted;
+    return std::nullopt;
 }
 
 void importDroppedConfig(ConfigWindow window, Form &form, const std::filesystem::path &path, MessageHost &host)

@@ -3,6 +3,7 @@
 #include "settings/Control.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,15 @@ void applyExportConditionEnabling(Form &form);
 void exportConfigTo(ConfigWindow window, Form &form, const std::filesystem::path &path, MessageHost &host);
 // False when nothing was imported.
 bool importConfigFrom(ConfigWindow window, Form &form, std::filesystem::path path, MessageHost &host);
+// Reads a configuration for a reader that must not guess (the command line):
+// the file must be GBK (GB18030) text with the section `section`; LF line
+// ends (a file edited on Linux) are read as CR LF. On success the store holds
+// the text read-only and nothing is returned; otherwise the return value says
+// what is wrong, for the user. `lineFeeds` tells whether LF ends were turned
+// into CR LF (such a file is not one to edit in place).
+std::optional<std::string> readConfigChecked(
+    SettingsStore &store, const std::filesystem::path &path, std::string_view section, bool *lineFeeds = nullptr);
+
 // A configuration file dropped on a window: restored without the path checks
 // and without touching the remembered paths.
 void importDroppedConfig(ConfigWindow window, Form &form, const std::filesystem::path &path, MessageHost &host);

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace varnel {
 namespace {
 
@@ -207,6 +209,73 @@ TEST(ConfigExportImport, PathsMessagesAndOtherSections)
     exportConfigTo(ConfigWindow::Main, form, dir.file("held.ini"), host);
     EXPECT_EQ(host.texts().back(), "导出配置完成！");
     EXPECT_EQ(readBytes(dir.file("held.ini")), held);
+}
+
+// The command line's read: a file edited on Linux (LF line ends, or some of
+// them) reads exactly as the one the window saved.
+TEST(ConfigChecked, LineFeedsReadAsCrLf)
+{
+    TempDir dir;
+    MemoryForm form(mainFormSpec());
+    form.clearRows();
+    form.appendRow();
+    form.setCell(0, 0, "序号");
+    form.setCell(0, 1, "递进数字");
+    form.setCell(0, 2, "7┊?┊2┊?┊真");
+    form.control("编辑框库名")->setText("新闻");
+    form.control("编辑框密码")->setText("pa=ss");
+    form.control("编辑框固定的文本")->setText("第一行\r\n第二行");
+    form.control("组合框文件编码")->setCurrentIndex(2);
+    form.control("选择框遍历子目录")->setChecked(true);
+    {
+        SettingsStore store;
+        store.open(dir.file("crlf.ini"));
+        saveMainConfig(store, form);
+    }
+    const std::string crlf = readBytes(dir.file("crlf.ini"));
+    writeBytes(dir.file("lf.ini"), replaceAll(crlf, "\r\n", "\n"));
+    std::string mixed = crlf;
+    mixed.replace(mixed.find("\r\n"), 2, "\n");
+    mixed.replace(mixed.rfind("\r\n"), 2, "\n");
+    writeBytes(dir.file("mixed.ini"), mixed);
+
+    auto read = [&](const char *file, bool expectedLineFeeds) {
+        SettingsStore store;
+        bool lineFeeds = !expectedLineFeeds;
+        EXPECT_EQ(readConfigChecked(store, dir.file(file), "主界面", &lineFeeds), std::nullopt) << file;
+        EXPECT_EQ(lineFeeds, expectedLineFeeds) << file;
+        MemoryForm back(mainFormSpec());
+        restoreMainConfig(store, back);
+        return back;
+    };
+    for (const auto &[file, lineFeeds] : {std::pair{"crlf.ini", false}, {"lf.ini", true}, {"mixed.ini", true}}) {
+        MemoryForm back = read(file, lineFeeds);
+        EXPECT_EQ(back.rows(), form.rows()) << file;
+        for (const char *name : {"编辑框库名", "编辑框密码", "编辑框固定的文本"})
+            EXPECT_EQ(back.control(name)->text(), form.control(name)->text()) << file << " " << name;
+        EXPECT_EQ(back.control("组合框文件编码")->currentIndex(), 2) << file;
+        EXPECT_TRUE(back.control("选择框遍历子目录")->isChecked()) << file;
+    }
+    // Reading never writes.
+    EXPECT_EQ(readBytes(dir.file("lf.ini")), replaceAll(crlf, "\r\n", "\n"));
+
+    // A section named only inside another line is no section.
+    writeBytes(dir.file("inline.ini"), toGb18030("x=[主界面]\n字段数=1\n"));
+    SettingsStore store;
+    EXPECT_EQ(readConfigChecked(store, dir.file("inline.ini"), "主界面"), "it has no section [主界面]");
+}
+
+// Exported configurations hold the password too.
+TEST(ConfigExportImport, ExportedFilesAreTheOwnersOnly)
+{
+    TempDir dir;
+    RecordingHost host;
+    MemoryForm form(mainFormSpec());
+    const mode_t oldMask = ::umask(022);
+    exportConfigTo(ConfigWindow::Main, form, dir.file("out.ini"), host);
+    ::umask(oldMask);
+    EXPECT_EQ(std::filesystem::status(dir.file("out.ini")).permissions(), std::filesystem::perms(0600));
+    EXPECT_NE(fromGb18030(readBytes(dir.file("out.ini"))).find("编辑框密码=tqmv"), std::string::npos);
 }
 
 TEST(TableConfig, RoundTripAndEmptyList)
