@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -50,6 +54,27 @@ inline bool inCi()
         }                                                                                                              \
     } while (0)
 
+// The name of a test database: "vt" + pid + "_" + a counter of the process +
+// "_" + a hash of the running test's full name, so names are unique on one
+// server however many test processes run, and stay short whatever the test is
+// called. At most kTestDatabaseNameMax characters, which leaves a test room
+// for suffixes of its own ("_other", "_new") within the server's 64.
+inline constexpr std::size_t kTestDatabaseNameMax = 32;
+
+inline std::string testDatabaseName()
+{
+    static unsigned counter = 0;
+    std::string full = "-";
+    if (const auto *info = ::testing::UnitTest::GetInstance()->current_test_info())
+        full = std::string(info->test_suite_name()) + "." + info->name();
+    std::uint32_t hash = 2166136261u; // FNV-1a
+    for (unsigned char c : full)
+        hash = (hash ^ c) * 16777619u;
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(hash));
+    return "vt" + std::to_string(::getpid()) + "_" + std::to_string(++counter) + "_" + hex;
+}
+
 // A test database of its own, dropped afterwards.
 class SandboxDatabase : public ::testing::Test {
 protected:
@@ -58,8 +83,7 @@ protected:
         settings = sandboxSettings();
         VARNEL_REQUIRE_SANDBOX(settings);
         ASSERT_TRUE(db.connect(settings.server, settings.user, settings.password)) << db.connectError();
-        name = "varnel_test_" + std::to_string(::getpid()) + "_"
-            + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        name = testDatabaseName();
         db.execute("drop database if exists `" + name + "`");
         ASSERT_TRUE(db.execute("create database `" + name + "` character set utf8mb4"));
         ASSERT_TRUE(db.selectDatabase(name));
