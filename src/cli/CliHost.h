@@ -2,7 +2,7 @@
 
 #include "transfer/TransferHost.h"
 
-#include <csignal>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -11,7 +11,9 @@ namespace varnel::cli {
 
 // The command line as the host of a run: messages are kept for the caller to
 // print, progress goes to stderr, Ctrl is --clear and its question is
-// answered yes, an interrupt (Ctrl+C) asks the run to stop.
+// answered yes. An interrupt (Ctrl+C) or SIGTERM asks the run to stop: the
+// statement in flight completes and the run ends with its final message. A
+// second one ends the program at once.
 class CliHost : public TransferHost {
 public:
     explicit CliHost(bool clear);
@@ -23,14 +25,31 @@ public:
     bool ctrlHeld() override { return m_clear; }
     void setButtonCaption(Control &button, std::string_view caption) override;
     void reportFailures(std::string_view title, const std::vector<TransferFailure> &failures) override;
+    void showDetail(std::string_view reason) override;
 
-    // Set once an interrupt arrived; the engine's stop hook is called then.
+    // The engine's stop hook, called at every event pump once a signal came.
     void onInterrupt(std::function<void()> stop) { m_stop = std::move(stop); }
+    // Whether SIGINT or SIGTERM arrived since the host was made.
+    bool interrupted() const;
     void endProgress();
 
-    std::vector<std::string> messages;
-    std::vector<TransferFailure> failures;
-    std::string failureTitle;
+    // After the run: prints what it said and gives the exit status. A run
+    // that showed its final message (completed or interrupted) prints it on
+    // `out`, one that ended before on `err`; the reason behind a message
+    // follows it on `err`, then every failure list under its heading.
+    int finish(const TransferResult &result, std::FILE *out, std::FILE *err);
+
+    struct Message {
+        std::string text;
+        std::string detail; // the reason behind it, when it ended the run
+    };
+    struct FailureList {
+        std::string title;
+        std::vector<TransferFailure> items;
+    };
+    std::vector<Message> messages;
+    // Every list reported, in order (failed files, files of unknown outcome).
+    std::vector<FailureList> failureLists;
 
 private:
     bool m_clear;

@@ -22,11 +22,17 @@ Commands / 命令:
   export    write the table's rows out as article files into the folder
             把数据表的记录导出为文章文件
   preview   show, for each FILE, the encoding found and every rule's value,
-            exactly as import would store them; no server is needed
-            显示每个文件识别出的编码和每个字段的值（与导入相同），不连接服务器
+            exactly as import would store them, or why the import would skip
+            it; no server is needed
+            显示每个文件识别出的编码和每个字段的值（与导入相同），或导入时跳过
+            该文件的原因；不连接服务器
 
 Options / 选项:
-  --config FILE       configuration file to read / 配置文件
+  --config FILE       configuration file to read: GBK text with the section
+                      [主界面], CR LF or LF line ends. A file that cannot be
+                      read so is refused (exit 2), never replaced by defaults.
+                      配置文件：GBK 文本，含 [主界面] 一节，换行为 CR LF 或 LF；
+                      无法读取时报错（退出码 2），不会改用默认设置
   --server HOST[:PORT] --user NAME --password TEXT
   --database NAME --table NAME --folder DIR --types PATTERNS
   --encoding N        0 自动识别, 1 ANSI, 2 UTF-8, 3 Unicode, 4 UnicodeBE
@@ -42,24 +48,53 @@ Options / 选项:
                       refused batch is retried row by row, so only the refused
                       files are skipped.
                       每条 INSERT 语句的行数（默认 500，1 为每个文件一条语句）
-  --save-counters     write advanced counter start values back to the config
-                      把递进数字的新起始值写回配置文件
+  --timeout SECONDS   how long one read or write on the server connection may
+                      take before the run ends with an error (default 600;
+                      a whole number from 1 to 2147483)
+                      连接读写超时秒数（默认 600，1 到 2147483 的整数）
+  --save-counters     write advanced counter start values back to the config;
+                      when that fails, "计数器未保存：" and the reason go to
+                      stderr and the exit status is 4
+                      把递进数字的新起始值写回配置文件；写入失败时输出
+                      "计数器未保存：" 和原因，退出码为 4
   --json              preview: one JSON object per line / 每行输出一个 JSON 对象
   -h, --help          this text / 显示本帮助
 
-Progress goes to stderr, the final message to stdout.
-进度输出到 stderr，最终结果输出到 stdout。
+Progress goes to stderr, the final message to stdout. The server's reason
+behind a message that ended a run follows it on the next line of stderr; the
+lists of failed files or rows and of files not known to be stored follow, each
+under its heading.
+进度输出到 stderr，最终结果输出到 stdout。导致运行结束的服务器原因紧随该信息输出到
+stderr 的下一行；失败的文件或记录、未确认是否已导入的文件分别列在各自标题下（stderr）。
+
+Ctrl+C (SIGINT) or SIGTERM stops a run like the stop button: the statement in
+flight completes, the final message and the lists are printed, exit status 130.
+A second one ends the program at once.
+Ctrl+C（SIGINT）或 SIGTERM 如同停止按钮：正在执行的语句完成后结束，输出最终结果和
+清单，退出码 130。再次收到则立即退出。
 
 Exit status / 退出码:
-  0  completed / 完成
-  1  anything else (bad options, no connection, unreadable config) / 其他错误
-  2  a validation message (missing database name, folder not found, ...)
-     校验失败（缺少库名、目录不存在等），信息输出到 stderr
-  3  completed, but some files or rows failed (listed on stderr)
-     完成，但有文件或记录失败（清单输出到 stderr）
+  0    completed / 完成
+  1    anything else: bad options, no connection, a run ended by a server or
+       fetch error (its final message on stdout, the reason on stderr)
+       其他错误：选项错误、无法连接、运行因服务器或读取错误中断（最终结果输出到
+       stdout，原因输出到 stderr）
+  2    a validation message (missing database name, folder not found, a
+       configuration that cannot be read, a counter outside 64 bits, a bad
+       --timeout, ...), on stderr
+       校验失败（缺少库名、目录不存在、配置文件无法读取、递进数字超出 64 位、
+       --timeout 无效等），信息输出到 stderr
+  3    completed, but some files or rows failed, some files were stored only
+       in part, or it is not known whether some files were stored (listed on
+       stderr); preview: some file cannot be read or only in part
+       完成，但有文件或记录失败、文件内容不完整或未确认是否已导入（清单输出到
+       stderr）；preview：有文件无法读取或只读出一部分
+  4    completed, but --save-counters could not write the counters
+       完成，但 --save-counters 未能保存计数器
+  130  stopped by Ctrl+C or SIGTERM / 被 Ctrl+C 或 SIGTERM 停止
 )";
 
-std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args, std::string &error)
+std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args, CommandLineError &failure)
 {
     static const std::map<std::string, std::string> kValueOptions = {
         {"--server", "编辑框服务器"},
@@ -72,6 +107,7 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args,
         {"--encoding", "组合框文件编码"},
     };
     CliOptions o;
+    std::string &error = failure.text;
     if (args.empty()) {
         error = "no command given";
         return std::nullopt;
@@ -142,6 +178,24 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args,
                 return std::nullopt;
             }
             o.batch = n;
+        } else if (a == "--timeout") {
+            auto v = value();
+            if (!v)
+                return std::nullopt;
+            unsigned long long n = 0;
+            bool digits = !v->empty();
+            for (char c : *v) {
+                digits = digits && c >= '0' && c <= '9';
+                if (digits && n <= kMaxTimeoutSeconds)
+                    n = n * 10 + static_cast<unsigned>(c - '0');
+            }
+            if (!digits || n == 0 || n > kMaxTimeoutSeconds) {
+                error = "--timeout takes a whole number of seconds from 1 to " + std::to_string(kMaxTimeoutSeconds)
+                    + ", not \"" + *v + "\"";
+                failure.validation = true;
+                return std::nullopt;
+            }
+            o.timeout = static_cast<unsigned>(n);
         } else if (a == "--clear") {
             o.clear = true;
         } else if (a == "--save-counters") {

@@ -9,6 +9,16 @@ namespace varnel::cli {
 
 enum class Command { Import, Export, Preview, Help };
 
+// The exit status of varnel-cli (its --help lists them).
+enum ExitStatus {
+    kOk = 0,
+    kOther = 1, // bad options, no connection, a run ended by a server or fetch error
+    kInvalid = 2, // a validation message
+    kPartial = 3, // completed, with failed files or rows or files of unknown outcome
+    kCountersNotSaved = 4, // completed, but --save-counters could not write
+    kStopped = 130, // stopped by SIGINT or SIGTERM
+};
+
 struct CliOptions {
     Command command = Command::Help;
     std::optional<std::string> config;
@@ -18,11 +28,23 @@ struct CliOptions {
     bool saveCounters = false;
     bool json = false;
     std::size_t batch = 500; // rows per INSERT statement
+    unsigned timeout = 600; // seconds a read or write of the connection may take
     std::vector<std::string> files;
 };
 
+// What is wrong with a command line. A value out of its range is a
+// validation message (exit 2); anything else a mistake in the options.
+struct CommandLineError {
+    std::string text;
+    bool validation = false;
+};
+
 // Parses the command line; on a mistake returns nothing and says why.
-std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args, std::string &error);
+std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args, CommandLineError &error);
+
+// The largest --timeout: the client library counts timeouts in milliseconds
+// in an int.
+inline constexpr unsigned kMaxTimeoutSeconds = 2147483;
 
 extern const char *const kUsage;
 

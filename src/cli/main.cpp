@@ -3,6 +3,8 @@
 #include "cli/CliOptions.h"
 
 #include "mapping/FieldRule.h"
+#include "mapping/RuleEditor.h"
+#include "mapping/RuleValues.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/ConfigFile.h"
 #include "settings/MemoryForm.h"
@@ -13,7 +15,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 
@@ -21,8 +25,6 @@ namespace {
 
 using namespace varnel;
 using namespace varnel::cli;
-
-enum Exit { kOk = 0, kOther = 1, kInvalid = 2, kPartial = 3 };
 
 std::filesystem::path executableDir()
 {
@@ -103,43 +105,52 @@ bool applySetting(MemoryForm &form, const std::string &name, const std::string &
     }
 }
 
-void printFailures(const CliHost &host)
+// Writes the counters' new start values back into the configuration file;
+// on failure says why, in the system's words where it has them.
+std::optional<std::string> saveCounters(
+    const std::filesystem::path &config, bool lineFeeds, MemoryForm &before, MemoryForm &after)
 {
-    if (host.failures.empty())
-        return;
-    std::fprintf(stderr, "%s (%zu):\n", host.failureTitle.c_str(), host.failures.size());
-    for (const TransferFailure &f : host.failures)
-        std::fprintf(stderr, "  %s: %s\n", f.item.c_str(), f.reason.c_str());
-}
-
-int finish(CliHost &host, TransferOutcome outcome)
-{
-    host.endProgress();
-    if (outcome != TransferOutcome::Completed) {
-        for (const std::string &m : host.messages)
-            std::fprintf(stderr, "%s\n", m.c_str());
-        return outcome == TransferOutcome::Invalid ? kInvalid : kOther;
-    }
-    for (const std::string &m : host.messages)
-        std::printf("%s\n", m.c_str());
-    printFailures(host);
-    return host.failures.empty() ? kOk : kPartial;
-}
-
-// Writes the counters' new start values back into the configuration file.
-bool saveCounters(const std::filesystem::path &config, MemoryForm &before, MemoryForm &after)
-{
+    if (lineFeeds)
+        return std::string("the configuration has LF line ends; it is edited in place only with CR LF line ends");
     SettingsStore store;
     if (!store.open(config)) {
-        std::fprintf(stderr, "cannot write %s (in use by another instance?)\n", config.c_str());
-        return false;
+        const int error = store.openError();
+        if (error == EWOULDBLOCK)
+            return "the configuration is in use by another instance (" + config.string() + ")";
+        return std::string(std::strerror(error ? error : EIO));
     }
     store.setSection(mainFormSpec().section);
     for (int r = 0; r < after.rowCount() && r < before.rowCount(); ++r) {
         if (after.cell(r, 2) != before.cell(r, 2))
             store.writeText(rowKey(mainFormSpec().columns[2], r + 1), after.cell(r, 2));
     }
-    return true;
+    if (store.writeError() != 0)
+        return std::string(std::strerror(store.writeError()));
+    return std::nullopt;
+}
+
+// Reports the counters an import advanced and, with --save-counters, saves
+// them; false when they were to be saved and could not be.
+bool reportCounters(const CliOptions &options, const std::filesystem::path &config, bool lineFeeds, MemoryForm &before,
+    MemoryForm &after)
+{
+    std::vector<int> advanced;
+    for (int r = 0; r < after.rowCount() && r < before.rowCount(); ++r) {
+        if (after.cell(r, 2) != before.cell(r, 2) && after.cell(r, 1) == "递进数字")
+            advanced.push_back(r);
+    }
+    if (advanced.empty())
+        return true;
+    std::optional<std::string> unsaved;
+    if (options.saveCounters)
+        unsaved = saveCounters(config, lineFeeds, before, after);
+    const char *suffix = !options.saveCounters ? "（未保存，使用 --save-counters 保存）" : unsaved ? "" : "（已保存）";
+    for (int r : advanced)
+        std::fprintf(stderr, "计数器 %s 下次从 %s 开始%s\n", after.cell(r, 0).c_str(),
+            splitOptions(after.cell(r, 2), 1)[0].c_str(), suffix);
+    if (unsaved)
+        std::fprintf(stderr, "计数器未保存：%s\n", unsaved->c_str());
+    return !unsaved;
 }
 
 int run(const CliOptions &options)
@@ -147,14 +158,19 @@ int run(const CliOptions &options)
     const std::filesystem::path config =
         options.config ? std::filesystem::path(*options.config) : settingsFilePath(executableDir());
     MemoryForm form(mainFormSpec());
+    bool lineFeeds = false;
     {
-        std::error_code ec;
-        if (options.config && !std::filesystem::is_regular_file(config, ec)) {
-            std::fprintf(stderr, "cannot read the configuration %s\n", config.c_str());
-            return kOther;
-        }
         SettingsStore store;
-        store.openReadOnly(config);
+        if (options.config) {
+            // A file named on the command line is read as it is or refused:
+            // running on defaults instead would import with the wrong rules.
+            if (const auto problem = readConfigChecked(store, config, mainFormSpec().section, &lineFeeds)) {
+                std::fprintf(stderr, "cannot read the configuration %s: %s\n", config.c_str(), problem->c_str());
+                return kInvalid;
+            }
+        } else {
+            store.openReadOnly(config);
+        }
         restoreMainConfig(store, form);
     }
     // The import button starts idle whatever the file remembers.
@@ -167,9 +183,21 @@ int run(const CliOptions &options)
             return kOther;
         }
     }
+    if (options.command != Command::Export) {
+        // Counters are checked before anything runs; for a folder the
+        // importer checks again once it knows how many files there are.
+        if (const auto problem = validateRules(readRules(form), static_cast<std::int64_t>(options.files.size()))) {
+            std::fprintf(stderr, "%s\n", problem->c_str());
+            return kInvalid;
+        }
+    }
 
     if (options.command == Command::Preview) {
+        // A file the import would skip or store only in part makes the
+        // preview end as such an import would: exit 3.
+        bool partial = false;
         for (const PreviewRow &row : previewImport(form, options.files)) {
+            partial = partial || !row.error.empty() || row.incomplete;
             if (options.json) {
                 std::string line = "{\"file\": " + json(row.file) + ", \"encoding\": " + std::to_string(row.encoding)
                     + ", \"values\": [";
@@ -177,28 +205,39 @@ int run(const CliOptions &options)
                     const auto &v = row.values[i];
                     line += (i ? ", [" : "[") + json(v.target) + ", " + json(v.source) + ", " + json(v.value) + "]";
                 }
-                std::printf("%s]}\n", line.c_str());
+                line += "]";
+                if (!row.error.empty())
+                    line += ", \"error\": " + json(row.error);
+                if (row.incomplete)
+                    line += ", \"incomplete\": true";
+                std::printf("%s}\n", line.c_str());
             } else {
                 std::printf("== %s (encoding %d)\n", row.file.c_str(), row.encoding);
+                if (!row.error.empty())
+                    std::printf("  not imported: %s\n", row.error.c_str());
+                if (row.incomplete)
+                    std::printf("  incomplete: damaged gzip data, values from the part that could be read\n");
                 for (const auto &v : row.values)
                     std::printf("  %s [%s]: %s\n", v.target.c_str(), v.source.c_str(), v.value.c_str());
             }
         }
-        return kOk;
+        return partial ? kPartial : kOk;
     }
 
+    // From here a signal stops the run instead of ending the program.
+    CliHost host(options.clear);
     MySqlConnection &db = MySqlConnection::shared();
+    db.setTimeout(options.timeout);
     if (!db.connect(form.control("编辑框服务器")->text(), form.control("编辑框用户名")->text(),
             form.control("编辑框密码")->text())) {
         std::fprintf(stderr, "连接到MySQL失败：%s\n", db.connectError().c_str());
-        return kOther;
+        return host.interrupted() ? kStopped : kOther;
     }
 
-    CliHost host(options.clear);
     if (options.command == Command::Export) {
         ArticleExporter exporter(form, db, host);
         host.onInterrupt([&] { exporter.requestStop(); });
-        return finish(host, exporter.runExport().outcome);
+        return host.finish(exporter.runExport(), stdout, stderr);
     }
 
     MemoryForm before(mainFormSpec());
@@ -211,18 +250,11 @@ int run(const CliOptions &options)
     importer.setBatchSize(options.batch);
     host.onInterrupt([&] { importer.requestStop(); });
     const ImportResult result = options.files.empty() ? importer.startImport(false) : importer.runImport(options.files);
-    const int code = finish(host, result.outcome);
-
-    if (result.outcome == TransferOutcome::Completed) {
-        for (int r = 0; r < form.rowCount() && r < before.rowCount(); ++r) {
-            if (form.cell(r, 2) != before.cell(r, 2) && form.cell(r, 1) == "递进数字")
-                std::fprintf(stderr, "计数器 %s 下次从 %s 开始%s\n", form.cell(r, 0).c_str(),
-                    splitOptions(form.cell(r, 2), 1)[0].c_str(),
-                    options.saveCounters ? "（已保存）" : "（未保存，使用 --save-counters 保存）");
-        }
-        if (options.saveCounters && !saveCounters(config, before, form))
-            return kOther;
-    }
+    const int code = host.finish(result, stdout, stderr);
+    // Counters the run advanced are reported whatever ended it: the rows
+    // that took their numbers are in the table.
+    if (!reportCounters(options, config, lineFeeds, before, form) && (code == kOk || code == kPartial))
+        return kCountersNotSaved;
     return code;
 }
 
@@ -231,10 +263,14 @@ int run(const CliOptions &options)
 int main(int argc, char **argv)
 {
     std::vector<std::string> args(argv + 1, argv + argc);
-    std::string error;
+    CommandLineError error;
     const auto options = parseCommandLine(args, error);
     if (!options) {
-        std::fprintf(stderr, "varnel-cli: %s\n\n%s", error.c_str(), kUsage);
+        if (error.validation) {
+            std::fprintf(stderr, "varnel-cli: %s\n", error.text.c_str());
+            return kInvalid;
+        }
+        std::fprintf(stderr, "varnel-cli: %s\n\n%s", error.text.c_str(), kUsage);
         return kOther;
     }
     if (options->command == Command::Help) {
