@@ -142,6 +142,38 @@ TEST_F(ServerFaultTest, KilledServerIsReconnectedAndTheBatchUnderWayIsListedApar
     EXPECT_EQ(host.texts().back(), "导入完成，已导入 50 篇文章，当前表有 " + std::to_string(stored.size()) + " 条记录！");
 }
 
+TEST_F(ServerFaultTest, ABatchTheServerReadsSlowlyIsSentFromMemoryThatIsStillItsOwn)
+{
+    // The server stops reading while a batch of several megabytes goes out:
+    // most of it is still to be sent when the importer goes on reading files.
+    startServer();
+    std::vector<std::string> files, texts;
+    for (int i = 0; i < 40; ++i) {
+        std::string text(256 << 10, static_cast<char>('a' + i % 26));
+        text.replace(0, 8, "file" + std::to_string(1000 + i));
+        texts.push_back(text);
+        const auto p = dir.file("f" + std::to_string(i) + ".txt");
+        test::writeBytes(p, text);
+        files.push_back(p.string());
+    }
+    int pumps = 0;
+    host.onEvents = [&] {
+        ++pumps;
+        if (pumps == 3)
+            server->freeze();
+        if (host.windowCaption == "f36")
+            server->thaw();
+    };
+    const ImportResult result = import(files, 500);
+    server->thaw();
+    EXPECT_EQ(result.transferred, 40);
+    EXPECT_TRUE(result.failures.empty() && result.unknown.empty());
+    const auto stored = column("select 内容 from d.t order by ID");
+    ASSERT_EQ(stored.size(), texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        EXPECT_TRUE(stored[i] == texts[i]) << "row " << i + 1 << " differs";
+}
+
 TEST_F(ServerFaultTest, ServerThatStaysDownFailsTheRestAndNoCountIsMadeUp)
 {
     startServer();

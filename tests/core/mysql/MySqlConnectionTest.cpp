@@ -309,3 +309,44 @@ TEST_F(MySqlConnectionTest, AccountsDoWhatTheyMean)
 
 } // namespace
 } // namespace varnel
+
+namespace varnel {
+namespace {
+
+TEST(MySqlConnectionConnect, APortMeansTcpEvenForLocalhostAndReopenUsesTheSameLogin)
+{
+    const auto settings = test::sandboxSettings();
+    VARNEL_REQUIRE_SANDBOX(settings);
+    const std::string port = settings.server.substr(settings.server.rfind(':') + 1);
+    MySqlConnection db;
+    // "localhost" alone would be the local socket of some other server.
+    ASSERT_TRUE(db.connect("localhost:" + port, settings.user, settings.password)) << db.connectError();
+    ASSERT_TRUE(db.execute("select @@port"));
+    std::string answered;
+    auto r = db.storeResult();
+    ASSERT_TRUE(r && r->readField(0.0, answered));
+    EXPECT_EQ(answered, port);
+
+    // A connection killed by the server is lost; reopen comes back to the
+    // same server and database.
+    ASSERT_TRUE(db.selectDatabase("mysql"));
+    ASSERT_TRUE(db.execute("select connection_id()"));
+    std::string id;
+    r = db.storeResult();
+    ASSERT_TRUE(r && r->readField(0.0, id));
+    MySqlConnection other;
+    ASSERT_TRUE(other.connect(settings.server, settings.user, settings.password));
+    ASSERT_TRUE(other.execute("kill " + id));
+    EXPECT_FALSE(db.execute("select 1"));
+    EXPECT_TRUE(db.connectionLost());
+    ASSERT_TRUE(db.reopen()) << db.connectError();
+    ASSERT_TRUE(db.execute("select database()"));
+    std::string database;
+    r = db.storeResult();
+    ASSERT_TRUE(r && r->readField(0.0, database));
+    EXPECT_EQ(database, "mysql");
+    EXPECT_FALSE(db.connectionLost());
+}
+
+} // namespace
+} // namespace varnel

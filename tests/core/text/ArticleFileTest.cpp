@@ -6,6 +6,17 @@
 
 #include <random>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
 namespace varnel {
 namespace {
 
@@ -13,6 +24,7 @@ using test::ArticleFixture;
 using test::fromHex;
 using test::TempDir;
 using test::toHex;
+using test::readBytes;
 using test::writeBytes;
 
 bool isValidUtf8(std::string_view s)
@@ -253,6 +265,90 @@ TEST(ReadArticle, ReadOnlyFilesAreRead)
         "read me");
     std::filesystem::permissions(path, std::filesystem::perms::owner_read);
     EXPECT_EQ(readArticle(path, ArticleEncoding::Detect).text, "read me");
+}
+
+} // namespace
+} // namespace varnel
+
+namespace varnel {
+namespace {
+
+// Runs f in a child process, as the unprivileged user "nobody" when asked
+// (root reads every file); f's result is the child's exit status.
+int inChild(const std::function<int()> &f, bool asNobody = false)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (asNobody && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(99);
+        ::_exit(f());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ReadArticle, SaysWhyAFileCouldNotBeRead)
+{
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(readArticle(dir.file("missing.txt"), ArticleEncoding::Detect).error, std::strerror(ENOENT));
+    EXPECT_EQ(readArticle(dir.path(), ArticleEncoding::Detect).error, std::strerror(EISDIR));
+    EXPECT_EQ(readArticle("/dev/zero", ArticleEncoding::Detect).error, "不是普通文件");
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0644), 0);
+    EXPECT_EQ(readArticle(dir.file("fifo"), ArticleEncoding::Detect).error, "不是普通文件"); // and does not block
+    writeBytes(dir.file("empty.txt"), "");
+    EXPECT_EQ(readArticle(dir.file("empty.txt"), ArticleEncoding::Detect).error, "");
+
+    writeBytes(dir.file("secret.txt"), "x");
+    ::chmod(dir.file("secret.txt").c_str(), 0);
+    const std::string secret = dir.file("secret.txt").string();
+    EXPECT_EQ(inChild([&] {
+        const DecodedArticle a = readArticle(secret, ArticleEncoding::Detect);
+        return a.error == std::strerror(EACCES) && a.text.empty() ? 0 : 1;
+    },
+                  true),
+        0);
+}
+
+TEST(WriteArticleFile, ReplacesWholeOrNotAtAll)
+{
+    TempDir dir;
+    const auto target = dir.file("a.txt");
+    writeBytes(target, "old");
+    ::chmod(target.c_str(), 0640);
+    ASSERT_TRUE(writeArticleFile(target, "new", ArticleEncoding::Ansi));
+    EXPECT_EQ(readBytes(target), "new");
+    struct stat st { };
+    ::stat(target.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0640u) << "a replaced file keeps its permissions";
+
+    // Past a file-size limit (as on a full disk) the old file stays whole and
+    // no temporary file is left.
+    EXPECT_EQ(inChild([&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{1024, 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const bool written = writeArticleFile(target, std::string(5000, 'z'), ArticleEncoding::Ansi);
+        return !written && errno == EFBIG ? 0 : 1;
+    }),
+        0);
+    EXPECT_EQ(readBytes(target), "new");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+
+    // A new file gets the usual permissions, not those of a temporary file.
+    const mode_t mask = ::umask(022);
+    ASSERT_TRUE(writeArticleFile(dir.file("b.txt"), "b", ArticleEncoding::Utf8));
+    ::umask(mask);
+    ::stat(dir.file("b.txt").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+}
+
+TEST(ReadArticle, GbkTextThatFitsUtf8BitPatternsStaysGbk)
+{
+    EXPECT_EQ(decodeArticle(fromHex("c1 a6 c1 bf"), ArticleEncoding::Detect).text, "力量");
+    EXPECT_EQ(decodeArticle(fromHex("80 35"), ArticleEncoding::Ansi).text, "€5");
+    EXPECT_EQ(encodeArticle("€5", ArticleEncoding::Ansi), fromHex("80 35"));
 }
 
 } // namespace

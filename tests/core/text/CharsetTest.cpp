@@ -25,6 +25,11 @@ TEST(LooksLikeUtf8, WalksSequencesOfTwoToFourBytes)
         {"\xC3", false}, // two-byte cut off
         {"\x80", false}, // lone continuation
         {"\xD6\xD0\xCE\xC4", false}, // GBK 中文
+        {fromHex("c1 a6 c1 bf"), false}, // GBK 力量: C1 is never a lead byte
+        {fromHex("c0 80"), false}, // overlong NUL
+        {fromHex("e0 80 af"), false}, // overlong '/'
+        {fromHex("ed a0 80"), false}, // a surrogate
+        {fromHex("e4 b8 ad c1 a6"), false}, // valid start, GBK after
         {fromHex("a4 a4 a4 e5"), false}, // Big5 中文
     };
     for (const auto &row : rows)
@@ -89,6 +94,24 @@ TEST(Utf16, RoundTripsAndCounts)
     EXPECT_EQ(utf8ToUtf16(s).size(), 4u);
     EXPECT_EQ(utf16ToUtf8(utf8ToUtf16(s)), s);
     EXPECT_EQ(codePointCount(s), 3u);
+}
+
+} // namespace
+} // namespace varnel
+
+namespace varnel {
+namespace {
+
+TEST(EuroSign, CodePage936SingleByteRoundTrips)
+{
+    // 80 is the euro sign in code page 936, and nothing in GB18030.
+    EXPECT_EQ(fromGb18030("\x80"), "€");
+    EXPECT_EQ(fromGb18030(fromHex("d6 d0 80 41")), "中€A");
+    // Also where the converter is needed (a four-byte form nearby), and next
+    // to a two-byte character whose trail byte is 80.
+    EXPECT_EQ(fromGb18030(fromHex("95 32 82 36 80 81 80")), "𠀀€" + fromGb18030(fromHex("81 80")));
+    EXPECT_EQ(toAnsi("价格 €5，€"), toGb18030("价格 ") + "\x80" "5" + toGb18030("，") + "\x80");
+    EXPECT_EQ(fromGb18030(toAnsi("€𠮷€")), "€𠮷€");
 }
 
 } // namespace

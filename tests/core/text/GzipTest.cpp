@@ -93,3 +93,33 @@ TEST(Gunzip, ArticlesAreRecognisedBySignatureNotName)
 
 } // namespace
 } // namespace varnel
+
+namespace varnel {
+namespace {
+
+TEST(Gunzip, SaysWhetherTheStreamWasWhole)
+{
+    const std::string data(100000, 'q');
+    const std::string packed = test::gzipBytes(data);
+    bool complete = false;
+    EXPECT_EQ(gunzip(packed, kGunzipCap, &complete), data);
+    EXPECT_TRUE(complete);
+    EXPECT_EQ(gunzip(packed + packed, kGunzipCap, &complete), data + data);
+    EXPECT_TRUE(complete);
+    gunzip(packed.substr(0, packed.size() / 2), kGunzipCap, &complete);
+    EXPECT_FALSE(complete) << "truncated";
+    std::string corrupt = packed;
+    corrupt[packed.size() / 2] = static_cast<char>(corrupt[packed.size() / 2] ^ 0x5A);
+    corrupt[packed.size() / 2 + 1] = static_cast<char>(corrupt[packed.size() / 2 + 1] ^ 0x5A);
+    gunzip(corrupt, kGunzipCap, &complete);
+    EXPECT_FALSE(complete) << "corrupt";
+    EXPECT_EQ(gunzip(packed, 1000, &complete).size(), 1000u);
+    EXPECT_FALSE(complete) << "over the cap";
+    EXPECT_EQ(gunzip(packed, data.size(), &complete), data);
+    EXPECT_TRUE(complete) << "exactly at the cap";
+    EXPECT_TRUE(decodeArticle(packed, ArticleEncoding::Detect).incomplete == false);
+    EXPECT_TRUE(decodeArticle(packed.substr(0, packed.size() - 100), ArticleEncoding::Detect).incomplete);
+}
+
+} // namespace
+} // namespace varnel

@@ -10,6 +10,13 @@
 #include <filesystem>
 #include <set>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+
 namespace varnel {
 namespace {
 
@@ -182,6 +189,76 @@ TEST_F(ExporterTest, StopAfterTheCurrentRow)
     EXPECT_EQ(result.transferred, 2);
     EXPECT_EQ(host.texts().back(), "导出完成，已导出 2 篇文章，表中有 6 条记录！");
     EXPECT_NE(std::find(host.captions.begin(), host.captions.end(), "正在停止中.."), host.captions.end());
+}
+
+} // namespace
+} // namespace varnel
+
+namespace varnel {
+namespace {
+
+TEST_F(ExporterTest, TableNamesAreNamesNotSql)
+{
+    row(1, "1", "", "一", "甲");
+    row(2, "2", "", "二", "乙");
+    for (const char *typed : {"t limit 1", "(select 1 as name, @@datadir as body) z", "t;"}) {
+        SCOPED_TRACE(typed);
+        form.control("编辑框表名")->setText(typed);
+        EXPECT_EQ(run().outcome, TransferOutcome::Invalid);
+        EXPECT_EQ(host.texts().back(), std::string("打开表失败：") + typed);
+        EXPECT_FALSE(host.details.empty() || host.details.back().empty());
+        EXPECT_TRUE(files().empty());
+    }
+    // Awkward names export, and "database.table" reads another database.
+    const std::string odd = "a`b c'd\\e";
+    ASSERT_TRUE(db.execute("create table `a``b c'd\\e` (name text, body text)"));
+    ASSERT_TRUE(db.execute("insert into `a``b c'd\\e` values ('n', 'b')"));
+    form.control("编辑框表名")->setText(odd);
+    EXPECT_EQ(run().transferred, 1);
+    form.control("编辑框表名")->setText(name + ".t");
+    EXPECT_EQ(run().transferred, 2);
+}
+
+TEST_F(ExporterTest, TheExtensionIsMadeSafeWithTheName)
+{
+    row(1, "1", "", "a", "x");
+    form.control("编辑框文件类型")->setText("*.t?t");
+    EXPECT_EQ(run().transferred, 1);
+    EXPECT_EQ(files(), std::set<std::string>{"a.t？t"});
+    form.control("编辑框文件类型")->setText("*.a/b");
+    EXPECT_EQ(run().transferred, 1);
+    EXPECT_EQ(files(), std::set<std::string>{"a.a／b"});
+}
+
+TEST_F(ExporterTest, AFailedWriteLeavesTheOldFileWhole)
+{
+    row(1, "1", "", "big", std::string(60000, 'n'));
+    row(2, "2", "", "small", "s");
+    std::filesystem::create_directories(out_dir());
+    test::writeBytes(out_dir() / "big.html", "old good text");
+    // A file-size limit gives the same error as a full disk; the export runs
+    // in a child process that has it.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{32768, 32768};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        MySqlConnection own;
+        own.connect(settings.server, settings.user, settings.password);
+        test::ScriptedHost childHost;
+        ArticleExporter exporter(form, own, childHost, random);
+        const ExportResult r = exporter.runExport();
+        const bool ok = r.transferred == 1 && r.failures.size() == 1
+            && r.failures[0].reason == std::strerror(EFBIG);
+        ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(test::readBytes(out_dir() / "big.html"), "old good text");
+    EXPECT_EQ(test::readBytes(out_dir() / "small.html"), "s");
+    EXPECT_EQ(files(), (std::set<std::string>{"big.html", "small.html"})) << "a temporary file was left behind";
 }
 
 } // namespace

@@ -6,10 +6,13 @@
 #include "support/TransferFixture.h"
 #include "transfer/ArticleExporter.h"
 #include "transfer/ArticleImporter.h"
+#include "transfer/Preview.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
+
+#include <sys/stat.h>
 
 namespace varnel {
 namespace {
@@ -242,6 +245,145 @@ TEST_F(ImporterTest, ValidationMessagesInOrder)
     rule("标题", "文件主名");
     offline.runImport(files);
     EXPECT_EQ(host.texts().back(), "库不存在且自动创建失败：d");
+}
+
+} // namespace
+} // namespace varnel
+
+namespace varnel {
+namespace {
+
+class ImporterFaultTest : public test::TransferFixture {
+protected:
+    ImporterFaultTest()
+        : TransferFixture("文章")
+    {
+    }
+    void SetUp() override
+    {
+        TransferFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        rule("标题", "文件主名");
+        rule("内容", "文件内容");
+    }
+    std::string file(const std::string &fileName, const std::string &bytes)
+    {
+        test::writeBytes(dir.file(fileName), bytes);
+        return dir.file(fileName).string();
+    }
+    ImportResult import(const std::vector<std::string> &files)
+    {
+        ArticleImporter importer(form, db, host, random);
+        return importer.runImport(files);
+    }
+    test::TempDir dir;
+};
+
+TEST_F(ImporterFaultTest, FilesThatCannotBeReadAreListedNotStoredBlank)
+{
+    const std::string good = file("good.txt", "正文");
+    const std::string empty = file("empty.txt", "");
+    const std::string fifo = dir.file("pipe.txt").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const std::string folder = dir.file("folder.txt").string();
+    std::filesystem::create_directory(folder);
+    const std::string missing = dir.file("gone.txt").string();
+
+    const ImportResult result = import({good, fifo, folder, "/dev/zero", missing, empty});
+    EXPECT_EQ(result.transferred, 2);
+    std::set<std::string> failed;
+    for (const TransferFailure &f : result.failures) {
+        failed.insert(f.item);
+        EXPECT_FALSE(f.reason.empty()) << f.item;
+    }
+    EXPECT_EQ(failed, (std::set<std::string>{fifo, folder, "/dev/zero", missing}));
+    EXPECT_EQ(host.lists.count("未能导入的文件"), 1u);
+    // An empty file that could be read is still a row, stored as one space.
+    EXPECT_EQ(column("select concat(标题, '|', 内容) from 文章 order by ID"),
+        (std::vector<std::string>{"good|正文", "empty| "}));
+}
+
+TEST_F(ImporterFaultTest, PreviewShowsWhatTheImportStores)
+{
+    rule("摘要", "内容摘要", joinOptions({"0", "0"}));
+    const std::string empty = file("empty.txt", "");
+    const auto rows = previewImport(form, {empty, dir.file("gone.txt").string()}, random);
+    ASSERT_EQ(rows.size(), 2u);
+    ASSERT_EQ(rows[0].values.size(), 3u);
+    EXPECT_EQ(rows[0].values[1].value, " ");
+    EXPECT_EQ(rows[0].values[2].value, " ");
+    EXPECT_TRUE(rows[1].values.empty());
+    EXPECT_FALSE(rows[1].error.empty());
+
+    import({empty});
+    EXPECT_EQ(column("select concat('[', 内容, '|', 摘要, ']') from 文章"), std::vector<std::string>{"[ | ]"});
+}
+
+TEST_F(ImporterFaultTest, DamagedGzipIsStoredAndListedAsIncomplete)
+{
+    std::string gz = test::gzipBytes(std::string(100000, 'a'));
+    const std::string whole = file("whole.htm", gz);
+    gz.resize(gz.size() / 2);
+    const std::string cut = file("cut.htm", gz);
+    const ImportResult result = import({whole, cut});
+    EXPECT_EQ(result.transferred, 2);
+    EXPECT_TRUE(result.failures.empty());
+    ASSERT_EQ(result.incomplete.size(), 1u);
+    EXPECT_EQ(result.incomplete[0].item, cut);
+    EXPECT_EQ(result.incomplete[0].reason, "gzip 数据损坏或过大，内容不完整");
+    const auto lengths = column("select length(内容) from 文章 order by ID");
+    ASSERT_EQ(lengths.size(), 2u);
+    EXPECT_EQ(lengths[0], "100000");
+    EXPECT_LT(std::stoi(lengths[1]), 100000);
+}
+
+TEST_F(ImporterFaultTest, NewTablesAreUtf8mb4WithTheirOwnTypesInALatin1Database)
+{
+    const std::string latin = name + "_l";
+    ASSERT_TRUE(db.execute("create database `" + latin + "` character set latin1"));
+    form.control("编辑框库名")->setText(latin);
+    rule("日", "文件时间");
+    for (int format : {0, 1, 2}) {
+        SCOPED_TRACE(format);
+        db.execute("drop table if exists `" + latin + "`.`文章`");
+        form.control("组合框类型")->setCurrentIndex(format);
+        const ImportResult result = import({file("a.txt", "中文𠮷")});
+        EXPECT_EQ(result.transferred, 1) << (result.failures.empty() ? "" : result.failures[0].reason);
+        const auto types = column("select concat(column_name, ' ', column_type, ' ', ifnull(character_set_name, '-')) "
+                                  "from information_schema.columns where table_schema='"
+            + latin + "' and table_name='文章' order by ordinal_position");
+        const char *time = format == 1 ? "日 date -" : format == 2 ? "日 time -" : "日 datetime -";
+        EXPECT_EQ(types,
+            (std::vector<std::string>{"ID bigint(20) -", "标题 tinytext utf8mb4", "内容 mediumtext utf8mb4", time}));
+        EXPECT_EQ(column("select 内容 from `" + latin + "`.`文章`"), std::vector<std::string>{"中文𠮷"});
+    }
+    db.execute("drop database `" + latin + "`");
+}
+
+TEST_F(ImporterFaultTest, FailedCreationsGiveTheServersReasonAndALostRaceGoesOn)
+{
+    form.control("编辑框表名")->setText("bad");
+    rule("标题", "随机数母"); // a second column of the same name
+    EXPECT_EQ(import({file("a.txt", "x")}).outcome, TransferOutcome::Invalid);
+    EXPECT_EQ(host.texts().back(), "表不存在且自动创建失败：bad");
+    ASSERT_EQ(host.details.size(), 1u);
+    EXPECT_NE(host.details[0].find("标题"), std::string::npos) << host.details[0];
+
+    // Another program creates the table between our look and our create.
+    form.removeRow(2);
+    form.control("编辑框表名")->setText("raced");
+    MySqlConnection other;
+    ASSERT_TRUE(other.connect(settings.server, settings.user, settings.password));
+    db.setStatementObserver([&](std::string_view s) {
+        if (s.starts_with("create table"))
+            other.execute("create table `" + name + "`.raced (ID bigint auto_increment primary key, 标题 text, 内容 text)");
+    });
+    const ImportResult result = import({file("b.txt", "y")});
+    db.setStatementObserver({});
+    EXPECT_EQ(result.outcome, TransferOutcome::Completed);
+    EXPECT_EQ(result.transferred, 1);
+    EXPECT_EQ(column("select 内容 from raced"), std::vector<std::string>{"y"});
 }
 
 } // namespace
