@@ -50,6 +50,22 @@ private:
     int m_fd;
 };
 
+// Writes every byte; false (errno set) when the file takes no more.
+bool writeAll(int fd, std::string_view bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 std::string textUpToNul(std::string s)
 {
     const auto nul = s.find('\0');
@@ -263,16 +279,8 @@ bool writeWholeFile(const std::filesystem::path &path, std::string_view bytes)
     FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (fd.get() < 0)
         return false;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    if (!writeAll(fd.get(), bytes))
+        return false;
     return fd.close();
 }
 
@@ -318,16 +326,8 @@ bool replaceFile(const std::filesystem::path &path, std::string_view bytes)
         if (::fchmod(fd.get(), old.st_mode & 07777) != 0)
             return fail();
     }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail();
-        }
-        done += static_cast<std::size_t>(n);
-    }
+    if (!writeAll(fd.get(), bytes))
+        return fail();
     if (!fd.close())
         return fail();
     if (::rename(temp.c_str(), path.c_str()) != 0)

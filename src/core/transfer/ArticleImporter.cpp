@@ -276,7 +276,8 @@ RowInserter::Limits ArticleImporter::insertLimits(const Run &run)
     RowInserter::Limits limits;
     // Read once per run: a row over it is refused before it is sent.
     if (const auto packet = queryValue(m_db, "select @@max_allowed_packet"))
-        limits.maxStatementBytes = static_cast<std::size_t>(std::max<std::int64_t>(0, canonicalInteger(*packet).value_or(0)));
+        limits.maxStatementBytes =
+            static_cast<std::size_t>(std::max<std::int64_t>(0, canonicalInteger(*packet).value_or(0)));
     if (m_batchRows <= 1)
         return limits;
     // Only a transactional table leaves nothing behind when a batch fails.

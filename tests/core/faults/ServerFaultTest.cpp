@@ -139,7 +139,8 @@ TEST_F(ServerFaultTest, KilledServerIsReconnectedAndTheBatchUnderWayIsListedApar
     }
     // The count is read on the restored connection, not made up.
     EXPECT_EQ(result.tableRows, static_cast<std::int64_t>(stored.size()));
-    EXPECT_EQ(host.texts().back(), "导入完成，已导入 50 篇文章，当前表有 " + std::to_string(stored.size()) + " 条记录！");
+    EXPECT_EQ(
+        host.texts().back(), "导入完成，已导入 50 篇文章，当前表有 " + std::to_string(stored.size()) + " 条记录！");
 }
 
 TEST_F(ServerFaultTest, ABatchTheServerReadsSlowlyIsSentFromMemoryThatIsStillItsOwn)
@@ -188,7 +189,8 @@ TEST_F(ServerFaultTest, ServerThatStaysDownFailsTheRestAndNoCountIsMadeUp)
     EXPECT_EQ(result.transferred, 10);
     EXPECT_EQ(mainNames(result.unknown), std::set<std::string>{"f11"});
     ASSERT_EQ(result.failures.size(), 9u);
-    EXPECT_TRUE(result.failures.front().reason.starts_with("连接已断开，重新连接失败：")) << result.failures.front().reason;
+    EXPECT_TRUE(result.failures.front().reason.starts_with("连接已断开，重新连接失败："))
+        << result.failures.front().reason;
     EXPECT_EQ(host.texts().back(), "导入完成，已导入 10 篇文章，当前表记录数无法读取！");
 
     ASSERT_TRUE(server->start());
@@ -267,11 +269,11 @@ TEST_F(ServerFaultTest, LosingTheServerDuringTheFetchIsNoSuccess)
     ASSERT_TRUE(db.execute("create database d"));
     ASSERT_TRUE(db.execute("create table d.r (ID int primary key, 标题 text, 内容 mediumtext)"));
     for (int i = 1; i <= 5; ++i)
-        ASSERT_TRUE(db.execute("insert into d.r values (" + std::to_string(i) + ",'n" + std::to_string(i)
-            + "', repeat('z', 65536))"));
+        ASSERT_TRUE(db.execute(
+            "insert into d.r values (" + std::to_string(i) + ",'n" + std::to_string(i) + "', repeat('z', 65536))"));
     // The third row takes a long while: the client is then fetching.
-    ASSERT_TRUE(db.execute(
-        "create view d.t as select 标题, 内容, sleep(if(ID=3, 30, 0)) as pause from d.r order by ID"));
+    ASSERT_TRUE(
+        db.execute("create view d.t as select 标题, 内容, sleep(if(ID=3, 30, 0)) as pause from d.r order by ID"));
     TempDir out;
     form.control("编辑框文章目录")->setText(out.path().string());
 

@@ -39,24 +39,33 @@ std::string userName()
     return u ? u : "nobody";
 }
 
-int runQuietly(const std::vector<std::string> &argv, const std::filesystem::path &log)
+// Starts argv[0] with its output going to the given file (or nowhere), in a
+// session of its own so that it takes none of the terminal's signals.
+pid_t spawn(const std::vector<std::string> &argv, const std::filesystem::path &log = {})
 {
     const pid_t pid = ::fork();
+    if (pid != 0)
+        return pid;
+    ::setsid();
+    const int in = ::open("/dev/null", O_RDONLY);
+    const int out =
+        log.empty() ? ::open("/dev/null", O_WRONLY) : ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    ::dup2(in, 0);
+    ::dup2(out, 1);
+    ::dup2(out, 2);
+    std::vector<char *> args;
+    for (const std::string &a : argv)
+        args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+}
+
+int runQuietly(const std::vector<std::string> &argv, const std::filesystem::path &log)
+{
+    const pid_t pid = spawn(argv, log);
     if (pid < 0)
         return -1;
-    if (pid == 0) {
-        const int fd = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        if (fd >= 0) {
-            ::dup2(fd, 1);
-            ::dup2(fd, 2);
-        }
-        std::vector<char *> args;
-        for (const std::string &a : argv)
-            args.push_back(const_cast<char *>(a.c_str()));
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -107,7 +116,8 @@ std::filesystem::path dataTemplate(std::string &error)
 
 bool mariadbInstalled()
 {
-    return !findProgram({"mariadbd", "mysqld"}).empty() && !findProgram({"mariadb-install-db", "mysql_install_db"}).empty();
+    return !findProgram({"mariadbd", "mysqld"}).empty()
+        && !findProgram({"mariadb-install-db", "mysql_install_db"}).empty();
 }
 
 ThrowawayServer::ThrowawayServer(std::string options)
@@ -164,23 +174,10 @@ bool ThrowawayServer::start()
             argv.push_back(option);
         at = space == std::string::npos ? m_options.size() : space + 1;
     }
-    const pid_t pid = ::fork();
+    const pid_t pid = spawn(argv);
     if (pid < 0) {
         m_error = "fork failed";
         return false;
-    }
-    if (pid == 0) {
-        ::setsid();
-        const int fd = ::open("/dev/null", O_RDWR);
-        ::dup2(fd, 0);
-        ::dup2(fd, 1);
-        ::dup2(fd, 2);
-        std::vector<char *> args;
-        for (const std::string &a : argv)
-            args.push_back(const_cast<char *>(a.c_str()));
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
     }
     m_pid = pid;
     // Up when it answers a query.

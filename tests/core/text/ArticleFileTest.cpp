@@ -22,9 +22,9 @@ namespace {
 
 using test::ArticleFixture;
 using test::fromHex;
+using test::readBytes;
 using test::TempDir;
 using test::toHex;
-using test::readBytes;
 using test::writeBytes;
 
 bool isValidUtf8(std::string_view s)
@@ -303,10 +303,11 @@ TEST(ReadArticle, SaysWhyAFileCouldNotBeRead)
     writeBytes(dir.file("secret.txt"), "x");
     ::chmod(dir.file("secret.txt").c_str(), 0);
     const std::string secret = dir.file("secret.txt").string();
-    EXPECT_EQ(inChild([&] {
-        const DecodedArticle a = readArticle(secret, ArticleEncoding::Detect);
-        return a.error == std::strerror(EACCES) && a.text.empty() ? 0 : 1;
-    },
+    EXPECT_EQ(inChild(
+                  [&] {
+                      const DecodedArticle a = readArticle(secret, ArticleEncoding::Detect);
+                      return a.error == std::strerror(EACCES) && a.text.empty() ? 0 : 1;
+                  },
                   true),
         0);
 }

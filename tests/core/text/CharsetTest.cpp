@@ -82,8 +82,8 @@ TEST(FromGb18030, TableDecodingAgreesWithTheConverter)
         }
     }
     EXPECT_EQ(fromGb18030(all), convertCharset(all, "GB18030", "UTF-8"));
-    for (const std::string &odd : {fromHex("d6 d0 95 32 82 36"), fromHex("41 d6"),
-             fromHex("d6 30 41"), fromHex("ff fe 41")})
+    for (const std::string &odd :
+        {fromHex("d6 d0 95 32 82 36"), fromHex("41 d6"), fromHex("d6 30 41"), fromHex("ff fe 41")})
         EXPECT_EQ(fromGb18030(odd), convertCharset(odd, "GB18030", "UTF-8")) << toHex(odd);
     EXPECT_EQ(fromGb18030(fromHex("d6 d0 ce c4")), "中文");
 }
@@ -110,7 +110,11 @@ TEST(EuroSign, CodePage936SingleByteRoundTrips)
     // Also where the converter is needed (a four-byte form nearby), and next
     // to a two-byte character whose trail byte is 80.
     EXPECT_EQ(fromGb18030(fromHex("95 32 82 36 80 81 80")), "𠀀€" + fromGb18030(fromHex("81 80")));
-    EXPECT_EQ(toAnsi("价格 €5，€"), toGb18030("价格 ") + "\x80" "5" + toGb18030("，") + "\x80");
+    EXPECT_EQ(toAnsi("价格 €5，€"),
+        toGb18030("价格 ")
+            + "\x80"
+              "5"
+            + toGb18030("，") + "\x80");
     EXPECT_EQ(fromGb18030(toAnsi("€𠮷€")), "€𠮷€");
 }
 

@@ -377,7 +377,8 @@ TEST_F(ImporterFaultTest, FailedCreationsGiveTheServersReasonAndALostRaceGoesOn)
     ASSERT_TRUE(other.connect(settings.server, settings.user, settings.password));
     db.setStatementObserver([&](std::string_view s) {
         if (s.starts_with("create table"))
-            other.execute("create table `" + name + "`.raced (ID bigint auto_increment primary key, 标题 text, 内容 text)");
+            other.execute(
+                "create table `" + name + "`.raced (ID bigint auto_increment primary key, 标题 text, 内容 text)");
     });
     const ImportResult result = import({file("b.txt", "y")});
     db.setStatementObserver({});
