@@ -312,6 +312,12 @@ ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
         m_host.showMessage("请在 数据字段设置 中添加至少一个字段！");
         return TransferResult::ended(TransferOutcome::Invalid);
     }
+    // A counter that would leave 64 bits is refused before anything is
+    // written, never wrapped or clamped.
+    if (const auto problem = validateRules(readRules(m_form), static_cast<std::int64_t>(files.size()))) {
+        m_host.showMessage(*problem);
+        return TransferResult::ended(TransferOutcome::Invalid);
+    }
     if (!prepareTable(run, database, run.table)) {
         ImportResult ended = TransferResult::ended(TransferOutcome::Invalid);
         ended.detail = run.detail;

@@ -304,6 +304,19 @@ TEST_F(ImporterFaultTest, FilesThatCannotBeReadAreListedNotStoredBlank)
         (std::vector<std::string>{"good|正文", "empty| "}));
 }
 
+TEST_F(ImporterFaultTest, ACounterThatWouldLeave64BitsIsRefusedBeforeAnythingIsWritten)
+{
+    rule("序号", "递进数字", joinOptions({"9223372036854775806", "1", "真"}));
+    const std::vector<std::string> two = {file("a.txt", "a"), file("b.txt", "b")};
+    EXPECT_EQ(import(two).transferred, 2);
+    EXPECT_EQ(column("select 序号 from 文章 order by ID"),
+        (std::vector<std::string>{"9223372036854775806", "9223372036854775807"}));
+    // The next start would be past the top: refused, not a jump backwards.
+    EXPECT_EQ(import({two[0]}).outcome, TransferOutcome::Invalid);
+    EXPECT_EQ(column("select count(*) from 文章"), std::vector<std::string>{"2"});
+    EXPECT_NE(host.texts().back().find("序号"), std::string::npos) << host.texts().back();
+}
+
 TEST_F(ImporterFaultTest, PreviewShowsWhatTheImportStores)
 {
     rule("摘要", "内容摘要", joinOptions({"0", "0"}));
