@@ -89,14 +89,17 @@ unsigned freePort()
 // One freshly installed data directory per build tree, copied for each server.
 std::filesystem::path dataTemplate(std::string &error)
 {
-    const std::filesystem::path base = std::filesystem::current_path() / "throwaway-mariadb-template";
+    // Beside the test program, wherever it is run from.
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const std::filesystem::path base =
+        (ec ? std::filesystem::temp_directory_path() : exe.parent_path()) / "throwaway-mariadb-template";
     const std::filesystem::path data = base / "data";
     const std::filesystem::path ready = base / "ready";
     std::filesystem::create_directories(base);
     const int lock = ::open((base.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     ::flock(lock, LOCK_EX);
     if (!std::filesystem::exists(ready)) {
-        std::error_code ec;
         std::filesystem::remove_all(data, ec);
         const std::string installer = findProgram({"mariadb-install-db", "mysql_install_db"});
         if (installer.empty()
