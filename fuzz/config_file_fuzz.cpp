@@ -1,9 +1,11 @@
-// A configuration file of arbitrary bytes imported into both windows, as the
-// import button and a dropped file do; then exported and imported again.
+// A configuration file of arbitrary bytes read by the command line's checked
+// reader, and imported into both windows as the import button and a dropped
+// file do; then exported and imported again.
 //
-// Properties: no crash or hang, at most the capped number of rows, and a
-// window exported and imported again comes back the same (every control's
-// state and every cell).
+// Properties: no crash or hang; a file the checked reader accepts has the
+// section and is held with CR LF line ends; at most the capped number of
+// rows; a window exported and imported again comes back the same (every
+// control's state and every cell).
 #include "FuzzSupport.h"
 #include "settings/ConfigFile.h"
 #include "settings/MemoryForm.h"
@@ -89,12 +91,42 @@ void importExportImport(ConfigWindow window, const varnel::FormSpec &spec, const
 
 } // namespace
 
+// The command line's reader: a file it accepts is GBK text with the section,
+// held with CR LF line ends, and restores as the window's import would.
+void readChecked(std::string_view bytes, const std::filesystem::path &path)
+{
+    varnel::SettingsStore store;
+    bool lineFeeds = true;
+    const auto problem = varnel::readConfigChecked(store, path, varnel::mainFormSpec().section, &lineFeeds);
+    if (problem) {
+        VARNEL_FUZZ_CHECK(!problem->empty(), "a refusal without a reason");
+        VARNEL_FUZZ_CHECK(!lineFeeds, "line feeds reported for a refused file");
+        return;
+    }
+    VARNEL_FUZZ_CHECK(store.hasSection(varnel::mainFormSpec().section), "accepted without the section");
+    const std::string &text = store.rawText();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n')
+            VARNEL_FUZZ_CHECK(i > 0 && text[i - 1] == '\r', "a line feed without CR after the checked read");
+    }
+    bool lone = false;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        lone = lone || (bytes[i] == '\n' && (i == 0 || bytes[i - 1] != '\r'));
+    VARNEL_FUZZ_CHECK(lineFeeds == lone, "lineFeeds does not tell whether the file had LF line ends");
+    store.setSection(varnel::mainFormSpec().section);
+    if (store.readNumber(varnel::kRowCountKey, 0) <= 1000) {
+        MemoryForm form(varnel::mainFormSpec());
+        varnel::restoreMainConfig(store, form);
+    }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const std::string_view bytes(reinterpret_cast<const char *>(data), size);
     const auto path = varnel::fuzz::scratchDir() / "config.ini";
     varnel::fuzz::removeStoreFiles(path);
     varnel::fuzz::writeFile(path, bytes);
+    readChecked(bytes, path);
     importExportImport(ConfigWindow::Main, varnel::mainFormSpec(), path);
     importExportImport(ConfigWindow::CreateTable, varnel::tableFormSpec(), path);
     varnel::fuzz::removeStoreFiles(path);

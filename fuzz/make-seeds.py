@@ -57,6 +57,8 @@ seeds["config_file"] = {
     "table.ini": gb(crlf("[新建表]\n字段数=1\n字段名(1)=ID\n类型(1)=int\n长度或取值范围(1)=11\n")),
     "many-rows.ini": gb(crlf("[主界面]\n字段数=1e9\n")),
     "damaged.ini": gb(crlf("[主界面]\n字段数=-3\n编辑框库名\n=\n[")),
+    "line-feeds.ini": gb("[主界面]\n字段数=1\n字段名或位置(1)=标题\n数据来源(1)=文件主名\n"),
+    "utf8.ini": "[主界面]\n编辑框库名=库\n".encode("utf-8"),
 }
 
 seeds["gunzip"] = {

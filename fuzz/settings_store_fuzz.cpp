@@ -74,20 +74,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::vector<std::string> keys = {"编辑框库名", "字段数", "选择框同步", "k"};
     namesInText(text, sections, keys);
 
-    // Reading, without binding.
+    // Reading, without binding: from the file, and from the text handed over.
     {
-        SettingsStore store;
-        store.openReadOnly(path);
-        VARNEL_FUZZ_CHECK(store.rawText() == text, "openReadOnly did not load the file as it is");
+        SettingsStore fromFile;
+        fromFile.openReadOnly(path);
+        SettingsStore fromText;
+        fromText.openReadOnly(path, std::string(text));
+        VARNEL_FUZZ_CHECK(fromFile.rawText() == text, "openReadOnly did not load the file as it is");
         for (const auto &section : sections) {
-            store.setSection(section);
+            fromFile.setSection(section);
+            fromText.setSection(section);
+            VARNEL_FUZZ_CHECK(fromFile.hasSection(section) == fromText.hasSection(section), "hasSection differs");
             for (const auto &key : keys) {
-                (void)store.readText(key, "默认");
-                (void)store.readNumber(key, 1.5);
-                (void)store.readBool(key, true);
+                VARNEL_FUZZ_CHECK(fromFile.readText(key, "默认") == fromText.readText(key, "默认"), "readText differs");
+                const double a = fromFile.readNumber(key, 1.5);
+                const double b = fromText.readNumber(key, 1.5);
+                VARNEL_FUZZ_CHECK(a == b || (a != a && b != b), "readNumber differs");
+                VARNEL_FUZZ_CHECK(fromFile.readBool(key, true) == fromText.readBool(key, true), "readBool differs");
             }
         }
-        VARNEL_FUZZ_CHECK(store.rawText() == text, "reading changed the text");
+        VARNEL_FUZZ_CHECK(fromFile.rawText() == text, "reading changed the text");
     }
 
     // Editing in place, after a journal (if any) has been replayed.
