@@ -139,8 +139,8 @@ TEST_F(ServerFaultTest, KilledServerIsReconnectedAndTheBatchUnderWayIsListedApar
     }
     // The count is read on the restored connection, not made up.
     EXPECT_EQ(result.tableRows, static_cast<std::int64_t>(stored.size()));
-    EXPECT_EQ(
-        host.texts().back(), "导入完成，已导入 50 篇文章，当前表有 " + std::to_string(stored.size()) + " 条记录！");
+    EXPECT_EQ(host.recorder.lastText(),
+        "导入完成，已导入 50 篇文章，当前表有 " + std::to_string(stored.size()) + " 条记录！");
 }
 
 TEST_F(ServerFaultTest, ABatchTheServerReadsSlowlyIsSentFromMemoryThatIsStillItsOwn)
@@ -191,7 +191,7 @@ TEST_F(ServerFaultTest, ServerThatStaysDownFailsTheRestAndNoCountIsMadeUp)
     ASSERT_EQ(result.failures.size(), 9u);
     EXPECT_TRUE(result.failures.front().reason.starts_with("连接已断开，重新连接失败："))
         << result.failures.front().reason;
-    EXPECT_EQ(host.texts().back(), "导入完成，已导入 10 篇文章，当前表记录数无法读取！");
+    EXPECT_EQ(host.recorder.lastText(), "导入完成，已导入 10 篇文章，当前表记录数无法读取！");
 
     ASSERT_TRUE(server->start());
     EXPECT_EQ(column("select count(*) from d.t"), std::vector<std::string>{"10"});
@@ -287,7 +287,7 @@ TEST_F(ServerFaultTest, LosingTheServerDuringTheFetchIsNoSuccess)
 
     EXPECT_EQ(result.outcome, TransferOutcome::Interrupted);
     EXPECT_FALSE(result.detail.empty());
-    EXPECT_EQ(host.texts().back(), "导出中断，已导出 0 篇文章：" + result.detail);
+    EXPECT_EQ(host.recorder.lastText(), "导出中断，已导出 0 篇文章：" + result.detail);
     EXPECT_EQ(form.control("按钮导出")->text(), kExportIdle);
 }
 

@@ -53,8 +53,7 @@ TEST(FileTime, FollowsThePageNotTheRule)
     TempDir dir;
     const auto path = dir.file("a.txt");
     test::writeBytes(path, "x");
-    setenv("TZ", "UTC0", 1);
-    tzset();
+    test::ScopedEnv tz("TZ", "UTC0");
     // Modified 2024-03-05 07:08:09 UTC, accessed at midnight.
     const struct timespec times[2] = {{1709596800, 0}, {1709622489, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
@@ -69,8 +68,6 @@ TEST(FileTime, FollowsThePageNotTheRule)
     EXPECT_FALSE(fileTimeValue(path, {FileTimeKind::Created, 0}).empty());
     // A file that cannot be opened has no time.
     EXPECT_EQ(fileTimeValue(dir.file("missing"), {FileTimeKind::Modified, 0}), "");
-    unsetenv("TZ");
-    tzset();
 }
 
 TEST(Summary, EntitiesTagsBreaksThenLength)

@@ -164,16 +164,12 @@ TEST(RandomMoment, NeverLaterThanNow)
 
 TEST(UnixSeconds, TrueUnixTimeInAnyZone)
 {
-    setenv("TZ", "CST-8", 1);
-    tzset();
+    test::ScopedEnv tz("TZ", "CST-8");
     EXPECT_EQ(unixSeconds({1970, 1, 1, 8, 0, 0}), "0");
     EXPECT_EQ(unixSeconds({2024, 3, 5, 15, 8, 9}), "1709622489");
-    setenv("TZ", "UTC0", 1);
-    tzset();
+    tz.set("UTC0");
     EXPECT_EQ(unixSeconds({1970, 1, 1, 0, 0, 0}), "0");
     EXPECT_EQ(unixSeconds({2024, 3, 5, 7, 8, 9}), "1709622489");
-    unsetenv("TZ");
-    tzset();
 }
 
 TEST(NoRepeatRandom, CoversTheRangeBeforeRepeating)

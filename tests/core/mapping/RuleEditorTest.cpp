@@ -50,7 +50,7 @@ TEST_F(Editor, AddModifyValidation)
     name("  title　");
     select(2);
     auto r = addOrModifyRule(form, -1, false, host);
-    EXPECT_EQ(host.texts().back(), "字段名不能重复：title");
+    EXPECT_EQ(host.lastText(), "字段名不能重复：title");
     EXPECT_EQ(r.currentRow, 2);
     EXPECT_EQ(r.focus, "超级列表框");
     EXPECT_EQ(form.rowCount(), 3);
@@ -64,12 +64,12 @@ TEST_F(Editor, AddModifyValidation)
 
     name(" 　 ");
     r = addOrModifyRule(form, -1, false, host);
-    EXPECT_EQ(host.texts().back(), "请输入字段名或字段索引！");
+    EXPECT_EQ(host.lastText(), "请输入字段名或字段索引！");
     EXPECT_EQ(r.focus, "编辑框字段名");
 
     name("x");
     addOrModifyRule(form, -1, true, host);
-    EXPECT_EQ(host.texts().back(), "请选中一个字段再修改！");
+    EXPECT_EQ(host.lastText(), "请选中一个字段再修改！");
 
     // Modifying into another row's name is allowed.
     name("标题");
@@ -88,7 +88,7 @@ TEST_F(Editor, CounterOptionsMustBeExactWholeNumbers)
     const std::string range = "-9223372036854775808 到 9223372036854775807";
     form.control("编辑框起始值")->setText("1e30");
     auto r = addOrModifyRule(form, -1, false, host);
-    EXPECT_EQ(host.texts().back(), "字段 序号 的起始值必须是 " + range + " 之间的整数：1e30");
+    EXPECT_EQ(host.lastText(), "字段 序号 的起始值必须是 " + range + " 之间的整数：1e30");
     EXPECT_EQ(r.focus, "编辑框起始值");
     EXPECT_FALSE(r.changed);
     EXPECT_EQ(form.rowCount(), 3);
@@ -96,7 +96,7 @@ TEST_F(Editor, CounterOptionsMustBeExactWholeNumbers)
     form.control("编辑框起始值")->setText("-9223372036854775808");
     form.control("编辑框递进值")->setText("9223372036854775808");
     r = addOrModifyRule(form, 0, true, host);
-    EXPECT_EQ(host.texts().back(), "字段 序号 的递进值必须是 " + range + " 之间的整数：9223372036854775808");
+    EXPECT_EQ(host.lastText(), "字段 序号 的递进值必须是 " + range + " 之间的整数：9223372036854775808");
     EXPECT_EQ(r.focus, "编辑框递进值");
     EXPECT_EQ(form.cell(0, 1), "文件主名");
 
@@ -142,7 +142,7 @@ TEST_F(Editor, LoadingRowsIntoTheEditors)
 TEST_F(Editor, DeleteAndClear)
 {
     auto r = deleteRule(form, -1, host);
-    EXPECT_EQ(host.texts().back(), "请选中一个字段再删除！右击按钮将全部清空！");
+    EXPECT_EQ(host.lastText(), "请选中一个字段再删除！右击按钮将全部清空！");
     r = deleteRule(form, 2, host);
     EXPECT_EQ(form.rowCount(), 2);
     EXPECT_EQ(r.currentRow, 1); // the new last row
@@ -153,8 +153,8 @@ TEST_F(Editor, DeleteAndClear)
     host.answers = {false, true};
     clearAllRules(form, host);
     EXPECT_EQ(form.rowCount(), 1);
-    EXPECT_EQ(host.questions.back().text, "确定要删除所有字段吗？");
-    EXPECT_EQ(host.questions.back().caption, "");
+    EXPECT_EQ(host.lastQuestion().text, "确定要删除所有字段吗？");
+    EXPECT_EQ(host.lastQuestion().caption, "");
     clearAllRules(form, host);
     EXPECT_EQ(form.rowCount(), 0);
 }

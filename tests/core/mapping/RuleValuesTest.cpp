@@ -157,8 +157,7 @@ TEST(RuleValues, Timestamps)
     TempDir dir;
     const auto path = dir.file("a.txt");
     test::writeBytes(path, "x");
-    setenv("TZ", "UTC0", 1);
-    tzset();
+    test::ScopedEnv tz("TZ", "UTC0");
     const struct timespec times[2] = {{1709622489, 0}, {1709622489, 0}};
     utimensat(AT_FDCWD, path.c_str(), times, 0);
     RunHarness run;
@@ -174,8 +173,6 @@ TEST(RuleValues, Timestamps)
     const auto random = run.values({"s", "时间戳", opts({"真", "假", "真", "假", "假", "真"})}, 1, path)[0];
     EXPECT_TRUE(random.starts_with("2025-06-")) << random;
     EXPECT_EQ(run.values({"s", "时间戳", opts({"真", "真", "假", "假", "真", "假"})}, 1, dir.file("none"))[0], "");
-    unsetenv("TZ");
-    tzset();
 }
 
 TEST(RuleValues, GeneratedSourcesFromOptions)

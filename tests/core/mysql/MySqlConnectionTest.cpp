@@ -1,5 +1,6 @@
 #include "mysql/MySqlConnection.h"
 #include "support/Sandbox.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -200,7 +201,7 @@ TEST_F(MySqlConnectionTest, BuildersAgainstTheServer)
     name.attributes = 1;
     name.lengthOrValues = "40";
     ASSERT_TRUE(db.createTable("t", {id, key, title, name}));
-    EXPECT_EQ(sent.back(),
+    EXPECT_EQ(test::lastOf(sent),
         "create table t (ID bigint  NOT NULL AUTO_INCREMENT, PRIMARY KEY  (ID) , 标题 tinytext ,name varchar  "
         "(40) )");
     ASSERT_TRUE(db.execute("describe t"));
@@ -228,7 +229,7 @@ TEST_F(MySqlConnectionTest, BuildersAgainstTheServer)
     EXPECT_TRUE(db.deleteRows("t", ""));
     EXPECT_TRUE(db.rollbackTransaction());
     EXPECT_TRUE(db.dropColumn("t", "name"));
-    EXPECT_EQ(sent.back(), "ALTER TABLE t  DROP name");
+    EXPECT_EQ(test::lastOf(sent), "ALTER TABLE t  DROP name");
     EXPECT_TRUE(db.showTables());
     EXPECT_EQ(db.storeResult()->rowCount(), 1u);
     EXPECT_TRUE(db.dropTable("t"));

@@ -191,12 +191,12 @@ TEST(ConfigExportImport, PathsMessagesAndOtherSections)
     MemoryForm other(mainFormSpec());
     EXPECT_TRUE(importConfigFrom(ConfigWindow::Main, other, dir.file("mine"), host));
     EXPECT_EQ(other.control("编辑框库名")->text(), "news");
-    EXPECT_EQ(host.texts().back(), "导入配置完成！");
+    EXPECT_EQ(host.lastText(), "导入配置完成！");
 
     // No such file, with or without ".ini": a message, nothing changed.
     other.control("编辑框库名")->setText("kept");
     EXPECT_FALSE(importConfigFrom(ConfigWindow::Main, other, dir.file("absent"), host));
-    EXPECT_EQ(host.texts().back(), "请选择一个已存在的ini文件！");
+    EXPECT_EQ(host.lastText(), "请选择一个已存在的ini文件！");
     EXPECT_EQ(other.control("编辑框库名")->text(), "kept");
 
     // Exporting into a file another store holds still says it is done, and
@@ -207,7 +207,7 @@ TEST(ConfigExportImport, PathsMessagesAndOtherSections)
     holder.writeText("y", "z");
     const std::string held = readBytes(dir.file("held.ini"));
     exportConfigTo(ConfigWindow::Main, form, dir.file("held.ini"), host);
-    EXPECT_EQ(host.texts().back(), "导出配置完成！");
+    EXPECT_EQ(host.lastText(), "导出配置完成！");
     EXPECT_EQ(readBytes(dir.file("held.ini")), held);
 }
 
@@ -314,10 +314,9 @@ TEST(SettingsLocation, BesideTheProgramOrInTheUserConfig)
     TempDir dir;
     EXPECT_EQ(settingsFilePath(dir.path()), dir.path() / "Varnel MySQL 文章导入导出.ini");
     const std::string xdg = (dir.path() / "xdg").string();
-    setenv("XDG_CONFIG_HOME", xdg.c_str(), 1);
+    test::ScopedEnv home("XDG_CONFIG_HOME", xdg.c_str());
     EXPECT_EQ(settingsFilePath(dir.file("no/such/dir")), dir.path() / "xdg/varnel/Varnel MySQL 文章导入导出.ini");
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "xdg/varnel"));
-    unsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "support/TestSupport.h"
 #include "util/MessageHost.h"
 
 #include <deque>
+#include <source_location>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,17 @@ public:
         for (const Message &m : messages)
             out.push_back(m.text);
         return out;
+    }
+
+    // The last message's text, and the last question; a test that expects one
+    // fails where it asked when there is none.
+    std::string lastText(std::source_location where = std::source_location::current()) const
+    {
+        return lastOf(texts(), where);
+    }
+    Message lastQuestion(std::source_location where = std::source_location::current()) const
+    {
+        return lastOf(questions, where);
     }
 
     std::vector<Message> messages;

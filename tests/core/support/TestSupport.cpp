@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <stdexcept>
 
@@ -72,6 +73,29 @@ std::string toHex(std::string_view bytes)
         out.push_back(digits[c & 15]);
     }
     return out;
+}
+
+ScopedEnv::ScopedEnv(const char *name, const char *value)
+    : m_name(name)
+{
+    if (const char *old = std::getenv(name))
+        m_saved = old;
+    set(value);
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    set(m_saved ? m_saved->c_str() : nullptr);
+}
+
+void ScopedEnv::set(const char *value)
+{
+    if (value)
+        ::setenv(m_name.c_str(), value, 1);
+    else
+        ::unsetenv(m_name.c_str());
+    if (m_name == "TZ")
+        ::tzset();
 }
 
 std::int64_t ScriptedRandom::between(std::int64_t lo, std::int64_t hi)

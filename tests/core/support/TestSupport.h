@@ -3,11 +3,16 @@
 #include "util/Clock.h"
 #include "util/Random.h"
 
+#include <gtest/gtest.h>
+
 #include <climits>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <optional>
 #include <random>
+#include <source_location>
 #include <string>
 #include <string_view>
 
@@ -37,6 +42,48 @@ std::string readBytes(const std::filesystem::path &path);
 // Byte strings written as hex ("d6 d0 ce c4"), for encoded text in tests.
 std::string fromHex(std::string_view hex);
 std::string toHex(std::string_view bytes);
+
+// An element of a list of messages, failures or statements that a test
+// expects to be there. When it is not, the running test fails at the
+// caller's line and gets an empty element, so that a missing message fails
+// one test instead of ending the test program.
+template <class List>
+typename List::value_type elementAt(
+    const List &list, std::size_t index, std::source_location where = std::source_location::current())
+{
+    if (index >= list.size()) {
+        ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line()))
+            << "no element " << index << ": the list has " << list.size();
+        return {};
+    }
+    return list[index];
+}
+
+template <class List>
+typename List::value_type lastOf(const List &list, std::source_location where = std::source_location::current())
+{
+    if (list.empty()) {
+        ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line())) << "the list is empty";
+        return {};
+    }
+    return list.back();
+}
+
+// Sets an environment variable (or removes it, for a null value) and puts
+// back what was there when the guard goes, also when a failed assertion ends
+// the test early. A change of TZ takes effect at once, both ways.
+class ScopedEnv {
+public:
+    ScopedEnv(const char *name, const char *value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv &) = delete;
+    ScopedEnv &operator=(const ScopedEnv &) = delete;
+    void set(const char *value);
+
+private:
+    std::string m_name;
+    std::optional<std::string> m_saved;
+};
 
 // Draws scripted values, clamped into the asked range; once the script is used
 // up, `afterwards` (clamped likewise, so the default gives the range's low

@@ -111,7 +111,7 @@ TEST_F(ExporterTest, ConditionsComparisonsAndLogic)
     EXPECT_EQ(run().transferred, 4);
     form.control("选择框启用导出条件")->setChecked(false);
     EXPECT_EQ(run().transferred, 4);
-    EXPECT_EQ(host.texts().back(), "导出完成，已导出 4 篇文章，表中有 4 条记录！");
+    EXPECT_EQ(host.recorder.lastText(), "导出完成，已导出 4 篇文章，表中有 4 条记录！");
 }
 
 TEST_F(ExporterTest, NamesCollisionsAndUnsafeCharacters)
@@ -161,18 +161,18 @@ TEST_F(ExporterTest, EveryEncodingAndPositions)
 TEST_F(ExporterTest, MessagesAndEmptyTables)
 {
     EXPECT_EQ(run().transferred, 0);
-    EXPECT_EQ(host.texts().back(), "导出完成，已导出 0 篇文章，表中有 0 条记录！");
+    EXPECT_EQ(host.recorder.lastText(), "导出完成，已导出 0 篇文章，表中有 0 条记录！");
     form.control("编辑框表名")->setText("nosuch");
     run();
-    EXPECT_EQ(host.texts().back(), "打开表失败：nosuch");
+    EXPECT_EQ(host.recorder.lastText(), "打开表失败：nosuch");
     form.control("编辑框表名")->setText("t");
     form.setCell(1, 1, "固定文本");
     run();
-    EXPECT_TRUE(host.texts().back().starts_with("请在【数据字段设置】里先添加一个【数据来源】为【文件内容】"));
+    EXPECT_TRUE(host.recorder.lastText().starts_with("请在【数据字段设置】里先添加一个【数据来源】为【文件内容】"));
     EXPECT_TRUE(db.execute("do 1")); // the pending rows were taken
     form.control("编辑框文章目录")->setText("");
     run();
-    EXPECT_EQ(host.texts().back(), "请先选择要导出到的文章目录！");
+    EXPECT_EQ(host.recorder.lastText(), "请先选择要导出到的文章目录！");
 }
 
 TEST_F(ExporterTest, StopAfterTheCurrentRow)
@@ -187,7 +187,7 @@ TEST_F(ExporterTest, StopAfterTheCurrentRow)
     std::filesystem::remove_all(out.path() / "sub");
     const ExportResult result = exporter.runExport();
     EXPECT_EQ(result.transferred, 2);
-    EXPECT_EQ(host.texts().back(), "导出完成，已导出 2 篇文章，表中有 6 条记录！");
+    EXPECT_EQ(host.recorder.lastText(), "导出完成，已导出 2 篇文章，表中有 6 条记录！");
     EXPECT_NE(std::find(host.captions.begin(), host.captions.end(), "正在停止中.."), host.captions.end());
 }
 
@@ -205,7 +205,7 @@ TEST_F(ExporterTest, TableNamesAreNamesNotSql)
         SCOPED_TRACE(typed);
         form.control("编辑框表名")->setText(typed);
         EXPECT_EQ(run().outcome, TransferOutcome::Invalid);
-        EXPECT_EQ(host.texts().back(), std::string("打开表失败：") + typed);
+        EXPECT_EQ(host.recorder.lastText(), std::string("打开表失败：") + typed);
         EXPECT_FALSE(host.details.empty() || host.details.back().empty());
         EXPECT_TRUE(files().empty());
     }

@@ -57,10 +57,10 @@ TEST_F(ImporterTest, RoundTripOfEveryEncoding)
     rule("内容", "文件内容");
     ArticleImporter importer(form, db, host, random);
     const ImportResult result = importer.startImport();
-    ASSERT_EQ(result.outcome, TransferOutcome::Completed) << (host.texts().empty() ? "" : host.texts().back());
+    ASSERT_EQ(result.outcome, TransferOutcome::Completed) << (host.texts().empty() ? "" : host.recorder.lastText());
     const auto fixtures = test::articleFixtures();
     EXPECT_EQ(result.transferred, static_cast<std::int64_t>(fixtures.size()));
-    EXPECT_EQ(host.texts().back(),
+    EXPECT_EQ(host.recorder.lastText(),
         "导入完成，已导入 " + std::to_string(fixtures.size()) + " 篇文章，当前表有 " + std::to_string(fixtures.size())
             + " 条记录！");
     EXPECT_EQ(form.control("按钮导入")->text(), kImportIdle);
@@ -94,7 +94,7 @@ TEST_F(ImporterTest, CreatesDatabaseAndTableWithTypesPerSource)
     rule("有 空格", "随机数母");
     const auto files = writeFiles(1);
     ArticleImporter importer(form, db, host, random);
-    ASSERT_EQ(importer.runImport(files).outcome, TransferOutcome::Completed) << host.texts().back();
+    ASSERT_EQ(importer.runImport(files).outcome, TransferOutcome::Completed) << host.recorder.lastText();
     EXPECT_TRUE(host.failures.empty()) << host.failures[0].reason;
 
     const auto types = column("select concat(column_name, ' ', column_type, ' ', extra) from "
@@ -119,7 +119,7 @@ TEST_F(ImporterTest, CreatesDatabaseAndTableWithTypesPerSource)
     form.clearRows();
     rule("id", "文件主名");
     EXPECT_EQ(importer.runImport(files).outcome, TransferOutcome::Invalid);
-    EXPECT_EQ(host.texts().back(), "表不存在且自动创建失败：lower");
+    EXPECT_EQ(host.recorder.lastText(), "表不存在且自动创建失败：lower");
 }
 
 TEST_F(ImporterTest, PositionalTargetsOnAnExistingTable)
@@ -137,7 +137,7 @@ TEST_F(ImporterTest, PositionalTargetsOnAnExistingTable)
     EXPECT_EQ(result.transferred, 0);
     ASSERT_EQ(host.failures.size(), 2u);
     EXPECT_NE(host.failures[0].reason.find("Unknown column"), std::string::npos) << host.failures[0].reason;
-    EXPECT_EQ(host.texts().back(), "导入完成，已导入 0 篇文章，当前表有 0 条记录！");
+    EXPECT_EQ(host.recorder.lastText(), "导入完成，已导入 0 篇文章，当前表有 0 条记录！");
 
     form.removeRow(2);
     EXPECT_EQ(importer.runImport(files).transferred, 2);
@@ -192,7 +192,7 @@ TEST_F(ImporterTest, StopAfterTheCurrentFileStillReports)
         const ImportResult result = importer.runImport(files);
         EXPECT_EQ(result.outcome, TransferOutcome::Completed);
         EXPECT_EQ(result.transferred, 3) << "batch " << batch;
-        EXPECT_EQ(host.texts().back(), "导入完成，已导入 3 篇文章，当前表有 3 条记录！");
+        EXPECT_EQ(host.recorder.lastText(), "导入完成，已导入 3 篇文章，当前表有 3 条记录！");
         EXPECT_EQ(form.control("按钮导入")->text(), kImportIdle);
         host.onEvents = nullptr;
     }
@@ -209,8 +209,8 @@ TEST_F(ImporterTest, CtrlClearsTheTableAfterAsking)
     const std::size_t messages = host.texts().size();
     EXPECT_EQ(importer.runImport(files).outcome, TransferOutcome::Cancelled);
     EXPECT_EQ(host.texts().size(), messages); // nothing shown
-    EXPECT_EQ(host.recorder.questions.back().text, "确定要清空全部记录再导入？");
-    EXPECT_EQ(host.recorder.questions.back().icon, MessageIcon::Warning);
+    EXPECT_EQ(host.recorder.lastQuestion().text, "确定要清空全部记录再导入？");
+    EXPECT_EQ(host.recorder.lastQuestion().icon, MessageIcon::Warning);
     EXPECT_EQ(column("select count(*) from `文章`"), std::vector<std::string>{"2"});
     EXPECT_EQ(importer.runImport({files[0]}).tableRows, 1);
 }
@@ -220,22 +220,22 @@ TEST_F(ImporterTest, ValidationMessagesInOrder)
     ArticleImporter importer(form, db, host, random);
     form.control("编辑框文章目录")->setText(dir.file("missing").string());
     EXPECT_EQ(importer.startImport().outcome, TransferOutcome::Invalid);
-    EXPECT_EQ(host.texts().back(), "请先选择要导入到数据库的文章所在目录，或者直接拖放文件列表到本窗口开始导入！");
+    EXPECT_EQ(host.recorder.lastText(), "请先选择要导入到数据库的文章所在目录，或者直接拖放文件列表到本窗口开始导入！");
     EXPECT_EQ(host.focused, "编辑框文章目录");
     form.control("编辑框文章目录")->setText(dir.path().string());
     form.control("编辑框文件类型")->setText("*.none");
     importer.startImport();
-    EXPECT_EQ(host.texts().back(), "根据文件类型设置[*.none]在这个目录中找不到文件：\r\n" + dir.path().string());
+    EXPECT_EQ(host.recorder.lastText(), "根据文件类型设置[*.none]在这个目录中找不到文件：\r\n" + dir.path().string());
 
     const auto files = writeFiles(1);
     importer.runImport(files);
-    EXPECT_EQ(host.texts().back(), "请在 数据字段设置 中添加至少一个字段！");
+    EXPECT_EQ(host.recorder.lastText(), "请在 数据字段设置 中添加至少一个字段！");
     form.control("编辑框表名")->setText("");
     importer.runImport(files);
-    EXPECT_EQ(host.texts().back(), "请输入表名！");
+    EXPECT_EQ(host.recorder.lastText(), "请输入表名！");
     form.control("编辑框库名")->setText("");
     importer.runImport(files);
-    EXPECT_EQ(host.texts().back(), "请输入库名！");
+    EXPECT_EQ(host.recorder.lastText(), "请输入库名！");
     EXPECT_EQ(host.focused, "编辑框库名");
 
     MySqlConnection closed;
@@ -244,7 +244,7 @@ TEST_F(ImporterTest, ValidationMessagesInOrder)
     form.control("编辑框表名")->setText("t");
     rule("标题", "文件主名");
     offline.runImport(files);
-    EXPECT_EQ(host.texts().back(), "库不存在且自动创建失败：d");
+    EXPECT_EQ(host.recorder.lastText(), "库不存在且自动创建失败：d");
 }
 
 } // namespace
@@ -314,7 +314,7 @@ TEST_F(ImporterFaultTest, ACounterThatWouldLeave64BitsIsRefusedBeforeAnythingIsW
     // The next start would be past the top: refused, not a jump backwards.
     EXPECT_EQ(import({two[0]}).outcome, TransferOutcome::Invalid);
     EXPECT_EQ(column("select count(*) from 文章"), std::vector<std::string>{"2"});
-    EXPECT_NE(host.texts().back().find("序号"), std::string::npos) << host.texts().back();
+    EXPECT_NE(host.recorder.lastText().find("序号"), std::string::npos) << host.recorder.lastText();
 }
 
 TEST_F(ImporterFaultTest, PreviewShowsWhatTheImportStores)
@@ -379,7 +379,7 @@ TEST_F(ImporterFaultTest, FailedCreationsGiveTheServersReasonAndALostRaceGoesOn)
     form.control("编辑框表名")->setText("bad");
     rule("标题", "随机数母"); // a second column of the same name
     EXPECT_EQ(import({file("a.txt", "x")}).outcome, TransferOutcome::Invalid);
-    EXPECT_EQ(host.texts().back(), "表不存在且自动创建失败：bad");
+    EXPECT_EQ(host.recorder.lastText(), "表不存在且自动创建失败：bad");
     ASSERT_EQ(host.details.size(), 1u);
     EXPECT_NE(host.details[0].find("标题"), std::string::npos) << host.details[0];
 
