@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace varnel {
 namespace {
 
@@ -44,6 +46,22 @@ TEST(LooksLikeUtf8, PumpsEvery64KiBNotPerByte)
     EXPECT_TRUE(looksLikeUtf8(big, [&] { ++pumps; }));
     EXPECT_GE(pumps, 15);
     EXPECT_LE(pumps, 17);
+}
+
+TEST(Utf8Validation, AgreesWithTheConverter)
+{
+    // Valid text passes unchanged; anything the converter would alter is
+    // rejected.
+    std::mt19937 gen(9);
+    const std::string pieces[] = {"a", "中", "𠮷", "\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "\x80",
+        "\xFF", "é", "\xF0\x9F\x98\x80"};
+    for (int round = 0; round < 3000; ++round) {
+        std::string s;
+        for (int i = 0; i < 6; ++i)
+            s += pieces[gen() % std::size(pieces)];
+        const bool valid = isValidUtf8(s);
+        EXPECT_EQ(valid, convertCharset(s, "UTF-8", "UTF-8") == s) << test::toHex(s);
+    }
 }
 
 TEST(ConvertCharset, ConvertsWithoutMarksAndLosesNothingThroughGb18030)

@@ -23,18 +23,6 @@ namespace {
 using test::ScriptedHost;
 using test::TempDir;
 
-TEST(ExportNames, SafeNamesAndExtensions)
-{
-    EXPECT_EQ(safeFileName("a/b:c"), "a／b：c");
-    EXPECT_EQ(safeFileName("\\*?|<>"), "＼＊？｜＜＞");
-    EXPECT_EQ(safeFileName("x\"y\r\nz\tw\rv"), "xyzwv");
-    EXPECT_EQ(safeFileName(".."), "..");
-    EXPECT_EQ(exportExtension("*.txt"), ".txt");
-    EXPECT_EQ(exportExtension("*.*"), ".html");
-    EXPECT_EQ(exportExtension(""), ".html");
-    EXPECT_EQ(exportExtension("*.txt|*.htm"), ".html");
-}
-
 class ExporterTest : public test::TransferFixture {
 protected:
     ExporterTest()
