@@ -161,6 +161,147 @@ TEST(SettingsStoreCrash, EveryReturnedWriteSurvivesAKill)
     }
 }
 
+// One write of `value` under [s] k, made by a child process that the system
+// kills at the first byte it writes past `limit` into any file: a kill at a
+// chosen byte of the journal or of the settings file. True when the child
+// got through the write (or was killed by the limit), false on anything else.
+bool writeInChildKilledPast(const std::filesystem::path &path, std::size_t limit, const std::string &value)
+{
+    const pid_t child = fork();
+    if (child < 0)
+        return false;
+    if (child == 0) {
+        const rlimit noCore{0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        const rlimit size{limit, limit};
+        ::signal(SIGXFSZ, SIG_DFL);
+        if (::setrlimit(RLIMIT_FSIZE, &size) != 0)
+            _exit(2);
+        SettingsStore store;
+        store.open(path);
+        store.setSection("s");
+        store.writeText("k", value);
+        _exit(0);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child)
+        return false;
+    return (WIFEXITED(status) && WEXITSTATUS(status) == 0) || (WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ);
+}
+
+// A write killed at any byte of its protocol (journal, change in place,
+// truncation) leaves, once the store is opened again, the file as it was or
+// as the write makes it, never a mix; and once it has made the new text it
+// never falls back to the old one at a later kill.
+TEST(SettingsStoreCrash, AWriteKilledAtAnyByteLeavesTheOldOrTheNewFile)
+{
+    const std::string padding = [] {
+        std::string p;
+        for (int i = 0; p.size() < 240; ++i)
+            p += "\r\nkey" + std::to_string(i) + "=" + std::string(static_cast<std::size_t>(i % 7), 'x');
+        return p;
+    }();
+    const struct {
+        const char *name;
+        std::string before;
+        std::string value;
+    } cases[] = {
+        // The key at the end: its change in place is short and far into
+        // the file, so the kill can fall inside it.
+        {"growing at the end", "[a]" + padding + "\r\n[s]\r\nk=1", "a longer value than before"},
+        {"shrinking at the end", "[a]" + padding + "\r\n[s]\r\nk=a value longer than after", "2"},
+        // The key at the start: its journal holds most of the file.
+        {"growing at the start", "[s]\r\nk=1" + padding, "a longer value than before"},
+        {"shrinking at the start", "[s]\r\nk=a value longer than after" + padding, "2"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const auto path = dir.file("s.ini");
+        const auto journal = dir.file("s.ini.journal");
+        std::string after;
+        {
+            SettingsStore model;
+            model.openReadOnly(path, c.before);
+            model.setSection("s");
+            model.writeText("k", c.value);
+            after = model.rawText();
+        }
+        // Past this limit nothing is cut: the journal holds a few numbers,
+        // the new tail and an end mark.
+        const std::size_t most = std::max(c.before.size(), after.size()) + 64;
+        bool reachedNew = false;
+        for (std::size_t limit = 0; limit <= most; ++limit) {
+            std::filesystem::remove(journal);
+            writeBytes(path, c.before);
+            ASSERT_TRUE(writeInChildKilledPast(path, limit, c.value)) << "limit " << limit;
+            SettingsStore reopened;
+            ASSERT_TRUE(reopened.open(path));
+            const std::string text = readBytes(path);
+            ASSERT_EQ(reopened.rawText(), text) << "limit " << limit;
+            ASSERT_TRUE(text == c.before || text == after) << "killed past byte " << limit << ":\n"
+                                                           << test::toHex(text);
+            ASSERT_FALSE(std::filesystem::exists(journal)) << "limit " << limit;
+            if (text == after)
+                reachedNew = true;
+            else
+                ASSERT_FALSE(reachedNew) << "the old text came back when killed past byte " << limit;
+        }
+        EXPECT_TRUE(reachedNew);
+    }
+}
+
+// A journal is replayed only when it is whole: one cut at any length, as a
+// kill while it is written leaves it, is dropped and the file kept as it was.
+// The journal here is the store's own, left by a write killed after the
+// journal and before the change in place; its new text holds the bytes that
+// end a journal, so a cut right after them looks complete at the end.
+TEST(SettingsStoreCrash, OnlyAWholeJournalIsReplayed)
+{
+    TempDir dir;
+    const auto path = dir.file("s.ini");
+    const auto journalPath = dir.file("s.ini.journal");
+    std::string before = "[a]";
+    while (before.size() < 400)
+        before += "\r\nkey" + std::to_string(before.size()) + "=value";
+    before += "\r\n[s]\r\nk=1";
+    const std::string value = "2\nEND\n3\nEND";
+    const std::size_t valueAt = before.size() - 1;
+    const std::string after = before.substr(0, valueAt) + value;
+
+    writeBytes(path, before);
+    // The change in place starts at the value: a limit there kills the
+    // writer with the journal complete and the file untouched.
+    ASSERT_TRUE(writeInChildKilledPast(path, valueAt, value));
+    ASSERT_EQ(readBytes(path), before);
+    ASSERT_TRUE(std::filesystem::exists(journalPath));
+    const std::string journal = readBytes(journalPath);
+    ASSERT_LT(journal.size(), valueAt);
+
+    for (std::size_t cut = 0; cut <= journal.size(); ++cut) {
+        writeBytes(path, before);
+        writeBytes(journalPath, journal.substr(0, cut));
+        SettingsStore store;
+        ASSERT_TRUE(store.open(path));
+        const std::string &expected = cut == journal.size() ? after : before;
+        ASSERT_EQ(readBytes(path), expected) << "journal cut to " << cut << " of " << journal.size() << " bytes";
+        ASSERT_EQ(store.rawText(), expected) << cut;
+        ASSERT_FALSE(std::filesystem::exists(journalPath)) << cut;
+    }
+
+    // A whole journal is replayed whatever part of the change in place was
+    // done: some of it, all of it, or all of it with bytes beyond the new end
+    // (a shrinking change killed before the file was cut to size).
+    for (const std::string &file : {before.substr(0, valueAt) + value.substr(0, 3), after, after + "old tail"}) {
+        writeBytes(path, file);
+        writeBytes(journalPath, journal);
+        SettingsStore store;
+        ASSERT_TRUE(store.open(path));
+        EXPECT_EQ(readBytes(path), after) << test::toHex(file);
+        EXPECT_FALSE(std::filesystem::exists(journalPath));
+    }
+}
+
 // The settings hold the password: what the store creates only its owner may
 // read.
 TEST(SettingsStorePrivacy, FilesTheStoreCreatesAreTheOwnersOnly)

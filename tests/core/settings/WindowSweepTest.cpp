@@ -136,5 +136,34 @@ TEST(WindowSweep, MissingSectionExcludedNamesAndDamagedValues)
     EXPECT_FALSE(form.control("单选框修改")->isChecked());
 }
 
+// A stored index is restored only onto an item the control has; one past its
+// last item, or below -1 (none), leaves the control as it is.
+TEST(WindowSweep, IndicesLandOnlyOnItemsTheControlHas)
+{
+    TempDir dir;
+    SettingsStore store;
+    store.open(dir.file("s.ini"));
+    MemoryForm form(allKinds());
+    Control *combo = form.control("组合框甲");
+    Control *ticks = form.control("选择列表框甲");
+    const struct {
+        const char *stored;
+        int expected;
+    } rows[] = {{"0", 0}, {"2", 2}, {"3", 1}, {"4", 1}, {"-1", -1}, {"-2", 1}};
+    for (const auto &row : rows) {
+        combo->setItems({"一", "二", "三"});
+        combo->setCurrentIndex(1);
+        ticks->setItems({"x", "y", "z"});
+        ticks->setCurrentIndex(1);
+        store.setSection("窗口");
+        store.writeText("组合框甲", row.stored);
+        store.writeText("选择列表框甲.选中", row.stored);
+        store.restoreWindowState(form.controls(), "窗口");
+        EXPECT_EQ(combo->currentIndex(), row.expected) << row.stored;
+        EXPECT_EQ(ticks->currentIndex(), row.expected) << row.stored;
+        EXPECT_EQ(ticks->items().size(), 3u);
+    }
+}
+
 } // namespace
 } // namespace varnel
