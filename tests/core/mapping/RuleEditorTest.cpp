@@ -124,6 +124,13 @@ TEST_F(Editor, LoadingRowsIntoTheEditors)
     EXPECT_EQ(form.control("编辑框词组")->text(), "a|b");
     EXPECT_EQ(form.control("组合框模式")->currentIndex(), 0);
     EXPECT_EQ(form.control("编辑框数量1")->text(), "");
+    // A stored selection of -1 shows none; any other the item it names.
+    form.setCell(1, 2, opts({"a|b", "-1"}));
+    loadRuleIntoEditors(form, 1);
+    EXPECT_EQ(form.control("组合框模式")->currentIndex(), -1);
+    form.setCell(1, 2, opts({"a|b", "2"}));
+    loadRuleIntoEditors(form, 1);
+    EXPECT_EQ(form.control("组合框模式")->currentIndex(), 2);
 
     // A fixed text shows only what stands before the first separator.
     form.setCell(2, 1, "固定文本");

@@ -107,6 +107,14 @@ TEST(RuleValues, CountersAtThe64BitEdge)
     EXPECT_EQ(optionInteger("99999999999999999999x"), INT64_MAX); // counts and sizes stop at the limit
     EXPECT_EQ(optionInteger("-99999999999999999999"), INT64_MIN);
     EXPECT_EQ(optionInteger("12abc"), 12);
+    // The sign counts wherever the digits fit.
+    EXPECT_EQ(optionInteger("-5"), -5);
+    EXPECT_EQ(optionInteger("-12abc"), -12);
+    EXPECT_EQ(optionInteger("-9223372036854775807"), -INT64_MAX);
+    EXPECT_EQ(optionInteger("+7"), 7);
+    EXPECT_EQ(optionInteger("-0"), 0);
+    for (const char *noDigits : {"", "-", "+", "--5", "-+5", " -5", "x-5"})
+        EXPECT_EQ(optionInteger(noDigits), 0) << noDigits;
 
     EXPECT_EQ(wholeNumber("9223372036854775807"), INT64_MAX);
     EXPECT_EQ(wholeNumber("-9223372036854775808"), INT64_MIN);

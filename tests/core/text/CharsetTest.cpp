@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <vector>
 
 namespace varnel {
 namespace {
@@ -62,6 +64,40 @@ TEST(Utf8Validation, AgreesWithTheConverter)
         const bool valid = isValidUtf8(s);
         EXPECT_EQ(valid, convertCharset(s, "UTF-8", "UTF-8") == s) << test::toHex(s);
     }
+}
+
+// Every byte of a sequence is checked, not only its first continuation: a
+// lead byte followed by one good continuation byte and then anything else is
+// no UTF-8, however the text goes on. Every string of one to four bytes from
+// the bytes at the edges of the ranges, between ASCII letters, against the
+// converter.
+TEST(Utf8Validation, EveryByteOfASequenceCounts)
+{
+    const std::string edges = fromHex("41 7f 80 8f 90 9f a0 bf c0 c1 c2 df e0 e1 ed ef f0 f4 f5 ff");
+    std::vector<std::string> strings = {""};
+    for (int length = 1; length <= 4; ++length) {
+        std::vector<std::string> longer;
+        for (const std::string &s : strings) {
+            for (char b : edges)
+                longer.push_back(s + b);
+        }
+        strings = std::move(longer);
+        for (const std::string &s : strings) {
+            const std::string text = "a" + s + "bc";
+            const bool valid = convertCharset(text, "UTF-8", "UTF-8") == text;
+            const bool ascii =
+                std::all_of(s.begin(), s.end(), [](char b) { return static_cast<unsigned char>(b) < 0x80; });
+            ASSERT_EQ(isValidUtf8(text), valid) << toHex(text);
+            ASSERT_EQ(looksLikeUtf8(text), valid && !ascii) << toHex(text);
+        }
+    }
+    // The three-byte forms by name: a good lead and second byte, then a
+    // third that continues nothing.
+    for (const char *hex : {"e4 b8 41", "e4 b8 c3 a9", "e4 b8 e4 b8 ad", "ef bf 7f", "e0 a0 ff"}) {
+        EXPECT_FALSE(isValidUtf8("x" + fromHex(hex) + "yz")) << hex;
+        EXPECT_FALSE(looksLikeUtf8("x" + fromHex(hex) + "yz")) << hex;
+    }
+    EXPECT_TRUE(looksLikeUtf8("x" + fromHex("e4 b8 ad") + "yz"));
 }
 
 TEST(ConvertCharset, ConvertsWithoutMarksAndLosesNothingThroughGb18030)
