@@ -253,7 +253,14 @@ TEST_F(MySqlConnectionTest, AccountsDoWhatTheyMean)
     EXPECT_FALSE(as.execute("insert into `" + name + "_other`.o values (1)"));
     EXPECT_FALSE(as.execute("delete from t"));
 
-    // Privileges changed in place: now select only on the database.
+    // Privileges changed in place: insert only on the database, then select
+    // only, each taking away what the other gives.
+    ASSERT_TRUE(db.setUserPrivileges(user, "127.0.0.1", name, "", 2));
+    as.disconnect();
+    ASSERT_TRUE(as.connect("127.0.0.1:" + std::to_string(address.port), user, "pw1"));
+    as.selectDatabase(name);
+    EXPECT_FALSE(as.execute("select * from t"));
+    EXPECT_TRUE(as.execute("insert into t values (3)"));
     ASSERT_TRUE(db.setUserPrivileges(user, "127.0.0.1", name, "", 1));
     as.disconnect();
     ASSERT_TRUE(as.connect("127.0.0.1:" + std::to_string(address.port), user, "pw1"));

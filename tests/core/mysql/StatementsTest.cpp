@@ -97,6 +97,34 @@ TEST(AccountText, ClassicStatements)
     EXPECT_FALSE(sql::setPrivilegesStatements("u", "h", "d", "t", 0).has_value());
 }
 
+// The privileges by mask: all thirteen for grants, and the nine that have a
+// column of their own, set and unset, for the statements that set them
+// exactly.
+TEST(AccountText, PrivilegeNamesByMask)
+{
+    const std::vector<std::string> nine = {
+        "select", "insert", "update", "delete", "index", "alter", "create", "drop", "references"};
+    std::vector<std::string> thirteen = nine;
+    thirteen.insert(thirteen.end(), {"reload", "shutdown", "process", "file"});
+    EXPECT_EQ(sql::privilegeNames(8191), thirteen);
+    EXPECT_EQ(sql::privilegeNames(sql::PrivSelect), std::vector<std::string>{"select"});
+    EXPECT_EQ(sql::privilegeNames(sql::PrivFile | sql::PrivDrop), (std::vector<std::string>{"drop", "file"}));
+    EXPECT_TRUE(sql::privilegeNames(0).empty());
+
+    EXPECT_EQ(sql::columnPrivilegeNames(8191, true), nine);
+    EXPECT_TRUE(sql::columnPrivilegeNames(8191, false).empty());
+    EXPECT_EQ(sql::columnPrivilegeNames(0, false), nine);
+    EXPECT_TRUE(sql::columnPrivilegeNames(0, true).empty());
+    EXPECT_EQ(sql::columnPrivilegeNames(sql::PrivSelect, true), std::vector<std::string>{"select"});
+    EXPECT_EQ(sql::columnPrivilegeNames(sql::PrivSelect | sql::PrivUpdate | sql::PrivReload, true),
+        (std::vector<std::string>{"select", "update"}));
+    EXPECT_EQ(sql::columnPrivilegeNames(sql::PrivSelect | sql::PrivUpdate | sql::PrivReload, false),
+        (std::vector<std::string>{"insert", "delete", "index", "alter", "create", "drop", "references"}));
+    EXPECT_EQ(
+        sql::columnPrivilegeNames(sql::PrivReferences | sql::PrivFile, true), std::vector<std::string>{"references"});
+    EXPECT_EQ(sql::columnPrivilegeNames(~sql::PrivSelect & 8191, false), std::vector<std::string>{"select"});
+}
+
 TEST(ColumnTypes, ListAndLookups)
 {
     EXPECT_TRUE(kColumnTypeList.starts_with("\r\n[0]小数(decimal)\r\n[101]字节(tinyint)\r\n"));
