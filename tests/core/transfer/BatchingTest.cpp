@@ -52,6 +52,7 @@ protected:
 
     TempDir dir;
     std::vector<std::string> inserts;
+    std::vector<std::size_t> rowsPerInsert;
 };
 
 TEST_F(BatchingTest, ARefusedFileInTheMiddleIsTheOnlyOneSkipped)
@@ -83,6 +84,35 @@ TEST_F(BatchingTest, ARefusedFileInTheMiddleIsTheOnlyOneSkipped)
         const bool batched = std::any_of(inserts.begin(), inserts.end(),
             [](const std::string &s) { return s.find("(`标题`,`内容`)") != std::string::npos; });
         EXPECT_EQ(batched, std::string(engine) == "InnoDB");
+    }
+}
+
+// No INSERT holds more rows than the batch size, and batches are full: the
+// rows of a run go in statements of exactly that many, the rest in one.
+TEST_F(BatchingTest, EveryStatementHoldsAtMostTheBatchSize)
+{
+    ASSERT_TRUE(db.execute("create table t (ID bigint auto_increment primary key, `标题` text) engine=InnoDB"));
+    rule("标题", "文件主名");
+    for (std::size_t batch : {2, 3, 7}) {
+        SCOPED_TRACE(batch);
+        std::vector<std::string> files;
+        for (std::size_t i = 0; i < 2 * batch + 1; ++i)
+            files.push_back(file("row" + std::to_string(i) + ".txt", "x"));
+        rowsPerInsert.clear();
+        db.setStatementObserver([this](std::string_view s) {
+            if (!s.starts_with("insert into"))
+                return;
+            std::size_t rows = 0;
+            for (auto at = s.find("'row"); at != std::string_view::npos; at = s.find("'row", at + 1))
+                ++rows;
+            rowsPerInsert.push_back(rows);
+        });
+        const ImportResult result = import(files, batch);
+        db.setStatementObserver({});
+        EXPECT_EQ(result.transferred, static_cast<std::int64_t>(files.size()));
+        EXPECT_EQ(rowsPerInsert, (std::vector<std::size_t>{batch, batch, 1}));
+        EXPECT_EQ(column("select count(*) from t"), std::vector<std::string>{std::to_string(files.size())});
+        ASSERT_TRUE(db.execute("delete from t"));
     }
 }
 

@@ -86,5 +86,25 @@ TEST_F(Folder, StopEndsListingBetweenFolders)
     EXPECT_TRUE(listArticleFiles(dir.file("missing").string(), o).empty());
 }
 
+// Files and sub-folders come in name order with case ignored, by both
+// listers: "a" before "B" before "c", whatever their case.
+TEST(FolderOrder, CaseIsIgnored)
+{
+    TempDir dir;
+    for (const char *name : {"b.txt", "C.txt", "a.txt", "D.txt", "Beta/x.txt", "alpha/y.txt", "Gamma/z.txt"}) {
+        std::filesystem::create_directories(dir.file(name).parent_path());
+        test::writeBytes(dir.file(name), "x");
+    }
+    for (bool alternative : {false, true}) {
+        SCOPED_TRACE(alternative);
+        ListOptions o;
+        o.patterns = "*.txt";
+        o.recurse = true;
+        o.alternative = alternative;
+        EXPECT_EQ(names(listArticleFiles(dir.path().string(), o), dir.path()),
+            (std::vector<std::string>{"a.txt", "b.txt", "C.txt", "D.txt", "alpha/y.txt", "Beta/x.txt", "Gamma/z.txt"}));
+    }
+}
+
 } // namespace
 } // namespace varnel

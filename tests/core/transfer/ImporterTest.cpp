@@ -122,6 +122,37 @@ TEST_F(ImporterTest, CreatesDatabaseAndTableWithTypesPerSource)
     EXPECT_EQ(host.recorder.lastText(), "表不存在且自动创建失败：lower");
 }
 
+// Database, table and column names are names whatever they hold: a backtick
+// in one is part of it, both when the import creates them and when it fills
+// an existing table, one statement per file or in batches.
+TEST_F(ImporterTest, BackticksAreCharactersOfTheNames)
+{
+    const std::string database = name + "_`q";
+    const std::string quoted = "`" + name + "_``q`";
+    db.execute("drop database if exists " + quoted);
+    form.control("编辑框库名")->setText(database);
+    form.control("编辑框表名")->setText("a`b");
+    rule("c`d", "文件主名");
+    rule("``e", "文件内容");
+    const auto files = writeFiles(2);
+    ArticleImporter importer(form, db, host, random);
+    for (std::size_t batch : {ArticleImporter::kDefaultBatchRows, std::size_t{1}}) {
+        SCOPED_TRACE(batch);
+        importer.setBatchSize(batch);
+        const ImportResult result = importer.runImport(files);
+        ASSERT_EQ(result.outcome, TransferOutcome::Completed) << host.recorder.lastText();
+        EXPECT_EQ(result.transferred, 2);
+        EXPECT_TRUE(result.failures.empty());
+    }
+    EXPECT_EQ(column("select column_name from information_schema.columns where table_schema='" + database
+                  + "' and table_name='a`b' order by ordinal_position"),
+        (std::vector<std::string>{"ID", "c`d", "``e"}));
+    EXPECT_EQ(column("select concat(`c``d`, ':', `````e`) from " + quoted + ".`a``b` order by ID"),
+        (std::vector<std::string>{
+            "f1:第1篇 x'y \\ 文章", "f2:第2篇 x'y \\ 文章", "f1:第1篇 x'y \\ 文章", "f2:第2篇 x'y \\ 文章"}));
+    db.execute("drop database if exists " + quoted);
+}
+
 TEST_F(ImporterTest, PositionalTargetsOnAnExistingTable)
 {
     ASSERT_TRUE(db.execute("create table `文章` (ID bigint auto_increment primary key, title text, content text)"));
