@@ -50,8 +50,9 @@ std::string randomHanzi(std::int64_t count, HanziTableIndex table, bool traditio
 {
     const auto &chars = hanziTable(table);
     const std::int64_t n = generatedLength(count);
-    // Drawn as a byte offset into the two-byte table, as it always was, so
-    // that a seed gives the same text.
+    // Drawn as a byte offset into the table taken as two bytes a character
+    // (an odd offset counts as the character it falls in): a seed gives the
+    // same text only while the draws keep this form.
     const std::int64_t bytes = static_cast<std::int64_t>(chars.size()) * 2;
     std::string out;
     out.reserve(static_cast<std::size_t>(n) * 3);

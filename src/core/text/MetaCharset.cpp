@@ -10,8 +10,8 @@
 namespace varnel {
 namespace {
 
-// Stored as the program always kept them: entries joined by "[fg]", a double
-// quote written as two single quotes. Big5 is tested before Big5-HKSCS, so an
+// Each list is one text: its entries joined by "[fg]", a double quote written
+// as two single quotes. Big5 is tested before Big5-HKSCS, so an
 // unquoted "charset=Big5-HKSCS" counts as Big5.
 constexpr std::array<std::string_view, 3> kCharsetLists = {
     "charset=UTF-8[fg]charset=''UTF-8''[fg]charset='UTF-8'",

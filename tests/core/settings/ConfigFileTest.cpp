@@ -128,12 +128,14 @@ TEST(MainConfig, FirstSaveListsRowsThenCountThenSweepKeysReversed)
     EXPECT_EQ(restored.cell(0, 2), "");
 }
 
-TEST(MainConfig, RestoresAFileWrittenByTheOriginalProgram)
+TEST(MainConfig, RestoresAGbkFileWhateverTheOrderOfItsKeys)
 {
     TempDir dir;
     const auto path = dir.file("old.ini");
-    // GBK bytes with CR LF, a line break kept as "┊*┊" and options joined by
-    // "┊?┊", in the order that program wrote them; another section first.
+    // A configuration file as the window's format has it: GBK bytes with CR
+    // LF, a line break kept as "┊*┊" and options joined by "┊?┊". Its keys
+    // may come in any order (here the rows last to first, each row's cells
+    // backwards, the row count after them) and other sections may come first.
     const std::string text = "[管理器]\r\n编辑框查找=abc\r\n[主界面]\r\n"
                              "数据配置(2)=<h1>┊?┊</h1>\r\n数据来源(2)=网页标题\r\n字段名或位置(2)=标题\r\n"
                              "数据配置(1)=第一行┊*┊第二行\r\n数据来源(1)=固定文本\r\n字段名或位置(1)=2\r\n"

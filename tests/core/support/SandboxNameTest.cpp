@@ -26,7 +26,7 @@ TEST(TestDatabaseName, ShortUniqueAndPlain)
 
 class SandboxNaming : public test::SandboxDatabase { };
 
-TEST_F(SandboxNaming, ALongTestNameThatOnceMadeTheDatabaseNameLongerThanTheServerAllowsWithAPidOfSevenDigits)
+TEST_F(SandboxNaming, ALongTestNameGivesADatabaseNameWithinTheServersLimitEvenWithAPidOfSevenDigitsAndASuffix)
 {
     EXPECT_LE(name.size(), test::kTestDatabaseNameMax);
     EXPECT_EQ(column("select database()"), std::vector<std::string>{name});
