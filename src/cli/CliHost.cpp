@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 
@@ -37,8 +38,9 @@ void setHandler(int signal, void (*handler)(int))
 
 } // namespace
 
-CliHost::CliHost(bool clear)
+CliHost::CliHost(bool clear, bool quiet)
     : m_clear(clear)
+    , m_quiet(quiet)
     , m_terminal(::isatty(STDERR_FILENO) == 1)
 {
     g_interrupted = 0;
@@ -84,10 +86,30 @@ void CliHost::processEvents()
         m_stop();
 }
 
-void CliHost::setButtonCaption(Control &button, std::string_view caption)
+void CliHost::progress(Control *button, const ProgressEvent &event)
 {
-    TransferHost::setButtonCaption(button, caption);
-    const std::string line(caption);
+    // The form's button keeps the caption a window would show.
+    if (button)
+        TransferHost::setButtonCaption(*button, progressCaption(event));
+    if (m_quiet)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (event.phase == RunPhase::Starting || event.phase == RunPhase::Listing) {
+        m_started = now;
+        m_lastLine = {};
+    }
+    if (event.phase == RunPhase::Idle)
+        return;
+    // On a terminal one line, updated in place a few times a second;
+    // elsewhere (a log) at most a line a second.
+    const auto every = m_terminal ? std::chrono::milliseconds(100) : std::chrono::milliseconds(1000);
+    const bool last = event.phase == RunPhase::Transferring && event.total > 0 && event.done >= event.total;
+    if (event.phase == RunPhase::Transferring) {
+        if (!last && now - m_lastLine < every)
+            return;
+        m_lastLine = now;
+    }
+    const std::string line = progressLine(event, now - m_started);
     if (m_terminal) {
         std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
         m_progressShown = true;
@@ -95,6 +117,32 @@ void CliHost::setButtonCaption(Control &button, std::string_view caption)
         std::fprintf(stderr, "%s\n", line.c_str());
     }
     std::fflush(stderr);
+}
+
+std::string progressLine(const ProgressEvent &event, std::chrono::steady_clock::duration elapsed)
+{
+    if (event.phase != RunPhase::Transferring)
+        return progressCaption(event);
+    const bool import = event.kind == TransferKind::Import;
+    const double seconds = std::chrono::duration<double>(elapsed).count();
+    std::string line = std::to_string(event.done) + "/" + std::to_string(event.total);
+    if (event.total > 0)
+        line += " (" + std::to_string(event.done * 100 / event.total) + "%)";
+    if (seconds >= 0.5 && event.done > 0) {
+        const double rate = static_cast<double>(event.done) / seconds;
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, " %.0f 篇/秒", rate);
+        line += buffer;
+        if (event.total > event.done) {
+            const auto left = static_cast<long long>(static_cast<double>(event.total - event.done) / rate + 0.5);
+            std::snprintf(buffer, sizeof buffer, " 剩余 %lld:%02lld", left / 60, left % 60);
+            line += buffer;
+        }
+    }
+    line += import ? " 已导入" : " 已导出";
+    if (!event.current.empty())
+        line += " " + event.current;
+    return line;
 }
 
 void CliHost::endProgress()

@@ -2,6 +2,7 @@
 
 #include "transfer/TransferHost.h"
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -14,16 +15,21 @@ namespace varnel::cli {
 // answered yes. An interrupt (Ctrl+C) or SIGTERM asks the run to stop: the
 // statement in flight completes and the run ends with its final message. A
 // second one ends the program at once.
+// The progress line of a run: done/total, percent, files per second, time
+// left and the current file; before the first file, the phase's caption.
+std::string progressLine(const ProgressEvent &event, std::chrono::steady_clock::duration elapsed);
+
 class CliHost : public TransferHost {
 public:
-    explicit CliHost(bool clear);
+    // quiet: no progress on stderr.
+    explicit CliHost(bool clear, bool quiet = false);
     ~CliHost() override;
 
     void showMessage(std::string_view text, std::string_view caption, MessageIcon icon) override;
     bool askOkCancel(std::string_view text, std::string_view caption, MessageIcon icon) override;
     void processEvents() override;
     bool ctrlHeld() override { return m_clear; }
-    void setButtonCaption(Control &button, std::string_view caption) override;
+    void progress(Control *button, const ProgressEvent &event) override;
     void reportFailures(std::string_view title, const std::vector<TransferFailure> &failures) override;
     void showDetail(std::string_view reason) override;
 
@@ -53,7 +59,10 @@ public:
 
 private:
     bool m_clear;
+    bool m_quiet;
     bool m_terminal;
+    std::chrono::steady_clock::time_point m_started{};
+    std::chrono::steady_clock::time_point m_lastLine{};
     bool m_progressShown = false;
     std::function<void()> m_stop;
 };

@@ -58,13 +58,17 @@ Options / 选项:
                       把递进数字的新起始值写回配置文件；写入失败时输出
                       "计数器未保存：" 和原因，退出码为 4
   --json              preview: one JSON object per line / 每行输出一个 JSON 对象
+  -q, --quiet         no progress on stderr / 不显示进度
   -h, --help          this text / 显示本帮助
 
-Progress goes to stderr, the final message to stdout. The server's reason
+Progress goes to stderr (on a terminal one line updated in place: done/total,
+percent, files per second, time left, current file; otherwise at most one line
+a second), the final message to stdout. The server's reason
 behind a message that ended a run follows it on the next line of stderr; the
 lists of failed files or rows and of files not known to be stored follow, each
 under its heading.
-进度输出到 stderr，最终结果输出到 stdout。导致运行结束的服务器原因紧随该信息输出到
+进度输出到 stderr（终端上为原地刷新的一行：完成数/总数、百分比、每秒篇数、剩余时间、
+当前文件；否则每秒最多一行），最终结果输出到 stdout。导致运行结束的服务器原因紧随该信息输出到
 stderr 的下一行；失败的文件或记录、未确认是否已导入的文件分别列在各自标题下（stderr）。
 
 Ctrl+C (SIGINT) or SIGTERM stops a run like the stop button: the statement in
@@ -202,6 +206,8 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args,
             o.saveCounters = true;
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--quiet" || a == "-q") {
+            o.quiet = true;
         } else if (a.starts_with("--")) {
             error = "unknown option: " + a;
             return std::nullopt;

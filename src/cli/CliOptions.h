@@ -27,6 +27,7 @@ struct CliOptions {
     bool clear = false;
     bool saveCounters = false;
     bool json = false;
+    bool quiet = false; // no progress line
     std::size_t batch = 500; // rows per INSERT statement
     unsigned timeout = 600; // seconds a read or write of the connection may take
     std::vector<std::string> files;

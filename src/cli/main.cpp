@@ -225,7 +225,7 @@ int run(const CliOptions &options)
     }
 
     // From here a signal stops the run instead of ending the program.
-    CliHost host(options.clear);
+    CliHost host(options.clear, options.quiet);
     MySqlConnection &db = MySqlConnection::shared();
     db.setTimeout(options.timeout);
     if (!db.connect(form.control("编辑框服务器")->text(), form.control("编辑框用户名")->text(),

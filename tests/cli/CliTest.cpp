@@ -19,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -257,6 +258,37 @@ TEST(CliPreview, FileThatCannotBeReadShowsWhy)
 }
 
 // What a run said and the exit status it gives, whatever the engine reported.
+TEST(CliProgress, OneLineWithCountRateTimeLeftAndFile)
+{
+    using namespace std::chrono_literals;
+    ProgressEvent e{TransferKind::Import, RunPhase::Transferring, 250, 1000, "第三篇"};
+    EXPECT_EQ(cli::progressLine(e, 10s), "250/1000 (25%) 25 篇/秒 剩余 0:30 已导入 第三篇");
+    e.done = 1000;
+    EXPECT_EQ(cli::progressLine(e, 125s), "1000/1000 (100%) 8 篇/秒 已导入 第三篇");
+    // Before any rate can be told, and before the first file.
+    EXPECT_EQ(cli::progressLine({TransferKind::Export, RunPhase::Transferring, 0, 0, {}}, 0s), "0/0 已导出");
+    EXPECT_EQ(cli::progressLine({TransferKind::Import, RunPhase::Listing, 0, 0, {}}, 0s), "正在读取文章列表..");
+
+    // Not on a terminal: at most a line a second, however many files.
+    char *text = nullptr;
+    std::size_t size = 0;
+    std::FILE *memory = ::open_memstream(&text, &size);
+    std::FILE *saved = stderr;
+    stderr = memory;
+    {
+        cli::CliHost host(false);
+        host.progress(nullptr, {TransferKind::Import, RunPhase::Starting, 0, 5000, {}});
+        for (int i = 1; i <= 5000; ++i)
+            host.progress(nullptr, {TransferKind::Import, RunPhase::Transferring, i, 5000, "f"});
+    }
+    stderr = saved;
+    std::fclose(memory);
+    const std::string printed(text, size);
+    std::free(text);
+    EXPECT_LE(std::count(printed.begin(), printed.end(), '\n'), 4) << printed;
+    EXPECT_TRUE(contains(printed, "5000/5000 (100%)")) << "the last line always comes";
+}
+
 TEST(CliReport, EveryListUnderItsHeadingAndTheExitStatus)
 {
     struct Printed {
@@ -356,10 +388,11 @@ TEST_F(CliTest, ImportPreviewExportAndExitCodes)
     const Output imported = runCli(with({"import", "--timeout", "30"}));
     ASSERT_EQ(imported.status, 0) << imported.err;
     EXPECT_EQ(imported.out, "导入完成，已导入 2 篇文章，当前表有 2 条记录！\n");
-    EXPECT_TRUE(contains(imported.err, "总 2 篇，已导入 2 篇"));
+    EXPECT_TRUE(contains(imported.err, "2/2 (100%)")) << imported.err;
     EXPECT_TRUE(contains(imported.err, "计数器 序号 下次从 3 开始（未保存，使用 --save-counters 保存）"));
     EXPECT_EQ(column("select concat(`标题`,'|',`内容`,'|',`栏目`,'|',`序号`) from `文章` order by ID"),
         (std::vector<std::string>{"a|甲文章 x'y|articles|1", "b|乙文章 C:\\new|sub|2"}));
+    EXPECT_FALSE(contains(runCli(with({"import", "--clear", "--quiet"})).err, "2/2"));
 
     // Without --save-counters the configuration is left as it was.
     const std::string before = test::readBytes(dir.file("config.ini"));
@@ -410,7 +443,7 @@ TEST_F(CliTest, StopSignalsEndTheRunWithTheFinalMessage)
         bool sent = false;
         RunOptions run;
         run.onStderr = [&](pid_t pid, const std::string &err) {
-            if (!sent && contains(err, "篇，已导入 ")) {
+            if (!sent && contains(err, " 已导入 ")) {
                 ::kill(pid, signal);
                 sent = true;
             }

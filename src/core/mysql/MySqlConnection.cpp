@@ -10,6 +10,7 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 
 namespace varnel {
 namespace {
@@ -23,6 +24,8 @@ constexpr unsigned kOutOfSyncNumber = 2014;
 // The server's limit is the one that counts; the client's own must not be
 // lower.
 constexpr unsigned long kClientPacketLimit = 1UL << 30;
+// How long a wait for a statement in flight goes without pumping events.
+constexpr int kWaitSliceMs = 25;
 
 std::string optionalText(std::string_view s)
 {
@@ -179,6 +182,7 @@ void MySqlConnection::disconnect()
     m_resultPending = false;
     m_refusal.clear();
     m_inFlightText = std::string();
+    m_current.reset();
     if (m_mysql) {
         mysql_close(m_mysql);
         m_mysql = nullptr;
@@ -211,6 +215,19 @@ bool MySqlConnection::prepareToSend(std::string_view &statement)
 
 bool MySqlConnection::execute(std::string_view statement)
 {
+    m_current.reset();
+    return send(statement);
+}
+
+bool MySqlConnection::ensureDatabase(std::string_view name)
+{
+    if (m_mysql && m_current && *m_current == name)
+        return true;
+    return selectDatabase(name);
+}
+
+bool MySqlConnection::send(std::string_view statement)
+{
     if (!prepareToSend(statement))
         return false;
     if (mysql_real_query(m_mysql, statement.data(), static_cast<unsigned long>(statement.size())) != 0)
@@ -219,8 +236,9 @@ bool MySqlConnection::execute(std::string_view statement)
     return true;
 }
 
-int MySqlConnection::waitFor(int status, bool block)
+int MySqlConnection::waitFor(int status, int sliceMs)
 {
+    using Clock = std::chrono::steady_clock;
     pollfd p{};
     p.fd = mysql_get_socket(m_mysql);
     if (status & MYSQL_WAIT_READ)
@@ -230,24 +248,35 @@ int MySqlConnection::waitFor(int status, bool block)
     if (status & MYSQL_WAIT_EXCEPT)
         p.events |= POLLPRI;
     // The library asks for a timeout where it has one; otherwise ours holds,
-    // so that a server that stopped answering cannot hang the program.
+    // so that a server that stopped answering cannot hang the program. The
+    // deadline holds across the slices of one wait.
     const bool libraryTimeout = (status & MYSQL_WAIT_TIMEOUT) != 0;
-    const int timeoutMs = !block ? 0
-        : libraryTimeout         ? static_cast<int>(mysql_get_timeout_value_ms(m_mysql))
-                                 : static_cast<int>(std::min<unsigned>(m_timeoutSeconds, 86400U) * 1000U);
+    int pollMs = 0;
+    if (sliceMs != 0) {
+        if (!m_waitDeadline) {
+            const auto ms = libraryTimeout
+                ? std::chrono::milliseconds(mysql_get_timeout_value_ms(m_mysql))
+                : std::chrono::milliseconds(std::min<unsigned>(m_timeoutSeconds, 86400U) * 1000LL);
+            m_waitDeadline = Clock::now() + ms;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*m_waitDeadline - Clock::now()).count();
+        pollMs = static_cast<int>(std::max<long long>(0, sliceMs > 0 ? std::min<long long>(sliceMs, left) : left));
+    }
     int n;
     do
-        n = ::poll(&p, 1, timeoutMs);
+        n = ::poll(&p, 1, pollMs);
     while (n < 0 && errno == EINTR);
     if (n == 0) {
-        if (!block)
+        if (sliceMs == 0 || Clock::now() < *m_waitDeadline)
             return 0;
+        m_waitDeadline.reset();
         if (libraryTimeout)
             return MYSQL_WAIT_TIMEOUT;
         // Make the library see the connection as broken.
         ::shutdown(p.fd, SHUT_RDWR);
         return status & (MYSQL_WAIT_READ | MYSQL_WAIT_WRITE);
     }
+    m_waitDeadline.reset();
     int ready = 0;
     if (p.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL))
         ready |= MYSQL_WAIT_READ;
@@ -270,6 +299,7 @@ bool MySqlConnection::startStatement(std::string statement)
     m_settled.reset();
     m_asyncResult = 0;
     m_asyncStarted = true;
+    m_waitDeadline.reset();
     m_asyncStatus = mysql_real_query_start(
         &m_asyncResult, m_mysql, m_inFlightText.data(), static_cast<unsigned long>(m_inFlightText.size()));
     return true;
@@ -280,7 +310,7 @@ void MySqlConnection::advanceStatement()
     if (m_asyncStatus == 0)
         return;
     // Only as far as the socket allows without waiting.
-    for (int ready; m_asyncStatus != 0 && (ready = waitFor(m_asyncStatus, false)) != 0;)
+    for (int ready; m_asyncStatus != 0 && (ready = waitFor(m_asyncStatus, 0)) != 0;)
         m_asyncStatus = mysql_real_query_cont(&m_asyncResult, m_mysql, ready);
 }
 
@@ -288,10 +318,27 @@ void MySqlConnection::settleInFlight()
 {
     if (!m_asyncStarted)
         return;
-    while (m_asyncStatus != 0) {
-        const int ready = waitFor(m_asyncStatus, true);
+    // A statement sent from the pump below waits here without pumping.
+    const bool pumpHere = m_waitPump && !m_pumping;
+    while (m_asyncStatus != 0 && m_asyncStarted) {
+        int ready = 0;
+        if (pumpHere) {
+            ready = waitFor(m_asyncStatus, kWaitSliceMs);
+            if (ready == 0) {
+                m_pumping = true;
+                m_waitPump();
+                m_pumping = false;
+                continue;
+            }
+        } else {
+            do
+                ready = waitFor(m_asyncStatus, -1);
+            while (ready == 0);
+        }
         m_asyncStatus = mysql_real_query_cont(&m_asyncResult, m_mysql, ready);
     }
+    if (!m_asyncStarted)
+        return; // settled by a statement sent from the pump
     m_asyncStarted = false;
     m_inFlightText = std::string();
     m_settled = m_asyncResult == 0;
@@ -330,9 +377,11 @@ bool MySqlConnection::selectDatabase(std::string_view name)
         return false;
     m_refusal.clear();
     const std::string n(name.substr(0, name.find('\0')));
+    m_current.reset();
     if (mysql_select_db(m_mysql, n.c_str()) != 0)
         return false;
     m_database = n;
+    m_current = n;
     return true;
 }
 
@@ -365,22 +414,24 @@ std::string MySqlConnection::serverVersion() const
 
 bool MySqlConnection::createDatabase(std::string_view name)
 {
-    return execute(sql::createDatabase(name));
+    return send(sql::createDatabase(name));
 }
 
 bool MySqlConnection::dropDatabase(std::string_view name)
 {
-    return execute(sql::dropDatabase(name));
+    if (m_current && *m_current == name)
+        m_current.reset();
+    return send(sql::dropDatabase(name));
 }
 
 bool MySqlConnection::showDatabases()
 {
-    return execute("show databases");
+    return send("show databases");
 }
 
 bool MySqlConnection::showTables()
 {
-    return execute("show tables");
+    return send("show tables");
 }
 
 bool MySqlConnection::tableExists(std::string_view name)
@@ -407,42 +458,42 @@ bool MySqlConnection::createTable(
     const auto statement = sql::createTable(table, columns);
     if (!statement)
         return false;
-    return tableOptions.empty() ? execute(*statement) : execute(*statement + " " + std::string(tableOptions));
+    return tableOptions.empty() ? send(*statement) : send(*statement + " " + std::string(tableOptions));
 }
 
 bool MySqlConnection::dropColumn(std::string_view table, std::string_view column)
 {
-    return execute(sql::dropColumn(table, column));
+    return send(sql::dropColumn(table, column));
 }
 
 bool MySqlConnection::dropTable(std::string_view name)
 {
-    return execute(sql::dropTable(name));
+    return send(sql::dropTable(name));
 }
 
 bool MySqlConnection::insertRow(std::string_view table, std::string_view assignments)
 {
-    return execute(sql::insertRow(table, assignments));
+    return send(sql::insertRow(table, assignments));
 }
 
 bool MySqlConnection::deleteRows(std::string_view table, std::string_view condition)
 {
-    return execute(sql::deleteRows(table, condition));
+    return send(sql::deleteRows(table, condition));
 }
 
 bool MySqlConnection::beginTransaction()
 {
-    return execute("begin");
+    return send("begin");
 }
 
 bool MySqlConnection::commitTransaction()
 {
-    return execute("commit");
+    return send("commit");
 }
 
 bool MySqlConnection::rollbackTransaction()
 {
-    return execute("rollback");
+    return send("rollback");
 }
 
 std::string MySqlConnection::escapeValue(std::string_view value) const

@@ -2,7 +2,9 @@
 
 #include "mysql/ResultSet.h"
 #include "mysql/Statements.h"
+#include "util/EventPump.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -58,7 +60,20 @@ public:
     // Why the last connect failed (for the help text and the command line).
     const std::string &connectError() const { return m_connectError; }
 
+    // Any statement, as typed in a window: it may change the current
+    // database, so the connection no longer knows which one is current.
     bool execute(std::string_view statement);
+
+    // Makes the database current, selecting it only when another statement
+    // may have changed it since this connection last selected it: a run that
+    // calls it before each of its statements keeps to its own database
+    // whatever other windows select meanwhile.
+    bool ensureDatabase(std::string_view name);
+
+    // Called while a statement in flight is awaited (a slice at a time), so
+    // the program stays responsive during a long batch. Other statements
+    // sent from it wait for the batch themselves, without pumping.
+    void setWaitPump(EventPump pump) { m_waitPump = std::move(pump); }
 
     // A statement sent without waiting for the server: the caller goes on
     // with other work, calling advanceStatement() now and then to keep the
@@ -115,10 +130,13 @@ private:
     bool accountExists(std::string_view host, std::string_view user);
     bool executeIgnoring(std::string_view statement, std::initializer_list<unsigned> ignoredErrors);
 
+    bool send(std::string_view statement);
     bool refusePending();
     bool prepareToSend(std::string_view &statement);
     void settleInFlight();
-    int waitFor(int status, bool block);
+    // sliceMs 0: no waiting; -1: until ready or timed out; else at most that
+    // long (0 back when the slice passed first).
+    int waitFor(int status, int sliceMs);
 
     unsigned m_timeoutSeconds = kDefaultTimeoutSeconds;
     MYSQL *m_mysql = nullptr;
@@ -128,7 +146,11 @@ private:
         std::string server, user, password;
     };
     std::optional<Login> m_login;
-    std::string m_database; // the last database selected
+    std::string m_database; // the last database selected (for reopen)
+    std::optional<std::string> m_current; // the current database, while known
+    EventPump m_waitPump;
+    std::optional<std::chrono::steady_clock::time_point> m_waitDeadline;
+    bool m_pumping = false;
     std::string m_inFlightText; // the statement in flight: the library sends from it
     // Rows of the last statement not yet taken: the next statement is refused
     // (and the rows stay takeable, which the library alone does not ensure).

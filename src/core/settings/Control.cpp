@@ -1,9 +1,20 @@
 #include "settings/Control.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include <array>
 #include <utility>
 
 namespace varnel {
+
+Form::~Form()
+{
+    if (m_inUse > 0) {
+        std::fputs("varnel: a form was destroyed while a run was using it\n", stderr);
+        std::abort();
+    }
+}
 
 ControlKind controlKindOfName(std::string_view name)
 {

@@ -62,9 +62,19 @@ public:
 
 // A window's persisted state: its controls in definition order, and the one
 // list of text rows it keeps (the field mapping or the column list).
+//
+// A run of an engine reads its form (and the controls it finds there) for as
+// long as it lasts, with events handled in between: a form must outlive every
+// run on it, and a window is closed only after its runs have ended. Runs mark
+// their form in use, and destroying a form in use ends the program rather
+// than letting a run read freed memory.
 class Form {
 public:
-    virtual ~Form() = default;
+    virtual ~Form();
+    // Held by each run on the form (see RunGuard).
+    void beginUse() { ++m_inUse; }
+    void endUse() { --m_inUse; }
+    bool inUse() const { return m_inUse > 0; }
 
     // The controls that currently exist, in definition order.
     virtual std::vector<Control *> controls() = 0;
@@ -79,6 +89,9 @@ public:
     virtual int appendRow() = 0;
     virtual void removeRow(int row) = 0;
     virtual void setCell(int row, int column, std::string_view text) = 0;
+
+private:
+    int m_inUse = 0;
 };
 
 // The text of a control, empty when the form has no such control.

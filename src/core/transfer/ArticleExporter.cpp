@@ -7,6 +7,8 @@
 #include "text/Charset.h"
 #include "text/RandomSentence.h"
 #include "text/TextUtil.h"
+#include "transfer/RunGuard.h"
+#include "util/ThrottledPump.h"
 
 #include <cerrno>
 #include <charconv>
@@ -90,17 +92,18 @@ ArticleExporter::ArticleExporter(Form &form, MySqlConnection &db, TransferHost &
 {
 }
 
-void ArticleExporter::caption(std::string_view text)
+void ArticleExporter::report(RunPhase phase, std::int64_t done, std::int64_t total, std::string current)
 {
-    if (Control *button = m_form.control(kButton))
-        m_host.setButtonCaption(*button, text);
+    m_idleShown = phase == RunPhase::Idle;
+    m_host.progress(m_form.control(kButton), {TransferKind::Export, phase, done, total, std::move(current)});
 }
 
 ExportResult ArticleExporter::pressExport()
 {
-    if (controlText(m_form, kButton) != kExportIdle) {
+    // The button of a running export asks it to stop.
+    if (m_running) {
         m_stop = true;
-        caption("正在停止中..");
+        report(RunPhase::Stopping);
         return TransferResult::ended(TransferOutcome::Busy);
     }
     return runExport();
@@ -108,6 +111,14 @@ ExportResult ArticleExporter::pressExport()
 
 ExportResult ArticleExporter::runExport()
 {
+    if (m_running)
+        return TransferResult::ended(TransferOutcome::Busy);
+    RunGuard guard(m_running, m_form, [this] {
+        if (!m_idleShown)
+            report(RunPhase::Idle);
+    });
+    ThrottledPump pump([this] { m_host.processEvents(); }, m_host.pumpInterval());
+
     const std::string database = controlText(m_form, "编辑框库名");
     if (database.empty()) {
         m_host.showMessage("请输入库名！");
@@ -198,11 +209,11 @@ ExportResult ArticleExporter::runExport()
         if (haveName)
             nameColumn = resolveColumn(nameColumn, *rows);
     }
-    caption("开始导出..");
+    report(RunPhase::Starting);
 
     std::set<std::string> written; // names used in this run
     for (std::int64_t i = 0; i < result.tableRows; ++i) {
-        m_host.processEvents();
+        pump();
         if (m_stop) {
             result.stopped = true;
             break;
@@ -229,7 +240,7 @@ ExportResult ArticleExporter::runExport()
                 }
                 if (holds != andLogic)
                     break; // and: first false; or: first true
-                m_host.processEvents();
+                pump();
             }
             if (!holds)
                 continue;
@@ -255,9 +266,7 @@ ExportResult ArticleExporter::runExport()
         if (writeArticleFile(path, content, encoding)) {
             written.insert(fileName);
             ++result.transferred;
-            caption(
-                "总 " + std::to_string(result.tableRows) + " 篇，已导出 " + std::to_string(result.transferred) + " 篇");
-            m_host.setWindowCaption(name);
+            report(RunPhase::Transferring, result.transferred, result.tableRows, name);
         } else {
             result.failures.push_back({"第 " + std::to_string(i + 1) + " 行 → " + path, std::strerror(errno)});
         }
@@ -265,8 +274,7 @@ ExportResult ArticleExporter::runExport()
 
     if (rows)
         rows->free();
-    caption(kExportIdle);
-    m_host.restoreWindowCaption();
+    report(RunPhase::Idle);
     if (!fetchError.empty()) {
         m_host.showMessage("导出中断，已导出 " + std::to_string(result.transferred) + " 篇文章：" + fetchError);
         result.detail = fetchError;

@@ -8,8 +8,6 @@
 
 namespace varnel {
 
-inline constexpr std::string_view kExportIdle = "从 MySQL 数据库导出文章";
-
 using ExportResult = TransferResult;
 
 // A file name made safe: \ / : * ? | < > become their full-width forms,
@@ -26,18 +24,22 @@ public:
 
     // The export button: starts an export, or asks a running one to stop.
     ExportResult pressExport();
+    // An export; refused (Busy) while one is running.
     ExportResult runExport();
+    bool isRunning() const { return m_running; }
 
     void requestStop() { m_stop = true; }
 
 private:
-    void caption(std::string_view text);
+    void report(RunPhase phase, std::int64_t done = 0, std::int64_t total = 0, std::string current = {});
 
     Form &m_form;
     MySqlConnection &m_db;
     TransferHost &m_host;
     RandomSource &m_random;
     bool m_stop = false;
+    bool m_running = false;
+    bool m_idleShown = true;
 };
 
 } // namespace varnel

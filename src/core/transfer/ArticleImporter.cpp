@@ -6,6 +6,7 @@
 #include "text/ArticleFile.h"
 #include "transfer/FileLister.h"
 #include "transfer/RowInserter.h"
+#include "transfer/RunGuard.h"
 
 #include <algorithm>
 #include <charconv>
@@ -132,18 +133,54 @@ ArticleImporter::ArticleImporter(
 {
 }
 
-void ArticleImporter::caption(std::string_view text)
+void ArticleImporter::report(RunPhase phase, std::int64_t done, std::int64_t total, std::string current)
 {
-    if (Control *button = m_form.control(kButton))
-        m_host.setButtonCaption(*button, text);
+    m_idleShown = phase == RunPhase::Idle;
+    m_host.progress(m_form.control(kButton), {TransferKind::Import, phase, done, total, std::move(current)});
 }
+
+void ArticleImporter::pumpEvents()
+{
+    if (m_pump)
+        (*m_pump)();
+    else
+        m_host.processEvents();
+}
+
+// Everything a run holds from its first check to its final message: the run
+// state, the form in use, the one event pump (also while a batch is awaited),
+// and idle again on every way out.
+struct ArticleImporter::Session {
+    explicit Session(ArticleImporter &importer)
+        : self(importer)
+        , guard(importer.m_running, importer.m_form, [&importer] {
+            if (!importer.m_idleShown)
+                importer.report(RunPhase::Idle);
+        })
+    {
+        self.m_pump.emplace([&importer] { importer.m_host.processEvents(); }, importer.m_host.pumpInterval());
+        self.m_db.setWaitPump(self.m_pump->callback());
+    }
+    ~Session()
+    {
+        self.m_db.setWaitPump({});
+        self.m_pump.reset();
+    }
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    ArticleImporter &self;
+    RunGuard guard;
+};
 
 ImportResult ArticleImporter::startImport(bool useAlternativeLister)
 {
-    if (controlText(m_form, kButton) != kImportIdle) {
+    // The button of a running import asks it to stop.
+    if (m_running) {
         requestStop();
         return TransferResult::ended(TransferOutcome::Busy);
     }
+    Session session(*this);
     clearStop();
     const std::string folder = controlText(m_form, "编辑框文章目录");
     std::error_code ec;
@@ -152,20 +189,29 @@ ImportResult ArticleImporter::startImport(bool useAlternativeLister)
         m_host.focus("编辑框文章目录");
         return TransferResult::ended(TransferOutcome::Invalid);
     }
-    caption("正在读取文章列表..");
+    report(RunPhase::Listing);
     ListOptions options;
     options.patterns = controlText(m_form, "编辑框文件类型");
     options.recurse = controlChecked(m_form, "选择框遍历子目录");
     options.alternative = useAlternativeLister;
     options.stopRequested = [this] { return m_stop; };
-    options.processEvents = [this] { m_host.processEvents(); };
+    options.processEvents = [this] { pumpEvents(); };
     const std::vector<std::string> files = listArticleFiles(folder, options);
-    caption(kImportIdle);
+    report(RunPhase::Idle);
     if (files.empty()) {
         m_host.showMessage("根据文件类型设置[" + options.patterns + "]在这个目录中找不到文件：\r\n" + folder);
         return TransferResult::ended(TransferOutcome::Invalid);
     }
-    return runImport(files);
+    return importFiles(files);
+}
+
+ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
+{
+    // Dropped files while an import runs are refused, not a stop.
+    if (m_running)
+        return TransferResult::ended(TransferOutcome::Busy);
+    Session session(*this);
+    return importFiles(files);
 }
 
 bool ArticleImporter::prepareTable(Run &run, const std::string &database, const std::string &table)
@@ -233,7 +279,10 @@ InsertRow ArticleImporter::buildRow(Run &run, const std::string &path, const std
     insert.path = path;
     ValueContext context{m_random, m_clock, {}};
     for (std::size_t k = 0; k < run.rules.size(); ++k) {
-        m_host.processEvents();
+        pumpEvents();
+        // Rows deleted during the run are not read.
+        if (k >= static_cast<std::size_t>(m_form.rowCount()))
+            break;
         const int row = static_cast<int>(k);
         std::string target = m_form.cell(row, 0);
         const std::string label = m_form.cell(row, 1);
@@ -293,7 +342,7 @@ RowInserter::Limits ArticleImporter::insertLimits(const Run &run)
     return limits;
 }
 
-ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
+ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files)
 {
     const std::string database = controlText(m_form, "编辑框库名");
     if (database.empty()) {
@@ -330,28 +379,31 @@ ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
     if (m_host.ctrlHeld()) {
         if (!m_host.askOkCancel("确定要清空全部记录再导入？", kDefaultCaption, MessageIcon::Warning))
             return TransferResult::ended(TransferOutcome::Cancelled);
+        m_db.ensureDatabase(database);
         m_db.deleteRows(quoteIdentifier(run.table), "");
     }
 
     m_random.reseed();
-    caption("正在导入..");
+    report(RunPhase::Starting);
     const auto total = static_cast<std::int64_t>(files.size());
     const std::string tableText = quoteIdentifier(run.table);
-    StrictSession session(m_db);
+    StrictSession strict(m_db);
+    m_db.ensureDatabase(database);
     const RowInserter::Limits limits = insertLimits(run);
+    m_db.ensureDatabase(database); // current again after the queries above, for the first batch
     // After a lost connection: the same server and login, this run's
     // database and the strict session again.
-    RowInserter inserter(m_db, tableText, limits, [&](std::string &reason) {
+    RowInserter inserter(m_db, database, tableText, limits, [&](std::string &reason) {
         if (!m_db.reopen()) {
             reason = m_db.connectError();
             return false;
         }
-        session.apply();
+        strict.apply();
         return true;
     });
     std::vector<std::string> incomplete;
     for (std::int64_t j = 1; j <= total; ++j) {
-        m_host.processEvents();
+        pumpEvents();
         if (m_stop) {
             run.stopped = true;
             break;
@@ -359,7 +411,7 @@ ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
         const std::int64_t i = controlChecked(m_form, "选择框乱序导入") ? run.orderPicker.next(1, total, m_random) : j;
         const std::string &path = files[static_cast<std::size_t>(i - 1)];
         const DecodedArticle article =
-            readArticle(path, articleEncodingFromIndex(controlIndex(m_form, "组合框文件编码")));
+            readArticle(path, articleEncodingFromIndex(controlIndex(m_form, "组合框文件编码")), m_pump->callback());
         if (!article.error.empty()) {
             // Nothing was read: no row, rather than a blank one.
             inserter.skip(path, article.error);
@@ -372,15 +424,12 @@ ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
         inserter.add(buildRow(run, path, article.text));
         // One row at a time the caption moves with each inserted file; in
         // batches the count moves by a batch, the window caption every file.
-        if (limits.batchRows > 1 || inserter.inserted() > before) {
-            caption("总 " + std::to_string(total) + " 篇，已导入 " + std::to_string(inserter.inserted()) + " 篇");
-            m_host.setWindowCaption(fileMainName(path));
-        }
+        if (limits.batchRows > 1 || inserter.inserted() > before)
+            report(RunPhase::Transferring, inserter.inserted(), total, fileMainName(path));
     }
     inserter.complete(); // what was read before a stop is stored too
-    if (limits.batchRows > 1) {
-        caption("总 " + std::to_string(total) + " 篇，已导入 " + std::to_string(inserter.inserted()) + " 篇");
-    }
+    if (limits.batchRows > 1)
+        report(RunPhase::Transferring, inserter.inserted(), total);
     run.imported = inserter.inserted();
 
     ImportResult result;
@@ -400,16 +449,16 @@ ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
 
     // The count comes from the server, on the restored connection if need be;
     // a count that cannot be read is said so, never shown as 0.
+    m_db.ensureDatabase(database);
     std::optional<std::string> count = queryValue(m_db, "select count(*) from " + tableText + ";");
-    if (!count && m_db.connectionLost() && m_db.reopen())
+    if (!count && m_db.connectionLost() && m_db.reopen() && m_db.ensureDatabase(database))
         count = queryValue(m_db, "select count(*) from " + tableText + ";");
     std::int64_t rows = -1;
     if (count)
         rows = canonicalInteger(*count).value_or(-1);
-    caption(kImportIdle);
-    m_host.restoreWindowCaption();
+    report(RunPhase::Idle);
 
-    for (std::size_t k = 0; k < run.rules.size(); ++k) {
+    for (std::size_t k = 0; k < run.rules.size() && k < static_cast<std::size_t>(m_form.rowCount()); ++k) {
         if (run.rules[k].keepCounting && dataSourceOfLabel(m_form.cell(static_cast<int>(k), 1)) == DataSource::Counter)
             m_form.setCell(static_cast<int>(k), 2, counterOptionsAfterRun(run.rules[k]));
     }

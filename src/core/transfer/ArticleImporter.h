@@ -5,8 +5,10 @@
 #include "transfer/TransferHost.h"
 #include "util/Clock.h"
 #include "util/Random.h"
+#include "util/ThrottledPump.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,8 +16,6 @@ namespace varnel {
 
 class Form;
 class MySqlConnection;
-
-inline constexpr std::string_view kImportIdle = "导入文章到 MySQL 数据库";
 
 using ImportResult = TransferResult;
 
@@ -36,8 +36,12 @@ public:
     // The import button: lists the article folder and imports it, or asks a
     // running import to stop.
     ImportResult startImport(bool useAlternativeLister = false);
-    // Imports the given files (the folder's listing, or dropped files).
+    // Imports the given files (dropped files); refused (Busy) while a run is
+    // going on.
     ImportResult runImport(const std::vector<std::string> &files);
+    // From the first check to the final message; a window that wants to
+    // close or disconnect asks this first.
+    bool isRunning() const { return m_running; }
 
     // Rows per INSERT statement; 1 sends one statement per file. Batches are
     // used only where a refused batch leaves nothing behind (InnoDB).
@@ -50,7 +54,10 @@ public:
 
 private:
     struct Run;
-    void caption(std::string_view text);
+    struct Session;
+    ImportResult importFiles(const std::vector<std::string> &files);
+    void report(RunPhase phase, std::int64_t done = 0, std::int64_t total = 0, std::string current = {});
+    void pumpEvents();
     bool prepareTable(Run &run, const std::string &database, const std::string &table);
     InsertRow buildRow(Run &run, const std::string &path, const std::string &text);
     RowInserter::Limits insertLimits(const Run &run);
@@ -61,6 +68,9 @@ private:
     RandomSource &m_random;
     Clock &m_clock;
     bool m_stop = false;
+    bool m_running = false;
+    bool m_idleShown = true;
+    std::optional<ThrottledPump> m_pump; // during a run
     std::size_t m_batchRows = kDefaultBatchRows;
 };
 

@@ -10,8 +10,10 @@ std::string packetLimitReason(std::size_t maxAllowedPacket)
     return "超过服务器允许的单条语句大小 max_allowed_packet（" + std::to_string(maxAllowedPacket) + " 字节）";
 }
 
-RowInserter::RowInserter(MySqlConnection &db, std::string tableText, Limits limits, Restore restore)
+RowInserter::RowInserter(
+    MySqlConnection &db, std::string database, std::string tableText, Limits limits, Restore restore)
     : m_db(db)
+    , m_database(std::move(database))
     , m_table(std::move(tableText))
     , m_limits(limits)
     , m_restore(std::move(restore))
@@ -41,10 +43,26 @@ void RowInserter::lost(const std::vector<const InsertRow *> &rows)
     }
 }
 
+bool RowInserter::ready()
+{
+    if (m_db.ensureDatabase(m_database))
+        return true;
+    // Nothing was sent yet: a lost connection is restored and nothing is in
+    // doubt.
+    if (!m_deadReason.empty() || !m_db.connectionLost())
+        return false;
+    lost({});
+    return m_deadReason.empty() && m_db.ensureDatabase(m_database);
+}
+
 void RowInserter::insertOne(const InsertRow &row)
 {
     if (!m_deadReason.empty()) {
         m_failures.push_back({row.path, m_deadReason});
+        return;
+    }
+    if (!ready()) {
+        m_failures.push_back({row.path, m_deadReason.empty() ? errorText() : m_deadReason});
         return;
     }
     if (m_db.insertRow(m_table, row.assignments)) {
@@ -139,7 +157,7 @@ void RowInserter::flush()
     }
     // No explicit transaction: it would stay open while the window handles
     // events, and take in whatever another window sends meanwhile.
-    if (!m_db.startStatement(std::move(statement))) {
+    if (!ready() || !m_db.startStatement(std::move(statement))) {
         for (const InsertRow &row : rows)
             insertOne(row);
         return;

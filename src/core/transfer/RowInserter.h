@@ -50,7 +50,9 @@ public:
     // reason when it cannot.
     using Restore = std::function<bool(std::string &reason)>;
 
-    RowInserter(MySqlConnection &db, std::string tableText, Limits limits, Restore restore = {});
+    // Rows go to the table in `database`, whatever other windows select on
+    // the connection meanwhile.
+    RowInserter(MySqlConnection &db, std::string database, std::string tableText, Limits limits, Restore restore = {});
 
     void add(InsertRow row);
     // A file that gives no row (it could not be read), in its place in the
@@ -64,6 +66,8 @@ public:
     const std::vector<TransferFailure> &unknown() const { return m_unknown; }
 
 private:
+    // The connection is up and on the run's database.
+    bool ready();
     void insertOne(const InsertRow &row);
     void flush();
     void finishInFlight();
@@ -72,6 +76,7 @@ private:
     std::string errorText() const;
 
     MySqlConnection &m_db;
+    std::string m_database;
     std::string m_table;
     Limits m_limits;
     Restore m_restore;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "transfer/Progress.h"
 #include "util/MessageHost.h"
+
+#include <chrono>
 
 #include <cstdint>
 #include <string>
@@ -62,7 +65,13 @@ public:
     virtual void processEvents() { }
     // Whether the Ctrl key is held at this moment.
     virtual bool ctrlHeld() { return false; }
-    // A start button's caption doubles as the run state and the progress.
+    // How often a run lets the host handle events at most (a stop request
+    // is looked at then); zero: at every chance, as tests want.
+    virtual std::chrono::milliseconds pumpInterval() const { return std::chrono::milliseconds(30); }
+    // Where a run is. By default the start button's caption shows it
+    // (progressCaption), the window's caption the last file done, and Idle
+    // gives the window its own caption back.
+    virtual void progress(Control *button, const ProgressEvent &event);
     virtual void setButtonCaption(Control &button, std::string_view caption);
     virtual void setWindowCaption(std::string_view) { }
     virtual void restoreWindowCaption() { }

@@ -29,6 +29,8 @@ public:
             onEvents();
     }
     bool ctrlHeld() override { return ctrl; }
+    // Every chance to pump is taken, so hooks run at predictable points.
+    std::chrono::milliseconds pumpInterval() const override { return std::chrono::milliseconds(0); }
     void setButtonCaption(Control &button, std::string_view caption) override
     {
         TransferHost::setButtonCaption(button, caption);
