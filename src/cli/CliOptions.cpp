@@ -1,5 +1,7 @@
 #include "cli/CliOptions.h"
 
+#include "settings/MainControls.h"
+
 #include <map>
 
 namespace varnel::cli {
@@ -101,14 +103,14 @@ Exit status / 退出码:
 std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args, CommandLineError &failure)
 {
     static const std::map<std::string, std::string> kValueOptions = {
-        {"--server", "编辑框服务器"},
-        {"--user", "编辑框用户名"},
-        {"--password", "编辑框密码"},
-        {"--database", "编辑框库名"},
-        {"--table", "编辑框表名"},
-        {"--folder", "编辑框文章目录"},
-        {"--types", "编辑框文件类型"},
-        {"--encoding", "组合框文件编码"},
+        {"--server", std::string(ctl::kServer)},
+        {"--user", std::string(ctl::kUser)},
+        {"--password", std::string(ctl::kPassword)},
+        {"--database", std::string(ctl::kDatabase)},
+        {"--table", std::string(ctl::kTable)},
+        {"--folder", std::string(ctl::kFolder)},
+        {"--types", std::string(ctl::kFileTypes)},
+        {"--encoding", std::string(ctl::kEncoding)},
     };
     CliOptions o;
     std::string &error = failure.text;

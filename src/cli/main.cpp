@@ -1,6 +1,7 @@
 // varnel-cli: the import and export of the Varnel window, headless.
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
+#include "settings/MainControls.h"
 
 #include "mapping/FieldRule.h"
 #include "mapping/RuleEditor.h"
@@ -174,8 +175,8 @@ int run(const CliOptions &options)
         restoreMainConfig(store, form);
     }
     // The import button starts idle whatever the file remembers.
-    form.control("按钮导入")->setText(kImportIdle);
-    form.control("按钮导出")->setText(kExportIdle);
+    form.control(ctl::kImportButton)->setText(kImportIdle);
+    form.control(ctl::kExportButton)->setText(kExportIdle);
     for (const auto &[name, value] : options.settings) {
         std::string error;
         if (!applySetting(form, name, value, error)) {
@@ -228,8 +229,8 @@ int run(const CliOptions &options)
     CliHost host(options.clear, options.quiet);
     MySqlConnection &db = MySqlConnection::shared();
     db.setTimeout(options.timeout);
-    if (!db.connect(form.control("编辑框服务器")->text(), form.control("编辑框用户名")->text(),
-            form.control("编辑框密码")->text())) {
+    if (!db.connect(form.control(ctl::kServer)->text(), form.control(ctl::kUser)->text(),
+            form.control(ctl::kPassword)->text())) {
         std::fprintf(stderr, "连接到MySQL失败：%s\n", db.connectError().c_str());
         return host.interrupted() ? kStopped : kOther;
     }

@@ -1,4 +1,5 @@
 #include "mapping/RuleEditor.h"
+#include "settings/MainControls.h"
 
 #include "mapping/RuleValues.h"
 #include "settings/Control.h"
@@ -199,10 +200,10 @@ std::vector<FieldRule> readRules(Form &form)
 FileTimeChoice fileTimeChoice(Form &form)
 {
     FileTimeChoice choice;
-    choice.kind = controlChecked(form, "单选框创建") ? FileTimeKind::Created
-        : controlChecked(form, "单选框修改")         ? FileTimeKind::Modified
-                                                     : FileTimeKind::Accessed;
-    choice.formatIndex = controlIndex(form, "组合框类型");
+    choice.kind = controlChecked(form, ctl::kFileTimeCreated) ? FileTimeKind::Created
+        : controlChecked(form, ctl::kFileTimeModified)        ? FileTimeKind::Modified
+                                                              : FileTimeKind::Accessed;
+    choice.formatIndex = controlIndex(form, ctl::kFileTimeFormat);
     return choice;
 }
 

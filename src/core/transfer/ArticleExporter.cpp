@@ -1,4 +1,5 @@
 #include "transfer/ArticleExporter.h"
+#include "settings/MainControls.h"
 
 #include "mapping/RuleEditor.h"
 #include "mysql/MySqlConnection.h"
@@ -19,7 +20,7 @@
 namespace varnel {
 namespace {
 
-constexpr const char *kButton = "按钮导出";
+constexpr std::string_view kButton = ctl::kExportButton;
 constexpr std::size_t kMaxFileNameBytes = 255;
 
 constexpr std::string_view kNoContentColumn =
@@ -119,22 +120,22 @@ ExportResult ArticleExporter::runExport()
     });
     ThrottledPump pump([this] { m_host.processEvents(); }, m_host.pumpInterval());
 
-    const std::string database = controlText(m_form, "编辑框库名");
+    const std::string database = controlText(m_form, ctl::kDatabase);
     if (database.empty()) {
         m_host.showMessage("请输入库名！");
-        m_host.focus("编辑框库名");
+        m_host.focus(ctl::kDatabase);
         return TransferResult::ended(TransferOutcome::Invalid);
     }
-    const std::string table = controlText(m_form, "编辑框表名");
+    const std::string table = controlText(m_form, ctl::kTable);
     if (table.empty()) {
         m_host.showMessage("请输入表名！");
-        m_host.focus("编辑框表名");
+        m_host.focus(ctl::kTable);
         return TransferResult::ended(TransferOutcome::Invalid);
     }
-    std::string folder = controlText(m_form, "编辑框文章目录");
+    std::string folder = controlText(m_form, ctl::kFolder);
     if (folder.empty()) {
         m_host.showMessage("请先选择要导出到的文章目录！");
-        m_host.focus("编辑框文章目录");
+        m_host.focus(ctl::kFolder);
         return TransferResult::ended(TransferOutcome::Invalid);
     }
     if (folder.back() != '/')
@@ -149,26 +150,26 @@ ExportResult ArticleExporter::runExport()
         return ended;
     };
     if (!m_db.selectDatabase(database))
-        return refuse("打开库失败：" + database, "编辑框库名");
+        return refuse("打开库失败：" + database, ctl::kDatabase);
     // The name is a name, never a piece of SQL; "db.table" still reads a
     // table of another database.
     if (!m_db.execute("select * from " + quoteQualifiedName(table) + ";"))
-        return refuse("打开表失败：" + table, "编辑框表名");
+        return refuse("打开表失败：" + table, ctl::kTable);
 
     std::vector<std::string> names, values;
     Comparison comparison = Comparison::Equal;
     bool andLogic = true;
-    if (controlChecked(m_form, "选择框启用导出条件")) {
-        const std::string separator = controlText(m_form, "编辑框字段分隔符");
-        names = splitText(controlText(m_form, "编辑框条件字段名"), separator);
-        values = splitText(controlText(m_form, "编辑框条件字段值"), separator);
+    if (controlChecked(m_form, ctl::kConditionsOn)) {
+        const std::string separator = controlText(m_form, ctl::kConditionSeparator);
+        names = splitText(controlText(m_form, ctl::kConditionNames), separator);
+        values = splitText(controlText(m_form, ctl::kConditionValues), separator);
         values.resize(names.size());
-        comparison = controlChecked(m_form, "单选框相等") ? Comparison::Equal
-            : controlChecked(m_form, "单选框不相等")      ? Comparison::NotEqual
-            : controlChecked(m_form, "单选框包含")        ? Comparison::Contains
-            : controlChecked(m_form, "单选框不包含")      ? Comparison::NotContains
-                                                          : Comparison::Equal;
-        andLogic = controlChecked(m_form, "单选框且逻辑");
+        comparison = controlChecked(m_form, ctl::kEqual) ? Comparison::Equal
+            : controlChecked(m_form, ctl::kNotEqual)     ? Comparison::NotEqual
+            : controlChecked(m_form, ctl::kContains)     ? Comparison::Contains
+            : controlChecked(m_form, ctl::kNotContains)  ? Comparison::NotContains
+                                                         : Comparison::Equal;
+        andLogic = controlChecked(m_form, ctl::kAndLogic);
     }
 
     std::string contentColumn, nameColumn;
@@ -195,8 +196,8 @@ ExportResult ArticleExporter::runExport()
     std::error_code ec;
     std::filesystem::create_directories(folder, ec); // writing then fails row by row
     // The extension is part of the file name and made safe with it.
-    const std::string extension = safeFileName(exportExtension(controlText(m_form, "编辑框文件类型")));
-    const ArticleEncoding encoding = articleEncodingFromIndex(controlIndex(m_form, "组合框文件编码"));
+    const std::string extension = safeFileName(exportExtension(controlText(m_form, ctl::kFileTypes)));
+    const ArticleEncoding encoding = articleEncodingFromIndex(controlIndex(m_form, ctl::kEncoding));
 
     std::unique_ptr<ResultSet> rows = m_db.storeResult();
     std::string fetchError;
@@ -219,7 +220,7 @@ ExportResult ArticleExporter::runExport()
             break;
         }
         rows->seekRow(static_cast<std::uint64_t>(i));
-        if (controlChecked(m_form, "选择框启用导出条件") && !names.empty()) {
+        if (controlChecked(m_form, ctl::kConditionsOn) && !names.empty()) {
             bool holds = false;
             for (std::size_t j = 0; j < names.size(); ++j) {
                 std::string value;

@@ -1,4 +1,5 @@
 #include "transfer/ArticleImporter.h"
+#include "settings/MainControls.h"
 
 #include "mapping/RuleEditor.h"
 #include "mysql/MySqlConnection.h"
@@ -15,7 +16,7 @@
 namespace varnel {
 namespace {
 
-constexpr const char *kButton = "按钮导入";
+constexpr std::string_view kButton = ctl::kImportButton;
 
 // "2" is a position, "02", " 2" and "+2" are names.
 std::optional<std::int64_t> canonicalInteger(std::string_view text)
@@ -182,17 +183,17 @@ ImportResult ArticleImporter::startImport(bool useAlternativeLister)
     }
     Session session(*this);
     clearStop();
-    const std::string folder = controlText(m_form, "编辑框文章目录");
+    const std::string folder = controlText(m_form, ctl::kFolder);
     std::error_code ec;
     if (folder.empty() || !std::filesystem::exists(folder, ec)) {
         m_host.showMessage("请先选择要导入到数据库的文章所在目录，或者直接拖放文件列表到本窗口开始导入！");
-        m_host.focus("编辑框文章目录");
+        m_host.focus(ctl::kFolder);
         return TransferResult::ended(TransferOutcome::Invalid);
     }
     report(RunPhase::Listing);
     ListOptions options;
-    options.patterns = controlText(m_form, "编辑框文件类型");
-    options.recurse = controlChecked(m_form, "选择框遍历子目录");
+    options.patterns = controlText(m_form, ctl::kFileTypes);
+    options.recurse = controlChecked(m_form, ctl::kRecurse);
     options.alternative = useAlternativeLister;
     options.stopRequested = [this] { return m_stop; };
     options.processEvents = [this] { pumpEvents(); };
@@ -223,7 +224,7 @@ bool ArticleImporter::prepareTable(Run &run, const std::string &database, const 
         if (!created && !m_db.selectDatabase(database)) {
             m_host.showMessage("库不存在且自动创建失败：" + database);
             m_host.showDetail(reason);
-            m_host.focus("编辑框库名");
+            m_host.focus(ctl::kDatabase);
             run.detail = reason;
             return false;
         }
@@ -264,7 +265,7 @@ bool ArticleImporter::prepareTable(Run &run, const std::string &database, const 
             if (!m_db.tableExists(table)) {
                 m_host.showMessage("表不存在且自动创建失败：" + table);
                 m_host.showDetail(reason);
-                m_host.focus("编辑框表名");
+                m_host.focus(ctl::kTable);
                 run.detail = reason;
                 return false;
             }
@@ -344,17 +345,17 @@ RowInserter::Limits ArticleImporter::insertLimits(const Run &run)
 
 ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files)
 {
-    const std::string database = controlText(m_form, "编辑框库名");
+    const std::string database = controlText(m_form, ctl::kDatabase);
     if (database.empty()) {
         m_host.showMessage("请输入库名！");
-        m_host.focus("编辑框库名");
+        m_host.focus(ctl::kDatabase);
         return TransferResult::ended(TransferOutcome::Invalid);
     }
     Run run;
-    run.table = controlText(m_form, "编辑框表名");
+    run.table = controlText(m_form, ctl::kTable);
     if (run.table.empty()) {
         m_host.showMessage("请输入表名！");
-        m_host.focus("编辑框表名");
+        m_host.focus(ctl::kTable);
         return TransferResult::ended(TransferOutcome::Invalid);
     }
     if (m_form.rowCount() == 0) {
@@ -408,10 +409,10 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files)
             run.stopped = true;
             break;
         }
-        const std::int64_t i = controlChecked(m_form, "选择框乱序导入") ? run.orderPicker.next(1, total, m_random) : j;
+        const std::int64_t i = controlChecked(m_form, ctl::kRandomOrder) ? run.orderPicker.next(1, total, m_random) : j;
         const std::string &path = files[static_cast<std::size_t>(i - 1)];
         const DecodedArticle article =
-            readArticle(path, articleEncodingFromIndex(controlIndex(m_form, "组合框文件编码")), m_pump->callback());
+            readArticle(path, articleEncodingFromIndex(controlIndex(m_form, ctl::kEncoding)), m_pump->callback());
         if (!article.error.empty()) {
             // Nothing was read: no row, rather than a blank one.
             inserter.skip(path, article.error);

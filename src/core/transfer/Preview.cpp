@@ -1,4 +1,5 @@
 #include "transfer/Preview.h"
+#include "settings/MainControls.h"
 
 #include "mapping/RuleEditor.h"
 #include "mapping/RuleValues.h"
@@ -19,8 +20,7 @@ std::vector<PreviewRow> previewImport(
     std::vector<PreviewRow> out;
     ValueContext context{random, clock, fileTimeChoice(form)};
     for (const std::string &path : files) {
-        const DecodedArticle article =
-            readArticle(path, articleEncodingFromIndex(controlIndex(form, "组合框文件编码")));
+        const DecodedArticle article = readArticle(path, articleEncodingFromIndex(controlIndex(form, ctl::kEncoding)));
         PreviewRow row;
         row.file = path;
         row.encoding = static_cast<int>(article.encoding);
