@@ -2,6 +2,7 @@
 
 #include "text/TextUtil.h"
 
+#include <charconv>
 #include <cstdint>
 
 namespace varnel {
@@ -92,6 +93,15 @@ std::int64_t optionInteger(std::string_view text)
     std::size_t end = 0;
     readMagnitude(text, negative, magnitude, end);
     return signedValue(negative, magnitude);
+}
+
+std::optional<std::int64_t> canonicalInteger(std::string_view text)
+{
+    std::int64_t v = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || std::to_string(v) != text)
+        return std::nullopt;
+    return v;
 }
 
 std::optional<std::int64_t> wholeNumber(std::string_view text)

@@ -68,5 +68,8 @@ std::int64_t optionInteger(std::string_view text);
 // A whole number and nothing else (spaces around it allowed): optional sign,
 // digits, within 64 bits. Anything else gives nothing.
 std::optional<std::int64_t> wholeNumber(std::string_view text);
+// A number written exactly as its own decimal form ("2", not "02", " 2" or
+// "+2"): how a column position is told from a column name.
+std::optional<std::int64_t> canonicalInteger(std::string_view text);
 
 } // namespace varnel

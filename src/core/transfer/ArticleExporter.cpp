@@ -40,10 +40,10 @@ bool contains(std::string_view text, std::string_view part)
 // A column given by its 1-based position becomes the column's name.
 std::string resolveColumn(const std::string &column, const ResultSet &result)
 {
-    std::int64_t n = 0;
-    const auto r = std::from_chars(column.data(), column.data() + column.size(), n);
-    if (column.empty() || r.ec != std::errc() || r.ptr != column.data() + column.size() || std::to_string(n) != column)
+    const auto position = canonicalInteger(column);
+    if (!position)
         return column;
+    const std::int64_t n = *position;
     std::string name;
     if (n >= 1 && n <= static_cast<std::int64_t>(INT32_MAX) && result.fieldName(static_cast<int>(n - 1), name))
         return name;

@@ -18,16 +18,6 @@ namespace {
 
 constexpr std::string_view kButton = ctl::kImportButton;
 
-// "2" is a position, "02", " 2" and "+2" are names.
-std::optional<std::int64_t> canonicalInteger(std::string_view text)
-{
-    std::int64_t v = 0;
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (text.empty() || r.ec != std::errc() || r.ptr != text.data() + text.size() || std::to_string(v) != text)
-        return std::nullopt;
-    return v;
-}
-
 constexpr std::string_view kTableOptions = "DEFAULT CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci";
 constexpr std::string_view kGzipIncomplete = "gzip 数据损坏或过大，内容不完整";
 
