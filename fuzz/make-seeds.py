@@ -44,6 +44,8 @@ seeds["settings_store"] = {
     "main.ini": gb(crlf("[主界面]\n编辑框库名=文章库\n字段数=2\n选择框同步=真\n字段名或位置(1)=标题\n\n[新建表]\n字段数=0")),
     "two-sections.ini": gb(crlf("[a]\nk=1\n[b]\nk=2┊*┊3\n[a]\nk=4")),
     "lf-only.ini": gb("[主界面]\n编辑框库名=x\n"),
+    # A text that meets the line break mark: "┊*" before CR LF reads back changed.
+    "mark-at-line-break.ini": "[┊*\r\n[┊*┊\n".encode("utf-8") + b"\x8a\n",
     "journal.ini": gb(crlf("[s]\nk=old")) + b"VARNEL-SETTINGS-JOURNAL 1\n5\n15\nk=new\r\nx=1\nEND",
 }
 

@@ -8,6 +8,7 @@
 #include "FuzzSupport.h"
 #include "settings/SettingsStore.h"
 #include "text/Charset.h"
+#include "text/TextUtil.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -111,9 +112,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         VARNEL_FUZZ_CHECK(!std::filesystem::exists(jpath), "the journal is still there after open");
         checkFile(store, path, "the file differs from the store after open");
 
+        // Texts are stored with each CR LF as the mark "┊*┊" and read back with
+        // each mark as CR LF, so a text that meets a mark (one holding "┊*┊",
+        // or "┊*" just before a CR LF) comes back with that change.
         const std::string value = std::string(input.substr(0, 12));
-        const bool valueRoundTrips = varnel::isValidUtf8(value) && value.find("┊*┊") == std::string::npos
-            && value.find('\0') == std::string::npos;
+        const bool checkValue = varnel::isValidUtf8(value) && value.find('\0') == std::string::npos;
+        const std::string expected = varnel::replaceAll(varnel::replaceAll(value, "\r\n", "┊*┊"), "┊*┊", "\r\n");
         int n = 0;
         for (const auto &section : sections) {
             store.setSection(section);
@@ -122,8 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                 case 0:
                     store.writeText(key, value);
                     checkFile(store, path, "the file differs from the store after writeText");
-                    if (valueRoundTrips && !value.empty())
-                        VARNEL_FUZZ_CHECK(store.readText(key) == value, "a written text does not read back");
+                    if (checkValue && !value.empty())
+                        VARNEL_FUZZ_CHECK(store.readText(key) == expected, "a written text does not read back");
                     break;
                 case 1:
                     store.writeNumber(key, 12.5);
