@@ -11,7 +11,15 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 sandbox=$root/scripts/mysql-sandbox
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+  echo "FAIL: $*" >&2
+  # What the second server said, if it got that far.
+  local f
+  for f in "${second:-/nonexistent}"/install.log "${second:-/nonexistent}"/mysqld.log; do
+    [[ -s $f ]] && { echo "--- last lines of $f" >&2; tail -n 15 "$f" >&2; }
+  done
+  exit 1
+}
 if [[ -z ${VARNEL_DB_PORT:-} || -z ${VARNEL_DB_PASSWORD:-} ]]; then
   [[ ${CI:-} == true ]] && fail "no sandbox settings: run the tests through scripts/test"
   echo "SKIP: no sandbox settings; run through scripts/test"

@@ -90,6 +90,10 @@ protected:
     }
     void TearDown() override
     {
+        // A test's statement observer may hold references to the test body's
+        // locals, which are gone by now; the fixture's own statements are
+        // not the test's to observe.
+        db.setStatementObserver({});
         if (db.isOpen())
             db.execute("drop database if exists `" + name + "`");
     }
