@@ -73,17 +73,9 @@ protected:
     std::vector<std::string> column(const std::string &sql)
     {
         MySqlConnection other;
-        std::vector<std::string> out;
-        if (!other.connect(server->address(), "root", "") || !other.execute(sql))
-            return out;
-        auto r = other.storeResult();
-        for (std::uint64_t i = 0; r && i < r->rowCount(); ++i) {
-            r->seekRow(i);
-            std::string v;
-            r->readField(0.0, v);
-            out.push_back(v);
-        }
-        return out;
+        if (!other.connect(server->address(), "root", ""))
+            return {};
+        return test::firstColumn(other, sql);
     }
 
     static std::set<std::string> mainNames(const std::vector<TransferFailure> &list)

@@ -75,6 +75,21 @@ inline std::string testDatabaseName()
     return "vt" + std::to_string(::getpid()) + "_" + std::to_string(++counter) + "_" + hex;
 }
 
+// The first column of every row of a query; a failing query fails the test.
+inline std::vector<std::string> firstColumn(MySqlConnection &db, const std::string &sql)
+{
+    std::vector<std::string> out;
+    EXPECT_TRUE(db.execute(sql)) << sql;
+    auto r = db.storeResult();
+    for (std::uint64_t i = 0; r && i < r->rowCount(); ++i) {
+        r->seekRow(i);
+        std::string v;
+        r->readField(0.0, v);
+        out.push_back(v);
+    }
+    return out;
+}
+
 // A test database of its own, dropped afterwards.
 class SandboxDatabase : public ::testing::Test {
 protected:
@@ -99,19 +114,7 @@ protected:
     }
 
     // The first column of every row of a query.
-    std::vector<std::string> column(const std::string &sql)
-    {
-        std::vector<std::string> out;
-        EXPECT_TRUE(db.execute(sql)) << sql;
-        auto r = db.storeResult();
-        for (std::uint64_t i = 0; r && i < r->rowCount(); ++i) {
-            r->seekRow(i);
-            std::string v;
-            r->readField(0.0, v);
-            out.push_back(v);
-        }
-        return out;
-    }
+    std::vector<std::string> column(const std::string &sql) { return firstColumn(db, sql); }
 
     SandboxSettings settings;
     MySqlConnection db;
