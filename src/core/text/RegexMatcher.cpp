@@ -11,6 +11,8 @@
 namespace varnel {
 namespace {
 
+constexpr int32_t kSearchStepLimit = 1000;
+
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
@@ -216,6 +218,14 @@ bool RegexMatcher::compile(std::string_view pattern, bool ignoreCase, bool multi
         return false;
     std::unique_ptr<icu::RegexMatcher> matcher(compiled->matcher(status));
     if (U_FAILURE(status) || !matcher)
+        return false;
+    // A pattern typed into a rule must not be able to hang the program (a
+    // lazy repeat of an empty group goes round for ever): one search gives up
+    // after this many steps of the engine (each some ten thousand
+    // operations), far more than any search of an article needs, and finds
+    // nothing more.
+    matcher->setTimeLimit(kSearchStepLimit, status);
+    if (U_FAILURE(status))
         return false;
     m_engine = std::make_unique<Engine>(Engine{std::move(compiled), std::move(matcher)});
     return true;
