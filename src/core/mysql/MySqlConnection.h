@@ -105,8 +105,10 @@ public:
     bool commitTransaction();
     bool rollbackTransaction();
 
-    // A value made safe for a quoted SQL literal, by the client library for
-    // the connection's character set (a fixed utf8mb4 escape without one).
+    // A value made safe for a quoted SQL literal in utf8mb4, the connection's
+    // only character set: a byte-wise escape of NUL, CR, LF, backslash, both
+    // quotes and ^Z, which a test holds equal to the client library's
+    // mysql_real_escape_string. It needs no connection.
     std::string escapeValue(std::string_view value) const;
 
     // Accounts and privileges.
