@@ -9,9 +9,10 @@
 //   import_throughput [N] [repetitions]      (defaults 5000 and 3)
 //
 // Needs the sandbox: eval "$(scripts/mysql-sandbox env)".
+#include "design/ConfigFile.h"
+#include "design/FormTable.h"
+#include "form/MemoryForm.h"
 #include "mapping/FieldRule.h"
-#include "settings/ConfigFile.h"
-#include "settings/MemoryForm.h"
 #include "settings/SettingsStore.h"
 #include "text/ArticleFile.h"
 #include "text/Charset.h"

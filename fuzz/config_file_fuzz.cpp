@@ -7,8 +7,9 @@
 // rows; a window exported and imported again comes back the same (every
 // control's state and every cell).
 #include "FuzzSupport.h"
-#include "settings/ConfigFile.h"
-#include "settings/MemoryForm.h"
+#include "design/ConfigFile.h"
+#include "design/FormTable.h"
+#include "form/MemoryForm.h"
 #include "settings/SettingsStore.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 #include "cli/CliHost.h"
 
 #include "cli/CliOptions.h"
-#include "settings/Control.h"
+#include "form/Control.h"
 
 #include <signal.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 #include "cli/CliOptions.h"
 
-#include "settings/MainControls.h"
+#include "form/MainControls.h"
 
 #include <map>
 

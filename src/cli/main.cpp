@@ -1,14 +1,15 @@
 // varnel-cli: the import and export of the Varnel window, headless.
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
-#include "settings/MainControls.h"
+#include "design/FormTable.h"
+#include "form/MainControls.h"
 
+#include "design/ConfigFile.h"
+#include "form/MemoryForm.h"
 #include "mapping/FieldRule.h"
 #include "mapping/RuleEditor.h"
 #include "mapping/RuleValues.h"
 #include "mysql/MySqlConnection.h"
-#include "settings/ConfigFile.h"
-#include "settings/MemoryForm.h"
 #include "settings/SettingsStore.h"
 #include "transfer/ArticleExporter.h"
 #include "transfer/ArticleImporter.h"

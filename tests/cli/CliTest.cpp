@@ -2,8 +2,9 @@
 // server.
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
-#include "settings/ConfigFile.h"
-#include "settings/MemoryForm.h"
+#include "design/ConfigFile.h"
+#include "design/FormTable.h"
+#include "form/MemoryForm.h"
 #include "settings/SettingsStore.h"
 #include "support/Sandbox.h"
 #include "support/TestSupport.h"

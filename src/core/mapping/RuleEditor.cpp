@@ -1,8 +1,8 @@
 #include "mapping/RuleEditor.h"
-#include "settings/MainControls.h"
+#include "form/MainControls.h"
 
+#include "form/Control.h"
 #include "mapping/RuleValues.h"
-#include "settings/Control.h"
 #include "text/TextUtil.h"
 #include "util/MessageHost.h"
 

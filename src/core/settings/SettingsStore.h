@@ -11,15 +11,7 @@
 
 namespace varnel {
 
-class Control;
 class MessageHost;
-
-// Options of the window sweep; the program always uses the defaults.
-struct SweepOptions {
-    std::vector<std::string> excludedNames;
-    bool comboItems = false; // also the item lists of combo boxes
-    bool comboText = false; // also the edit texts of combo boxes
-};
 
 // A store of sections of key=value lines in one GB18030 (GBK) text file,
 // bound to the file for its whole life and edited in place: every write
@@ -44,6 +36,7 @@ public:
 
     // Called while reading, writing and sweeping, so the window stays alive.
     void setEventPump(EventPump pump) { m_pump = std::move(pump); }
+    const EventPump &eventPump() const { return m_pump; }
     // Where the store's one warning goes; without a host it is not shown.
     void setMessageHost(MessageHost *host) { m_host = host; }
 
@@ -87,21 +80,12 @@ public:
     bool writeBytes(std::string_view key, std::string_view bytes);
     std::string readBytes(std::string_view key, std::string_view defaultValue = {});
 
-    // The window sweep: saves or restores every control's state under the
-    // section (when not empty), keyed by the control's name.
-    void saveWindowState(
-        const std::vector<Control *> &controls, std::string_view section, const SweepOptions &options = {});
-    void restoreWindowState(
-        const std::vector<Control *> &controls, std::string_view section, const SweepOptions &options = {});
-
     // The side file that holds a bytes value.
     std::filesystem::path sideFilePath(std::string_view key) const;
 
     // Number encoding: "%.13g" and the longest leading decimal number.
     static std::string formatNumber(double value);
     static double parseNumber(std::string_view text);
-
-    struct Swept;
 
 private:
     struct Request {
@@ -110,8 +94,6 @@ private:
         std::string value; // GB18030
     };
 
-    void sweep(const std::vector<Control *> &controls, std::string_view section, const SweepOptions &options,
-        const std::function<void(Control *, const Swept &)> &visit);
     std::string readEntry(std::string_view key, std::string_view defaultValue);
     bool writeEntry(std::string_view key, std::string_view value);
     bool carryOut(const Request &request);

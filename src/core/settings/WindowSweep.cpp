@@ -1,6 +1,8 @@
 // The window sweep: every control's state saved under its window's section,
 // keyed by the control's name, in definition order.
-#include "settings/Control.h"
+#include "settings/WindowSweep.h"
+
+#include "form/Control.h"
 #include "settings/SettingsStore.h"
 
 #include "text/Charset.h"
@@ -84,20 +86,16 @@ bool validIndex(int index, std::size_t count)
     return index >= -1 && (index < 0 || static_cast<std::size_t>(index) < count);
 }
 
-} // namespace
-
 // A control the sweep visits: its name, kind, tag and whether it is in byte
 // mode.
-struct SettingsStore::Swept {
+struct Swept {
     std::string name;
     ControlKind kind;
     std::string tag;
     bool byteMode;
 };
 
-namespace {
-
-std::optional<SettingsStore::Swept> sweptControl(const Control &c, const SweepOptions &options)
+std::optional<Swept> sweptControl(const Control &c, const SweepOptions &options)
 {
     std::string name = c.name();
     if (name.empty() || excluded(name, options.excludedNames))
@@ -109,65 +107,64 @@ std::optional<SettingsStore::Swept> sweptControl(const Control &c, const SweepOp
     if (tag == kNeverSave)
         return std::nullopt;
     const bool byteMode = tag == kByteMode;
-    return SettingsStore::Swept{std::move(name), kind, std::move(tag), byteMode};
+    return Swept{std::move(name), kind, std::move(tag), byteMode};
 }
-
-} // namespace
 
 // Visits the controls the sweep takes, in definition order, processing
 // pending events before each.
-void SettingsStore::sweep(const std::vector<Control *> &controls, std::string_view section, const SweepOptions &options,
+void sweep(SettingsStore &store, Form &form, std::string_view section, const SweepOptions &options,
     const std::function<void(Control *, const Swept &)> &visit)
 {
     if (!section.empty())
-        setSection(section);
-    for (Control *c : controls) {
-        pump(m_pump);
+        store.setSection(section);
+    for (Control *c : form.controls()) {
+        pump(store.eventPump());
         if (const auto swept = sweptControl(*c, options))
             visit(c, *swept);
     }
 }
 
-void SettingsStore::saveWindowState(
-    const std::vector<Control *> &controls, std::string_view section, const SweepOptions &options)
+} // namespace
+
+void saveWindowState(SettingsStore &store, Form &form, std::string_view section, const SweepOptions &options)
 {
-    sweep(controls, section, options, [&](Control *c, const Swept &swept) {
+    sweep(store, form, section, options, [&](Control *c, const Swept &swept) {
         const auto &[name, kind, tag, byteMode] = swept;
         switch (kind) {
         case ControlKind::Button:
             if (byteMode)
-                writeBytes(name + ".标记", toGb18030(tag));
+                store.writeBytes(name + ".标记", toGb18030(tag));
             else
-                writeText(name + ".标记", tag);
+                store.writeText(name + ".标记", tag);
             break;
         case ControlKind::EditBox:
             if (byteMode)
-                writeBytes(name, toGb18030(c->text()));
+                store.writeBytes(name, toGb18030(c->text()));
             else
-                writeText(name, c->text());
+                store.writeText(name, c->text());
             break;
         case ControlKind::CheckBox:
         case ControlKind::RadioButton:
-            writeBool(name, c->isChecked());
+            store.writeBool(name, c->isChecked());
             break;
         case ControlKind::ComboBox:
-            writeNumber(name, c->currentIndex());
+            store.writeNumber(name, c->currentIndex());
             if (options.comboItems)
-                writeBytes(name + ".列表", packItems(c->items()));
+                store.writeBytes(name + ".列表", packItems(c->items()));
             if (options.comboText)
-                writeText(name + ".内容", c->editText());
+                store.writeText(name + ".内容", c->editText());
             break;
         case ControlKind::ListBox:
-            writeBytes(name, packItems(c->items()));
-            writeText(name + ".选中", indexList(c->selectedIndices()));
+            store.writeBytes(name, packItems(c->items()));
+            store.writeText(name + ".选中", indexList(c->selectedIndices()));
             break;
         case ControlKind::TickListBox:
-            writeBytes(name, packItems(c->items()));
-            writeNumber(name + ".选中", c->currentIndex());
-            writeText(name + ".打勾", indexList(c->tickedIndices()));
+            store.writeBytes(name, packItems(c->items()));
+            store.writeNumber(name + ".选中", c->currentIndex());
+            store.writeText(name + ".打勾", indexList(c->tickedIndices()));
             break;
         case ControlKind::ColourPicker:
-            writeNumber(name, c->colour());
+            store.writeNumber(name, c->colour());
             break;
         case ControlKind::Other:
             break;
@@ -175,61 +172,60 @@ void SettingsStore::saveWindowState(
     });
 }
 
-void SettingsStore::restoreWindowState(
-    const std::vector<Control *> &controls, std::string_view section, const SweepOptions &options)
+void restoreWindowState(SettingsStore &store, Form &form, std::string_view section, const SweepOptions &options)
 {
-    sweep(controls, section, options, [&](Control *c, const Swept &swept) {
+    sweep(store, form, section, options, [&](Control *c, const Swept &swept) {
         const auto &[name, kind, tag, byteMode] = swept;
         switch (kind) {
         case ControlKind::Button:
             if (byteMode)
-                c->setTag(bytesToText(readBytes(name + ".标记", toGb18030(tag))));
+                c->setTag(bytesToText(store.readBytes(name + ".标记", toGb18030(tag))));
             else
-                c->setTag(readText(name + ".标记", tag));
+                c->setTag(store.readText(name + ".标记", tag));
             break;
         case ControlKind::EditBox:
             if (byteMode)
-                c->setText(bytesToText(readBytes(name, toGb18030(c->text()))));
+                c->setText(bytesToText(store.readBytes(name, toGb18030(c->text()))));
             else
-                c->setText(readText(name, c->text()));
+                c->setText(store.readText(name, c->text()));
             break;
         case ControlKind::CheckBox:
         case ControlKind::RadioButton:
-            c->setChecked(readBool(name, c->isChecked()));
+            c->setChecked(store.readBool(name, c->isChecked()));
             break;
         case ControlKind::ComboBox: {
-            const int index = toIndex(readNumber(name, c->currentIndex()));
+            const int index = toIndex(store.readNumber(name, c->currentIndex()));
             if (validIndex(index, c->items().size()))
                 c->setCurrentIndex(index);
             if (options.comboItems)
-                c->setItems(unpackItems(readBytes(name + ".列表", packItems(c->items()))));
+                c->setItems(unpackItems(store.readBytes(name + ".列表", packItems(c->items()))));
             if (options.comboText)
-                c->setEditText(readText(name + ".内容", c->editText()));
+                c->setEditText(store.readText(name + ".内容", c->editText()));
             break;
         }
         case ControlKind::ListBox: {
-            c->setItems(unpackItems(readBytes(name, packItems(c->items()))));
+            c->setItems(unpackItems(store.readBytes(name, packItems(c->items()))));
             const auto count = c->items().size();
-            for (int index : parseIndexList(readText(name + ".选中", indexList(c->selectedIndices())))) {
+            for (int index : parseIndexList(store.readText(name + ".选中", indexList(c->selectedIndices())))) {
                 if (index >= 0 && static_cast<std::size_t>(index) < count)
                     c->select(index);
             }
             break;
         }
         case ControlKind::TickListBox: {
-            c->setItems(unpackItems(readBytes(name, packItems(c->items()))));
+            c->setItems(unpackItems(store.readBytes(name, packItems(c->items()))));
             const auto count = c->items().size();
-            const int current = toIndex(readNumber(name + ".选中", c->currentIndex()));
+            const int current = toIndex(store.readNumber(name + ".选中", c->currentIndex()));
             if (validIndex(current, count))
                 c->setCurrentIndex(current);
-            for (int index : parseIndexList(readText(name + ".打勾", indexList(c->tickedIndices())))) {
+            for (int index : parseIndexList(store.readText(name + ".打勾", indexList(c->tickedIndices())))) {
                 if (index >= 0 && static_cast<std::size_t>(index) < count)
                     c->tick(index);
             }
             break;
         }
         case ControlKind::ColourPicker: {
-            const double value = readNumber(name, c->colour());
+            const double value = store.readNumber(name, c->colour());
             if (std::isfinite(value) && value >= 0 && value <= 0xFFFFFFFF)
                 c->setColour(static_cast<std::uint32_t>(value));
             break;

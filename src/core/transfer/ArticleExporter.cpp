@@ -1,9 +1,9 @@
 #include "transfer/ArticleExporter.h"
-#include "settings/MainControls.h"
+#include "form/MainControls.h"
 
+#include "form/Control.h"
 #include "mapping/RuleEditor.h"
 #include "mysql/MySqlConnection.h"
-#include "settings/Control.h"
 #include "text/ArticleFile.h"
 #include "text/Charset.h"
 #include "text/RandomSentence.h"

@@ -1,9 +1,9 @@
 #include "transfer/ArticleImporter.h"
-#include "settings/MainControls.h"
+#include "form/MainControls.h"
 
+#include "form/Control.h"
 #include "mapping/RuleEditor.h"
 #include "mysql/MySqlConnection.h"
-#include "settings/Control.h"
 #include "text/ArticleFile.h"
 #include "transfer/FileLister.h"
 #include "transfer/RowInserter.h"

@@ -1,9 +1,9 @@
 #include "transfer/Preview.h"
-#include "settings/MainControls.h"
+#include "form/MainControls.h"
 
+#include "form/Control.h"
 #include "mapping/RuleEditor.h"
 #include "mapping/RuleValues.h"
-#include "settings/Control.h"
 #include "text/ArticleFile.h"
 
 namespace varnel {

@@ -1,6 +1,6 @@
 #include "transfer/TransferHost.h"
 
-#include "settings/Control.h"
+#include "form/Control.h"
 
 namespace varnel {
 

@@ -1,9 +1,10 @@
 // Imports and exports against a server that dies, freezes or is configured
 // to refuse: each test has a server of its own, so that the shared sandbox
 // and the tests running beside it are not hit.
+#include "design/FormTable.h"
+#include "form/MemoryForm.h"
 #include "mapping/FieldRule.h"
 #include "mysql/MySqlConnection.h"
-#include "settings/MemoryForm.h"
 #include "support/Sandbox.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"

@@ -1,5 +1,6 @@
 #include "mapping/RuleEditor.h"
-#include "settings/MemoryForm.h"
+#include "design/FormTable.h"
+#include "form/MemoryForm.h"
 #include "support/RecordingHost.h"
 
 #include <gtest/gtest.h>

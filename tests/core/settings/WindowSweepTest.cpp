@@ -1,4 +1,6 @@
-#include "settings/MemoryForm.h"
+#include "settings/WindowSweep.h"
+#include "design/FormTable.h"
+#include "form/MemoryForm.h"
 #include "settings/SettingsStore.h"
 #include "support/TestSupport.h"
 #include "text/Charset.h"
@@ -66,7 +68,7 @@ TEST(WindowSweep, EveryKindRoundTrips)
     SweepOptions options;
     options.comboItems = true;
     options.comboText = true;
-    store.saveWindowState(form.controls(), "窗口", options);
+    saveWindowState(store, form, "窗口", options);
     const std::string text = fromGb18030(store.rawText());
     EXPECT_NE(text.find("\r\n按钮甲.标记=/last/path"), std::string::npos);
     EXPECT_NE(text.find("\r\n编辑框甲=内容┊*┊两行"), std::string::npos);
@@ -87,7 +89,7 @@ TEST(WindowSweep, EveryKindRoundTrips)
     back.control("列表框甲")->select(1); // restoring adds, never clears
     // The index is restored before the items, so it needs items to land on.
     back.control("组合框甲")->setItems({"p", "q", "r"});
-    store.restoreWindowState(back.controls(), "窗口", options);
+    restoreWindowState(store, back, "窗口", options);
     EXPECT_EQ(back.control("按钮甲")->tag(), "/last/path");
     EXPECT_EQ(back.control("编辑框甲")->text(), "内容\r\n两行");
     EXPECT_EQ(back.control("编辑框字节")->text(), "字节内容");
@@ -111,12 +113,12 @@ TEST(WindowSweep, MissingSectionExcludedNamesAndDamagedValues)
     store.open(dir.file("s.ini"));
     MemoryForm form(mainFormSpec());
     form.control("编辑框库名")->setText("mine");
-    store.restoreWindowState(form.controls(), "主界面");
+    restoreWindowState(store, form, "主界面");
     EXPECT_EQ(form.control("编辑框库名")->text(), "mine");
 
     SweepOptions options;
     options.excludedNames = {"编辑框库名"};
-    store.saveWindowState(form.controls(), "主界面", options);
+    saveWindowState(store, form, "主界面", options);
     EXPECT_EQ(fromGb18030(store.rawText()).find("编辑框库名"), std::string::npos);
 
     // Indices no control can take leave the control as it is.
@@ -124,14 +126,14 @@ TEST(WindowSweep, MissingSectionExcludedNamesAndDamagedValues)
     store.writeText("组合框文件编码", "99");
     store.writeText("组合框模式", "1e300");
     store.writeText("组合框类型", "-7");
-    store.restoreWindowState(form.controls(), "主界面");
+    restoreWindowState(store, form, "主界面");
     EXPECT_EQ(form.control("组合框文件编码")->currentIndex(), 0);
     EXPECT_EQ(form.control("组合框模式")->currentIndex(), 0);
     EXPECT_EQ(form.control("组合框类型")->currentIndex(), 0);
 
     // Radio buttons of a group stay exclusive when restored one by one.
     store.writeBool("单选框创建", true);
-    store.restoreWindowState(form.controls(), "主界面");
+    restoreWindowState(store, form, "主界面");
     EXPECT_TRUE(form.control("单选框创建")->isChecked());
     EXPECT_FALSE(form.control("单选框修改")->isChecked());
 }
@@ -158,7 +160,7 @@ TEST(WindowSweep, IndicesLandOnlyOnItemsTheControlHas)
         store.setSection("窗口");
         store.writeText("组合框甲", row.stored);
         store.writeText("选择列表框甲.选中", row.stored);
-        store.restoreWindowState(form.controls(), "窗口");
+        restoreWindowState(store, form, "窗口");
         EXPECT_EQ(combo->currentIndex(), row.expected) << row.stored;
         EXPECT_EQ(ticks->currentIndex(), row.expected) << row.stored;
         EXPECT_EQ(ticks->items().size(), 3u);

@@ -1,6 +1,6 @@
 #include "support/TestSupport.h"
 
-#include "settings/Control.h"
+#include "form/Control.h"
 
 #include <algorithm>
 #include <cstdlib>

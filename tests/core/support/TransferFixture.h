@@ -1,6 +1,7 @@
 #pragma once
 
-#include "settings/MemoryForm.h"
+#include "design/FormTable.h"
+#include "form/MemoryForm.h"
 #include "support/Sandbox.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"

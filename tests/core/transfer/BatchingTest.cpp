@@ -1,5 +1,5 @@
+#include "form/MemoryForm.h"
 #include "mapping/FieldRule.h"
-#include "settings/MemoryForm.h"
 #include "support/ArticleFixtures.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"

@@ -1,6 +1,6 @@
 #include "transfer/Progress.h"
-#include "settings/FormTable.h"
-#include "settings/MemoryForm.h"
+#include "design/FormTable.h"
+#include "form/MemoryForm.h"
 
 #include <gtest/gtest.h>
 

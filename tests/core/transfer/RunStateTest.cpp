@@ -1,7 +1,7 @@
 // What a window can do while a run pumps its events: press the buttons
 // again, drop files, edit the mapping, select another database.
+#include "form/MemoryForm.h"
 #include "mapping/FieldRule.h"
-#include "settings/MemoryForm.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
 #include "support/TransferFixture.h"

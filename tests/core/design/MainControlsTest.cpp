@@ -1,8 +1,8 @@
-#include "settings/MainControls.h"
+#include "form/MainControls.h"
+#include "design/FormTable.h"
+#include "form/MemoryForm.h"
 #include "mapping/FieldRule.h"
 #include "mapping/RuleEditor.h"
-#include "settings/FormTable.h"
-#include "settings/MemoryForm.h"
 
 #include <gtest/gtest.h>
 

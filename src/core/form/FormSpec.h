@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/Control.h"
+#include "form/Control.h"
 
 #include <string>
 #include <string_view>
@@ -30,10 +30,6 @@ struct FormSpec {
     std::vector<ControlSpec> controls;
     std::vector<std::string> columns;
 };
-
-// MainWindow ("主界面") and CreateTableWindow ("新建表").
-const FormSpec &mainFormSpec();
-const FormSpec &tableFormSpec();
 
 const ControlSpec *findControlSpec(const FormSpec &form, std::string_view name);
 

@@ -1,4 +1,4 @@
-#include "settings/FormTable.h"
+#include "design/FormTable.h"
 
 #include "mapping/FieldRule.h"
 
@@ -166,15 +166,6 @@ const FormSpec &tableFormSpec()
         return f;
     }();
     return spec;
-}
-
-const ControlSpec *findControlSpec(const FormSpec &form, std::string_view name)
-{
-    for (const ControlSpec &c : form.controls) {
-        if (c.name == name)
-            return &c;
-    }
-    return nullptr;
 }
 
 } // namespace varnel

@@ -1,4 +1,4 @@
-#include "settings/MemoryForm.h"
+#include "form/MemoryForm.h"
 
 namespace varnel {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings/Control.h"
-#include "settings/FormTable.h"
+#include "form/Control.h"
+#include "form/FormSpec.h"
 
 #include <array>
 #include <map>

@@ -1,7 +1,8 @@
-#include "settings/ConfigFile.h"
+#include "design/ConfigFile.h"
 
-#include "settings/FormTable.h"
+#include "design/FormTable.h"
 #include "settings/SettingsStore.h"
+#include "settings/WindowSweep.h"
 #include "text/Charset.h"
 #include "text/TextUtil.h"
 #include "util/MessageHost.h"
@@ -36,7 +37,7 @@ constexpr const char *kExportConditionControls[] = {
 
 void saveConfig(SettingsStore &store, Form &form, const FormSpec &spec)
 {
-    store.saveWindowState(form.controls(), spec.section);
+    saveWindowState(store, form, spec.section);
     const int rows = form.rowCount();
     store.writeNumber(kRowCountKey, rows);
     for (int r = 0; r < rows; ++r) {
@@ -47,7 +48,7 @@ void saveConfig(SettingsStore &store, Form &form, const FormSpec &spec)
 
 void restoreConfig(SettingsStore &store, Form &form, const FormSpec &spec)
 {
-    store.restoreWindowState(form.controls(), spec.section);
+    restoreWindowState(store, form, spec.section);
     form.clearRows();
     const double stored = store.readNumber(kRowCountKey, 0);
     // A damaged count must not make us build millions of rows.

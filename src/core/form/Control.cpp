@@ -1,4 +1,4 @@
-#include "settings/Control.h"
+#include "form/Control.h"
 
 #include <cstdio>
 #include <cstdlib>

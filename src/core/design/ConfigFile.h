@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/Control.h"
+#include "form/Control.h"
 
 #include <filesystem>
 #include <optional>

@@ -1,5 +1,6 @@
-#include "settings/ConfigFile.h"
-#include "settings/MemoryForm.h"
+#include "design/ConfigFile.h"
+#include "design/FormTable.h"
+#include "form/MemoryForm.h"
 #include "settings/SettingsStore.h"
 #include "support/RecordingHost.h"
 #include "support/TestSupport.h"
