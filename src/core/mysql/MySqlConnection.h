@@ -1,6 +1,8 @@
 #pragma once
 
+#include "mysql/Quoting.h"
 #include "mysql/ResultSet.h"
+#include "mysql/ServerAddress.h"
 #include "mysql/Statements.h"
 #include "util/EventPump.h"
 
@@ -16,18 +18,11 @@ typedef struct st_mysql MYSQL;
 
 namespace varnel {
 
-// Where to connect: "host", "host:port" or "[v6-address]:port"; a plain host
-// (or a bare IPv6 address) uses the default port.
-struct ServerAddress {
-    std::string host; // empty: the library's default (the local server)
-    unsigned port = 0; // 0: the default port
-};
-ServerAddress parseServerAddress(std::string_view server);
-
 // The one connection to a MySQL server the program shares. Every operation
 // looks at the connection first: without one it returns false, zero or
 // nothing and sends nothing. Statement texts are the exact ones of the
-// builders in Statements.h; names and values go in as given.
+// builders in Statements.h: names go in as identifiers, values as escaped
+// literals, conditions and assignments as given.
 class MySqlConnection {
 public:
     MySqlConnection();
@@ -89,27 +84,21 @@ public:
     bool lastError(std::string &message) const;
     unsigned lastErrorNumber() const;
 
-    bool createDatabase(std::string_view name);
-    bool dropDatabase(std::string_view name);
+    bool createDatabase(const Identifier &name);
+    bool dropDatabase(const Identifier &name);
     bool showDatabases();
     bool showTables();
     bool tableExists(std::string_view name);
     // tableOptions, when given, follows the column list (a character set).
     bool createTable(
-        std::string_view table, const std::vector<ColumnSpec> &columns, std::string_view tableOptions = {});
-    bool dropColumn(std::string_view table, std::string_view column);
-    bool dropTable(std::string_view name);
-    bool insertRow(std::string_view table, std::string_view assignments);
-    bool deleteRows(std::string_view table, std::string_view condition);
+        const Identifier &table, const std::vector<ColumnSpec> &columns, std::string_view tableOptions = {});
+    bool dropColumn(const Identifier &table, const Identifier &column);
+    bool dropTable(const Identifier &name);
+    bool insertRow(const Identifier &table, std::string_view assignments);
+    bool deleteRows(const Identifier &table, std::string_view condition);
     bool beginTransaction();
     bool commitTransaction();
     bool rollbackTransaction();
-
-    // A value made safe for a quoted SQL literal in utf8mb4, the connection's
-    // only character set: a byte-wise escape of NUL, CR, LF, backslash, both
-    // quotes and ^Z, which a test holds equal to the client library's
-    // mysql_real_escape_string. It needs no connection.
-    std::string escapeValue(std::string_view value) const;
 
     // Accounts and privileges.
     bool selectUsers();

@@ -57,45 +57,45 @@ bool oneOf(std::string_view type, std::initializer_list<std::string_view> names)
 
 std::string whereAccount(std::string_view host, std::string_view user)
 {
-    return " where host='" + std::string(host) + "' and user='" + std::string(user) + "'";
+    return " where host=" + quoteString(host) + " and user=" + quoteString(user);
 }
 
 } // namespace
 
-std::string createDatabase(std::string_view name)
+std::string createDatabase(const Identifier &name)
 {
-    return "create database " + std::string(name);
+    return "create database " + name.sql();
 }
 
-std::string dropDatabase(std::string_view name)
+std::string dropDatabase(const Identifier &name)
 {
-    return "drop database " + std::string(name);
+    return "drop database " + name.sql();
 }
 
-std::string dropTable(std::string_view name)
+std::string dropTable(const Identifier &name)
 {
-    return "drop table " + std::string(name);
+    return "drop table " + name.sql();
 }
 
-std::string dropColumn(std::string_view table, std::string_view column)
+std::string dropColumn(const Identifier &table, const Identifier &column)
 {
-    return "ALTER TABLE " + std::string(table) + "  DROP " + std::string(column);
+    return "ALTER TABLE " + table.sql() + "  DROP " + column.sql();
 }
 
-std::string insertRow(std::string_view table, std::string_view assignments)
+std::string insertRow(const Identifier &table, std::string_view assignments)
 {
-    return "insert into " + std::string(table) + " set " + std::string(assignments);
+    return "insert into " + table.sql() + " set " + std::string(assignments);
 }
 
-std::string deleteRows(std::string_view table, std::string_view condition)
+std::string deleteRows(const Identifier &table, std::string_view condition)
 {
-    std::string s = "delete from " + std::string(table);
+    std::string s = "delete from " + table.sql();
     if (!condition.empty())
         s += " where " + std::string(condition);
     return s;
 }
 
-std::optional<std::string> createTable(std::string_view table, const std::vector<ColumnSpec> &columns)
+std::optional<std::string> createTable(const Identifier &table, const std::vector<ColumnSpec> &columns)
 {
     std::vector<std::string> pieces;
     bool autoIncrementGiven = false;
@@ -104,7 +104,7 @@ std::optional<std::string> createTable(std::string_view table, const std::vector
             const auto type = sqlNameOfCode(c.typeCode);
             if (!type)
                 return std::nullopt;
-            pieces.push_back(c.name);
+            pieces.push_back(quoteIdentifier(c.name));
             pieces.push_back(" ");
             pieces.push_back(*type);
             pieces.push_back(" ");
@@ -128,7 +128,7 @@ std::optional<std::string> createTable(std::string_view table, const std::vector
                 autoIncrementGiven = true;
             }
             if (c.defaultValue)
-                pieces.push_back(" DEFAULT  '" + *c.defaultValue + "' ");
+                pieces.push_back(" DEFAULT  " + quoteString(*c.defaultValue) + " ");
             pieces.push_back(",");
         } else if (c.kind == 2) {
             if (!c.primaryKey.empty()) {
@@ -146,12 +146,17 @@ std::optional<std::string> createTable(std::string_view table, const std::vector
     std::string list;
     for (const std::string &p : pieces)
         list += p;
-    return "create table " + std::string(table) + " (" + list + ")";
+    return "create table " + table.sql() + " (" + list + ")";
 }
 
 std::string accountHost(std::string_view host)
 {
     return host.empty() ? std::string("%") : std::string(host);
+}
+
+std::string account(std::string_view user, std::string_view host)
+{
+    return quoteString(user) + "@" + quoteString(host);
 }
 
 std::string userExistsQuery(std::string_view host, std::string_view user)
@@ -184,8 +189,8 @@ std::string grantTarget(std::string_view database, std::string_view table)
     if (database.empty() || database.front() == '*')
         return "*.*";
     if (table.empty() || table.front() == '*')
-        return std::string(database) + ".*";
-    return std::string(database) + "." + std::string(table);
+        return grantName(database) + ".*";
+    return grantName(database) + "." + grantName(table);
 }
 
 std::string grantStatement(std::string_view host, std::string_view user, std::string_view password,
@@ -203,9 +208,9 @@ std::string grantStatement(std::string_view host, std::string_view user, std::st
         s += " ";
     }
     s += "ON " + grantTarget(database, table) + " TO ";
-    s += "'" + std::string(user) + "'@'" + accountHost(host) + "'";
+    s += account(user, accountHost(host));
     if (!password.empty())
-        s += " IDENTIFIED BY '" + std::string(password) + "'";
+        s += " IDENTIFIED BY " + quoteString(password);
     return s;
 }
 
@@ -232,24 +237,25 @@ std::optional<PrivilegeStatements> setPrivilegesStatements(
     if (!names.empty())
         names.back() = ' ';
 
-    const std::string db(database), tb(table), us(user);
+    const std::string db = quoteString(database), tb = quoteString(table), us = quoteString(user),
+                      hs = quoteString(host);
     PrivilegeStatements s;
     if (database.empty()) {
         s.ifExists = s.otherwise = "update mysql.user set " + yn + whereAccount(host, user);
     } else if (table.empty()) {
-        s.check = "select * from mysql.db" + whereAccount(host, user) + " and db='" + db + "'";
-        s.ifExists = "update mysql.db set " + yn + ", db='" + db + "', host='" + host + "'" + whereAccount(host, user)
-            + " and db='" + db + "'";
-        s.otherwise = "insert into mysql.db set " + yn + ", user='" + us + "', host='" + host + "', db='" + db + "'";
+        s.check = "select * from mysql.db" + whereAccount(host, user) + " and db=" + db;
+        s.ifExists =
+            "update mysql.db set " + yn + ", db=" + db + ", host=" + hs + whereAccount(host, user) + " and db=" + db;
+        s.otherwise = "insert into mysql.db set " + yn + ", user=" + us + ", host=" + hs + ", db=" + db;
     } else {
         // A table-level change without any privilege has no statement.
         if (names.empty())
             return std::nullopt;
-        s.check = "select * from mysql.tables_priv" + whereAccount(host, user) + " and table_name='" + tb + "'";
-        s.ifExists = "UPDATE mysql.tables_priv SET Table_priv='" + names + "'" + whereAccount(host, user) + " and db='"
-            + db + "' and table_name='" + tb + "'";
-        s.otherwise = "insert into mysql.tables_priv set Table_priv='" + names + "' ,user='" + us + "', host='" + host
-            + "', db='" + db + "', table_name='" + tb + "'";
+        s.check = "select * from mysql.tables_priv" + whereAccount(host, user) + " and table_name=" + tb;
+        s.ifExists = "UPDATE mysql.tables_priv SET Table_priv='" + names + "'" + whereAccount(host, user)
+            + " and db=" + db + " and table_name=" + tb;
+        s.otherwise = "insert into mysql.tables_priv set Table_priv='" + names + "' ,user=" + us + ", host=" + hs
+            + ", db=" + db + ", table_name=" + tb;
     }
     return s;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mysql/ColumnTypes.h"
+#include "mysql/Quoting.h"
 
 #include <optional>
 #include <string>
@@ -12,7 +13,7 @@ namespace varnel {
 // One entry of the list given to createTable.
 struct ColumnSpec {
     int kind = 1; // 1 column, 2 key
-    std::string name;
+    std::string name; // as given; the statement quotes it
     ColumnTypeCode typeCode = 0;
     bool allowNull = true;
     std::optional<std::string> defaultValue;
@@ -23,21 +24,25 @@ struct ColumnSpec {
     std::string indexColumns;
 };
 
-// The exact statement texts. Names, conditions and assignments go in as
-// given: no quoting, no backticks, no escaping.
+// The exact statement texts. Names go in as identifiers and values as escaped
+// literals; conditions and assignments are statement text and go in as given.
 namespace sql {
 
-std::string createDatabase(std::string_view name);
-std::string dropDatabase(std::string_view name);
-std::string dropTable(std::string_view name);
-std::string dropColumn(std::string_view table, std::string_view column);
-std::string insertRow(std::string_view table, std::string_view assignments);
-std::string deleteRows(std::string_view table, std::string_view condition);
-// Nothing when a column's type code is not in the type list.
-std::optional<std::string> createTable(std::string_view table, const std::vector<ColumnSpec> &columns);
+std::string createDatabase(const Identifier &name);
+std::string dropDatabase(const Identifier &name);
+std::string dropTable(const Identifier &name);
+std::string dropColumn(const Identifier &table, const Identifier &column);
+std::string insertRow(const Identifier &table, std::string_view assignments);
+std::string deleteRows(const Identifier &table, std::string_view condition);
+// Nothing when a column's type code is not in the type list. Column names are
+// quoted as identifiers and defaults escaped as literals; key and index
+// column lists are statement text.
+std::optional<std::string> createTable(const Identifier &table, const std::vector<ColumnSpec> &columns);
 
 // Accounts, for servers where mysql.user is a table and GRANT … IDENTIFIED BY
-// exists.
+// exists. User, host, password, and database and table names compared with
+// the grant tables, go in as escaped literals; GRANT targets as grantName()
+// gives them.
 enum PrivilegeBit : int {
     PrivSelect = 1,
     PrivInsert = 2,
@@ -56,6 +61,8 @@ enum PrivilegeBit : int {
 };
 // An empty host stands for "%".
 std::string accountHost(std::string_view host);
+// 'user'@'host', both escaped.
+std::string account(std::string_view user, std::string_view host);
 std::string userExistsQuery(std::string_view host, std::string_view user);
 // The names of the set bits among 1 .. 4096, in table order.
 std::vector<std::string> privilegeNames(int mask);

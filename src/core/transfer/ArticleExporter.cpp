@@ -4,6 +4,7 @@
 #include "form/Control.h"
 #include "mapping/RuleEditor.h"
 #include "mysql/MySqlConnection.h"
+#include "mysql/Quoting.h"
 #include "text/ArticleFile.h"
 #include "text/Charset.h"
 #include "text/RandomSentence.h"
@@ -153,7 +154,7 @@ ExportResult ArticleExporter::runExport()
         return refuse("打开库失败：" + database, ctl::kDatabase);
     // The name is a name, never a piece of SQL; "db.table" still reads a
     // table of another database.
-    if (!m_db.execute("select * from " + quoteQualifiedName(table) + ";"))
+    if (!m_db.execute("select * from " + Identifier::typedTableName(table).sql() + ";"))
         return refuse("打开表失败：" + table, ctl::kTable);
 
     std::vector<std::string> names, values;

@@ -68,7 +68,7 @@ public:
     ~StrictSession()
     {
         if (m_saved && m_db.isOpen())
-            m_db.execute("set session sql_mode='" + m_db.escapeValue(*m_saved) + "'");
+            m_db.execute("set session sql_mode='" + escapeString(*m_saved) + "'");
     }
     StrictSession(const StrictSession &) = delete;
     StrictSession &operator=(const StrictSession &) = delete;
@@ -82,26 +82,6 @@ private:
 };
 
 } // namespace
-
-std::string quoteIdentifier(std::string_view name)
-{
-    std::string out = "`";
-    for (char c : name) {
-        out += c;
-        if (c == '`')
-            out += '`';
-    }
-    out += '`';
-    return out;
-}
-
-std::string quoteQualifiedName(std::string_view name)
-{
-    const auto dot = name.find('.');
-    if (dot == std::string_view::npos)
-        return quoteIdentifier(name);
-    return quoteIdentifier(name.substr(0, dot)) + "." + quoteIdentifier(name.substr(dot + 1));
-}
 
 struct ArticleImporter::Run {
     std::string table;
@@ -208,7 +188,7 @@ ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
 bool ArticleImporter::prepareTable(Run &run, const std::string &database, const std::string &table)
 {
     if (!m_db.selectDatabase(database)) {
-        const bool created = m_db.createDatabase(quoteIdentifier(database));
+        const bool created = m_db.createDatabase(Identifier(database));
         const std::string reason = serverReason(m_db);
         // Another run may have created it in the meantime.
         if (!created && !m_db.selectDatabase(database)) {
@@ -242,13 +222,13 @@ bool ArticleImporter::prepareTable(Run &run, const std::string &database, const 
             if (rule.target == "ID")
                 continue;
             ColumnSpec c;
-            c.name = quoteIdentifier(rule.target);
+            c.name = rule.target;
             c.typeCode = columnTypeFor(rule.source, fileTimeFormat);
             columns.push_back(c);
         }
         // The character set goes into the statement itself: converting
         // afterwards would widen the text columns.
-        if (!m_db.createTable(quoteIdentifier(table), columns, kTableOptions)) {
+        if (!m_db.createTable(Identifier(table), columns, kTableOptions)) {
             const std::string reason = serverReason(m_db);
             // Two runs racing to create the same table: the loser goes on
             // with the one that now exists.
@@ -298,7 +278,7 @@ InsertRow ArticleImporter::buildRow(Run &run, const std::string &path, const std
                 }
             }
         }
-        value = m_db.escapeValue(value);
+        value = escapeString(value);
         if (value.empty())
             value = " ";
         const std::string column = quoteIdentifier(target);
@@ -323,7 +303,7 @@ RowInserter::Limits ArticleImporter::insertLimits(const Run &run)
     // Only a transactional table leaves nothing behind when a batch fails.
     const auto engine = queryValue(m_db,
         "select ENGINE from information_schema.TABLES where TABLE_SCHEMA=database() and TABLE_NAME='"
-            + m_db.escapeValue(run.table) + "'");
+            + escapeString(run.table) + "'");
     if (engine != "InnoDB")
         return limits;
     const std::size_t packet = limits.maxStatementBytes ? limits.maxStatementBytes : std::size_t{1} << 20;
@@ -371,20 +351,19 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files)
         if (!m_host.askOkCancel("确定要清空全部记录再导入？", kDefaultCaption, MessageIcon::Warning))
             return TransferResult::ended(TransferOutcome::Cancelled);
         m_db.ensureDatabase(database);
-        m_db.deleteRows(quoteIdentifier(run.table), "");
+        m_db.deleteRows(Identifier(run.table), "");
     }
 
     m_random.reseed();
     report(RunPhase::Starting);
     const auto total = static_cast<std::int64_t>(files.size());
-    const std::string tableText = quoteIdentifier(run.table);
     StrictSession strict(m_db);
     m_db.ensureDatabase(database);
     const RowInserter::Limits limits = insertLimits(run);
     m_db.ensureDatabase(database); // current again after the queries above, for the first batch
     // After a lost connection: the same server and login, this run's
     // database and the strict session again.
-    RowInserter inserter(m_db, database, tableText, limits, [&](std::string &reason) {
+    RowInserter inserter(m_db, database, Identifier(run.table), limits, [&](std::string &reason) {
         if (!m_db.reopen()) {
             reason = m_db.connectError();
             return false;
@@ -441,9 +420,9 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files)
     // The count comes from the server, on the restored connection if need be;
     // a count that cannot be read is said so, never shown as 0.
     m_db.ensureDatabase(database);
-    std::optional<std::string> count = queryValue(m_db, "select count(*) from " + tableText + ";");
+    std::optional<std::string> count = queryValue(m_db, "select count(*) from " + quoteIdentifier(run.table) + ";");
     if (!count && m_db.connectionLost() && m_db.reopen() && m_db.ensureDatabase(database))
-        count = queryValue(m_db, "select count(*) from " + tableText + ";");
+        count = queryValue(m_db, "select count(*) from " + quoteIdentifier(run.table) + ";");
     std::int64_t rows = -1;
     if (count)
         rows = canonicalInteger(*count).value_or(-1);

@@ -19,12 +19,6 @@ class MySqlConnection;
 
 using ImportResult = TransferResult;
 
-// A table name as an identifier in backticks, with backticks doubled.
-std::string quoteIdentifier(std::string_view name);
-// A table name that may name its database first ("db.table"): each side of
-// the first dot quoted on its own.
-std::string quoteQualifiedName(std::string_view name);
-
 // Turns article files into table rows, one per file, one column per mapping
 // row. It reads the main window's values through the form at the moments it
 // needs them and reports through the host.

@@ -10,11 +10,10 @@ std::string packetLimitReason(std::size_t maxAllowedPacket)
     return "超过服务器允许的单条语句大小 max_allowed_packet（" + std::to_string(maxAllowedPacket) + " 字节）";
 }
 
-RowInserter::RowInserter(
-    MySqlConnection &db, std::string database, std::string tableText, Limits limits, Restore restore)
+RowInserter::RowInserter(MySqlConnection &db, std::string database, Identifier table, Limits limits, Restore restore)
     : m_db(db)
     , m_database(std::move(database))
-    , m_table(std::move(tableText))
+    , m_table(std::move(table))
     , m_limits(limits)
     , m_restore(std::move(restore))
 {
@@ -92,7 +91,7 @@ void RowInserter::add(InsertRow row)
     }
     std::size_t batchBytes = m_limits.batchBytes;
     if (m_limits.maxStatementBytes) {
-        const std::size_t head = m_table.size() + row.columns.size() + 32;
+        const std::size_t head = m_table.sql().size() + row.columns.size() + 32;
         batchBytes = std::min(batchBytes, m_limits.maxStatementBytes > head ? m_limits.maxStatementBytes - head : 0);
     }
     // Rows without columns, rows of another column list (the mapping was
@@ -149,7 +148,7 @@ void RowInserter::flush()
             insertOne(row);
         return;
     }
-    std::string statement = "insert into " + m_table + " (" + rows.front().columns + ") values ";
+    std::string statement = "insert into " + m_table.sql() + " (" + rows.front().columns + ") values ";
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (i)
             statement += ',';

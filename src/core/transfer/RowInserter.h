@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mysql/Quoting.h"
 #include "transfer/TransferHost.h"
 
 #include <cstddef>
@@ -52,7 +53,7 @@ public:
 
     // Rows go to the table in `database`, whatever other windows select on
     // the connection meanwhile.
-    RowInserter(MySqlConnection &db, std::string database, std::string tableText, Limits limits, Restore restore = {});
+    RowInserter(MySqlConnection &db, std::string database, Identifier table, Limits limits, Restore restore = {});
 
     void add(InsertRow row);
     // A file that gives no row (it could not be read), in its place in the
@@ -77,7 +78,7 @@ private:
 
     MySqlConnection &m_db;
     std::string m_database;
-    std::string m_table;
+    Identifier m_table;
     Limits m_limits;
     Restore m_restore;
     std::vector<InsertRow> m_pending;

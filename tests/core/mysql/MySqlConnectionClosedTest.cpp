@@ -18,16 +18,16 @@ TEST(MySqlConnectionClosed, EveryOperationFailsAndSendsNothing)
     EXPECT_EQ(db.storeResult(), nullptr);
     EXPECT_FALSE(db.selectDatabase("mysql"));
     EXPECT_FALSE(db.lastError(text));
-    EXPECT_FALSE(db.createDatabase("d"));
-    EXPECT_FALSE(db.dropDatabase("d"));
+    EXPECT_FALSE(db.createDatabase(Identifier("d")));
+    EXPECT_FALSE(db.dropDatabase(Identifier("d")));
     EXPECT_FALSE(db.showDatabases());
     EXPECT_FALSE(db.showTables());
     EXPECT_FALSE(db.tableExists("t"));
-    EXPECT_FALSE(db.createTable("t", {}));
-    EXPECT_FALSE(db.dropColumn("t", "c"));
-    EXPECT_FALSE(db.dropTable("t"));
-    EXPECT_FALSE(db.insertRow("t", "a=1"));
-    EXPECT_FALSE(db.deleteRows("t", ""));
+    EXPECT_FALSE(db.createTable(Identifier("t"), {}));
+    EXPECT_FALSE(db.dropColumn(Identifier("t"), Identifier("c")));
+    EXPECT_FALSE(db.dropTable(Identifier("t")));
+    EXPECT_FALSE(db.insertRow(Identifier("t"), "a=1"));
+    EXPECT_FALSE(db.deleteRows(Identifier("t"), ""));
     EXPECT_FALSE(db.beginTransaction());
     EXPECT_FALSE(db.commitTransaction());
     EXPECT_FALSE(db.rollbackTransaction());
@@ -37,7 +37,7 @@ TEST(MySqlConnectionClosed, EveryOperationFailsAndSendsNothing)
     EXPECT_FALSE(db.setUserPrivileges("u", "", "", "", 1));
     EXPECT_EQ(sent, 0);
     // Escaping still works without a connection.
-    EXPECT_EQ(db.escapeValue("x'y\\"), "x\\'y\\\\");
+    EXPECT_EQ(escapeString("x'y\\"), "x\\'y\\\\");
 }
 
 } // namespace

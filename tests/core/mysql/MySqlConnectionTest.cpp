@@ -38,7 +38,7 @@ TEST_F(MySqlConnectionTest, ChineseNamesAndValuesRoundTripExactly)
     EXPECT_TRUE(db.tableExists("文章"));
     EXPECT_FALSE(db.tableExists("文"));
     const std::string value = "中文 𠮷 😀 ｶﾀｶﾅ €";
-    ASSERT_TRUE(db.insertRow("`文章`", "`标题`='" + db.escapeValue(value) + "',`内容`='正文'"));
+    ASSERT_TRUE(db.insertRow(Identifier("文章"), "`标题`='" + escapeString(value) + "',`内容`='正文'"));
     ASSERT_TRUE(db.execute("select `标题`, `内容` from `文章`"));
     auto r = db.storeResult();
     ASSERT_NE(r, nullptr);
@@ -70,7 +70,7 @@ TEST_F(MySqlConnectionTest, EscapingStoresEveryAwkwardValueIntact)
     };
     int id = 0;
     for (const std::string &v : values) {
-        ASSERT_TRUE(db.insertRow("t", "id=" + std::to_string(++id) + ",v='" + db.escapeValue(v) + "'"))
+        ASSERT_TRUE(db.insertRow(Identifier("t"), "id=" + std::to_string(++id) + ",v='" + escapeString(v) + "'"))
             << test::sandboxSettings().server;
     }
     ASSERT_TRUE(db.execute("select v from t order by id"));
@@ -86,11 +86,11 @@ TEST_F(MySqlConnectionTest, EscapingStoresEveryAwkwardValueIntact)
     EXPECT_TRUE(db.tableExists("t")); // nothing injected ran
     // A stray GBK lead byte before a quote is no valid UTF-8: the server
     // refuses the value, and nothing after the quote runs.
-    EXPECT_FALSE(db.insertRow("t", "id=99,v='" + db.escapeValue("\xbf'; drop table t; --") + "'"));
+    EXPECT_FALSE(db.insertRow(Identifier("t"), "id=99,v='" + escapeString("\xbf'; drop table t; --") + "'"));
     EXPECT_TRUE(db.tableExists("t"));
     // The examples of the old escape still hold.
-    EXPECT_EQ(db.escapeValue("x'y"), "x\\'y");
-    EXPECT_EQ(db.escapeValue("\\'"), "\\\\\\'");
+    EXPECT_EQ(escapeString("x'y"), "x\\'y");
+    EXPECT_EQ(escapeString("\\'"), "\\\\\\'");
 }
 
 TEST_F(MySqlConnectionTest, CursorRules)
@@ -167,9 +167,9 @@ TEST_F(MySqlConnectionTest, BuildersAgainstTheServer)
     name.typeCode = 253;
     name.attributes = 1;
     name.lengthOrValues = "40";
-    ASSERT_TRUE(db.createTable("t", {id, key, title, name}));
+    ASSERT_TRUE(db.createTable(Identifier("t"), {id, key, title, name}));
     EXPECT_EQ(test::lastOf(sent),
-        "create table t (ID bigint  NOT NULL AUTO_INCREMENT, PRIMARY KEY  (ID) , 标题 tinytext ,name varchar  "
+        "create table `t` (`ID` bigint  NOT NULL AUTO_INCREMENT, PRIMARY KEY  (ID) , `标题` tinytext ,`name` varchar  "
         "(40) )");
     ASSERT_TRUE(db.execute("describe t"));
     auto r = db.storeResult();
@@ -188,18 +188,18 @@ TEST_F(MySqlConnectionTest, BuildersAgainstTheServer)
     ColumnSpec bad;
     bad.name = "x";
     bad.typeCode = 4242;
-    EXPECT_FALSE(db.createTable("u", {bad}));
+    EXPECT_FALSE(db.createTable(Identifier("u"), {bad}));
     EXPECT_TRUE(sent.empty());
 
-    EXPECT_TRUE(db.insertRow("t", "标题='a'"));
+    EXPECT_TRUE(db.insertRow(Identifier("t"), "标题='a'"));
     EXPECT_TRUE(db.beginTransaction());
-    EXPECT_TRUE(db.deleteRows("t", ""));
+    EXPECT_TRUE(db.deleteRows(Identifier("t"), ""));
     EXPECT_TRUE(db.rollbackTransaction());
-    EXPECT_TRUE(db.dropColumn("t", "name"));
-    EXPECT_EQ(test::lastOf(sent), "ALTER TABLE t  DROP name");
+    EXPECT_TRUE(db.dropColumn(Identifier("t"), Identifier("name")));
+    EXPECT_EQ(test::lastOf(sent), "ALTER TABLE `t`  DROP `name`");
     EXPECT_TRUE(db.showTables());
     EXPECT_EQ(db.storeResult()->rowCount(), 1u);
-    EXPECT_TRUE(db.dropTable("t"));
+    EXPECT_TRUE(db.dropTable(Identifier("t")));
     EXPECT_FALSE(db.tableExists("t"));
     EXPECT_TRUE(db.showDatabases());
     EXPECT_GE(db.storeResult()->rowCount(), 2u);
@@ -218,7 +218,7 @@ TEST_F(MySqlConnectionTest, OddStatementsAndBigValues)
     std::string value;
     while (value.size() < (20u << 20))
         value += "二十兆的值 ";
-    ASSERT_TRUE(db.insertRow("big", "v='" + db.escapeValue(value) + "'"));
+    ASSERT_TRUE(db.insertRow(Identifier("big"), "v='" + escapeString(value) + "'"));
     ASSERT_TRUE(db.execute("select length(v), v from big"));
     auto r = db.storeResult();
     std::string length, got;
@@ -280,6 +280,41 @@ TEST_F(MySqlConnectionTest, AccountsDoWhatTheyMean)
     ASSERT_TRUE(db.grantUser("", user, "", "", "", 0));
     EXPECT_TRUE(db.deleteUser(user, ""));
     db.execute("drop database if exists `" + name + "_other`");
+}
+
+// Quotes and backslashes in a user name or password are values, not SQL; a
+// database name outside [A-Za-z0-9_$] is quoted in the grant's target.
+TEST_F(MySqlConnectionTest, AccountsWithAwkwardNamesAndPasswords)
+{
+    const std::string user = "o'q\\" + std::to_string(::getpid());
+    const std::string password = "p'w\\\"x";
+    const std::string other = name + "-库";
+    ASSERT_TRUE(db.execute("create database `" + other + "`"));
+    ASSERT_TRUE(db.execute("create table `" + other + "`.o (v int)"));
+    ASSERT_TRUE(db.execute("insert into `" + other + "`.o values (7)"));
+
+    ASSERT_TRUE(db.grantUser("127.0.0.1", user, password, other, "", sql::PrivSelect)) << [&] {
+        std::string e;
+        db.lastError(e);
+        return e;
+    }();
+    MySqlConnection as;
+    const auto address = parseServerAddress(settings.server);
+    ASSERT_TRUE(as.connect("127.0.0.1:" + std::to_string(address.port), user, password)) << as.connectError();
+    ASSERT_TRUE(as.selectDatabase(other));
+    EXPECT_EQ(test::firstColumn(as, "select v from o"), std::vector<std::string>{"7"});
+    EXPECT_FALSE(as.execute("insert into o values (8)"));
+    as.disconnect();
+
+    ASSERT_TRUE(db.setUserPrivileges(user, "127.0.0.1", other, "", sql::PrivSelect | sql::PrivInsert));
+    ASSERT_TRUE(as.connect("127.0.0.1:" + std::to_string(address.port), user, password));
+    ASSERT_TRUE(as.selectDatabase(other));
+    EXPECT_TRUE(as.execute("insert into o values (8)"));
+    as.disconnect();
+
+    ASSERT_TRUE(db.deleteUser(user, "127.0.0.1"));
+    EXPECT_FALSE(as.connect("127.0.0.1:" + std::to_string(address.port), user, password));
+    db.execute("drop database if exists `" + other + "`");
 }
 
 } // namespace

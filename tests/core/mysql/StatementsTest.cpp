@@ -27,18 +27,24 @@ ColumnSpec primaryKey(std::string columns)
 
 TEST(CreateTableText, BlanksExactlyAsSpecified)
 {
-    EXPECT_EQ(sql::createTable("t", {column("ID", 8, false, true), primaryKey("ID"), column("title", 25208)}),
-        "create table t (ID bigint  NOT NULL AUTO_INCREMENT, PRIMARY KEY  (ID) , title longtext )");
+    EXPECT_EQ(
+        sql::createTable(Identifier("t"), {column("ID", 8, false, true), primaryKey("ID"), column("title", 25208)}),
+        "create table `t` (`ID` bigint  NOT NULL AUTO_INCREMENT, PRIMARY KEY  (ID) , `title` longtext )");
     // AUTO_INCREMENT on the first such column only.
-    EXPECT_EQ(sql::createTable("t", {column("a", 3, false, true), column("b", 3, false, true)}),
-        "create table t (a int  NOT NULL AUTO_INCREMENT,b int  NOT NULL )");
+    EXPECT_EQ(sql::createTable(Identifier("t"), {column("a", 3, false, true), column("b", 3, false, true)}),
+        "create table `t` (`a` int  NOT NULL AUTO_INCREMENT,`b` int  NOT NULL )");
     // A code missing from the type list: no statement.
-    EXPECT_FALSE(sql::createTable("t", {column("a", 999)}).has_value());
+    EXPECT_FALSE(sql::createTable(Identifier("t"), {column("a", 999)}).has_value());
     ColumnSpec v = column("name", 253);
     v.attributes = 1 | 2 | 4;
     v.lengthOrValues = "255";
     v.defaultValue = "x";
-    EXPECT_EQ(sql::createTable("t", {v}), "create table t (name varchar  (255)  DEFAULT  'x' )");
+    EXPECT_EQ(sql::createTable(Identifier("t"), {v}), "create table `t` (`name` varchar  (255)  DEFAULT  'x' )");
+    // A name is one identifier and a default one literal, whatever they hold.
+    ColumnSpec odd = column("a`b.c", 253);
+    odd.defaultValue = "it's \\";
+    EXPECT_EQ(
+        sql::createTable(Identifier("x.y"), {odd}), "create table `x.y` (`a``b.c` varchar  DEFAULT  'it\\'s \\\\' )");
     ColumnSpec e = column("kind", 25401);
     e.lengthOrValues = "'a','b'";
     ColumnSpec u = column("n", 3);
@@ -48,19 +54,19 @@ TEST(CreateTableText, BlanksExactlyAsSpecified)
     index.kind = 2;
     index.lengthOrValues = "idx";
     index.indexColumns = "n";
-    EXPECT_EQ(sql::createTable("表", {e, u, index}),
-        "create table 表 (kind enum ('a','b'),n int  (11)  UNSIGNED  ZEROFILL , INDEX  idx  (n) )");
+    EXPECT_EQ(sql::createTable(Identifier("表"), {e, u, index}),
+        "create table `表` (`kind` enum ('a','b'),`n` int  (11)  UNSIGNED  ZEROFILL , INDEX  idx  (n) )");
 }
 
 TEST(StatementText, RowsDatabasesTables)
 {
-    EXPECT_EQ(sql::dropColumn("`t`", "`c`"), "ALTER TABLE `t`  DROP `c`");
-    EXPECT_EQ(sql::deleteRows("`t`", ""), "delete from `t`");
-    EXPECT_EQ(sql::deleteRows("`t`", "id=1"), "delete from `t` where id=1");
-    EXPECT_EQ(sql::insertRow("`t`", "`a`='1'"), "insert into `t` set `a`='1'");
-    EXPECT_EQ(sql::createDatabase("库"), "create database 库");
-    EXPECT_EQ(sql::dropDatabase("d"), "drop database d");
-    EXPECT_EQ(sql::dropTable("t"), "drop table t");
+    EXPECT_EQ(sql::dropColumn(Identifier("t"), Identifier("c")), "ALTER TABLE `t`  DROP `c`");
+    EXPECT_EQ(sql::deleteRows(Identifier("t"), ""), "delete from `t`");
+    EXPECT_EQ(sql::deleteRows(Identifier("t"), "id=1"), "delete from `t` where id=1");
+    EXPECT_EQ(sql::insertRow(Identifier("t"), "`a`='1'"), "insert into `t` set `a`='1'");
+    EXPECT_EQ(sql::createDatabase(Identifier("库")), "create database `库`");
+    EXPECT_EQ(sql::dropDatabase(Identifier("d")), "drop database `d`");
+    EXPECT_EQ(sql::dropTable(Identifier("a.b")), "drop table `a.b`");
 }
 
 TEST(AccountText, ClassicStatements)

@@ -201,7 +201,7 @@ TEST_F(BatchingTest, EscapingMatchesTheClientLibrary)
             value += pieces[gen() % std::size(pieces)];
         std::string expected(value.size() * 2 + 1, '\0');
         expected.resize(mysql_real_escape_string(raw, expected.data(), value.data(), value.size()));
-        ASSERT_EQ(db.escapeValue(value), expected) << test::toHex(value);
+        ASSERT_EQ(escapeString(value), expected) << test::toHex(value);
     }
     mysql_close(raw);
 }

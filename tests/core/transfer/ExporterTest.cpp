@@ -43,8 +43,8 @@ protected:
     void row(int id, const std::string &fid, const std::string &message, const std::string &nameValue,
         const std::string &body)
     {
-        ASSERT_TRUE(db.execute("insert into t values (" + std::to_string(id) + ",'" + db.escapeValue(fid) + "','"
-            + db.escapeValue(message) + "','" + db.escapeValue(nameValue) + "','" + db.escapeValue(body) + "')"));
+        ASSERT_TRUE(db.execute("insert into t values (" + std::to_string(id) + ",'" + escapeString(fid) + "','"
+            + escapeString(message) + "','" + escapeString(nameValue) + "','" + escapeString(body) + "')"));
     }
     std::set<std::string> files()
     {

@@ -1,0 +1,88 @@
+#include "mysql/Quoting.h"
+
+#include <array>
+
+namespace varnel {
+
+Identifier::Identifier(std::string_view name)
+    : m_name(name)
+    , m_sql(quoteIdentifier(name))
+{
+}
+
+Identifier Identifier::typedTableName(std::string_view typed)
+{
+    Identifier id;
+    id.m_name = std::string(typed);
+    const auto dot = typed.find('.');
+    id.m_sql = dot == std::string_view::npos
+        ? quoteIdentifier(typed)
+        : quoteIdentifier(typed.substr(0, dot)) + "." + quoteIdentifier(typed.substr(dot + 1));
+    return id;
+}
+
+std::string quoteIdentifier(std::string_view name)
+{
+    std::string out;
+    out.reserve(name.size() + 2);
+    out += '`';
+    for (char c : name) {
+        out += c;
+        if (c == '`')
+            out += '`';
+    }
+    out += '`';
+    return out;
+}
+
+std::string escapeString(std::string_view value)
+{
+    static constexpr auto kEscapes = [] {
+        std::array<char, 256> t{};
+        t[0] = '0';
+        t['\n'] = 'n';
+        t['\r'] = 'r';
+        t['\\'] = '\\';
+        t['\''] = '\'';
+        t['"'] = '"';
+        t['\032'] = 'Z';
+        return t;
+    }();
+    std::string out;
+    out.reserve(value.size() + value.size() / 8 + 16);
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char e = kEscapes[static_cast<unsigned char>(value[i])];
+        if (!e)
+            continue;
+        out.append(value.data() + run, i - run);
+        out += '\\';
+        out += e;
+        run = i + 1;
+    }
+    out.append(value.data() + run, value.size() - run);
+    return out;
+}
+
+std::string quoteString(std::string_view value)
+{
+    return "'" + escapeString(value) + "'";
+}
+
+std::string grantName(std::string_view name)
+{
+    if (name == "*" || (name.size() >= 2 && name.front() == '`' && name.back() == '`'))
+        return std::string(name);
+    const bool plain = !name.empty() && [&] {
+        for (char c : name) {
+            const bool ok =
+                (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
+            if (!ok)
+                return false;
+        }
+        return true;
+    }();
+    return plain ? std::string(name) : quoteIdentifier(name);
+}
+
+} // namespace varnel
