@@ -6,6 +6,7 @@
 #include "text/Charset.h"
 #include "text/TextUtil.h"
 #include "util/MessageHost.h"
+#include "util/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -85,12 +86,12 @@ bool isFile(const std::filesystem::path &path)
 // The whole file, or the system's reason why not.
 std::optional<std::string> readFileBytes(const std::filesystem::path &path, std::string &bytes)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd)
         return std::string(std::strerror(errno));
     struct stat st { };
     std::optional<std::string> problem;
-    if (::fstat(fd, &st) != 0)
+    if (::fstat(fd.get(), &st) != 0)
         problem = std::strerror(errno);
     else if (S_ISDIR(st.st_mode))
         problem = std::strerror(EISDIR);
@@ -98,7 +99,7 @@ std::optional<std::string> readFileBytes(const std::filesystem::path &path, std:
         problem = "it is not a regular file";
     char buffer[65536];
     while (!problem) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n == 0)
             break;
         if (n < 0 && errno != EINTR)
@@ -106,7 +107,6 @@ std::optional<std::string> readFileBytes(const std::filesystem::path &path, std:
         else if (n > 0)
             bytes.append(buffer, static_cast<std::size_t>(n));
     }
-    ::close(fd);
     return problem;
 }
 

@@ -6,6 +6,7 @@
 #include "text/SummaryText.h"
 #include "text/TextBetween.h"
 #include "text/TextUtil.h"
+#include "util/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -90,13 +91,11 @@ std::optional<DateTime> parseDateTime(std::string_view text)
 
 std::optional<FileTimes> fileTimes(const std::filesystem::path &path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd)
         return std::nullopt;
     struct statx sx { };
-    const bool ok = ::statx(fd, "", AT_EMPTY_PATH, STATX_BTIME | STATX_MTIME | STATX_ATIME, &sx) == 0;
-    ::close(fd);
-    if (!ok)
+    if (::statx(fd.get(), "", AT_EMPTY_PATH, STATX_BTIME | STATX_MTIME | STATX_ATIME, &sx) != 0)
         return std::nullopt;
     const std::time_t modified = static_cast<std::time_t>(sx.stx_mtime.tv_sec);
     const std::time_t created = (sx.stx_mask & STATX_BTIME) ? static_cast<std::time_t>(sx.stx_btime.tv_sec) : modified;

@@ -4,6 +4,7 @@
 #include "text/Charset.h"
 #include "text/TextUtil.h"
 #include "util/MessageHost.h"
+#include "util/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -57,15 +58,10 @@ bool writeAll(int fd, std::string_view bytes, off_t offset)
 // mode); false with errno set when it could not.
 bool writePrivateFile(const std::filesystem::path &path, std::string_view bytes)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (!fd || !writeAll(fd.get(), bytes, 0))
         return false;
-    const bool written = writeAll(fd, bytes, 0);
-    const int saved = errno;
-    if (::close(fd) != 0 && written)
-        return false;
-    errno = saved;
-    return written;
+    return fd.close();
 }
 
 bool readAll(int fd, std::string &out)
@@ -126,30 +122,28 @@ bool SettingsStore::open(const std::filesystem::path &path)
     if (path.empty())
         return false;
 
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd >= 0) {
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (fd) {
         struct stat st { };
-        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
             m_openError = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-            ::close(fd);
-        } else if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        } else if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
             // Another instance holds it: read only.
             m_openError = errno == EINTR ? EWOULDBLOCK : errno;
-            ::close(fd);
         } else {
-            m_fd = fd;
+            m_fd = std::move(fd);
         }
     } else {
         m_openError = errno;
     }
-    if (m_fd >= 0) {
+    if (m_fd) {
         recoverJournal();
-        if (!readAll(m_fd, m_text))
+        if (!readAll(m_fd.get(), m_text))
             m_text.clear();
     } else if (!readWholeFile(path, m_text)) {
         m_text.clear();
     }
-    return m_fd >= 0;
+    return m_fd.isOpen();
 }
 
 void SettingsStore::openReadOnly(const std::filesystem::path &path)
@@ -169,10 +163,7 @@ void SettingsStore::openReadOnly(const std::filesystem::path &path, std::string 
 
 void SettingsStore::close()
 {
-    if (m_fd >= 0) {
-        ::close(m_fd); // releases the lock
-        m_fd = -1;
-    }
+    m_fd.reset(); // releases the lock
     m_text.clear();
     m_pending.clear();
     m_path.clear();
@@ -196,7 +187,7 @@ void SettingsStore::edit(std::size_t offset, std::size_t removed, std::string_vi
 {
     const std::size_t oldSize = m_text.size();
     m_text.replace(offset, removed, inserted);
-    if (m_fd < 0)
+    if (!m_fd)
         return;
 
     const std::string_view tail = std::string_view(m_text).substr(offset);
@@ -207,8 +198,8 @@ void SettingsStore::edit(std::size_t offset, std::size_t removed, std::string_vi
     const auto jpath = journalPath();
     const bool journaled = writePrivateFile(jpath, journal);
 
-    const bool written = writeAll(m_fd, tail, static_cast<off_t>(offset))
-        && (m_text.size() >= oldSize || ::ftruncate(m_fd, static_cast<off_t>(m_text.size())) == 0);
+    const bool written = writeAll(m_fd.get(), tail, static_cast<off_t>(offset))
+        && (m_text.size() >= oldSize || ::ftruncate(m_fd.get(), static_cast<off_t>(m_text.size())) == 0);
     if (!written && m_writeError == 0)
         m_writeError = errno ? errno : EIO;
     // A journal whose change did not reach the file is kept for the next open.
@@ -240,9 +231,10 @@ void SettingsStore::recoverJournal()
     }
     if (valid) {
         struct stat st { };
-        valid = ::fstat(m_fd, &st) == 0 && static_cast<std::size_t>(st.st_size) >= offset;
+        valid = ::fstat(m_fd.get(), &st) == 0 && static_cast<std::size_t>(st.st_size) >= offset;
     }
-    if (valid && writeAll(m_fd, rest, static_cast<off_t>(offset)) && ::ftruncate(m_fd, static_cast<off_t>(size)) == 0)
+    if (valid && writeAll(m_fd.get(), rest, static_cast<off_t>(offset))
+        && ::ftruncate(m_fd.get(), static_cast<off_t>(size)) == 0)
         ::unlink(jpath.c_str());
     else if (!valid)
         ::unlink(jpath.c_str()); // cut off while being written: the file was never touched

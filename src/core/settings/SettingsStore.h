@@ -1,6 +1,7 @@
 #pragma once
 
 #include "util/EventPump.h"
+#include "util/UniqueFd.h"
 
 #include <deque>
 #include <filesystem>
@@ -53,7 +54,7 @@ public:
 
     bool isBound() const { return !m_path.empty(); }
     // True when writes reach the file.
-    bool writesToDisk() const { return m_fd >= 0; }
+    bool writesToDisk() const { return m_fd.isOpen(); }
     // Why the last open() left the file alone (errno; EWOULDBLOCK: another
     // store holds the lock), 0 when writes reach it.
     int openError() const { return m_openError; }
@@ -105,7 +106,7 @@ private:
 
     std::filesystem::path m_path;
     std::string m_text;
-    int m_fd = -1;
+    UniqueFd m_fd; // open, and locked, while writes reach the file
     int m_openError = 0;
     int m_writeError = 0;
     std::string m_section; // UTF-8

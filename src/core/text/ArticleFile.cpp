@@ -3,6 +3,7 @@
 #include "text/Charset.h"
 #include "text/Gzip.h"
 #include "text/MetaCharset.h"
+#include "util/UniqueFd.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,33 +23,6 @@ namespace {
 constexpr std::string_view kBomUtf8 = "\xEF\xBB\xBF";
 constexpr std::string_view kBomUtf16LE = "\xFF\xFE";
 constexpr std::string_view kBomUtf16BE = "\xFE\xFF";
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~FileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return m_fd; }
-    // Closes now and reports whether the close succeeded (it can report a
-    // delayed write error).
-    bool close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 // Writes every byte; false (errno set) when the file takes no more.
 bool writeAll(int fd, std::string_view bytes)
@@ -206,7 +180,7 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::s
         return false;
     };
     // O_NONBLOCK: a FIFO given as an article must not hang the import.
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0)
         return fail(std::strerror(errno));
     struct stat st { };
@@ -276,7 +250,7 @@ bool writeWholeFile(const std::filesystem::path &path, std::string_view bytes)
 {
     if (path.empty())
         return false;
-    FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (fd.get() < 0)
         return false;
     if (!writeAll(fd.get(), bytes))
@@ -308,7 +282,7 @@ bool replaceFile(const std::filesystem::path &path, std::string_view bytes)
         if (raw < 0 && errno != EEXIST)
             return false;
     }
-    FileDescriptor fd(raw);
+    UniqueFd fd(raw);
     if (fd.get() < 0)
         return false;
     auto fail = [&] {
