@@ -95,14 +95,14 @@ private:
         std::string value; // GB18030
     };
 
+    // The raw (GB18030) value of the key in the current section.
     std::string readEntry(std::string_view key, std::string_view defaultValue);
+    // Queues a write of a raw value and carries out the queue unless a write
+    // is running already.
     bool writeEntry(std::string_view key, std::string_view value);
     bool carryOut(const Request &request);
-    std::size_t findSection(std::string_view header, std::size_t from) const;
-    std::size_t findEntry(std::size_t headerEnd, std::string_view key) const;
+    // Changes the text and, when bound for writing, the file.
     void edit(std::size_t offset, std::size_t removed, std::string_view inserted);
-    void recoverJournal();
-    std::filesystem::path journalPath() const;
 
     std::filesystem::path m_path;
     std::string m_text;
