@@ -5,6 +5,7 @@
 #include "settings/WindowSweep.h"
 #include "text/Charset.h"
 #include "text/TextUtil.h"
+#include "util/AsciiCase.h"
 #include "util/MessageHost.h"
 #include "util/UniqueFd.h"
 
@@ -294,12 +295,7 @@ bool isConfigFileName(const std::filesystem::path &path)
     const auto dot = name.rfind('.');
     if (dot == std::string::npos)
         return false;
-    std::string ext = name.substr(dot + 1);
-    for (char &c : ext) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    }
-    return ext == "ini";
+    return equalsIgnoringAsciiCase(std::string_view(name).substr(dot + 1), "ini");
 }
 
 std::filesystem::path settingsFilePath(const std::filesystem::path &executableDir)

@@ -1,6 +1,7 @@
 #include "text/Entities.h"
 
 #include "text/TextUtil.h"
+#include "util/AsciiCase.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -49,7 +50,7 @@ public:
         for (std::size_t i = 1; i < table.size(); ++i) {
             std::string key = table[i].name;
             for (char &c : key)
-                c = lowerAscii(c);
+                c = asciiLower(c);
             m_longest = std::max(m_longest, key.size());
             m_map.emplace(std::move(key), table[i].replacement); // first wins
         }
@@ -61,7 +62,7 @@ public:
         const std::size_t limit = std::min(text.size(), at + m_longest);
         std::string key;
         for (std::size_t i = at; i < limit; ++i) {
-            key.push_back(lowerAscii(text[i]));
+            key.push_back(asciiLower(text[i]));
             if (text[i] == ';') {
                 const auto it = m_map.find(key);
                 if (it == m_map.end())
@@ -74,8 +75,6 @@ public:
     }
 
 private:
-    static char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
     std::unordered_map<std::string, std::string> m_map;
     std::size_t m_longest = 0;
 };

@@ -1,6 +1,7 @@
 #include "text/RegexMatcher.h"
 
 #include "text/Charset.h"
+#include "util/AsciiCase.h"
 
 #include <unicode/regex.h>
 #include <unicode/unistr.h>
@@ -24,10 +25,6 @@ bool isOctal(char c)
 bool isHex(char c)
 {
     return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-bool isAsciiLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
 void appendCodeEscape(std::string &out, unsigned value)

@@ -1,6 +1,7 @@
 #include "text/TextUtil.h"
 
 #include "text/Charset.h"
+#include "util/AsciiCase.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,23 +9,10 @@
 namespace varnel {
 namespace {
 
-inline char lowerAscii(char c)
+// The needle fits in the text at `at`; whether it is there, case ignored.
+inline bool equalsNoCaseAt(std::string_view text, std::size_t at, std::string_view needle)
 {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-inline bool isAsciiLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-bool equalsNoCaseAt(std::string_view text, std::size_t at, std::string_view needle)
-{
-    for (std::size_t i = 0; i < needle.size(); ++i) {
-        if (lowerAscii(text[at + i]) != lowerAscii(needle[i]))
-            return false;
-    }
-    return true;
+    return equalsIgnoringAsciiCase(text.substr(at, needle.size()), needle);
 }
 
 constexpr std::string_view kIdeographicSpace = "\xE3\x80\x80"; // U+3000
@@ -49,8 +37,8 @@ std::size_t findNoCase(std::string_view text, std::string_view needle, std::size
         }
         return npos;
     }
-    const char lo = lowerAscii(first);
-    const char up = static_cast<char>(lo - ('a' - 'A'));
+    const char lo = asciiLower(first);
+    const char up = asciiUpper(first);
     const std::size_t last = text.size() - needle.size();
     for (std::size_t at = from; at <= last; ++at) {
         const char c = text[at];

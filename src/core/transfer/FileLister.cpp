@@ -3,6 +3,7 @@
 #include "text/Charset.h"
 #include "text/RegexMatcher.h"
 #include "text/TextUtil.h"
+#include "util/AsciiCase.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -11,19 +12,6 @@ namespace varnel {
 namespace {
 
 namespace fs = std::filesystem;
-
-char lowerAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-}
-
-std::string lowered(std::string_view s)
-{
-    std::string out(s);
-    for (char &c : out)
-        c = lowerAscii(c);
-    return out;
-}
 
 // Code points, so "?" takes one character, not one byte.
 std::u32string codePoints(std::string_view s)
@@ -35,7 +23,7 @@ std::u32string codePoints(std::string_view s)
         char32_t cp = n == 1 ? c : (c & (0x7F >> n));
         for (std::size_t k = 1; k < n; ++k)
             cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        out.push_back(cp < 0x80 ? static_cast<char32_t>(lowerAscii(static_cast<char>(cp))) : cp);
+        out.push_back(cp < 0x80 ? static_cast<char32_t>(asciiLower(static_cast<char>(cp))) : cp);
         i += n;
     }
     return out;
@@ -60,7 +48,7 @@ std::vector<Entry> entriesOf(const std::string &folder)
         const bool file = it->is_regular_file(e2); // follows links to files
         if (dir || file) {
             std::string name = it->path().filename().string();
-            std::string key = lowered(name);
+            std::string key = asciiLowered(name);
             entries.push_back({std::move(name), dir, std::move(key)});
         }
     }
@@ -98,11 +86,11 @@ void listOwnFiles(const std::string &folder, const std::vector<Entry> &entries, 
     RegexMatcher regex;
     if (!all && !suffix)
         regex.compile(escapeWildcard(pattern), true, true, false);
-    const std::string tail = suffix ? lowered(pattern.substr(1)) : std::string();
+    const std::string tail = suffix ? asciiLowered(pattern.substr(1)) : std::string();
     for (const Entry &e : entries) {
         if (e.directory)
             continue;
-        const std::string name = lowered(e.name);
+        const std::string name = asciiLowered(e.name);
         bool take = all;
         if (suffix)
             take = name.ends_with(tail);
