@@ -3,6 +3,7 @@
 #include "mapping/FileSources.h"
 #include "text/Charset.h"
 #include "text/TextUtil.h"
+#include "util/Utf8.h"
 
 #include <unicode/translit.h>
 #include <unicode/unistr.h>
@@ -35,13 +36,7 @@ void appendFullWidth(std::string &out, char c)
         cp = 0xFF5E;
     else if (c >= '!' && c <= '}')
         cp = 0xFF01 + static_cast<char32_t>(c - '!');
-    if (cp < 0x80) {
-        out.push_back(c);
-        return;
-    }
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    appendUtf8(out, cp);
 }
 
 } // namespace

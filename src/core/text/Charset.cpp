@@ -1,5 +1,7 @@
 #include "text/Charset.h"
 
+#include "util/Utf8.h"
+
 #include <unicode/ucnv.h>
 #include <unicode/ustring.h>
 
@@ -182,14 +184,7 @@ public:
             const char16_t u = m_table[(c - kLeadFirst) * kTrails + (t - kTrailFirst)];
             if (u < 0x80)
                 return false; // no entry
-            if (u < 0x800) {
-                *o++ = static_cast<char>(0xC0 | (u >> 6));
-                *o++ = static_cast<char>(0x80 | (u & 0x3F));
-            } else {
-                *o++ = static_cast<char>(0xE0 | (u >> 12));
-                *o++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-                *o++ = static_cast<char>(0x80 | (u & 0x3F));
-            }
+            o = encodeUtf8(u, o);
             i += 2;
         }
         out.resize(static_cast<std::size_t>(o - out.data()));

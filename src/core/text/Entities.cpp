@@ -2,6 +2,7 @@
 
 #include "text/TextUtil.h"
 #include "util/AsciiCase.h"
+#include "util/Utf8.h"
 
 #include <algorithm>
 #include <unordered_map>
@@ -144,21 +145,7 @@ std::string characterFor(std::uint32_t value)
     if (value >= kBeyondUnicode || (value >= 0xD800 && value <= 0xDFFF))
         return "?";
     std::string out;
-    if (value < 0x80) {
-        out.push_back(static_cast<char>(value));
-    } else if (value < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (value >> 6)));
-        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
-    } else if (value < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (value >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (value >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((value >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((value >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (value & 0x3F)));
-    }
+    appendUtf8(out, value);
     return out;
 }
 
