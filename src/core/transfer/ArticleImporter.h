@@ -52,8 +52,11 @@ private:
     ImportResult importFiles(const std::vector<std::string> &files);
     void report(RunPhase phase, std::int64_t done = 0, std::int64_t total = 0, std::string current = {});
     void pumpEvents();
-    bool prepareTable(Run &run, const std::string &database, const std::string &table);
-    InsertRow buildRow(Run &run, const std::string &path, const std::string &text);
+    // The run's parts, each in a file of its own: the checks of its inputs,
+    // the database and table, the limits of its statements; importFiles()
+    // is the run itself.
+    std::optional<ImportResult> checkInputs(Run &run, std::size_t files);
+    bool prepareTable(Run &run);
     RowInserter::Limits insertLimits(const Run &run);
 
     Form &m_form;

@@ -1,0 +1,39 @@
+#include "form/MainControls.h"
+#include "transfer/ArticleImporter.h"
+
+#include "form/Control.h"
+#include "mapping/RuleEditor.h"
+#include "transfer/ImportRun.h"
+
+namespace varnel {
+
+// The run's inputs, checked before anything touches the server: a database
+// and a table named, at least one mapping row, and counters that stay within
+// 64 bits over all the files (refused before anything is written, never
+// wrapped or clamped).
+std::optional<ImportResult> ArticleImporter::checkInputs(Run &run, std::size_t files)
+{
+    run.database = controlText(m_form, ctl::kDatabase);
+    if (run.database.empty()) {
+        m_host.showMessage("请输入库名！");
+        m_host.focus(ctl::kDatabase);
+        return TransferResult::ended(TransferOutcome::Invalid);
+    }
+    run.table = controlText(m_form, ctl::kTable);
+    if (run.table.empty()) {
+        m_host.showMessage("请输入表名！");
+        m_host.focus(ctl::kTable);
+        return TransferResult::ended(TransferOutcome::Invalid);
+    }
+    if (m_form.rowCount() == 0) {
+        m_host.showMessage("请在 数据字段设置 中添加至少一个字段！");
+        return TransferResult::ended(TransferOutcome::Invalid);
+    }
+    if (const auto problem = validateRules(readRules(m_form), static_cast<std::int64_t>(files))) {
+        m_host.showMessage(*problem);
+        return TransferResult::ended(TransferOutcome::Invalid);
+    }
+    return std::nullopt;
+}
+
+} // namespace varnel

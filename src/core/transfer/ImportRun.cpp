@@ -1,0 +1,202 @@
+#include "form/MainControls.h"
+#include "transfer/ArticleImporter.h"
+
+#include "form/Control.h"
+#include "mapping/FieldRule.h"
+#include "mapping/RuleEditor.h"
+#include "mysql/MySqlConnection.h"
+#include "text/ArticleFile.h"
+#include "transfer/ImportRun.h"
+#include "transfer/RowBuilder.h"
+#include "transfer/ServerQueries.h"
+
+#include <algorithm>
+
+namespace varnel {
+namespace {
+
+constexpr std::string_view kGzipIncomplete = "gzip 数据损坏或过大，内容不完整";
+
+// The import's session refuses what a column cannot hold instead of cutting
+// it: the server's own sql_mode plus STRICT_ALL_TABLES, put back when the
+// run ends so that other windows keep the server's behaviour.
+class StrictSession {
+public:
+    explicit StrictSession(MySqlConnection &db)
+        : m_db(db)
+    {
+        m_saved = queryValue(db, "select @@session.sql_mode");
+        apply();
+    }
+    ~StrictSession()
+    {
+        if (m_saved && m_db.isOpen())
+            m_db.execute("set session sql_mode='" + escapeString(*m_saved) + "'");
+    }
+    StrictSession(const StrictSession &) = delete;
+    StrictSession &operator=(const StrictSession &) = delete;
+
+    // Also on a new connection after a loss.
+    bool apply() { return m_db.execute("set session sql_mode=concat_ws(',',@@session.sql_mode,'STRICT_ALL_TABLES')"); }
+
+private:
+    MySqlConnection &m_db;
+    std::optional<std::string> m_saved;
+};
+
+// The column names of a table, without fetching a single row; none when they
+// cannot be read.
+std::vector<std::string> columnNames(MySqlConnection &db, const std::string &table)
+{
+    if (db.execute("select * from " + quoteIdentifier(table) + " limit 0")) {
+        if (auto r = db.storeResult())
+            return r->fieldNames();
+    }
+    return {};
+}
+
+// A file's values as the statement text of its row.
+InsertRow insertRow(const std::string &path, const std::vector<RowValue> &values)
+{
+    InsertRow insert;
+    insert.path = path;
+    for (const RowValue &v : values) {
+        const std::string value = escapeString(v.value);
+        const std::string column = quoteIdentifier(v.target);
+        const char *comma = insert.columns.empty() ? "" : ",";
+        insert.columns += comma + column;
+        insert.assignments += comma + column + "='" + value + "'";
+        insert.tuple += comma + ("'" + value + "'");
+    }
+    insert.tuple = "(" + insert.tuple + ")";
+    return insert;
+}
+
+} // namespace
+
+// One run: checks, table, then one row per file (in random order when the
+// window asks for it), the count from the server and the final message.
+ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files)
+{
+    Run run;
+    if (auto refused = checkInputs(run, files.size()))
+        return *refused;
+    if (!prepareTable(run)) {
+        ImportResult ended = TransferResult::ended(TransferOutcome::Invalid);
+        ended.detail = run.detail;
+        return ended;
+    }
+    const std::string &database = run.database;
+
+    RowBuilder builder(m_form, m_random, m_clock);
+    builder.setEventPump([this] { pumpEvents(); });
+    // Positions name the columns of a table that was there before the run;
+    // the mapping row then shows the column's name.
+    if (run.tableExisted)
+        builder.resolvePositions([this, &run] { return columnNames(m_db, run.table); }, true);
+
+    if (m_host.ctrlHeld()) {
+        if (!m_host.askOkCancel("确定要清空全部记录再导入？", kDefaultCaption, MessageIcon::Warning))
+            return TransferResult::ended(TransferOutcome::Cancelled);
+        m_db.ensureDatabase(database);
+        m_db.deleteRows(Identifier(run.table), "");
+    }
+
+    m_random.reseed();
+    report(RunPhase::Starting);
+    const auto total = static_cast<std::int64_t>(files.size());
+    StrictSession strict(m_db);
+    m_db.ensureDatabase(database);
+    const RowInserter::Limits limits = insertLimits(run);
+    m_db.ensureDatabase(database); // current again after the queries above, for the first batch
+    // After a lost connection: the same server and login, this run's
+    // database and the strict session again.
+    RowInserter inserter(m_db, database, Identifier(run.table), limits, [&](std::string &reason) {
+        if (!m_db.reopen()) {
+            reason = m_db.connectError();
+            return false;
+        }
+        strict.apply();
+        return true;
+    });
+    std::vector<std::string> incomplete;
+    for (std::int64_t j = 1; j <= total; ++j) {
+        pumpEvents();
+        if (m_stop) {
+            run.stopped = true;
+            break;
+        }
+        const std::int64_t i = controlChecked(m_form, ctl::kRandomOrder) ? run.orderPicker.next(1, total, m_random) : j;
+        const std::string &path = files[static_cast<std::size_t>(i - 1)];
+        const DecodedArticle article =
+            readArticle(path, articleEncodingFromIndex(controlIndex(m_form, ctl::kEncoding)), m_pump->callback());
+        if (!article.error.empty()) {
+            // Nothing was read: no row, rather than a blank one.
+            inserter.skip(path, article.error);
+            continue;
+        }
+        if (article.incomplete)
+            incomplete.push_back(path);
+
+        const std::int64_t before = inserter.inserted();
+        inserter.add(insertRow(path, builder.build(path, article.text)));
+        // One row at a time the caption moves with each inserted file; in
+        // batches the count moves by a batch, the window caption every file.
+        if (limits.batchRows > 1 || inserter.inserted() > before)
+            report(RunPhase::Transferring, inserter.inserted(), total, fileMainName(path));
+    }
+    inserter.complete(); // what was read before a stop is stored too
+    if (limits.batchRows > 1)
+        report(RunPhase::Transferring, inserter.inserted(), total);
+    run.imported = inserter.inserted();
+
+    ImportResult result;
+    result.outcome = TransferOutcome::Completed;
+    result.transferred = run.imported;
+    result.stopped = run.stopped;
+    result.failures = inserter.failures();
+    result.unknown = inserter.unknown();
+    // Stored with part of their text: listed unless they are listed already.
+    for (const std::string &path : incomplete) {
+        auto listed = [&](const std::vector<TransferFailure> &list) {
+            return std::any_of(list.begin(), list.end(), [&](const TransferFailure &f) { return f.item == path; });
+        };
+        if (!listed(result.failures) && !listed(result.unknown))
+            result.incomplete.push_back({path, std::string(kGzipIncomplete)});
+    }
+
+    // The count comes from the server, on the restored connection if need be;
+    // a count that cannot be read is said so, never shown as 0.
+    m_db.ensureDatabase(database);
+    std::optional<std::string> count = queryValue(m_db, "select count(*) from " + quoteIdentifier(run.table) + ";");
+    if (!count && m_db.connectionLost() && m_db.reopen() && m_db.ensureDatabase(database))
+        count = queryValue(m_db, "select count(*) from " + quoteIdentifier(run.table) + ";");
+    std::int64_t rows = -1;
+    if (count)
+        rows = canonicalInteger(*count).value_or(-1);
+    report(RunPhase::Idle);
+
+    // Counters that keep counting leave their next start in the mapping.
+    const std::vector<RuleState> &rules = builder.ruleStates();
+    for (std::size_t k = 0; k < rules.size() && k < static_cast<std::size_t>(m_form.rowCount()); ++k) {
+        if (rules[k].keepCounting && dataSourceOfLabel(m_form.cell(static_cast<int>(k), 1)) == DataSource::Counter)
+            m_form.setCell(static_cast<int>(k), 2, counterOptionsAfterRun(rules[k]));
+    }
+
+    result.tableRows = rows;
+    if (rows >= 0) {
+        m_host.showMessage("导入完成，已导入 " + std::to_string(run.imported) + " 篇文章，当前表有 "
+            + std::to_string(rows) + " 条记录！");
+    } else {
+        m_host.showMessage("导入完成，已导入 " + std::to_string(run.imported) + " 篇文章，当前表记录数无法读取！");
+    }
+    if (!result.failures.empty())
+        m_host.reportFailures("未能导入的文件", result.failures);
+    if (!result.unknown.empty())
+        m_host.reportFailures("未确认是否已导入的文件", result.unknown);
+    if (!result.incomplete.empty())
+        m_host.reportFailures("内容不完整的文件（已导入）", result.incomplete);
+    return result;
+}
+
+} // namespace varnel

@@ -1,0 +1,93 @@
+#include "form/MainControls.h"
+#include "transfer/ArticleImporter.h"
+
+#include "mapping/RuleEditor.h"
+#include "mysql/MySqlConnection.h"
+#include "transfer/ImportRun.h"
+#include "transfer/ServerQueries.h"
+
+namespace varnel {
+namespace {
+
+constexpr std::string_view kTableOptions = "DEFAULT CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci";
+
+// Column type of an auto-created table, by source label. A file time given
+// as a date alone or a time alone gets a column that takes it.
+ColumnTypeCode columnTypeFor(std::string_view label, int fileTimeFormat)
+{
+    if (label == "文件主名" || label == "网页标题" || label == "随机时间" || label == "父目录名")
+        return kTypeTinytext;
+    if (label == "文件内容")
+        return kTypeMediumtext;
+    if (label == "文件时间")
+        return fileTimeFormat == 1 ? kTypeDate : fileTimeFormat == 2 ? kTypeTime : kTypeDatetime;
+    return kTypeText;
+}
+
+} // namespace
+
+// Selects the run's database and makes sure the table exists, creating
+// either when missing: the table with an auto-increment ID and one column
+// per mapping row, typed by its source.
+bool ArticleImporter::prepareTable(Run &run)
+{
+    const std::string &database = run.database;
+    const std::string &table = run.table;
+    if (!m_db.selectDatabase(database)) {
+        const bool created = m_db.createDatabase(Identifier(database));
+        const std::string reason = serverReason(m_db);
+        // Another run may have created it in the meantime.
+        if (!created && !m_db.selectDatabase(database)) {
+            m_host.showMessage("库不存在且自动创建失败：" + database);
+            m_host.showDetail(reason);
+            m_host.focus(ctl::kDatabase);
+            run.detail = reason;
+            return false;
+        }
+        if (created) {
+            m_db.execute("ALTER DATABASE " + quoteIdentifier(database) + " " + std::string(kTableOptions) + ";");
+            m_db.selectDatabase(database);
+        }
+    }
+
+    run.tableExisted = m_db.tableExists(table);
+    if (!run.tableExisted) {
+        std::vector<ColumnSpec> columns;
+        ColumnSpec key;
+        key.kind = 2;
+        key.primaryKey = "ID";
+        columns.push_back(key);
+        ColumnSpec id;
+        id.name = "ID";
+        id.typeCode = kTypeBigint;
+        id.allowNull = false;
+        id.autoIncrement = true;
+        columns.push_back(id);
+        const int fileTimeFormat = fileTimeChoice(m_form).formatIndex;
+        for (const FieldRule &rule : readRules(m_form)) {
+            if (rule.target == "ID")
+                continue;
+            ColumnSpec c;
+            c.name = rule.target;
+            c.typeCode = columnTypeFor(rule.source, fileTimeFormat);
+            columns.push_back(c);
+        }
+        // The character set goes into the statement itself: converting
+        // afterwards would widen the text columns.
+        if (!m_db.createTable(Identifier(table), columns, kTableOptions)) {
+            const std::string reason = serverReason(m_db);
+            // Two runs racing to create the same table: the loser goes on
+            // with the one that now exists.
+            if (!m_db.tableExists(table)) {
+                m_host.showMessage("表不存在且自动创建失败：" + table);
+                m_host.showDetail(reason);
+                m_host.focus(ctl::kTable);
+                run.detail = reason;
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace varnel
