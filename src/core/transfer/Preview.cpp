@@ -2,23 +2,19 @@
 #include "form/MainControls.h"
 
 #include "form/Control.h"
-#include "mapping/RuleEditor.h"
-#include "mapping/RuleValues.h"
 #include "text/ArticleFile.h"
 
 namespace varnel {
 
-std::vector<PreviewRow> previewImport(
-    Form &form, const std::vector<std::string> &files, RandomSource &random, Clock &clock)
+std::vector<PreviewRow> previewImport(Form &form, const std::vector<std::string> &files, RandomSource &random,
+    Clock &clock, const std::optional<std::vector<std::string>> &tableColumns)
 {
-    const std::vector<FieldRule> rules = readRules(form);
-    std::vector<RuleState> states;
-    for (const FieldRule &rule : rules)
-        states.push_back(prepareRule(rule));
+    RowBuilder builder(form, random, clock);
+    if (tableColumns)
+        builder.resolvePositions([&tableColumns] { return *tableColumns; }, false);
     random.reseed();
 
     std::vector<PreviewRow> out;
-    ValueContext context{random, clock, fileTimeChoice(form)};
     for (const std::string &path : files) {
         const DecodedArticle article = readArticle(path, articleEncodingFromIndex(controlIndex(form, ctl::kEncoding)));
         PreviewRow row;
@@ -26,18 +22,8 @@ std::vector<PreviewRow> previewImport(
         row.encoding = static_cast<int>(article.encoding);
         row.error = article.error;
         row.incomplete = article.incomplete;
-        if (!row.error.empty()) {
-            out.push_back(std::move(row));
-            continue;
-        }
-        for (std::size_t k = 0; k < rules.size(); ++k) {
-            if (rules[k].target == "ID")
-                continue;
-            std::string value = ruleValue(rules[k].source, states[k], path, article.text, context);
-            if (value.empty())
-                value.push_back(' '); // one space, as the import stores it
-            row.values.push_back({rules[k].target, rules[k].source, std::move(value)});
-        }
+        if (row.error.empty())
+            row.values = builder.build(path, article.text);
         out.push_back(std::move(row));
     }
     return out;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "transfer/RowBuilder.h"
 #include "util/Clock.h"
 #include "util/Random.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,17 +13,13 @@ namespace varnel {
 class Form;
 
 // What an import would store for one file, without a server: the encoding it
-// settled on and each rule's value exactly as stored (an empty value is one
-// space; rules targeting "ID" are skipped, as the import skips them;
-// positional targets stay as typed).
+// settled on and each rule's value exactly as stored, made by the import's
+// own row builder (an empty value is one space; rules targeting "ID" are
+// skipped, as the import skips them).
 struct PreviewRow {
     std::string file;
     int encoding = 0;
-    struct Value {
-        std::string target;
-        std::string source;
-        std::string value;
-    };
+    using Value = RowValue;
     std::vector<Value> values;
     // Why the file could not be read (the import skips it); no values then.
     std::string error;
@@ -29,7 +27,12 @@ struct PreviewRow {
     bool incomplete = false;
 };
 
+// `tableColumns`: the columns of the table the import would write to, when it
+// exists. A positional target then names the column at its position, as in
+// the import; without them positions stay as typed, as in an import that
+// creates its table. The window's mapping is left as it is.
 std::vector<PreviewRow> previewImport(Form &form, const std::vector<std::string> &files,
-    RandomSource &random = defaultRandom(), Clock &clock = systemClock());
+    RandomSource &random = defaultRandom(), Clock &clock = systemClock(),
+    const std::optional<std::vector<std::string>> &tableColumns = std::nullopt);
 
 } // namespace varnel

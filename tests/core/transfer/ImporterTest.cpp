@@ -175,6 +175,38 @@ TEST_F(ImporterTest, PositionalTargetsOnAnExistingTable)
     EXPECT_EQ(column("select title from `文章` order by ID"), (std::vector<std::string>{"f1", "f2"}));
 }
 
+// The preview makes its rows with the import's own builder: given the
+// table's columns, a positional target names the column the import writes,
+// with the value the import stores there, and the mapping stays as typed.
+TEST_F(ImporterTest, PreviewAndImportAgreeOnPositionalTargets)
+{
+    ASSERT_TRUE(db.execute(
+        "create table `文章` (ID bigint auto_increment primary key, title text, content text, n text, `5` text)"));
+    rule("3", "文件内容");
+    rule("2", "文件主名");
+    rule("4", "递进数字", joinOptions({"7", "2", "假"}));
+    rule("5", "固定文本", "x"); // the column named "5" is the 5th
+    const auto files = writeFiles(2);
+
+    const auto preview =
+        previewImport(form, files, random, systemClock(), std::vector<std::string>{"ID", "title", "content", "n", "5"});
+    EXPECT_EQ(form.cell(0, 0), "3");
+    ASSERT_EQ(preview.size(), 2u);
+
+    ArticleImporter importer(form, db, host, random);
+    ASSERT_EQ(importer.runImport(files).transferred, 2);
+    for (std::size_t f = 0; f < preview.size(); ++f) {
+        ASSERT_EQ(preview[f].values.size(), 4u);
+        for (const auto &v : preview[f].values) {
+            const auto stored = column("select `" + v.target + "` from `文章` order by ID");
+            ASSERT_EQ(stored.size(), 2u) << v.target;
+            EXPECT_EQ(stored[f], v.value) << v.target;
+        }
+    }
+    EXPECT_EQ(preview[1].values[0].target, "content");
+    EXPECT_EQ(preview[1].values[2].value, "9");
+}
+
 TEST_F(ImporterTest, CountersCarryOverWithKeepCounting)
 {
     rule("序号", "递进数字", joinOptions({"5", "2", "真"}));
