@@ -1,5 +1,7 @@
 #include "mysql/Quoting.h"
 
+#include "util/AsciiCase.h"
+
 #include <array>
 
 namespace varnel {
@@ -75,8 +77,7 @@ std::string grantName(std::string_view name)
         return std::string(name);
     const bool plain = !name.empty() && [&] {
         for (char c : name) {
-            const bool ok =
-                (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$';
+            const bool ok = isAsciiLetter(c) || (c >= '0' && c <= '9') || c == '_' || c == '$';
             if (!ok)
                 return false;
         }

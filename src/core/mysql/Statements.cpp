@@ -1,5 +1,7 @@
 #include "mysql/Statements.h"
 
+#include "util/AsciiCase.h"
+
 #include <array>
 #include <utility>
 
@@ -33,18 +35,6 @@ constexpr std::array<const char *, 9> kPrivilegeColumns = {
     "Drop_priv=",
     "References_priv=",
 };
-
-bool equalsNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
 
 bool oneOf(std::string_view type, std::initializer_list<std::string_view> names)
 {
@@ -108,7 +98,7 @@ std::optional<std::string> createTable(const Identifier &table, const std::vecto
             pieces.push_back(" ");
             pieces.push_back(*type);
             pieces.push_back(" ");
-            if (equalsNoCase(*type, "enum") || equalsNoCase(*type, "set"))
+            if (equalsIgnoringAsciiCase(*type, "enum") || equalsIgnoringAsciiCase(*type, "set"))
                 pieces.push_back("(" + c.lengthOrValues + ")");
             if ((c.attributes & 1)
                 && oneOf(*type,
