@@ -22,6 +22,7 @@ namespace varnel {
 namespace {
 
 constexpr std::string_view kExportDone = "导出配置完成！";
+constexpr std::string_view kExportFailed = "导出配置失败，文件无法写入！";
 constexpr std::string_view kImportDone = "导入配置完成！";
 constexpr std::string_view kNoSuchFile = "请选择一个已存在的ini文件！";
 
@@ -203,10 +204,10 @@ void applyExportConditionEnabling(Form &form)
     }
 }
 
-void exportConfigTo(ConfigWindow window, Form &form, const std::filesystem::path &path, MessageHost &host)
+bool exportConfigTo(ConfigWindow window, Form &form, const std::filesystem::path &path, MessageHost &host)
 {
     if (path.empty())
-        return;
+        return false;
     setPathTags(form, path.string());
     SettingsStore store;
     store.open(path);
@@ -214,8 +215,12 @@ void exportConfigTo(ConfigWindow window, Form &form, const std::filesystem::path
         saveMainConfig(store, form);
     else
         saveTableConfig(store, form);
-    host.showMessage(kExportDone);
+    // A file that could not be written (read-only, or held by the program's
+    // own settings store) is not reported as exported.
+    const bool written = store.writesToDisk() && store.writeError() == 0;
+    host.showMessage(written ? kExportDone : kExportFailed);
     store.close();
+    return written;
 }
 
 bool importConfigFrom(ConfigWindow window, Form &form, std::filesystem::path path, MessageHost &host)

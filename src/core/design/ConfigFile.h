@@ -34,7 +34,8 @@ void applyExportConditionEnabling(Form &form);
 
 // What the export and import buttons do once their file dialog has given a
 // path (an empty path means the dialog was cancelled: nothing happens).
-void exportConfigTo(ConfigWindow window, Form &form, const std::filesystem::path &path, MessageHost &host);
+// False when the file could not be written ("导出配置失败，文件无法写入！").
+bool exportConfigTo(ConfigWindow window, Form &form, const std::filesystem::path &path, MessageHost &host);
 // False when nothing was imported.
 bool importConfigFrom(ConfigWindow window, Form &form, std::filesystem::path path, MessageHost &host);
 // Reads a configuration for a reader that must not guess (the command line):

@@ -202,16 +202,19 @@ TEST(ConfigExportImport, PathsMessagesAndOtherSections)
     EXPECT_EQ(host.lastText(), "请选择一个已存在的ini文件！");
     EXPECT_EQ(other.control("编辑框库名")->text(), "kept");
 
-    // Exporting into a file another store holds still says it is done, and
-    // leaves the file alone.
+    // Exporting into a file another store holds leaves the file alone and
+    // says so: nothing was exported.
     SettingsStore holder;
     holder.open(dir.file("held.ini"));
     holder.setSection("x");
     holder.writeText("y", "z");
     const std::string held = readBytes(dir.file("held.ini"));
-    exportConfigTo(ConfigWindow::Main, form, dir.file("held.ini"), host);
-    EXPECT_EQ(host.lastText(), "导出配置完成！");
+    EXPECT_FALSE(exportConfigTo(ConfigWindow::Main, form, dir.file("held.ini"), host));
+    EXPECT_EQ(host.lastText(), "导出配置失败，文件无法写入！");
     EXPECT_EQ(readBytes(dir.file("held.ini")), held);
+    // So does a folder that cannot take the file.
+    EXPECT_FALSE(exportConfigTo(ConfigWindow::Main, form, dir.file("no/such/folder.ini"), host));
+    EXPECT_EQ(host.lastText(), "导出配置失败，文件无法写入！");
 }
 
 // The command line's read: a file edited on Linux (LF line ends, or some of
