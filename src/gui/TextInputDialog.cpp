@@ -1,0 +1,439 @@
+#include "gui/TextInputDialog.h"
+
+#include "gui/Prompts.h"
+#include "gui/QtText.h"
+#include "text/ArticleFile.h"
+#include "text/Charset.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextCursor>
+#include <QTextLayout>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+namespace varnel::gui {
+namespace {
+
+TextInputDialog *g_current = nullptr;
+
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString messageTitle()
+{
+    return QStringLiteral("Varnel：");
+}
+
+// The body shows LF; the program's texts break lines with CR LF.
+QString toDisplay(QString text)
+{
+    return text.replace(kCrLf, QStringLiteral("\n"));
+}
+
+QString toProgram(QString text)
+{
+    return text.replace(QLatin1Char('\n'), kCrLf);
+}
+
+// The CR LF pieces of a prompt: an empty text has none, a final CR LF adds
+// none, an empty piece between two CR LF counts.
+QStringList promptPieces(const QString &text)
+{
+    if (text.isEmpty())
+        return {};
+    QStringList pieces = text.split(kCrLf);
+    if (pieces.size() > 1 && pieces.back().isEmpty())
+        pieces.removeLast();
+    return pieces;
+}
+
+// The height the prompt's widget lays out `text` in at `width` pixels.
+int laidOutHeight(const QString &text, const QFont &font, int width)
+{
+    qreal height = 0;
+    for (const QString &piece : promptPieces(text)) {
+        QTextLayout layout(piece, font);
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLeadingIncluded(true);
+            line.setLineWidth(width);
+            height += line.height();
+        }
+        layout.endLayout();
+    }
+    return static_cast<int>(std::ceil(height));
+}
+
+// A button as wide as its caption needs, not the style's wide default, so
+// that the bar and the two dialog buttons fit the design width.
+QPushButton *makeButton(const QString &name, const QString &caption, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+void fitWidth(QPushButton *button, int minimum)
+{
+    const QFontMetrics fm(button->font());
+    QString shown = button->text();
+    shown.remove(QLatin1Char('&'));
+    button->setFixedWidth(std::max(minimum, fm.horizontalAdvance(shown) + 2 * fm.height()));
+}
+
+std::filesystem::path localPath(const QString &path)
+{
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+} // namespace
+
+TextInputDialog *TextInputDialog::current()
+{
+    return g_current;
+}
+
+bool TextInputDialog::run(const TextInputRequest &request, QString *result)
+{
+    if (g_current)
+        return false;
+    // On the heap and watched: an owner that goes away while the dialog is
+    // open takes the dialog with it.
+    QPointer<TextInputDialog> dialog = new TextInputDialog(request);
+    dialog->exec();
+    if (!dialog)
+        return false;
+    const bool confirmed = dialog->confirmed() && !dialog->infoMode();
+    if (confirmed && result)
+        *result = dialog->resultText();
+    delete dialog;
+    return confirmed;
+}
+
+QString TextInputDialog::defaultPrompt(bool infoMode)
+{
+    return infoMode ? QStringLiteral("以下为信息详情：") : QStringLiteral("请输入数据：");
+}
+
+QString TextInputDialog::defaultTitle(bool infoMode)
+{
+    return infoMode ? QStringLiteral("信息：") : QStringLiteral("输入：");
+}
+
+int TextInputDialog::promptLines(const QString &text, int width, int byteWidth)
+{
+    const int perLine = std::max(1, width / std::max(1, byteWidth));
+    int lines = 0;
+    for (const QString &piece : promptPieces(text)) {
+        const auto bytes = static_cast<int>(toGb18030(u8(piece)).size());
+        lines += bytes == 0 ? 1 : (bytes + perLine - 1) / perLine;
+    }
+    return lines;
+}
+
+TextInputDialog::TextInputDialog(const TextInputRequest &request)
+    : QDialog(request.parent)
+    , m_request(request)
+{
+    g_current = this;
+    const bool info = !m_request.wantsResult;
+    if (!m_request.prompt)
+        m_request.prompt = QString();
+    else if (m_request.prompt->isEmpty())
+        m_request.prompt = defaultPrompt(info);
+    if (m_request.title.isEmpty())
+        m_request.title = defaultTitle(info);
+    m_margin = m_request.margin < 1 ? 5 : m_request.margin;
+
+    buildWidgets();
+    applyRequest();
+    sizeAndPlace();
+}
+
+TextInputDialog::~TextInputDialog()
+{
+    if (g_current == this)
+        g_current = nullptr;
+}
+
+void TextInputDialog::buildWidgets()
+{
+    setWindowFlag(Qt::WindowMaximizeButtonHint, true);
+    const int m = m_margin;
+
+    m_prompt = new QPlainTextEdit(this);
+    m_prompt->setObjectName(QStringLiteral("编辑框提示"));
+    m_prompt->setReadOnly(true);
+    m_prompt->setFrameShape(QFrame::NoFrame);
+    m_prompt->setFocusPolicy(Qt::ClickFocus);
+    m_prompt->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_prompt->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_prompt->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    m_prompt->document()->setDocumentMargin(0);
+    // A caption, not an input: it takes the window's background.
+    QPalette palette = m_prompt->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    m_prompt->setPalette(palette);
+
+    m_body = new QPlainTextEdit(this);
+    m_body->setObjectName(QStringLiteral("编辑框正文"));
+    m_body->setMinimumSize(40, 20);
+
+    m_bottom = new QWidget(this);
+    m_bar = new QFrame(m_bottom);
+    m_bar->setObjectName(QStringLiteral("外形框"));
+    m_restore = makeButton(QStringLiteral("按钮恢复"), QStringLiteral("恢复"), m_bar);
+    m_clear = makeButton(QStringLiteral("按钮清空"), QStringLiteral("清空"), m_bar);
+    m_paste = makeButton(QStringLiteral("按钮粘贴"), QStringLiteral("粘贴"), m_bar);
+    m_fileContents = makeButton(QStringLiteral("按钮文件"), QStringLiteral("内容"), m_bar);
+    m_fileNames = makeButton(QStringLiteral("按钮文件名"), QStringLiteral("文件名"), m_bar);
+    m_ok = makeButton(QStringLiteral("按钮确定"), QStringLiteral("确定"), m_bottom);
+    m_cancel = makeButton(QStringLiteral("按钮取消"), QStringLiteral("取消"), m_bottom);
+    m_fileContents->setVisible(false);
+    m_fileNames->setVisible(false);
+
+    auto *barLayout = new QHBoxLayout(m_bar);
+    barLayout->setContentsMargins(0, 0, 0, 0);
+    barLayout->setSpacing(2);
+    for (QPushButton *b : {m_restore, m_clear, m_paste, m_fileContents, m_fileNames})
+        barLayout->addWidget(b);
+
+    // The bar fills the bottom strip; 确定 and 取消 touch each other at its
+    // right, vertically centred on it.
+    auto *bottomLayout = new QHBoxLayout(m_bottom);
+    bottomLayout->setContentsMargins(0, 0, 0, 0);
+    bottomLayout->setSpacing(0);
+    bottomLayout->addWidget(m_bar, 0, Qt::AlignVCenter);
+    bottomLayout->addStretch(1);
+    bottomLayout->addWidget(m_ok, 0, Qt::AlignVCenter);
+    bottomLayout->addWidget(m_cancel, 0, Qt::AlignVCenter);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(m, m, m, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_prompt);
+    layout->addSpacing(m);
+    layout->addWidget(m_body, 1);
+    layout->addWidget(m_bottom); // right below the body, no gap
+
+    connect(m_restore, &QPushButton::clicked, this, &TextInputDialog::restoreInitialText);
+    connect(m_clear, &QPushButton::clicked, this, &TextInputDialog::clearBody);
+    connect(m_paste, &QPushButton::clicked, this, &TextInputDialog::pasteClipboard);
+    connect(m_fileContents, &QPushButton::clicked, this, &TextInputDialog::appendFileContents);
+    connect(m_fileNames, &QPushButton::clicked, this, &TextInputDialog::appendFileNames);
+    connect(m_ok, &QPushButton::clicked, this, &TextInputDialog::confirm);
+    connect(m_cancel, &QPushButton::clicked, this, &TextInputDialog::closeWithoutConfirming);
+}
+
+void TextInputDialog::applyRequest()
+{
+    const int files = m_request.fileButtons;
+    m_fileContents->setVisible(files == 1 || files == 3);
+    m_fileNames->setVisible(files == 2 || files == 3);
+
+    m_prompt->setPlainText(toDisplay(*m_request.prompt));
+    setWindowTitle(m_request.title);
+    m_body->setPlainText(toDisplay(m_request.initialText));
+    m_unchangedBody = m_body->toPlainText();
+    m_body->setReadOnly(m_request.editMode == 1);
+
+    if (infoMode()) {
+        m_ok->setVisible(false);
+        m_bar->setVisible(false);
+        m_body->setReadOnly(true);
+        QFont bold = m_prompt->font();
+        bold.setBold(true);
+        m_prompt->setFont(bold);
+        m_cancel->setText(QStringLiteral("关闭(&G)"));
+        m_cancel->setDefault(true);
+    }
+    if (m_request.scrollBars) {
+        m_body->setLineWrapMode(QPlainTextEdit::NoWrap);
+        m_body->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        m_body->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    }
+    // Sizes are taken as the style will show them.
+    ensurePolished();
+    for (QPushButton *b : {m_restore, m_clear, m_paste, m_fileContents, m_fileNames})
+        fitWidth(b, 0);
+    const int dialogButton = QFontMetrics(m_ok->font()).height() * 4;
+    fitWidth(m_ok, dialogButton);
+    fitWidth(m_cancel, dialogButton);
+    m_confirmed = false;
+    m_result.clear();
+}
+
+void TextInputDialog::sizeAndPlace()
+{
+    // The design size is the client area; textWidth and textHeight give the
+    // body its size within the margins.
+    const int m = m_margin;
+    const int buttonHeight = m_ok->sizeHint().height();
+    // Below the body: the bar's strip, the buttons' height and three margins.
+    m_bottom->setFixedHeight(buttonHeight + 3 * m);
+    int width = 495;
+    if (m_request.textWidth != 0)
+        width = m_request.textWidth + 2 * m;
+    resize(width, 393);
+    updatePromptHeight();
+    if (m_request.textHeight != 0)
+        resize(width, m_prompt->height() + 5 * m + m_request.textHeight + buttonHeight);
+
+    // Centred on the primary screen, a little above the middle for the task
+    // bar.
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        const QSize size = this->size();
+        const auto left = static_cast<int>(area.width() / 2.0 - size.width() / 2.0);
+        const auto top = static_cast<int>((area.height() - 30) / 2.0 - size.height() / 2.0);
+        move(area.x() + left, area.y() + top);
+    }
+    if (m_request.maximised)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TextInputDialog::updatePromptHeight()
+{
+    // Lines of 12 pixels with 6 pixels a byte at the design font; a bigger
+    // font gets its own line height and byte width, and the prompt is never
+    // cut shorter than the text as laid out.
+    const QString text = toProgram(m_prompt->toPlainText());
+    const int width = std::max(1, this->width() - 2 * m_margin);
+    const QFontMetrics fm(m_prompt->font());
+    const int lineHeight = std::max(12, fm.lineSpacing());
+    const int byteWidth = std::max(6, (fm.horizontalAdvance(QStringLiteral("中")) + 1) / 2);
+    const int height = std::max(
+        promptLines(text, width, byteWidth) * lineHeight, laidOutHeight(toDisplay(text), m_prompt->font(), width));
+    if (m_prompt->height() != height || m_prompt->minimumHeight() != height)
+        m_prompt->setFixedHeight(height);
+}
+
+void TextInputDialog::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    updatePromptHeight();
+}
+
+void TextInputDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    m_body->setFocus(Qt::OtherFocusReason);
+}
+
+void TextInputDialog::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        updatePromptHeight();
+}
+
+QString TextInputDialog::bodyText() const
+{
+    return toProgram(m_body->toPlainText());
+}
+
+void TextInputDialog::setBodyText(const QString &text)
+{
+    // Through a cursor, so that the user can undo it.
+    QTextCursor cursor(m_body->document());
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(toDisplay(text));
+}
+
+bool TextInputDialog::bodyChanged() const
+{
+    return m_body->toPlainText() != m_unchangedBody;
+}
+
+void TextInputDialog::restoreInitialText()
+{
+    if (m_request.initialText.isEmpty()) {
+        Prompts::message(this, QStringLiteral("启动值为空！"), messageTitle(), MessageIcon::Information);
+        return;
+    }
+    setBodyText(m_request.initialText);
+}
+
+void TextInputDialog::clearBody()
+{
+    setBodyText(QString());
+}
+
+void TextInputDialog::pasteClipboard()
+{
+    const QClipboard *clipboard = QGuiApplication::clipboard();
+    setBodyText(clipboard ? clipboard->text() : QString());
+}
+
+QStringList TextInputDialog::chooseFiles(const QString &what)
+{
+    const std::vector<FileFilter> filters{
+        {QStringLiteral("文本文本"), QStringLiteral("*.txt;*.text;*.ini;*.htn;*.html")},
+        {QStringLiteral("全部文件"), QStringLiteral("*")},
+    };
+    return Prompts::openFiles(this, QStringLiteral("选择多个文件，将导入其") + what, QString(), filters);
+}
+
+void TextInputDialog::appendFileContents()
+{
+    for (const QString &path : chooseFiles(QStringLiteral("文件内容"))) {
+        // Decoded as an article is, so that GBK and UTF-8 files alike arrive
+        // as their text; it ends at a NUL.
+        const DecodedArticle article = readArticle(localPath(path), ArticleEncoding::Detect);
+        QTextCursor cursor(m_body->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(toDisplay(qs(article.text) + kCrLf));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+void TextInputDialog::appendFileNames()
+{
+    for (const QString &path : chooseFiles(QStringLiteral("文件路径"))) {
+        QTextCursor cursor(m_body->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(toDisplay(path + kCrLf));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+void TextInputDialog::confirm()
+{
+    if (infoMode())
+        return;
+    // An untouched body gives back the caller's text exactly, whatever the
+    // edit box made of its line breaks.
+    m_result = bodyChanged() ? bodyText() : m_request.initialText;
+    m_confirmed = true;
+    accept();
+}
+
+void TextInputDialog::closeWithoutConfirming()
+{
+    QDialog::reject();
+}
+
+void TextInputDialog::reject()
+{
+    if (!infoMode() && bodyChanged()
+        && !Prompts::yesNo(
+            this, QStringLiteral("内容已被改动，是否要放弃？"), messageTitle(), MessageIcon::Information))
+        return;
+    QDialog::reject();
+}
+
+} // namespace varnel::gui

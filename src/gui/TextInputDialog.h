@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <optional>
+
+class QFrame;
+class QPlainTextEdit;
+class QPushButton;
+class QWidget;
+
+namespace varnel::gui {
+
+// What a caller asks of the text dialog. Texts break lines with CR LF.
+struct TextInputRequest {
+    QString initialText;
+    // Absent: no prompt. Present but empty: the mode's own prompt.
+    std::optional<QString> prompt;
+    QString title; // empty: the mode's own caption
+    QWidget *parent = nullptr;
+    bool wantsResult = true; // true: input mode, false: info mode
+    int editMode = 0; // 0: the body can be edited, 1: read-only
+    bool maximised = false;
+    int textWidth = 0; // not 0: the body is this wide
+    int textHeight = 0; // not 0: the body is this high
+    bool scrollBars = false; // the body always shows both scroll bars
+    int margin = 0; // gap around and between the controls; below 1 means 5
+    int fileButtons = 0; // 1: 内容, 2: 文件名, 3: both
+};
+
+// The modal dialog that asks for a text (input mode) or shows a long one
+// (info mode). Only one exists at a time.
+class TextInputDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // Shows the dialog for `request` modally. True when the user confirmed
+    // with 确定; *result (when given) then holds the body text. False, with
+    // *result untouched, when the user closed it otherwise, in info mode, and
+    // at once when a dialog is open already.
+    static bool run(const TextInputRequest &request, QString *result);
+
+    // The dialog that exists now, or nullptr.
+    static TextInputDialog *current();
+
+    // Builds the dialog for `request` without showing it (run() shows it).
+    explicit TextInputDialog(const TextInputRequest &request);
+    ~TextInputDialog() override;
+
+    bool infoMode() const { return !m_request.wantsResult; }
+    bool confirmed() const { return m_confirmed; }
+    QString resultText() const { return m_result; }
+    // The body as program text (CR LF).
+    QString bodyText() const;
+    void setBodyText(const QString &text);
+    bool bodyChanged() const;
+    int margin() const { return m_margin; }
+
+    // How many display lines a prompt of `text` takes in a box `width`
+    // pixels wide when every byte of its GBK form is `byteWidth` pixels wide:
+    // each CR LF piece takes ceil(bytes / (width / byteWidth)) lines, at least
+    // one.
+    static int promptLines(const QString &text, int width, int byteWidth = 6);
+
+    static QString defaultPrompt(bool infoMode);
+    static QString defaultTitle(bool infoMode);
+
+public slots:
+    void restoreInitialText(); // 恢复
+    void clearBody(); // 清空
+    void pasteClipboard(); // 粘贴
+    void appendFileContents(); // 内容
+    void appendFileNames(); // 文件名
+    void confirm(); // 确定
+    void closeWithoutConfirming(); // 取消, 关闭(&G)
+
+    // The title bar's close and Escape: asks before dropping an edit.
+    void reject() override;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void buildWidgets();
+    void applyRequest();
+    void sizeAndPlace();
+    void updatePromptHeight();
+    QStringList chooseFiles(const QString &what);
+
+    TextInputRequest m_request;
+    bool m_confirmed = false;
+    QString m_result;
+    int m_margin = 5;
+    // The body's text just after the initial text was put in: what an
+    // unchanged body reads back as.
+    QString m_unchangedBody;
+
+    QPlainTextEdit *m_prompt = nullptr;
+    QPlainTextEdit *m_body = nullptr;
+    QWidget *m_bottom = nullptr;
+    QFrame *m_bar = nullptr;
+    QPushButton *m_restore = nullptr;
+    QPushButton *m_clear = nullptr;
+    QPushButton *m_paste = nullptr;
+    QPushButton *m_fileContents = nullptr;
+    QPushButton *m_fileNames = nullptr;
+    QPushButton *m_ok = nullptr;
+    QPushButton *m_cancel = nullptr;
+};
+
+} // namespace varnel::gui
