@@ -1,0 +1,52 @@
+#include "gui/FolderTools.h"
+
+#include "gui/Prompts.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QProcess>
+#include <QUrl>
+
+#include <utility>
+
+namespace varnel::gui {
+namespace {
+
+LaunchHook &launchHook()
+{
+    static LaunchHook hook;
+    return hook;
+}
+
+} // namespace
+
+QString chooseFolder(QWidget *owner, const QString &preselect, const QString &title)
+{
+    const QString caption = title.isEmpty() ? QStringLiteral("请选择一个文件夹") : title;
+    return Prompts::folder(owner, caption, preselect).trimmed();
+}
+
+void openInFileManager(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    const QFileInfo info(path);
+    const bool program = info.isFile() && info.isExecutable();
+    const QString target = info.absoluteFilePath();
+    if (const LaunchHook &hook = launchHook()) {
+        hook(program ? QStringLiteral("start") : QStringLiteral("open"), target);
+        return;
+    }
+    // Failures are not reported: the user sees that nothing opened.
+    if (program)
+        QProcess::startDetached(target, {});
+    else
+        QDesktopServices::openUrl(QUrl::fromLocalFile(target));
+}
+
+void setLaunchHook(LaunchHook hook)
+{
+    launchHook() = std::move(hook);
+}
+
+} // namespace varnel::gui

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+namespace varnel::gui {
+
+// Asks for a folder with the system's folder dialog, `preselect` selected at
+// the start; an empty title means "请选择一个文件夹". The chosen path without
+// blanks at either end, or "" when the user cancelled.
+QString chooseFolder(QWidget *owner, const QString &preselect, const QString &title = {});
+
+// Shows a path the way the desktop does: an executable regular file is
+// started (on its own, not waited for, never through a shell), anything else
+// is opened by the desktop's file manager or the application it belongs to.
+// An empty path, or a start that fails, does nothing and says nothing.
+void openInFileManager(const QString &path);
+
+// For tests: while set, openInFileManager hands what it would do to the hook
+// instead, as ("start", program) or ("open", path). An empty function
+// restores the real behaviour.
+using LaunchHook = std::function<void(const QString &action, const QString &target)>;
+void setLaunchHook(LaunchHook hook);
+
+} // namespace varnel::gui
