@@ -5,13 +5,12 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 
 #include <deque>
 #include <functional>
 #include <utility>
 #include <vector>
-
-class QWidget;
 
 namespace varnel::gui {
 

@@ -3,10 +3,12 @@
 #include "gui/QtControl.h"
 #include "gui/QtText.h"
 
+#include "gui/MouseButtons.h"
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
@@ -21,7 +23,7 @@ QtForm::QtForm(const FormSpec &spec, QWidget *owner)
         std::unique_ptr<QtControl> control;
         switch (c.kind) {
         case ControlKind::Button: {
-            auto *b = new QPushButton(owner);
+            auto *b = new RightButton(owner);
             b->setObjectName(name);
             control = std::make_unique<ButtonControl>(b);
             control->setText(c.caption);

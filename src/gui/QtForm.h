@@ -5,6 +5,7 @@
 
 #include <QPointer>
 #include <QString>
+#include <QTreeWidget>
 
 #include <map>
 #include <memory>
@@ -12,7 +13,7 @@
 #include <vector>
 
 class QButtonGroup;
-class QTreeWidget;
+
 class QWidget;
 
 namespace varnel::gui {

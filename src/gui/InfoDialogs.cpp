@@ -1,0 +1,29 @@
+#include "gui/InfoDialogs.h"
+
+#include "gui/TextInputDialog.h"
+
+namespace varnel::gui {
+
+bool showTextInput(QWidget *owner, const QString &prompt, const QString &initial, QString *result)
+{
+    TextInputRequest request;
+    request.initialText = initial;
+    request.prompt = prompt;
+    request.parent = owner;
+    request.wantsResult = true;
+    return TextInputDialog::run(request, result);
+}
+
+void showInfoText(QWidget *owner, const QString &title, const QString &text, const QString &prompt)
+{
+    TextInputRequest request;
+    request.initialText = text;
+    if (!prompt.isEmpty())
+        request.prompt = prompt;
+    request.title = title;
+    request.parent = owner;
+    request.wantsResult = false;
+    TextInputDialog::run(request, nullptr);
+}
+
+} // namespace varnel::gui

@@ -1,0 +1,236 @@
+// The main window's actions on the server and on files: connecting, the name
+// pickers, reading a table's fields, configuration files, the folder button
+// and help.
+#include "gui/MainWindow.h"
+
+#include "design/ConfigFile.h"
+#include "form/MainControls.h"
+#include "gui/FolderTools.h"
+#include "gui/HelpTexts.h"
+#include "gui/InfoDialogs.h"
+#include "gui/NamePicker.h"
+#include "gui/Prompts.h"
+#include "gui/QtText.h"
+#include "mysql/MySqlConnection.h"
+#include "transfer/TableFields.h"
+#include "util/ThrottledPump.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QProcess>
+#include <QUrl>
+
+namespace varnel::gui {
+namespace {
+
+constexpr std::string_view kConnectButton = "按钮建立连接";
+constexpr std::string_view kConnectIdle = "建立连接";
+constexpr std::string_view kDatabaseList = "按钮库列表";
+constexpr std::string_view kTableList = "按钮表列表";
+
+const std::vector<FileFilter> &configFilters()
+{
+    static const std::vector<FileFilter> filters = {
+        {QStringLiteral("ini配置文件(*.ini)"), QStringLiteral("*.ini")},
+        {QStringLiteral("全部文件(*.*)"), QStringLiteral("*")},
+    };
+    return filters;
+}
+
+std::vector<std::string> splitLines(const std::string &text)
+{
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const auto end = text.find("\r\n", start);
+        out.push_back(text.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos)
+            break;
+        start = end + 2;
+    }
+    return out;
+}
+
+} // namespace
+
+void MainWindow::setConnectedButtons(bool enabled)
+{
+    for (std::string_view name : {kDatabaseList, kTableList, std::string_view("按钮读表字段"),
+             std::string_view("按钮导入"), std::string_view("按钮导出")})
+        m_form->control(name)->setEnabled(enabled);
+}
+
+void MainWindow::forgetNameLists()
+{
+    m_form->control(kDatabaseList)->setTag("");
+    m_tableListKey.clear();
+}
+
+void MainWindow::connectAction()
+{
+    Control *button = m_form->control(kConnectButton);
+    if (m_db.isOpen()) {
+        // A run uses the connection until it has ended.
+        if (runActive()) {
+            m_disconnectPending = true;
+            m_importer.requestStop();
+            m_exporter.requestStop();
+            return;
+        }
+        disconnectNow();
+        return;
+    }
+    button->setEnabled(false);
+    button->setText("正在连接..");
+    repaint();
+    const bool ok = m_db.connect(
+        controlText(*m_form, ctl::kServer), controlText(*m_form, ctl::kUser), controlText(*m_form, ctl::kPassword));
+    button->setEnabled(true);
+    if (ok) {
+        setConnectedButtons(true);
+        button->setText("断开连接");
+        // The lists of the last session or another server are not this
+        // server's.
+        forgetNameLists();
+        emit connectionChanged(true);
+        return;
+    }
+    button->setText(kConnectIdle);
+    showInfoText(nullptr, QStringLiteral("连接到MySQL失败"),
+        qs(m_db.connectError()) + QStringLiteral("\r\n") + connectionHelpText(),
+        QStringLiteral(
+            "请检查服务器地址、用户名、密码是否有误，或该服务器是否限制远程连接（也就是只能在服务器上连接）！"));
+}
+
+void MainWindow::disconnectNow()
+{
+    forgetNameLists();
+    m_db.disconnect();
+    setConnectedButtons(false);
+    m_form->control(kConnectButton)->setText(kConnectIdle);
+    emit connectionChanged(false);
+}
+
+// Reads the database or table names into the button's tag, a row at a time
+// with events handled between rows; false when the server refused.
+bool MainWindow::readNameList(Control &button, bool tables)
+{
+    const std::string caption = button.text();
+    button.setText("读取中");
+    button.setEnabled(false);
+    BusyScope busy(m_busy);
+    bool ok =
+        tables ? m_db.selectDatabase(controlText(*m_form, ctl::kDatabase)) && m_db.showTables() : m_db.showDatabases();
+    std::unique_ptr<ResultSet> result = ok ? m_db.storeResult() : nullptr;
+    std::string list;
+    if (result) {
+        ThrottledPump pump([] { QCoreApplication::processEvents(); }, m_host.pumpInterval());
+        for (std::uint64_t r = 0; r < result->rowCount(); ++r) {
+            result->seekRow(r);
+            std::string name;
+            result->readField(0.0, name);
+            list += name + "\r\n";
+            pump();
+        }
+        button.setTag(list);
+    }
+    button.setText(caption);
+    button.setEnabled(true);
+    return result != nullptr;
+}
+
+void MainWindow::tablePicker()
+{
+    if (!m_db.isOpen())
+        return;
+    Control &button = *m_form->control(kTableList);
+    const std::string key = controlText(*m_form, ctl::kServer) + controlText(*m_form, ctl::kDatabase);
+    if (key != m_tableListKey || m_tableListKey.empty()) {
+        if (!readNameList(button, true)) {
+            Prompts::message(this,
+                QStringLiteral("获取表名列表失败！请检查设置的库名是否正确，或连接是否有效（重新连接试试）"),
+                qs(kDefaultCaption), MessageIcon::None);
+            afterRun();
+            return;
+        }
+        m_tableListKey = key;
+        afterRun();
+        if (m_busy.closePending())
+            return;
+    }
+    const QString name = NamePicker::pick(this, splitLines(button.tag()));
+    if (!name.isEmpty())
+        m_form->control(ctl::kTable)->setText(u8(name));
+}
+
+void MainWindow::databasePicker()
+{
+    if (!m_db.isOpen())
+        return;
+    Control &button = *m_form->control(kDatabaseList);
+    if (button.tag().empty()) {
+        if (!readNameList(button, false)) {
+            Prompts::message(this, QStringLiteral("获取库名列表失败！请检查连接是否有效（重新连接试试）"),
+                qs(kDefaultCaption), MessageIcon::None);
+            afterRun();
+            return;
+        }
+        afterRun();
+    }
+    const QString name = NamePicker::pick(this, splitLines(button.tag()));
+    if (!name.isEmpty())
+        m_form->control(ctl::kDatabase)->setText(u8(name));
+}
+
+void MainWindow::readTableFields()
+{
+    PromptHost prompts(this);
+    m_suppressRowLoad = true;
+    const TableFieldsResult r = readTableFieldsIntoMapping(*m_form, m_db, prompts);
+    m_suppressRowLoad = false;
+    if (!r.focus.empty())
+        focusControl(r.focus);
+}
+
+void MainWindow::exportConfig()
+{
+    const QString path = Prompts::saveFile(this, QStringLiteral("选择一个文件路径保存当前界面配置："),
+        qs(m_form->control("按钮导出配置")->tag()), configFilters());
+    if (path.isEmpty())
+        return;
+    PromptHost prompts(this);
+    exportConfigTo(ConfigWindow::Main, *m_form, u8(path), prompts);
+}
+
+void MainWindow::importConfig()
+{
+    const QString path = Prompts::openFile(this, QStringLiteral("选择一个先前导出的ini配置文件导入："),
+        qs(m_form->control("按钮导入配置")->tag()), configFilters(), false);
+    if (path.isEmpty())
+        return;
+    PromptHost prompts(this);
+    m_suppressRowLoad = true;
+    importConfigFrom(ConfigWindow::Main, *m_form, u8(path), prompts);
+    m_suppressRowLoad = false;
+    showPage(m_form->control("组合框数据来源")->currentIndex());
+}
+
+void MainWindow::chooseFolder()
+{
+    const QString folder = gui::chooseFolder(this, qs(controlText(*m_form, ctl::kFolder)));
+    if (!folder.isEmpty())
+        m_form->control(ctl::kFolder)->setText(u8(folder));
+}
+
+void MainWindow::openFolder()
+{
+    openInFileManager(qs(controlText(*m_form, ctl::kFolder)));
+}
+
+void MainWindow::showHelp()
+{
+    gui::showHelp(this);
+}
+
+} // namespace varnel::gui

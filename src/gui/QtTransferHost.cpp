@@ -1,0 +1,120 @@
+#include "gui/QtTransferHost.h"
+
+#include "form/Control.h"
+#include "gui/Prompts.h"
+#include "gui/QtForm.h"
+#include "gui/QtText.h"
+
+#include <QApplication>
+#include <QWidget>
+
+namespace varnel::gui {
+namespace {
+
+std::function<bool()> &ctrlHook()
+{
+    static std::function<bool()> hook;
+    return hook;
+}
+
+std::function<void(const std::string &)> &captionObserver()
+{
+    static std::function<void(const std::string &)> observer;
+    return observer;
+}
+
+} // namespace
+
+QtTransferHost::QtTransferHost(QWidget *window, QtForm &form, QString title)
+    : m_window(window)
+    , m_form(form)
+    , m_title(std::move(title))
+{
+}
+
+void QtTransferHost::showMessage(std::string_view text, std::string_view caption, MessageIcon icon)
+{
+    Prompts::message(m_window, qs(text), qs(caption), icon);
+}
+
+bool QtTransferHost::askOkCancel(std::string_view text, std::string_view caption, MessageIcon icon)
+{
+    return Prompts::okCancel(m_window, qs(text), qs(caption), icon);
+}
+
+void QtTransferHost::processEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+bool QtTransferHost::ctrlHeld()
+{
+    if (ctrlHook())
+        return ctrlHook()();
+    return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+}
+
+void QtTransferHost::setButtonCaption(Control &button, std::string_view caption)
+{
+    button.setText(caption);
+    if (captionObserver())
+        captionObserver()(std::string(caption));
+}
+
+void QtTransferHost::setWindowCaption(std::string_view caption)
+{
+    if (m_window)
+        m_window->setWindowTitle(qs(caption));
+}
+
+void QtTransferHost::restoreWindowCaption()
+{
+    if (m_window)
+        m_window->setWindowTitle(m_title);
+}
+
+void QtTransferHost::focus(std::string_view controlName)
+{
+    QWidget *w = m_form.widget(controlName);
+    if (!w)
+        return;
+    if (QWidget *top = w->window()) {
+        top->activateWindow();
+        top->raise();
+    }
+    w->setFocus(Qt::OtherFocusReason);
+}
+
+void QtTransferHost::reportFailures(std::string_view title, const std::vector<TransferFailure> &failures)
+{
+    if (failures.empty())
+        return;
+    if (!m_failures.isEmpty())
+        m_failures += QStringLiteral("\r\n");
+    m_failures += qs(title) + QStringLiteral("：\r\n");
+    for (const TransferFailure &f : failures)
+        m_failures += qs(f.item) + QStringLiteral("\r\n    ") + qs(f.reason) + QStringLiteral("\r\n");
+}
+
+void QtTransferHost::showDetail(std::string_view reason)
+{
+    if (!reason.empty())
+        Prompts::message(m_window, qs(reason), qs(kDefaultCaption), MessageIcon::None);
+}
+
+QString QtTransferHost::takeFailureReport()
+{
+    return std::exchange(m_failures, QString());
+}
+
+void QtTransferHost::setCtrlHook(std::function<bool()> hook)
+{
+    ctrlHook() = std::move(hook);
+}
+
+void QtTransferHost::setCaptionObserver(std::function<void(const std::string &)> observer)
+{
+    captionObserver() = std::move(observer);
+}
+
+} // namespace varnel::gui

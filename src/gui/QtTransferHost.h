@@ -1,0 +1,51 @@
+#pragma once
+
+#include "transfer/TransferHost.h"
+
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QWidget;
+
+namespace varnel::gui {
+
+class QtForm;
+
+// The engines' host on a window: messages and questions as boxes owned by
+// it, progress on the start button and in the window caption, events pumped
+// through the application, Ctrl read from the keyboard when asked.
+class QtTransferHost : public TransferHost {
+public:
+    QtTransferHost(QWidget *window, QtForm &form, QString title);
+
+    void showMessage(std::string_view text, std::string_view caption, MessageIcon icon) override;
+    bool askOkCancel(std::string_view text, std::string_view caption, MessageIcon icon) override;
+    void processEvents() override;
+    bool ctrlHeld() override;
+    void setButtonCaption(Control &button, std::string_view caption) override;
+    void setWindowCaption(std::string_view caption) override;
+    void restoreWindowCaption() override;
+    void focus(std::string_view controlName) override;
+    void reportFailures(std::string_view title, const std::vector<TransferFailure> &failures) override;
+    void showDetail(std::string_view reason) override;
+
+    // The failure lists of the last run, as one text (empty when none),
+    // taken once.
+    QString takeFailureReport();
+
+    // Tests decide what "Ctrl held" means, and see every caption a run
+    // gives its button.
+    static void setCtrlHook(std::function<bool()> hook);
+    static void setCaptionObserver(std::function<void(const std::string &)> observer);
+
+private:
+    QPointer<QWidget> m_window;
+    QtForm &m_form;
+    QString m_title;
+    QString m_failures;
+};
+
+} // namespace varnel::gui

@@ -1,0 +1,354 @@
+// The main window against the sandbox server: connecting, the name pickers,
+// reading a table's fields, import and export on screen, and closing or
+// disconnecting while a run is going on.
+#include "GuiSupport.h"
+
+#include "gui/MainWindow.h"
+#include "gui/MouseButtons.h"
+#include "gui/NamePicker.h"
+#include "gui/TextInputDialog.h"
+#include "mysql/MySqlConnection.h"
+#include "settings/SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <unistd.h>
+
+#include <memory>
+
+using namespace varnel;
+using namespace varnel::gui;
+using varnel::test::saveScreenshot;
+
+class MainWindowDbTest : public QObject {
+    Q_OBJECT
+
+private:
+    test::GuiSandbox m_sandbox = test::guiSandbox();
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<MySqlConnection> m_db;
+    MySqlConnection m_admin;
+    std::string m_database;
+    std::vector<std::string> m_sent;
+    int m_counter = 0;
+
+    std::unique_ptr<MainWindow> open(bool connect = true)
+    {
+        auto w = std::make_unique<MainWindow>(*m_settings, *m_db);
+        w->form().control("编辑框服务器")->setText(m_sandbox.server);
+        w->form().control("编辑框用户名")->setText(m_sandbox.user);
+        w->form().control("编辑框密码")->setText(m_sandbox.password);
+        w->form().control("编辑框库名")->setText(m_database);
+        w->show();
+        if (connect)
+            w->connectAction();
+        return w;
+    }
+    void click(MainWindow &w, const char *name) { w.form().widgetAs<QPushButton>(name)->click(); }
+    std::string text(MainWindow &w, const char *name) { return w.form().control(name)->text(); }
+    QString lastMessage() { return Prompts::messages().value(Prompts::messages().size() - 1); }
+    QStringList writeArticles(int count, const QString &sub = QStringLiteral("articles"))
+    {
+        QDir(m_dir->path()).mkpath(sub);
+        QStringList paths;
+        for (int i = 0; i < count; ++i) {
+            const QString path = m_dir->filePath(sub + QStringLiteral("/文章%1.txt").arg(i, 3, 10, QLatin1Char('0')));
+            QFile f(path);
+            if (!f.open(QIODevice::WriteOnly))
+                return {};
+            f.write(QStringLiteral("正文 %1").arg(i).toUtf8());
+            paths << path;
+        }
+        return paths;
+    }
+    // A caption of a run that has stored at least one file.
+    static bool started(const std::string &caption)
+    {
+        return caption.starts_with("总 ") && caption.find("已导入 0 篇") == std::string::npos;
+    }
+    QStringList column(const std::string &sql)
+    {
+        QStringList out;
+        if (!m_admin.execute(sql))
+            return out;
+        auto r = m_admin.storeResult();
+        for (std::uint64_t i = 0; r && i < r->rowCount(); ++i) {
+            r->seekRow(i);
+            std::string v;
+            r->readField(0.0, v);
+            out << qs(v);
+        }
+        return out;
+    }
+
+private slots:
+    void init()
+    {
+        VARNEL_GUI_REQUIRE_SANDBOX(m_sandbox);
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_settings = std::make_unique<SettingsStore>();
+        m_settings->open(m_dir->filePath(QStringLiteral("settings.ini")).toStdString());
+        m_db = std::make_unique<MySqlConnection>();
+        m_sent.clear();
+        m_db->setStatementObserver([this](std::string_view s) { m_sent.emplace_back(s); });
+        QVERIFY(m_admin.connect(m_sandbox.server, m_sandbox.user, m_sandbox.password));
+        m_database = "vg" + std::to_string(::getpid()) + "_" + std::to_string(++m_counter);
+        QVERIFY(m_admin.execute("create database `" + m_database + "`"));
+        Prompts::clear();
+        Prompts::setScripted(true);
+        NamePicker::setScripted(true);
+    }
+    void cleanup()
+    {
+        QtTransferHost::setCtrlHook({});
+        QtTransferHost::setCaptionObserver({});
+        if (m_admin.isOpen())
+            m_admin.execute("drop database if exists `" + m_database + "`");
+        m_admin.disconnect();
+        m_db.reset();
+        m_settings.reset();
+        m_dir.reset();
+    }
+
+    void connectAndDisconnect()
+    {
+        m_settings->setSection("主界面");
+        m_settings->writeText("按钮库列表.标记", "old\r\nlist\r\n");
+        auto w = open(false);
+        QCOMPARE(w->form().control("按钮库列表")->tag(), std::string("old\r\nlist\r\n"));
+        w->connectAction();
+        QCOMPARE(text(*w, "按钮建立连接"), std::string("断开连接"));
+        for (const char *name : {"按钮库列表", "按钮表列表", "按钮读表字段", "按钮导入", "按钮导出"})
+            QVERIFY2(w->form().control(name)->isEnabled(), name);
+        // A list read from another session is not offered.
+        QCOMPARE(w->form().control("按钮库列表")->tag(), std::string());
+        for (const std::string &s : m_sent)
+            QVERIFY2(s.find("set names") == std::string::npos, s.c_str());
+        w->connectAction();
+        QCOMPARE(text(*w, "按钮建立连接"), std::string("建立连接"));
+        QVERIFY(!w->form().control("按钮导入")->isEnabled());
+        QVERIFY(!m_db->isOpen());
+
+        // A wrong password: the help dialog, the server's reason first.
+        w->form().control("编辑框密码")->setText("wrong" + m_sandbox.password);
+        QString title, body, prompt;
+        QTimer::singleShot(0, this, [&] {
+            if (TextInputDialog *d = TextInputDialog::current()) {
+                title = d->windowTitle();
+                body = d->bodyText();
+                prompt = d->findChild<QWidget *>(QStringLiteral("编辑框提示"))->property("plainText").toString();
+                saveScreenshot(*d, QStringLiteral("connect-failed"));
+                d->reject();
+            }
+        });
+        w->connectAction();
+        QCOMPARE(title, QStringLiteral("连接到MySQL失败"));
+        QVERIFY2(body.startsWith(QStringLiteral("Access denied")), qPrintable(body));
+        QVERIFY(body.contains(QStringLiteral("\r\n连接 Mysql 失败，请检查连接参数和权限！")));
+        QCOMPARE(text(*w, "按钮建立连接"), std::string("建立连接"));
+    }
+
+    void namePickersReadOnceAndFill()
+    {
+        QVERIFY(m_admin.execute("create table `" + m_database + "`.`a&b` (v int)"));
+        QVERIFY(m_admin.execute("create table `" + m_database + "`.`t2` (v int)"));
+        auto w = open();
+        NamePicker::queueChoice(0);
+        click(*w, "按钮表列表");
+        QCOMPARE(NamePicker::lastItems(), (QStringList{QStringLiteral("a&b"), QStringLiteral("t2")}));
+        QCOMPARE(text(*w, "编辑框表名"), std::string("a&b"));
+        QCOMPARE(text(*w, "按钮表列表"), std::string("表.."));
+        NamePicker::queueChoice(1);
+        click(*w, "按钮表列表");
+        QCOMPARE(text(*w, "编辑框表名"), std::string("t2"));
+        QCOMPARE(std::count(m_sent.begin(), m_sent.end(), std::string("show tables")), 1);
+        // Another database: read again; one that does not exist: the message.
+        w->form().control("编辑框库名")->setText(m_database + "_none");
+        click(*w, "按钮表列表");
+        QCOMPARE(lastMessage(),
+            QStringLiteral("获取表名列表失败！请检查设置的库名是否正确，或连接是否有效（重新连接试试）"));
+        QCOMPARE(text(*w, "按钮表列表"), std::string("表.."));
+        QVERIFY(w->form().control("按钮表列表")->isEnabled());
+
+        NamePicker::queueChoice(-1);
+        click(*w, "按钮库列表");
+        QVERIFY(NamePicker::lastItems().contains(qs(m_database)));
+        QCOMPARE(text(*w, "编辑框库名"), m_database + "_none"); // closed without a choice
+    }
+
+    void readingAFieldList()
+    {
+        QVERIFY(m_admin.execute("create table `" + m_database
+            + "`.t (ID bigint not null auto_increment primary key, 标题 varchar(40), n int(11) unsigned, d "
+              "decimal(5,2),"
+              " g geometry)"));
+        QVERIFY(m_admin.execute("create table `" + m_database + "`.only (ID int not null auto_increment primary key)"));
+        auto w = open();
+        w->form().control("编辑框库名")->setText("");
+        click(*w, "按钮读表字段");
+        QCOMPARE(lastMessage(), QStringLiteral("请输入库名！"));
+        w->form().control("编辑框库名")->setText(m_database);
+        click(*w, "按钮读表字段");
+        QCOMPARE(lastMessage(), QStringLiteral("请输入表名！"));
+        w->form().control("编辑框表名")->setText("t");
+        click(*w, "按钮读表字段");
+        QCOMPARE(w->form().rowCount(), 4);
+        QCOMPARE(w->form().cell(0, 0), std::string("标题"));
+        QCOMPARE(w->form().cell(0, 1), std::string("请设置"));
+        QCOMPARE(w->form().cell(3, 2), std::string("小数(decimal)")); // a type outside the list
+
+        // No database of that name: the mapping stays as it is.
+        w->form().control("编辑框库名")->setText(m_database + "_none");
+        click(*w, "按钮读表字段");
+        QCOMPARE(lastMessage(), QStringLiteral("打开表失败，请检查表是否存在或是否可读！"));
+        QCOMPARE(w->form().rowCount(), 4);
+        w->form().control("编辑框库名")->setText(m_database);
+        w->form().control("编辑框表名")->setText("only");
+        click(*w, "按钮读表字段");
+        QCOMPARE(lastMessage(), QStringLiteral("该数据库中的表[only]字段数量为0"));
+    }
+
+    void importAndExportOnScreen()
+    {
+        writeArticles(5);
+        auto w = open();
+        w->form().control("编辑框文章目录")->setText(u8(m_dir->filePath(QStringLiteral("articles"))));
+        w->form().control("编辑框表名")->setText("文章");
+        std::vector<std::string> captions;
+        QtTransferHost::setCaptionObserver([&](const std::string &c) { captions.push_back(c); });
+        QStringList windowTitles;
+        QTimer titles;
+        connect(&titles, &QTimer::timeout, this, [&] { windowTitles << w->windowTitle(); });
+        click(*w, "按钮导入");
+        QCOMPARE(lastMessage(), QStringLiteral("导入完成，已导入 5 篇文章，当前表有 5 条记录！"));
+        QCOMPARE(captions.front(), std::string("正在读取文章列表.."));
+        QVERIFY(std::find(captions.begin(), captions.end(), std::string("总 5 篇，已导入 5 篇")) != captions.end());
+        QCOMPARE(captions.back(), std::string("导入文章到 MySQL 数据库"));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Varnel MySQL 文章导入导出"));
+        QCOMPARE(column("select count(*) from `" + m_database + "`.`文章`"), QStringList{QStringLiteral("5")});
+
+        // Ctrl held: the clearing question; Cancel imports nothing.
+        QtTransferHost::setCtrlHook([] { return true; });
+        Prompts::queueAnswer(false);
+        click(*w, "按钮导入");
+        QCOMPARE(lastMessage(), QStringLiteral("确定要清空全部记录再导入？"));
+        QCOMPARE(column("select count(*) from `" + m_database + "`.`文章`"), QStringList{QStringLiteral("5")});
+        QtTransferHost::setCtrlHook({});
+
+        // Export into a folder of its own.
+        const QString out = m_dir->filePath(QStringLiteral("out"));
+        QDir().mkpath(out);
+        w->form().control("编辑框文章目录")->setText(u8(out));
+        click(*w, "按钮导出");
+        QCOMPARE(lastMessage(), QStringLiteral("导出完成，已导出 5 篇文章，表中有 5 条记录！"));
+        QCOMPARE(QDir(out).entryList(QDir::Files).size(), 5);
+    }
+
+    void aStopPressedDuringARunEndsItWithinAFile()
+    {
+        writeArticles(60);
+        auto w = open();
+        w->form().control("编辑框文章目录")->setText(u8(m_dir->filePath(QStringLiteral("articles"))));
+        w->form().control("编辑框表名")->setText("t");
+        w->importer().setBatchSize(1);
+        bool pressed = false;
+        QtTransferHost::setCaptionObserver([&](const std::string &c) {
+            // What the pump would do with a click on the button: the same
+            // handler, inside the run.
+            if (!pressed && started(c)) {
+                pressed = true;
+                click(*w, "按钮导入");
+            }
+        });
+        click(*w, "按钮导入");
+        QVERIFY(pressed);
+        QVERIFY(lastMessage().startsWith(QStringLiteral("导入完成，已导入 ")));
+        const int stored = column("select count(*) from `" + m_database + "`.t").value(0).toInt();
+        QVERIFY2(stored >= 1 && stored < 60, qPrintable(QString::number(stored)));
+        QVERIFY(!w->runActive());
+        QCOMPARE(text(*w, "按钮导入"), std::string("导入文章到 MySQL 数据库"));
+    }
+
+    void closingOrDisconnectingDuringARunWaitsForIt()
+    {
+        writeArticles(60);
+        auto w = open();
+        w->form().control("编辑框文章目录")->setText(u8(m_dir->filePath(QStringLiteral("articles"))));
+        w->form().control("编辑框表名")->setText("t");
+        w->form().control("组合框数据来源")->setCurrentIndex(12);
+        w->form().control("编辑框字段名")->setText("序号");
+        click(*w, "按钮添加");
+        w->importer().setBatchSize(1);
+        bool asked = false;
+        QtTransferHost::setCaptionObserver([&](const std::string &c) {
+            if (!asked && started(c)) {
+                asked = true;
+                w->close();
+            }
+        });
+        click(*w, "按钮导入");
+        QVERIFY2(asked, qPrintable(Prompts::messages().join(QLatin1Char('|'))));
+        QTRY_VERIFY(w->isHidden());
+        // Saved after the run: the counter's start went on from where it was.
+        SettingsStore saved;
+        saved.openReadOnly(m_dir->filePath(QStringLiteral("settings.ini")).toStdString());
+        saved.setSection("主界面");
+        const std::string options = saved.readText("数据配置(5)");
+        QVERIFY2(!options.starts_with("1┊?┊"), options.c_str());
+
+        // Disconnect during a run: the run ends first.
+        m_db->disconnect();
+        auto w2 = open();
+        w2->form().control("编辑框文章目录")->setText(u8(m_dir->filePath(QStringLiteral("articles"))));
+        w2->form().control("编辑框表名")->setText("t");
+        w2->importer().setBatchSize(1);
+        asked = false;
+        QtTransferHost::setCaptionObserver([&](const std::string &c) {
+            if (!asked && started(c)) {
+                asked = true;
+                click(*w2, "按钮建立连接");
+            }
+        });
+        click(*w2, "按钮导入");
+        QVERIFY(asked);
+        QVERIFY(lastMessage().startsWith(QStringLiteral("导入完成")));
+        QCOMPARE(text(*w2, "按钮建立连接"), std::string("建立连接"));
+        QVERIFY(!m_db->isOpen());
+    }
+
+    void droppedFilesImportAfterTheDrop()
+    {
+        const QStringList files = writeArticles(2, QStringLiteral("dropped"));
+        auto w = open();
+        w->form().control("编辑框表名")->setText("d");
+        Prompts::queueAnswer(true);
+        w->dropPaths(files);
+        QCOMPARE(lastMessage(), QStringLiteral("导入完成，已导入 2 篇文章，当前表有 2 条记录！"));
+
+        // A drop while a run is going on.
+        writeArticles(30);
+        w->form().control("编辑框文章目录")->setText(u8(m_dir->filePath(QStringLiteral("articles"))));
+        w->importer().setBatchSize(1);
+        bool dropped = false;
+        QtTransferHost::setCaptionObserver([&](const std::string &c) {
+            if (!dropped && started(c)) {
+                dropped = true;
+                Prompts::queueAnswer(true);
+                w->dropPaths(files);
+            }
+        });
+        click(*w, "按钮导入");
+        QVERIFY(dropped);
+        QVERIFY(Prompts::messages().contains(QStringLiteral("已经有导入在执行，请稍后！")));
+    }
+};
+
+QTEST_MAIN(MainWindowDbTest)
+#include "MainWindowDbTest.moc"

@@ -1,0 +1,280 @@
+// The main window without a server: first run, the mapping editor, the
+// export conditions, configuration files, drops, the folder button and help.
+#include "GuiSupport.h"
+
+#include "gui/FolderTools.h"
+#include "gui/MainWindow.h"
+#include "gui/MappingList.h"
+#include "gui/MouseButtons.h"
+#include "gui/TextInputDialog.h"
+#include "mysql/MySqlConnection.h"
+#include "settings/SettingsStore.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <memory>
+
+using namespace varnel;
+using namespace varnel::gui;
+using varnel::test::saveScreenshot;
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SettingsStore> m_settings;
+    MySqlConnection m_db;
+
+    std::unique_ptr<MainWindow> open()
+    {
+        auto w = std::make_unique<MainWindow>(*m_settings, m_db);
+        w->show();
+        return w;
+    }
+    std::string text(MainWindow &w, const char *name) { return w.form().control(name)->text(); }
+    QString lastMessage() { return Prompts::messages().value(Prompts::messages().size() - 1); }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_settings = std::make_unique<SettingsStore>();
+        m_settings->open(m_dir->filePath(QStringLiteral("settings.ini")).toStdString());
+        Prompts::clear();
+        Prompts::setScripted(true);
+    }
+    void cleanup()
+    {
+        m_settings.reset();
+        m_dir.reset();
+    }
+
+    void firstRunShowsTheDesignDefaults()
+    {
+        auto w = open();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Varnel MySQL 文章导入导出"));
+        QCOMPARE(text(*w, "编辑框服务器"), std::string("127.0.0.1"));
+        QCOMPARE(text(*w, "编辑框用户名"), std::string("root"));
+        QCOMPARE(text(*w, "编辑框密码"), std::string("tqmv"));
+        QCOMPARE(text(*w, "编辑框文件类型"), std::string("*.*"));
+        QCOMPARE(w->form().control("组合框文件编码")->currentIndex(), 0);
+        QCOMPARE(w->form().rowCount(), 4);
+        QCOMPARE(w->form().cell(2, 0), std::string("title"));
+        QCOMPARE(w->form().cell(3, 1), std::string("文件内容"));
+        QCOMPARE(w->optionPages()->currentIndex(), 1);
+        QVERIFY(w->conditionGroup()->isHidden());
+        QVERIFY(!w->form().control("编辑框条件字段名")->isEnabled());
+        for (const char *name : {"按钮库列表", "按钮表列表", "按钮读表字段", "按钮导入", "按钮导出"})
+            QVERIFY2(!w->form().control(name)->isEnabled(), name);
+        QCOMPARE(text(*w, "按钮建立连接"), std::string("建立连接"));
+        QVERIFY(w->width() >= 644 && w->height() >= 730);
+        saveScreenshot(*w, QStringLiteral("main"));
+        for (int page = 0; page < w->optionPages()->count(); ++page) {
+            w->optionPages()->setCurrentIndex(page);
+            saveScreenshot(*w->optionPages(), QStringLiteral("main-page-%1").arg(page, 2, 10, QLatin1Char('0')));
+        }
+    }
+
+    void valuesComeBackAfterARestart()
+    {
+        {
+            auto w = open();
+            w->form().control("编辑框固定的文本")->setText("一\r\n二");
+            w->form().control("编辑框词组")->setText("a\r\nb");
+            w->form().control("单选框随机时")->setChecked(true);
+            w->form().control("单选框次要常用")->setChecked(true);
+            w->form().control("组合框数据来源")->setCurrentIndex(8);
+            w->form().control("编辑框库名")->setText("库");
+            w->close();
+        }
+        auto w = open();
+        QCOMPARE(text(*w, "编辑框固定的文本"), std::string("一\r\n二"));
+        QCOMPARE(text(*w, "编辑框词组"), std::string("a\r\nb"));
+        QVERIFY(w->form().control("单选框随机时")->isChecked());
+        QVERIFY(!w->form().control("单选框现在时")->isChecked());
+        QVERIFY(w->form().control("单选框次要常用")->isChecked());
+        QCOMPARE(text(*w, "编辑框库名"), std::string("库"));
+        // The restored source shows its page.
+        QCOMPARE(w->optionPages()->currentIndex(), 8);
+    }
+
+    void mappingEditorFollowsTheButtons()
+    {
+        auto w = open();
+        auto *list = static_cast<MappingList *>(w->mappingList());
+        auto click = [&](const char *name) { w->form().widgetAs<QPushButton>(name)->click(); };
+
+        w->form().control("编辑框字段名")->setText("title");
+        click("按钮添加");
+        QCOMPARE(lastMessage(), QStringLiteral("字段名不能重复：title"));
+        QCOMPARE(list->currentRow(), 2);
+        w->form().control("编辑框字段名")->setText(" 　");
+        click("按钮添加");
+        QCOMPARE(lastMessage(), QStringLiteral("请输入字段名或字段索引！"));
+        w->form().control("编辑框字段名")->setText("Title");
+        w->form().control("组合框数据来源")->setCurrentIndex(10);
+        w->form().control("编辑框固定的文本")->setText("固定");
+        click("按钮添加");
+        QCOMPARE(w->form().rowCount(), 5);
+        QCOMPARE(w->form().cell(4, 2), std::string("固定"));
+        QCOMPARE(list->currentRow(), 4);
+
+        // Choosing a row loads it into the editors and shows its page.
+        list->makeCurrent(0);
+        QCOMPARE(text(*w, "编辑框字段名"), std::string("标题"));
+        QCOMPARE(w->optionPages()->currentIndex(), 0);
+
+        // Deleting the last of the rows makes the new last one current.
+        list->makeCurrent(4);
+        click("按钮删除");
+        QCOMPARE(w->form().rowCount(), 4);
+        QCOMPARE(list->currentRow(), 3);
+
+        // Tab focus into a list without a current row leaves the editors.
+        list->setCurrentItem(nullptr);
+        w->form().control("编辑框字段名")->setText("typing");
+        w->form().widget("编辑框字段名")->setFocus();
+        list->setFocus(Qt::TabFocusReason);
+        QCOMPARE(text(*w, "编辑框字段名"), std::string("typing"));
+        QCOMPARE(list->currentRow(), -1);
+        click("按钮删除");
+        QCOMPARE(lastMessage(), QStringLiteral("请选中一个字段再删除！右击按钮将全部清空！"));
+
+        // Clearing all asks first, with no title.
+        Prompts::queueAnswer(false);
+        emit w->form().widgetAs<gui::RightButton>("按钮删除")->rightPressed();
+        QCOMPARE(Prompts::records().back().title, QString());
+        QCOMPARE(lastMessage(), QStringLiteral("确定要删除所有字段吗？"));
+        QCOMPARE(w->form().rowCount(), 4);
+        Prompts::queueAnswer(true);
+        emit w->form().widgetAs<gui::RightButton>("按钮删除")->rightPressed();
+        QCOMPARE(w->form().rowCount(), 0);
+        saveScreenshot(*w, QStringLiteral("main-mapping-empty"));
+    }
+
+    void exportConditionsOpenAndEnable()
+    {
+        auto w = open();
+        auto *toggle = w->form().widgetAs<QPushButton>("按钮导出条件");
+        toggle->click();
+        QVERIFY(w->conditionGroup()->isVisible());
+        QCOMPARE(text(*w, "按钮导出条件"), std::string("关闭\r\n设置"));
+        QCOMPARE(toggle->text(), QStringLiteral("关闭\n设置"));
+        w->form().widgetAs<QCheckBox>("选择框启用导出条件")->click();
+        QVERIFY(w->form().control("编辑框字段分隔符")->isEnabled());
+        saveScreenshot(*w, QStringLiteral("main-conditions"));
+        // Nothing of the panel may leave the window.
+        QVERIFY(w->rect().contains(w->conditionGroup()->geometry()));
+        toggle->click();
+        QVERIFY(w->conditionGroup()->isHidden());
+        QCOMPARE(text(*w, "按钮导出条件"), std::string("导出\r\n条件"));
+    }
+
+    void configurationFilesThroughTheDialogs()
+    {
+        auto w = open();
+        const QString file = m_dir->filePath(QStringLiteral("mine.ini"));
+        w->form().control("编辑框表名")->setText("文章");
+        Prompts::queueFile(file);
+        w->form().widgetAs<QPushButton>("按钮导出配置")->click();
+        QCOMPARE(Prompts::records().front().title, QStringLiteral("选择一个文件路径保存当前界面配置："));
+        QCOMPARE(lastMessage(), QStringLiteral("导出配置完成！"));
+        QCOMPARE(w->form().control("按钮导入配置")->tag(), file.toStdString());
+
+        w->form().control("编辑框表名")->setText("别的");
+        Prompts::queueFile(m_dir->filePath(QStringLiteral("mine")));
+        w->form().widgetAs<QPushButton>("按钮导入配置")->click();
+        QCOMPARE(lastMessage(), QStringLiteral("导入配置完成！"));
+        QCOMPARE(text(*w, "编辑框表名"), std::string("文章"));
+        QCOMPARE(Prompts::records().back().kind, Prompts::Kind::Message);
+
+        Prompts::queueFile(m_dir->filePath(QStringLiteral("none")));
+        w->form().widgetAs<QPushButton>("按钮导入配置")->click();
+        QCOMPARE(lastMessage(), QStringLiteral("请选择一个已存在的ini文件！"));
+        Prompts::queueFile(m_dir->filePath(QStringLiteral("no/such/folder.ini")));
+        w->form().widgetAs<QPushButton>("按钮导出配置")->click();
+        QCOMPARE(lastMessage(), QStringLiteral("导出配置失败，文件无法写入！"));
+        // A cancelled dialog does nothing.
+        const auto shown = Prompts::records().size();
+        w->form().widgetAs<QPushButton>("按钮导入配置")->click();
+        QCOMPARE(Prompts::records().size(), shown + 1);
+    }
+
+    void dropsSetTheFolderLoadConfigurationsOrAsk()
+    {
+        auto w = open();
+        const QString folder = m_dir->path();
+        w->dropPaths({folder});
+        QCOMPARE(text(*w, "编辑框文章目录"), folder.toStdString());
+        QVERIFY(Prompts::records().empty());
+
+        QFile a(m_dir->filePath(QStringLiteral("a.txt"))), b(m_dir->filePath(QStringLiteral("b.txt")));
+        QVERIFY(a.open(QIODevice::WriteOnly) && b.open(QIODevice::WriteOnly));
+        a.close();
+        b.close();
+        w->form().control("编辑框表名")->setText("t");
+        Prompts::queueAnswer(false);
+        w->dropPaths({folder, a.fileName(), b.fileName()});
+        QCOMPARE(lastMessage(), QStringLiteral("确定要导入被拖放的 2 个文件到表[t]中吗？请首先设置好所有参数"));
+        Prompts::queueAnswer(false);
+        w->dropPaths({a.fileName()});
+        QCOMPARE(lastMessage(), QStringLiteral("确定要导入被拖放的 1 个文件到表[t]中吗？请首先设置好所有参数"));
+
+        // One configuration file, the extension in capitals.
+        w->form().control("编辑框表名")->setText("saved");
+        Prompts::queueFile(m_dir->filePath(QStringLiteral("x.INI")));
+        w->form().widgetAs<QPushButton>("按钮导出配置")->click();
+        w->form().control("编辑框表名")->setText("changed");
+        w->dropPaths({m_dir->filePath(QStringLiteral("x.INI"))});
+        QCOMPARE(lastMessage(), QStringLiteral("导入配置完成！"));
+        QCOMPARE(text(*w, "编辑框表名"), std::string("saved"));
+    }
+
+    void folderButtonAndHelp()
+    {
+        auto w = open();
+        Prompts::queueFile(QStringLiteral("  /x/y  "));
+        w->form().widgetAs<QPushButton>("按钮选择目录")->click();
+        QCOMPARE(text(*w, "编辑框文章目录"), std::string("/x/y"));
+        QCOMPARE(Prompts::records().back().title, QStringLiteral("请选择一个文件夹"));
+        w->form().widgetAs<QPushButton>("按钮选择目录")->click(); // cancelled
+        QCOMPARE(text(*w, "编辑框文章目录"), std::string("/x/y"));
+
+        QStringList launched;
+        setLaunchHook(
+            [&](const QString &action, const QString &target) { launched << action + QLatin1Char(' ') + target; });
+        emit w->form().widgetAs<gui::RightButton>("按钮选择目录")->rightReleased();
+        setLaunchHook({});
+        QCOMPARE(launched.size(), 1);
+        QVERIFY(launched.front().endsWith(QStringLiteral("/x/y")));
+
+        // Help: info mode, read-only, titled 疑点说明.
+        bool seen = false;
+        QTimer::singleShot(0, this, [&] {
+            TextInputDialog *d = TextInputDialog::current();
+            QVERIFY(d);
+            QCOMPARE(d->windowTitle(), QStringLiteral("疑点说明"));
+            QVERIFY(d->infoMode());
+            seen = true;
+            saveScreenshot(*d, QStringLiteral("help"));
+            d->reject();
+        });
+        w->findChild<QToolButton *>(QStringLiteral("图片疑点说明"))->click();
+        QVERIFY(seen);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"
