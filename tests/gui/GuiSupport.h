@@ -62,7 +62,7 @@ inline void saveScreenshot(QWidget &w, const QString &name)
         return;
     QDir().mkpath(QString::fromLocal8Bit(dir));
     const char *scale = std::getenv("QT_SCALE_FACTOR");
-    const QString suffix = scale && *scale ? QStringLiteral("@") + QString::fromLocal8Bit(scale) : QString();
+    const QString suffix = QStringLiteral("-x") + (scale && *scale ? QString::fromLocal8Bit(scale) : QStringLiteral("1"));
     w.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name + suffix + QStringLiteral(".png"));
 }
 
