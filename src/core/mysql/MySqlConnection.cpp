@@ -241,6 +241,14 @@ unsigned MySqlConnection::lastErrorNumber() const
     return m_mysql ? mysql_errno(m_mysql) : 0;
 }
 
+std::uint64_t MySqlConnection::affectedRows() const
+{
+    if (!m_mysql)
+        return 0;
+    const my_ulonglong n = mysql_affected_rows(m_mysql);
+    return n == static_cast<my_ulonglong>(-1) ? 0 : static_cast<std::uint64_t>(n);
+}
+
 std::string MySqlConnection::serverVersion() const
 {
     return m_mysql ? std::string(mysql_get_server_info(m_mysql)) : std::string();

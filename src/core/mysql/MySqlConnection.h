@@ -7,6 +7,7 @@
 #include "util/EventPump.h"
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -83,6 +84,10 @@ public:
     bool selectDatabase(std::string_view name);
     bool lastError(std::string &message) const;
     unsigned lastErrorNumber() const;
+    // Rows changed by the last completed statement (for a statement that
+    // returns rows, once they are stored: their number); 0 without a
+    // connection or when the library knows no number.
+    std::uint64_t affectedRows() const;
 
     bool createDatabase(const Identifier &name);
     bool dropDatabase(const Identifier &name);

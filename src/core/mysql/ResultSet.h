@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -9,6 +10,24 @@
 typedef struct st_mysql_res MYSQL_RES;
 
 namespace varnel {
+
+// Field type numbers of ColumnInfo::type that callers tell apart, as the
+// client library numbers them (the protocol's own numbers).
+namespace fieldtype {
+inline constexpr unsigned kDecimal = 0, kTiny = 1, kShort = 2, kLong = 3, kFloat = 4, kDouble = 5, kLongLong = 8,
+                          kInt24 = 9, kYear = 13, kBit = 16, kNewDecimal = 246;
+} // namespace fieldtype
+
+// What the server tells about one column of a result.
+struct ColumnInfo {
+    std::string name; // as the result names it
+    std::string orgName; // the table's own column name ("" for an expression)
+    std::string orgTable;
+    unsigned type = 0; // the client library's field type number
+    unsigned flags = 0;
+    unsigned charset = 0; // 63: binary
+    bool primaryKey = false, uniqueKey = false, notNull = false, binary = false, numeric = false;
+};
 
 // All rows of one statement, fetched to the client, with a row cursor. The
 // cursor designates the row nextRow passes over next and readField reads.
@@ -23,6 +42,21 @@ public:
     unsigned fieldCount() const { return static_cast<unsigned>(m_names.size()); }
     bool fieldName(int index, std::string &name) const;
     const std::vector<std::string> &fieldNames() const { return m_names; }
+
+    // uniqueKey marks a column that is a unique key by itself (the server
+    // marks only those). binary marks a column of bytes rather than text:
+    // a string, blob, bit or geometry column in the binary character set
+    // (numbers and dates are sent in it too, and are not bytes).
+    const std::vector<ColumnInfo> &columns() const { return m_columns; }
+    std::size_t columnCount() const { return m_columns.size(); }
+
+    // Cell access that leaves the cursor alone (a table model reads cells in
+    // any order). cellBytes gives all bytes, NULs included, and stays valid
+    // until the set is freed; empty for NULL or out of range.
+    std::string_view cellBytes(std::uint64_t row, std::size_t column) const;
+    // As readField reads it: cut at the first NUL.
+    std::string cell(std::uint64_t row, std::size_t column) const;
+    bool cellIsNull(std::uint64_t row, std::size_t column) const;
 
     bool seekRow(std::uint64_t row);
     bool nextRow();
@@ -50,6 +84,7 @@ private:
     };
     std::unique_ptr<MYSQL_RES, Freer> m_result;
     std::vector<std::string> m_names;
+    std::vector<ColumnInfo> m_columns;
     std::vector<Row> m_rows;
     std::vector<std::unique_ptr<unsigned long[]>> m_lengthCopies;
     std::uint64_t m_cursor = 0;
