@@ -85,6 +85,31 @@ std::string deleteRows(const Identifier &table, std::string_view condition)
     return s;
 }
 
+std::string renameTable(const Identifier &from, const Identifier &to)
+{
+    return "ALTER TABLE " + from.sql() + " RENAME TO " + to.sql() + ";";
+}
+
+std::string describeTable(const Identifier &table)
+{
+    return "describe " + table.sql() + ";";
+}
+
+std::string selectAll(const Identifier &table)
+{
+    return "select * from " + table.sql() + ";";
+}
+
+std::string countRows(const Identifier &table)
+{
+    return "select count(*) from " + table.sql() + ";";
+}
+
+std::string databaseCharset(const Identifier &database)
+{
+    return "ALTER DATABASE " + database.sql() + " DEFAULT CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;";
+}
+
 std::optional<std::string> createTable(const Identifier &table, const std::vector<ColumnSpec> &columns)
 {
     std::vector<std::string> pieces;

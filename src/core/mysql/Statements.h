@@ -34,6 +34,12 @@ std::string dropTable(const Identifier &name);
 std::string dropColumn(const Identifier &table, const Identifier &column);
 std::string insertRow(const Identifier &table, std::string_view assignments);
 std::string deleteRows(const Identifier &table, std::string_view condition);
+std::string renameTable(const Identifier &from, const Identifier &to);
+std::string describeTable(const Identifier &table);
+std::string selectAll(const Identifier &table);
+std::string countRows(const Identifier &table);
+// Makes utf8mb4 the database's default, the connection's only character set.
+std::string databaseCharset(const Identifier &database);
 // Nothing when a column's type code is not in the type list. Column names are
 // quoted as identifiers and defaults escaped as literals; key and index
 // column lists are statement text.

@@ -5,6 +5,7 @@
 #include "mapping/RuleEditor.h"
 #include "mysql/MySqlConnection.h"
 #include "mysql/Quoting.h"
+#include "mysql/Statements.h"
 #include "text/ArticleFile.h"
 #include "text/Charset.h"
 #include "text/RandomSentence.h"
@@ -154,7 +155,7 @@ ExportResult ArticleExporter::runExport()
         return refuse("打开库失败：" + database, ctl::kDatabase);
     // The name is a name, never a piece of SQL; "db.table" still reads a
     // table of another database.
-    if (!m_db.execute("select * from " + Identifier::typedTableName(table).sql() + ";"))
+    if (!m_db.execute(sql::selectAll(Identifier::typedTableName(table))))
         return refuse("打开表失败：" + table, ctl::kTable);
 
     std::vector<std::string> names, values;

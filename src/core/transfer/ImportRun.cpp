@@ -5,6 +5,7 @@
 #include "mapping/FieldRule.h"
 #include "mapping/RuleEditor.h"
 #include "mysql/MySqlConnection.h"
+#include "mysql/Statements.h"
 #include "text/ArticleFile.h"
 #include "transfer/ImportRun.h"
 #include "transfer/RowBuilder.h"
@@ -168,9 +169,9 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files)
     // The count comes from the server, on the restored connection if need be;
     // a count that cannot be read is said so, never shown as 0.
     m_db.ensureDatabase(database);
-    std::optional<std::string> count = queryValue(m_db, "select count(*) from " + quoteIdentifier(run.table) + ";");
+    std::optional<std::string> count = queryValue(m_db, sql::countRows(Identifier(run.table)));
     if (!count && m_db.connectionLost() && m_db.reopen() && m_db.ensureDatabase(database))
-        count = queryValue(m_db, "select count(*) from " + quoteIdentifier(run.table) + ";");
+        count = queryValue(m_db, sql::countRows(Identifier(run.table)));
     std::int64_t rows = -1;
     if (count)
         rows = canonicalInteger(*count).value_or(-1);

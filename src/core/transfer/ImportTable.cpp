@@ -3,6 +3,7 @@
 
 #include "mapping/RuleEditor.h"
 #include "mysql/MySqlConnection.h"
+#include "mysql/Statements.h"
 #include "transfer/ImportRun.h"
 #include "transfer/ServerQueries.h"
 
@@ -45,7 +46,7 @@ bool ArticleImporter::prepareTable(Run &run)
             return false;
         }
         if (created) {
-            m_db.execute("ALTER DATABASE " + quoteIdentifier(database) + " " + std::string(kTableOptions) + ";");
+            m_db.execute(sql::databaseCharset(Identifier(database)));
             m_db.selectDatabase(database);
         }
     }

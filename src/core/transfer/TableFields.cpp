@@ -5,6 +5,7 @@
 #include "mysql/ColumnTypes.h"
 #include "mysql/MySqlConnection.h"
 #include "mysql/Quoting.h"
+#include "mysql/Statements.h"
 #include "util/AsciiCase.h"
 #include "util/MessageHost.h"
 
@@ -35,7 +36,7 @@ TableFieldsResult readTableFieldsIntoMapping(Form &form, MySqlConnection &db, Me
         return {false, std::string(ctl::kDatabase)};
     }
     std::unique_ptr<ResultSet> result;
-    if (db.execute("describe " + quoteIdentifier(table) + ";"))
+    if (db.execute(sql::describeTable(Identifier(table))))
         result = db.storeResult();
     if (!result) {
         host.showMessage(kOpenTableFailed);

@@ -177,5 +177,23 @@ TEST(ServerAddress, HostPortAndIpv6)
     }
 }
 
+TEST(AdminStatementText, ExactTexts)
+{
+    EXPECT_EQ(sql::renameTable(Identifier("a"), Identifier("b")), "ALTER TABLE `a` RENAME TO `b`;");
+    EXPECT_EQ(sql::describeTable(Identifier("news")), "describe `news`;");
+    EXPECT_EQ(sql::selectAll(Identifier("news")), "select * from `news`;");
+    EXPECT_EQ(sql::countRows(Identifier("news")), "select count(*) from `news`;");
+    EXPECT_EQ(sql::databaseCharset(Identifier("d")),
+        "ALTER DATABASE `d` DEFAULT CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;");
+}
+
+TEST(AdminStatementText, NamesAreQuotedAsOneName)
+{
+    EXPECT_EQ(sql::renameTable(Identifier("a`b"), Identifier("文章")), "ALTER TABLE `a``b` RENAME TO `文章`;");
+    EXPECT_EQ(sql::selectAll(Identifier("a.b")), "select * from `a.b`;");
+    EXPECT_EQ(sql::selectAll(Identifier::typedTableName("d.t")), "select * from `d`.`t`;");
+    EXPECT_EQ(sql::describeTable(Identifier("x y")), "describe `x y`;");
+}
+
 } // namespace
 } // namespace varnel
