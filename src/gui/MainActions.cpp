@@ -71,8 +71,9 @@ void MainWindow::connectAction()
 {
     Control *button = m_form->control(kConnectButton);
     if (m_db.isOpen()) {
-        // A run uses the connection until it has ended.
-        if (runActive()) {
+        // A run, or a name list being read, uses the connection until it
+        // has ended.
+        if (runActive() || m_busy.busy()) {
             m_disconnectPending = true;
             m_importer.requestStop();
             m_exporter.requestStop();
@@ -140,6 +141,15 @@ bool MainWindow::readNameList(Control &button, bool tables)
     return result != nullptr;
 }
 
+bool MainWindow::listReadFinished()
+{
+    // A close or a disconnect asked for while the names were read is carried
+    // out now, and then no list is offered.
+    const bool closing = m_busy.closePending();
+    afterRun();
+    return !closing && m_db.isOpen() && !m_busy.closePending();
+}
+
 void MainWindow::tablePicker()
 {
     if (!m_db.isOpen())
@@ -155,8 +165,7 @@ void MainWindow::tablePicker()
             return;
         }
         m_tableListKey = key;
-        afterRun();
-        if (m_busy.closePending())
+        if (!listReadFinished())
             return;
     }
     const QString name = NamePicker::pick(this, splitLines(button.tag()));
@@ -176,7 +185,8 @@ void MainWindow::databasePicker()
             afterRun();
             return;
         }
-        afterRun();
+        if (!listReadFinished())
+            return;
     }
     const QString name = NamePicker::pick(this, splitLines(button.tag()));
     if (!name.isEmpty())

@@ -96,6 +96,7 @@ private:
     void showHelp();
     void editPhrases();
     bool readNameList(Control &button, bool tables);
+    bool listReadFinished();
 
     SettingsStore &m_settings;
     MySqlConnection &m_db;

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
@@ -222,7 +223,11 @@ private slots:
         w->form().control("编辑框文章目录")->setText(u8(m_dir->filePath(QStringLiteral("articles"))));
         w->form().control("编辑框表名")->setText("文章");
         std::vector<std::string> captions;
-        QtTransferHost::setCaptionObserver([&](const std::string &c) { captions.push_back(c); });
+        QtTransferHost::setCaptionObserver([&](const std::string &c) {
+            captions.push_back(c);
+            if (started(c) && std::count_if(captions.begin(), captions.end(), started) == 1)
+                saveScreenshot(*w, QStringLiteral("main-importing"));
+        });
         QStringList windowTitles;
         QTimer titles;
         connect(&titles, &QTimer::timeout, this, [&] { windowTitles << w->windowTitle(); });
@@ -347,6 +352,184 @@ private slots:
         click(*w, "按钮导入");
         QVERIFY(dropped);
         QVERIFY(Prompts::messages().contains(QStringLiteral("已经有导入在执行，请稍后！")));
+    }
+
+    void closingDuringANameReadShowsNoPicker()
+    {
+        QVERIFY(m_admin.execute("create table `" + m_database + "`.t1 (v int)"));
+        for (const char *picker : {"按钮表列表", "按钮库列表"}) {
+            auto w = open();
+            NamePicker::setScripted(true);
+            NamePicker::queueChoice(0);
+            // The close arrives while the names are read a row at a time.
+            QTimer::singleShot(0, w.get(), [&] { w->close(); });
+            click(*w, picker);
+            QVERIFY2(NamePicker::shownCount() == 0, picker);
+            QTRY_VERIFY(w->isHidden());
+            QCOMPARE(text(*w, "编辑框表名"), std::string());
+            m_db->disconnect();
+        }
+    }
+
+    void disconnectingDuringANameReadWaitsForIt()
+    {
+        QVERIFY(m_admin.execute("create table `" + m_database + "`.t1 (v int)"));
+        auto w = open();
+        NamePicker::queueChoice(0);
+        QTimer::singleShot(0, w.get(), [&] { click(*w, "按钮建立连接"); });
+        click(*w, "按钮库列表");
+        QVERIFY(!m_db->isOpen());
+        QCOMPARE(text(*w, "按钮建立连接"), std::string("建立连接"));
+        for (const char *name : {"按钮库列表", "按钮表列表", "按钮读表字段", "按钮导入", "按钮导出"})
+            QVERIFY2(!w->form().control(name)->isEnabled(), name);
+        QCOMPARE(text(*w, "按钮库列表"), std::string("库.."));
+        QCOMPARE(NamePicker::shownCount(), 0);
+        QCOMPARE(w->form().control("按钮库列表")->tag(), std::string());
+    }
+
+    void theOtherButtonsDuringAnImportLeaveItWhole()
+    {
+        writeArticles(40);
+        const QString config = m_dir->filePath(QStringLiteral("other.ini"));
+        auto w = open();
+        w->form().control("编辑框文章目录")->setText(u8(m_dir->filePath(QStringLiteral("articles"))));
+        w->form().control("编辑框表名")->setText("t");
+        Prompts::queueFile(config);
+        click(*w, "按钮导出配置");
+        w->importer().setBatchSize(1);
+        bool pressed = false;
+        QtTransferHost::setCaptionObserver([&](const std::string &c) {
+            if (pressed || !started(c))
+                return;
+            pressed = true;
+            click(*w, "按钮导出"); // one run at a time: ignored
+            QVERIFY(!w->exporter().isRunning());
+            NamePicker::queueChoice(0);
+            click(*w, "按钮库列表");
+            click(*w, "按钮读表字段");
+            Prompts::queueAnswer(true);
+            emit w->form().widgetAs<RightButton>("按钮删除")->rightPressed();
+            Prompts::queueFile(config);
+            click(*w, "按钮导入配置");
+            w->form().control("编辑框字段名")->setText("标题");
+            click(*w, "按钮添加");
+            w->close(); // waits for the run
+        });
+        click(*w, "按钮导入");
+        QVERIFY(pressed);
+        QVERIFY2(Prompts::messages().filter(QStringLiteral("导入完成")).size() == 1,
+            qPrintable(Prompts::messages().join(QLatin1Char('|'))));
+        QTRY_VERIFY(w->isHidden());
+        QVERIFY(!w->runActive());
+        QCOMPARE(text(*w, "按钮导入"), std::string("导入文章到 MySQL 数据库"));
+        const int stored = column("select count(*) from `" + m_database + "`.t").value(0).toInt();
+        QVERIFY2(stored >= 1, qPrintable(QString::number(stored)));
+    }
+
+    void disconnectingDuringAnExportWaitsForIt()
+    {
+        QVERIFY(m_admin.execute("create table `" + m_database + "`.t (标题 varchar(20), 内容 text)"));
+        for (int i = 0; i < 40; ++i)
+            QVERIFY(m_admin.execute("insert into `" + m_database + "`.t values ('n" + std::to_string(i) + "', 'x')"));
+        const QString out = m_dir->filePath(QStringLiteral("out"));
+        QDir().mkpath(out);
+        auto w = open();
+        w->form().control("编辑框文章目录")->setText(u8(out));
+        w->form().control("编辑框表名")->setText("t");
+        bool pressed = false;
+        QtTransferHost::setCaptionObserver([&](const std::string &c) {
+            if (!pressed && c.starts_with("总 ") && c.find("已导出 0 篇") == std::string::npos) {
+                pressed = true;
+                click(*w, "按钮建立连接");
+                QVERIFY(m_db->isOpen());
+            }
+        });
+        click(*w, "按钮导出");
+        QVERIFY(pressed);
+        QVERIFY2(lastMessage().startsWith(QStringLiteral("导出完成")), qPrintable(lastMessage()));
+        QVERIFY(!m_db->isOpen());
+        QCOMPARE(text(*w, "按钮建立连接"), std::string("建立连接"));
+        QVERIFY(!w->form().control("按钮导出")->isEnabled());
+        QCOMPARE(text(*w, "按钮导出"), std::string("从 MySQL 数据库导出文章"));
+    }
+
+    void oddTableNamesGoBothWays()
+    {
+        writeArticles(2);
+        const QString out = m_dir->filePath(QStringLiteral("out"));
+        QDir().mkpath(out);
+        auto w = open();
+        for (const std::string &table : {std::string("a&b`c 文章"), std::string(64, 'x')}) {
+            w->form().control("编辑框文章目录")->setText(u8(m_dir->filePath(QStringLiteral("articles"))));
+            w->form().control("编辑框表名")->setText(table);
+            click(*w, "按钮导入");
+            QCOMPARE(lastMessage(), QStringLiteral("导入完成，已导入 2 篇文章，当前表有 2 条记录！"));
+            QDir(out).removeRecursively();
+            QDir().mkpath(out);
+            w->form().control("编辑框文章目录")->setText(u8(out));
+            click(*w, "按钮导出");
+            QCOMPARE(lastMessage(), QStringLiteral("导出完成，已导出 2 篇文章，表中有 2 条记录！"));
+        }
+        // A name the server cannot take is not reported as imported.
+        w->form().control("编辑框文章目录")->setText(u8(m_dir->filePath(QStringLiteral("articles"))));
+        w->form().control("编辑框表名")->setText(std::string(65, 'y'));
+        click(*w, "按钮导入");
+        QVERIFY2(!lastMessage().startsWith(QStringLiteral("导入完成")), qPrintable(lastMessage()));
+        QCOMPARE(text(*w, "按钮导入"), std::string("导入文章到 MySQL 数据库"));
+    }
+
+    void emptyFoldersAndFifosEndTheRun()
+    {
+        auto w = open();
+        const QString empty = m_dir->filePath(QStringLiteral("empty"));
+        QDir().mkpath(empty);
+        w->form().control("编辑框文章目录")->setText(u8(empty));
+        w->form().control("编辑框表名")->setText("t");
+        click(*w, "按钮导入");
+        QVERIFY(!Prompts::messages().isEmpty());
+        QVERIFY2(!lastMessage().startsWith(QStringLiteral("导入完成，已导入 1")), qPrintable(lastMessage()));
+        QVERIFY(!w->runActive());
+
+        writeArticles(1, QStringLiteral("fifo"));
+        const QString fifo = m_dir->filePath(QStringLiteral("fifo/管道.txt"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        w->form().control("编辑框文章目录")->setText(u8(m_dir->filePath(QStringLiteral("fifo"))));
+        // The list of files not imported comes after the run, in a dialog.
+        QString report;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (TextInputDialog *d = TextInputDialog::current()) {
+                report = d->bodyText();
+                d->reject();
+            }
+        });
+        closer.start(5);
+        Prompts::clear();
+        click(*w, "按钮导入");
+        QVERIFY2(lastMessage().startsWith(QStringLiteral("导入完成，已导入 1 篇文章")), qPrintable(lastMessage()));
+        QVERIFY2(report.isEmpty() || report.contains(QStringLiteral("管道.txt")), qPrintable(report));
+    }
+
+    void aDropDuringADropsQuestionWaitsItsTurn()
+    {
+        const QStringList first = writeArticles(2, QStringLiteral("one"));
+        const QStringList second = writeArticles(3, QStringLiteral("two"));
+        auto w = open();
+        w->form().control("编辑框表名")->setText("d");
+        bool again = false;
+        Prompts::setObserver([&](const Prompts::Record &r) {
+            if (!again && r.kind == Prompts::Kind::OkCancel) {
+                again = true;
+                w->dropPaths(second);
+            }
+        });
+        Prompts::queueAnswer(true);
+        Prompts::queueAnswer(true);
+        w->dropPaths(first);
+        Prompts::setObserver({});
+        QVERIFY(again);
+        QCOMPARE(Prompts::messages().filter(QStringLiteral("导入完成")).size(), 2);
+        QCOMPARE(column("select count(*) from `" + m_database + "`.d"), QStringList{QStringLiteral("5")});
     }
 };
 
