@@ -168,4 +168,27 @@ const FormSpec &tableFormSpec()
     return spec;
 }
 
+const FormSpec &managerFormSpec()
+{
+    static const FormSpec spec = [] {
+        FormSpec f;
+        f.section = "管理器";
+        f.controls = {
+            button("按钮新建库", "新建库"),
+            button("按钮删除库", "删除库"),
+            button("按钮查找库", "查找库"),
+            button("按钮删除表", "删除表"),
+            button("按钮修改表名", "修改表名"),
+            button("按钮查找表", "查找表"),
+            button("按钮查看记录", "查看记录"),
+            button("按钮查看字段", "查看字段"),
+            button("按钮SQL", "SQL"),
+            button("按钮用户", "用户"),
+            button("按钮事务", "事务"),
+        };
+        return f;
+    }();
+    return spec;
+}
+
 } // namespace varnel
