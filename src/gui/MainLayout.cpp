@@ -53,6 +53,27 @@ QWidget *narrow(QWidget *w, int width = 64)
     return w;
 }
 
+// The room a button's caption needs, its widest line and all its lines,
+// with the frame around them.
+QSize captionRoom(const QWidget *button)
+{
+    const auto *b = qobject_cast<const QPushButton *>(button);
+    const QFontMetrics fm(button->font());
+    const QStringList lines = b ? b->text().split(QLatin1Char('\n')) : QStringList();
+    int width = 0;
+    for (const QString &line : lines)
+        width = std::max(width, fm.horizontalAdvance(line));
+    return {width + 2 * fm.averageCharWidth() + 4, static_cast<int>(lines.size()) * fm.lineSpacing() + 8};
+}
+
+// A button of the design's width, wider where its caption needs more room
+// (a larger font).
+QWidget *buttonWidth(QWidget *button, int width)
+{
+    button->setFixedWidth(std::max(width, captionRoom(button).width()));
+    return button;
+}
+
 // A button inside the right end of an edit box.
 void embedButton(QLineEdit *edit, QPushButton *button)
 {
@@ -198,7 +219,10 @@ QWidget *MainWindow::buildArticleGroup()
     grid->addWidget(label("文件编码："), 1, 0);
     grid->addWidget(m_form->widget("组合框文件编码"), 1, 1);
     grid->addWidget(label("文件类型："), 1, 2);
-    grid->addWidget(m_form->widget("编辑框文件类型"), 1, 3);
+    // Room for a few patterns whatever the font.
+    auto *types = m_form->widget("编辑框文件类型");
+    types->setMinimumWidth(types->fontMetrics().horizontalAdvance(QStringLiteral("*.txt|*.html")) + 12);
+    grid->addWidget(types, 1, 3);
     grid->addWidget(m_form->widget("选择框乱序导入"), 1, 4);
     grid->addWidget(m_form->widget("选择框遍历子目录"), 1, 5);
     grid->setColumnStretch(1, 1);
@@ -228,7 +252,7 @@ QWidget *MainWindow::buildDatabaseGroup()
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(4, 1);
     for (const char *name : {"按钮库列表", "按钮表列表"})
-        m_form->widget(name)->setFixedWidth(52);
+        buttonWidth(m_form->widget(name), 52);
     return group;
 }
 
@@ -250,7 +274,8 @@ QWidget *MainWindow::buildMappingGroup()
     m_list->setAllColumnsShowFocus(true);
     m_list->header()->resizeSection(0, 150);
     m_list->header()->resizeSection(1, 110);
-    m_list->setMinimumHeight(96);
+    // A few rows at least, in the list's own font.
+    m_list->setMinimumHeight(std::max(96, m_list->fontMetrics().lineSpacing() * 6 + 8));
     m_form->setList(m_list);
     v->addWidget(m_list, 1);
 
@@ -258,10 +283,8 @@ QWidget *MainWindow::buildMappingGroup()
     editor->setSpacing(6);
     editor->addWidget(label("字段名："));
     editor->addWidget(m_form->widget("编辑框字段名"), 1);
-    for (const char *name : {"按钮添加", "按钮修改", "按钮删除"}) {
-        m_form->widget(name)->setFixedWidth(56);
-        editor->addWidget(m_form->widget(name));
-    }
+    for (const char *name : {"按钮添加", "按钮修改", "按钮删除"})
+        editor->addWidget(buttonWidth(m_form->widget(name), 56));
     editor->addSpacing(8);
     editor->addWidget(label("数据来源："));
     editor->addWidget(m_form->widget("组合框数据来源"));
@@ -301,9 +324,9 @@ void MainWindow::buildOptionPages()
             row({label("字数："), narrow(W("编辑框汉字字数1")), narrow(W("编辑框汉字字数2"))})}),
         page({row({label("类型："), W("选择框有数字"), W("选择框有小字母"), W("选择框有大字母"), W("选择框转为全角")}),
             row({label("字数："), narrow(W("编辑框数母字数1")), narrow(W("编辑框数母字数2"))})}),
-        page({row({label("表达式："), W("编辑框时间表达式"), narrow(W("按钮问号1"), 28)}, false),
+        page({row({label("表达式："), W("编辑框时间表达式"), buttonWidth(W("按钮问号1"), 28)}, false),
             row({label("年幅度："), narrow(W("编辑框年1")), narrow(W("编辑框年2")), W("选择框当前时间")})}),
-        page({row({label("词组："), W("编辑框词组"), narrow(W("按钮输入词组"), 28)}, false),
+        page({row({label("词组："), W("编辑框词组"), buttonWidth(W("按钮输入词组"), 28)}, false),
             row({label("模式："), W("组合框模式"), label("数量："), narrow(W("编辑框数量1")),
                 narrow(W("编辑框数量2"))})}),
         page({folderLabel}),
@@ -325,19 +348,28 @@ QWidget *MainWindow::buildBottomRow()
     h->setSpacing(6);
     auto *importButton = m_form->widget("按钮导入");
     auto *exportButton = m_form->widget("按钮导出");
+    // The row is 44 pixels high, or as high as the stacked buttons' captions
+    // need; every button fills it.
     for (QWidget *b : {importButton, exportButton}) {
         b->setMinimumHeight(44);
-        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         h->addWidget(b, 1);
     }
     auto *toggle = m_form->widget("按钮导出条件");
-    toggle->setFixedSize(56, 44);
+    // Wide enough for its other caption too ("关闭\r\n设置").
+    buttonWidth(toggle, 56);
+    toggle->setMinimumHeight(std::max(44, captionRoom(toggle).height()));
+    toggle->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     h->addWidget(toggle);
     auto *stack = new QVBoxLayout;
     stack->setSpacing(2);
     for (const char *name : {"按钮导入配置", "按钮导出配置"}) {
-        m_form->widget(name)->setFixedHeight(21);
-        stack->addWidget(m_form->widget(name));
+        QWidget *b = m_form->widget(name);
+        // Half the row each: the height of the caption, not the style's
+        // usual button height.
+        b->setMinimumHeight(std::max(21, captionRoom(b).height() - 4));
+        b->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
+        stack->addWidget(b);
     }
     h->addLayout(stack);
     return w;
@@ -349,11 +381,14 @@ void MainWindow::buildConditionGroup()
     m_conditionGroup = new QGroupBox(QStringLiteral("导出条件设置"), this);
     m_conditionGroup->setObjectName(QStringLiteral("分组框导出条件"));
     m_conditionGroup->setAutoFillBackground(true);
-    // It opens over other controls: a frame of its own sets it apart.
-    m_conditionGroup->setStyleSheet(QStringLiteral(
-        "QGroupBox#分组框导出条件 { border: 1px solid palette(dark); border-radius: 3px; margin-top: 1.3em;"
-        " padding-top: 4px; background: palette(window); }"
-        "QGroupBox#分组框导出条件::title { subcontrol-origin: margin; left: 8px; padding: 0 4px; }"));
+    // It opens over other controls: a frame of its own sets it apart, and
+    // its title sits inside the frame, on the panel's own background, so
+    // that nothing under the panel shows around the title.
+    m_conditionGroup->setStyleSheet(
+        QStringLiteral("QGroupBox#分组框导出条件 { border: 1px solid palette(dark); border-radius: 3px; margin-top: 0;"
+                       " padding-top: 1.6em; background: palette(window); }"
+                       "QGroupBox#分组框导出条件::title { subcontrol-origin: padding; subcontrol-position: top left;"
+                       " left: 8px; top: 5px; padding: 0 4px; }"));
     auto *grid = new QGridLayout(m_conditionGroup);
     grid->setVerticalSpacing(6);
     grid->addWidget(W("选择框启用导出条件"), 0, 0, 1, 3);
