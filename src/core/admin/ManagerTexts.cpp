@@ -28,7 +28,7 @@ std::string tableListCaption(std::string_view database, std::optional<std::size_
 {
     if (!count)
         return "   正在请求表列表..";
-    if (*count == 0)
+    if (database.empty())
         return "   当前库的表";
     return "   当前库 " + std::string(database) + " 的表( " + std::to_string(*count) + " 个)：";
 }

@@ -15,7 +15,8 @@ namespace varnel {
 // read, else the number of databases.
 std::string databaseListCaption(std::optional<std::size_t> count);
 // The caption of the table list's frame: nothing while the list is being
-// read, else the number of tables; 0 also stands for "no database".
+// read; without a database the plain caption, else the database and the
+// number of its tables (0 included).
 std::string tableListCaption(std::string_view database, std::optional<std::size_t> count);
 // Asks before dropping the tables (or deleting all their records); the
 // first table is the one named when there is one.

@@ -16,7 +16,7 @@ TEST(ManagerTexts, TableListCaption)
 {
     EXPECT_EQ(tableListCaption("news", std::nullopt), "   正在请求表列表..");
     EXPECT_EQ(tableListCaption("", 0), "   当前库的表");
-    EXPECT_EQ(tableListCaption("news", 0), "   当前库的表");
+    EXPECT_EQ(tableListCaption("news", 0), "   当前库 news 的表( 0 个)：");
     EXPECT_EQ(tableListCaption("文章库", 3), "   当前库 文章库 的表( 3 个)：");
 }
 
