@@ -4,13 +4,25 @@
 
 namespace varnel::gui {
 
-bool showTextInput(QWidget *owner, const QString &prompt, const QString &initial, QString *result)
+bool showTextInput(QWidget *owner, const QString &prompt, const QString &initial, QString *result, int textHeight)
 {
     TextInputRequest request;
     request.initialText = initial;
     request.prompt = prompt;
     request.parent = owner;
     request.wantsResult = true;
+    request.textHeight = textHeight;
+    return TextInputDialog::run(request, result);
+}
+
+bool showTextInputTitled(QWidget *owner, const QString &title, const QString &initial, QString *result, int textHeight)
+{
+    TextInputRequest request;
+    request.initialText = initial;
+    request.title = title;
+    request.parent = owner;
+    request.wantsResult = true;
+    request.textHeight = textHeight;
     return TextInputDialog::run(request, result);
 }
 

@@ -8,6 +8,7 @@
 #include "gui/FolderTools.h"
 #include "gui/HelpTexts.h"
 #include "gui/InfoDialogs.h"
+#include "gui/ManagerWindow.h"
 #include "gui/NamePicker.h"
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
@@ -107,6 +108,11 @@ void MainWindow::connectAction()
 void MainWindow::disconnectNow()
 {
     forgetNameLists();
+    // The manager goes with the connection (saved, through its close); a
+    // loop of its own still running closes it when it has returned.
+    if (m_manager)
+        m_manager->close();
+    m_transactionOpen = false;
     m_db.disconnect();
     setConnectedButtons(false);
     m_form->control(kConnectButton)->setText(kConnectIdle);
@@ -236,6 +242,27 @@ void MainWindow::chooseFolder()
 void MainWindow::openFolder()
 {
     openInFileManager(qs(controlText(*m_form, ctl::kFolder)));
+}
+
+void MainWindow::openManager()
+{
+    if (m_manager) {
+        m_manager->show();
+        m_manager->raise();
+        m_manager->activateWindow();
+        return;
+    }
+    // Decided before the window exists, so no half-made window shows.
+    if (!m_db.isOpen())
+        connectAction();
+    if (!m_db.isOpen()) {
+        Prompts::message(this, QStringLiteral("主界面尚未连接到MySQL，无法使用管理器功能！"), qs(kDefaultCaption),
+            MessageIcon::None);
+        return;
+    }
+    m_manager = new ManagerWindow(*this, m_settings, m_db);
+    connect(m_manager, &ManagerWindow::namesChanged, this, &MainWindow::forgetNameLists);
+    m_manager->show();
 }
 
 void MainWindow::showHelp()

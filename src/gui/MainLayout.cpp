@@ -193,7 +193,7 @@ QWidget *MainWindow::buildBanner()
         h->addWidget(box);
         auto act = [this, index] {
             if (index == 0)
-                emit managerRequested();
+                openManager();
             else if (index == 1)
                 emit createTableRequested();
             else

@@ -205,6 +205,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    // The other windows end with this one, through their own close, so
+    // what they keep is saved too.
+    if (m_manager && !m_manager->close()) {
+        m_busy.requestClose();
+        event->ignore();
+        return;
+    }
     m_closing = true;
     saveMainConfig(m_settings, *m_form);
     m_closing = false;
@@ -253,6 +260,8 @@ void MainWindow::importPressed(bool alternativeLister)
     }
     if (m_exporter.isRunning())
         return;
+    if (refuseInTransaction())
+        return;
     {
         BusyScope busy(m_busy);
         m_importer.startImport(alternativeLister);
@@ -270,11 +279,23 @@ void MainWindow::exportPressed()
     }
     if (m_importer.isRunning())
         return;
+    if (refuseInTransaction())
+        return;
     {
         BusyScope busy(m_busy);
         m_exporter.pressExport();
     }
     afterRun();
+}
+
+// Rows written inside a transaction the user began would be reported as
+// stored and then go with a rollback or a disconnect.
+bool MainWindow::refuseInTransaction()
+{
+    if (!m_transactionOpen)
+        return false;
+    Prompts::message(this, QStringLiteral("请先提交或回滚事务！"), qs(kDefaultCaption), MessageIcon::None);
+    return true;
 }
 
 void MainWindow::importDropped(std::vector<std::string> files)
@@ -286,6 +307,8 @@ void MainWindow::importDropped(std::vector<std::string> files)
         Prompts::message(this, QStringLiteral("已经有导入在执行，请稍后！"), qs(kDefaultCaption), MessageIcon::None);
         return;
     }
+    if (refuseInTransaction())
+        return;
     {
         BusyScope busy(m_busy);
         m_importer.clearStop();

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "gui/BusyScope.h"
+#include "gui/ManagerWindow.h"
 #include "gui/QtForm.h"
 #include "gui/QtTransferHost.h"
 #include "transfer/ArticleExporter.h"
 #include "transfer/ArticleImporter.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
@@ -58,6 +60,14 @@ public:
     // program created or dropped a database or table, or reconnected).
     void forgetNameLists();
 
+    // The database manager: opened (connecting first when needed) or
+    // raised; null while none is open.
+    void openManager();
+    ManagerWindow *manager() const { return m_manager; }
+    // A transaction begun in the manager is open: runs wait for its end.
+    bool transactionOpen() const { return m_transactionOpen; }
+    void setTransactionOpen(bool open) { m_transactionOpen = open; }
+
 signals:
     void managerRequested();
     void createTableRequested();
@@ -92,6 +102,7 @@ private:
     void setConnectedButtons(bool enabled);
     void disconnectNow();
     void afterRun();
+    bool refuseInTransaction();
     void importDropped(std::vector<std::string> files);
     void showHelp();
     void editPhrases();
@@ -113,6 +124,8 @@ private:
     bool m_suppressRowLoad = false;
     bool m_closing = false;
     bool m_disconnectPending = false;
+    bool m_transactionOpen = false;
+    QPointer<ManagerWindow> m_manager;
 };
 
 } // namespace varnel::gui

@@ -91,9 +91,12 @@ QStringList nameFilters(const std::vector<FileFilter> &filters)
 }
 
 QStringList runFileDialog(QWidget *owner, const QString &title, const QString &directory,
-    const std::vector<FileFilter> &filters, QFileDialog::AcceptMode accept, QFileDialog::FileMode mode)
+    const std::vector<FileFilter> &filters, QFileDialog::AcceptMode accept, QFileDialog::FileMode mode,
+    const QString &defaultSuffix = {})
 {
     QFileDialog dialog(owner, title, directory);
+    if (!defaultSuffix.isEmpty())
+        dialog.setDefaultSuffix(defaultSuffix);
     dialog.setAcceptMode(accept);
     dialog.setFileMode(mode);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -137,14 +140,15 @@ bool Prompts::yesNo(QWidget *owner, const QString &text, const QString &title, M
     return showBox(owner, text, title, icon, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
 }
 
-QString Prompts::saveFile(
-    QWidget *owner, const QString &title, const QString &directory, const std::vector<FileFilter> &filters)
+QString Prompts::saveFile(QWidget *owner, const QString &title, const QString &directory,
+    const std::vector<FileFilter> &filters, const QString &defaultSuffix)
 {
     if (state().scripted) {
         record({Kind::SaveFile, title, {}, MessageIcon::None, directory});
         return nextFiles().value(0);
     }
-    return runFileDialog(owner, title, directory, filters, QFileDialog::AcceptSave, QFileDialog::AnyFile).value(0);
+    return runFileDialog(owner, title, directory, filters, QFileDialog::AcceptSave, QFileDialog::AnyFile, defaultSuffix)
+        .value(0);
 }
 
 QString Prompts::openFile(QWidget *owner, const QString &title, const QString &directory,

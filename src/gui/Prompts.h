@@ -42,9 +42,10 @@ public:
     static bool okCancel(QWidget *owner, const QString &text, const QString &title, MessageIcon icon);
     static bool yesNo(QWidget *owner, const QString &text, const QString &title, MessageIcon icon);
 
-    // "" when cancelled. No overwrite question.
-    static QString saveFile(
-        QWidget *owner, const QString &title, const QString &directory, const std::vector<FileFilter> &filters);
+    // "" when cancelled. No overwrite question. A name typed without an
+    // extension gets `defaultSuffix` when one is given.
+    static QString saveFile(QWidget *owner, const QString &title, const QString &directory,
+        const std::vector<FileFilter> &filters, const QString &defaultSuffix = {});
     // `mustExist` false lets the user name a file that is not there.
     static QString openFile(QWidget *owner, const QString &title, const QString &directory,
         const std::vector<FileFilter> &filters, bool mustExist);

@@ -1,0 +1,592 @@
+#include "gui/ManagerWindow.h"
+
+#include "admin/ListFind.h"
+#include "admin/ManagerTexts.h"
+#include "admin/TableNames.h"
+#include "design/FormTable.h"
+#include "form/MainControls.h"
+#include "gui/InfoDialogs.h"
+#include "gui/MainWindow.h"
+#include "gui/MouseButtons.h"
+#include "gui/Prompts.h"
+#include "gui/QtText.h"
+#include "gui/RecordViewerWindow.h"
+#include "gui/SvgPicture.h"
+#include "mysql/MySqlConnection.h"
+#include "mysql/Statements.h"
+#include "settings/WindowSweep.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QMenu>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace varnel::gui {
+namespace {
+
+constexpr std::string_view kSection = "管理器";
+
+QToolButton *refreshButton(const char *name, const char *hint)
+{
+    auto *b = new QToolButton;
+    b->setObjectName(QString::fromUtf8(name));
+    b->setToolTip(QString::fromUtf8(hint));
+    b->setIcon(QApplication::style()->standardIcon(QStyle::SP_BrowserReload));
+    b->setAutoRaise(true);
+    return b;
+}
+
+} // namespace
+
+ManagerWindow::ManagerWindow(MainWindow &main, SettingsStore &settings, MySqlConnection &db)
+    : QWidget(nullptr)
+    , m_main(main)
+    , m_settings(settings)
+    , m_db(db)
+    , m_form(std::make_unique<QtForm>(managerFormSpec(), this))
+{
+    setObjectName(QStringLiteral("ManagerWindow"));
+    setWindowTitle(QStringLiteral("MySQL 管理器"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    buildLayout();
+    resize(std::max(620, minimumSizeHint().width()), std::max(460, minimumSizeHint().height()));
+    restoreWindowState(m_settings, *m_form, kSection);
+}
+
+ManagerWindow::~ManagerWindow() = default;
+
+void ManagerWindow::buildLayout()
+{
+    auto B = [this](const char *name) { return m_form->widgetAs<RightButton>(name); };
+
+    m_databaseGroup = new QGroupBox(QStringLiteral("   在 MySQL 上的库"));
+    m_databaseGroup->setObjectName(QStringLiteral("分组框库"));
+    m_databases = new QListWidget;
+    m_databases->setObjectName(QStringLiteral("超级列表框库列表"));
+    m_databases->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_databases->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto *refreshDatabases = refreshButton("超级按钮刷新库", "刷新库列表");
+    auto *dbLayout = new QGridLayout(m_databaseGroup);
+    dbLayout->addWidget(refreshDatabases, 0, 2, Qt::AlignRight);
+    dbLayout->addWidget(m_databases, 1, 0, 1, 3);
+    dbLayout->addWidget(B("按钮新建库"), 2, 0);
+    dbLayout->addWidget(B("按钮删除库"), 2, 1);
+    dbLayout->addWidget(B("按钮查找库"), 2, 2);
+
+    m_tableGroup = new QGroupBox(QStringLiteral("   当前库的表（双击 表，可赋值到主界面的库名、表名）"));
+    m_tableGroup->setObjectName(QStringLiteral("分组框表"));
+    m_tables = new QListWidget;
+    m_tables->setObjectName(QStringLiteral("超级列表框表列表"));
+    m_tables->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_tables->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto *refreshTables = refreshButton("超级按钮刷新表", "刷新表列表");
+    auto *tableLayout = new QGridLayout(m_tableGroup);
+    tableLayout->addWidget(refreshTables, 0, 3, Qt::AlignRight);
+    tableLayout->addWidget(m_tables, 1, 0, 1, 4);
+    const char *rows[2][4] = {
+        {"按钮删除表", "按钮修改表名", "按钮查找表", "按钮查看记录"},
+        {"按钮查看字段", "按钮SQL", "按钮用户", "按钮事务"},
+    };
+    for (int r = 0; r < 2; ++r) {
+        for (int c = 0; c < 4; ++c)
+            tableLayout->addWidget(B(rows[r][c]), 2 + r, c);
+    }
+
+    auto *h = new QHBoxLayout(this);
+    h->setContentsMargins(10, 10, 10, 10);
+    h->addWidget(m_databaseGroup, 2);
+    h->addWidget(m_tableGroup, 3);
+
+    m_transactions = new QMenu(this);
+    m_transactions->setObjectName(QStringLiteral("事务"));
+    const char *items[] = {"开始事务", "提交事务", "回滚事务"};
+    for (int i = 0; i < 3; ++i) {
+        QAction *a = m_transactions->addAction(QString::fromUtf8(items[i]));
+        a->setObjectName(QString::fromUtf8(items[i]));
+        connect(a, &QAction::triggered, this, [this, i] { transaction(i); });
+    }
+
+    connect(refreshDatabases, &QToolButton::clicked, this, &ManagerWindow::refreshDatabaseList);
+    connect(refreshTables, &QToolButton::clicked, this, &ManagerWindow::refreshTableList);
+    connect(m_databases, &QListWidget::currentRowChanged, this, [this] { refreshTableList(); });
+    connect(m_tables, &QListWidget::itemSelectionChanged, this, &ManagerWindow::tableSelectionChanged);
+    connect(m_tables, &QListWidget::itemDoubleClicked, this, &ManagerWindow::tableDoubleClicked);
+    connect(m_databases, &QWidget::customContextMenuRequested, this,
+        [this] { QApplication::clipboard()->setText(qs(currentDatabase())); });
+    connect(m_tables, &QWidget::customContextMenuRequested, this,
+        [this] { QApplication::clipboard()->setText(qs(currentTable())); });
+    connect(B("按钮新建库"), &QPushButton::clicked, this, &ManagerWindow::createDatabase);
+    connect(B("按钮删除库"), &QPushButton::clicked, this, &ManagerWindow::dropDatabase);
+    connect(B("按钮查找库"), &QPushButton::clicked, this, [this] { findDatabase(false); });
+    connect(B("按钮查找库"), &RightButton::rightReleased, this, [this] { findDatabase(true); });
+    connect(B("按钮删除表"), &QPushButton::clicked, this, [this] { dropTables(false); });
+    connect(B("按钮删除表"), &RightButton::rightReleased, this, [this] { dropTables(true); });
+    connect(B("按钮修改表名"), &QPushButton::clicked, this, &ManagerWindow::renameTable);
+    connect(B("按钮查找表"), &QPushButton::clicked, this, [this] { findTable(false); });
+    connect(B("按钮查找表"), &RightButton::rightReleased, this, [this] { findTable(true); });
+    connect(B("按钮查看记录"), &QPushButton::clicked, this, [this] { openViewer(false); });
+    connect(B("按钮查看记录"), &RightButton::rightReleased, this, &ManagerWindow::countRecords);
+    connect(B("按钮查看字段"), &QPushButton::clicked, this, [this] { openViewer(true); });
+    connect(B("按钮事务"), &QPushButton::clicked, this, [this] {
+        QWidget *b = m_form->widget("按钮事务");
+        m_transactions->popup(b->mapToGlobal(QPoint(0, b->height())));
+    });
+}
+
+// --- state ------------------------------------------------------------------
+
+std::string ManagerWindow::currentDatabase() const
+{
+    const QListWidgetItem *item = m_databases->currentItem();
+    return item ? u8(item->text()) : std::string();
+}
+
+int ManagerWindow::currentTableIndex() const
+{
+    int first = -1;
+    for (int i = 0; i < m_tables->count(); ++i) {
+        if (m_tables->item(i)->isSelected()) {
+            first = i;
+            break;
+        }
+    }
+    return first;
+}
+
+std::string ManagerWindow::currentTable() const
+{
+    const int i = currentTableIndex();
+    return i < 0 ? std::string() : u8(m_tables->item(i)->text());
+}
+
+bool ManagerWindow::pin()
+{
+    const std::string db = currentDatabase();
+    return !db.empty() && m_db.ensureDatabase(db);
+}
+
+void ManagerWindow::message(const QString &text)
+{
+    BusyScope busy(m_busy);
+    Prompts::message(this, text, qs(kDefaultCaption), MessageIcon::None);
+}
+
+void ManagerWindow::updateDatabaseCaption()
+{
+    m_databaseGroup->setTitle(escapeMnemonics(qs(databaseListCaption(static_cast<std::size_t>(m_databases->count())))));
+}
+
+void ManagerWindow::updateTableCaption()
+{
+    const std::string db = currentDatabase();
+    m_tableGroup->setTitle(escapeMnemonics(qs(tableListCaption(db, static_cast<std::size_t>(m_tables->count())))));
+}
+
+QStringList ManagerWindow::readNames(bool tables, bool *ok)
+{
+    QStringList names;
+    *ok = tables ? m_db.showTables() : m_db.showDatabases();
+    auto result = *ok ? m_db.storeResult() : nullptr;
+    *ok = result != nullptr;
+    for (std::uint64_t r = 0; result && r < result->rowCount(); ++r) {
+        for (std::size_t c = 0; c < result->columnCount(); ++c)
+            names << qs(result->cell(r, c));
+    }
+    return names;
+}
+
+// --- window events ----------------------------------------------------------
+
+bool ManagerWindow::event(QEvent *event)
+{
+    if (!m_activated && (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show)) {
+        m_activated = true;
+        QTimer::singleShot(0, this, &ManagerWindow::refreshDatabaseList);
+    }
+    return QWidget::event(event);
+}
+
+void ManagerWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_closing) {
+        event->ignore();
+        return;
+    }
+    if (m_busy.busy()) {
+        m_busy.requestClose();
+        event->ignore();
+        return;
+    }
+    // Owned windows go through their own close first.
+    if (m_viewer && !m_viewer->close()) {
+        m_busy.requestClose();
+        event->ignore();
+        return;
+    }
+    m_closing = true;
+    saveWindowState(m_settings, *m_form, kSection);
+    m_closing = false;
+    event->accept();
+}
+
+// --- lists ------------------------------------------------------------------
+
+void ManagerWindow::refreshDatabaseList()
+{
+    m_databaseGroup->setTitle(qs(databaseListCaption(std::nullopt)));
+    bool ok = false;
+    const QStringList names = readNames(false, &ok);
+    {
+        const QSignalBlocker block(m_databases);
+        m_databases->clear();
+        m_databases->addItems(names);
+    }
+    updateDatabaseCaption();
+    refreshTableList();
+}
+
+void ManagerWindow::refreshTableList()
+{
+    {
+        const QSignalBlocker block(m_tables);
+        m_tables->clear();
+    }
+    const std::string db = currentDatabase();
+    if (db.empty()) {
+        updateTableCaption();
+        tableSelectionChanged();
+        return;
+    }
+    m_tableGroup->setTitle(qs(tableListCaption(db, std::nullopt)));
+    // A database that cannot be selected lists nothing, never the tables of
+    // whichever database was current before.
+    QStringList names;
+    if (m_db.selectDatabase(db)) {
+        bool ok = false;
+        names = readNames(true, &ok);
+    }
+    {
+        const QSignalBlocker block(m_tables);
+        m_tables->addItems(names);
+    }
+    updateTableCaption();
+    tableSelectionChanged();
+}
+
+void ManagerWindow::tableSelectionChanged()
+{
+    if (!m_viewer)
+        return;
+    const std::string key = currentDatabase() + '\0' + currentTable();
+    if (key == m_viewerTable)
+        return;
+    m_viewerTable = key;
+    m_viewer->refill();
+}
+
+void ManagerWindow::selectOnlyTable(int index)
+{
+    if (index < 0 || index >= m_tables->count())
+        return;
+    {
+        const QSignalBlocker block(m_tables);
+        m_tables->clearSelection();
+        m_tables->setCurrentRow(index, QItemSelectionModel::NoUpdate);
+    }
+    m_tables->item(index)->setSelected(true);
+    m_tables->scrollToItem(m_tables->item(index));
+    m_tables->setFocus(Qt::OtherFocusReason);
+}
+
+// --- databases --------------------------------------------------------------
+
+void ManagerWindow::createDatabase()
+{
+    QString name;
+    {
+        BusyScope busy(m_busy);
+        if (!showTextInput(
+                this, QStringLiteral("输入要新建库的名称(不推荐中文库名)："), QStringLiteral("newdb"), &name, 50))
+            return;
+    }
+    const Identifier id(u8(name));
+    if (!m_db.createDatabase(id)) {
+        message(QStringLiteral(
+            "创建库失败，请检查库名是否正确（如是否与已有库名重复）！或检查连接是否可用！或检查是否有权限创建！"));
+        return;
+    }
+    m_db.execute(sql::databaseCharset(id));
+    m_databases->addItem(name);
+    m_databases->setCurrentRow(m_databases->count() - 1); // refreshes the tables
+    updateDatabaseCaption();
+    emit namesChanged();
+}
+
+void ManagerWindow::dropDatabase()
+{
+    const int row = m_databases->currentRow();
+    if (row < 0) {
+        message(QStringLiteral("请先选定一个库再执行删除操作！"));
+        return;
+    }
+    const QString name = m_databases->item(row)->text();
+    {
+        BusyScope busy(m_busy);
+        if (!Prompts::okCancel(this, QStringLiteral("确定要删除当前库 ") + name + QStringLiteral(" 吗？"),
+                qs(kDefaultCaption), MessageIcon::None))
+            return;
+    }
+    if (!m_db.dropDatabase(Identifier(u8(name)))) {
+        message(QStringLiteral("删除库失败，请检查当前连接是否可用！或检查是否有权限删除！"));
+        return;
+    }
+    emit namesChanged();
+    {
+        const QSignalBlocker block(m_databases);
+        delete m_databases->takeItem(row);
+        m_databases->setCurrentRow(row < m_databases->count() ? row : 0);
+    }
+    updateDatabaseCaption();
+    refreshTableList();
+}
+
+void ManagerWindow::findDatabase(bool next)
+{
+    Control *button = m_form->control("按钮查找库");
+    std::string term = button->tag();
+    if (!next || term.empty() || m_databases->count() == 0) {
+        QString typed;
+        {
+            BusyScope busy(m_busy);
+            if (!showTextInput(this, QStringLiteral("输入要查找的库名称(右击按钮继续查找)："), qs(term), &typed, 50))
+                return;
+        }
+        term = u8(typed);
+        button->setTag(term);
+        next = false;
+    }
+    std::vector<std::string> items;
+    for (int i = 0; i < m_databases->count(); ++i)
+        items.push_back(u8(m_databases->item(i)->text()));
+    int start = 0;
+    if (next) {
+        start = m_databases->currentRow() + 1;
+        if (start >= m_databases->count())
+            start = 0;
+    }
+    const int found = findInList(items, term, start);
+    if (found < 0) {
+        message(QStringLiteral("找不到输入的库名：") + qs(term));
+        return;
+    }
+    if (found == m_databases->currentRow())
+        refreshTableList();
+    else
+        m_databases->setCurrentRow(found); // refreshes the tables
+    m_databases->scrollToItem(m_databases->item(found));
+    m_databases->setFocus(Qt::OtherFocusReason);
+}
+
+// --- tables -----------------------------------------------------------------
+
+void ManagerWindow::findTable(bool next)
+{
+    Control *button = m_form->control("按钮查找表");
+    std::string term = button->tag();
+    if (!next || term.empty() || m_tables->count() == 0) {
+        QString typed;
+        {
+            BusyScope busy(m_busy);
+            if (!showTextInput(this, QStringLiteral("输入要查找的表名称(右击按钮继续查找)："), qs(term), &typed, 50))
+                return;
+        }
+        term = u8(typed);
+        button->setTag(term);
+        next = false;
+    }
+    std::vector<std::string> items;
+    for (int i = 0; i < m_tables->count(); ++i)
+        items.push_back(u8(m_tables->item(i)->text()));
+    int start = 0;
+    if (next) {
+        start = currentTableIndex() + 1;
+        if (start >= m_tables->count())
+            start = 0;
+    }
+    const int found = findInList(items, term, start);
+    if (found < 0) {
+        message(QStringLiteral("找不到输入的表名：") + qs(term));
+        return;
+    }
+    selectOnlyTable(found);
+}
+
+void ManagerWindow::dropTables(bool recordsOnly)
+{
+    const int current = currentTableIndex();
+    if (current < 0) {
+        message(QStringLiteral("请先选定一个表再删除！"));
+        return;
+    }
+    std::vector<std::string> names;
+    for (int i = 0; i < m_tables->count(); ++i) {
+        if (m_tables->item(i)->isSelected())
+            names.push_back(u8(m_tables->item(i)->text()));
+    }
+    BusyScope busy(m_busy);
+    if (!Prompts::okCancel(this, qs(dropTablesQuestion(names, recordsOnly)), qs(kDefaultCaption), MessageIcon::None))
+        return;
+    bool allCleared = true;
+    // From the last to the first; items are found again by name, since a
+    // message box in between lets the lists change.
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        const Identifier table(*it);
+        if (recordsOnly) {
+            if (!pin() || !m_db.deleteRows(table, "")) {
+                allCleared = false;
+                message(QStringLiteral("清空表记录失败：") + qs(*it));
+            }
+            continue;
+        }
+        if (pin() && m_db.dropTable(table)) {
+            const auto found = m_tables->findItems(qs(*it), Qt::MatchExactly);
+            if (!found.isEmpty()) {
+                const QSignalBlocker block(m_tables);
+                delete m_tables->takeItem(m_tables->row(found.front()));
+            }
+            emit namesChanged();
+        } else {
+            message(QStringLiteral("删除表 ") + qs(*it) + QStringLiteral(" 失败！请检查权限或网络连接！"));
+        }
+    }
+    selectOnlyTable(current < m_tables->count() ? current : m_tables->count() - 1);
+    if (recordsOnly) {
+        if (allCleared)
+            message(QStringLiteral("已清空表记录！"));
+    } else {
+        updateTableCaption();
+    }
+    tableSelectionChanged();
+}
+
+void ManagerWindow::renameTable()
+{
+    const int index = currentTableIndex();
+    if (index < 0) {
+        message(QStringLiteral("请先选定一个表再修改！"));
+        return;
+    }
+    const QString old = m_tables->item(index)->text();
+    QString name;
+    {
+        BusyScope busy(m_busy);
+        if (!showTextInputTitled(this, QStringLiteral("修改表 ") + old + QStringLiteral(" 名称为："), old, &name, 50))
+            return;
+    }
+    if (const auto problem = tableNameProblem(u8(name))) {
+        message(qs(*problem));
+        return;
+    }
+    if (!m_tables->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty())
+        return;
+    if (!pin() || !m_db.execute(sql::renameTable(Identifier(u8(old)), Identifier(u8(name))))) {
+        message(QStringLiteral("修改表失败！"));
+        return;
+    }
+    // The item may have moved while the dialog was open.
+    const auto found = m_tables->findItems(old, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (!found.isEmpty())
+        found.front()->setText(name);
+    m_tables->setFocus(Qt::OtherFocusReason);
+    emit namesChanged();
+    tableSelectionChanged();
+}
+
+void ManagerWindow::countRecords()
+{
+    const std::string table = currentTable();
+    if (table.empty())
+        return;
+    std::string count;
+    bool ok = pin() && m_db.execute(sql::countRows(Identifier(table)));
+    if (ok) {
+        auto result = m_db.storeResult();
+        ok = result && result->rowCount() > 0;
+        if (ok)
+            count = result->cell(0, 0);
+    }
+    BusyScope busy(m_busy);
+    if (!ok) {
+        Prompts::message(
+            this, QStringLiteral("打开表失败，请检查表是否存在或是否可读！"), qs(kDefaultCaption), MessageIcon::None);
+        return;
+    }
+    Prompts::message(this, qs(count), qs(table) + QStringLiteral("的记录行数"), MessageIcon::None);
+}
+
+void ManagerWindow::openViewer(bool fields)
+{
+    if (currentTable().empty()) {
+        message(
+            fields ? QStringLiteral("请先选定一个表再查看表字段！") : QStringLiteral("请先选定一个表再查看表记录！"));
+        return;
+    }
+    if (!m_viewer) {
+        m_viewer = new RecordViewerWindow(*this, m_db);
+        m_viewer->show();
+    }
+    m_viewer->setFieldsMode(fields);
+    m_viewerTable = currentDatabase() + '\0' + currentTable();
+    m_viewer->refill();
+    m_viewer->raise();
+    m_viewer->activateWindow();
+}
+
+void ManagerWindow::transaction(int which)
+{
+    if (which == 0 && m_main.runActive()) {
+        message(QStringLiteral("正在导入或导出，请稍后！"));
+        return;
+    }
+    bool ok = false;
+    switch (which) {
+    case 0:
+        ok = m_db.beginTransaction();
+        if (ok)
+            m_main.setTransactionOpen(true);
+        break;
+    case 1:
+        ok = m_db.commitTransaction();
+        if (ok)
+            m_main.setTransactionOpen(false);
+        break;
+    default:
+        ok = m_db.rollbackTransaction();
+        if (ok)
+            m_main.setTransactionOpen(false);
+        break;
+    }
+    message(ok ? QStringLiteral("真") : QStringLiteral("假"));
+}
+
+void ManagerWindow::tableDoubleClicked()
+{
+    const std::string table = currentTable();
+    if (table.empty())
+        return;
+    m_main.form().control(ctl::kDatabase)->setText(currentDatabase());
+    m_main.form().control(ctl::kTable)->setText(table);
+    m_main.activateWindow();
+    m_main.raise();
+    m_main.setFocus(Qt::OtherFocusReason);
+}
+
+} // namespace varnel::gui

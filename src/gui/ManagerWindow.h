@@ -1,0 +1,98 @@
+#pragma once
+
+#include "gui/BusyScope.h"
+#include "gui/QtForm.h"
+#include "gui/RecordViewerWindow.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QGroupBox;
+class QListWidget;
+class QMenu;
+
+namespace varnel {
+class MySqlConnection;
+class SettingsStore;
+} // namespace varnel
+
+namespace varnel::gui {
+
+class MainWindow;
+
+// The database manager: the server's databases and the tables of one, and
+// what can be done with them. It has no owner; the main window opens it and
+// closes it when the connection goes.
+class ManagerWindow : public QWidget {
+    Q_OBJECT
+public:
+    ManagerWindow(MainWindow &main, SettingsStore &settings, MySqlConnection &db);
+    ~ManagerWindow() override;
+
+    QtForm &form() { return *m_form; }
+    QListWidget *databaseList() const { return m_databases; }
+    QListWidget *tableList() const { return m_tables; }
+    QGroupBox *databaseGroup() const { return m_databaseGroup; }
+    QGroupBox *tableGroup() const { return m_tableGroup; }
+    RecordViewerWindow *viewer() const { return m_viewer; }
+    bool busy() const { return m_busy.busy(); }
+
+    // The database the manager works on ("" when none) and its current
+    // table: the first selected one ("" when none).
+    std::string currentDatabase() const;
+    int currentTableIndex() const;
+    std::string currentTable() const;
+
+    void refreshDatabaseList();
+    void refreshTableList();
+    void createDatabase();
+    void dropDatabase();
+    void findDatabase(bool next);
+    void findTable(bool next);
+    void dropTables(bool recordsOnly);
+    void renameTable();
+    void countRecords();
+    void openViewer(bool fields);
+    void transaction(int which); // 0 begin, 1 commit, 2 rollback
+    void tableDoubleClicked();
+    void selectOnlyTable(int index);
+
+signals:
+    // After this window created or dropped a database or table.
+    void namesChanged();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
+
+private:
+    void buildLayout();
+    void updateDatabaseCaption();
+    void updateTableCaption();
+    bool pin(); // selects the manager's database again right before a statement
+    void message(const QString &text);
+    QStringList readNames(bool tables, bool *ok);
+    void tableSelectionChanged();
+
+    MainWindow &m_main;
+    SettingsStore &m_settings;
+    MySqlConnection &m_db;
+    std::unique_ptr<QtForm> m_form;
+    BusyCounter m_busy;
+    QGroupBox *m_databaseGroup = nullptr;
+    QGroupBox *m_tableGroup = nullptr;
+    QListWidget *m_databases = nullptr;
+    QListWidget *m_tables = nullptr;
+    QMenu *m_transactions = nullptr;
+    QPointer<RecordViewerWindow> m_viewer;
+    bool m_activated = false;
+    bool m_closing = false;
+    bool m_refreshingTables = false;
+    std::string m_viewerTable; // what the viewer shows, to refill only on a change
+};
+
+} // namespace varnel::gui

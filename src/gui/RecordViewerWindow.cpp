@@ -1,0 +1,225 @@
+#include "gui/RecordViewerWindow.h"
+
+#include "admin/ListText.h"
+#include "admin/ManagerTexts.h"
+#include "admin/RowCondition.h"
+#include "gui/ManagerWindow.h"
+#include "gui/Prompts.h"
+#include "gui/QtText.h"
+#include "gui/ResultTableModel.h"
+#include "mysql/MySqlConnection.h"
+#include "mysql/Statements.h"
+#include "util/ThrottledPump.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace varnel::gui {
+namespace {
+
+constexpr std::chrono::milliseconds kPumpInterval(50);
+
+} // namespace
+
+RecordViewerWindow::RecordViewerWindow(ManagerWindow &manager, MySqlConnection &db)
+    : QWidget(&manager, Qt::Window)
+    , m_manager(manager)
+    , m_db(db)
+{
+    setObjectName(QStringLiteral("RecordViewerWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_model = new ResultTableModel(this);
+    m_view = new QTableView;
+    m_view->setObjectName(QStringLiteral("列表框结果"));
+    m_view->setModel(m_model);
+    m_view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setWordWrap(false);
+    m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_view);
+    resize(788, 474);
+
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("操作菜单"));
+    auto add = [this](const char *name, auto slot) {
+        QAction *a = m_menu->addAction(QString::fromUtf8(name));
+        a->setObjectName(QString::fromUtf8(name));
+        connect(a, &QAction::triggered, this, slot);
+    };
+    add("复制选定", [this] { copy(true); });
+    add("复制全部", [this] { copy(false); });
+    m_menu->addSeparator();
+    add("导出csv", [this] { exportCsv(); });
+    m_menu->addSeparator();
+    add("删除选定", [this] { deleteRows(true); });
+    add("删除全部", [this] { deleteRows(false); });
+    connect(m_view, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint &p) { m_menu->popup(m_view->viewport()->mapToGlobal(p)); });
+}
+
+RecordViewerWindow::~RecordViewerWindow() = default;
+
+void RecordViewerWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_busy.busy()) {
+        m_busy.requestClose();
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+bool RecordViewerWindow::load(const std::string &database, const std::string &table)
+{
+    const Identifier id(table);
+    const bool sent = !database.empty() && m_db.ensureDatabase(database)
+        && m_db.execute(m_fields ? sql::describeTable(id) : sql::selectAll(id));
+    std::shared_ptr<ResultSet> result = sent ? std::shared_ptr<ResultSet>(m_db.storeResult()) : nullptr;
+    if (!result) {
+        m_model->clear();
+        return false;
+    }
+    QStringList titles;
+    for (std::size_t i = 0; i < result->columnCount(); ++i)
+        titles << qs(viewerColumnTitle(result->columns()[i].name, i, m_fields));
+    m_model->setResult(std::move(result), titles);
+    return true;
+}
+
+void RecordViewerWindow::refill()
+{
+    const std::string table = m_manager.currentTable();
+    if (table.empty()) {
+        m_model->clear();
+        setWindowTitle(QString());
+        return;
+    }
+    setWindowTitle(qs(viewerLoadingCaption(table, m_fields)));
+    if (!load(m_manager.currentDatabase(), table)) {
+        setWindowTitle(qs(viewerOpenFailedCaption(table)));
+        return;
+    }
+    setWindowTitle(qs(viewerCaption(table, m_fields, static_cast<std::uint64_t>(m_model->rowCount()))));
+    m_view->resizeColumnsToContents();
+}
+
+QString RecordViewerWindow::copyText(bool selectedOnly) const
+{
+    std::vector<int> rows;
+    if (selectedOnly) {
+        for (const QModelIndex &i : m_view->selectionModel()->selectedRows())
+            rows.push_back(i.row());
+        std::sort(rows.begin(), rows.end());
+    } else {
+        rows.resize(static_cast<std::size_t>(m_model->rowCount()));
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            rows[i] = static_cast<int>(i);
+    }
+    std::string text;
+    ThrottledPump pump([] { QCoreApplication::processEvents(); }, kPumpInterval);
+    const std::uint64_t generation = m_model->generation();
+    for (int row : rows) {
+        std::vector<std::string> cells;
+        for (int c = 0; c < m_model->columnCount(); ++c)
+            cells.push_back(u8(m_model->cellText(row, c)));
+        text += formatListLine(cells, false) + "\r\n";
+        pump();
+        if (m_model->generation() != generation)
+            return {};
+    }
+    return qs(text);
+}
+
+void RecordViewerWindow::copy(bool selectedOnly)
+{
+    BusyScope busy(m_busy);
+    QApplication::clipboard()->setText(copyText(selectedOnly));
+}
+
+void RecordViewerWindow::exportCsv()
+{
+    BusyScope busy(m_busy);
+    const QString path = Prompts::saveFile(this, QString(), QString(),
+        {{QStringLiteral("csv 文件(*.csv)"), QStringLiteral("*.csv")},
+            {QStringLiteral("全部文件(*.*)"), QStringLiteral("*")}},
+        QStringLiteral("csv"));
+    if (path.isEmpty())
+        return;
+    std::vector<std::string> titles;
+    for (const QString &t : m_model->titles())
+        titles.push_back(u8(t));
+    const std::string text = formatListLine(titles, true) + "\r\n" + u8(copyText(false));
+    std::string error;
+    Prompts::message(this,
+        writeGb18030File(u8(path), text, error) ? QStringLiteral("保存成功！") : QStringLiteral("保存失败！"),
+        qs(kDefaultCaption), MessageIcon::None);
+}
+
+void RecordViewerWindow::deleteRows(bool selectedOnly)
+{
+    std::vector<int> rows;
+    if (selectedOnly) {
+        for (const QModelIndex &i : m_view->selectionModel()->selectedRows())
+            rows.push_back(i.row());
+    } else {
+        for (int i = 0; i < m_model->rowCount(); ++i)
+            rows.push_back(i);
+    }
+    BusyScope busy(m_busy);
+    if (rows.empty()) {
+        Prompts::message(this,
+            selectedOnly ? QStringLiteral("请先选定项目再删除！") : QStringLiteral("没有可用于删除的项目！"),
+            qs(kDefaultCaption), MessageIcon::None);
+        return;
+    }
+    const std::string table = m_manager.currentTable();
+    const std::string database = m_manager.currentDatabase();
+    if (!Prompts::okCancel(this, qs(viewerDeleteQuestion(m_fields, !selectedOnly, rows.size())), qs(kDefaultCaption),
+            MessageIcon::None))
+        return;
+    setWindowTitle(qs(viewerDeletingCaption(m_fields)));
+    std::sort(rows.rbegin(), rows.rend());
+    const Identifier id(table);
+    const std::uint64_t generation = m_model->generation();
+    ThrottledPump pump([] { QCoreApplication::processEvents(); }, kPumpInterval);
+    std::size_t deleted = 0;
+    for (int row : rows) {
+        bool ok = false;
+        if (m_fields) {
+            ok = m_db.ensureDatabase(database) && m_db.dropColumn(id, Identifier(u8(m_model->cellText(row, 0))));
+        } else {
+            // A row counts as deleted only when the server changed exactly
+            // one row: a row another client changed meanwhile stays.
+            const std::string condition = rowCondition(*m_model->result(), m_model->resultRow(row)) + "  LIMIT 1";
+            ok = m_db.ensureDatabase(database) && m_db.deleteRows(id, condition) && m_db.affectedRows() == 1;
+        }
+        if (ok) {
+            m_model->removeListRow(row);
+            ++deleted;
+        }
+        pump();
+        // Another table was chosen in the manager meanwhile: these rows are
+        // gone from the list, and nothing more is deleted.
+        if (m_model->generation() != generation)
+            break;
+    }
+    const QString summary = qs(viewerDeletedCaption(m_fields, rows.size(), deleted));
+    // The list shows the table as it now is, so a later delete builds its
+    // condition from the row it shows.
+    if (m_model->generation() == generation && m_manager.currentTable() == table)
+        load(database, table);
+    setWindowTitle(summary);
+}
+
+} // namespace varnel::gui
