@@ -370,14 +370,52 @@ private slots:
         QCOMPARE(v->windowTitle(), QStringLiteral("打开表失败：t"));
     }
 
+    // A table chosen in the manager while the viewer deletes: the delete
+    // stops at once, nothing of the other table is touched, no crash.
+    void aTableSwitchDuringADeleteStopsIt()
+    {
+        exec("create table `" + m_database + "`.big (id int primary key)");
+        exec("insert into `" + m_database + "`.big select seq from `" + m_database + "`.seq_1_to_3000");
+        exec("create table `" + m_database + "`.other (id int primary key)");
+        exec("insert into `" + m_database + "`.other values (1),(2)");
+        ManagerWindow *m = openManager();
+        QVERIFY(m);
+        selectTables(m, {0});
+        QCOMPARE(m->currentTable(), std::string("big"));
+        m->openViewer(false);
+        RecordViewerWindow *v = m->viewer();
+        QVERIFY(v);
+        QCOMPARE(v->model()->rowCount(), 3000);
+        bool switched = false;
+        QTimer::singleShot(0, this, [&] {
+            switched = true;
+            selectTables(m, {1});
+        });
+        Prompts::queueAnswer(true);
+        v->deleteRows(false);
+        QVERIFY(switched);
+        const int left = column("select count(*) from `" + m_database + "`.big").value(0).toInt();
+        QVERIFY2(left > 0 && left < 3000, qPrintable(QString::number(left)));
+        QCOMPARE(v->windowTitle(), QStringLiteral("总 3000 条要删除的记录，实际删除成功 %1 条").arg(3000 - left));
+        QCOMPARE(column("select count(*) from `" + m_database + "`.other"), QStringList{QStringLiteral("2")});
+        QCOMPARE(v->model()->rowCount(), 2);
+    }
+
     void disconnectClosesTheManagerAndSavesIt()
     {
         ManagerWindow *m = openManager();
         QVERIFY(m);
         QPointer<ManagerWindow> watch(m);
+        exec("create table `" + m_database + "`.t (v int)");
+        m->refreshTableList();
+        selectTables(m, {0});
+        m->openViewer(true);
+        QPointer<RecordViewerWindow> viewer(m->viewer());
+        QVERIFY(viewer);
         m->form().control("按钮查找表")->setTag("kept");
         m_main->connectAction(); // disconnect
         QTRY_VERIFY(!watch);
+        QTRY_VERIFY(!viewer);
         SettingsStore saved;
         saved.openReadOnly(m_dir->filePath(QStringLiteral("settings.ini")).toStdString());
         saved.setSection("管理器");
