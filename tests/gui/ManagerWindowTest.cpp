@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableView>
@@ -267,6 +268,10 @@ private slots:
         m->transaction(2);
         QCOMPARE(lastMessage(), QStringLiteral("真"));
         saveScreenshot(*m, QStringLiteral("manager"));
+        if (auto *menu = m->findChild<QMenu *>(QStringLiteral("事务"))) {
+            menu->adjustSize();
+            saveScreenshot(*menu, QStringLiteral("manager-transactions"));
+        }
     }
 
     void findTermsAreKept()
@@ -307,6 +312,8 @@ private slots:
             v->model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QCOMPARE(v->copyText(true), QStringLiteral("3\t\"e\nf\"\t2\t\r\n"));
         saveScreenshot(*v, QStringLiteral("viewer-records"));
+        v->menu()->adjustSize();
+        saveScreenshot(*v->menu(), QStringLiteral("viewer-menu"));
 
         const QString csv = m_dir->filePath(QStringLiteral("t.csv"));
         Prompts::queueFile(csv);
