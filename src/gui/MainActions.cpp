@@ -112,6 +112,9 @@ void MainWindow::disconnectNow()
     // loop of its own still running closes it when it has returned.
     if (m_manager)
         m_manager->close();
+    // So does the table creation window, saved as well.
+    if (m_createTable)
+        m_createTable->close();
     m_transactionOpen = false;
     m_db.disconnect();
     setConnectedButtons(false);
@@ -263,6 +266,26 @@ void MainWindow::openManager()
     m_manager = new ManagerWindow(*this, m_settings, m_db);
     connect(m_manager, &ManagerWindow::namesChanged, this, &MainWindow::forgetNameLists);
     m_manager->show();
+}
+
+void MainWindow::openCreateTable()
+{
+    if (m_createTable) {
+        m_createTable->show();
+        m_createTable->raise();
+        m_createTable->activateWindow();
+        return;
+    }
+    // Decided before the window exists, so no half-made window shows.
+    if (!m_db.isOpen())
+        connectAction();
+    if (!m_db.isOpen()) {
+        Prompts::message(this, QStringLiteral("主界面尚未连接到MySQL，无法使用创建表功能！"), qs(kDefaultCaption),
+            MessageIcon::None);
+        return;
+    }
+    m_createTable = new CreateTableWindow(*this, m_settings, m_db);
+    m_createTable->show();
 }
 
 void MainWindow::showHelp()

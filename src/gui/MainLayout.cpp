@@ -195,7 +195,7 @@ QWidget *MainWindow::buildBanner()
             if (index == 0)
                 openManager();
             else if (index == 1)
-                emit createTableRequested();
+                openCreateTable();
             else
                 showHelp();
         };

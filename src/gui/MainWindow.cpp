@@ -212,6 +212,11 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    if (m_createTable && !m_createTable->close()) {
+        m_busy.requestClose();
+        event->ignore();
+        return;
+    }
     m_closing = true;
     saveMainConfig(m_settings, *m_form);
     m_closing = false;

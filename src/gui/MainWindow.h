@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/BusyScope.h"
+#include "gui/CreateTableWindow.h"
 #include "gui/ManagerWindow.h"
 #include "gui/QtForm.h"
 #include "gui/QtTransferHost.h"
@@ -64,13 +65,16 @@ public:
     // raised; null while none is open.
     void openManager();
     ManagerWindow *manager() const { return m_manager; }
+    // The table creation window: opened (connecting first when needed) or
+    // raised; null while none is open.
+    void openCreateTable();
+    CreateTableWindow *createTableWindow() const { return m_createTable; }
     // A transaction begun in the manager is open: runs wait for its end.
     bool transactionOpen() const { return m_transactionOpen; }
     void setTransactionOpen(bool open) { m_transactionOpen = open; }
 
 signals:
     void managerRequested();
-    void createTableRequested();
     void connectionChanged(bool open);
 
 protected:
@@ -126,6 +130,7 @@ private:
     bool m_disconnectPending = false;
     bool m_transactionOpen = false;
     QPointer<ManagerWindow> m_manager;
+    QPointer<CreateTableWindow> m_createTable;
 };
 
 } // namespace varnel::gui
