@@ -230,20 +230,13 @@ void MainWindow::resizeEvent(QResizeEvent *event)
         placeConditionGroup();
 }
 
-void MainWindow::changeEvent(QEvent *event)
-{
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::LayoutRequest && m_conditionGroup && m_conditionGroup->isVisible())
-        placeConditionGroup();
-}
-
 void MainWindow::afterRun()
 {
     if (m_busy.busy())
         return;
-    const QString failures = m_host.takeFailureReport();
+    const auto [title, failures] = m_host.takeFailureReport();
     if (!failures.isEmpty())
-        showInfoText(this, QStringLiteral("未能导入的文件"), failures);
+        showInfoText(this, title, failures);
     if (m_disconnectPending) {
         m_disconnectPending = false;
         disconnectNow();

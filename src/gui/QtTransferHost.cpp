@@ -89,7 +89,9 @@ void QtTransferHost::reportFailures(std::string_view title, const std::vector<Tr
 {
     if (failures.empty())
         return;
-    if (!m_failures.isEmpty())
+    if (m_failures.isEmpty())
+        m_failureTitle = qs(title);
+    else
         m_failures += QStringLiteral("\r\n");
     m_failures += qs(title) + QStringLiteral("：\r\n");
     for (const TransferFailure &f : failures)
@@ -102,9 +104,9 @@ void QtTransferHost::showDetail(std::string_view reason)
         Prompts::message(m_window, qs(reason), qs(kDefaultCaption), MessageIcon::None);
 }
 
-QString QtTransferHost::takeFailureReport()
+std::pair<QString, QString> QtTransferHost::takeFailureReport()
 {
-    return std::exchange(m_failures, QString());
+    return {std::exchange(m_failureTitle, QString()), std::exchange(m_failures, QString())};
 }
 
 void QtTransferHost::setCtrlHook(std::function<bool()> hook)

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 class QWidget;
@@ -32,9 +33,9 @@ public:
     void reportFailures(std::string_view title, const std::vector<TransferFailure> &failures) override;
     void showDetail(std::string_view reason) override;
 
-    // The failure lists of the last run, as one text (empty when none),
-    // taken once.
-    QString takeFailureReport();
+    // The failure lists of the last run, as one text under the title of its
+    // first list (both empty when none), taken once.
+    std::pair<QString, QString> takeFailureReport();
 
     // Tests decide what "Ctrl held" means, and see every caption a run
     // gives its button.
@@ -45,6 +46,7 @@ private:
     QPointer<QWidget> m_window;
     QtForm &m_form;
     QString m_title;
+    QString m_failureTitle;
     QString m_failures;
 };
 
