@@ -101,7 +101,9 @@ bool MySqlConnection::deleteUser(std::string_view user, std::string_view hostIn)
         if (!execute(statement))
             return false;
     }
-    return true;
+    // The grant tables were written directly: the server keeps its own copy
+    // until told to read them again, and the account could still log in.
+    return execute(sql::flushPrivileges());
 }
 
 bool MySqlConnection::setUserPrivileges(
@@ -110,6 +112,10 @@ bool MySqlConnection::setUserPrivileges(
     if (!m_mysql)
         return false;
     const std::string host = sql::accountHost(hostIn);
+    // Privileges of an account that is not there: the classic statements
+    // would write rows for nobody, and a GRANT would make the account.
+    if (!accountExists(host, user))
+        return false;
     if (classicAccounts()) {
         const auto statements = sql::setPrivilegesStatements(user, host, database, table, mask);
         if (!statements)
@@ -119,7 +125,9 @@ bool MySqlConnection::setUserPrivileges(
             auto r = storeResult();
             exists = r && r->rowCount() > 0;
         }
-        return execute(exists ? statements->ifExists : statements->otherwise);
+        if (!execute(exists ? statements->ifExists : statements->otherwise))
+            return false;
+        return execute(sql::flushPrivileges());
     }
 
     // Newer servers: the same effect through REVOKE and GRANT. Globally and

@@ -238,6 +238,26 @@ std::vector<std::string> deleteUserStatements(std::string_view user, std::string
     return out;
 }
 
+std::string flushPrivileges()
+{
+    return "FLUSH PRIVILEGES";
+}
+
+int privilegeMaskFromText(std::string_view text)
+{
+    // Leading decimal digits; a value beyond every bit is kept at the
+    // largest int rather than wrapped into another set of bits.
+    long long value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            break;
+        value = value * 10 + (c - '0');
+        if (value > 0x7fffffff)
+            return 0x7fffffff;
+    }
+    return static_cast<int>(value);
+}
+
 std::optional<PrivilegeStatements> setPrivilegesStatements(
     std::string_view user, std::string_view hostIn, std::string_view database, std::string_view table, int mask)
 {
@@ -266,7 +286,8 @@ std::optional<PrivilegeStatements> setPrivilegesStatements(
         // A table-level change without any privilege has no statement.
         if (names.empty())
             return std::nullopt;
-        s.check = "select * from mysql.tables_priv" + whereAccount(host, user) + " and table_name=" + tb;
+        s.check =
+            "select * from mysql.tables_priv" + whereAccount(host, user) + " and db=" + db + " and table_name=" + tb;
         s.ifExists = "UPDATE mysql.tables_priv SET Table_priv='" + names + "'" + whereAccount(host, user)
             + " and db=" + db + " and table_name=" + tb;
         s.otherwise = "insert into mysql.tables_priv set Table_priv='" + names + "' ,user=" + us + ", host=" + hs

@@ -79,6 +79,12 @@ std::string grantStatement(std::string_view host, std::string_view user, std::st
 // "ON *.* TO ", "ON d.* TO " or "ON d.t TO " without the words.
 std::string grantTarget(std::string_view database, std::string_view table);
 std::vector<std::string> deleteUserStatements(std::string_view user, std::string_view host);
+// Sent after the grant tables were written directly, so the server takes
+// the change at once.
+std::string flushPrivileges();
+// A privileges box's text as a PrivilegeBit mask: its leading decimal
+// digits, 0 when there are none.
+int privilegeMaskFromText(std::string_view text);
 
 // setUserPrivileges: an optional existence check and the statement for
 // either answer (the same one when there is no check).

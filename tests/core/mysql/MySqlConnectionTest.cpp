@@ -282,6 +282,23 @@ TEST_F(MySqlConnectionTest, AccountsDoWhatTheyMean)
     db.execute("drop database if exists `" + name + "_other`");
 }
 
+// Privileges are changed only for an account that is there: a missing one
+// gets no statement beyond the check, and is not made by a GRANT.
+TEST_F(MySqlConnectionTest, PrivilegesOfAMissingAccountAreRefused)
+{
+    const std::string user = "varnel_m" + std::to_string(::getpid());
+    std::vector<std::string> sent;
+    db.setStatementObserver([&](std::string_view s) { sent.emplace_back(s); });
+    EXPECT_FALSE(db.setUserPrivileges(user, "127.0.0.1", name, "", sql::PrivSelect));
+    EXPECT_FALSE(db.setUserPrivileges(user, "", "", "", sql::PrivSelect));
+    EXPECT_FALSE(db.setUserPrivileges(user, "127.0.0.1", name, "t", sql::PrivSelect));
+    db.setStatementObserver({});
+    for (const std::string &s : sent)
+        EXPECT_TRUE(s.starts_with("select * from mysql.user where ")) << s;
+    EXPECT_EQ(test::firstColumn(db, "select count(*) from mysql.user where user='" + user + "'"),
+        std::vector<std::string>{"0"});
+}
+
 // Quotes and backslashes in a user name or password are values, not SQL; a
 // database name outside [A-Za-z0-9_$] is quoted in the grant's target.
 TEST_F(MySqlConnectionTest, AccountsWithAwkwardNamesAndPasswords)

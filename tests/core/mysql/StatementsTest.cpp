@@ -93,7 +93,8 @@ TEST(AccountText, ClassicStatements)
     EXPECT_EQ(db->ifExists, "update mysql.db set " + yn + ", db='d', host='h' where host='h' and user='u' and db='d'");
     EXPECT_EQ(db->otherwise, "insert into mysql.db set " + yn + ", user='u', host='h', db='d'");
     auto table = sql::setPrivilegesStatements("u", "h", "d", "t", 5);
-    EXPECT_EQ(table->check, "select * from mysql.tables_priv where host='h' and user='u' and table_name='t'");
+    EXPECT_EQ(
+        table->check, "select * from mysql.tables_priv where host='h' and user='u' and db='d' and table_name='t'");
     EXPECT_EQ(table->ifExists,
         "UPDATE mysql.tables_priv SET Table_priv='select,update ' where host='h' and "
         "user='u' and db='d' and table_name='t'");
@@ -101,6 +102,33 @@ TEST(AccountText, ClassicStatements)
         "insert into mysql.tables_priv set Table_priv='select,update ' ,user='u', "
         "host='h', db='d', table_name='t'");
     EXPECT_FALSE(sql::setPrivilegesStatements("u", "h", "d", "t", 0).has_value());
+    EXPECT_EQ(sql::flushPrivileges(), "FLUSH PRIVILEGES");
+}
+
+// Values that need escaping stay inside their literals in every classic
+// statement, and the table check names the database as the update does.
+TEST(AccountText, ClassicStatementsEscapeTheirValues)
+{
+    EXPECT_EQ(sql::grantStatement("h'", "o'q", "p\\w", "d", "", 1),
+        "GRANT select ON d.* TO 'o\\'q'@'h\\'' IDENTIFIED BY 'p\\\\w'");
+    EXPECT_EQ(sql::deleteUserStatements("o'q", "h")[1], "delete from mysql.db where host='h' and user='o\\'q'");
+    auto table = sql::setPrivilegesStatements("u", "", "d'b", "t", sql::PrivInsert);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(
+        table->check, "select * from mysql.tables_priv where host='%' and user='u' and db='d\\'b' and table_name='t'");
+    EXPECT_EQ(table->otherwise,
+        "insert into mysql.tables_priv set Table_priv='insert ' ,user='u', host='%', db='d\\'b', table_name='t'");
+}
+
+// The privileges box: its leading digits, 0 without any.
+TEST(AccountText, PrivilegeMaskFromText)
+{
+    EXPECT_EQ(sql::privilegeMaskFromText("100"), 100);
+    EXPECT_EQ(sql::privilegeMaskFromText("3abc"), 3);
+    EXPECT_EQ(sql::privilegeMaskFromText("abc"), 0);
+    EXPECT_EQ(sql::privilegeMaskFromText(""), 0);
+    EXPECT_EQ(sql::privilegeMaskFromText(" 5"), 0);
+    EXPECT_EQ(sql::privilegeMaskFromText("99999999999999"), 0x7fffffff);
 }
 
 // The privileges by mask: all thirteen for grants, and the nine that have a
