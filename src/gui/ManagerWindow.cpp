@@ -61,7 +61,14 @@ ManagerWindow::ManagerWindow(MainWindow &main, SettingsStore &settings, MySqlCon
     restoreWindowState(m_settings, *m_form, kSection);
 }
 
-ManagerWindow::~ManagerWindow() = default;
+ManagerWindow::~ManagerWindow()
+{
+    // The owned windows go with this one: their going is no news to it.
+    for (QObject *owned : {static_cast<QObject *>(m_sqlWindow.data()), static_cast<QObject *>(m_userAdmin.data())}) {
+        if (owned)
+            disconnect(owned, nullptr, this, nullptr);
+    }
+}
 
 void ManagerWindow::buildLayout()
 {
@@ -135,6 +142,8 @@ void ManagerWindow::buildLayout()
     connect(B("按钮查看记录"), &QPushButton::clicked, this, [this] { openViewer(false); });
     connect(B("按钮查看记录"), &RightButton::rightReleased, this, &ManagerWindow::countRecords);
     connect(B("按钮查看字段"), &QPushButton::clicked, this, [this] { openViewer(true); });
+    connect(B("按钮SQL"), &QPushButton::clicked, this, &ManagerWindow::openSqlWindow);
+    connect(B("按钮用户"), &QPushButton::clicked, this, &ManagerWindow::openUserAdmin);
     connect(B("按钮事务"), &QPushButton::clicked, this, [this] {
         QWidget *b = m_form->widget("按钮事务");
         m_transactions->popup(b->mapToGlobal(QPoint(0, b->height())));
@@ -226,7 +235,7 @@ void ManagerWindow::closeEvent(QCloseEvent *event)
         return;
     }
     // Owned windows go through their own close first.
-    if (m_viewer && !m_viewer->close()) {
+    if (!closeOwnedWindows()) {
         m_busy.requestClose();
         event->ignore();
         return;
@@ -548,6 +557,53 @@ void ManagerWindow::openViewer(bool fields)
     m_viewer->refill();
     m_viewer->raise();
     m_viewer->activateWindow();
+}
+
+void ManagerWindow::openSqlWindow()
+{
+    if (!m_sqlWindow) {
+        m_sqlWindow = new SqlQueryWindow(*this, m_main, m_settings, m_db);
+        connect(m_sqlWindow, &QObject::destroyed, this, &ManagerWindow::ownedWindowGone);
+    }
+    m_sqlWindow->show();
+    m_sqlWindow->raise();
+    m_sqlWindow->activateWindow();
+}
+
+void ManagerWindow::openUserAdmin()
+{
+    if (m_userAdmin) {
+        m_userAdmin->show();
+        m_userAdmin->raise();
+        m_userAdmin->activateWindow();
+        return;
+    }
+    m_userAdmin = new UserAdminWindow(*this, m_db);
+    connect(m_userAdmin, &QObject::destroyed, this, &ManagerWindow::ownedWindowGone);
+    m_userAdmin->show();
+    m_userAdmin->raise();
+    m_userAdmin->activateWindow();
+    m_userAdmin->readUserList();
+}
+
+bool ManagerWindow::closeOwnedWindows()
+{
+    bool closed = true;
+    if (m_viewer && !m_viewer->close())
+        closed = false;
+    if (m_sqlWindow && !m_sqlWindow->close())
+        closed = false;
+    if (m_userAdmin && !m_userAdmin->close())
+        closed = false;
+    return closed;
+}
+
+void ManagerWindow::ownedWindowGone()
+{
+    if (!m_busy.closePending() || m_busy.busy())
+        return;
+    m_busy.clearClose();
+    QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void ManagerWindow::transaction(int which)

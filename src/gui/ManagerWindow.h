@@ -3,6 +3,8 @@
 #include "gui/BusyScope.h"
 #include "gui/QtForm.h"
 #include "gui/RecordViewerWindow.h"
+#include "gui/SqlQueryWindow.h"
+#include "gui/UserAdminWindow.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -39,6 +41,8 @@ public:
     QGroupBox *databaseGroup() const { return m_databaseGroup; }
     QGroupBox *tableGroup() const { return m_tableGroup; }
     RecordViewerWindow *viewer() const { return m_viewer; }
+    SqlQueryWindow *sqlWindow() const { return m_sqlWindow; }
+    UserAdminWindow *userAdmin() const { return m_userAdmin; }
     bool busy() const { return m_busy.busy(); }
 
     // The database the manager works on ("" when none) and its current
@@ -57,6 +61,10 @@ public:
     void renameTable();
     void countRecords();
     void openViewer(bool fields);
+    // The SQL window and the user administration: opened, or raised when
+    // open.
+    void openSqlWindow();
+    void openUserAdmin();
     void transaction(int which); // 0 begin, 1 commit, 2 rollback
     void tableDoubleClicked();
     void selectOnlyTable(int index);
@@ -77,6 +85,12 @@ private:
     void message(const QString &text);
     QStringList readNames(bool tables, bool *ok);
     void tableSelectionChanged();
+    // Closes the owned windows through their own close; false when one
+    // refuses for now.
+    bool closeOwnedWindows();
+    // An owned window that refused a close has gone: the close this window
+    // was asked for is carried out now.
+    void ownedWindowGone();
 
     MainWindow &m_main;
     SettingsStore &m_settings;
@@ -89,6 +103,8 @@ private:
     QListWidget *m_tables = nullptr;
     QMenu *m_transactions = nullptr;
     QPointer<RecordViewerWindow> m_viewer;
+    QPointer<SqlQueryWindow> m_sqlWindow;
+    QPointer<UserAdminWindow> m_userAdmin;
     bool m_activated = false;
     bool m_closing = false;
     bool m_refreshingTables = false;

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "gui/BusyScope.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QGroupBox;
+class QMenu;
+class QPlainTextEdit;
+class QTableView;
+class QToolButton;
+class QTreeWidget;
+
+namespace varnel {
+class MySqlConnection;
+class ResultSet;
+class SettingsStore;
+struct SqlSample;
+} // namespace varnel
+
+namespace varnel::gui {
+
+class MainWindow;
+class ManagerWindow;
+class ResultTableModel;
+
+// A console for statements typed one to a line: each runs on the shared
+// connection as typed, its row tells whether it succeeded and keeps the
+// rows it returned, which the right half shows for the current row. The
+// editor's text is kept in the settings from run to run.
+class SqlQueryWindow : public QWidget {
+    Q_OBJECT
+public:
+    SqlQueryWindow(ManagerWindow &manager, MainWindow &main, SettingsStore &settings, MySqlConnection &db);
+    ~SqlQueryWindow() override;
+
+    QPlainTextEdit *editor() const { return m_editor; }
+    // The editor's text with CR LF line ends.
+    std::string statementText() const;
+    void setStatementText(std::string_view text);
+    QTreeWidget *runList() const { return m_runList; }
+    QTableView *resultView() const { return m_resultView; }
+    ResultTableModel *resultModel() const { return m_model; }
+    QMenu *sampleMenu() const { return m_samples; }
+    QMenu *resultMenu() const { return m_resultMenu; }
+    bool running() const { return m_running; }
+
+    // The buttons' actions.
+    void pasteClipboard();
+    void clearText();
+    void runStatements();
+    void showStatementResult();
+    void insertSample(const SqlSample &sample);
+    QString copyText(bool selectedOnly) const;
+    void copy(bool selectedOnly);
+    void exportCsv();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildLayout();
+    void buildMenus();
+    void releaseStatementResults();
+    void writeCsv();
+    // Carries out a close asked for while a loop of this window ran.
+    void closeIfPending();
+
+    MainWindow &m_main;
+    SettingsStore &m_settings;
+    MySqlConnection &m_db;
+    BusyCounter m_busy;
+    QGroupBox *m_runGroup = nullptr;
+    QGroupBox *m_resultGroup = nullptr;
+    QPlainTextEdit *m_editor = nullptr;
+    QTreeWidget *m_runList = nullptr;
+    QTableView *m_resultView = nullptr;
+    QToolButton *m_refresh = nullptr;
+    ResultTableModel *m_model = nullptr;
+    QMenu *m_samples = nullptr;
+    QMenu *m_resultMenu = nullptr;
+    // The rows each statement of the run list returned, by row (none for a
+    // statement that failed or returned no rows).
+    std::vector<std::shared_ptr<const ResultSet>> m_results;
+    bool m_running = false;
+};
+
+} // namespace varnel::gui

@@ -1,0 +1,380 @@
+#include "gui/UserAdminWindow.h"
+
+#include "admin/ListFind.h"
+#include "gui/InfoDialogs.h"
+#include "gui/ManagerWindow.h"
+#include "gui/MouseButtons.h"
+#include "gui/Prompts.h"
+#include "gui/QtControl.h"
+#include "gui/QtText.h"
+#include "gui/SvgPicture.h"
+#include "mysql/MySqlConnection.h"
+#include "mysql/Statements.h"
+#include "util/AsciiCase.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QSignalBlocker>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace varnel::gui {
+namespace {
+
+constexpr const char *kHostHint = "用户相关联的主机名，如果为空文本则为所有主机";
+constexpr const char *kDatabaseHint = "用户所操作的库，如果为空文本或“*”，则为所有库，如果为中文表名请在表名两边加“`”";
+constexpr const char *kTableHint = "用户所操作的表，当库名不为空文本或“*”时本参数可以为空文本或“*”即所有表，"
+                                   "如果为中文表名请在表名两边加“`”，如：`姓名`";
+constexpr const char *kPrivilegesHint = "用户对库或表的操作权限。如果为零则为无权限。具体权限值请参考MySql手册";
+
+// The index of the result column of that name, -1 when there is none: the
+// columns of mysql.user differ between servers, so none is taken by place.
+int columnNamed(const ResultSet &result, std::string_view name)
+{
+    const auto &names = result.fieldNames();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == name)
+            return static_cast<int>(i);
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (equalsIgnoringAsciiCase(names[i], name))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::string cellOf(const ResultSet &result, std::uint64_t row, std::string_view column)
+{
+    const int c = columnNamed(result, column);
+    return c < 0 || row >= result.rowCount() ? std::string() : result.cell(row, static_cast<std::size_t>(c));
+}
+
+QLineEdit *edit(const char *name, const char *text = "")
+{
+    auto *e = new QLineEdit(QString::fromUtf8(text));
+    e->setObjectName(QString::fromUtf8(name));
+    return e;
+}
+
+} // namespace
+
+UserAdminWindow::UserAdminWindow(ManagerWindow &manager, MySqlConnection &db)
+    : QWidget(&manager, Qt::Window)
+    , m_db(db)
+{
+    setObjectName(QStringLiteral("UserAdminWindow"));
+    setWindowTitle(QStringLiteral("用户管理（不建议操作）"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    buildLayout();
+    resize(std::max(358, minimumSizeHint().width()), std::max(265, minimumSizeHint().height()));
+}
+
+UserAdminWindow::~UserAdminWindow() = default;
+
+void UserAdminWindow::buildLayout()
+{
+    auto *listLabel = new QLabel(QStringLiteral("用户列表："));
+    listLabel->setObjectName(QStringLiteral("标签4"));
+    m_list = new QListWidget;
+    m_list->setObjectName(QStringLiteral("列表框"));
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Wide enough for the usual account names without scrolling.
+    m_list->setMinimumWidth(m_list->fontMetrics().horizontalAdvance(QStringLiteral("mariadb.sys_____")) + 8);
+    m_find = new RightButton(QStringLiteral("查找.."));
+    m_find->setObjectName(QStringLiteral("按钮查找"));
+    auto *left = new QVBoxLayout;
+    left->addWidget(listLabel);
+    left->addWidget(m_list, 1);
+    left->addWidget(m_find);
+
+    m_host = edit("编辑框主机");
+    m_user = edit("编辑框用户", "newuser");
+    m_password = edit("编辑框密码", "password");
+    m_database = edit("编辑框数据库");
+    m_table = edit("编辑框数据表");
+    m_privileges = edit("编辑框权限", "100");
+    ensurePictures();
+    auto hintButton = [this](const char *name, const char *hint) {
+        auto *b = new QToolButton;
+        b->setObjectName(QString::fromUtf8(name));
+        b->setToolTip(QString::fromUtf8(hint));
+        b->setIcon(svgIcon(QStringLiteral(":/varnel/help.svg"), 16));
+        b->setAutoRaise(true);
+        connect(b, &QToolButton::clicked, this, [this, hint] { showHint(QString::fromUtf8(hint)); });
+        return b;
+    };
+    struct Row {
+        const char *label;
+        QLineEdit *edit;
+        const char *button;
+        const char *hint;
+    };
+    const Row rows[] = {
+        {"主机：", m_host, "超级按钮5", kHostHint},
+        {"用户名：", m_user, nullptr, nullptr},
+        {"密码：", m_password, nullptr, nullptr},
+        {"数据库：", m_database, "超级按钮1", kDatabaseHint},
+        {"数据表：", m_table, "超级按钮2", kTableHint},
+        {"权限：", m_privileges, "超级按钮3", kPrivilegesHint},
+    };
+    auto *boxes = new QGridLayout;
+    boxes->setHorizontalSpacing(4);
+    for (int r = 0; r < 6; ++r) {
+        auto *label = new QLabel(QString::fromUtf8(rows[r].label));
+        label->setBuddy(rows[r].edit);
+        boxes->addWidget(label, r, 0, Qt::AlignRight);
+        boxes->addWidget(rows[r].edit, r, 1);
+        if (rows[r].button)
+            boxes->addWidget(hintButton(rows[r].button, rows[r].hint), r, 2);
+    }
+    boxes->setColumnStretch(1, 1);
+
+    auto *create = new QPushButton(QStringLiteral("新增"));
+    create->setObjectName(QStringLiteral("按钮新增"));
+    auto *modify = new QPushButton(QStringLiteral("修改"));
+    modify->setObjectName(QStringLiteral("按钮修改"));
+    auto *remove = new QPushButton(QStringLiteral("删除"));
+    remove->setObjectName(QStringLiteral("按钮删除"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(create);
+    buttons->addWidget(modify);
+    buttons->addWidget(remove);
+
+    auto *right = new QVBoxLayout;
+    right->addLayout(boxes);
+    right->addStretch(1);
+    right->addLayout(buttons);
+
+    auto *h = new QHBoxLayout(this);
+    h->setContentsMargins(8, 8, 8, 8);
+    h->addLayout(left, 2);
+    h->addSpacing(6);
+    h->addLayout(right, 3);
+
+    connect(m_list, &QListWidget::currentRowChanged, this, &UserAdminWindow::showSelectedAccount);
+    connect(m_find, &QPushButton::clicked, this, [this] { findUser(false); });
+    connect(m_find, &RightButton::rightReleased, this, [this] { findUser(true); });
+    connect(create, &QPushButton::clicked, this, &UserAdminWindow::createAccount);
+    connect(modify, &QPushButton::clicked, this, &UserAdminWindow::modifyAccount);
+    connect(remove, &QPushButton::clicked, this, &UserAdminWindow::deleteAccount);
+}
+
+// --- state ------------------------------------------------------------------
+
+std::string UserAdminWindow::shownHost() const
+{
+    return LineEditControl(m_host).tag();
+}
+
+std::string UserAdminWindow::shownUser() const
+{
+    return LineEditControl(m_user).tag();
+}
+
+void UserAdminWindow::message(const QString &text)
+{
+    {
+        BusyScope busy(m_busy);
+        Prompts::message(this, text, qs(kDefaultCaption), MessageIcon::None);
+    }
+    closeIfPending();
+}
+
+void UserAdminWindow::showHint(const QString &hint)
+{
+    message(hint);
+}
+
+void UserAdminWindow::closeIfPending()
+{
+    if (m_busy.closePending() && !m_busy.busy()) {
+        m_busy.clearClose();
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+}
+
+void UserAdminWindow::closeEvent(QCloseEvent *event)
+{
+    if (m_busy.busy()) {
+        m_busy.requestClose();
+        event->ignore();
+        return;
+    }
+    {
+        const QSignalBlocker block(m_list);
+        m_list->clear();
+    }
+    m_users.reset();
+    event->accept();
+}
+
+// --- the list ---------------------------------------------------------------
+
+void UserAdminWindow::readUserList()
+{
+    if (!reloadUsers({}, {}, -1))
+        message(QStringLiteral("获取用户列表失败，请检查当前登录的帐号是否有此权限！"));
+}
+
+bool UserAdminWindow::reloadUsers(const std::string &host, const std::string &user, int fallback)
+{
+    std::unique_ptr<ResultSet> users = m_db.selectUsers() ? m_db.storeResult() : nullptr;
+    if (!users)
+        return false;
+    m_users = std::move(users);
+    // Item k is row k: the items are made anew from every list read.
+    {
+        const QSignalBlocker block(m_list);
+        m_list->clear();
+        for (std::uint64_t r = 0; r < m_users->rowCount(); ++r)
+            m_list->addItem(qs(cellOf(*m_users, r, "User")));
+    }
+    int row = user.empty() && host.empty() ? -1 : rowOf(host, user);
+    if (row < 0)
+        row = fallback < m_list->count() ? fallback : 0;
+    if (m_list->count() == 0)
+        row = -1;
+    setCurrentRow(row);
+    return true;
+}
+
+int UserAdminWindow::rowOf(const std::string &host, const std::string &user) const
+{
+    for (std::uint64_t r = 0; m_users && r < m_users->rowCount(); ++r) {
+        // Host names are kept in small letters by the server.
+        if (cellOf(*m_users, r, "User") == user && equalsIgnoringAsciiCase(cellOf(*m_users, r, "Host"), host))
+            return static_cast<int>(r);
+    }
+    return -1;
+}
+
+void UserAdminWindow::setCurrentRow(int row)
+{
+    {
+        const QSignalBlocker block(m_list);
+        m_list->setCurrentRow(row);
+    }
+    if (row >= 0)
+        m_list->scrollToItem(m_list->item(row));
+    showSelectedAccount();
+}
+
+void UserAdminWindow::showSelectedAccount()
+{
+    const int row = m_list->currentRow();
+    LineEditControl host(m_host), user(m_user);
+    if (row < 0 || !m_users || static_cast<std::uint64_t>(row) >= m_users->rowCount()) {
+        // No account left to show: nothing names one.
+        if (m_list->count() == 0) {
+            for (LineEditControl *box : {&host, &user}) {
+                box->setText("");
+                box->setTag("");
+            }
+            m_password->clear();
+        }
+        return;
+    }
+    const auto r = static_cast<std::uint64_t>(row);
+    const std::string h = cellOf(*m_users, r, "Host");
+    const std::string u = cellOf(*m_users, r, "User");
+    host.setText(h);
+    host.setTag(h);
+    user.setText(u);
+    user.setTag(u);
+    // The list's password column holds a hash, never the password: the box
+    // is left as it is.
+}
+
+// --- accounts ---------------------------------------------------------------
+
+void UserAdminWindow::createAccount()
+{
+    const int mask = sql::privilegeMaskFromText(u8(m_privileges->text()));
+    const std::string host = u8(m_host->text());
+    const std::string user = u8(m_user->text());
+    if (!m_db.grantUser(host, user, u8(m_password->text()), u8(m_database->text()), u8(m_table->text()), mask)) {
+        message(QStringLiteral("创建新用户失败，请确保您有创建用户的权限，或检查用户信息是否正确"));
+        return;
+    }
+    reloadUsers(sql::accountHost(host), user, m_list->currentRow());
+}
+
+void UserAdminWindow::modifyAccount()
+{
+    if (m_list->currentRow() < 0) {
+        message(QStringLiteral("请先选定一个用户再修改"));
+        return;
+    }
+    const int mask = sql::privilegeMaskFromText(u8(m_privileges->text()));
+    const std::string host = shownHost();
+    const std::string user = shownUser();
+    if (!m_db.setUserPrivileges(user, host, u8(m_database->text()), u8(m_table->text()), mask)) {
+        message(QStringLiteral("修改用户失败，请确保您有修改用户的权限，或检查用户信息是否正确"));
+        return;
+    }
+    reloadUsers(host, user, m_list->currentRow());
+    message(QStringLiteral("修改成功！注意：修改时只能修改‘主机’、‘数据库’、‘数据表’、‘权限’几项"));
+}
+
+void UserAdminWindow::deleteAccount()
+{
+    const int row = m_list->currentRow();
+    if (row < 0) {
+        message(QStringLiteral("请先选定一个用户再删除"));
+        return;
+    }
+    if (!m_db.deleteUser(shownUser(), shownHost())) {
+        message(QStringLiteral("删除用户失败，请确保您有删除权限"));
+        return;
+    }
+    // The item that took the deleted one's place, or the first.
+    reloadUsers({}, {}, row);
+}
+
+void UserAdminWindow::findUser(bool next)
+{
+    ButtonControl button(m_find);
+    std::string term = button.tag();
+    if (!next || term.empty() || m_list->count() == 0) {
+        QString typed;
+        bool confirmed = false;
+        {
+            BusyScope busy(m_busy);
+            confirmed =
+                showTextInput(this, QStringLiteral("输入要定位的用户名称(右击按钮继续查找)："), qs(term), &typed, 50);
+        }
+        if (!confirmed) {
+            closeIfPending();
+            return;
+        }
+        term = u8(typed);
+        button.setTag(term);
+        next = false;
+    }
+    std::vector<std::string> items;
+    for (int i = 0; i < m_list->count(); ++i)
+        items.push_back(u8(m_list->item(i)->text()));
+    int start = 0;
+    if (next) {
+        start = m_list->currentRow() + 1;
+        if (start >= m_list->count())
+            start = 0;
+    }
+    const int found = findInList(items, term, start);
+    if (found < 0) {
+        message(QStringLiteral("找不到输入的用户：") + qs(term));
+        return;
+    }
+    setCurrentRow(found);
+    m_list->setFocus(Qt::OtherFocusReason);
+    closeIfPending();
+}
+
+} // namespace varnel::gui

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "gui/BusyScope.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+class QLineEdit;
+class QListWidget;
+
+namespace varnel {
+class MySqlConnection;
+class ResultSet;
+} // namespace varnel
+
+namespace varnel::gui {
+
+class ManagerWindow;
+class RightButton;
+
+// The server's accounts: one item per row of mysql.user, and creating an
+// account with privileges, changing an account's privileges and deleting an
+// account. Item k of the list always stands for row k of the last user list
+// read; changes and deletions act on the account of the current item.
+class UserAdminWindow : public QWidget {
+    Q_OBJECT
+public:
+    UserAdminWindow(ManagerWindow &manager, MySqlConnection &db);
+    ~UserAdminWindow() override;
+
+    QListWidget *list() const { return m_list; }
+    QLineEdit *hostBox() const { return m_host; }
+    QLineEdit *userBox() const { return m_user; }
+    QLineEdit *passwordBox() const { return m_password; }
+    QLineEdit *databaseBox() const { return m_database; }
+    QLineEdit *tableBox() const { return m_table; }
+    QLineEdit *privilegesBox() const { return m_privileges; }
+    RightButton *findButton() const { return m_find; }
+    // The account the boxes showed last: what 修改 and 删除 act on.
+    std::string shownHost() const;
+    std::string shownUser() const;
+
+    // Reads the user list and shows it; a failure is reported.
+    void readUserList();
+    void showSelectedAccount();
+    void createAccount();
+    void modifyAccount();
+    void deleteAccount();
+    void findUser(bool next);
+    void showHint(const QString &hint);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildLayout();
+    // Reads the list again and shows it with the item of the account
+    // (host, user) current, or the item at `fallback`; false when the list
+    // could not be read.
+    bool reloadUsers(const std::string &host, const std::string &user, int fallback);
+    int rowOf(const std::string &host, const std::string &user) const;
+    void setCurrentRow(int row);
+    void message(const QString &text);
+    void closeIfPending();
+
+    MySqlConnection &m_db;
+    BusyCounter m_busy;
+    std::unique_ptr<ResultSet> m_users;
+    QListWidget *m_list = nullptr;
+    QLineEdit *m_host = nullptr;
+    QLineEdit *m_user = nullptr;
+    QLineEdit *m_password = nullptr;
+    QLineEdit *m_database = nullptr;
+    QLineEdit *m_table = nullptr;
+    QLineEdit *m_privileges = nullptr;
+    RightButton *m_find = nullptr;
+};
+
+} // namespace varnel::gui

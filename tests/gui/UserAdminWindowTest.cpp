@@ -1,0 +1,382 @@
+// The user administration window against the sandbox server. Every account
+// made here has the process id in its name and is dropped afterwards.
+#include "GuiSupport.h"
+
+#include "gui/MainWindow.h"
+#include "gui/ManagerWindow.h"
+#include "gui/MouseButtons.h"
+#include "gui/TextInputDialog.h"
+#include "gui/UserAdminWindow.h"
+#include "mysql/MySqlConnection.h"
+#include "mysql/ServerAddress.h"
+#include "settings/SettingsStore.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+
+#include <unistd.h>
+
+#include <memory>
+
+using namespace varnel;
+using namespace varnel::gui;
+using varnel::test::saveScreenshot;
+
+class UserAdminWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    test::GuiSandbox m_sandbox = test::guiSandbox();
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<MySqlConnection> m_db;
+    std::unique_ptr<MainWindow> m_main;
+    MySqlConnection m_admin;
+    std::string m_database;
+    std::string m_prefix; // of every account made here
+    int m_counter = 0;
+
+    QString lastMessage() { return Prompts::messages().value(Prompts::messages().size() - 1); }
+    void exec(const std::string &sql) { QVERIFY2(m_admin.execute(sql), sql.c_str()); }
+    QStringList column(const std::string &sql)
+    {
+        QStringList out;
+        if (!m_admin.execute(sql))
+            return out;
+        auto r = m_admin.storeResult();
+        for (std::uint64_t i = 0; r && i < r->rowCount(); ++i)
+            out << qs(r->cell(i, 0));
+        return out;
+    }
+    // Accounts other test programs make meanwhile are left out of both.
+    static bool foreign(const QString &user)
+    {
+        return user.startsWith(QStringLiteral("varnel_")) || user.startsWith(QStringLiteral("o'q"));
+    }
+    // The User column of the list the window reads, in its order.
+    QStringList serverUsers()
+    {
+        QStringList users;
+        if (!m_admin.execute("select * from mysql.user"))
+            return users;
+        auto r = m_admin.storeResult();
+        for (std::uint64_t i = 0; r && i < r->rowCount(); ++i) {
+            r->seekRow(i);
+            std::string user;
+            r->readField("User", user);
+            users << qs(user);
+        }
+        users.removeIf(foreign);
+        return users;
+    }
+    QStringList listed(UserAdminWindow *w)
+    {
+        QStringList out;
+        for (int i = 0; i < w->list()->count(); ++i)
+            out << w->list()->item(i)->text();
+        out.removeIf(foreign);
+        return out;
+    }
+    QString current(UserAdminWindow *w)
+    {
+        return w->list()->currentItem() ? w->list()->currentItem()->text() : QString();
+    }
+    void answerDialog(const QString &text)
+    {
+        QTimer::singleShot(0, this, [text] {
+            if (TextInputDialog *d = TextInputDialog::current()) {
+                d->setBodyText(text);
+                d->confirm();
+            }
+        });
+    }
+    UserAdminWindow *openAdmin()
+    {
+        m_main->openManager();
+        ManagerWindow *m = m_main->manager();
+        if (!m)
+            return nullptr;
+        m->openUserAdmin();
+        return m->userAdmin();
+    }
+    void fill(UserAdminWindow *w, const std::string &host, const std::string &user, const std::string &password,
+        const std::string &database, const std::string &table, const QString &privileges)
+    {
+        w->hostBox()->setText(qs(host));
+        w->userBox()->setText(qs(user));
+        w->passwordBox()->setText(qs(password));
+        w->databaseBox()->setText(qs(database));
+        w->tableBox()->setText(qs(table));
+        w->privilegesBox()->setText(privileges);
+    }
+    std::string tcpServer()
+    {
+        const auto address = parseServerAddress(m_sandbox.server);
+        return "127.0.0.1:" + std::to_string(address.port);
+    }
+
+private slots:
+    void init()
+    {
+        VARNEL_GUI_REQUIRE_SANDBOX(m_sandbox);
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_settings = std::make_unique<SettingsStore>();
+        m_settings->open(m_dir->filePath(QStringLiteral("settings.ini")).toStdString());
+        m_db = std::make_unique<MySqlConnection>();
+        QVERIFY(m_admin.connect(m_sandbox.server, m_sandbox.user, m_sandbox.password));
+        ++m_counter;
+        m_prefix = "vt" + std::to_string(::getpid()) + "_" + std::to_string(m_counter);
+        m_database = m_prefix + "db";
+        exec("create database `" + m_database + "`");
+        exec("create table `" + m_database + "`.t (v int)");
+        exec("insert into `" + m_database + "`.t values (1)");
+        exec("create database `" + m_database + "2`");
+        exec("create table `" + m_database + "2`.o (v int)");
+        Prompts::clear();
+        Prompts::setScripted(true);
+        m_main = std::make_unique<MainWindow>(*m_settings, *m_db);
+        m_main->form().control("编辑框服务器")->setText(m_sandbox.server);
+        m_main->form().control("编辑框用户名")->setText(m_sandbox.user);
+        m_main->form().control("编辑框密码")->setText(m_sandbox.password);
+        m_main->show();
+    }
+    void cleanup()
+    {
+        if (m_main)
+            m_main->close();
+        QTest::qWait(10);
+        m_main.reset();
+        if (m_admin.isOpen()) {
+            if (m_admin.execute("select User, Host from mysql.user where User like '" + m_prefix + "%'")) {
+                auto r = m_admin.storeResult();
+                for (std::uint64_t i = 0; r && i < r->rowCount(); ++i)
+                    m_admin.execute("DROP USER " + quoteString(r->cell(i, 0)) + "@" + quoteString(r->cell(i, 1)));
+            }
+            m_admin.execute("drop database if exists `" + m_database + "`");
+            m_admin.execute("drop database if exists `" + m_database + "2`");
+        }
+        m_admin.disconnect();
+        m_db.reset();
+        m_settings.reset();
+        m_dir.reset();
+    }
+
+    void listsTheAccountsAndShowsHints()
+    {
+        UserAdminWindow *w = openAdmin();
+        QVERIFY(w);
+        QCOMPARE(w->windowTitle(), QStringLiteral("用户管理（不建议操作）"));
+        QCOMPARE(w->parentWidget(), static_cast<QWidget *>(m_main->manager()));
+        QCOMPARE(listed(w), serverUsers());
+        QVERIFY(listed(w).contains(qs(m_sandbox.user)));
+        QCOMPARE(w->findChild<QLabel *>(QStringLiteral("标签4"))->text(), QStringLiteral("用户列表："));
+        QCOMPARE(w->findButton()->text(), QStringLiteral("查找.."));
+        QCOMPARE(w->privilegesBox()->text(), QStringLiteral("100"));
+        m_main->manager()->openUserAdmin();
+        QCOMPARE(m_main->manager()->userAdmin(), w);
+
+        const std::pair<const char *, QString> hints[] = {
+            {"超级按钮5", QStringLiteral("用户相关联的主机名，如果为空文本则为所有主机")},
+            {"超级按钮1",
+                QStringLiteral("用户所操作的库，如果为空文本或“*”，则为所有库，如果为中文表名请在表名两边加“`”")},
+            {"超级按钮2",
+                QStringLiteral("用户所操作的表，当库名不为空文本或“*”时本参数可以为空文本或“*”即所有表，"
+                               "如果为中文表名请在表名两边加“`”，如：`姓名`")},
+            {"超级按钮3", QStringLiteral("用户对库或表的操作权限。如果为零则为无权限。具体权限值请参考MySql手册")},
+        };
+        for (const auto &[name, hint] : hints) {
+            auto *b = w->findChild<QToolButton *>(QString::fromUtf8(name));
+            QVERIFY2(b, name);
+            QCOMPARE(b->toolTip(), hint);
+            b->click();
+            QCOMPARE(lastMessage(), hint);
+        }
+
+        // A choice shows host and user, never the password column's hash.
+        w->passwordBox()->setText(QStringLiteral("typed"));
+        const int root = static_cast<int>(listed(w).indexOf(qs(m_sandbox.user)));
+        w->list()->setCurrentRow(root);
+        QCOMPARE(w->userBox()->text(), qs(m_sandbox.user));
+        QCOMPARE(w->shownUser(), m_sandbox.user);
+        QVERIFY(!w->hostBox()->text().isEmpty());
+        QCOMPARE(w->passwordBox()->text(), QStringLiteral("typed"));
+        saveScreenshot(*w, QStringLiteral("user-admin"));
+    }
+
+    void findsWithoutCaseAndFindsNext()
+    {
+        const std::string a = m_prefix + "find";
+        exec("CREATE USER '" + a + "'@'127.0.0.1'");
+        exec("CREATE USER '" + a + "'@'localhost'");
+        UserAdminWindow *w = openAdmin();
+        QVERIFY(w);
+        answerDialog(qs(a).toUpper());
+        w->findUser(false);
+        QCOMPARE(current(w), qs(a));
+        QCOMPARE(w->shownHost(), std::string("127.0.0.1"));
+        w->findUser(true);
+        QCOMPARE(current(w), qs(a));
+        QCOMPARE(w->shownHost(), std::string("localhost"));
+        // Past the last match: from the first again.
+        w->findUser(true);
+        QCOMPARE(w->shownHost(), std::string("127.0.0.1"));
+        // The right button continues as well.
+        emit w->findButton()->rightReleased();
+        QCOMPARE(w->shownHost(), std::string("localhost"));
+        answerDialog(QStringLiteral("no-such-user"));
+        w->findUser(false);
+        QCOMPARE(lastMessage(), QStringLiteral("找不到输入的用户：no-such-user"));
+        // The term asked for is offered again.
+        QTimer::singleShot(0, this, [] {
+            if (TextInputDialog *d = TextInputDialog::current()) {
+                QCOMPARE(d->bodyText(), QStringLiteral("no-such-user"));
+                d->closeWithoutConfirming();
+            }
+        });
+        w->findUser(false);
+    }
+
+    void createsModifiesAndDeletes()
+    {
+        UserAdminWindow *w = openAdmin();
+        QVERIFY(w);
+        const std::string user = m_prefix + "a";
+        fill(w, "%", user, "pw1", m_database, "", QStringLiteral("3"));
+        w->createAccount();
+        QCOMPARE(column("select Host from mysql.user where User='" + user + "'"), QStringList{QStringLiteral("%")});
+        QCOMPARE(listed(w), serverUsers());
+        QCOMPARE(current(w), qs(user));
+        QCOMPARE(w->shownHost(), std::string("%"));
+        QCOMPARE(w->shownUser(), user);
+
+        {
+            MySqlConnection as;
+            QVERIFY2(as.connect(tcpServer(), user, "pw1"), as.connectError().c_str());
+            QVERIFY(as.selectDatabase(m_database));
+            QVERIFY(as.execute("select * from t"));
+            as.storeResult();
+            QVERIFY(as.execute("insert into t values (2)"));
+            QVERIFY(!as.execute("insert into `" + m_database + "2`.o values (1)"));
+            QVERIFY(!as.execute("delete from t"));
+        }
+
+        // The same account again.
+        w->createAccount();
+        QCOMPARE(lastMessage(), QStringLiteral("创建新用户失败，请确保您有创建用户的权限，或检查用户信息是否正确"));
+        QCOMPARE(listed(w), serverUsers());
+
+        // Select only, on the same database; the host box may say anything.
+        w->hostBox()->setText(QStringLiteral("elsewhere"));
+        w->privilegesBox()->setText(QStringLiteral("1"));
+        w->modifyAccount();
+        QCOMPARE(lastMessage(), QStringLiteral("修改成功！注意：修改时只能修改‘主机’、‘数据库’、‘数据表’、‘权限’几项"));
+        QCOMPARE(listed(w), serverUsers());
+        QCOMPARE(current(w), qs(user));
+        {
+            MySqlConnection as;
+            QVERIFY(as.connect(tcpServer(), user, "pw1"));
+            QVERIFY(as.selectDatabase(m_database));
+            QVERIFY(as.execute("select * from t"));
+            as.storeResult();
+            QVERIFY(!as.execute("insert into t values (3)"));
+        }
+
+        // Gone behind the window's back: the change fails.
+        exec("DROP USER '" + user + "'@'%'");
+        w->modifyAccount();
+        QCOMPARE(lastMessage(), QStringLiteral("修改用户失败，请确保您有修改用户的权限，或检查用户信息是否正确"));
+        QVERIFY(column("select User from mysql.user where User='" + user + "'").isEmpty());
+        w->deleteAccount();
+        QCOMPARE(lastMessage(), QStringLiteral("删除用户失败，请确保您有删除权限"));
+    }
+
+    void deleteActsOnTheAccountJustMade()
+    {
+        UserAdminWindow *w = openAdmin();
+        QVERIFY(w);
+        const std::string first = m_prefix + "b", second = m_prefix + "c";
+        fill(w, "", first, "", m_database, "", QStringLiteral("1"));
+        w->createAccount();
+        fill(w, "127.0.0.1", second, "pw", m_database, "t", QStringLiteral("2"));
+        w->createAccount();
+        QCOMPARE(current(w), qs(second));
+        QCOMPARE(w->shownHost(), std::string("127.0.0.1"));
+        const QStringList before = serverUsers();
+        // Boxes typed over after the create do not change the target.
+        w->userBox()->setText(qs(first));
+        const int row = w->list()->currentRow();
+        w->deleteAccount();
+        QVERIFY(column("select User from mysql.user where User='" + second + "'").isEmpty());
+        QCOMPARE(column("select Host from mysql.user where User='" + first + "'"), QStringList{QStringLiteral("%")});
+        QCOMPARE(listed(w), serverUsers());
+        QCOMPARE(serverUsers().size(), before.size() - 1);
+        // The item now at the deleted one's place is current and shown.
+        QCOMPARE(w->list()->currentRow(), row < w->list()->count() ? row : 0);
+        QCOMPARE(qs(w->shownUser()), current(w));
+
+        // Nothing chosen.
+        w->list()->setCurrentRow(-1);
+        w->deleteAccount();
+        QCOMPARE(lastMessage(), QStringLiteral("请先选定一个用户再删除"));
+        w->modifyAccount();
+        QCOMPARE(lastMessage(), QStringLiteral("请先选定一个用户再修改"));
+    }
+
+    void quotesInANameAreValues()
+    {
+        UserAdminWindow *w = openAdmin();
+        QVERIFY(w);
+        const std::string user = m_prefix + "q'\\x";
+        fill(w, "127.0.0.1", user, "p'w", m_database, "", QStringLiteral("1"));
+        w->createAccount();
+        QCOMPARE(current(w), qs(user));
+        {
+            MySqlConnection as;
+            QVERIFY2(as.connect(tcpServer(), user, "p'w"), as.connectError().c_str());
+            QVERIFY(as.selectDatabase(m_database));
+        }
+        w->privilegesBox()->setText(QStringLiteral("3"));
+        w->modifyAccount();
+        QCOMPARE(lastMessage(), QStringLiteral("修改成功！注意：修改时只能修改‘主机’、‘数据库’、‘数据表’、‘权限’几项"));
+        w->deleteAccount();
+        QCOMPARE(listed(w), serverUsers());
+        QVERIFY(!listed(w).contains(qs(user)));
+    }
+
+    void deletingTheLastItemMakesTheFirstCurrent()
+    {
+        UserAdminWindow *w = openAdmin();
+        QVERIFY(w);
+        // Accounts are listed by host: this one comes last.
+        const std::string user = m_prefix + "z";
+        fill(w, "zzz" + m_prefix + ".invalid", user, "", "", "", QStringLiteral("0"));
+        w->createAccount();
+        QCOMPARE(w->list()->currentRow(), w->list()->count() - 1);
+        w->deleteAccount();
+        QVERIFY(column("select User from mysql.user where User='" + user + "'").isEmpty());
+        QCOMPARE(w->list()->currentRow(), 0);
+        QCOMPARE(qs(w->shownUser()), w->list()->item(0)->text());
+        QCOMPARE(w->userBox()->text(), w->list()->item(0)->text());
+        QCOMPARE(listed(w), serverUsers());
+    }
+
+    void closingTheManagerClosesIt()
+    {
+        UserAdminWindow *w = openAdmin();
+        QVERIFY(w);
+        QPointer<UserAdminWindow> watch(w);
+        QPointer<ManagerWindow> manager(m_main->manager());
+        manager->close();
+        QTRY_VERIFY(!manager);
+        QVERIFY(!watch);
+    }
+};
+
+QTEST_MAIN(UserAdminWindowTest)
+#include "UserAdminWindowTest.moc"
