@@ -250,7 +250,7 @@ CreationResult createDatabaseAndTable(
     // A table goes into no other database than the one named, whichever
     // was current before.
     result.tableCreated =
-        selected && db.createTable(Identifier(request.table), columnSpecsFromRows(fields), kCreatedTableOptions);
+        selected && db.createTable(Identifier(request.table), columnSpecsFromRows(fields), sql::kUtf8mb4TableOptions);
     host.showMessage(result.tableCreated ? "创建表成功" : "创建表失败");
     return result;
 }

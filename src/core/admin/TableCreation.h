@@ -29,10 +29,6 @@ inline constexpr int kDefaultFieldType = 7;
 inline constexpr std::string_view kLengthPrompt =
     "如果类型为 变长字符串(varchar) 本参数指定最大长度，如果类型为 枚举(enum) 或 集合(set) "
     "本参数指定枚举或集合的取值范围：";
-// Given in the create statement itself: converting the table afterwards
-// would widen its text columns, and a table that exists already must never
-// be changed.
-inline constexpr std::string_view kCreatedTableOptions = "DEFAULT CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci";
 // The length of a varchar field given none that the server takes.
 inline constexpr std::string_view kDefaultVarcharLength = "255";
 

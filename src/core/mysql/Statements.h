@@ -28,6 +28,11 @@ struct ColumnSpec {
 // literals; conditions and assignments are statement text and go in as given.
 namespace sql {
 
+// What follows the column list of a table this program creates: the table
+// keeps every character in its own text columns, whatever the database's
+// default.
+inline constexpr std::string_view kUtf8mb4TableOptions = "DEFAULT CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci";
+
 std::string createDatabase(const Identifier &name);
 std::string dropDatabase(const Identifier &name);
 std::string dropTable(const Identifier &name);

@@ -10,8 +10,6 @@
 namespace varnel {
 namespace {
 
-constexpr std::string_view kTableOptions = "DEFAULT CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci";
-
 // Column type of an auto-created table, by source label. A file time given
 // as a date alone or a time alone gets a column that takes it.
 ColumnTypeCode columnTypeFor(std::string_view label, int fileTimeFormat)
@@ -75,7 +73,7 @@ bool ArticleImporter::prepareTable(Run &run)
         }
         // The character set goes into the statement itself: converting
         // afterwards would widen the text columns.
-        if (!m_db.createTable(Identifier(table), columns, kTableOptions)) {
+        if (!m_db.createTable(Identifier(table), columns, sql::kUtf8mb4TableOptions)) {
             const std::string reason = serverReason(m_db);
             // Two runs racing to create the same table: the loser goes on
             // with the one that now exists.

@@ -191,7 +191,7 @@ TEST_F(FieldEditor, ColumnListStartsWithTheKey)
 
     const auto statement = sql::createTable(Identifier("t"), columns);
     ASSERT_TRUE(statement);
-    EXPECT_EQ(*statement + " " + std::string(kCreatedTableOptions),
+    EXPECT_EQ(*statement + " " + std::string(sql::kUtf8mb4TableOptions),
         "create table `t` (`ID` bigint  NOT NULL AUTO_INCREMENT, PRIMARY KEY  (ID) , `title` text ) DEFAULT "
         "CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci");
 }
