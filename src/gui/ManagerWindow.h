@@ -95,6 +95,9 @@ private:
     MainWindow &m_main;
     SettingsStore &m_settings;
     MySqlConnection &m_db;
+    // Set before the widgets are made: making them sends events to this
+    // window, and event() reads it.
+    bool m_activated = false;
     std::unique_ptr<QtForm> m_form;
     BusyCounter m_busy;
     QGroupBox *m_databaseGroup = nullptr;
@@ -105,7 +108,6 @@ private:
     QPointer<RecordViewerWindow> m_viewer;
     QPointer<SqlQueryWindow> m_sqlWindow;
     QPointer<UserAdminWindow> m_userAdmin;
-    bool m_activated = false;
     bool m_closing = false;
     bool m_refreshingTables = false;
     std::string m_viewerTable; // what the viewer shows, to refill only on a change
