@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QIcon>
 #include <QTimer>
 
 #include <cstdio>
@@ -50,6 +51,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("varnel"));
     QApplication::setApplicationVersion(QStringLiteral(VARNEL_VERSION));
+    // The desktop entry and the icon an installed program has: the window
+    // manager matches the window to its entry, and the window shows the icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral(VARNEL_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("varnel")));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(gui::qs(kApplicationTitle));

@@ -2,6 +2,9 @@
 
 #include "form/MainControls.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <map>
 
 namespace varnel::cli {
@@ -29,7 +32,9 @@ Commands / 命令:
             显示每个文件识别出的编码和每个字段的值（与导入相同），或导入时跳过
             该文件的原因；不连接服务器
 
-Options / 选项:
+Options / 选项 (--option VALUE or --option=VALUE / 值可写作 --option VALUE 或
+--option=VALUE; "--" ends the options, for a FILE that begins with "-" /
+"--" 之后均为文件名):
   --config FILE       configuration file to read: GBK text with the section
                       [主界面], CR LF or LF line ends. A file that cannot be
                       read so is refused (exit 2), never replaced by defaults.
@@ -81,15 +86,18 @@ Ctrl+C（SIGINT）或 SIGTERM 如同停止按钮：正在执行的语句完成�
 
 Exit status / 退出码:
   0    completed / 完成
-  1    anything else: bad options, no connection, a run ended by a server or
-       fetch error (its final message on stdout, the reason on stderr)
-       其他错误：选项错误、无法连接、运行因服务器或读取错误中断（最终结果输出到
-       stdout，原因输出到 stderr）
-  2    a validation message (missing database name, folder not found, a
-       configuration that cannot be read, a counter outside 64 bits, a bad
-       --timeout, ...), on stderr
-       校验失败（缺少库名、目录不存在、配置文件无法读取、递进数字超出 64 位、
-       --timeout 无效等），信息输出到 stderr
+  1    anything else: no connection, a run ended by a server or fetch error
+       (its final message on stdout, the reason on stderr)
+       其他错误：无法连接、运行因服务器或读取错误中断（最终结果输出到 stdout，
+       原因输出到 stderr）
+  2    a mistake in the command line (an unknown command or option, a missing
+       or bad value, a --set naming no control), one line on stderr; or a
+       validation message (missing database name, folder not found, a
+       configuration that cannot be read, a counter outside 64 bits, ...),
+       on stderr
+       命令行错误（未知的命令或选项、缺少值或值无效、--set 的控件名不存在），
+       在 stderr 输出一行；或校验失败（缺少库名、目录不存在、配置文件无法读取、
+       递进数字超出 64 位等），信息输出到 stderr
   3    completed, but some files or rows failed, some files were stored only
        in part, or it is not known whether some files were stored (listed on
        stderr); preview: some file cannot be read or only in part
@@ -100,129 +108,228 @@ Exit status / 退出码:
   130  stopped by Ctrl+C or SIGTERM / 被 Ctrl+C 或 SIGTERM 停止
 )";
 
+namespace {
+
+// CLI11 shows this program's own bilingual text for --help, on every command.
+class UsageFormatter : public CLI::FormatterBase {
+public:
+    std::string make_help(const CLI::App *, std::string, CLI::AppFormatMode) const override { return kUsage; }
+};
+
+// A whole decimal number from 1 to max, or nothing.
+std::optional<unsigned long long> wholeNumber(const std::string &text, unsigned long long max)
+{
+    if (text.empty() || text.size() > 20)
+        return std::nullopt;
+    unsigned long long n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9' || n > max)
+            return std::nullopt;
+        n = n * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (n == 0 || n > max)
+        return std::nullopt;
+    return n;
+}
+
+// The options every command takes; what each one does with its value is
+// decided after parsing, in the order they were given.
+struct OptionSet {
+    CLI::Option *config = nullptr;
+    std::map<const CLI::Option *, std::string> controls; // option -> the control it sets
+    std::map<const CLI::Option *, std::pair<std::string, std::string>> checks; // flag -> control, value
+    CLI::Option *set = nullptr;
+    CLI::Option *batch = nullptr;
+    CLI::Option *timeout = nullptr;
+    CLI::Option *clear = nullptr;
+    CLI::Option *saveCounters = nullptr;
+    CLI::Option *json = nullptr;
+    CLI::Option *quiet = nullptr;
+};
+
+void addOptions(CLI::App &command, OptionSet &set)
+{
+    auto value = [&](const char *name, const char *type) {
+        return command.add_option(name)->type_name(type)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    };
+    auto flag = [&](const char *name) { return command.add_flag(name)->disable_flag_override(); };
+    set.config = value("--config", "FILE");
+    const std::pair<const char *, std::string_view> controls[] = {
+        {"--server", ctl::kServer},
+        {"--user", ctl::kUser},
+        {"--password", ctl::kPassword},
+        {"--database", ctl::kDatabase},
+        {"--table", ctl::kTable},
+        {"--folder", ctl::kFolder},
+        {"--types", ctl::kFileTypes},
+        {"--encoding", ctl::kEncoding},
+    };
+    for (const auto &[name, control] : controls)
+        set.controls[value(name, "VALUE")] = std::string(control);
+    set.checks[flag("--recurse")] = {"选择框遍历子目录", "真"};
+    set.checks[flag("--random-order")] = {"选择框乱序导入", "真"};
+    set.set = value("--set", "NAME=VALUE");
+    set.batch = value("--batch", "N");
+    set.timeout = value("--timeout", "SECONDS");
+    set.clear = flag("--clear");
+    set.saveCounters = flag("--save-counters");
+    set.json = flag("--json");
+    set.quiet = flag("-q,--quiet");
+}
+
+// Reads the parsed options in the order given into o; false with the
+// reason on a bad value.
+bool applyOptions(const CLI::App &command, const OptionSet &set, CliOptions &o, CommandLineError &failure)
+{
+    std::map<const CLI::Option *, std::size_t> seen;
+    for (const CLI::Option *option : command.parse_order()) {
+        const std::size_t index = seen[option]++;
+        const std::string v = index < option->results().size() ? option->results()[index] : std::string();
+        if (option == set.config) {
+            o.config = v;
+        } else if (auto control = set.controls.find(option); control != set.controls.end()) {
+            if (control->second == ctl::kEncoding && (v.size() != 1 || v[0] < '0' || v[0] > '4')) {
+                failure.text = "--encoding takes 0 to 4, not \"" + v + "\"";
+                return false;
+            }
+            o.settings.emplace_back(control->second, v);
+        } else if (auto check = set.checks.find(option); check != set.checks.end()) {
+            o.settings.push_back(check->second);
+        } else if (option == set.set) {
+            const auto eq = v.find('=');
+            if (eq == std::string::npos || eq == 0) {
+                failure.text = "--set takes NAME=VALUE, not \"" + v + "\"";
+                return false;
+            }
+            o.settings.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+        } else if (option == set.batch) {
+            const auto n = wholeNumber(v, kMaxBatch);
+            if (!n) {
+                failure.text = "--batch takes a whole number of rows from 1 to " + std::to_string(kMaxBatch)
+                    + ", not \"" + v + "\"";
+                return false;
+            }
+            o.batch = static_cast<std::size_t>(*n);
+        } else if (option == set.timeout) {
+            const auto n = wholeNumber(v, kMaxTimeoutSeconds);
+            if (!n) {
+                failure.text = "--timeout takes a whole number of seconds from 1 to "
+                    + std::to_string(kMaxTimeoutSeconds) + ", not \"" + v + "\"";
+                return false;
+            }
+            o.timeout = static_cast<unsigned>(*n);
+        } else if (option == set.clear) {
+            o.clear = true;
+        } else if (option == set.saveCounters) {
+            o.saveCounters = true;
+        } else if (option == set.json) {
+            o.json = true;
+        } else if (option == set.quiet) {
+            o.quiet = true;
+        }
+    }
+    return true;
+}
+
+// CLI11's reason for a value that is missing or not wanted, in this
+// program's words.
+std::string parseErrorText(const CLI::ParseError &e)
+{
+    std::string text = e.what();
+    if (!dynamic_cast<const CLI::ArgumentMismatch *>(&e))
+        return text;
+    if (const auto colon = text.find(": "); colon != std::string::npos && text.ends_with(" missing"))
+        return text.substr(0, colon) + " needs a value";
+    if (constexpr std::string_view flag = " was given a disallowed flag override"; text.ends_with(flag))
+        return "--" + text.substr(0, text.size() - flag.size()) + " takes no value";
+    return text;
+}
+
+// What CLI11 left unplaced, without the "--" that ends the options.
+std::vector<std::string> unplaced(const CLI::App &app)
+{
+    std::vector<std::string> extras = app.remaining();
+    std::erase(extras, "--");
+    return extras;
+}
+
+} // namespace
+
 std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args, CommandLineError &failure)
 {
-    static const std::map<std::string, std::string> kValueOptions = {
-        {"--server", std::string(ctl::kServer)},
-        {"--user", std::string(ctl::kUser)},
-        {"--password", std::string(ctl::kPassword)},
-        {"--database", std::string(ctl::kDatabase)},
-        {"--table", std::string(ctl::kTable)},
-        {"--folder", std::string(ctl::kFolder)},
-        {"--types", std::string(ctl::kFileTypes)},
-        {"--encoding", std::string(ctl::kEncoding)},
-    };
+    CLI::App app("varnel-cli", "varnel-cli");
+    app.formatter(std::make_shared<UsageFormatter>());
+    app.set_help_flag("-h,--help");
+    // Anything CLI11 does not place is kept and named below, one reason at a
+    // time, so every mistake reads as one line.
+    app.allow_extras();
+    app.require_subcommand(0, 1);
+
     CliOptions o;
-    std::string &error = failure.text;
-    if (args.empty()) {
-        error = "no command given";
-        return std::nullopt;
+    const std::pair<const char *, Command> names[] = {
+        {"import", Command::Import}, {"export", Command::Export}, {"preview", Command::Preview}};
+    std::map<const CLI::App *, Command> commands;
+    std::map<const CLI::App *, OptionSet> optionSets;
+    for (const auto &[name, command] : names) {
+        CLI::App *sub = app.add_subcommand(name);
+        commands[sub] = command;
+        addOptions(*sub, optionSets[sub]);
+        if (command != Command::Export)
+            sub->add_option("FILE", o.files);
     }
-    const std::string &command = args[0];
-    if (command == "import")
-        o.command = Command::Import;
-    else if (command == "export")
-        o.command = Command::Export;
-    else if (command == "preview")
-        o.command = Command::Preview;
-    else if (command == "-h" || command == "--help" || command == "help")
-        return o;
-    else {
-        error = "unknown command: " + command;
-        return std::nullopt;
-    }
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= args.size()) {
-                error = a + " needs a value";
-                return std::nullopt;
-            }
-            return args[++i];
-        };
-        if (a == "-h" || a == "--help") {
-            o.command = Command::Help;
-            return o;
-        }
-        if (a == "--config") {
-            auto v = value();
-            if (!v)
-                return std::nullopt;
-            o.config = *v;
-        } else if (auto it = kValueOptions.find(a); it != kValueOptions.end()) {
-            auto v = value();
-            if (!v)
-                return std::nullopt;
-            if (a == "--encoding" && (v->size() != 1 || (*v)[0] < '0' || (*v)[0] > '4')) {
-                error = "--encoding takes 0 to 4";
-                return std::nullopt;
-            }
-            o.settings.emplace_back(it->second, *v);
-        } else if (a == "--recurse") {
-            o.settings.emplace_back("选择框遍历子目录", "真");
-        } else if (a == "--random-order") {
-            o.settings.emplace_back("选择框乱序导入", "真");
-        } else if (a == "--set") {
-            auto v = value();
-            if (!v)
-                return std::nullopt;
-            const auto eq = v->find('=');
-            if (eq == std::string::npos || eq == 0) {
-                error = "--set takes NAME=VALUE";
-                return std::nullopt;
-            }
-            o.settings.emplace_back(v->substr(0, eq), v->substr(eq + 1));
-        } else if (a == "--batch") {
-            auto v = value();
-            if (!v)
-                return std::nullopt;
-            std::size_t n = 0;
-            for (char c : *v)
-                n = (c >= '0' && c <= '9' && n < 1000000) ? n * 10 + static_cast<std::size_t>(c - '0') : 0;
-            if (n == 0) {
-                error = "--batch takes a number of rows, 1 or more";
-                return std::nullopt;
-            }
-            o.batch = n;
-        } else if (a == "--timeout") {
-            auto v = value();
-            if (!v)
-                return std::nullopt;
-            unsigned long long n = 0;
-            bool digits = !v->empty();
-            for (char c : *v) {
-                digits = digits && c >= '0' && c <= '9';
-                if (digits && n <= kMaxTimeoutSeconds)
-                    n = n * 10 + static_cast<unsigned>(c - '0');
-            }
-            if (!digits || n == 0 || n > kMaxTimeoutSeconds) {
-                error = "--timeout takes a whole number of seconds from 1 to " + std::to_string(kMaxTimeoutSeconds)
-                    + ", not \"" + *v + "\"";
-                failure.validation = true;
-                return std::nullopt;
-            }
-            o.timeout = static_cast<unsigned>(n);
-        } else if (a == "--clear") {
-            o.clear = true;
-        } else if (a == "--save-counters") {
-            o.saveCounters = true;
-        } else if (a == "--json") {
-            o.json = true;
-        } else if (a == "--quiet" || a == "-q") {
-            o.quiet = true;
-        } else if (a.starts_with("--")) {
-            error = "unknown option: " + a;
-            return std::nullopt;
+    app.add_subcommand("help");
+
+    // "--option=" gives the option an empty value, as "--option ''" does;
+    // CLI11 would take the next argument instead.
+    std::vector<std::string> reversed;
+    bool optionsEnded = false;
+    for (const std::string &a : args) {
+        if (!optionsEnded && a.starts_with("--") && a.size() > 3 && a.find('=') == a.size() - 1) {
+            reversed.push_back(a.substr(0, a.size() - 1));
+            reversed.emplace_back();
         } else {
-            o.files.push_back(a);
+            reversed.push_back(a);
         }
+        optionsEnded = optionsEnded || a == "--";
     }
-    if (o.command == Command::Preview && o.files.empty()) {
-        error = "preview needs at least one FILE";
+    std::reverse(reversed.begin(), reversed.end());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp &) {
+        o = CliOptions();
+        return o;
+    } catch (const CLI::ParseError &e) {
+        failure.text = parseErrorText(e);
         return std::nullopt;
     }
-    if (o.command == Command::Export && !o.files.empty()) {
-        error = "export takes no FILE";
+
+    const std::vector<CLI::App *> chosen = app.get_subcommands();
+    if (chosen.empty()) {
+        const std::vector<std::string> extras = unplaced(app);
+        if (extras.empty())
+            failure.text = "no command given: import, export or preview (varnel-cli --help tells more)";
+        else if (extras.front().starts_with("-"))
+            failure.text = "unknown option: " + extras.front() + " (varnel-cli --help lists the options)";
+        else
+            failure.text = "unknown command: " + extras.front() + " (import, export or preview)";
+        return std::nullopt;
+    }
+    CLI::App *sub = chosen.front();
+    const auto command = commands.find(sub);
+    if (command == commands.end())
+        return CliOptions(); // help
+    o.command = command->second;
+    if (const std::vector<std::string> extras = unplaced(*sub); !extras.empty()) {
+        if (extras.front().size() > 1 && extras.front().starts_with("-"))
+            failure.text = "unknown option: " + extras.front() + " (varnel-cli --help lists the options)";
+        else
+            failure.text = sub->get_name() + " takes no FILE, not \"" + extras.front() + "\"";
+        return std::nullopt;
+    }
+    if (!applyOptions(*sub, optionSets[sub], o, failure))
+        return std::nullopt;
+    if (o.command == Command::Preview && o.files.empty()) {
+        failure.text = "preview needs at least one FILE";
         return std::nullopt;
     }
     return o;

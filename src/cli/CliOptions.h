@@ -12,8 +12,8 @@ enum class Command { Import, Export, Preview, Help };
 // The exit status of varnel-cli (its --help lists them).
 enum ExitStatus {
     kOk = 0,
-    kOther = 1, // bad options, no connection, a run ended by a server or fetch error
-    kInvalid = 2, // a validation message
+    kOther = 1, // no connection, a run ended by a server or fetch error
+    kInvalid = 2, // a mistake in the command line or a validation message
     kPartial = 3, // completed, with failed files or rows or files of unknown outcome
     kCountersNotSaved = 4, // completed, but --save-counters could not write
     kStopped = 130, // stopped by SIGINT or SIGTERM
@@ -33,19 +33,22 @@ struct CliOptions {
     std::vector<std::string> files;
 };
 
-// What is wrong with a command line. A value out of its range is a
-// validation message (exit 2); anything else a mistake in the options.
+// What is wrong with a command line, in one line (exit 2).
 struct CommandLineError {
     std::string text;
-    bool validation = false;
 };
 
-// Parses the command line; on a mistake returns nothing and says why.
+// Parses the command line with CLI11 (--option VALUE and --option=VALUE
+// alike); on a mistake returns nothing and says why.
 std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args, CommandLineError &error);
 
 // The largest --timeout: the client library counts timeouts in milliseconds
 // in an int.
 inline constexpr unsigned kMaxTimeoutSeconds = 2147483;
+
+// The largest --batch: rows per statement are bounded by the server's packet
+// size long before this.
+inline constexpr std::size_t kMaxBatch = 1000000;
 
 extern const char *const kUsage;
 

@@ -1,6 +1,7 @@
 // varnel-cli: the import and export of the Varnel window, headless.
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
+#include "cli/PreviewJson.h"
 #include "design/FormTable.h"
 #include "form/MainControls.h"
 
@@ -18,6 +19,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -34,39 +36,6 @@ std::filesystem::path executableDir()
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::filesystem::path() : exe.parent_path();
-}
-
-std::string json(std::string_view s)
-{
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
 }
 
 // Writes the counters' new start values back into the configuration file;
@@ -143,8 +112,9 @@ int run(const CliOptions &options)
     for (const auto &[name, value] : options.settings) {
         std::string error;
         if (!applySetting(form, name, value, error)) {
+            // A value the command line gave that no control takes.
             std::fprintf(stderr, "%s\n", error.c_str());
-            return kOther;
+            return kInvalid;
         }
     }
     if (options.command != Command::Export) {
@@ -163,18 +133,7 @@ int run(const CliOptions &options)
         for (const PreviewRow &row : previewImport(form, options.files)) {
             partial = partial || !row.error.empty() || row.incomplete;
             if (options.json) {
-                std::string line = "{\"file\": " + json(row.file) + ", \"encoding\": " + std::to_string(row.encoding)
-                    + ", \"values\": [";
-                for (std::size_t i = 0; i < row.values.size(); ++i) {
-                    const auto &v = row.values[i];
-                    line += (i ? ", [" : "[") + json(v.target) + ", " + json(v.source) + ", " + json(v.value) + "]";
-                }
-                line += "]";
-                if (!row.error.empty())
-                    line += ", \"error\": " + json(row.error);
-                if (row.incomplete)
-                    line += ", \"incomplete\": true";
-                std::printf("%s}\n", line.c_str());
+                std::printf("%s\n", previewJsonLine(row).c_str());
             } else {
                 std::printf("== %s (encoding %d)\n", row.file.c_str(), row.encoding);
                 if (!row.error.empty())
@@ -230,12 +189,11 @@ int main(int argc, char **argv)
     CommandLineError error;
     const auto options = parseCommandLine(args, error);
     if (!options) {
-        if (error.validation) {
-            std::fprintf(stderr, "varnel-cli: %s\n", error.text.c_str());
-            return kInvalid;
-        }
-        std::fprintf(stderr, "varnel-cli: %s\n\n%s", error.text.c_str(), kUsage);
-        return kOther;
+        // One line, whatever the mistake: scripts log it as it is.
+        std::string text = error.text;
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        std::fprintf(stderr, "varnel-cli: %s\n", text.c_str());
+        return kInvalid;
     }
     if (options->command == Command::Help) {
         std::fputs(kUsage, stdout);

@@ -2,6 +2,7 @@
 // server.
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
+#include "cli/PreviewJson.h"
 #include "design/ConfigFile.h"
 #include "design/FormTable.h"
 #include "form/MemoryForm.h"
@@ -12,6 +13,7 @@
 #include "text/TextUtil.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -24,6 +26,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <random>
 
@@ -45,6 +48,9 @@ struct RunOptions {
     std::function<void()> inChild;
     // A run still going after this long is killed (status -1).
     int killAfterSeconds = 120;
+    // The program to run: the build's varnel-cli unless a test copied or
+    // installed one elsewhere.
+    std::string program = VARNEL_CLI_PATH;
 };
 
 // Runs varnel-cli with the arguments, collecting stdout and stderr apart.
@@ -54,7 +60,7 @@ Output runCli(const std::vector<std::string> &args, const RunOptions &run = {})
     int outPipe[2], errPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
         return o;
-    std::vector<std::string> argv = {VARNEL_CLI_PATH};
+    std::vector<std::string> argv = {run.program};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<char *> cargv;
     for (auto &a : argv)
@@ -174,23 +180,282 @@ TEST(CliUsage, HelpAndMistakes)
     EXPECT_EQ(help.status, 0);
     for (const char *part : {"Usage", "用法", "--save-counters", "--timeout SECONDS", "130", "计数器未保存："})
         EXPECT_TRUE(contains(help.out, part)) << part;
-    EXPECT_EQ(runCli({"import", "--bogus"}).status, 1);
-    EXPECT_EQ(runCli({"frobnicate"}).status, 1);
-    EXPECT_EQ(runCli({"preview"}).status, 1);
-    EXPECT_EQ(runCli({"import", "--encoding", "9"}).status, 1);
+    for (const std::vector<std::string> &asked : {std::vector<std::string>{"help"}, {"import", "-h"},
+             {"preview", "--json", "--help"}, {"export", "--server=x", "--help"}}) {
+        const Output o = runCli(asked);
+        EXPECT_EQ(o.status, 0) << asked.back();
+        EXPECT_EQ(o.out, help.out) << asked.back();
+    }
+
+    // A mistake in the command line: one line on stderr, nothing on stdout,
+    // exit 2.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> mistakes = {
+        {{"import", "--bogus"}, "unknown option: --bogus (varnel-cli --help lists the options)"},
+        {{"import", "--bogus=1", "a.txt"}, "unknown option: --bogus=1 (varnel-cli --help lists the options)"},
+        {{"preview", "-x", "a.txt"}, "unknown option: -x (varnel-cli --help lists the options)"},
+        {{"--bogus"}, "unknown option: --bogus (varnel-cli --help lists the options)"},
+        {{"frobnicate"}, "unknown command: frobnicate (import, export or preview)"},
+        {{}, "no command given: import, export or preview (varnel-cli --help tells more)"},
+        {{"preview"}, "preview needs at least one FILE"},
+        {{"preview", "--json"}, "preview needs at least one FILE"},
+        {{"export", "a.txt"}, "export takes no FILE, not \"a.txt\""},
+        {{"import", "--encoding", "9"}, "--encoding takes 0 to 4, not \"9\""},
+        {{"import", "--encoding=12"}, "--encoding takes 0 to 4, not \"12\""},
+        {{"import", "--config"}, "--config needs a value"},
+        {{"import", "a.txt", "--server"}, "--server needs a value"},
+        {{"import", "--set", "编辑框库名"}, "--set takes NAME=VALUE, not \"编辑框库名\""},
+        {{"import", "--set==x"}, "--set takes NAME=VALUE, not \"=x\""},
+        {{"import", "--batch", "0"}, "--batch takes a whole number of rows from 1 to 1000000, not \"0\""},
+        {{"import", "--batch=1000001"}, "--batch takes a whole number of rows from 1 to 1000000, not \"1000001\""},
+        {{"import", "--batch", "5x"}, "--batch takes a whole number of rows from 1 to 1000000, not \"5x\""},
+        {{"import", "--recurse=yes"}, "--recurse takes no value"},
+        {{"import", "--quiet=1"}, "--quiet takes no value"},
+    };
+    for (const auto &[args, line] : mistakes) {
+        const Output o = runCli(args);
+        EXPECT_EQ(o.status, 2) << line;
+        EXPECT_EQ(o.err, "varnel-cli: " + line + "\n");
+        EXPECT_EQ(o.out, "");
+    }
+    // A --set naming no control: the line that says so, exit 2.
+    const Output noControl = runCli({"import", "--set", "没有这个控件=1", "--server", "127.0.0.1:1"});
+    EXPECT_EQ(noControl.status, 2);
+    EXPECT_EQ(std::count(noControl.err.begin(), noControl.err.end(), '\n'), 1) << noControl.err;
+    EXPECT_TRUE(contains(noControl.err, "没有这个控件")) << noControl.err;
+
     const Output noServer = runCli({"import", "--server", "127.0.0.1:1", "--database", "d"});
     EXPECT_EQ(noServer.status, 1);
     EXPECT_TRUE(contains(noServer.err, "连接到MySQL失败"));
 
     // A timeout that is no positive whole number of seconds: one line, exit 2.
     for (const char *bad : {"0", "-5", "abc", "1.5", "", "2147484", "99999999999999999999"}) {
-        const Output o = runCli({"import", "--timeout", bad, "--server", "127.0.0.1:1"});
-        EXPECT_EQ(o.status, 2) << bad;
-        EXPECT_EQ(o.err,
-            std::string("varnel-cli: --timeout takes a whole number of seconds from 1 to 2147483, not \"") + bad
-                + "\"\n");
+        for (const bool joined : {false, true}) {
+            const Output o = joined ? runCli({"import", std::string("--timeout=") + bad, "--server", "127.0.0.1:1"})
+                                    : runCli({"import", "--timeout", bad, "--server", "127.0.0.1:1"});
+            EXPECT_EQ(o.status, 2) << bad;
+            EXPECT_EQ(o.err,
+                std::string("varnel-cli: --timeout takes a whole number of seconds from 1 to 2147483, not \"") + bad
+                    + "\"\n");
+        }
     }
     EXPECT_EQ(runCli({"import", "--timeout", "2147483", "--server", "127.0.0.1:1", "--database", "d"}).status, 1);
+}
+
+// Every option that takes a value takes it as "--option VALUE" or as
+// "--option=VALUE", alike, and options and files may come in any order.
+TEST(CliUsage, OptionValueInEitherForm)
+{
+    TempDir dir;
+    writeConfig(dir.file("c.ini"), kRules, "d", dir.path());
+    test::writeBytes(dir.file("a.txt"), toGb18030("甲文章"));
+    test::writeBytes(dir.file("-b.txt"), "\xEF\xBB\xBF乙");
+    const std::string config = dir.file("c.ini").string(), a = dir.file("a.txt").string();
+
+    const Output spaced = runCli(
+        {"preview", "--json", "--config", config, "--encoding", "1", "--set", "编辑框库名=其他", a, "--encoding", "2"});
+    const Output joined =
+        runCli({"preview", "--config=" + config, a, "--encoding=1", "--set=编辑框库名=其他", "--json", "--encoding=2"});
+    ASSERT_EQ(spaced.status, 0) << spaced.err;
+    EXPECT_EQ(joined.status, 0) << joined.err;
+    EXPECT_EQ(joined.out, spaced.out);
+    // The values took effect in the order given: the later --encoding wins.
+    const auto line = nlohmann::json::parse(spaced.out);
+    EXPECT_EQ(line["encoding"], 2);
+    EXPECT_NE(line["values"][1][2], "甲文章"); // GBK bytes read as UTF-8
+    EXPECT_EQ(
+        nlohmann::json::parse(runCli({"preview", "--json", "--config", config, a}).out)["values"][1][2], "甲文章");
+
+    // A file whose name begins with a dash, after "--".
+    const Output dashed = runCli({"preview", "--json", "--config", config, "--", dir.file("-b.txt").string()});
+    EXPECT_EQ(dashed.status, 0) << dashed.err;
+    EXPECT_EQ(nlohmann::json::parse(dashed.out)["values"][1][2], "乙");
+    RunOptions inFolder;
+    inFolder.inChild = [&] {
+        if (::chdir(dir.path().c_str()) != 0)
+            ::_exit(126);
+    };
+    const Output relative = runCli({"preview", "--config", config, "--", "-b.txt"}, inFolder);
+    EXPECT_EQ(relative.status, 0) << relative.err;
+
+    // --server=HOST:PORT reaches the connection as --server HOST:PORT does.
+    for (const auto &args : {std::vector<std::string>{"import", "--server=127.0.0.1:1", "--database=d"},
+             std::vector<std::string>{"import", "--server", "127.0.0.1:1", "--database", "d"}}) {
+        const Output o = runCli(args);
+        EXPECT_EQ(o.status, 1) << o.err;
+        EXPECT_TRUE(contains(o.err, "连接到MySQL失败")) << o.err;
+    }
+}
+
+// Text that is not well-formed UTF-8 is written with U+FFFD for each bad
+// byte, so every line parses as JSON; a file name with such bytes also comes
+// as its raw bytes in hex.
+TEST(CliPreview, JsonForAnyFileNameAndContent)
+{
+    EXPECT_EQ(cli::wellFormedUtf8("ok 甲"), "ok 甲");
+    bool replaced = false;
+    EXPECT_EQ(cli::wellFormedUtf8("a\xFF\xE7\x94"
+                                  "b\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80\x80",
+                  &replaced),
+        "a\uFFFD\uFFFD\uFFFDb\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD");
+    EXPECT_TRUE(replaced);
+    cli::wellFormedUtf8("\xF0\x9F\x98\x80", &replaced);
+    EXPECT_FALSE(replaced);
+    EXPECT_EQ(cli::hexBytes(std::string("a\xFF\0", 3)), "61ff00");
+
+    TempDir dir;
+    writeConfig(dir.file("c.ini"), kRules, "d", dir.path());
+    // A name in GBK bytes (not UTF-8) with a lone 0xFF, quotes, a backslash
+    // and control characters; content with bytes that are no text at all.
+    const std::string name = toGb18030("文章") + "\xFF \"q\" \\ \t\x01.txt";
+    const std::string path = (dir.path() / name).string();
+    test::writeBytes(path, "\xEF\xBB\xBF正文\xFF\xFE\x80 \"x\"\x1F\r\n");
+    for (const char *encoding : {"0", "1", "2", "3", "4"}) {
+        SCOPED_TRACE(encoding);
+        const Output o = runCli({"preview", "--json", "--encoding", encoding, "--config", dir.file("c.ini").string(),
+            path, dir.file("missing\xFE.txt").string()});
+        EXPECT_EQ(o.status, 3) << o.err; // the missing file
+        std::vector<nlohmann::json> lines;
+        std::size_t start = 0;
+        for (std::size_t end; (end = o.out.find('\n', start)) != std::string::npos; start = end + 1)
+            ASSERT_NO_THROW(lines.push_back(nlohmann::json::parse(o.out.substr(start, end - start))))
+                << o.out.substr(start, end - start);
+        EXPECT_EQ(start, o.out.size());
+        ASSERT_EQ(lines.size(), 2u) << o.out;
+
+        const nlohmann::json &file = lines[0];
+        EXPECT_EQ(file["file"], cli::wellFormedUtf8(path));
+        EXPECT_TRUE(file["file"].get<std::string>().ends_with("/\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD \"q\" \\ \t\x01.txt"));
+        EXPECT_EQ(file["file_hex"], cli::hexBytes(path));
+        EXPECT_FALSE(file.contains("error"));
+        ASSERT_EQ(file["values"].size(), 4u);
+        // The title is the file's name as the import reads it (GBK bytes
+        // as GBK, the lone byte replaced).
+        EXPECT_EQ(file["values"][0][2], "文章\uFFFD \"q\" \\ \t\x01");
+        for (const auto &value : file["values"])
+            EXPECT_TRUE(value[2].is_string());
+
+        const nlohmann::json &missing = lines[1];
+        EXPECT_EQ(missing["file_hex"], cli::hexBytes(dir.file("missing\xFE.txt").string()));
+        EXPECT_TRUE(missing["file"].get<std::string>().ends_with("/missing\uFFFD.txt"));
+        EXPECT_TRUE(missing["error"].is_string());
+    }
+
+    // A well-formed name has no hex field.
+    test::writeBytes(dir.file("好.txt"), "x");
+    const Output plain = runCli({"preview", "--json", "--config", dir.file("c.ini").string(), dir.file("好.txt")});
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_FALSE(nlohmann::json::parse(plain.out).contains("file_hex")) << plain.out;
+}
+
+// Without --config varnel-cli reads the program's settings file: beside
+// itself only in its build tree (the marker beside it), in
+// $XDG_CONFIG_HOME/varnel anywhere else, and nothing is written beside an
+// installed program.
+TEST(CliSettings, BuildTreeOrUserConfiguration)
+{
+    TempDir dir;
+    const std::filesystem::path bin = dir.file("prefix/bin"), xdg = dir.file("xdg");
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(xdg / "varnel");
+    std::filesystem::copy_file(VARNEL_CLI_PATH, bin / "varnel-cli");
+    const std::string settingsName = "Varnel MySQL 文章导入导出.ini";
+    writeConfig(bin / settingsName, {{"标题", "文件主名", "无"}}, "d", dir.path());
+    writeConfig(xdg / "varnel" / settingsName, {{"内容", "文件内容", "无"}}, "d", dir.path());
+    test::writeBytes(dir.file("a.txt"), "正文");
+
+    RunOptions run;
+    run.program = (bin / "varnel-cli").string();
+    run.inChild = [&] { ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1); };
+    auto firstTarget = [&] {
+        const Output o = runCli({"preview", "--json", dir.file("a.txt").string()}, run);
+        EXPECT_EQ(o.status, 0) << o.err;
+        return nlohmann::json::parse(o.out)["values"][0][0].get<std::string>();
+    };
+    const auto before = std::distance(std::filesystem::directory_iterator(bin), {});
+    EXPECT_EQ(firstTarget(), "内容"); // installed: the user's settings
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(bin), {}), before);
+
+    // The same program with the build tree's marker beside it.
+    std::filesystem::copy_file(
+        std::filesystem::path(VARNEL_CLI_PATH).parent_path() / "varnel-build-tree", bin / "varnel-build-tree");
+    EXPECT_EQ(firstTarget(), "标题");
+}
+
+// An install puts the two programs in bin/ and what the desktop, man and
+// bash need under share/; the installed varnel-cli and varnel start there.
+TEST(CliInstall, InstalledTree)
+{
+    TempDir dir;
+    const std::filesystem::path prefix = dir.file("usr");
+    const std::string install = std::string("'") + VARNEL_CMAKE + "' --install '" + VARNEL_BUILD_DIR + "' --prefix '"
+        + prefix.string() + "' >'" + dir.file("install.log").string() + "' 2>&1";
+    ASSERT_EQ(std::system(install.c_str()), 0) << test::readBytes(dir.file("install.log"));
+
+    std::vector<std::string> expected = {"bin/varnel-cli", "share/man/man1/varnel-cli.1.gz",
+        "share/bash-completion/completions/varnel-cli", "share/doc/varnel/copyright",
+        "share/doc/varnel/changelog.Debian.gz"};
+    const std::string appId = VARNEL_APP_ID;
+    if (VARNEL_HAVE_GUI) {
+        for (const std::string path : {"bin/varnel", "share/man/man1/varnel.1.gz",
+                 "share/icons/hicolor/scalable/apps/varnel.svg", "share/icons/hicolor/16x16/apps/varnel.png",
+                 "share/icons/hicolor/48x48/apps/varnel.png", "share/icons/hicolor/256x256/apps/varnel.png"})
+            expected.push_back(path);
+        expected.push_back("share/applications/" + appId + ".desktop");
+        expected.push_back("share/metainfo/" + appId + ".metainfo.xml");
+    }
+    for (const std::string &path : expected)
+        EXPECT_TRUE(std::filesystem::is_regular_file(prefix / path)) << path;
+    EXPECT_FALSE(std::filesystem::exists(prefix / "bin/varnel-build-tree"));
+    // A PNG of the size its folder names.
+    const std::string png = test::readBytes(prefix / "share/icons/hicolor/48x48/apps/varnel.png");
+    if (VARNEL_HAVE_GUI) {
+        ASSERT_GT(png.size(), 24u);
+        EXPECT_EQ(png.substr(1, 3), "PNG");
+        EXPECT_EQ(png.substr(16, 8), std::string("\0\0\0\x30\0\0\0\x30", 8));
+    }
+
+    // The desktop entry and the metadata pass their validators.
+    if (VARNEL_HAVE_GUI) {
+        const std::string desktop = (prefix / "share/applications" / (appId + ".desktop")).string();
+        const std::string metainfo = (prefix / "share/metainfo" / (appId + ".metainfo.xml")).string();
+        EXPECT_EQ(std::system(("desktop-file-validate '" + desktop + "'").c_str()), 0);
+        EXPECT_EQ(std::system(("appstreamcli validate --no-net '" + metainfo + "' >/dev/null").c_str()), 0);
+        const std::string entry = test::readBytes(desktop);
+        for (const char *line : {"\nExec=varnel %f\n", "\nCategories=Development;Database;Qt;\n",
+                 "\nName[zh_CN]=", "\nComment[zh_CN]=", "\nIcon=varnel\n"})
+            EXPECT_TRUE(contains(entry, line)) << line;
+        EXPECT_FALSE(contains(entry, "MimeType"));
+    }
+
+    // The installed programs start, and keep their settings in the user's
+    // configuration folder, never in the prefix.
+    RunOptions run;
+    run.program = (prefix / "bin/varnel-cli").string();
+    const std::filesystem::path home = dir.file("home");
+    run.inChild = [&] {
+        ::unsetenv("XDG_CONFIG_HOME");
+        ::setenv("HOME", home.c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    };
+    const Output help = runCli({"--help"}, run);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.starts_with("Usage / 用法:")) << help.out;
+    test::writeBytes(dir.file("a.txt"), "x");
+    EXPECT_EQ(runCli({"preview", dir.file("a.txt").string()}, run).status, 0);
+    if (VARNEL_HAVE_GUI) {
+        run.program = (prefix / "bin/varnel").string();
+        const Output version = runCli({"--version"}, run);
+        EXPECT_EQ(version.status, 0) << version.err;
+        EXPECT_TRUE(contains(version.out, VARNEL_VERSION)) << version.out;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(home / ".config/varnel"));
+    std::vector<std::string> inBin;
+    for (const auto &entry : std::filesystem::directory_iterator(prefix / "bin"))
+        inBin.push_back(entry.path().filename().string());
+    std::sort(inBin.begin(), inBin.end());
+    const std::vector<std::string> programs =
+        VARNEL_HAVE_GUI ? std::vector<std::string>{"varnel", "varnel-cli"} : std::vector<std::string>{"varnel-cli"};
+    EXPECT_EQ(inBin, programs);
 }
 
 // A configuration given with --config is read as it is or refused, before any

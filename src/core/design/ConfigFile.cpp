@@ -306,7 +306,9 @@ bool isConfigFileName(const std::filesystem::path &path)
 std::filesystem::path settingsFilePath(const std::filesystem::path &executableDir)
 {
     const std::string fileName = std::string(kApplicationTitle) + ".ini";
-    if (!executableDir.empty() && ::access(executableDir.c_str(), W_OK) == 0)
+    std::error_code exists;
+    if (!executableDir.empty() && std::filesystem::is_regular_file(executableDir / kBuildTreeMarker, exists)
+        && ::access(executableDir.c_str(), W_OK) == 0)
         return executableDir / fileName;
     std::filesystem::path base;
     if (const char *xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')

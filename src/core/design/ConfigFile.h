@@ -53,8 +53,16 @@ void importDroppedConfig(ConfigWindow window, Form &form, const std::filesystem:
 // True when a dropped file name has the extension "ini" (ASCII case ignored).
 bool isConfigFileName(const std::filesystem::path &path);
 
-// Where the program keeps its settings: beside the executable when that
-// folder is writable, otherwise $XDG_CONFIG_HOME/varnel (~/.config/varnel).
+// The file that marks a program folder of the build tree: the build writes
+// it beside varnel and varnel-cli there, and the install rules never copy it.
+inline constexpr std::string_view kBuildTreeMarker = "varnel-build-tree";
+
+// Where the program keeps its settings. Run from the build tree (the marker
+// beside the executable) it keeps them beside itself when that folder is
+// writable. Anywhere else (an installed program, a copied one, a folder it
+// cannot write) it keeps them in $XDG_CONFIG_HOME/varnel (~/.config/varnel
+// when unset), whoever runs it: nothing is ever written into the folder of
+// an installed program, even by root.
 std::filesystem::path settingsFilePath(const std::filesystem::path &executableDir);
 
 } // namespace varnel

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace varnel {
 namespace {
@@ -318,11 +319,49 @@ TEST(TableConfig, RoundTripAndEmptyList)
 TEST(SettingsLocation, BesideTheProgramOrInTheUserConfig)
 {
     TempDir dir;
-    EXPECT_EQ(settingsFilePath(dir.path()), dir.path() / "Varnel MySQL 文章导入导出.ini");
     const std::string xdg = (dir.path() / "xdg").string();
     test::ScopedEnv home("XDG_CONFIG_HOME", xdg.c_str());
-    EXPECT_EQ(settingsFilePath(dir.file("no/such/dir")), dir.path() / "xdg/varnel/Varnel MySQL 文章导入导出.ini");
+    const std::filesystem::path inXdg = dir.path() / "xdg/varnel/Varnel MySQL 文章导入导出.ini";
+
+    // A build tree's program folder, writable: beside the program.
+    std::filesystem::create_directories(dir.file("build/src/app"));
+    writeBytes(dir.file("build/src/app") / kBuildTreeMarker, "");
+    EXPECT_EQ(settingsFilePath(dir.file("build/src/app")), dir.file("build/src/app/Varnel MySQL 文章导入导出.ini"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "xdg"));
+
+    // A folder that does not exist: the user's configuration folder, made.
+    EXPECT_EQ(settingsFilePath(dir.file("no/such/dir")), inXdg);
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "xdg/varnel"));
+
+    // An installed program: its folder is writable here (as /usr/bin is for
+    // root), but without the marker nothing is put there.
+    std::filesystem::create_directories(dir.file("prefix/bin"));
+    EXPECT_EQ(settingsFilePath(dir.file("prefix/bin")), inXdg);
+    // A marker that is a folder, not the file the build writes, is no marker.
+    std::filesystem::create_directories(dir.file("prefix/bin") / kBuildTreeMarker);
+    EXPECT_EQ(settingsFilePath(dir.file("prefix/bin")), inXdg);
+    EXPECT_EQ(settingsFilePath({}), inXdg);
+
+    // No XDG_CONFIG_HOME (or a relative one, which the XDG rules ignore):
+    // ~/.config/varnel.
+    const std::string homeDir = dir.file("home").string();
+    test::ScopedEnv userHome("HOME", homeDir.c_str());
+    for (const char *unset : {static_cast<const char *>(nullptr), "", "relative/xdg"}) {
+        home.set(unset);
+        EXPECT_EQ(
+            settingsFilePath(dir.file("prefix/bin")), dir.path() / "home/.config/varnel/Varnel MySQL 文章导入导出.ini")
+            << (unset ? unset : "unset");
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "home/.config/varnel"));
+
+    // A build tree folder the user cannot write: the user's configuration
+    // folder as well (root writes anywhere, so only a non-root run sees it).
+    if (::geteuid() != 0) {
+        std::filesystem::permissions(dir.file("build/src/app"), std::filesystem::perms(0555));
+        EXPECT_EQ(settingsFilePath(dir.file("build/src/app")),
+            dir.path() / "home/.config/varnel/Varnel MySQL 文章导入导出.ini");
+        std::filesystem::permissions(dir.file("build/src/app"), std::filesystem::perms(0755));
+    }
 }
 
 } // namespace
