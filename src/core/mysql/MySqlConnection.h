@@ -81,6 +81,13 @@ public:
     void advanceStatement();
     bool finishStatement();
     std::unique_ptr<ResultSet> storeResult();
+    // Sends a statement and copies its rows out as they arrive, keeping rows
+    // until keepBytes of cells are kept (always at least one row); the rest
+    // are read and dropped, and the block says it is not complete. The
+    // connection is free again on return. Nothing when the statement or the
+    // reading of its rows failed (lastError tells why); a statement without
+    // rows gives an empty block.
+    std::unique_ptr<RowBlock> fetchRows(std::string_view statement, std::size_t keepBytes = SIZE_MAX);
     bool selectDatabase(std::string_view name);
     bool lastError(std::string &message) const;
     unsigned lastErrorNumber() const;

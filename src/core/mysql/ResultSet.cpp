@@ -1,4 +1,5 @@
 #include "mysql/ResultSet.h"
+#include "mysql/MySqlConnection.h"
 
 #include <mysql.h>
 
@@ -14,6 +15,11 @@ static_assert(fieldtype::kDecimal == MYSQL_TYPE_DECIMAL && fieldtype::kTiny == M
     && fieldtype::kLongLong == MYSQL_TYPE_LONGLONG && fieldtype::kInt24 == MYSQL_TYPE_INT24
     && fieldtype::kYear == MYSQL_TYPE_YEAR && fieldtype::kBit == MYSQL_TYPE_BIT
     && fieldtype::kNewDecimal == MYSQL_TYPE_NEWDECIMAL);
+static_assert(fieldtype::kTimestamp == MYSQL_TYPE_TIMESTAMP && fieldtype::kDate == MYSQL_TYPE_DATE
+    && fieldtype::kTime == MYSQL_TYPE_TIME && fieldtype::kDateTime == MYSQL_TYPE_DATETIME
+    && fieldtype::kNewDate == MYSQL_TYPE_NEWDATE && fieldtype::kVarChar == MYSQL_TYPE_VARCHAR
+    && fieldtype::kVarString == MYSQL_TYPE_VAR_STRING && fieldtype::kString == MYSQL_TYPE_STRING
+    && fieldtype::kEnumFlag == ENUM_FLAG && fieldtype::kSetFlag == SET_FLAG);
 
 bool holdsBytes(enum_field_types type)
 {
@@ -177,6 +183,82 @@ void ResultSet::free()
     m_columns.clear();
     m_result.reset();
     m_cursor = 0;
+}
+
+bool RowBlock::fieldName(int index, std::string &name) const
+{
+    if (index < 0 || static_cast<std::size_t>(index) >= m_names.size())
+        return false;
+    name = m_names[static_cast<std::size_t>(index)].substr(0, 255);
+    return true;
+}
+
+int RowBlock::columnIndex(std::string_view name) const
+{
+    for (std::size_t i = 0; i < m_names.size(); ++i) {
+        if (m_names[i] == name)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::string_view RowBlock::cellBytes(std::size_t row, std::size_t column) const
+{
+    if (row >= rowCount() || column >= m_columns.size())
+        return {};
+    return m_cells[row * m_columns.size() + column];
+}
+
+std::string_view RowBlock::cellText(std::size_t row, std::size_t column) const
+{
+    const std::string_view all = cellBytes(row, column);
+    return all.substr(0, all.find('\0'));
+}
+
+bool RowBlock::cellIsNull(std::size_t row, std::size_t column) const
+{
+    return row < rowCount() && column < m_columns.size() && m_nulls[row * m_columns.size() + column] != 0;
+}
+
+std::unique_ptr<RowBlock> MySqlConnection::fetchRows(std::string_view statement, std::size_t keepBytes)
+{
+    if (!send(statement))
+        return nullptr;
+    m_resultPending = false;
+    m_refusal.clear();
+    auto block = std::make_unique<RowBlock>();
+    // Rows are read one at a time as the server sends them; only those kept
+    // take memory beyond the one being read.
+    MYSQL_RES *result = mysql_use_result(m_mysql);
+    if (!result)
+        return mysql_errno(m_mysql) ? nullptr : std::move(block);
+    const unsigned fields = mysql_num_fields(result);
+    const MYSQL_FIELD *f = mysql_fetch_fields(result);
+    for (unsigned i = 0; i < fields; ++i) {
+        block->m_names.emplace_back(f[i].name, f[i].name_length);
+        block->m_columns.push_back(columnInfo(f[i]));
+    }
+    while (MYSQL_ROW row = mysql_fetch_row(result)) {
+        if (!fields)
+            continue;
+        if (block->rowCount() > 0 && block->m_bytes >= keepBytes) {
+            // Past the budget: the rest is read and dropped (the statement
+            // must be read to its end before the next one).
+            block->m_complete = false;
+            continue;
+        }
+        const unsigned long *lengths = mysql_fetch_lengths(result);
+        for (unsigned i = 0; i < fields; ++i) {
+            block->m_nulls.push_back(row[i] == nullptr);
+            block->m_cells.emplace_back(row[i] ? std::string_view(row[i], lengths[i]) : std::string_view());
+            block->m_bytes += lengths[i];
+        }
+    }
+    const bool failed = mysql_errno(m_mysql) != 0;
+    mysql_free_result(result);
+    if (failed)
+        return nullptr;
+    return block;
 }
 
 } // namespace varnel

@@ -16,6 +16,10 @@ namespace varnel {
 namespace fieldtype {
 inline constexpr unsigned kDecimal = 0, kTiny = 1, kShort = 2, kLong = 3, kFloat = 4, kDouble = 5, kLongLong = 8,
                           kInt24 = 9, kYear = 13, kBit = 16, kNewDecimal = 246;
+inline constexpr unsigned kTimestamp = 7, kDate = 10, kTime = 11, kDateTime = 12, kNewDate = 14, kVarChar = 15,
+                          kVarString = 253, kString = 254;
+// ColumnInfo::flags of the column types that the server sends as strings.
+inline constexpr unsigned kEnumFlag = 256, kSetFlag = 2048;
 } // namespace fieldtype
 
 // What the server tells about one column of a result.
@@ -88,6 +92,42 @@ private:
     std::vector<Row> m_rows;
     std::vector<std::unique_ptr<unsigned long[]>> m_lengthCopies;
     std::uint64_t m_cursor = 0;
+};
+
+// Rows of one statement copied out of the connection as they arrive, so
+// that the connection is free for other statements while they are used and
+// only the rows kept take memory. A block may keep only the first rows of its
+// statement (complete() then says so): the rest were read and dropped.
+class RowBlock {
+public:
+    std::size_t rowCount() const { return m_nulls.size() / (m_columns.empty() ? 1 : m_columns.size()); }
+    const std::vector<ColumnInfo> &columns() const { return m_columns; }
+    const std::vector<std::string> &fieldNames() const { return m_names; }
+    std::size_t columnCount() const { return m_columns.size(); }
+    // As ResultSet::fieldName: the name, cut to 255 bytes.
+    bool fieldName(int index, std::string &name) const;
+    // The first column of exactly this name, or -1.
+    int columnIndex(std::string_view name) const;
+
+    // All bytes of a cell, NULs included; empty for NULL or out of range.
+    std::string_view cellBytes(std::size_t row, std::size_t column) const;
+    // As ResultSet::readField reads it: cut at the first NUL, NULL as empty.
+    std::string_view cellText(std::size_t row, std::size_t column) const;
+    bool cellIsNull(std::size_t row, std::size_t column) const;
+
+    // Every row of the statement is here.
+    bool complete() const { return m_complete; }
+    // The bytes of the cells kept.
+    std::size_t bytes() const { return m_bytes; }
+
+private:
+    friend class MySqlConnection;
+    std::vector<std::string> m_names;
+    std::vector<ColumnInfo> m_columns;
+    std::vector<std::string> m_cells; // row by row
+    std::vector<char> m_nulls; // one per cell
+    std::size_t m_bytes = 0;
+    bool m_complete = true;
 };
 
 } // namespace varnel

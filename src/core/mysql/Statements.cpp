@@ -105,6 +105,41 @@ std::string countRows(const Identifier &table)
     return "select count(*) from " + table.sql() + ";";
 }
 
+std::string selectNoRows(const Identifier &table)
+{
+    return "select * from " + table.sql() + " limit 0;";
+}
+
+std::string showKeys(const Identifier &table)
+{
+    return "show keys from " + table.sql() + ";";
+}
+
+std::string selectAfterKey(const Identifier &table, const std::vector<Identifier> &key,
+    const std::vector<std::string> &after, std::size_t limit)
+{
+    std::string out = "select * from " + table.sql();
+    if (!after.empty() && after.size() == key.size()) {
+        // (a, b) > (x, y) written out as a > x or (a = x and b > y), which
+        // every server turns into ranges of the key's index.
+        out += " where ";
+        for (std::size_t i = 0; i < key.size(); ++i) {
+            if (i)
+                out += " or (";
+            for (std::size_t j = 0; j < i; ++j)
+                out += key[j].sql() + " = " + after[j] + " and ";
+            out += key[i].sql() + " > " + after[i];
+            if (i)
+                out += ")";
+        }
+    }
+    out += " order by ";
+    for (std::size_t i = 0; i < key.size(); ++i)
+        out += (i ? ", " : "") + key[i].sql();
+    out += " limit " + std::to_string(limit) + ";";
+    return out;
+}
+
 std::string databaseCharset(const Identifier &database)
 {
     return "ALTER DATABASE " + database.sql() + " DEFAULT CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;";

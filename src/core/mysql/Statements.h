@@ -43,6 +43,15 @@ std::string renameTable(const Identifier &from, const Identifier &to);
 std::string describeTable(const Identifier &table);
 std::string selectAll(const Identifier &table);
 std::string countRows(const Identifier &table);
+// The table's columns without its rows (names and types only).
+std::string selectNoRows(const Identifier &table);
+// The table's indexes, a row per indexed column.
+std::string showKeys(const Identifier &table);
+// Up to `limit` rows in the order of a unique key, after the row whose key
+// was `after` (literals, one per key column; empty: from the first row).
+// A key of several columns compares them in order, as the index sorts them.
+std::string selectAfterKey(const Identifier &table, const std::vector<Identifier> &key,
+    const std::vector<std::string> &after, std::size_t limit);
 // Makes utf8mb4 the database's default, the connection's only character set.
 std::string databaseCharset(const Identifier &database);
 // Nothing when a column's type code is not in the type list. Column names are

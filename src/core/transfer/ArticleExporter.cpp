@@ -11,19 +11,27 @@
 #include "text/RandomSentence.h"
 #include "text/TextUtil.h"
 #include "transfer/RunGuard.h"
+#include "util/AsciiCase.h"
 #include "util/ThrottledPump.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
-#include <set>
+#include <functional>
+#include <optional>
 
 namespace varnel {
 namespace {
 
 constexpr std::string_view kButton = ctl::kExportButton;
 constexpr std::size_t kMaxFileNameBytes = 255;
+// The first chunk of a keyed table is this many rows; later chunks follow
+// the rows' sizes.
+constexpr std::size_t kFirstChunkRows = 64;
 
 constexpr std::string_view kNoContentColumn =
     "请在【数据字段设置】里先添加一个【数据来源】为【文件内容】的字段名或字段位置\r\n\r\n"
@@ -40,17 +48,225 @@ bool contains(std::string_view text, std::string_view part)
 }
 
 // A column given by its 1-based position becomes the column's name.
-std::string resolveColumn(const std::string &column, const ResultSet &result)
+std::string resolveColumn(const std::string &column, const RowBlock &shape)
 {
     const auto position = canonicalInteger(column);
     if (!position)
         return column;
     const std::int64_t n = *position;
     std::string name;
-    if (n >= 1 && n <= static_cast<std::int64_t>(INT32_MAX) && result.fieldName(static_cast<int>(n - 1), name))
+    if (n >= 1 && n <= static_cast<std::int64_t>(INT32_MAX) && shape.fieldName(static_cast<int>(n - 1), name))
         return name;
     return column;
 }
+
+// Key columns whose values the server sends back as text that compares
+// exactly as the column does, so that "after this value" goes on where the
+// last chunk ended: whole numbers, decimals, dates and times, and strings
+// (bytes go back as hex). Not floating point (its text is rounded), not
+// TIMESTAMP (its text is in the session's time zone, ambiguous once a year),
+// not ENUM or SET (sorted by their number, compared as text), nor BIT.
+bool walkableKeyColumn(const ColumnInfo &c)
+{
+    using namespace fieldtype;
+    if (c.flags & (kEnumFlag | kSetFlag))
+        return false;
+    switch (c.type) {
+    case kTiny:
+    case kShort:
+    case kLong:
+    case kLongLong:
+    case kInt24:
+    case kYear:
+    case kDecimal:
+    case kNewDecimal:
+    case kDate:
+    case kNewDate:
+    case kTime:
+    case kDateTime:
+    case kVarChar:
+    case kVarString:
+    case kString:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool plainNumber(std::string_view text)
+{
+    if (text.empty())
+        return false;
+    for (const char c : text) {
+        if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E'))
+            return false;
+    }
+    return true;
+}
+
+// The key of a table whose rows are read a chunk at a time, in the order of
+// the key's index.
+struct ChunkKey {
+    std::vector<Identifier> names;
+    std::vector<std::size_t> columns; // their places in "select *"
+    std::vector<ColumnInfo> info;
+
+    // The key of one row as literals for the next chunk's condition.
+    std::vector<std::string> literals(const RowBlock &rows, std::size_t row) const
+    {
+        std::vector<std::string> out;
+        for (std::size_t k = 0; k < columns.size(); ++k) {
+            const std::string_view bytes = rows.cellBytes(row, columns[k]);
+            if (info[k].binary) {
+                static constexpr char kHex[] = "0123456789ABCDEF";
+                std::string hex = "X'";
+                for (const char c : bytes) {
+                    hex += kHex[static_cast<unsigned char>(c) >> 4];
+                    hex += kHex[static_cast<unsigned char>(c) & 15];
+                }
+                out.push_back(hex + "'");
+            } else if (info[k].numeric && plainNumber(bytes)) {
+                // A number stays a number: compared with a quoted text a
+                // BIGINT would be compared as a double.
+                out.emplace_back(bytes);
+            } else {
+                out.push_back(quoteString(bytes));
+            }
+        }
+        return out;
+    }
+};
+
+// The key the rows are read by: the primary key, else the first unique key
+// of NOT NULL columns, made of whole columns (not a prefix) of types that
+// walkableKeyColumn accepts. A table without one (or a view, which has no
+// keys) gets nothing and is read whole, as one result: reading it in chunks by
+// LIMIT and OFFSET would sort the whole table again for every chunk, and an
+// ORDER BY of all its columns sorts long texts by their first bytes only, so
+// rows could be read twice or never.
+std::optional<ChunkKey> chunkKey(const RowBlock &keys, const RowBlock &shape)
+{
+    const int keyName = keys.columnIndex("Key_name"), nonUnique = keys.columnIndex("Non_unique"),
+              sequence = keys.columnIndex("Seq_in_index"), column = keys.columnIndex("Column_name"),
+              subPart = keys.columnIndex("Sub_part"), null = keys.columnIndex("Null");
+    if (keyName < 0 || nonUnique < 0 || sequence < 0 || column < 0)
+        return std::nullopt;
+    auto cell = [&](std::size_t row, int c) { return keys.cellText(row, static_cast<std::size_t>(c)); };
+    // The keys in the order the server lists them (the primary key first),
+    // each with its columns in index order.
+    std::vector<std::string> order;
+    std::vector<std::vector<std::pair<std::int64_t, std::size_t>>> parts;
+    std::vector<bool> usable;
+    for (std::size_t r = 0; r < keys.rowCount(); ++r) {
+        const std::string name(cell(r, keyName));
+        std::size_t k = 0;
+        while (k < order.size() && order[k] != name)
+            ++k;
+        if (k == order.size()) {
+            order.push_back(name);
+            parts.emplace_back();
+            usable.push_back(cell(r, nonUnique) == "0");
+        }
+        if (subPart >= 0 && !keys.cellIsNull(r, static_cast<std::size_t>(subPart)))
+            usable[k] = false; // a prefix of the column
+        if (null >= 0 && !cell(r, null).empty())
+            usable[k] = false; // may hold NULL, which "after" never reaches
+        const std::string_view columnName = cell(r, column);
+        int place = shape.columnIndex(columnName);
+        for (std::size_t c = 0; place < 0 && c < shape.columnCount(); ++c) {
+            if (equalsIgnoringAsciiCase(shape.fieldNames()[c], columnName))
+                place = static_cast<int>(c);
+        }
+        if (place < 0 || !walkableKeyColumn(shape.columns()[static_cast<std::size_t>(place)]))
+            usable[k] = false;
+        else
+            parts[k].push_back({optionInteger(cell(r, sequence)), static_cast<std::size_t>(place)});
+    }
+    std::optional<std::size_t> chosen;
+    for (std::size_t k = 0; k < order.size() && !chosen; ++k) {
+        if (usable[k] && order[k] == "PRIMARY")
+            chosen = k;
+    }
+    for (std::size_t k = 0; k < order.size() && !chosen; ++k) {
+        if (usable[k])
+            chosen = k;
+    }
+    if (!chosen || parts[*chosen].empty())
+        return std::nullopt;
+    auto keyParts = parts[*chosen];
+    std::sort(keyParts.begin(), keyParts.end());
+    ChunkKey key;
+    for (const auto &[seq, place] : keyParts) {
+        key.names.emplace_back(shape.fieldNames()[place]);
+        key.columns.push_back(place);
+        key.info.push_back(shape.columns()[place]);
+    }
+    return key;
+}
+
+// The file names written in this run. Only a 64-bit hash of each is kept, so
+// that a run over millions of rows does not hold millions of names. A name
+// whose hash was seen is taken as used when its file is there: a name never
+// written whose hash happens to match is free unless a file of that name
+// exists (which the run would otherwise replace).
+class NameSet {
+public:
+    explicit NameSet(std::string folder)
+        : m_folder(std::move(folder))
+    {
+    }
+    bool contains(const std::string &fileName) const
+    {
+        if (m_slots.empty())
+            return false;
+        const std::uint64_t h = hash(fileName);
+        for (std::size_t i = h & (m_slots.size() - 1);; i = (i + 1) & (m_slots.size() - 1)) {
+            if (m_slots[i] == 0)
+                return false;
+            if (m_slots[i] == h) {
+                struct stat st { };
+                return ::lstat((m_folder + fileName).c_str(), &st) == 0;
+            }
+        }
+    }
+    void insert(const std::string &fileName)
+    {
+        if ((m_used + 1) * 2 > m_slots.size())
+            grow();
+        if (place(hash(fileName)))
+            ++m_used;
+    }
+
+private:
+    static std::uint64_t hash(const std::string &name)
+    {
+        const std::uint64_t h = std::hash<std::string>{}(name);
+        return h ? h : 1; // 0 marks an empty slot
+    }
+    bool place(std::uint64_t h)
+    {
+        for (std::size_t i = h & (m_slots.size() - 1);; i = (i + 1) & (m_slots.size() - 1)) {
+            if (m_slots[i] == h)
+                return false;
+            if (m_slots[i] == 0) {
+                m_slots[i] = h;
+                return true;
+            }
+        }
+    }
+    void grow()
+    {
+        std::vector<std::uint64_t> old = std::move(m_slots);
+        m_slots.assign(old.empty() ? 64 : old.size() * 2, 0);
+        for (const std::uint64_t h : old) {
+            if (h)
+                place(h);
+        }
+    }
+    std::string m_folder;
+    std::vector<std::uint64_t> m_slots;
+    std::size_t m_used = 0;
+};
 
 // Cuts a name so that name + extension fits in a file name, at a character
 // boundary.
@@ -155,7 +371,12 @@ ExportResult ArticleExporter::runExport()
         return refuse("打开库失败：" + database, ctl::kDatabase);
     // The name is a name, never a piece of SQL; "db.table" still reads a
     // table of another database.
-    if (!m_db.execute(sql::selectAll(Identifier::typedTableName(table))))
+    const Identifier tableName = Identifier::typedTableName(table);
+    // The table's keys and columns tell how its rows can be read a chunk at
+    // a time.
+    std::unique_ptr<RowBlock> keys = m_db.fetchRows(sql::showKeys(tableName));
+    std::unique_ptr<RowBlock> shape = keys ? m_db.fetchRows(sql::selectNoRows(tableName)) : nullptr;
+    if (!shape)
         return refuse("打开表失败：" + table, ctl::kTable);
 
     std::vector<std::string> names, values;
@@ -187,8 +408,6 @@ ExportResult ArticleExporter::runExport()
         }
     }
     if (!haveContent) {
-        if (auto pending = m_db.storeResult())
-            pending->free();
         m_host.showMessage(kNoContentColumn);
         return TransferResult::ended(TransferOutcome::Invalid);
     }
@@ -201,82 +420,142 @@ ExportResult ArticleExporter::runExport()
     const std::string extension = safeFileName(exportExtension(controlText(m_form, ctl::kFileTypes)));
     const ArticleEncoding encoding = articleEncodingFromIndex(controlIndex(m_form, ctl::kEncoding));
 
-    std::unique_ptr<ResultSet> rows = m_db.storeResult();
+    contentColumn = resolveColumn(contentColumn, *shape);
+    if (haveName)
+        nameColumn = resolveColumn(nameColumn, *shape);
+    const std::optional<ChunkKey> key = chunkKey(*keys, *shape);
+    keys.reset();
+
     std::string fetchError;
-    // No rows where rows were due: the fetch failed (the server went away).
-    if (!rows && !m_db.lastError(fetchError))
-        fetchError = "没有连接到 MySQL 服务器";
-    result.tableRows = rows ? static_cast<std::int64_t>(rows->rowCount()) : 0;
-    if (rows) {
-        contentColumn = resolveColumn(contentColumn, *rows);
-        if (haveName)
-            nameColumn = resolveColumn(nameColumn, *rows);
+    auto fetchFailed = [&] {
+        // No rows where rows were due: the fetch failed (the server went away).
+        if (!m_db.lastError(fetchError))
+            fetchError = "没有连接到 MySQL 服务器";
+    };
+    // With a key the rows are read in chunks, so the table is never held
+    // whole; the count is then read first, for the progress and the final
+    // message. A table without a usable key is read whole (see chunkKey).
+    if (key) {
+        std::unique_ptr<RowBlock> count = m_db.fetchRows(sql::countRows(tableName));
+        if (count && count->rowCount() == 1)
+            result.tableRows = optionInteger(count->cellText(0, 0));
+        else
+            fetchFailed();
     }
     report(RunPhase::Starting);
 
-    std::set<std::string> written; // names used in this run
-    for (std::int64_t i = 0; i < result.tableRows; ++i) {
-        pump();
-        if (m_stop) {
-            result.stopped = true;
+    NameSet written(folder); // names used in this run
+    std::int64_t rowNumber = 0; // rows of the table read so far
+    std::size_t chunkRows = std::min(kFirstChunkRows, std::max<std::size_t>(1, m_chunkRows));
+    std::vector<std::string> after; // the key of the last row read
+    bool walked = false; // every row was read
+    while (fetchError.empty() && !result.stopped) {
+        std::unique_ptr<RowBlock> rows;
+        if (!m_db.ensureDatabase(database)) {
+            fetchFailed();
             break;
         }
-        rows->seekRow(static_cast<std::uint64_t>(i));
-        if (controlChecked(m_form, ctl::kConditionsOn) && !names.empty()) {
-            bool holds = false;
-            for (std::size_t j = 0; j < names.size(); ++j) {
-                std::string value;
-                rows->readField(names[j], value);
-                switch (comparison) {
-                case Comparison::Equal:
-                    holds = value == values[j];
-                    break;
-                case Comparison::NotEqual:
-                    holds = value != values[j];
-                    break;
-                case Comparison::Contains:
-                    holds = contains(value, values[j]);
-                    break;
-                case Comparison::NotContains:
-                    holds = !contains(value, values[j]);
-                    break;
-                }
-                if (holds != andLogic)
-                    break; // and: first false; or: first true
-                pump();
-            }
-            if (!holds)
-                continue;
+        rows = key ? m_db.fetchRows(sql::selectAfterKey(tableName, key->names, after, chunkRows), m_chunkBytes)
+                   : m_db.fetchRows(sql::selectAll(tableName));
+        if (!rows) {
+            fetchFailed();
+            break;
         }
-        std::string content, name;
-        rows->readField(contentColumn, content);
-        if (haveName)
-            rows->readField(nameColumn, name);
-        if (name.empty() && !content.empty())
-            name = randomSentence(content, m_random);
-        if (name.empty() && content.empty())
-            continue;
+        if (!key)
+            result.tableRows = static_cast<std::int64_t>(rows->rowCount());
+        const int contentIndex = rows->columnIndex(contentColumn);
+        const int nameIndex = haveName ? rows->columnIndex(nameColumn) : -1;
+        auto text = [&](std::size_t row, int column) {
+            return column < 0 ? std::string_view() : rows->cellText(row, static_cast<std::size_t>(column));
+        };
+        std::vector<int> conditionColumns;
+        for (const std::string &n : names)
+            conditionColumns.push_back(rows->columnIndex(n));
 
-        // A second row with the same name in this run gets "name (2)", so no
-        // row overwrites another; files of earlier runs are replaced.
-        std::string base = fitName(safeFileName(name), extension);
-        std::string fileName = base + extension;
-        for (int n = 2; written.count(fileName); ++n) {
-            const std::string suffix = " (" + std::to_string(n) + ")";
-            fileName = fitName(base, suffix + extension) + suffix + extension;
+        for (std::size_t r = 0; r < rows->rowCount(); ++r) {
+            const std::int64_t i = rowNumber++;
+            pump();
+            if (m_stop) {
+                result.stopped = true;
+                break;
+            }
+            if (controlChecked(m_form, ctl::kConditionsOn) && !names.empty()) {
+                bool holds = false;
+                for (std::size_t j = 0; j < names.size(); ++j) {
+                    const std::string_view value = text(r, conditionColumns[j]);
+                    switch (comparison) {
+                    case Comparison::Equal:
+                        holds = value == values[j];
+                        break;
+                    case Comparison::NotEqual:
+                        holds = value != values[j];
+                        break;
+                    case Comparison::Contains:
+                        holds = contains(value, values[j]);
+                        break;
+                    case Comparison::NotContains:
+                        holds = !contains(value, values[j]);
+                        break;
+                    }
+                    if (holds != andLogic)
+                        break; // and: first false; or: first true
+                    pump();
+                }
+                if (!holds)
+                    continue;
+            }
+            const std::string_view content = text(r, contentIndex);
+            std::string name(text(r, nameIndex));
+            if (name.empty() && !content.empty())
+                name = randomSentence(content, m_random);
+            if (name.empty() && content.empty())
+                continue;
+
+            // A second row with the same name in this run gets "name (2)", so
+            // no row overwrites another; files of earlier runs are replaced.
+            std::string base = fitName(safeFileName(name), extension);
+            std::string fileName = base + extension;
+            for (int n = 2; written.contains(fileName); ++n) {
+                const std::string suffix = " (" + std::to_string(n) + ")";
+                fileName = fitName(base, suffix + extension) + suffix + extension;
+            }
+            const std::string path = folder + fileName;
+            if (writeArticleFile(path, content, encoding)) {
+                written.insert(fileName);
+                ++result.transferred;
+                report(RunPhase::Transferring, result.transferred, result.tableRows, name);
+            } else {
+                result.failures.push_back({"第 " + std::to_string(i + 1) + " 行 → " + path, std::strerror(errno)});
+            }
         }
-        const std::string path = folder + fileName;
-        if (writeArticleFile(path, content, encoding)) {
-            written.insert(fileName);
-            ++result.transferred;
-            report(RunPhase::Transferring, result.transferred, result.tableRows, name);
+        if (result.stopped)
+            break;
+        if (!key || (rows->complete() && rows->rowCount() < chunkRows)) {
+            walked = true;
+            break;
+        }
+        // The next chunk starts after the last row of this one.
+        std::vector<std::string> last = key->literals(*rows, rows->rowCount() - 1);
+        if (last == after) {
+            walked = true; // no step forward (cannot happen with a unique key)
+            break;
+        }
+        after = std::move(last);
+        // As many rows as fit in the budget by this chunk's average, at most
+        // twice as many as this time; when the budget cut the chunk short,
+        // the rows that fitted.
+        if (!rows->complete()) {
+            chunkRows = std::max<std::size_t>(1, rows->rowCount());
         } else {
-            result.failures.push_back({"第 " + std::to_string(i + 1) + " 行 → " + path, std::strerror(errno)});
+            const std::size_t average = std::max<std::size_t>(1, rows->bytes() / rows->rowCount());
+            chunkRows = std::clamp<std::size_t>(
+                std::min(m_chunkBytes / average, chunkRows * 2), 1, std::max<std::size_t>(1, m_chunkRows));
         }
     }
+    // A walk to the end saw what the table holds now.
+    if (walked && key)
+        result.tableRows = rowNumber;
 
-    if (rows)
-        rows->free();
     report(RunPhase::Idle);
     if (!fetchError.empty()) {
         m_host.showMessage("导出中断，已导出 " + std::to_string(result.transferred) + " 篇文章：" + fetchError);

@@ -30,6 +30,16 @@ public:
 
     void requestStop() { m_stop = true; }
 
+    // A table with a key is read in chunks of at most `rows` rows, and a
+    // chunk keeps at most about `bytes` of cells (at least one row); the
+    // defaults bound the memory of an export whatever the table's size.
+    void setChunkLimits(std::size_t rows, std::size_t bytes)
+    {
+        m_chunkRows = rows;
+        m_chunkBytes = bytes;
+    }
+    inline static constexpr std::size_t kDefaultChunkRows = 10000, kDefaultChunkBytes = 8u << 20;
+
 private:
     void report(RunPhase phase, std::int64_t done = 0, std::int64_t total = 0, std::string current = {});
 
@@ -40,6 +50,7 @@ private:
     bool m_stop = false;
     bool m_running = false;
     bool m_idleShown = true;
+    std::size_t m_chunkRows = kDefaultChunkRows, m_chunkBytes = kDefaultChunkBytes;
 };
 
 } // namespace varnel

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <set>
 #include <thread>
 
@@ -281,6 +282,36 @@ TEST_F(ServerFaultTest, LosingTheServerDuringTheFetchIsNoSuccess)
     EXPECT_EQ(result.outcome, TransferOutcome::Interrupted);
     EXPECT_FALSE(result.detail.empty());
     EXPECT_EQ(host.recorder.lastText(), "导出中断，已导出 0 篇文章：" + result.detail);
+    EXPECT_EQ(form.control("按钮导出")->text(), kExportIdle);
+}
+
+TEST_F(ServerFaultTest, LosingTheServerBetweenChunksKeepsWhatWasWritten)
+{
+    startServer();
+    ASSERT_TRUE(db.execute("create database d"));
+    ASSERT_TRUE(db.execute("create table d.t (ID int primary key, 标题 text, 内容 text)"));
+    for (int i = 1; i <= 6; ++i)
+        ASSERT_TRUE(db.execute("insert into d.t values (" + std::to_string(i) + ",'n" + std::to_string(i) + "', 'z')"));
+    TempDir out;
+    form.control("编辑框文章目录")->setText(out.path().string());
+    ArticleExporter exporter(form, db, host, random);
+    exporter.setChunkLimits(2, ArticleExporter::kDefaultChunkBytes);
+    bool killed = false;
+    host.onEvents = [&] {
+        if (!killed && form.control("按钮导出")->text() == "总 6 篇，已导出 3 篇") {
+            killed = true;
+            server->kill();
+        }
+    };
+    const ExportResult result = exporter.runExport();
+    host.onEvents = {};
+
+    // The chunk read before the loss is written; the next read fails.
+    EXPECT_EQ(result.outcome, TransferOutcome::Interrupted);
+    EXPECT_EQ(result.transferred, 4);
+    EXPECT_FALSE(result.detail.empty());
+    EXPECT_EQ(host.recorder.lastText(), "导出中断，已导出 4 篇文章：" + result.detail);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out.path()), {}), 4);
     EXPECT_EQ(form.control("按钮导出")->text(), kExportIdle);
 }
 

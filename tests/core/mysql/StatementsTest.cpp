@@ -211,6 +211,8 @@ TEST(AdminStatementText, ExactTexts)
     EXPECT_EQ(sql::describeTable(Identifier("news")), "describe `news`;");
     EXPECT_EQ(sql::selectAll(Identifier("news")), "select * from `news`;");
     EXPECT_EQ(sql::countRows(Identifier("news")), "select count(*) from `news`;");
+    EXPECT_EQ(sql::selectNoRows(Identifier("news")), "select * from `news` limit 0;");
+    EXPECT_EQ(sql::showKeys(Identifier::typedTableName("d.t")), "show keys from `d`.`t`;");
     EXPECT_EQ(sql::databaseCharset(Identifier("d")),
         "ALTER DATABASE `d` DEFAULT CHARACTER SET utf8mb4 COLLATE utf8mb4_general_ci;");
 }
@@ -221,6 +223,17 @@ TEST(AdminStatementText, NamesAreQuotedAsOneName)
     EXPECT_EQ(sql::selectAll(Identifier("a.b")), "select * from `a.b`;");
     EXPECT_EQ(sql::selectAll(Identifier::typedTableName("d.t")), "select * from `d`.`t`;");
     EXPECT_EQ(sql::describeTable(Identifier("x y")), "describe `x y`;");
+}
+
+TEST(AdminStatementText, ChunksFollowTheKeyInIndexOrder)
+{
+    const std::vector<Identifier> one{Identifier("ID")}, three{Identifier("b"), Identifier("a`"), Identifier("c")};
+    EXPECT_EQ(sql::selectAfterKey(Identifier("t"), one, {}, 64), "select * from `t` order by `ID` limit 64;");
+    EXPECT_EQ(sql::selectAfterKey(Identifier("t"), one, {"17"}, 2),
+        "select * from `t` where `ID` > 17 order by `ID` limit 2;");
+    EXPECT_EQ(sql::selectAfterKey(Identifier::typedTableName("d.t"), three, {"'x'", "2", "X'00'"}, 5),
+        "select * from `d`.`t` where `b` > 'x' or (`b` = 'x' and `a``` > 2) or (`b` = 'x' and `a``` = 2 and `c` > "
+        "X'00') order by `b`, `a```, `c` limit 5;");
 }
 
 } // namespace

@@ -250,3 +250,147 @@ TEST_F(ExporterTest, AFailedWriteLeavesTheOldFileWhole)
 
 } // namespace
 } // namespace varnel
+
+namespace varnel {
+namespace {
+
+// Tables with a key are read a chunk at a time by the key; the rest whole.
+class ChunkedExportTest : public ExporterTest {
+protected:
+    ExportResult runChunked(std::size_t rows, std::size_t bytes = ArticleExporter::kDefaultChunkBytes)
+    {
+        std::filesystem::remove_all(out.path() / "sub");
+        statements.clear();
+        db.setStatementObserver([this](std::string_view s) { statements.emplace_back(s); });
+        ArticleExporter exporter(form, db, host, random);
+        exporter.setChunkLimits(rows, bytes);
+        const ExportResult r = exporter.runExport();
+        db.setStatementObserver({});
+        return r;
+    }
+    std::vector<std::string> reads() const
+    {
+        std::vector<std::string> out;
+        for (const std::string &s : statements) {
+            if (s.starts_with("select * from") && !s.ends_with("limit 0;"))
+                out.push_back(s);
+        }
+        return out;
+    }
+    std::vector<std::string> statements;
+};
+
+TEST_F(ChunkedExportTest, APrimaryKeyIsWalkedInChunks)
+{
+    ASSERT_TRUE(db.execute("create table k (id int primary key, name text, body text)"));
+    for (int i = 1; i <= 7; ++i)
+        ASSERT_TRUE(db.execute("insert into k values (" + std::to_string(i * 10) + ", 'n" + std::to_string(i) + "', '"
+            + std::string(100, 'b') + "')"));
+    form.control("编辑框表名")->setText("k");
+    ExportResult r = runChunked(2);
+    EXPECT_EQ(r.transferred, 7);
+    EXPECT_EQ(host.recorder.lastText(), "导出完成，已导出 7 篇文章，表中有 7 条记录！");
+    EXPECT_EQ(files().size(), 7u);
+    EXPECT_EQ(reads(),
+        (std::vector<std::string>{"select * from `k` order by `id` limit 2;",
+            "select * from `k` where `id` > 20 order by `id` limit 2;",
+            "select * from `k` where `id` > 40 order by `id` limit 2;",
+            "select * from `k` where `id` > 60 order by `id` limit 2;"}));
+    // A budget smaller than a row keeps one row per chunk, and no row is lost.
+    r = runChunked(1000, 1);
+    EXPECT_EQ(r.transferred, 7);
+    EXPECT_EQ(reads().size(), 8u);
+    EXPECT_EQ(files().size(), 7u);
+}
+
+TEST_F(ChunkedExportTest, KeysOfSeveralColumnsUniqueKeysAndBytes)
+{
+    // The index's order (b, a), not the table's.
+    ASSERT_TRUE(db.execute("create table p (a int, b varchar(20), name text, body text, primary key (b, a))"));
+    int n = 0;
+    for (const char *b : {"x", "X'y", "y\\", "z"}) {
+        for (int a = 1; a <= 3; ++a)
+            ASSERT_TRUE(db.execute("insert into p values (" + std::to_string(a) + ", '" + escapeString(b) + "', 'p"
+                + std::to_string(++n) + "', 'body')"));
+    }
+    form.control("编辑框表名")->setText("p");
+    EXPECT_EQ(runChunked(5).transferred, 12);
+    EXPECT_EQ(files().size(), 12u);
+    ASSERT_GE(reads().size(), 2u);
+    EXPECT_TRUE(reads()[1].find("order by `b`, `a` limit 5;") != std::string::npos) << reads()[1];
+
+    // No primary key: a unique key of NOT NULL columns serves; bytes go as hex.
+    ASSERT_TRUE(db.execute("create table u (k varbinary(10) not null, name text, body text, unique key (k))"));
+    for (int i = 0; i < 9; ++i) {
+        const std::string k = std::string(1, static_cast<char>(i)) + "'\\\0";
+        ASSERT_TRUE(
+            db.execute("insert into u values ('" + escapeString(k) + "', 'u" + std::to_string(i) + "', 'body')"));
+    }
+    form.control("编辑框表名")->setText("u");
+    EXPECT_EQ(runChunked(4).transferred, 9);
+    EXPECT_EQ(files().size(), 9u);
+    ASSERT_GE(reads().size(), 2u);
+    EXPECT_TRUE(reads()[1].find("where `k` > X'") != std::string::npos) << reads()[1];
+
+    // Keys that cannot be walked: the table is read whole, as before.
+    for (const char *table : {"create table f (k double primary key, name text, body text)",
+             "create table nk (k int null, name text, body text, unique key (k))",
+             "create table e (k enum('b','a') primary key, name text, body text)"}) {
+        SCOPED_TRACE(table);
+        ASSERT_TRUE(db.execute(table));
+        const std::string t = std::string(table).substr(13, std::string(table).find(' ', 13) - 13);
+        ASSERT_TRUE(db.execute("insert into " + t + " (k, name, body) values (1, 'a', 'x'), (2, 'b', 'y')"));
+        form.control("编辑框表名")->setText(t);
+        EXPECT_EQ(runChunked(1).transferred, 2);
+        EXPECT_EQ(reads(), std::vector<std::string>{"select * from `" + t + "`;"});
+    }
+}
+
+TEST_F(ChunkedExportTest, OtherStatementsBetweenRowsAndTheRunsDatabase)
+{
+    const std::string other = name + "_o";
+    ASSERT_TRUE(db.execute("create database `" + other + "`"));
+    ASSERT_TRUE(db.execute("create table `" + other + "`.k (id int primary key, name text, body text)"));
+    ASSERT_TRUE(db.execute("insert into `" + other + "`.k values (1, 'wrong', 'x')"));
+    ASSERT_TRUE(db.execute("create table k (id int primary key, name text, body text)"));
+    for (int i = 1; i <= 9; ++i)
+        ASSERT_TRUE(db.execute("insert into k values (" + std::to_string(i) + ", 'n" + std::to_string(i) + "', 'b')"));
+    form.control("编辑框表名")->setText("k");
+    int pumps = 0;
+    bool othersWorked = true;
+    host.onEvents = [&] {
+        // Another window selects a database and reads a table meanwhile.
+        if (++pumps % 2)
+            othersWorked = db.execute("use `" + other + "`") && othersWorked;
+        else
+            othersWorked = db.execute("select count(*) from k") && db.storeResult() && othersWorked;
+    };
+    EXPECT_EQ(runChunked(2).transferred, 9);
+    host.onEvents = {};
+    EXPECT_TRUE(othersWorked);
+    EXPECT_EQ(files().size(), 9u);
+    EXPECT_FALSE(files().count("wrong.html"));
+    db.execute("drop database `" + other + "`");
+}
+
+TEST_F(ChunkedExportTest, AStopEndsTheWalkWithinOneRow)
+{
+    ASSERT_TRUE(db.execute("create table k (id int primary key, name text, body text)"));
+    for (int i = 1; i <= 6; ++i)
+        ASSERT_TRUE(db.execute("insert into k values (" + std::to_string(i) + ", 'n" + std::to_string(i) + "', 'b')"));
+    form.control("编辑框表名")->setText("k");
+    std::filesystem::remove_all(out.path() / "sub");
+    ArticleExporter exporter(form, db, host, random);
+    exporter.setChunkLimits(100, ArticleExporter::kDefaultChunkBytes);
+    host.onEvents = [&] {
+        if (form.control("按钮导出")->text() == "总 6 篇，已导出 2 篇")
+            exporter.pressExport();
+    };
+    const ExportResult result = exporter.runExport();
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.transferred, 2);
+    EXPECT_EQ(host.recorder.lastText(), "导出完成，已导出 2 篇文章，表中有 6 条记录！");
+}
+
+} // namespace
+} // namespace varnel

@@ -1,0 +1,249 @@
+// Export throughput and memory against plain copies, in the same run.
+//
+// Throughput: a table of N rows (about 4 KB of Chinese text each) is exported
+// with `varnel-cli export` as UTF-8 files; the same files are then copied with
+// `cp -r`, and the same rows read with the `mariadb` client into /dev/null.
+// Prints files per second for each and the ratio export / cp -r, for each
+// repetition and as the median.
+//
+// Memory: tables of the given sizes (rows of 64 KB) are exported the same
+// way; the peak resident size of the export process (wait4's rusage) is
+// printed beside the table's size and the bound 64 MB + the largest row.
+//
+//   export_throughput [N] [repetitions] [table MB ...]   (defaults 5000 3 20 2000)
+//
+// Needs the sandbox: eval "$(scripts/mysql-sandbox env)".
+#include "design/ConfigFile.h"
+#include "design/FormTable.h"
+#include "form/MemoryForm.h"
+#include "settings/SettingsStore.h"
+
+#include <mysql.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace varnel;
+using Stopwatch = std::chrono::steady_clock;
+
+std::string env(const char *name, const char *fallback = "")
+{
+    const char *v = std::getenv(name);
+    return v ? v : fallback;
+}
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+struct Server {
+    MYSQL *m = nullptr;
+    bool query(const std::string &sql)
+    {
+        if (mysql_real_query(m, sql.data(), sql.size()) != 0) {
+            std::fprintf(stderr, "%s: %s\n", sql.substr(0, 80).c_str(), mysql_error(m));
+            return false;
+        }
+        if (MYSQL_RES *r = mysql_store_result(m))
+            mysql_free_result(r);
+        return true;
+    }
+    std::string value(const std::string &sql)
+    {
+        std::string out;
+        if (mysql_real_query(m, sql.data(), sql.size()) != 0)
+            return out;
+        if (MYSQL_RES *r = mysql_store_result(m)) {
+            if (MYSQL_ROW row = mysql_fetch_row(r); row && row[0])
+                out = row[0];
+            mysql_free_result(r);
+        }
+        return out;
+    }
+};
+
+struct Run {
+    double seconds = 0;
+    long maxRssKb = 0;
+    int status = -1;
+};
+
+// Runs a shell command in a child and reports its time and peak RSS.
+Run runChild(const std::string &command)
+{
+    Run run;
+    const auto start = Stopwatch::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    run.seconds = std::chrono::duration<double>(Stopwatch::now() - start).count();
+    run.maxRssKb = usage.ru_maxrss;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::size_t countFiles(const std::filesystem::path &dir)
+{
+    std::size_t n = 0;
+    std::error_code ec;
+    for (auto it = std::filesystem::directory_iterator(dir, ec); !ec && it != std::filesystem::directory_iterator();
+         it.increment(ec))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const int n = argc > 1 ? std::atoi(argv[1]) : 5000;
+    const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    std::vector<long> tableMb;
+    for (int i = 3; i < argc; ++i)
+        tableMb.push_back(std::atol(argv[i]));
+    if (argc <= 3)
+        tableMb = {20, 2000};
+    const std::string host = env("VARNEL_DB_HOST"), port = env("VARNEL_DB_PORT", "3406");
+    if (host.empty()) {
+        std::fprintf(stderr, "run eval \"$(scripts/mysql-sandbox env)\" first\n");
+        return 1;
+    }
+    const std::string user = env("VARNEL_DB_USER", "root"), password = env("VARNEL_DB_PASSWORD");
+    const auto dir = std::filesystem::temp_directory_path() / ("varnel-export-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+
+    Server server;
+    server.m = mysql_init(nullptr);
+    if (!mysql_real_connect(server.m, host.c_str(), user.c_str(), password.c_str(), nullptr,
+            static_cast<unsigned>(std::atoi(port.c_str())), nullptr, 0)) {
+        std::fprintf(stderr, "connect: %s\n", mysql_error(server.m));
+        return 1;
+    }
+    mysql_set_character_set(server.m, "utf8mb4");
+    server.query("create database if not exists varnel_bench character set utf8mb4");
+    server.query("use varnel_bench");
+
+    // Rows of `bytes` bytes of Chinese text with a numbered title; the
+    // sequence engine makes them on the server.
+    auto makeTable = [&](const std::string &table, long rows, long bytes) {
+        server.query("drop table if exists " + table);
+        server.query("create table " + table
+            + " (ID bigint not null auto_increment primary key, `标题` varchar(100), `内容` longtext) "
+              "engine=InnoDB character set utf8mb4");
+        const std::string sentence =
+            "据报道，本市今年的经济发展保持平稳，居民收入继续增长。路径 C:\\\\new 和 O''Reilly。";
+        const long repeat = bytes / static_cast<long>(sentence.size() - 3) + 1;
+        const long step = 20000;
+        for (long from = 1; from <= rows; from += step) {
+            const long to = std::min(rows, from + step - 1);
+            server.query("insert into " + table
+                + " (`标题`, `内容`) select concat('文章', seq), left(concat(seq, '：', " + "repeat('" + sentence
+                + "', " + std::to_string(repeat) + ")), " + std::to_string(bytes / 3) + ") from seq_"
+                + std::to_string(from) + "_to_" + std::to_string(to));
+        }
+    };
+
+    auto configFor = [&](const std::string &table, const std::filesystem::path &out) {
+        MemoryForm form(mainFormSpec());
+        form.clearRows();
+        for (const auto &[target, source] : {std::pair{"标题", "文件主名"}, std::pair{"内容", "文件内容"}}) {
+            const int r = form.appendRow();
+            form.setCell(r, 0, target);
+            form.setCell(r, 1, source);
+            form.setCell(r, 2, "无");
+        }
+        form.control("编辑框库名")->setText("varnel_bench");
+        form.control("编辑框表名")->setText(table);
+        form.control("编辑框文章目录")->setText(out.string());
+        form.control("编辑框文件类型")->setText("*.html");
+        form.control("组合框文件编码")->setCurrentIndex(2); // UTF-8
+        const auto ini = dir / (table + ".ini");
+        SettingsStore store;
+        store.open(ini);
+        saveMainConfig(store, form);
+        return ini;
+    };
+    auto exportCommand = [&](const std::filesystem::path &ini, const std::filesystem::path &folder) {
+        return std::string(VARNEL_CLI_PATH) + " export --config '" + ini.string() + "' --server " + host + ":" + port
+            + " --user '" + user + "' --password '" + password + "' --folder '" + folder.string() + "' >/dev/null 2>&1";
+    };
+    auto settle = [&] {
+        server.query("flush tables");
+        ::sync();
+        usleep(500 * 1000);
+    };
+
+    // Throughput.
+    makeTable("export_rows", n, 4000);
+    // Every repetition writes into folders of its own, and nothing is deleted
+    // until the end: ext4 allocates inodes slowly next to recently deleted
+    // ones, which would slow whichever run follows a deletion.
+    const auto ini = configFor("export_rows", dir / "out");
+    std::printf("%d rows of about 4 KB exported as UTF-8 files, %d repetitions\n", n, repetitions);
+    std::printf("%-4s %14s %14s %16s %8s %10s\n", "run", "export files/s", "cp -r files/s", "mariadb rows/s", "ratio",
+        "RSS MB");
+    std::vector<double> exportRates, copyRates, clientRates, ratios;
+    for (int rep = 1; rep <= repetitions; ++rep) {
+        const auto out = dir / ("out" + std::to_string(rep)), copy = dir / ("copy" + std::to_string(rep));
+        settle();
+        const Run exported = runChild(exportCommand(ini, out));
+        if (exported.status != 0 || countFiles(out) != static_cast<std::size_t>(n)) {
+            std::fprintf(stderr, "varnel-cli export failed (%d, %zu files)\n", exported.status, countFiles(out));
+            return 1;
+        }
+        settle();
+        const Run copied = runChild("cp -r '" + out.string() + "' '" + copy.string() + "'");
+        settle();
+        const Run client = runChild("mariadb -N -h " + host + " -P " + port + " -u '" + user + "' -p'" + password
+            + "' --default-character-set=utf8mb4 -e 'select * from varnel_bench.export_rows' > /dev/null");
+        exportRates.push_back(n / exported.seconds);
+        copyRates.push_back(n / copied.seconds);
+        clientRates.push_back(n / client.seconds);
+        ratios.push_back(exportRates.back() / copyRates.back());
+        std::printf("%-4d %14.0f %14.0f %16.0f %8.3f %10.1f\n", rep, exportRates.back(), copyRates.back(),
+            clientRates.back(), ratios.back(), exported.maxRssKb / 1024.0);
+    }
+    std::printf("median: export %.0f files/s, cp -r %.0f files/s, mariadb %.0f rows/s\n", median(exportRates),
+        median(copyRates), median(clientRates));
+    std::printf("ratio (export / cp -r): %.3f, spread %.3f .. %.3f (goal >= 0.8)\n", median(ratios),
+        *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
+    server.query("drop table if exists export_rows");
+
+    // Memory.
+    const long rowBytes = 65536;
+    std::printf("\n%12s %10s %14s %14s %10s\n", "table MB", "rows", "peak RSS MB", "bound MB", "seconds");
+    for (const long mb : tableMb) {
+        const long rows = std::max(1L, mb * 1024 * 1024 / rowBytes);
+        makeTable("export_big", rows, rowBytes);
+        const std::string largest = server.value("select max(length(`内容`)) from export_big");
+        const auto bigIni = configFor("export_big", dir / "big");
+        settle();
+        const Run exported = runChild(exportCommand(bigIni, dir / ("big" + std::to_string(mb))));
+        if (exported.status != 0)
+            std::fprintf(stderr, "varnel-cli export failed (%d)\n", exported.status);
+        const double bound = 64.0 + std::atof(largest.c_str()) / (1024 * 1024);
+        std::printf(
+            "%12ld %10ld %14.1f %14.1f %10.1f\n", mb, rows, exported.maxRssKb / 1024.0, bound, exported.seconds);
+        server.query("drop table if exists export_big");
+    }
+    mysql_close(server.m);
+    std::filesystem::remove_all(dir);
+    return 0;
+}
