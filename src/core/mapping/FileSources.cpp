@@ -135,9 +135,9 @@ std::string fileTimeValue(const std::filesystem::path &path, const FileTimeChoic
 std::string contentSummary(
     std::string_view text, std::string_view minLength, std::string_view maxLength, RandomSource &random)
 {
-    const std::string stripped = stripSummaryMarkup(decodeEntities(text));
+    // Only as much of the text is decoded and stripped as the summary needs.
     const std::int64_t n = randomInt(random, optionInteger(minLength), optionInteger(maxLength));
-    return LeftChars(stripped, n);
+    return summaryOf(text, n);
 }
 
 std::string pageTitle(std::string_view text, std::string_view head, std::string_view tail)

@@ -164,7 +164,8 @@ DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, 
         result.encoding = e;
     }
     if (result.text.empty()) {
-        result.text = ansiText();
+        ansiText();
+        result.text = std::move(*asAnsi); // not needed any more
         result.encoding = ArticleEncoding::Ansi;
     }
     return result;
@@ -191,10 +192,14 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::s
     if (!S_ISREG(st.st_mode))
         return fail("不是普通文件");
     try {
-        bytes.reserve(static_cast<std::size_t>(st.st_size));
-        char buffer[65536];
+        // Read straight into the string, sized as the file is now; a file
+        // that grows meanwhile is read on to its end, a chunk at a time.
+        std::size_t have = 0;
+        bytes.resize(static_cast<std::size_t>(st.st_size));
         for (;;) {
-            const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+            if (have == bytes.size())
+                bytes.resize(have + 65536);
+            const ssize_t n = ::read(fd.get(), bytes.data() + have, bytes.size() - have);
             if (n == 0)
                 break;
             if (n < 0) {
@@ -202,8 +207,9 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::s
                     continue;
                 return fail(std::strerror(errno));
             }
-            bytes.append(buffer, static_cast<std::size_t>(n));
+            have += static_cast<std::size_t>(n);
         }
+        bytes.resize(have);
     } catch (const std::bad_alloc &) {
         return fail(std::strerror(ENOMEM));
     }
@@ -212,12 +218,26 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::s
 
 DecodedArticle readArticle(const std::filesystem::path &path, ArticleEncoding requested, const EventPump &pump)
 {
-    std::string bytes;
+    // The raw bytes of ordinary articles go into one buffer kept between
+    // calls: fresh memory for every file costs a page fault per 4 KB, which
+    // for a large page costs as much as decoding it. A buffer that had to
+    // grow past kKeptBufferBytes is given back at once, so a huge file does
+    // not stay in memory after it was decoded.
+    constexpr std::size_t kKeptBufferBytes = 4u << 20;
+    thread_local std::string buffer;
+    struct Release {
+        std::string &bytes;
+        ~Release()
+        {
+            if (bytes.capacity() > kKeptBufferBytes)
+                bytes = std::string();
+        }
+    } release{buffer};
     DecodedArticle failed;
-    if (!readWholeFile(path, bytes, &failed.error))
+    if (!readWholeFile(path, buffer, &failed.error))
         return failed;
     try {
-        return decodeArticle(bytes, requested, pump);
+        return decodeArticle(buffer, requested, pump);
     } catch (const std::bad_alloc &) {
         failed.error = std::strerror(ENOMEM);
         return failed;

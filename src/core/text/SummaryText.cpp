@@ -1,8 +1,11 @@
 #include "text/SummaryText.h"
 
+#include "text/Entities.h"
 #include "text/TextUtil.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 
 namespace varnel {
 namespace {
@@ -35,17 +38,38 @@ private:
     std::size_t m_found = npos;
 };
 
-} // namespace
-
-std::string stripSummaryMarkup(std::string_view text)
+// The stripping itself. With a limit it stops once `out` holds `limit`
+// characters, and tells whether those are certain: a search that found
+// nothing in a text that is only the start of a longer one might have found
+// something further on, and a text that ends first has too few.
+template <bool Limited> bool strip(std::string_view text, std::string &out, std::int64_t limit, bool moreFollows)
 {
-    std::string out;
-    out.reserve(text.size());
     ForwardSearch linkEnd(text, "</a>");
     ForwardSearch tagEnd(text, ">");
     const std::size_t n = text.size();
     std::size_t i = 0;
+    std::int64_t chars = 0;
+    bool missed = false; // a search found nothing
+    auto found = [&](std::size_t at) {
+        if constexpr (Limited) {
+            if (at == npos && moreFollows)
+                missed = true;
+        }
+        return at != npos;
+    };
+    auto counted = [&](std::string_view piece) {
+        if constexpr (Limited) {
+            for (const char c : piece)
+                chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        }
+    };
     while (i < n) {
+        if constexpr (Limited) {
+            // The output is always at a character boundary: runs end before
+            // an ASCII character.
+            if (chars >= limit)
+                return !missed;
+        }
         // Copy the run that cannot start a match.
         static constexpr auto kStarts = [] {
             std::array<bool, 256> t{};
@@ -56,6 +80,7 @@ std::string stripSummaryMarkup(std::string_view text)
         while (j < n && !kStarts[static_cast<unsigned char>(text[j])])
             ++j;
         out.append(text.substr(i, j - i));
+        counted(text.substr(i, j - i));
         if (j >= n)
             break;
         i = j;
@@ -68,29 +93,75 @@ std::string stripSummaryMarkup(std::string_view text)
             std::size_t k = i;
             while (k < n && text[k] == ' ')
                 ++k;
-            if (k - i >= 2)
+            if (k - i >= 2) {
                 i = k; // a run of two or more goes
-            else
+            } else {
                 out.push_back(text[i++]);
+                counted(" ");
+            }
             continue;
         }
         // '<': a link "<a ...</a>" first, then any tag "<...>"; each needs at
         // least one character before its end.
         if (i + 2 < n && (text[i + 1] == 'a' || text[i + 1] == 'A') && text[i + 2] == ' ') {
             const std::size_t end = linkEnd.from(i + 4);
-            if (end != npos) {
+            if (found(end)) {
                 i = end + 4;
                 continue;
             }
         }
         const std::size_t close = tagEnd.from(i + 2);
-        if (close != npos) {
+        if (found(close)) {
             i = close + 1;
             continue;
         }
         out.push_back(text[i++]);
+        counted("<");
     }
+    if constexpr (Limited)
+        return !missed && (chars >= limit || !moreFollows);
+    return true;
+}
+
+} // namespace
+
+std::string stripSummaryMarkup(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    strip<false>(text, out, 0, false);
     return out;
+}
+
+std::string summaryOf(std::string_view text, std::int64_t n)
+{
+    if (n == 0 || text.empty())
+        return {};
+    if (n < 0)
+        return LeftChars(stripSummaryMarkup(decodeEntities(text)), n);
+    // The text is taken a start at a time, each start ending just before a
+    // '<' of the text: no entity reaches over a '<' (entities hold only "&",
+    // "#", letters, digits and ";"), so the start decodes to exactly the
+    // start of the whole text decoded. The stripped start is the start of
+    // the whole stripped text as far as no search for the end of a tag or
+    // link came up empty (the rest of the text might hold it); otherwise a
+    // longer start is taken, up to the whole text.
+    const std::size_t limit = static_cast<std::uint64_t>(n) > (SIZE_MAX >> 6) ? SIZE_MAX : static_cast<std::size_t>(n);
+    std::size_t want = std::max<std::size_t>(8192, limit * 32);
+    for (;;) {
+        std::size_t cut = text.size();
+        if (want < text.size()) {
+            cut = text.find('<', want);
+            if (cut == npos)
+                cut = text.size();
+        }
+        const bool whole = cut == text.size();
+        const std::string decoded = decodeEntities(text.substr(0, cut));
+        std::string out;
+        if (strip<true>(decoded, out, n, !whole) || whole)
+            return LeftChars(out, n);
+        want = want > text.size() / 4 ? text.size() : want * 4;
+    }
 }
 
 } // namespace varnel
