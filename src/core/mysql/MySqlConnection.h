@@ -107,6 +107,10 @@ public:
     bool dropColumn(const Identifier &table, const Identifier &column);
     bool dropTable(const Identifier &name);
     bool insertRow(const Identifier &table, std::string_view assignments);
+    // An INSERT the caller built in place, in the text sql::insertRow gives
+    // (a large row is then not copied once more); the current database stays
+    // known, as after insertRow.
+    bool insertStatement(std::string_view statement);
     bool deleteRows(const Identifier &table, std::string_view condition);
     bool beginTransaction();
     bool commitTransaction();

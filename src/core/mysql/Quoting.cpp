@@ -37,21 +37,32 @@ std::string quoteIdentifier(std::string_view name)
     return out;
 }
 
-std::string escapeString(std::string_view value)
+namespace {
+
+constexpr auto kEscapes = [] {
+    std::array<char, 256> t{};
+    t[0] = '0';
+    t['\n'] = 'n';
+    t['\r'] = 'r';
+    t['\\'] = '\\';
+    t['\''] = '\'';
+    t['"'] = '"';
+    t['\032'] = 'Z';
+    return t;
+}();
+
+} // namespace
+
+std::size_t escapedSize(std::string_view value)
 {
-    static constexpr auto kEscapes = [] {
-        std::array<char, 256> t{};
-        t[0] = '0';
-        t['\n'] = 'n';
-        t['\r'] = 'r';
-        t['\\'] = '\\';
-        t['\''] = '\'';
-        t['"'] = '"';
-        t['\032'] = 'Z';
-        return t;
-    }();
-    std::string out;
-    out.reserve(value.size() + value.size() / 8 + 16);
+    std::size_t n = value.size();
+    for (const char c : value)
+        n += kEscapes[static_cast<unsigned char>(c)] != 0;
+    return n;
+}
+
+void appendEscaped(std::string &out, std::string_view value)
+{
     std::size_t run = 0;
     for (std::size_t i = 0; i < value.size(); ++i) {
         const char e = kEscapes[static_cast<unsigned char>(value[i])];
@@ -63,6 +74,13 @@ std::string escapeString(std::string_view value)
         run = i + 1;
     }
     out.append(value.data() + run, value.size() - run);
+}
+
+std::string escapeString(std::string_view value)
+{
+    std::string out;
+    out.reserve(value.size() + value.size() / 8 + 16);
+    appendEscaped(out, value);
     return out;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -38,6 +39,11 @@ std::string quoteIdentifier(std::string_view name);
 // mysql_real_escape_string gives (a test holds the two equal), without its
 // per-character decoding. It needs no connection.
 std::string escapeString(std::string_view value);
+// What escapeString appends, without a string of its own: the size of the
+// escaped value, and the escaped value appended to `out` (a statement built
+// in place holds a large value once, not three times).
+std::size_t escapedSize(std::string_view value);
+void appendEscaped(std::string &out, std::string_view value);
 // The escaped value in single quotes.
 std::string quoteString(std::string_view value);
 

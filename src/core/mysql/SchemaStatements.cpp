@@ -69,6 +69,11 @@ bool MySqlConnection::insertRow(const Identifier &table, std::string_view assign
     return send(sql::insertRow(table, assignments));
 }
 
+bool MySqlConnection::insertStatement(std::string_view statement)
+{
+    return send(statement);
+}
+
 bool MySqlConnection::deleteRows(const Identifier &table, std::string_view condition)
 {
     return send(sql::deleteRows(table, condition));

@@ -194,12 +194,15 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::s
     try {
         // Read straight into the string, sized as the file is now; a file
         // that grows meanwhile is read on to its end, a chunk at a time.
+        // (The end is found with a small read of its own, so that a file
+        // read whole does not make the string grow.)
         std::size_t have = 0;
         bytes.resize(static_cast<std::size_t>(st.st_size));
+        char probe[4096];
         for (;;) {
-            if (have == bytes.size())
-                bytes.resize(have + 65536);
-            const ssize_t n = ::read(fd.get(), bytes.data() + have, bytes.size() - have);
+            const bool full = have == bytes.size();
+            const ssize_t n = full ? ::read(fd.get(), probe, sizeof probe)
+                                   : ::read(fd.get(), bytes.data() + have, bytes.size() - have);
             if (n == 0)
                 break;
             if (n < 0) {
@@ -207,7 +210,12 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::s
                     continue;
                 return fail(std::strerror(errno));
             }
-            have += static_cast<std::size_t>(n);
+            if (full) {
+                bytes.append(probe, static_cast<std::size_t>(n));
+                have = bytes.size();
+            } else {
+                have += static_cast<std::size_t>(n);
+            }
         }
         bytes.resize(have);
     } catch (const std::bad_alloc &) {
@@ -229,8 +237,9 @@ DecodedArticle readArticle(const std::filesystem::path &path, ArticleEncoding re
         std::string &bytes;
         ~Release()
         {
+            // (Assigning an empty string would keep the allocation.)
             if (bytes.capacity() > kKeptBufferBytes)
-                bytes = std::string();
+                std::string().swap(bytes);
         }
     } release{buffer};
     DecodedArticle failed;

@@ -140,21 +140,26 @@ std::string summaryOf(std::string_view text, std::int64_t n)
     if (n < 0)
         return LeftChars(stripSummaryMarkup(decodeEntities(text)), n);
     // The text is taken a start at a time, each start ending just before a
-    // '<' of the text: no entity reaches over a '<' (entities hold only "&",
-    // "#", letters, digits and ";"), so the start decodes to exactly the
-    // start of the whole text decoded. The stripped start is the start of
-    // the whole stripped text as far as no search for the end of a tag or
-    // link came up empty (the rest of the text might hold it); otherwise a
-    // longer start is taken, up to the whole text.
+    // '<', a line feed or the first byte of a multibyte character: no entity
+    // reaches over one (entities hold only "&", "#", letters, digits and
+    // ";"), so the start decodes to exactly the start of the whole text
+    // decoded, and none of them continues a run of spaces or the "<a " of a
+    // link. The stripped start is the start of the whole stripped text as
+    // far as no search for the end of a tag or link came up empty (the rest
+    // of the text might hold it); otherwise a longer start is taken, up to
+    // the whole text.
+    auto cutAfter = [&](std::size_t from) {
+        for (std::size_t i = from; i < text.size(); ++i) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            if (c == '<' || c == '\n' || c >= 0xC0)
+                return i;
+        }
+        return text.size();
+    };
     const std::size_t limit = static_cast<std::uint64_t>(n) > (SIZE_MAX >> 6) ? SIZE_MAX : static_cast<std::size_t>(n);
     std::size_t want = std::max<std::size_t>(8192, limit * 32);
     for (;;) {
-        std::size_t cut = text.size();
-        if (want < text.size()) {
-            cut = text.find('<', want);
-            if (cut == npos)
-                cut = text.size();
-        }
+        const std::size_t cut = want < text.size() ? cutAfter(want) : text.size();
         const bool whole = cut == text.size();
         const std::string decoded = decodeEntities(text.substr(0, cut));
         std::string out;

@@ -56,20 +56,13 @@ std::vector<std::string> columnNames(MySqlConnection &db, const std::string &tab
     return {};
 }
 
-// A file's values as the statement text of its row.
-InsertRow insertRow(const std::string &path, const std::vector<RowValue> &values)
+// A file's values as its row; the values are moved, not copied.
+InsertRow insertRow(const std::string &path, std::vector<RowValue> values)
 {
     InsertRow insert;
     insert.path = path;
-    for (const RowValue &v : values) {
-        const std::string value = escapeString(v.value);
-        const std::string column = quoteIdentifier(v.target);
-        const char *comma = insert.columns.empty() ? "" : ",";
-        insert.columns += comma + column;
-        insert.assignments += comma + column + "='" + value + "'";
-        insert.tuple += comma + ("'" + value + "'");
-    }
-    insert.tuple = "(" + insert.tuple + ")";
+    for (RowValue &v : values)
+        insert.add(quoteIdentifier(v.target), std::move(v.value));
     return insert;
 }
 
@@ -129,7 +122,7 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files)
         }
         const std::int64_t i = controlChecked(m_form, ctl::kRandomOrder) ? run.orderPicker.next(1, total, m_random) : j;
         const std::string &path = files[static_cast<std::size_t>(i - 1)];
-        const DecodedArticle article =
+        DecodedArticle article =
             readArticle(path, articleEncodingFromIndex(controlIndex(m_form, ctl::kEncoding)), m_pump->callback());
         if (!article.error.empty()) {
             // Nothing was read: no row, rather than a blank one.
@@ -140,7 +133,9 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files)
             incomplete.push_back(path);
 
         const std::int64_t before = inserter.inserted();
-        inserter.add(insertRow(path, builder.build(path, article.text)));
+        std::vector<RowValue> values = builder.build(path, article.text);
+        std::string().swap(article.text); // freed: the values hold what the row needs
+        inserter.add(insertRow(path, std::move(values)));
         // One row at a time the caption moves with each inserted file; in
         // batches the count moves by a batch, the window caption every file.
         if (limits.batchRows > 1 || inserter.inserted() > before)

@@ -5,6 +5,44 @@
 
 namespace varnel {
 
+void InsertRow::add(std::string name, std::string value)
+{
+    const std::size_t escaped = escapedSize(value);
+    const std::size_t comma = values.empty() ? 0 : 1;
+    if (comma)
+        columns += ',';
+    columns += name;
+    assignmentBytes += comma + name.size() + 3 + escaped; // `a`='x'
+    tupleBytes += (comma ? 1 : 2) + escaped + 2; // the parentheses once, a comma before the others
+    names.push_back(std::move(name));
+    values.push_back(std::move(value));
+}
+
+void InsertRow::appendAssignments(std::string &out) const
+{
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i)
+            out += ',';
+        out += names[i];
+        out += "='";
+        appendEscaped(out, values[i]);
+        out += '\'';
+    }
+}
+
+void InsertRow::appendTuple(std::string &out) const
+{
+    out += '(';
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i)
+            out += ',';
+        out += '\'';
+        appendEscaped(out, values[i]);
+        out += '\'';
+    }
+    out += ')';
+}
+
 std::string packetLimitReason(std::size_t maxAllowedPacket)
 {
     return "超过服务器允许的单条语句大小 max_allowed_packet（" + std::to_string(maxAllowedPacket) + " 字节）";
@@ -64,7 +102,16 @@ void RowInserter::insertOne(const InsertRow &row)
         m_failures.push_back({row.path, m_deadReason.empty() ? errorText() : m_deadReason});
         return;
     }
-    if (m_db.insertRow(m_table, row.assignments)) {
+    // The statement is built in place: the row's values are escaped into it
+    // once.
+    bool sent = false;
+    {
+        std::string statement = sql::insertRow(m_table, "");
+        statement.reserve(statement.size() + row.assignmentBytes);
+        row.appendAssignments(statement);
+        sent = m_db.insertStatement(statement);
+    }
+    if (sent) {
         ++m_inserted;
         return;
     }
@@ -84,7 +131,7 @@ void RowInserter::add(InsertRow row)
     }
     // The server closes the connection on a statement over its limit: such a
     // row is refused here, and the connection stays up for the others.
-    const std::size_t alone = sql::insertRow(m_table, "").size() + row.assignments.size();
+    const std::size_t alone = sql::insertRow(m_table, "").size() + row.assignmentBytes;
     if (m_limits.maxStatementBytes && alone + 1 > m_limits.maxStatementBytes) {
         m_failures.push_back({row.path, packetLimitReason(m_limits.maxStatementBytes)});
         return;
@@ -96,16 +143,16 @@ void RowInserter::add(InsertRow row)
     }
     // Rows without columns, rows of another column list (the mapping was
     // edited during the run) and rows too big for a batch do not join one.
-    const bool single = m_limits.batchRows == 1 || row.columns.empty() || row.tuple.size() >= batchBytes;
+    const bool single = m_limits.batchRows == 1 || row.columns.empty() || row.tupleBytes >= batchBytes;
     if (!m_pending.empty()
-        && (single || row.columns != m_pending.front().columns || m_pendingBytes + row.tuple.size() > batchBytes))
+        && (single || row.columns != m_pending.front().columns || m_pendingBytes + row.tupleBytes > batchBytes))
         flush();
     if (single) {
         finishInFlight();
         insertOne(row);
         return;
     }
-    m_pendingBytes += row.tuple.size() + 1;
+    m_pendingBytes += row.tupleBytes + 1;
     m_pending.push_back(std::move(row));
     if (m_pending.size() >= m_limits.batchRows)
         flush();
@@ -149,10 +196,14 @@ void RowInserter::flush()
         return;
     }
     std::string statement = "insert into " + m_table.sql() + " (" + rows.front().columns + ") values ";
+    std::size_t size = statement.size();
+    for (const InsertRow &row : rows)
+        size += row.tupleBytes + 1;
+    statement.reserve(size);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (i)
             statement += ',';
-        statement += rows[i].tuple;
+        rows[i].appendTuple(statement);
     }
     // No explicit transaction: it would stay open while the window handles
     // events, and take in whatever another window sends meanwhile.

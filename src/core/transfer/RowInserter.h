@@ -13,13 +13,23 @@ namespace varnel {
 
 class MySqlConnection;
 
-// One file's row, ready to send: the quoted column list, the assignments of
-// the one-row form and the value tuple of the multi-row form.
+// One file's row: its columns and values, which are escaped only into the
+// statement that sends them (a large article is held once as its value and
+// once in its statement, not as escaped copies besides).
 struct InsertRow {
     std::string path;
     std::string columns; // `a`,`b`
-    std::string assignments; // `a`='x',`b`='y'
-    std::string tuple; // ('x','y')
+    std::vector<std::string> names; // `a`, `b`: one per value
+    std::vector<std::string> values; // as stored, not escaped
+    std::size_t assignmentBytes = 0; // the size of `a`='x',`b`='y'
+    std::size_t tupleBytes = 0; // the size of ('x','y')
+
+    // Appends a value with its column.
+    void add(std::string name, std::string value);
+    // Appends the assignments of the one-row form, `a`='x',`b`='y'.
+    void appendAssignments(std::string &out) const;
+    // Appends the value tuple of the multi-row form, ('x','y').
+    void appendTuple(std::string &out) const;
 };
 
 // The reason given for a row the server would refuse by closing the
