@@ -156,8 +156,8 @@ std::string summaryOf(std::string_view text, std::int64_t n)
         }
         return text.size();
     };
-    const std::size_t limit = static_cast<std::uint64_t>(n) > (SIZE_MAX >> 6) ? SIZE_MAX : static_cast<std::size_t>(n);
-    std::size_t want = std::max<std::size_t>(8192, limit * 32);
+    const std::size_t limit = static_cast<std::uint64_t>(n) > (SIZE_MAX >> 4) ? SIZE_MAX : static_cast<std::size_t>(n);
+    std::size_t want = std::max<std::size_t>(1024, limit * 8);
     for (;;) {
         const std::size_t cut = want < text.size() ? cutAfter(want) : text.size();
         const bool whole = cut == text.size();
