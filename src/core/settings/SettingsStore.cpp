@@ -58,6 +58,7 @@ void SettingsStore::close()
 {
     m_fd.reset(); // releases the lock
     m_text.clear();
+    m_index = {};
     m_pending.clear();
     m_path.clear();
     m_openError = 0;
@@ -74,6 +75,7 @@ void SettingsStore::edit(std::size_t offset, std::size_t removed, std::string_vi
 {
     const std::size_t oldSize = m_text.size();
     m_text.replace(offset, removed, inserted);
+    m_index = {};
     if (!m_fd)
         return;
     const int error = writeThroughJournal(m_fd.get(), m_path, m_text, offset, oldSize);
@@ -86,15 +88,52 @@ bool SettingsStore::hasSection(std::string_view name) const
     return findSectionHeader(m_text, "[" + toGb18030(name) + "]") != npos;
 }
 
+const SettingsStore::EntryIndex &SettingsStore::entryIndex(const std::string &header)
+{
+    if (m_index.header == header)
+        return m_index;
+    m_index = {};
+    m_index.header = header;
+    const std::string_view text = m_text;
+    m_index.headerPos = findSectionHeader(text, header);
+    if (m_index.headerPos == npos)
+        return m_index;
+    // The section's lines, up to the next header line, by the same rules
+    // findEntry applies.
+    std::size_t pos = text.find(kIniLineBreak, m_index.headerPos + header.size());
+    while (pos != npos) {
+        const std::size_t start = pos + kIniLineBreak.size();
+        const std::size_t end = text.find(kIniLineBreak, start);
+        if (end != npos && start < text.size() && text[start] == '[' && end - 1 > start && text[end - 1] == ']')
+            break;
+        const std::string_view line = text.substr(start, end == npos ? npos : end - start);
+        const std::size_t eq = line.find('=');
+        if (eq != npos)
+            m_index.entries.emplace(std::string(line.substr(0, eq)), pos);
+        pos = end;
+    }
+    return m_index;
+}
+
 std::string SettingsStore::readEntry(std::string_view key, std::string_view defaultValue)
 {
     pump(m_pump);
     const std::string header = "[" + toGb18030(m_section) + "]";
-    const std::size_t h = findSectionHeader(m_text, header);
-    if (h == npos)
-        return std::string(defaultValue);
     const std::string gbKey = toGb18030(key);
-    const std::size_t e = findEntry(m_text, h + header.size() - 1, gbKey);
+    std::size_t e = npos;
+    if (gbKey.find('=') == std::string::npos) {
+        const EntryIndex &index = entryIndex(header);
+        if (index.headerPos == npos)
+            return std::string(defaultValue);
+        const auto it = index.entries.find(gbKey);
+        e = it == index.entries.end() ? npos : it->second;
+    } else {
+        // A key holding "=" can match a line whose own key is shorter.
+        const std::size_t h = findSectionHeader(m_text, header);
+        if (h == npos)
+            return std::string(defaultValue);
+        e = findEntry(m_text, h + header.size() - 1, gbKey);
+    }
     if (e == npos)
         return std::string(defaultValue);
     const ValueSpan value = entryValue(m_text, e, gbKey);

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace varnel {
@@ -97,6 +98,16 @@ private:
 
     // The raw (GB18030) value of the key in the current section.
     std::string readEntry(std::string_view key, std::string_view defaultValue);
+    // Where each key of one section starts (the CR LF before "key="), the
+    // first line of a key winning, so a restore of thousands of keys does
+    // not scan the section once per key. Built on the first read of a
+    // section and dropped whenever the text changes.
+    struct EntryIndex {
+        std::string header; // "[name]" as GB18030, empty: no index
+        std::size_t headerPos = std::string::npos;
+        std::unordered_map<std::string, std::size_t> entries;
+    };
+    const EntryIndex &entryIndex(const std::string &header);
     // Queues a write of a raw value and carries out the queue unless a write
     // is running already.
     bool writeEntry(std::string_view key, std::string_view value);
@@ -106,6 +117,7 @@ private:
 
     std::filesystem::path m_path;
     std::string m_text;
+    EntryIndex m_index;
     UniqueFd m_fd; // open, and locked, while writes reach the file
     int m_openError = 0;
     int m_writeError = 0;

@@ -1,4 +1,6 @@
 #include "settings/SettingsStore.h"
+
+#include "settings/IniText.h"
 #include "support/RecordingHost.h"
 #include "support/TestSupport.h"
 #include "text/Charset.h"
@@ -6,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 
 namespace varnel {
 namespace {
@@ -151,6 +154,55 @@ TEST(SettingsStore, LookupRules)
     EXPECT_EQ(store.readText("c"), "2");
     store.setSection("a=first");
     EXPECT_EQ(store.readText("x", "d"), "d");
+}
+
+// Reads go through an index of the section's keys; on any text, it finds
+// exactly what a scan of the section finds, and it follows every write.
+TEST(SettingsStore, IndexedReadsAgreeWithTheSectionScan)
+{
+    std::mt19937 random(20261209);
+    const std::vector<std::string> pieces = {
+        "[s]", "[t]", "[s]x", "[]", "a=1", "a=2", "b=", "b=[s]", "c", "a=b=3", "=4", "[s", "x=y", "\r", "A=5"};
+    const std::vector<std::string> keys = {"a", "b", "c", "x", "A", "a=b", "", "z"};
+    for (int round = 0; round < 400; ++round) {
+        std::string text;
+        const int lines = static_cast<int>(random() % 12);
+        for (int i = 0; i < lines; ++i) {
+            if (i)
+                text += "\r\n";
+            text += pieces[random() % pieces.size()];
+        }
+        SettingsStore store;
+        store.openReadOnly("unused.ini", text);
+        for (const char *section : {"s", "t"}) {
+            store.setSection(section);
+            const std::string header = std::string("[") + section + "]";
+            for (const std::string &key : keys) {
+                std::string expected = "-";
+                const std::size_t h = findSectionHeader(text, header);
+                if (h != std::string::npos) {
+                    const std::size_t e = findEntry(text, h + header.size() - 1, key);
+                    if (e != std::string::npos) {
+                        const ValueSpan v = entryValue(text, e, key);
+                        if (v.end > v.start)
+                            expected = text.substr(v.start, v.end - v.start);
+                    }
+                }
+                ASSERT_EQ(store.readText(key, "-"), expected) << "text: " << test::toHex(text) << " key " << key;
+            }
+        }
+    }
+    // A write changes what the next read sees.
+    TempDir dir;
+    SettingsStore store;
+    store.open(dir.file("w.ini"));
+    store.setSection("s");
+    store.writeText("a", "1");
+    EXPECT_EQ(store.readText("a"), "1");
+    store.writeText("b", "2");
+    store.writeText("a", "3");
+    EXPECT_EQ(store.readText("a"), "3");
+    EXPECT_EQ(store.readText("b"), "2");
 }
 
 TEST(SettingsStore, WritesDuringAWriteAreQueuedInOrder)
