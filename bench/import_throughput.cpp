@@ -1,12 +1,12 @@
 // Import throughput against the server's own bulk path, in the same run.
 //
-// Generates N articles (about 4 KB of Chinese text each, with quotes and
+// Generates N articles (about SIZE KB of Chinese text each, with quotes and
 // backslashes, half GBK and half UTF-8), imports them with `varnel-cli import`
 // into the sandbox server, and loads the same rows with LOAD DATA LOCAL
 // INFILE into a sibling table. Prints files per second for both and the
 // ratio, for each repetition and as the median.
 //
-//   import_throughput [N] [repetitions]      (defaults 5000 and 3)
+//   import_throughput [N] [repetitions] [SIZE]   (defaults 5000, 3 and 4; try 1500 5 64)
 //
 // Needs the sandbox: eval "$(scripts/mysql-sandbox env)".
 #include "design/ConfigFile.h"
@@ -43,7 +43,7 @@ std::string env(const char *name, const char *fallback = "")
     return v ? v : fallback;
 }
 
-std::string article(int i, std::mt19937 &gen)
+std::string article(int i, std::mt19937 &gen, std::size_t bytes)
 {
     static const char *sentences[] = {
         "据报道，本市今年的经济发展保持平稳，居民收入继续增长。",
@@ -53,7 +53,7 @@ std::string article(int i, std::mt19937 &gen)
         "图书馆推出夜读服务，读者说：“终于有地方安静看书了。”",
     };
     std::string text = "第" + std::to_string(i) + "篇文章\r\n";
-    while (text.size() < 4000)
+    while (text.size() < bytes)
         text += sentences[gen() % 5];
     return text;
 }
@@ -111,6 +111,8 @@ int main(int argc, char **argv)
 {
     const int n = argc > 1 ? std::atoi(argv[1]) : 5000;
     const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const int sizeKb = argc > 3 ? std::max(1, std::atoi(argv[3])) : 4;
+    const std::size_t articleBytes = static_cast<std::size_t>(sizeKb) * 1000;
     const std::string host = env("VARNEL_DB_HOST"), port = env("VARNEL_DB_PORT", "3406");
     if (host.empty()) {
         std::fprintf(stderr, "run eval \"$(scripts/mysql-sandbox env)\" first\n");
@@ -123,7 +125,7 @@ int main(int argc, char **argv)
     std::mt19937 gen(7);
     std::vector<std::string> files;
     for (int i = 0; i < n; ++i) {
-        const std::string text = article(i, gen);
+        const std::string text = article(i, gen, articleBytes);
         const auto path = dir / "articles" / ("文章" + std::to_string(i) + ".txt");
         writeWholeFile(path, i % 2 ? toGb18030(text) : "\xEF\xBB\xBF" + text);
         files.push_back(path.string());
@@ -170,7 +172,7 @@ int main(int argc, char **argv)
     server.query("create database if not exists varnel_bench character set utf8mb4");
     server.query("use varnel_bench");
 
-    std::printf("%d articles of about 4 KB, %d repetitions\n", n, repetitions);
+    std::printf("%d articles of about %d KB, %d repetitions\n", n, sizeKb, repetitions);
     std::printf("%-4s %16s %16s %16s %8s %10s\n", "run", "import files/s", "--batch 1 files/s", "LOAD DATA rows/s",
         "ratio", "batch 1");
     std::vector<double> importRates, singleRates, loadRates, ratios, singleRatios;
