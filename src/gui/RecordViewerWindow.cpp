@@ -1,11 +1,11 @@
 #include "gui/RecordViewerWindow.h"
 
-#include "admin/ListText.h"
 #include "admin/ManagerTexts.h"
 #include "admin/RowCondition.h"
 #include "gui/ManagerWindow.h"
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
+#include "gui/ResultListText.h"
 #include "gui/ResultTableModel.h"
 #include "mysql/MySqlConnection.h"
 #include "mysql/Statements.h"
@@ -116,29 +116,7 @@ void RecordViewerWindow::refill()
 
 QString RecordViewerWindow::copyText(bool selectedOnly) const
 {
-    std::vector<int> rows;
-    if (selectedOnly) {
-        for (const QModelIndex &i : m_view->selectionModel()->selectedRows())
-            rows.push_back(i.row());
-        std::sort(rows.begin(), rows.end());
-    } else {
-        rows.resize(static_cast<std::size_t>(m_model->rowCount()));
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            rows[i] = static_cast<int>(i);
-    }
-    std::string text;
-    ThrottledPump pump([] { QCoreApplication::processEvents(); }, kPumpInterval);
-    const std::uint64_t generation = m_model->generation();
-    for (int row : rows) {
-        std::vector<std::string> cells;
-        for (int c = 0; c < m_model->columnCount(); ++c)
-            cells.push_back(u8(m_model->cellText(row, c)));
-        text += formatListLine(cells, false) + "\r\n";
-        pump();
-        if (m_model->generation() != generation)
-            return {};
-    }
-    return qs(text);
+    return resultListText(*m_model, m_view->selectionModel(), selectedOnly);
 }
 
 void RecordViewerWindow::copy(bool selectedOnly)
@@ -150,20 +128,7 @@ void RecordViewerWindow::copy(bool selectedOnly)
 void RecordViewerWindow::exportCsv()
 {
     BusyScope busy(m_busy);
-    const QString path = Prompts::saveFile(this, QString(), QString(),
-        {{QStringLiteral("csv 文件(*.csv)"), QStringLiteral("*.csv")},
-            {QStringLiteral("全部文件(*.*)"), QStringLiteral("*")}},
-        QStringLiteral("csv"));
-    if (path.isEmpty())
-        return;
-    std::vector<std::string> titles;
-    for (const QString &t : m_model->titles())
-        titles.push_back(u8(t));
-    const std::string text = formatListLine(titles, true) + "\r\n" + u8(copyText(false));
-    std::string error;
-    Prompts::message(this,
-        writeGb18030File(u8(path), text, error) ? QStringLiteral("保存成功！") : QStringLiteral("保存失败！"),
-        qs(kDefaultCaption), MessageIcon::None);
+    saveResultListCsv(this, *m_model);
 }
 
 void RecordViewerWindow::deleteRows(bool selectedOnly)

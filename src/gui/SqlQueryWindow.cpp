@@ -1,6 +1,5 @@
 #include "gui/SqlQueryWindow.h"
 
-#include "admin/ListText.h"
 #include "admin/ManagerTexts.h"
 #include "admin/SqlText.h"
 #include "design/FormTable.h"
@@ -10,6 +9,7 @@
 #include "gui/Prompts.h"
 #include "gui/QtControl.h"
 #include "gui/QtText.h"
+#include "gui/ResultListText.h"
 #include "gui/ResultTableModel.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
@@ -314,29 +314,7 @@ void SqlQueryWindow::showStatementResult()
 
 QString SqlQueryWindow::copyText(bool selectedOnly) const
 {
-    std::vector<int> rows;
-    if (selectedOnly) {
-        for (const QModelIndex &i : m_resultView->selectionModel()->selectedRows())
-            rows.push_back(i.row());
-        std::sort(rows.begin(), rows.end());
-    } else {
-        for (int i = 0; i < m_model->rowCount(); ++i)
-            rows.push_back(i);
-    }
-    std::string text;
-    ThrottledPump pump([] { QCoreApplication::processEvents(); }, kPumpInterval);
-    const std::uint64_t generation = m_model->generation();
-    for (int row : rows) {
-        std::vector<std::string> cells;
-        for (int c = 0; c < m_model->columnCount(); ++c)
-            cells.push_back(u8(m_model->cellText(row, c)));
-        text += formatListLine(cells, false) + "\r\n";
-        pump();
-        // Another statement's rows are shown meanwhile: these are gone.
-        if (m_model->generation() != generation)
-            return {};
-    }
-    return qs(text);
+    return resultListText(*m_model, m_resultView->selectionModel(), selectedOnly);
 }
 
 void SqlQueryWindow::copy(bool selectedOnly)
@@ -357,20 +335,7 @@ void SqlQueryWindow::exportCsv()
 void SqlQueryWindow::writeCsv()
 {
     BusyScope busy(m_busy);
-    const QString path = Prompts::saveFile(this, QString(), QString(),
-        {{QStringLiteral("csv 文件(*.csv)"), QStringLiteral("*.csv")},
-            {QStringLiteral("全部文件(*.*)"), QStringLiteral("*")}},
-        QStringLiteral("csv"));
-    if (path.isEmpty())
-        return;
-    std::vector<std::string> titles;
-    for (const QString &t : m_model->titles())
-        titles.push_back(u8(t));
-    const std::string text = formatListLine(titles, true) + "\r\n" + u8(copyText(false));
-    std::string error;
-    Prompts::message(this,
-        writeGb18030File(u8(path), text, error) ? QStringLiteral("保存成功！") : QStringLiteral("保存失败！"),
-        qs(kDefaultCaption), MessageIcon::None);
+    saveResultListCsv(this, *m_model);
 }
 
 // --- closing ----------------------------------------------------------------
