@@ -1,6 +1,7 @@
 #pragma once
 
 #include "util/EventPump.h"
+#include "util/UniqueFd.h"
 
 #include <filesystem>
 #include <string>
@@ -67,6 +68,12 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::s
 // gets the usual permissions, a replaced one keeps its own. False, with errno
 // set and the old file untouched, when it cannot be done.
 bool replaceFile(const std::filesystem::path &path, std::string_view bytes);
+// The same for the file `name` in a folder opened with openFolder(), for
+// many files in one folder: the folder's path is not walked again for each.
+bool replaceFileAt(int folder, const std::string &name, std::string_view bytes);
+// A folder opened for replaceFileAt(); no descriptor (errno set) when it
+// cannot be opened. The empty path is the current folder.
+UniqueFd openFolder(const std::filesystem::path &folder);
 
 // Creates or replaces a file with exactly these bytes; false when it cannot be
 // written completely.
