@@ -10,6 +10,7 @@
 #include "text/Charset.h"
 #include "text/RandomSentence.h"
 #include "text/TextUtil.h"
+#include "transfer/FileWriteQueue.h"
 #include "transfer/RunGuard.h"
 #include "util/AsciiCase.h"
 #include "util/ThrottledPump.h"
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <unordered_set>
 
 namespace varnel {
 namespace {
@@ -206,9 +208,10 @@ std::optional<ChunkKey> chunkKey(const RowBlock &keys, const RowBlock &shape)
 
 // The file names written in this run. Only a 64-bit hash of each is kept, so
 // that a run over millions of rows does not hold millions of names. A name
-// whose hash was seen is taken as used when its file is there: a name never
-// written whose hash happens to match is free unless a file of that name
-// exists (which the run would otherwise replace).
+// whose hash was seen is taken as used when its file is there or still
+// waits to be written: a name never written whose hash happens to match is
+// free unless a file of that name exists (which the run would otherwise
+// replace).
 class NameSet {
 public:
     explicit NameSet(std::string folder)
@@ -224,18 +227,24 @@ public:
             if (m_slots[i] == 0)
                 return false;
             if (m_slots[i] == h) {
+                if (m_pending.count(fileName))
+                    return true;
                 struct stat st { };
                 return ::lstat((m_folder + fileName).c_str(), &st) == 0;
             }
         }
     }
-    void insert(const std::string &fileName)
+    // A name given to a file that is queued for writing.
+    void reserve(const std::string &fileName)
     {
         if ((m_used + 1) * 2 > m_slots.size())
             grow();
         if (place(hash(fileName)))
             ++m_used;
+        m_pending.insert(fileName);
     }
+    // Its file was written or failed; from now on the disk tells.
+    void settle(const std::string &fileName) { m_pending.erase(fileName); }
 
 private:
     static std::uint64_t hash(const std::string &name)
@@ -266,6 +275,7 @@ private:
     std::string m_folder;
     std::vector<std::uint64_t> m_slots;
     std::size_t m_used = 0;
+    std::unordered_set<std::string> m_pending; // at most the writer's queue
 };
 
 // Cuts a name so that name + extension fits in a file name, at a character
@@ -445,6 +455,22 @@ ExportResult ArticleExporter::runExport()
     report(RunPhase::Starting);
 
     NameSet written(folder); // names used in this run
+    // Files are written on a thread of their own while the next rows are
+    // read; a row counts as exported when its file has been written.
+    FileWriteQueue writer(m_writeAhead, &m_stop);
+    auto waiting = [&pump] { pump(); };
+    auto collectWritten = [&] {
+        for (FileWriteQueue::Done &done : writer.takeDone()) {
+            written.settle(done.path.substr(folder.size()));
+            if (done.error == 0) {
+                ++result.transferred;
+                report(RunPhase::Transferring, result.transferred, result.tableRows, std::move(done.name));
+            } else {
+                result.failures.push_back(
+                    {"第 " + std::to_string(done.row + 1) + " 行 → " + done.path, std::strerror(done.error)});
+            }
+        }
+    };
     std::int64_t rowNumber = 0; // rows of the table read so far
     std::size_t chunkRows = std::min(kFirstChunkRows, std::max<std::size_t>(1, m_chunkRows));
     std::vector<std::string> after; // the key of the last row read
@@ -519,14 +545,14 @@ ExportResult ArticleExporter::runExport()
                 const std::string suffix = " (" + std::to_string(n) + ")";
                 fileName = fitName(base, suffix + extension) + suffix + extension;
             }
-            const std::string path = folder + fileName;
-            if (writeArticleFile(path, content, encoding)) {
-                written.insert(fileName);
-                ++result.transferred;
-                report(RunPhase::Transferring, result.transferred, result.tableRows, name);
-            } else {
-                result.failures.push_back({"第 " + std::to_string(i + 1) + " 行 → " + path, std::strerror(errno)});
+            written.reserve(fileName);
+            if (!writer.push({folder + fileName, std::string(content), encoding, i, std::move(name)}, waiting,
+                    [this] { return m_stop.load(); })) {
+                written.settle(fileName);
+                result.stopped = true;
+                break;
             }
+            collectWritten();
         }
         if (result.stopped)
             break;
@@ -552,6 +578,11 @@ ExportResult ArticleExporter::runExport()
                 std::min(m_chunkBytes / average, chunkRows * 2), 1, std::max<std::size_t>(1, m_chunkRows));
         }
     }
+    // What was read is written, unless the run is stopped: then only the
+    // file being written is finished.
+    if (writer.drain(waiting, [this] { return m_stop.load(); }) > 0)
+        result.stopped = true;
+    collectWritten();
     // A walk to the end saw what the table holds now.
     if (walked && key)
         result.tableRows = rowNumber;

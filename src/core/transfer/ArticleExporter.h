@@ -2,6 +2,7 @@
 
 #include "transfer/ArticleImporter.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -40,6 +41,12 @@ public:
     }
     inline static constexpr std::size_t kDefaultChunkRows = 10000, kDefaultChunkBytes = 8u << 20;
 
+    // Files are written on a thread of their own, with up to `bytes` of
+    // rows waiting for it; 0 writes each file before the next row is read,
+    // so that progress follows the rows one by one.
+    void setWriteAhead(std::size_t bytes) { m_writeAhead = bytes; }
+    inline static constexpr std::size_t kDefaultWriteAhead = 8u << 20;
+
 private:
     void report(RunPhase phase, std::int64_t done = 0, std::int64_t total = 0, std::string current = {});
 
@@ -47,10 +54,11 @@ private:
     MySqlConnection &m_db;
     TransferHost &m_host;
     RandomSource &m_random;
-    bool m_stop = false;
+    std::atomic<bool> m_stop{false}; // read by the thread that writes the files
     bool m_running = false;
     bool m_idleShown = true;
     std::size_t m_chunkRows = kDefaultChunkRows, m_chunkBytes = kDefaultChunkBytes;
+    std::size_t m_writeAhead = kDefaultWriteAhead;
 };
 
 } // namespace varnel

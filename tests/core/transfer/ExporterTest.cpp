@@ -168,6 +168,7 @@ TEST_F(ExporterTest, StopAfterTheCurrentRow)
     for (int i = 1; i <= 6; ++i)
         row(i, "", "", "n" + std::to_string(i), "body");
     ArticleExporter exporter(form, db, host, random);
+    exporter.setWriteAhead(0); // progress row by row: the stop falls after a known row
     host.onEvents = [&] {
         if (form.control("按钮导出")->text() == "总 6 篇，已导出 2 篇")
             exporter.pressExport();
@@ -373,6 +374,39 @@ TEST_F(ChunkedExportTest, OtherStatementsBetweenRowsAndTheRunsDatabase)
     db.execute("drop database `" + other + "`");
 }
 
+// With files written ahead on their own thread, a stop still finishes only
+// the file in hand: what waits in the queue is dropped, and the count is
+// what is on disk.
+TEST_F(ChunkedExportTest, AStopWhileFilesAreQueuedFinishesOnlyTheFileInHand)
+{
+    ASSERT_TRUE(db.execute("create table k (id int primary key, name text, body mediumtext)"));
+    ASSERT_TRUE(db.execute("insert into k select seq, concat('n', seq), repeat('正文', 2000) from seq_1_to_3000"));
+    form.control("编辑框表名")->setText("k");
+    std::filesystem::remove_all(out.path() / "sub");
+    ArticleExporter exporter(form, db, host, random);
+    std::size_t onDiskAtStop = 0;
+    host.onEvents = [&] {
+        const std::string caption = form.control("按钮导出")->text();
+        if (onDiskAtStop == 0 && caption.starts_with("总 3000 篇") && caption != "总 3000 篇，已导出 0 篇") {
+            exporter.pressExport();
+            for (const std::string &name : files())
+                onDiskAtStop += name.starts_with(".varnel-") ? 0 : 1;
+        }
+    };
+    const ExportResult result = exporter.runExport();
+    host.onEvents = {};
+    ASSERT_GT(onDiskAtStop, 0u);
+    EXPECT_TRUE(result.stopped);
+    const std::set<std::string> written = files();
+    EXPECT_EQ(static_cast<std::size_t>(result.transferred), written.size()) << "the count is what was written";
+    EXPECT_LE(written.size(), onDiskAtStop + 1) << "one file in hand at most";
+    EXPECT_LT(written.size(), 3000u);
+    for (const std::string &name : written)
+        EXPECT_FALSE(name.starts_with(".varnel-")) << name;
+    EXPECT_EQ(host.recorder.lastText(),
+        "导出完成，已导出 " + std::to_string(result.transferred) + " 篇文章，表中有 3000 条记录！");
+}
+
 TEST_F(ChunkedExportTest, AStopEndsTheWalkWithinOneRow)
 {
     ASSERT_TRUE(db.execute("create table k (id int primary key, name text, body text)"));
@@ -382,6 +416,7 @@ TEST_F(ChunkedExportTest, AStopEndsTheWalkWithinOneRow)
     std::filesystem::remove_all(out.path() / "sub");
     ArticleExporter exporter(form, db, host, random);
     exporter.setChunkLimits(100, ArticleExporter::kDefaultChunkBytes);
+    exporter.setWriteAhead(0);
     host.onEvents = [&] {
         if (form.control("按钮导出")->text() == "总 6 篇，已导出 2 篇")
             exporter.pressExport();
