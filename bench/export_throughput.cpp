@@ -15,14 +15,12 @@
 //   export_throughput [N] [repetitions] [table MB ...]   (defaults 5000 3 20 2000)
 //
 // Needs the sandbox: eval "$(scripts/mysql-sandbox env)".
+#include "BenchSupport.h"
 #include "design/ConfigFile.h"
 #include "design/FormTable.h"
 #include "form/MemoryForm.h"
 #include "settings/SettingsStore.h"
 
-#include <mysql.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,70 +34,7 @@
 namespace {
 
 using namespace varnel;
-using Stopwatch = std::chrono::steady_clock;
-
-std::string env(const char *name, const char *fallback = "")
-{
-    const char *v = std::getenv(name);
-    return v ? v : fallback;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-struct Server {
-    MYSQL *m = nullptr;
-    bool query(const std::string &sql)
-    {
-        if (mysql_real_query(m, sql.data(), sql.size()) != 0) {
-            std::fprintf(stderr, "%s: %s\n", sql.substr(0, 80).c_str(), mysql_error(m));
-            return false;
-        }
-        if (MYSQL_RES *r = mysql_store_result(m))
-            mysql_free_result(r);
-        return true;
-    }
-    std::string value(const std::string &sql)
-    {
-        std::string out;
-        if (mysql_real_query(m, sql.data(), sql.size()) != 0)
-            return out;
-        if (MYSQL_RES *r = mysql_store_result(m)) {
-            if (MYSQL_ROW row = mysql_fetch_row(r); row && row[0])
-                out = row[0];
-            mysql_free_result(r);
-        }
-        return out;
-    }
-};
-
-struct Run {
-    double seconds = 0;
-    long maxRssKb = 0;
-    int status = -1;
-};
-
-// Runs a shell command in a child and reports its time and peak RSS.
-Run runChild(const std::string &command)
-{
-    Run run;
-    const auto start = Stopwatch::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
-        ::_exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    run.seconds = std::chrono::duration<double>(Stopwatch::now() - start).count();
-    run.maxRssKb = usage.ru_maxrss;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
+using namespace varnel::bench;
 
 std::size_t countFiles(const std::filesystem::path &dir)
 {
@@ -122,23 +57,15 @@ int main(int argc, char **argv)
         tableMb.push_back(std::atol(argv[i]));
     if (argc <= 3)
         tableMb = {20, 2000};
-    const std::string host = env("VARNEL_DB_HOST"), port = env("VARNEL_DB_PORT", "3406");
-    if (host.empty()) {
-        std::fprintf(stderr, "run eval \"$(scripts/mysql-sandbox env)\" first\n");
+    const Sandbox sandbox;
+    if (!sandbox.present())
         return 1;
-    }
-    const std::string user = env("VARNEL_DB_USER", "root"), password = env("VARNEL_DB_PASSWORD");
     const auto dir = std::filesystem::temp_directory_path() / ("varnel-export-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
 
     Server server;
-    server.m = mysql_init(nullptr);
-    if (!mysql_real_connect(server.m, host.c_str(), user.c_str(), password.c_str(), nullptr,
-            static_cast<unsigned>(std::atoi(port.c_str())), nullptr, 0)) {
-        std::fprintf(stderr, "connect: %s\n", mysql_error(server.m));
+    if (!server.connect(sandbox))
         return 1;
-    }
-    mysql_set_character_set(server.m, "utf8mb4");
     server.query("create database if not exists varnel_bench character set utf8mb4");
     server.query("use varnel_bench");
 
@@ -183,8 +110,8 @@ int main(int argc, char **argv)
         return ini;
     };
     auto exportCommand = [&](const std::filesystem::path &ini, const std::filesystem::path &folder) {
-        return std::string(VARNEL_CLI_PATH) + " export --config '" + ini.string() + "' --server " + host + ":" + port
-            + " --user '" + user + "' --password '" + password + "' --folder '" + folder.string() + "' >/dev/null 2>&1";
+        return std::string(VARNEL_CLI_PATH) + " export --config '" + ini.string() + "'" + sandbox.cliOptions()
+            + " --folder '" + folder.string() + "' >/dev/null 2>&1";
     };
     auto settle = [&] {
         server.query("flush tables");
@@ -209,13 +136,13 @@ int main(int argc, char **argv)
         // other has just filled with dirty pages.
         const auto previous = dir / ("out" + std::to_string(rep - 1));
         const bool copyFirst = rep % 2 == 0;
-        Run copied;
+        ChildRun copied;
         if (copyFirst) {
             settle();
             copied = runChild("cp -r '" + previous.string() + "' '" + copy.string() + "'");
         }
         settle();
-        const Run exported = runChild(exportCommand(ini, out));
+        const ChildRun exported = runChild(exportCommand(ini, out));
         if (exported.status != 0 || countFiles(out) != static_cast<std::size_t>(n)) {
             std::fprintf(stderr, "varnel-cli export failed (%d, %zu files)\n", exported.status, countFiles(out));
             return 1;
@@ -225,14 +152,15 @@ int main(int argc, char **argv)
             copied = runChild("cp -r '" + out.string() + "' '" + copy.string() + "'");
         }
         settle();
-        const Run client = runChild("mariadb -N -h " + host + " -P " + port + " -u '" + user + "' -p'" + password
+        const ChildRun client = runChild("mariadb -N -h " + sandbox.host + " -P " + sandbox.port + " -u '"
+            + sandbox.user + "' -p'" + sandbox.password
             + "' --default-character-set=utf8mb4 -e 'select * from varnel_bench.export_rows' > /dev/null");
         exportRates.push_back(n / exported.seconds);
         copyRates.push_back(n / copied.seconds);
         clientRates.push_back(n / client.seconds);
         ratios.push_back(exportRates.back() / copyRates.back());
         std::printf("%-4d %14.0f %14.0f %16.0f %8.3f %10.1f\n", rep, exportRates.back(), copyRates.back(),
-            clientRates.back(), ratios.back(), exported.maxRssKb / 1024.0);
+            clientRates.back(), ratios.back(), exported.peakRssMb);
     }
     std::printf("median: export %.0f files/s, cp -r %.0f files/s, mariadb %.0f rows/s\n", median(exportRates),
         median(copyRates), median(clientRates));
@@ -249,15 +177,14 @@ int main(int argc, char **argv)
         const std::string largest = server.value("select max(length(`内容`)) from export_big");
         const auto bigIni = configFor("export_big", dir / "big");
         settle();
-        const Run exported = runChild(exportCommand(bigIni, dir / ("big" + std::to_string(mb))));
+        const ChildRun exported = runChild(exportCommand(bigIni, dir / ("big" + std::to_string(mb))));
         if (exported.status != 0)
             std::fprintf(stderr, "varnel-cli export failed (%d)\n", exported.status);
         const double bound = 64.0 + std::atof(largest.c_str()) / (1024 * 1024);
         std::printf(
-            "%12ld %10ld %14.1f %14.1f %10.1f\n", mb, rows, exported.maxRssKb / 1024.0, bound, exported.seconds);
+            "%12ld %10ld %14.1f %14.1f %10.1f\n", mb, rows, exported.peakRssMb, bound, exported.seconds);
         server.query("drop table if exists export_big");
     }
-    mysql_close(server.m);
     std::filesystem::remove_all(dir);
     return 0;
 }

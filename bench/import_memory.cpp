@@ -10,6 +10,7 @@
 //   import_memory [repetitions] [file MB ...]      (defaults 3 150)
 //
 // Needs the sandbox: eval "$(scripts/mysql-sandbox env)".
+#include "BenchSupport.h"
 #include "design/ConfigFile.h"
 #include "design/FormTable.h"
 #include "form/MemoryForm.h"
@@ -18,9 +19,6 @@
 #include "text/ArticleFile.h"
 #include "text/Charset.h"
 
-#include <mysql.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -33,59 +31,13 @@
 namespace {
 
 using namespace varnel;
-
-std::string env(const char *name, const char *fallback = "")
-{
-    const char *v = std::getenv(name);
-    return v ? v : fallback;
-}
-
-struct Server {
-    MYSQL *m = nullptr;
-    bool query(const std::string &sql)
-    {
-        if (mysql_real_query(m, sql.data(), sql.size()) != 0) {
-            std::fprintf(stderr, "%s: %s\n", sql.substr(0, 80).c_str(), mysql_error(m));
-            return false;
-        }
-        if (MYSQL_RES *r = mysql_store_result(m))
-            mysql_free_result(r);
-        return true;
-    }
-    std::string value(const std::string &sql)
-    {
-        std::string out;
-        if (mysql_real_query(m, sql.data(), sql.size()) != 0)
-            return out;
-        if (MYSQL_RES *r = mysql_store_result(m)) {
-            if (MYSQL_ROW row = mysql_fetch_row(r); row && row[0])
-                out = row[0];
-            mysql_free_result(r);
-        }
-        return out;
-    }
-};
+using namespace varnel::bench;
 
 // Peak RSS in MB of a shell command run in a child, or -1 when it failed.
 double peakRssMb(const std::string &command)
 {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char *>(nullptr));
-        ::_exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return -1;
-    return usage.ru_maxrss / 1024.0;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    const ChildRun run = runChild(command);
+    return run.status == 0 ? run.peakRssMb : -1;
 }
 
 } // namespace
@@ -98,23 +50,15 @@ int main(int argc, char **argv)
         sizes.push_back(std::atol(argv[i]));
     if (sizes.empty())
         sizes = {150};
-    const std::string host = env("VARNEL_DB_HOST"), port = env("VARNEL_DB_PORT", "3406");
-    if (host.empty()) {
-        std::fprintf(stderr, "run eval \"$(scripts/mysql-sandbox env)\" first\n");
+    const Sandbox sandbox;
+    if (!sandbox.present())
         return 1;
-    }
-    const std::string user = env("VARNEL_DB_USER", "root"), password = env("VARNEL_DB_PASSWORD");
     const auto dir = std::filesystem::temp_directory_path() / ("varnel-import-memory-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir / "articles");
 
     Server server;
-    server.m = mysql_init(nullptr);
-    if (!mysql_real_connect(server.m, host.c_str(), user.c_str(), password.c_str(), nullptr,
-            static_cast<unsigned>(std::atoi(port.c_str())), nullptr, 0)) {
-        std::fprintf(stderr, "connect: %s\n", mysql_error(server.m));
+    if (!server.connect(sandbox))
         return 1;
-    }
-    mysql_set_character_set(server.m, "utf8mb4");
     const std::string oldPacket = server.value("select @@global.max_allowed_packet");
     server.query("set global max_allowed_packet = 1073741824");
     server.query("create database if not exists varnel_bench character set utf8mb4");
@@ -164,8 +108,7 @@ int main(int argc, char **argv)
             server.query("create table import_big (ID bigint not null auto_increment primary key, `标题` varchar(255), "
                          "`内容` longtext, `摘要` text) engine=InnoDB character set utf8mb4");
             const std::string command = std::string(VARNEL_CLI_PATH) + " import --config '"
-                + (dir / "bench.ini").string() + "' --server " + host + ":" + port + " --user '" + user
-                + "' --password '" + password + "' >/dev/null 2>&1";
+                + (dir / "bench.ini").string() + "'" + sandbox.cliOptions() + " >/dev/null 2>&1";
             peaks.push_back(peakRssMb(command));
             const std::string stored = server.value("select length(`内容`) from import_big");
             whole = whole && std::atof(stored.c_str()) / (1024 * 1024) > decodedMb - 0.01;
@@ -178,7 +121,6 @@ int main(int argc, char **argv)
     server.query("drop table if exists import_big");
     if (!oldPacket.empty())
         server.query("set global max_allowed_packet = " + oldPacket);
-    mysql_close(server.m);
     std::filesystem::remove_all(dir);
     return 0;
 }

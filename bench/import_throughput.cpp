@@ -4,11 +4,16 @@
 // backslashes, half GBK and half UTF-8), imports them with `varnel-cli import`
 // into the sandbox server, and loads the same rows with LOAD DATA LOCAL
 // INFILE into a sibling table. Prints files per second for both and the
-// ratio, for each repetition and as the median.
+// ratio, for each repetition and as the median, and the peak resident size
+// of the imports (wait4's rusage).
 //
-//   import_throughput [N] [repetitions] [SIZE]   (defaults 5000, 3 and 4; try 1500 5 64)
+//   import_throughput [N] [repetitions] [SIZE]   (defaults 5000, 3 and 4)
+//
+// The cases we watch: 5000 5 4, 1500 5 64, 200 5 1000, and 100000 1 1 (a
+// folder of 100,000 files, listed and imported in one run).
 //
 // Needs the sandbox: eval "$(scripts/mysql-sandbox env)".
+#include "BenchSupport.h"
 #include "design/ConfigFile.h"
 #include "design/FormTable.h"
 #include "form/MemoryForm.h"
@@ -18,8 +23,6 @@
 #include "text/Charset.h"
 #include "transfer/Preview.h"
 
-#include <mysql.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,13 +38,7 @@
 namespace {
 
 using namespace varnel;
-using Stopwatch = std::chrono::steady_clock;
-
-std::string env(const char *name, const char *fallback = "")
-{
-    const char *v = std::getenv(name);
-    return v ? v : fallback;
-}
+using namespace varnel::bench;
 
 std::string article(int i, std::mt19937 &gen, std::size_t bytes)
 {
@@ -85,26 +82,6 @@ std::string loadDataField(const std::string &v)
     return out;
 }
 
-struct Server {
-    MYSQL *m = nullptr;
-    bool query(const std::string &sql)
-    {
-        if (mysql_real_query(m, sql.data(), sql.size()) != 0) {
-            std::fprintf(stderr, "%s: %s\n", sql.substr(0, 80).c_str(), mysql_error(m));
-            return false;
-        }
-        if (MYSQL_RES *r = mysql_store_result(m))
-            mysql_free_result(r);
-        return true;
-    }
-};
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -113,11 +90,9 @@ int main(int argc, char **argv)
     const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
     const int sizeKb = argc > 3 ? std::max(1, std::atoi(argv[3])) : 4;
     const std::size_t articleBytes = static_cast<std::size_t>(sizeKb) * 1000;
-    const std::string host = env("VARNEL_DB_HOST"), port = env("VARNEL_DB_PORT", "3406");
-    if (host.empty()) {
-        std::fprintf(stderr, "run eval \"$(scripts/mysql-sandbox env)\" first\n");
+    const Sandbox sandbox;
+    if (!sandbox.present())
         return 1;
-    }
     const auto dir = std::filesystem::temp_directory_path() / ("varnel-throughput-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir / "articles");
 
@@ -160,15 +135,8 @@ int main(int argc, char **argv)
     }
 
     Server server;
-    server.m = mysql_init(nullptr);
-    unsigned on = 1;
-    mysql_optionsv(server.m, MYSQL_OPT_LOCAL_INFILE, &on);
-    if (!mysql_real_connect(server.m, host.c_str(), env("VARNEL_DB_USER", "root").c_str(),
-            env("VARNEL_DB_PASSWORD").c_str(), nullptr, static_cast<unsigned>(std::atoi(port.c_str())), nullptr, 0)) {
-        std::fprintf(stderr, "connect: %s\n", mysql_error(server.m));
+    if (!server.connect(sandbox, true))
         return 1;
-    }
-    mysql_set_character_set(server.m, "utf8mb4");
     server.query("create database if not exists varnel_bench character set utf8mb4");
     server.query("use varnel_bench");
 
@@ -176,22 +144,20 @@ int main(int argc, char **argv)
     std::printf("%-4s %16s %16s %16s %8s %10s\n", "run", "import files/s", "--batch 1 files/s", "LOAD DATA rows/s",
         "ratio", "batch 1");
     std::vector<double> importRates, singleRates, loadRates, ratios, singleRatios;
+    double peakRss = 0; // of any import
     for (int rep = 1; rep <= repetitions; ++rep) {
         server.query("drop table if exists import_rows");
         server.query("drop table if exists load_rows");
         auto timedImport = [&](const std::string &extra) {
             server.query("drop table if exists import_rows");
-            const std::string command = std::string(VARNEL_CLI_PATH) + " import --clear " + extra + " --config '"
-                + (dir / "bench.ini").string() + "' --server " + host + ":" + port + " --user '"
-                + env("VARNEL_DB_USER", "root") + "' --password '" + env("VARNEL_DB_PASSWORD") + "' >/dev/null 2>&1";
-            const auto start = Stopwatch::now();
-            const int status = std::system(command.c_str());
-            const double seconds = std::chrono::duration<double>(Stopwatch::now() - start).count();
-            if (status != 0) {
-                std::fprintf(stderr, "varnel-cli import failed (%d)\n", status);
+            const ChildRun run = runChild(std::string(VARNEL_CLI_PATH) + " import --clear " + extra + " --config '"
+                + (dir / "bench.ini").string() + "'" + sandbox.cliOptions() + " >/dev/null 2>&1");
+            if (run.status != 0) {
+                std::fprintf(stderr, "varnel-cli import failed (%d)\n", run.status);
                 std::exit(1);
             }
-            return seconds;
+            peakRss = std::max(peakRss, run.peakRssMb);
+            return run.seconds;
         };
         // Each measurement starts on a quiet server: InnoDB flushes what the
         // last one wrote in the background, which would slow the next.
@@ -224,7 +190,7 @@ int main(int argc, char **argv)
     std::printf("ratio (import / LOAD DATA): %.3f, spread %.3f .. %.3f; --batch 1: %.3f\n", median(ratios),
         *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()),
         median(singleRatios));
-    mysql_close(server.m);
+    std::printf("peak RSS of varnel-cli import: %.1f MB\n", peakRss);
     std::filesystem::remove_all(dir);
     return 0;
 }

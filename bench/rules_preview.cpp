@@ -8,6 +8,7 @@
 // the rule ratio is printed beside the larger counts as the linear reference.
 //
 //   rules_preview [repetitions] [rule counts ...]   (defaults 3 1000 4000 10000)
+#include "BenchSupport.h"
 #include "design/ConfigFile.h"
 #include "design/FormTable.h"
 #include "form/MemoryForm.h"
@@ -31,13 +32,7 @@
 namespace {
 
 using namespace varnel;
-using Stopwatch = std::chrono::steady_clock;
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
+using namespace varnel::bench;
 
 template <typename F> double seconds(F &&f)
 {

@@ -10,6 +10,7 @@
 //   QT_QPA_PLATFORM=offscreen viewer_open [N]      (default 100000)
 //
 // Needs the sandbox: eval "$(scripts/mysql-sandbox env)".
+#include "BenchSupport.h"
 #include "gui/ResultTableModel.h"
 #include "mysql/MySqlConnection.h"
 
@@ -26,15 +27,9 @@
 #include <string>
 
 using namespace varnel;
-using Stopwatch = std::chrono::steady_clock;
+using namespace varnel::bench;
 
 namespace {
-
-std::string env(const char *name, const char *fallback = "")
-{
-    const char *v = std::getenv(name);
-    return v && *v ? v : fallback;
-}
 
 double seconds(Stopwatch::time_point since)
 {
