@@ -40,6 +40,7 @@ constexpr const char *kExportConditionControls[] = {
 
 void saveConfig(SettingsStore &store, Form &form, const FormSpec &spec)
 {
+    const SettingsStore::Batch batch(store); // one write of the file for the window and its rows
     saveWindowState(store, form, spec.section);
     const int rows = form.rowCount();
     store.writeNumber(kRowCountKey, rows);

@@ -8,6 +8,8 @@
 #include "text/Charset.h"
 #include "text/TextUtil.h"
 
+#include <algorithm>
+
 namespace varnel {
 
 // The store's life with its file, and reading an entry. Writes are in
@@ -56,6 +58,9 @@ void SettingsStore::openReadOnly(const std::filesystem::path &path, std::string 
 
 void SettingsStore::close()
 {
+    // What a batch holds is written before the file is let go.
+    applyBatched();
+    writeDeferred();
     m_fd.reset(); // releases the lock
     m_text.clear();
     m_index = {};
@@ -78,13 +83,20 @@ void SettingsStore::edit(std::size_t offset, std::size_t removed, std::string_vi
     m_index = {};
     if (!m_fd)
         return;
+    if (m_batchDepth > 0) {
+        if (m_dirtyFrom == npos)
+            m_fileSize = oldSize;
+        m_dirtyFrom = std::min(m_dirtyFrom, offset);
+        return;
+    }
     const int error = writeThroughJournal(m_fd.get(), m_path, m_text, offset, oldSize);
     if (error != 0 && m_writeError == 0)
         m_writeError = error;
 }
 
-bool SettingsStore::hasSection(std::string_view name) const
+bool SettingsStore::hasSection(std::string_view name)
 {
+    applyBatched();
     return findSectionHeader(m_text, "[" + toGb18030(name) + "]") != npos;
 }
 
@@ -117,6 +129,7 @@ const SettingsStore::EntryIndex &SettingsStore::entryIndex(const std::string &he
 
 std::string SettingsStore::readEntry(std::string_view key, std::string_view defaultValue)
 {
+    applyBatched(); // a read sees every write before it
     pump(m_pump);
     const std::string header = "[" + toGb18030(m_section) + "]";
     const std::string gbKey = toGb18030(key);

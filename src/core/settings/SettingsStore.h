@@ -64,12 +64,17 @@ public:
     int writeError() const { return m_writeError; }
     const std::filesystem::path &path() const { return m_path; }
     // The whole store as stored (GB18030 bytes).
-    const std::string &rawText() const { return m_text; }
+    // (With the writes of a running batch carried out.)
+    const std::string &rawText()
+    {
+        applyBatched();
+        return m_text;
+    }
 
     void setSection(std::string_view name);
     const std::string &section() const { return m_section; }
     // Whether the text has a section of that name (a header line "[name]").
-    bool hasSection(std::string_view name) const;
+    bool hasSection(std::string_view name);
 
     // Writes report true when carried out at once, false when queued behind a
     // running write (or, for bytes, when the side file could not be written).
@@ -81,6 +86,27 @@ public:
     bool readBool(std::string_view key, bool defaultValue = false);
     bool writeBytes(std::string_view key, std::string_view bytes);
     std::string readBytes(std::string_view key, std::string_view defaultValue = {});
+
+    // Writes made while a Batch lives reach the text and the file together
+    // when the last batch ends (or before a read needs them): a window's
+    // thousands of keys then cost one pass over the section and one write of
+    // the file instead of one of each per key. The result is byte for byte
+    // what the writes one by one would have made. Bytes values (side files)
+    // are written at once as always.
+    class Batch {
+    public:
+        explicit Batch(SettingsStore &store)
+            : m_store(store)
+        {
+            ++m_store.m_batchDepth;
+        }
+        ~Batch() { m_store.endBatch(); }
+        Batch(const Batch &) = delete;
+        Batch &operator=(const Batch &) = delete;
+
+    private:
+        SettingsStore &m_store;
+    };
 
     // The side file that holds a bytes value.
     std::filesystem::path sideFilePath(std::string_view key) const;
@@ -112,8 +138,17 @@ private:
     // is running already.
     bool writeEntry(std::string_view key, std::string_view value);
     bool carryOut(const Request &request);
-    // Changes the text and, when bound for writing, the file.
+    // Changes the text and, when bound for writing, the file (in a batch:
+    // notes what changed for the one write at its end).
     void edit(std::size_t offset, std::size_t removed, std::string_view inserted);
+    void endBatch();
+    // Carries out the writes a batch holds; the file waits for the batch.
+    void applyBatched();
+    // The writes of one section in one pass; false (nothing done) where the
+    // section's text is not plain enough to be sure of the same result.
+    bool applyToSection(const std::vector<Request> &requests, std::size_t from, std::size_t to);
+    // Writes what the batch changed to the file.
+    void writeDeferred();
 
     std::filesystem::path m_path;
     std::string m_text;
@@ -123,6 +158,10 @@ private:
     int m_writeError = 0;
     std::string m_section; // UTF-8
     std::deque<Request> m_pending;
+    int m_batchDepth = 0;
+    std::vector<Request> m_batched;
+    std::size_t m_dirtyFrom = static_cast<std::size_t>(-1); // first byte a batch changed
+    std::size_t m_fileSize = 0; // the file's size when the batch first changed the text
     bool m_busy = false;
     EventPump m_pump;
     MessageHost *m_host = nullptr;

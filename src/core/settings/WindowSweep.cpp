@@ -128,6 +128,7 @@ void sweep(SettingsStore &store, Form &form, std::string_view section, const Swe
 
 void saveWindowState(SettingsStore &store, Form &form, std::string_view section, const SweepOptions &options)
 {
+    const SettingsStore::Batch batch(store);
     sweep(store, form, section, options, [&](Control *c, const Swept &swept) {
         const auto &[name, kind, tag, byteMode] = swept;
         switch (kind) {

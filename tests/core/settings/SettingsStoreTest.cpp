@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <random>
 
 namespace varnel {
@@ -203,6 +204,94 @@ TEST(SettingsStore, IndexedReadsAgreeWithTheSectionScan)
     store.writeText("a", "3");
     EXPECT_EQ(store.readText("a"), "3");
     EXPECT_EQ(store.readText("b"), "2");
+}
+
+// A batch must leave exactly the bytes the writes one by one leave, in the
+// text and in the file, on plain and on odd files alike (odd header lines,
+// keys holding "=", values with CR or LF, sections that are missing), and a
+// read inside the batch sees the writes before it.
+TEST(SettingsStore, ABatchWritesWhatTheWritesOneByOneWrite)
+{
+    std::mt19937 random(20261210);
+    const std::vector<std::string> pieces = {"[s]", "[t]", "[s]x", "[]", "a=1", "a=2", "b=", "b=[s]", "c", "a=b=3",
+        "=4", "[s", "x=y", "\r", "A=5", "", "[中]", "中=文"};
+    const std::vector<std::string> sections = {"s", "t", "中", "new"};
+    const std::vector<std::string> keys = {"a", "b", "c", "x", "A", "a=b", "", "z", "中", "新"};
+    const std::vector<std::string> values = {"", "1", "值", "x=y", "\r", "a\nb", "[s]", "┊"};
+    TempDir dir;
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        const int lines = static_cast<int>(random() % 10);
+        for (int i = 0; i < lines; ++i) {
+            if (i)
+                text += "\r\n";
+            text += pieces[random() % pieces.size()];
+        }
+        const auto one = dir.file("one" + std::to_string(round) + ".ini");
+        const auto batched = dir.file("batch" + std::to_string(round) + ".ini");
+        writeBytes(one, toGb18030(text));
+        writeBytes(batched, toGb18030(text));
+        SettingsStore byOne, byBatch;
+        ASSERT_TRUE(byOne.open(one));
+        ASSERT_TRUE(byBatch.open(batched));
+        {
+            const SettingsStore::Batch batch(byBatch);
+            const int writes = static_cast<int>(random() % 40);
+            for (int w = 0; w < writes; ++w) {
+                const std::string &section = sections[random() % sections.size()];
+                const std::string &key = keys[random() % keys.size()];
+                if (random() % 8 == 0) {
+                    byOne.setSection(section);
+                    byBatch.setSection(section);
+                    ASSERT_EQ(byBatch.readText(key, "-"), byOne.readText(key, "-")) << "round " << round;
+                    continue;
+                }
+                const std::string &value = values[random() % values.size()];
+                for (SettingsStore *store : {&byOne, &byBatch}) {
+                    store->setSection(section);
+                    store->writeText(key, value);
+                }
+            }
+        }
+        ASSERT_EQ(toHex(byBatch.rawText()), toHex(byOne.rawText())) << "round " << round << " text " << toHex(text);
+        ASSERT_EQ(toHex(readBytes(batched)), toHex(readBytes(one))) << "round " << round;
+    }
+}
+
+// Until the batch ends the file is as it was; then it holds every write.
+TEST(SettingsStore, ABatchReachesTheFileWhenItEnds)
+{
+    TempDir dir;
+    const auto path = dir.file("s.ini");
+    SettingsStore store;
+    ASSERT_TRUE(store.open(path));
+    store.setSection("s");
+    store.writeText("a", "1");
+    {
+        const SettingsStore::Batch outer(store);
+        {
+            const SettingsStore::Batch inner(store);
+            for (int i = 0; i < 1000; ++i)
+                store.writeText("k" + std::to_string(i), std::to_string(i));
+            store.writeText("a", "2");
+        }
+        EXPECT_EQ(fileLines(path), "[s]|a=1") << "nested: the outer batch holds the file";
+        EXPECT_EQ(store.readText("k999"), "999");
+    }
+    EXPECT_TRUE(fileLines(path).starts_with("[s]|k999=999|k998=998|"));
+    EXPECT_TRUE(fileLines(path).ends_with("|k0=0|a=2"));
+    EXPECT_EQ(store.writeError(), 0);
+
+    // Closing the store inside a batch writes it too.
+    SettingsStore other;
+    const auto second = dir.file("t.ini");
+    ASSERT_TRUE(other.open(second));
+    auto batch = std::make_unique<SettingsStore::Batch>(other);
+    other.setSection("t");
+    other.writeText("b", "3");
+    other.close();
+    batch.reset();
+    EXPECT_EQ(fileLines(second), "[t]|b=3");
 }
 
 TEST(SettingsStore, WritesDuringAWriteAreQueuedInOrder)
