@@ -97,6 +97,23 @@ struct Server {
     }
 };
 
+// Waits (at most 30 s) until InnoDB has written out what the last step
+// changed and the page cache is on disk, so that the next measurement does
+// not share the disk with the last one's background writes.
+inline void settle(Server &server)
+{
+    server.query("flush tables");
+    for (int i = 0; i < 300; ++i) {
+        const std::string dirty = server.value("select variable_value from information_schema.global_status "
+                                               "where variable_name = 'INNODB_BUFFER_POOL_PAGES_DIRTY'");
+        if (dirty.empty() || std::atol(dirty.c_str()) == 0)
+            break;
+        ::usleep(100 * 1000);
+    }
+    ::sync();
+    ::usleep(300 * 1000);
+}
+
 struct ChildRun {
     double seconds = 0;
     double peakRssMb = 0;

@@ -113,11 +113,7 @@ int main(int argc, char **argv)
         return std::string(VARNEL_CLI_PATH) + " export --config '" + ini.string() + "'" + sandbox.cliOptions()
             + " --folder '" + folder.string() + "' >/dev/null 2>&1";
     };
-    auto settle = [&] {
-        server.query("flush tables");
-        ::sync();
-        usleep(500 * 1000);
-    };
+    auto settle = [&] { bench::settle(server); };
 
     // Throughput.
     makeTable("export_rows", n, 4000);

@@ -161,10 +161,7 @@ int main(int argc, char **argv)
         };
         // Each measurement starts on a quiet server: InnoDB flushes what the
         // last one wrote in the background, which would slow the next.
-        auto settle = [&] {
-            server.query("flush tables");
-            usleep(800 * 1000);
-        };
+        auto settle = [&] { bench::settle(server); };
         settle();
         const double singleSeconds = timedImport("--batch 1");
         settle();
