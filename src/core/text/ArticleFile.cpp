@@ -266,13 +266,13 @@ std::string encodeArticle(std::string_view text, ArticleEncoding e)
     return toAnsi(text);
 }
 
-bool writeArticleFile(const std::filesystem::path &path, std::string_view text, ArticleEncoding e)
+bool writeArticleFile(const std::filesystem::path &path, std::string_view text, ArticleEncoding e, TargetHint hint)
 {
     if (path.empty()) {
         errno = ENOENT;
         return false;
     }
-    return replaceFile(path, encodeArticle(text, e));
+    return replaceFile(path, encodeArticle(text, e), hint);
 }
 
 bool writeWholeFile(const std::filesystem::path &path, std::string_view bytes)
@@ -291,38 +291,23 @@ bool writeWholeFile(const std::filesystem::path &path, std::string_view bytes)
 
 namespace varnel {
 
-UniqueFd openFolder(const std::filesystem::path &folder)
-{
-    return UniqueFd(::open(folder.empty() ? "." : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-}
-
-bool replaceFile(const std::filesystem::path &path, std::string_view bytes)
+bool replaceFile(const std::filesystem::path &path, std::string_view bytes, TargetHint hint)
 {
     if (path.empty() || !path.has_filename()) {
         errno = ENOENT;
         return false;
     }
-    const UniqueFd folder = openFolder(path.parent_path());
-    if (folder.get() < 0)
-        return false;
-    return replaceFileAt(folder.get(), path.filename().string(), bytes);
-}
-
-bool replaceFileAt(int folder, const std::string &name, std::string_view bytes)
-{
-    if (name.empty() || name.find('/') != std::string::npos) {
-        errno = ENOENT;
-        return false;
-    }
+    const std::filesystem::path folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
     // A short name of its own: the target's name may already be as long as
     // the file system allows. Created 0666 so that the umask applies.
-    static const int pid = static_cast<int>(::getpid());
     static std::atomic<unsigned> sequence{0};
-    char temp[40];
+    std::string temp;
     int raw = -1;
     for (int attempt = 0; raw < 0 && attempt < 100; ++attempt) {
-        std::snprintf(temp, sizeof temp, ".varnel-%d-%u", pid, sequence++);
-        raw = ::openat(folder, temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        char name[40];
+        std::snprintf(name, sizeof name, ".varnel-%d-%u", static_cast<int>(::getpid()), sequence++);
+        temp = (folder / name).string();
+        raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (raw < 0 && errno != EEXIST)
             return false;
     }
@@ -331,28 +316,39 @@ bool replaceFileAt(int folder, const std::string &name, std::string_view bytes)
         return false;
     auto fail = [&] {
         const int saved = errno;
-        ::unlinkat(folder, temp, 0);
+        ::unlink(temp.c_str());
         errno = saved;
         return false;
     };
-    if (!writeAll(fd.get(), bytes) || !fd.close())
-        return fail();
-    // A new name takes the file as it is. Where a file is there already it
-    // is replaced, keeping its permissions; a folder is never replaced.
-    if (::renameat2(folder, temp, folder, name.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EEXIST && errno != EINVAL && errno != ENOSYS) // the last two: no such rename here
-        return fail();
-    struct stat old { };
-    if (::fstatat(folder, name.c_str(), &old, 0) == 0) {
+    // A file that is there already is replaced with its own permissions,
+    // given to the temporary file before the text is: the text is never
+    // readable by more than the old file's. A folder is never replaced.
+    auto takeModeOfTarget = [&](bool open) {
+        struct stat old { };
+        if (::stat(path.c_str(), &old) != 0)
+            return true;
         if (S_ISDIR(old.st_mode)) {
             errno = EISDIR;
-            return fail();
+            return false;
         }
-        if (::fchmodat(folder, temp, old.st_mode & 07777, 0) != 0)
+        const mode_t mode = old.st_mode & 07777;
+        return (open ? ::fchmod(fd.get(), mode) : ::chmod(temp.c_str(), mode)) == 0;
+    };
+    if (hint == TargetHint::Unknown && !takeModeOfTarget(true))
+        return fail();
+    if (!writeAll(fd.get(), bytes) || !fd.close())
+        return fail();
+    if (hint == TargetHint::Absent) {
+        // Taken only while the name is still free; a file that appeared
+        // meanwhile is replaced as above.
+        if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0)
+            return true;
+        if (errno != EEXIST && errno != EINVAL && errno != ENOSYS) // the last two: no such rename here
+            return fail();
+        if (!takeModeOfTarget(false))
             return fail();
     }
-    if (::renameat(folder, temp, folder, name.c_str()) != 0)
+    if (::rename(temp.c_str(), path.c_str()) != 0)
         return fail();
     return true;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "util/EventPump.h"
-#include "util/UniqueFd.h"
 
 #include <filesystem>
 #include <string>
@@ -49,6 +48,11 @@ DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, 
 // Ansi, and the reason in error.
 DecodedArticle readArticle(const std::filesystem::path &path, ArticleEncoding requested, const EventPump &pump = {});
 
+// What a writer knows of the file it is about to write: nothing, or that no
+// file of that name was there when it looked (a folder listed at the start
+// of a run), which spares a look per file.
+enum class TargetHint { Unknown, Absent };
+
 // The bytes writeArticleFile puts on disk: GB18030 for Detect and Ansi,
 // otherwise the byte-order mark and the text in that encoding.
 std::string encodeArticle(std::string_view text, ArticleEncoding e);
@@ -57,7 +61,8 @@ std::string encodeArticle(std::string_view text, ArticleEncoding e);
 // path or when the file cannot be written completely; an existing file is
 // then left as it was (the text goes to a temporary file in the same folder
 // that replaces the target only when complete). errno tells why.
-bool writeArticleFile(const std::filesystem::path &path, std::string_view text, ArticleEncoding e);
+bool writeArticleFile(const std::filesystem::path &path, std::string_view text, ArticleEncoding e,
+    TargetHint hint = TargetHint::Unknown);
 
 // The whole content of a regular file; false when it cannot be read, with
 // the reason in *error when given.
@@ -67,13 +72,7 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::s
 // file in the same folder, renamed over the target once written; a new file
 // gets the usual permissions, a replaced one keeps its own. False, with errno
 // set and the old file untouched, when it cannot be done.
-bool replaceFile(const std::filesystem::path &path, std::string_view bytes);
-// The same for the file `name` in a folder opened with openFolder(), for
-// many files in one folder: the folder's path is not walked again for each.
-bool replaceFileAt(int folder, const std::string &name, std::string_view bytes);
-// A folder opened for replaceFileAt(); no descriptor (errno set) when it
-// cannot be opened. The empty path is the current folder.
-UniqueFd openFolder(const std::filesystem::path &folder);
+bool replaceFile(const std::filesystem::path &path, std::string_view bytes, TargetHint hint = TargetHint::Unknown);
 
 // Creates or replaces a file with exactly these bytes; false when it cannot be
 // written completely.

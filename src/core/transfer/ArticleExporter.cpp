@@ -15,6 +15,7 @@
 #include "util/AsciiCase.h"
 #include "util/ThrottledPump.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -278,6 +279,45 @@ private:
     std::unordered_set<std::string> m_pending; // at most the writer's queue
 };
 
+// The names in the export folder when the run starts, as 64-bit hashes: a
+// file whose name is not among them was not there, and is written without a
+// look for an old file to take the permissions of. A folder of more than a
+// million names is not listed; every file is then looked for.
+class NamesAtStart {
+public:
+    NamesAtStart(const std::string &folder, const std::function<void()> &pump)
+    {
+        constexpr std::size_t kMaxNames = 1u << 20;
+        DIR *dir = ::opendir(folder.c_str());
+        if (!dir)
+            return; // nothing there (or nothing to see): every file is looked for
+        m_listed = true;
+        while (const dirent *entry = ::readdir(dir)) {
+            if (m_hashes.size() == kMaxNames) {
+                m_listed = false;
+                break;
+            }
+            m_hashes.push_back(std::hash<std::string_view>{}(entry->d_name));
+            if ((m_hashes.size() & 4095) == 0)
+                pump();
+        }
+        ::closedir(dir);
+        if (!m_listed)
+            m_hashes = {};
+        std::sort(m_hashes.begin(), m_hashes.end());
+    }
+    TargetHint hintFor(const std::string &fileName) const
+    {
+        if (!m_listed || std::binary_search(m_hashes.begin(), m_hashes.end(), std::hash<std::string_view>{}(fileName)))
+            return TargetHint::Unknown;
+        return TargetHint::Absent;
+    }
+
+private:
+    bool m_listed = false;
+    std::vector<std::size_t> m_hashes;
+};
+
 // Cuts a name so that name + extension fits in a file name, at a character
 // boundary.
 std::string fitName(const std::string &name, const std::string &extension)
@@ -455,10 +495,10 @@ ExportResult ArticleExporter::runExport()
     report(RunPhase::Starting);
 
     NameSet written(folder); // names used in this run
+    const NamesAtStart there(folder, [&pump] { pump(); });
     // Files are written on a thread of their own while the next rows are
     // read; a row counts as exported when its file has been written.
     FileWriteQueue writer(m_writeAhead, &m_stop);
-    auto waiting = [&pump] { pump(); };
     auto collectWritten = [&] {
         for (FileWriteQueue::Done &done : writer.takeDone()) {
             written.settle(done.path.substr(folder.size()));
@@ -470,6 +510,12 @@ ExportResult ArticleExporter::runExport()
                     {"第 " + std::to_string(done.row + 1) + " 行 → " + done.path, std::strerror(done.error)});
             }
         }
+    };
+    // While the caller waits for the writer the window stays alive and the
+    // count keeps moving.
+    auto waiting = [&] {
+        pump();
+        collectWritten();
     };
     std::int64_t rowNumber = 0; // rows of the table read so far
     std::size_t chunkRows = std::min(kFirstChunkRows, std::max<std::size_t>(1, m_chunkRows));
@@ -546,7 +592,8 @@ ExportResult ArticleExporter::runExport()
                 fileName = fitName(base, suffix + extension) + suffix + extension;
             }
             written.reserve(fileName);
-            if (!writer.push({folder + fileName, std::string(content), encoding, i, std::move(name)}, waiting,
+            const TargetHint hint = there.hintFor(fileName);
+            if (!writer.push({folder + fileName, std::string(content), encoding, i, std::move(name), hint}, waiting,
                     [this] { return m_stop.load(); })) {
                 written.settle(fileName);
                 result.stopped = true;

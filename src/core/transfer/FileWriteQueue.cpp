@@ -2,7 +2,7 @@
 
 #include <cerrno>
 #include <chrono>
-#include <filesystem>
+#include <new>
 
 namespace varnel {
 namespace {
@@ -65,27 +65,16 @@ void FileWriteQueue::work()
     }
 }
 
-// Files of one folder are written through the folder's descriptor, opened
-// once for as long as the folder stays the same.
 FileWriteQueue::Done FileWriteQueue::write(Job job)
 {
-    auto written = [&]() -> bool {
-        const std::filesystem::path path(job.path);
-        if (path.empty() || !path.has_filename()) {
-            errno = ENOENT;
-            return false;
-        }
-        std::string folder = path.parent_path().string();
-        if (m_folder.get() < 0 || folder != m_folderPath) {
-            m_folder = openFolder(folder);
-            m_folderPath = std::move(folder);
-            if (m_folder.get() < 0)
-                return false;
-        }
-        return replaceFileAt(m_folder.get(), path.filename().string(), encodeArticle(job.text, job.encoding));
-    };
-    errno = 0;
-    const int error = written() ? 0 : (errno ? errno : EIO);
+    int error = 0;
+    try {
+        errno = 0;
+        if (!writeArticleFile(job.path, job.text, job.encoding, job.hint))
+            error = errno ? errno : EIO;
+    } catch (const std::bad_alloc &) {
+        error = ENOMEM; // this file only: the run goes on
+    }
     return Done{std::move(job.path), job.row, std::move(job.name), error};
 }
 

@@ -32,6 +32,7 @@ public:
         ArticleEncoding encoding = ArticleEncoding::Detect;
         std::int64_t row = 0; // the caller's, handed back
         std::string name; // the caller's, handed back
+        TargetHint hint = TargetHint::Unknown;
     };
     struct Done {
         std::string path;
@@ -71,10 +72,6 @@ public:
 private:
     void work();
     Done write(Job job); // on the writing thread (or the caller's, without one)
-
-    // The writing thread's own (the caller's without a thread).
-    UniqueFd m_folder;
-    std::string m_folderPath;
 
     void dropQueued(); // with the lock held
 

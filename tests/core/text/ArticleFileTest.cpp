@@ -345,6 +345,31 @@ TEST(WriteArticleFile, ReplacesWholeOrNotAtAll)
     EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
 
+// A writer told that the name was free when it looked still finds a file
+// or a folder that appeared since: the file is replaced with its own
+// permissions, the folder is left alone, and no temporary file stays.
+TEST(WriteArticleFile, ANameThatWasFreeButIsTakenIsStillReplacedSafely)
+{
+    TempDir dir;
+    ASSERT_TRUE(replaceFile(dir.file("new.txt"), "n", TargetHint::Absent));
+    EXPECT_EQ(readBytes(dir.file("new.txt")), "n");
+
+    writeBytes(dir.file("late.txt"), "old");
+    ::chmod(dir.file("late.txt").c_str(), 0600);
+    ASSERT_TRUE(writeArticleFile(dir.file("late.txt"), "新", ArticleEncoding::Utf8, TargetHint::Absent));
+    EXPECT_EQ(readBytes(dir.file("late.txt")), "\xEF\xBB\xBF新");
+    struct stat st { };
+    ::stat(dir.file("late.txt").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0600u) << "the file that appeared keeps its permissions";
+
+    std::filesystem::create_directory(dir.file("folder.txt"));
+    errno = 0;
+    EXPECT_FALSE(replaceFile(dir.file("folder.txt"), "x", TargetHint::Absent));
+    EXPECT_EQ(errno, EISDIR);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("folder.txt")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3) << "a temporary file was left";
+}
+
 TEST(ReadArticle, GbkTextThatFitsUtf8BitPatternsStaysGbk)
 {
     EXPECT_EQ(decodeArticle(fromHex("c1 a6 c1 bf"), ArticleEncoding::Detect).text, "力量");

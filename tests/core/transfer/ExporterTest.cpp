@@ -11,6 +11,7 @@
 #include <set>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -217,6 +218,28 @@ TEST_F(ExporterTest, TheExtensionIsMadeSafeWithTheName)
     form.control("编辑框文件类型")->setText("*.a/b");
     EXPECT_EQ(run().transferred, 1);
     EXPECT_EQ(files(), std::set<std::string>{"a.a／b"});
+}
+
+// Files of an earlier run are replaced with their own permissions, new ones
+// get the usual permissions; the folder is looked at once, at the start.
+TEST_F(ExporterTest, AReplacedFileKeepsItsPermissions)
+{
+    row(1, "1", "", "old", "new text");
+    row(2, "2", "", "fresh", "f");
+    std::filesystem::create_directories(out_dir());
+    test::writeBytes(out_dir() / "old.html", "old text");
+    ::chmod((out_dir() / "old.html").c_str(), 0600);
+    const mode_t mask = ::umask(022);
+    ArticleExporter exporter(form, db, host, random);
+    const ExportResult result = exporter.runExport();
+    ::umask(mask);
+    EXPECT_EQ(result.transferred, 2);
+    EXPECT_EQ(test::readBytes(out_dir() / "old.html"), "new text");
+    struct stat st { };
+    ::stat((out_dir() / "old.html").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    ::stat((out_dir() / "fresh.html").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
 }
 
 TEST_F(ExporterTest, AFailedWriteLeavesTheOldFileWhole)
