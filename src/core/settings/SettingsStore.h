@@ -159,6 +159,7 @@ private:
     std::string m_section; // UTF-8
     std::deque<Request> m_pending;
     int m_batchDepth = 0;
+    bool m_applying = false; // applyBatched() is running
     std::vector<Request> m_batched;
     std::size_t m_dirtyFrom = static_cast<std::size_t>(-1); // first byte a batch changed
     std::size_t m_fileSize = 0; // the file's size when the batch first changed the text

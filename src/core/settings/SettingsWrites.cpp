@@ -23,7 +23,9 @@ constexpr std::string_view kGuardText = "配置模块出现意外，可能导致
 // order, when the running one has finished.
 bool SettingsStore::writeEntry(std::string_view key, std::string_view value)
 {
-    if (m_batchDepth > 0) {
+    // In a batch the write waits for it; but a batch begun from the event
+    // pump of a running write queues behind that write like any other.
+    if (m_batchDepth > 0 && !m_busy) {
         m_batched.push_back({toGb18030(m_section), toGb18030(key), std::string(value)});
         return true; // carried out with the batch
     }
@@ -97,6 +99,12 @@ void SettingsStore::endBatch()
 
 void SettingsStore::applyBatched()
 {
+    // A read from the event pump while the batch is carried out sees the
+    // text as far as it has got, as it would during writes one by one; it
+    // must not carry out later writes before earlier ones.
+    if (m_applying)
+        return;
+    m_applying = true;
     while (!m_batched.empty()) {
         // Writes asked for while these are carried out (from the event pump)
         // join the batch and are carried out next.
@@ -116,6 +124,7 @@ void SettingsStore::applyBatched()
         }
         m_batchDepth = depth;
     }
+    m_applying = false;
 }
 
 // The writes one by one would, for each key, replace the value of its first
@@ -123,8 +132,9 @@ void SettingsStore::applyBatched()
 // after the header line; a missing section is appended first. So the section
 // becomes: the new lines, last written first, then its old lines with the
 // new values. That holds where every line of the section starts after a
-// CR LF and no key or value holds "=" (keys), CR or LF; elsewhere the writes
-// are carried out one by one.
+// CR LF, no key or value holds "=" (keys), CR or LF, and no key starts with
+// "[" (its line could pass for a header line); elsewhere the writes are
+// carried out one by one.
 bool SettingsStore::applyToSection(const std::vector<Request> &requests, std::size_t from, std::size_t to)
 {
     const std::string &section = requests[from].section;
@@ -132,7 +142,7 @@ bool SettingsStore::applyToSection(const std::vector<Request> &requests, std::si
     if (!plain(section, "\r\n"))
         return false;
     for (std::size_t i = from; i < to; ++i) {
-        if (!plain(requests[i].key, "=\r\n") || !plain(requests[i].value, "\r\n"))
+        if (!plain(requests[i].key, "=\r\n") || !plain(requests[i].value, "\r\n") || requests[i].key.starts_with('['))
             return false;
     }
     pump(m_pump);
