@@ -10,12 +10,9 @@
 //   import_memory [repetitions] [file MB ...]      (defaults 3 150)
 //
 // Needs the sandbox: eval "$(scripts/mysql-sandbox env)".
+#include "BenchImport.h"
 #include "BenchSupport.h"
-#include "design/ConfigFile.h"
-#include "design/FormTable.h"
 #include "form/MemoryForm.h"
-#include "mapping/FieldRule.h"
-#include "settings/SettingsStore.h"
 #include "text/ArticleFile.h"
 #include "text/Charset.h"
 
@@ -65,24 +62,8 @@ int main(int argc, char **argv)
     server.query("use varnel_bench");
 
     MemoryForm form(mainFormSpec());
-    form.clearRows();
-    const std::pair<const char *, const char *> rules[] = {
-        {"标题", "文件主名"}, {"内容", "文件内容"}, {"摘要", "内容摘要"}};
-    for (const auto &[target, source] : rules) {
-        const int r = form.appendRow();
-        form.setCell(r, 0, target);
-        form.setCell(r, 1, source);
-        form.setCell(r, 2, std::string(source) == "内容摘要" ? joinOptions({"100", "100"}) : "无");
-    }
-    form.control("编辑框库名")->setText("varnel_bench");
-    form.control("编辑框表名")->setText("import_big");
-    form.control("编辑框文章目录")->setText((dir / "articles").string());
-    form.control("编辑框文件类型")->setText("*.txt");
-    {
-        SettingsStore store;
-        store.open(dir / "bench.ini");
-        saveMainConfig(store, form);
-    }
+    setUpImportForm(form, "import_big", dir / "articles");
+    saveImportConfig(form, dir / "bench.ini");
 
     std::printf("%9s %12s %12s %14s %12s %8s\n", "file MB", "decoded MB", "peak RSS MB", "spread MB", "bound MB", "ok");
     for (const long mb : sizes) {

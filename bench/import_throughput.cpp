@@ -13,12 +13,9 @@
 // folder of 100,000 files, listed and imported in one run).
 //
 // Needs the sandbox: eval "$(scripts/mysql-sandbox env)".
+#include "BenchImport.h"
 #include "BenchSupport.h"
-#include "design/ConfigFile.h"
-#include "design/FormTable.h"
 #include "form/MemoryForm.h"
-#include "mapping/FieldRule.h"
-#include "settings/SettingsStore.h"
 #include "text/ArticleFile.h"
 #include "text/Charset.h"
 #include "transfer/Preview.h"
@@ -106,24 +103,8 @@ int main(int argc, char **argv)
         files.push_back(path.string());
     }
     MemoryForm form(mainFormSpec());
-    form.clearRows();
-    const std::pair<const char *, const char *> rules[] = {
-        {"标题", "文件主名"}, {"内容", "文件内容"}, {"摘要", "内容摘要"}};
-    for (const auto &[target, source] : rules) {
-        const int r = form.appendRow();
-        form.setCell(r, 0, target);
-        form.setCell(r, 1, source);
-        form.setCell(r, 2, std::string(source) == "内容摘要" ? joinOptions({"100", "100"}) : "无");
-    }
-    form.control("编辑框库名")->setText("varnel_bench");
-    form.control("编辑框表名")->setText("import_rows");
-    form.control("编辑框文章目录")->setText((dir / "articles").string());
-    form.control("编辑框文件类型")->setText("*.txt");
-    {
-        SettingsStore store;
-        store.open(dir / "bench.ini");
-        saveMainConfig(store, form);
-    }
+    setUpImportForm(form, "import_rows", dir / "articles");
+    saveImportConfig(form, dir / "bench.ini");
     // The same rows for the bulk loader, computed by the same code.
     {
         std::ofstream tsv(dir / "rows.tsv", std::ios::binary);

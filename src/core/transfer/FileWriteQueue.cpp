@@ -94,14 +94,7 @@ bool FileWriteQueue::push(Job job, const std::function<void()> &waiting, const s
             && (m_queuedBytes > m_maxQueuedBytes / 2 || m_queuedBytes + job.text.size() > m_maxQueuedBytes)) {
             if (cancelled && cancelled())
                 return false;
-            m_callerWaiting = true;
-            m_room.wait_for(lock, kWaitSlice);
-            m_callerWaiting = false;
-            if (waiting) {
-                lock.unlock();
-                waiting();
-                lock.lock();
-            }
+            waitSlice(lock, waiting);
         }
     }
     m_queuedBytes += job.text.size();
@@ -109,6 +102,20 @@ bool FileWriteQueue::push(Job job, const std::function<void()> &waiting, const s
     lock.unlock();
     m_wake.notify_one();
     return true;
+}
+
+// One slice of the caller's wait for the writer, then the caller's own
+// callback with the queue unlocked.
+void FileWriteQueue::waitSlice(std::unique_lock<std::mutex> &lock, const std::function<void()> &waiting)
+{
+    m_callerWaiting = true;
+    m_room.wait_for(lock, kWaitSlice);
+    m_callerWaiting = false;
+    if (waiting) {
+        lock.unlock();
+        waiting();
+        lock.lock();
+    }
 }
 
 std::vector<FileWriteQueue::Done> FileWriteQueue::takeDone()
@@ -128,14 +135,7 @@ std::size_t FileWriteQueue::drain(const std::function<void()> &waiting, const st
             if (!m_writing)
                 break;
         }
-        m_callerWaiting = true;
-        m_room.wait_for(lock, kWaitSlice);
-        m_callerWaiting = false;
-        if (waiting) {
-            lock.unlock();
-            waiting();
-            lock.lock();
-        }
+        waitSlice(lock, waiting);
     }
     return m_dropped;
 }

@@ -74,6 +74,7 @@ private:
     Done write(Job job); // on the writing thread (or the caller's, without one)
 
     void dropQueued(); // with the lock held
+    void waitSlice(std::unique_lock<std::mutex> &lock, const std::function<void()> &waiting);
 
     const std::size_t m_maxQueuedBytes;
     const std::atomic<bool> *m_stop;

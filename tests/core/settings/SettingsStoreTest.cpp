@@ -35,6 +35,19 @@ std::string fileLines(const std::filesystem::path &path)
     return out;
 }
 
+// Up to maxLines - 1 lines drawn from the pieces, joined by CR LF.
+std::string randomLines(std::mt19937 &random, const std::vector<std::string> &pieces, unsigned maxLines)
+{
+    std::string text;
+    const unsigned lines = random() % maxLines;
+    for (unsigned i = 0; i < lines; ++i) {
+        if (i)
+            text += "\r\n";
+        text += pieces[random() % pieces.size()];
+    }
+    return text;
+}
+
 TEST(SettingsStore, WorkedLayouts)
 {
     TempDir dir;
@@ -166,13 +179,7 @@ TEST(SettingsStore, IndexedReadsAgreeWithTheSectionScan)
         "[s]", "[t]", "[s]x", "[]", "a=1", "a=2", "b=", "b=[s]", "c", "a=b=3", "=4", "[s", "x=y", "\r", "A=5"};
     const std::vector<std::string> keys = {"a", "b", "c", "x", "A", "a=b", "", "z"};
     for (int round = 0; round < 400; ++round) {
-        std::string text;
-        const int lines = static_cast<int>(random() % 12);
-        for (int i = 0; i < lines; ++i) {
-            if (i)
-                text += "\r\n";
-            text += pieces[random() % pieces.size()];
-        }
+        const std::string text = randomLines(random, pieces, 12);
         SettingsStore store;
         store.openReadOnly("unused.ini", text);
         for (const char *section : {"s", "t"}) {
@@ -221,13 +228,7 @@ TEST(SettingsStore, ABatchWritesWhatTheWritesOneByOneWrite)
     TempDir dir;
     // Most rounds on the text alone; every tenth through files as well.
     for (int round = 0; round < 500; ++round) {
-        std::string text;
-        const int lines = static_cast<int>(random() % 10);
-        for (int i = 0; i < lines; ++i) {
-            if (i)
-                text += "\r\n";
-            text += pieces[random() % pieces.size()];
-        }
+        const std::string text = randomLines(random, pieces, 10);
         const bool onDisk = round % 10 == 0;
         const auto one = dir.file("one" + std::to_string(round) + ".ini");
         const auto batched = dir.file("batch" + std::to_string(round) + ".ini");
