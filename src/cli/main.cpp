@@ -16,13 +16,13 @@
 #include "transfer/ArticleExporter.h"
 #include "transfer/ArticleImporter.h"
 #include "transfer/Preview.h"
+#include "util/SystemError.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 
@@ -44,13 +44,13 @@ std::optional<std::string> saveCounters(
     const std::filesystem::path &config, bool lineFeeds, MemoryForm &before, MemoryForm &after)
 {
     if (lineFeeds)
-        return std::string("the configuration has LF line ends; it is edited in place only with CR LF line ends");
+        return std::string("配置文件的行尾是 LF；只有行尾是 CR LF 的配置文件才能就地修改");
     SettingsStore store;
     if (!store.open(config)) {
         const int error = store.openError();
         if (error == EWOULDBLOCK)
-            return "the configuration is in use by another instance (" + config.string() + ")";
-        return std::string(std::strerror(error ? error : EIO));
+            return "配置文件正被另一个实例使用（" + config.string() + "）";
+        return systemErrorText(error ? error : EIO);
     }
     store.setSection(mainFormSpec().section);
     for (int r = 0; r < after.rowCount() && r < before.rowCount(); ++r) {
@@ -58,7 +58,7 @@ std::optional<std::string> saveCounters(
             store.writeText(rowKey(mainFormSpec().columns[2], r + 1), after.cell(r, 2));
     }
     if (store.writeError() != 0)
-        return std::string(std::strerror(store.writeError()));
+        return systemErrorText(store.writeError());
     return std::nullopt;
 }
 

@@ -480,6 +480,7 @@ TEST(CliConfig, RefusedWhenItCannotBeRead)
     test::writeBytes(dir.file("noise-no-nul.ini"), noise);
     test::writeBytes(dir.file("empty.ini"), "");
     std::filesystem::create_directory(dir.file("folder.ini"));
+    ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0644), 0);
 
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"other.ini", "it has no section [主界面]"},
@@ -488,8 +489,9 @@ TEST(CliConfig, RefusedWhenItCannotBeRead)
         {"noise.ini", "it holds a NUL byte on line"},
         {"noise-no-nul.ini", "it is not GBK text: invalid bytes on line"},
         {"empty.ini", "it is empty"},
-        {"folder.ini", "Is a directory"},
-        {"missing.ini", "No such file or directory"},
+        {"folder.ini", "是一个目录"},
+        {"missing.ini", "没有那个文件或目录"},
+        {"fifo.ini", "不是普通文件"},
     };
     for (const auto &[file, problem] : cases) {
         const std::string path = dir.file(file).string();
@@ -770,8 +772,7 @@ TEST_F(CliTest, ConfigurationWithLineFeedsReadsAsWithCrLf)
     const std::string lf = test::readBytes(dir.file("lf.ini"));
     const Output save = runCli(with({"import", "--save-counters", dir.file("articles/a.txt").string()}, "lf.ini"));
     EXPECT_EQ(save.status, 4) << save.err;
-    EXPECT_TRUE(contains(save.err, "计数器 序号 下次从 2 开始\n计数器未保存：the configuration has LF line ends"))
-        << save.err;
+    EXPECT_TRUE(contains(save.err, "计数器 序号 下次从 2 开始\n计数器未保存：配置文件的行尾是 LF")) << save.err;
     EXPECT_FALSE(contains(save.err, "（已保存）"));
     EXPECT_EQ(test::readBytes(dir.file("lf.ini")), lf);
 }
@@ -792,7 +793,7 @@ TEST_F(CliTest, SaveCountersOnAReadOnlyConfiguration)
     const Output o = runCli(with({"import", "--save-counters", dir.file("articles/a.txt").string()}), run);
     EXPECT_EQ(o.status, 4) << o.err;
     EXPECT_EQ(o.out, "导入完成，已导入 1 篇文章，当前表有 1 条记录！\n");
-    EXPECT_TRUE(contains(o.err, "计数器 序号 下次从 2 开始\n计数器未保存：Permission denied\n")) << o.err;
+    EXPECT_TRUE(contains(o.err, "计数器 序号 下次从 2 开始\n计数器未保存：权限不够\n")) << o.err;
     EXPECT_FALSE(contains(o.err, "（已保存）"));
     EXPECT_EQ(test::readBytes(dir.file("config.ini")), before);
 
@@ -802,7 +803,7 @@ TEST_F(CliTest, SaveCountersOnAReadOnlyConfiguration)
     ASSERT_TRUE(holder.open(dir.file("config.ini")));
     const Output held = runCli(with({"import", "--save-counters", dir.file("articles/a.txt").string()}));
     EXPECT_EQ(held.status, 4) << held.err;
-    EXPECT_TRUE(contains(held.err, "计数器未保存：the configuration is in use by another instance")) << held.err;
+    EXPECT_TRUE(contains(held.err, "计数器未保存：配置文件正被另一个实例使用")) << held.err;
     EXPECT_EQ(test::readBytes(dir.file("config.ini")), before);
 }
 

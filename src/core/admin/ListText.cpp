@@ -2,9 +2,9 @@
 
 #include "text/ArticleFile.h"
 #include "text/Charset.h"
+#include "util/SystemError.h"
 
 #include <cerrno>
-#include <cstring>
 
 namespace varnel {
 namespace {
@@ -53,7 +53,7 @@ bool writeGb18030File(const std::filesystem::path &path, std::string_view utf8Te
     if (replaceFile(path, toGb18030(utf8Text)))
         return true;
     const int saved = errno;
-    error = saved ? std::strerror(saved) : "the file could not be written";
+    error = saved ? systemErrorText(saved) : "文件无法写入";
     return false;
 }
 

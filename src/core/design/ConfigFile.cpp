@@ -7,6 +7,7 @@
 #include "text/TextUtil.h"
 #include "util/AsciiCase.h"
 #include "util/MessageHost.h"
+#include "util/SystemError.h"
 #include "util/UniqueFd.h"
 
 #include <fcntl.h>
@@ -16,7 +17,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 
 namespace varnel {
 namespace {
@@ -91,22 +91,22 @@ std::optional<std::string> readFileBytes(const std::filesystem::path &path, std:
 {
     const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd)
-        return std::string(std::strerror(errno));
+        return systemErrorText(errno);
     struct stat st { };
     std::optional<std::string> problem;
     if (::fstat(fd.get(), &st) != 0)
-        problem = std::strerror(errno);
+        problem = systemErrorText(errno);
     else if (S_ISDIR(st.st_mode))
-        problem = std::strerror(EISDIR);
+        problem = systemErrorText(EISDIR);
     else if (!S_ISREG(st.st_mode))
-        problem = "it is not a regular file";
+        problem = "不是普通文件";
     char buffer[65536];
     while (!problem) {
         const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n == 0)
             break;
         if (n < 0 && errno != EINTR)
-            problem = std::strerror(errno);
+            problem = systemErrorText(errno);
         else if (n > 0)
             bytes.append(buffer, static_cast<std::size_t>(n));
     }

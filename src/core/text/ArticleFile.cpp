@@ -3,6 +3,7 @@
 #include "text/Charset.h"
 #include "text/Gzip.h"
 #include "text/MetaCharset.h"
+#include "util/SystemError.h"
 #include "util/UniqueFd.h"
 
 #include <fcntl.h>
@@ -13,7 +14,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 #include <optional>
 
@@ -174,7 +174,7 @@ DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, 
 bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::string *error)
 {
     bytes.clear();
-    auto fail = [&](const char *reason) {
+    auto fail = [&](std::string reason) {
         if (error)
             *error = reason;
         bytes = std::string();
@@ -183,12 +183,12 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::s
     // O_NONBLOCK: a FIFO given as an article must not hang the import.
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0)
-        return fail(std::strerror(errno));
+        return fail(systemErrorText(errno));
     struct stat st { };
     if (::fstat(fd.get(), &st) != 0)
-        return fail(std::strerror(errno));
+        return fail(systemErrorText(errno));
     if (S_ISDIR(st.st_mode))
-        return fail(std::strerror(EISDIR));
+        return fail(systemErrorText(EISDIR));
     if (!S_ISREG(st.st_mode))
         return fail("不是普通文件");
     try {
@@ -208,7 +208,7 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::s
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
-                return fail(std::strerror(errno));
+                return fail(systemErrorText(errno));
             }
             if (full) {
                 bytes.append(probe, static_cast<std::size_t>(n));
@@ -219,7 +219,7 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::s
         }
         bytes.resize(have);
     } catch (const std::bad_alloc &) {
-        return fail(std::strerror(ENOMEM));
+        return fail(systemErrorText(ENOMEM));
     }
     return true;
 }
@@ -248,7 +248,7 @@ DecodedArticle readArticle(const std::filesystem::path &path, ArticleEncoding re
     try {
         return decodeArticle(buffer, requested, pump);
     } catch (const std::bad_alloc &) {
-        failed.error = std::strerror(ENOMEM);
+        failed.error = systemErrorText(ENOMEM);
         return failed;
     }
 }

@@ -13,6 +13,7 @@
 #include "transfer/FileWriteQueue.h"
 #include "transfer/RunGuard.h"
 #include "util/AsciiCase.h"
+#include "util/SystemError.h"
 #include "util/ThrottledPump.h"
 
 #include <dirent.h>
@@ -21,7 +22,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -507,7 +507,7 @@ ExportResult ArticleExporter::runExport()
                 report(RunPhase::Transferring, result.transferred, result.tableRows, std::move(done.name));
             } else {
                 result.failures.push_back(
-                    {"第 " + std::to_string(done.row + 1) + " 行 → " + done.path, std::strerror(done.error)});
+                    {"第 " + std::to_string(done.row + 1) + " 行 → " + done.path, systemErrorText(done.error)});
             }
         }
     };

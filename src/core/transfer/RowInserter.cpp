@@ -63,7 +63,7 @@ std::string RowInserter::errorText() const
 {
     std::string reason;
     if (!m_db.lastError(reason))
-        reason = m_db.isOpen() ? "unknown error" : "no connection";
+        reason = m_db.isOpen() ? "未知错误" : "没有连接到 MySQL 服务器";
     return reason;
 }
 
