@@ -5,6 +5,7 @@
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
 #include "gui/QtTransferHost.h"
+#include "gui/TestProbe.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
 
@@ -80,6 +81,7 @@ int main(int argc, char *argv[])
     SettingsStore settings;
     settings.open(settingsPath);
 
+    gui::TestProbe::installFromEnvironment();
     gui::MainWindow window(settings, MySqlConnection::shared());
     for (const QString &assignment : parser.values(setOption)) {
         const auto eq = assignment.indexOf(QLatin1Char('='));

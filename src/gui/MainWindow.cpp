@@ -9,6 +9,7 @@
 #include "gui/MouseButtons.h"
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
+#include "gui/TestProbe.h"
 #include "mapping/RuleEditor.h"
 #include "settings/SettingsStore.h"
 
@@ -253,6 +254,7 @@ void MainWindow::afterRun()
 void MainWindow::importPressed(bool alternativeLister)
 {
     if (m_importer.isRunning()) {
+        TestProbe::note(QStringLiteral("run\timport\tstop requested"));
         m_importer.startImport(alternativeLister); // asks the run to stop
         return;
     }
@@ -262,7 +264,9 @@ void MainWindow::importPressed(bool alternativeLister)
         return;
     {
         BusyScope busy(m_busy);
+        TestProbe::note(QStringLiteral("run\timport\tstarted"));
         m_importer.startImport(alternativeLister);
+        TestProbe::note(QStringLiteral("run\timport\tended"));
     }
     // The import may have created the database or the table.
     forgetNameLists();

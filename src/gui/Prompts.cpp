@@ -1,9 +1,11 @@
 #include "gui/Prompts.h"
 
 #include "gui/QtText.h"
+#include "gui/TestProbe.h"
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace varnel::gui {
 namespace {
@@ -76,7 +78,16 @@ int showBox(QWidget *owner, const QString &text, const QString &title, MessageIc
     QMessageBox box(boxIcon(icon), title, shownText(text), buttons, owner);
     box.setDefaultButton(defaultButton);
     box.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
-    return box.exec();
+    // A final message comes after a long run, when the user may have turned
+    // elsewhere: it comes to the front with the keyboard, so Return answers it.
+    QTimer::singleShot(0, &box, [&box] {
+        box.raise();
+        box.activateWindow();
+    });
+    TestProbe::note(QStringLiteral("box\t") + TestProbe::oneLine(title) + QLatin1Char('\t') + TestProbe::oneLine(text));
+    const int answer = box.exec();
+    TestProbe::note(QStringLiteral("answered\t") + QString::number(answer, 16));
+    return answer;
 }
 
 QStringList nameFilters(const std::vector<FileFilter> &filters)

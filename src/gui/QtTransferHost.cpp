@@ -6,6 +6,7 @@
 #include "gui/QtText.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QWidget>
 
 namespace varnel::gui {
@@ -30,6 +31,8 @@ QtTransferHost::QtTransferHost(QWidget *window, QtForm &form, QString title)
     , m_form(form)
     , m_title(std::move(title))
 {
+    m_captionTimer.setSingleShot(true);
+    QObject::connect(&m_captionTimer, &QTimer::timeout, [this] { showPendingCaption(); });
 }
 
 void QtTransferHost::showMessage(std::string_view text, std::string_view caption, MessageIcon icon)
@@ -61,14 +64,38 @@ void QtTransferHost::setButtonCaption(Control &button, std::string_view caption)
         captionObserver()(std::string(caption));
 }
 
+// The caption names the file in hand, which changes thousands of times a
+// second. Every change is a property the window manager reads and draws: a
+// manager flooded so falls seconds behind, and while it works through the
+// backlog it holds back the clicks it grabs (a stop never arrives) and the
+// windows it maps (the final message stays hidden). So the caption follows
+// the run a few times a second, the last one shown when the pause is over.
 void QtTransferHost::setWindowCaption(std::string_view caption)
 {
-    if (m_window)
-        m_window->setWindowTitle(qs(caption));
+    if (!m_window)
+        return;
+    m_pendingCaption = qs(caption);
+    if (m_captionTimer.isActive())
+        return;
+    if (!m_captionClock.isValid() || m_captionClock.elapsed() >= kCaptionInterval.count()) {
+        showPendingCaption();
+        return;
+    }
+    m_captionTimer.start(std::chrono::milliseconds(kCaptionInterval.count() - m_captionClock.elapsed()));
+}
+
+void QtTransferHost::showPendingCaption()
+{
+    if (m_window && !m_pendingCaption.isNull())
+        m_window->setWindowTitle(m_pendingCaption);
+    m_pendingCaption = QString();
+    m_captionClock.start();
 }
 
 void QtTransferHost::restoreWindowCaption()
 {
+    m_captionTimer.stop();
+    m_pendingCaption = QString();
     if (m_window)
         m_window->setWindowTitle(m_title);
 }

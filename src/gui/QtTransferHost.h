@@ -2,9 +2,12 @@
 
 #include "transfer/TransferHost.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
+#include <chrono>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -42,12 +45,20 @@ public:
     static void setCtrlHook(std::function<bool()> hook);
     static void setCaptionObserver(std::function<void(const std::string &)> observer);
 
+    // How often the window caption may follow a run.
+    static constexpr std::chrono::milliseconds kCaptionInterval{250};
+
 private:
+    void showPendingCaption();
+
     QPointer<QWidget> m_window;
     QtForm &m_form;
     QString m_title;
     QString m_failureTitle;
     QString m_failures;
+    QString m_pendingCaption;
+    QElapsedTimer m_captionClock;
+    QTimer m_captionTimer;
 };
 
 } // namespace varnel::gui
