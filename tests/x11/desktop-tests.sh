@@ -1,0 +1,181 @@
+#!/usr/bin/env bash
+# The real program on a real X server with a window manager, driven by real
+# input from outside the process, against the sandbox server.
+#
+#   desktop-tests.sh VARNEL [CASE...]
+#
+# Needs Xvfb, openbox, xdotool, xprop and xwininfo (scripts/setup installs
+# them) and the sandbox's settings in the environment (scripts/test). Outside
+# CI a missing piece skips the tests (status 77); in CI it fails them.
+set -uo pipefail
+
+varnel=$1
+shift
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=desktop-lib.sh
+. "$here/desktop-lib.sh"
+
+skip_or_fail() {
+  if [[ ${CI:-} == true ]]; then
+    log "desktop tests: $1"
+    exit 1
+  fi
+  log "desktop tests skipped: $1"
+  exit 77
+}
+for tool in Xvfb openbox xdotool xprop xwininfo mariadb; do
+  command -v "$tool" >/dev/null || skip_or_fail "$tool is not installed (scripts/setup installs it)"
+done
+[[ -n ${VARNEL_DB_HOST:-} ]] || skip_or_fail "no sandbox database; run through scripts/test"
+
+work=$(mktemp -d)
+database="vt$$_1_desktop"
+cleanup() {
+  stop_app
+  stop_desktop
+  sql "drop database if exists \`$database\`" >/dev/null
+  [[ -n ${KEEP_WORK:-} ]] && log "kept $work" || rm -rf "$work"
+}
+trap cleanup EXIT
+start_desktop || exit 1
+
+# 50,000 small articles, the load under which a stop once went unheard.
+articles=$work/articles
+mkdir "$articles"
+awk -v d="$articles" 'BEGIN { for (i = 0; i < 50000; i++) { f = sprintf("%s/a%05d.txt", d, i); print "标题" i "\n正文 " i > f; close(f) } }'
+
+app_for_import() {
+  sql "drop database if exists \`$database\`" >/dev/null
+  start_app --set "编辑框库名=$database" --set "编辑框表名=t" --set "编辑框文章目录=$articles"
+}
+
+connect() {
+  local m
+  m=$(mark)
+  click 按钮建立连接 || return 1
+  wait_event "$m" $'\twidgets$' 10 || return 1
+  for _ in $(seq 100); do
+    [[ $(widget_field 按钮建立连接 8) == 断开连接 ]] && return 0
+    sleep 0.05
+  done
+  fail "not connected: the button reads '$(widget_field 按钮建立连接 8)'"
+  return 1
+}
+
+rows() { sql "select count(*) from \`$database\`.t"; }
+
+case_connect_and_disconnect() {
+  start_app || return 1
+  expect_eq "picker before connecting" disabled "$(widget_field 按钮库列表 7)"
+  connect || return 1
+  expect_eq "picker when connected" enabled "$(widget_field 按钮库列表 7)"
+  expect_eq "import when connected" enabled "$(widget_field 按钮导入 7)"
+  local m
+  m=$(mark)
+  click 按钮建立连接
+  wait_event "$m" $'\twidgets$' 10
+  sleep 0.2
+  expect_eq "connect button after disconnecting" 建立连接 "$(widget_field 按钮建立连接 8)"
+  expect_eq "picker after disconnecting" disabled "$(widget_field 按钮库列表 7)"
+}
+
+case_stop_an_import() {
+  app_for_import || return 1
+  connect || return 1
+  local m
+  m=$(mark)
+  click 按钮导入
+  wait_event "$m" $'\trun\timport\tstarted' 10 || return 1
+  sleep 0.2
+  click 按钮导入
+  wait_event "$m" $'\trun\timport\tstop requested' 5 || return 1
+  wait_event "$m" $'\tbox\t' 20 || return 1
+  expect_box_active 5
+  local stored text
+  stored=$(rows)
+  text=$(last_box_text)
+  ((stored > 0 && stored < 50000)) || fail "a stopped import stored $stored of 50000 files"
+  expect_eq "final message" "导入完成，已导入 $stored 篇文章，当前表有 $stored 条记录！" "$text"
+  m=$(mark)
+  xdotool key Return
+  wait_event "$m" $'\tanswered\t' 5
+}
+
+case_final_message_after_a_long_import() {
+  app_for_import || return 1
+  connect || return 1
+  local m
+  m=$(mark)
+  click 按钮导入
+  wait_event "$m" $'\tbox\t' 120 || return 1
+  expect_box_active 5
+  expect_eq "final message" "导入完成，已导入 50000 篇文章，当前表有 50000 条记录！" "$(last_box_text)"
+  m=$(mark)
+  xdotool key Return
+  wait_event "$m" $'\tanswered\t' 5
+  sleep 0.3
+  [[ -z $(box_window) ]] || fail "the box is still there after Return"
+}
+
+case_close_during_an_import() {
+  app_for_import || return 1
+  connect || return 1
+  local m
+  m=$(mark)
+  click 按钮导入
+  wait_event "$m" $'\trun\timport\tstarted' 10 || return 1
+  sleep 0.2
+  # The window manager's close (Alt+F4 in openbox), as a user closes it.
+  xdotool key alt+F4
+  wait_event "$m" $'\tbox\t' 20 || return 1
+  expect_box_active 5
+  local stored
+  stored=$(rows)
+  ((stored < 50000)) || fail "closing during an import did not stop it ($stored rows)"
+  xdotool key Return
+  local status=0
+  for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$app_pid" 2>/dev/null; then
+    fail "the program is still running after its window was closed"
+    return 1
+  fi
+  wait "$app_pid" || status=$?
+  app_pid=""
+  expect_eq "exit status" 0 "$status"
+  iconv -f GB18030 -t UTF-8 "$work/settings.ini" | grep -q "^编辑框库名=$database" ||
+    fail "the settings were not saved on close"
+}
+
+case_admin_windows_open() {
+  sql "drop database if exists \`$database\`; create database \`$database\`;
+       create table \`$database\`.t (ID int primary key, 标题 text); insert into \`$database\`.t values (1, '一')" >/dev/null
+  start_app --set "编辑框库名=$database" --set "编辑框表名=t" || return 1
+  connect || return 1
+  local m
+  m=$(mark)
+  click 图片管理器
+  wait_event "$m" $'\tactivated\tManagerWindow' 10 || return 1
+  wait_widgets_after "$(grep -nP '\tactivated\tManagerWindow' "$probe/events.log" | tail -1 | cut -d: -f1)"
+  sleep 0.2
+  # Choose the database and the table by typing their names into the lists.
+  click 超级列表框库列表 && xdotool type --delay 20 "$database"
+  sleep 0.5
+  click 超级列表框表列表 && xdotool type --delay 20 t
+  sleep 0.3
+  m=$(mark)
+  click 按钮查看记录
+  wait_event "$m" $'\tshown\tRecordViewerWindow' 10
+  m=$(mark)
+  click 按钮SQL ManagerWindow
+  wait_event "$m" $'\tshown\tSqlQueryWindow' 10
+}
+
+all_cases=(connect_and_disconnect stop_an_import final_message_after_a_long_import close_during_an_import
+  admin_windows_open)
+(($# > 0)) && all_cases=("$@")
+for c in "${all_cases[@]}"; do
+  run_case "$c" "case_$c"
+done
+
+echo "desktop: $passed passed, $failed failed"
+((failed == 0))
