@@ -20,6 +20,7 @@
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTimer>
 #include <QUrl>
 
 namespace varnel::gui {
@@ -90,6 +91,8 @@ void MainWindow::connectAction()
         controlText(*m_form, ctl::kServer), controlText(*m_form, ctl::kUser), controlText(*m_form, ctl::kPassword));
     button->setEnabled(true);
     if (ok) {
+        m_db.setReconnectOnLoss(true);
+        m_db.setLostHandler([this](const std::string &reason) { serverLost(reason); });
         setConnectedButtons(true);
         button->setText("断开连接");
         // The lists of the last session or another server are not this
@@ -116,10 +119,30 @@ void MainWindow::disconnectNow()
     if (m_createTable)
         m_createTable->close();
     m_transactionOpen = false;
+    m_db.setReconnectOnLoss(false);
+    m_db.setLostHandler({});
     m_db.disconnect();
     setConnectedButtons(false);
     m_form->control(kConnectButton)->setText(kConnectIdle);
     emit connectionChanged(false);
+}
+
+// A statement found the server gone and connecting again failed: the
+// connection is closed already. What the action that sent it would still say
+// is not shown; when it has returned, the window goes back to its
+// disconnected state and says why.
+void MainWindow::serverLost(const std::string &reason)
+{
+    Prompts::setMuted(true);
+    QTimer::singleShot(0, this, [this, reason = qs(reason)] {
+        Prompts::setMuted(false);
+        if (runActive() || m_busy.busy())
+            m_disconnectPending = true;
+        else
+            disconnectNow();
+        Prompts::message(this, QStringLiteral("与 MySQL 服务器的连接已断开，重新连接失败：") + reason,
+            qs(kDefaultCaption), MessageIcon::None);
+    });
 }
 
 // Reads the database or table names into the button's tag, a row at a time

@@ -11,6 +11,7 @@
 #include "gui/QtText.h"
 #include "gui/TestProbe.h"
 #include "mapping/RuleEditor.h"
+#include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
 
 #include <QCheckBox>
@@ -260,10 +261,11 @@ void MainWindow::importPressed(bool alternativeLister)
     }
     if (m_exporter.isRunning())
         return;
-    if (refuseInTransaction())
+    if (refuseInTransaction() || !m_db.reconnectIfClosed())
         return;
     {
         BusyScope busy(m_busy);
+        const MySqlConnection::ReconnectPause pause(m_db);
         TestProbe::note(QStringLiteral("run\timport\tstarted"));
         m_importer.startImport(alternativeLister);
         TestProbe::note(QStringLiteral("run\timport\tended"));
@@ -281,10 +283,11 @@ void MainWindow::exportPressed()
     }
     if (m_importer.isRunning())
         return;
-    if (refuseInTransaction())
+    if (refuseInTransaction() || !m_db.reconnectIfClosed())
         return;
     {
         BusyScope busy(m_busy);
+        const MySqlConnection::ReconnectPause pause(m_db);
         m_exporter.pressExport();
     }
     afterRun();
@@ -309,10 +312,11 @@ void MainWindow::importDropped(std::vector<std::string> files)
         Prompts::message(this, QStringLiteral("已经有导入在执行，请稍后！"), qs(kDefaultCaption), MessageIcon::None);
         return;
     }
-    if (refuseInTransaction())
+    if (refuseInTransaction() || !m_db.reconnectIfClosed())
         return;
     {
         BusyScope busy(m_busy);
+        const MySqlConnection::ReconnectPause pause(m_db);
         m_importer.clearStop();
         m_importer.runImport(files);
     }

@@ -104,6 +104,7 @@ private:
     void focusControl(std::string_view name);
     void setConnectedButtons(bool enabled);
     void disconnectNow();
+    void serverLost(const std::string &reason);
     void afterRun();
     bool refuseInTransaction();
     void importDropped(std::vector<std::string> files);

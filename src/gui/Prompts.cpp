@@ -12,6 +12,7 @@ namespace {
 
 struct ScriptState {
     bool scripted = false;
+    bool muted = false;
     std::deque<bool> answers;
     std::deque<QStringList> files;
     std::vector<Prompts::Record> records;
@@ -126,6 +127,8 @@ QStringList runFileDialog(QWidget *owner, const QString &title, const QString &d
 
 void Prompts::message(QWidget *owner, const QString &text, const QString &title, MessageIcon icon)
 {
+    if (state().muted)
+        return;
     if (state().scripted) {
         record({Kind::Message, title, text, icon, {}});
         return;
@@ -135,6 +138,8 @@ void Prompts::message(QWidget *owner, const QString &text, const QString &title,
 
 bool Prompts::okCancel(QWidget *owner, const QString &text, const QString &title, MessageIcon icon)
 {
+    if (state().muted)
+        return false;
     if (state().scripted) {
         record({Kind::OkCancel, title, text, icon, {}});
         return nextAnswer();
@@ -144,6 +149,8 @@ bool Prompts::okCancel(QWidget *owner, const QString &text, const QString &title
 
 bool Prompts::yesNo(QWidget *owner, const QString &text, const QString &title, MessageIcon icon)
 {
+    if (state().muted)
+        return false;
     if (state().scripted) {
         record({Kind::YesNo, title, text, icon, {}});
         return nextAnswer();
@@ -201,6 +208,11 @@ void Prompts::setScripted(bool scripted)
 bool Prompts::scripted()
 {
     return state().scripted;
+}
+
+void Prompts::setMuted(bool muted)
+{
+    state().muted = muted;
 }
 
 void Prompts::queueAnswer(bool answer)

@@ -54,6 +54,11 @@ public:
     // The chosen folder, or "" when cancelled.
     static QString folder(QWidget *owner, const QString &title, const QString &preselect);
 
+    // Muted: messages are dropped and questions answered "no" unseen. For
+    // the rest of an action that has lost its server: its own messages would
+    // only blame what it was given, when one message says what happened.
+    static void setMuted(bool muted);
+
     // Scripted mode, for tests.
     static void setScripted(bool scripted);
     static bool scripted();

@@ -4,6 +4,10 @@
 #include <mysql.h>
 #include <mysqld_error.h>
 
+#include <poll.h>
+
+#include <cctype>
+
 namespace varnel {
 namespace {
 
@@ -78,6 +82,10 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
         mysql_close(m);
         return false;
     }
+    // The server's own messages in the program's language; a server without
+    // them keeps its own.
+    constexpr std::string_view kChineseMessages = "SET lc_messages = 'zh_CN'";
+    mysql_real_query(m, kChineseMessages.data(), static_cast<unsigned long>(kChineseMessages.size()));
     m_mysql = m;
     m_classicAccounts.reset();
     m_login = Login{std::string(server), u, p};
@@ -154,6 +162,7 @@ bool MySqlConnection::refusePending()
     if (!m_resultPending)
         return false;
     m_refusal = kOutOfSync;
+    m_refusalNumber = kOutOfSyncNumber;
     return true;
 }
 
@@ -184,12 +193,87 @@ bool MySqlConnection::ensureDatabase(std::string_view name)
 
 bool MySqlConnection::send(std::string_view statement)
 {
-    if (!prepareToSend(statement))
+    if (!prepareToSend(statement) || !reconnectIfClosed())
         return false;
-    if (mysql_real_query(m_mysql, statement.data(), static_cast<unsigned long>(statement.size())) != 0)
-        return false;
+    if (mysql_real_query(m_mysql, statement.data(), static_cast<unsigned long>(statement.size())) != 0) {
+        if (!recoverFromLoss(statement))
+            return false;
+        if (mysql_real_query(m_mysql, statement.data(), static_cast<unsigned long>(statement.size())) != 0)
+            return false;
+    }
     m_resultPending = mysql_field_count(m_mysql) > 0;
     return true;
+}
+
+namespace {
+
+// Statements that change nothing on the server: sent again after a lost
+// connection whatever became of the first attempt.
+bool changesNothing(std::string_view statement)
+{
+    const auto start = statement.find_first_not_of(" \t\r\n(");
+    if (start == std::string_view::npos)
+        return false;
+    std::string word;
+    for (char c : statement.substr(start)) {
+        if (!std::isalpha(static_cast<unsigned char>(c)))
+            break;
+        word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return word == "select" || word == "show" || word == "use" || word == "describe" || word == "desc"
+        || word == "explain";
+}
+
+} // namespace
+
+// An idle connection has nothing to read: when the socket is readable or hung
+// up, the server has closed it (a restart, a kill, a timeout) and a
+// statement sent now could only fail. Connecting first is then certain not to
+// repeat anything.
+bool MySqlConnection::reconnectIfClosed()
+{
+    if (!m_reconnectOnLoss || m_recovering || !m_mysql || !m_login)
+        return true;
+    const my_socket fd = mysql_get_socket(m_mysql);
+    if (fd < 0)
+        return true;
+    pollfd p{static_cast<int>(fd), POLLIN | POLLRDHUP, 0};
+    if (::poll(&p, 1, 0) <= 0)
+        return true;
+    return reopenOrGiveUp();
+}
+
+bool MySqlConnection::reopenOrGiveUp()
+{
+    m_recovering = true;
+    const bool restored = reopen();
+    m_recovering = false;
+    if (restored)
+        return true;
+    const std::string reason = m_connectError;
+    disconnect();
+    if (m_lostHandler)
+        m_lostHandler(reason);
+    return false;
+}
+
+bool MySqlConnection::recoverFromLoss(std::string_view statement)
+{
+    if (!m_reconnectOnLoss || m_recovering || !m_mysql || !m_login)
+        return false;
+    const unsigned error = mysql_errno(m_mysql);
+    if (error != CR_SERVER_GONE_ERROR && error != CR_SERVER_LOST)
+        return false;
+    if (!reopenOrGiveUp())
+        return false;
+    // "Gone away" is seen before the statement reached a server; a statement
+    // lost on its way may have been carried out, and only one that changes
+    // nothing is sent again.
+    if (error == CR_SERVER_GONE_ERROR || changesNothing(statement))
+        return true;
+    m_refusal = "与 MySQL 服务器的连接曾断开，已重新连接；这条语句是否已执行无法确定";
+    m_refusalNumber = CR_SERVER_LOST;
+    return false;
 }
 
 std::unique_ptr<ResultSet> MySqlConnection::storeResult()
@@ -212,8 +296,12 @@ bool MySqlConnection::selectDatabase(std::string_view name)
     m_refusal.clear();
     const std::string n(name.substr(0, name.find('\0')));
     m_current.reset();
-    if (mysql_select_db(m_mysql, n.c_str()) != 0)
+    if (!reconnectIfClosed())
         return false;
+    if (mysql_select_db(m_mysql, n.c_str()) != 0) {
+        if (!recoverFromLoss("USE") || mysql_select_db(m_mysql, n.c_str()) != 0)
+            return false;
+    }
     m_database = n;
     m_current = n;
     return true;
@@ -237,7 +325,7 @@ bool MySqlConnection::lastError(std::string &message) const
 unsigned MySqlConnection::lastErrorNumber() const
 {
     if (!m_refusal.empty())
-        return kOutOfSyncNumber;
+        return m_refusalNumber;
     return m_mysql ? mysql_errno(m_mysql) : 0;
 }
 

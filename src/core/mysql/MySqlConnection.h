@@ -53,6 +53,37 @@ public:
     bool connectionLost() const;
     static bool isConnectionError(unsigned errorNumber);
     bool isOpen() const { return m_mysql != nullptr; }
+    // What a statement of the windows does when it finds the connection lost
+    // ("gone away" or "lost during query"): it connects once more with the
+    // login of the last successful connect (utf8mb4, the same database) and
+    // goes on, sending itself again when that is safe. When connecting fails
+    // the connection is closed and the lost handler is told why. Off by
+    // default: a run restores its connection its own way.
+    void setReconnectOnLoss(bool on) { m_reconnectOnLoss = on; }
+    bool reconnectOnLoss() const { return m_reconnectOnLoss; }
+    void setLostHandler(std::function<void(const std::string &reason)> handler) { m_lostHandler = std::move(handler); }
+    // With reconnecting on: when the server has closed the idle connection,
+    // connects again now. False when that failed (the connection is closed
+    // and the lost handler was told).
+    bool reconnectIfClosed();
+    // A run restores its connection itself, with its own session: while one
+    // lives, nothing reconnects behind its back.
+    class ReconnectPause {
+    public:
+        explicit ReconnectPause(MySqlConnection &db)
+            : m_db(db)
+            , m_was(db.m_reconnectOnLoss)
+        {
+            db.m_reconnectOnLoss = false;
+        }
+        ~ReconnectPause() { m_db.m_reconnectOnLoss = m_was; }
+        ReconnectPause(const ReconnectPause &) = delete;
+        ReconnectPause &operator=(const ReconnectPause &) = delete;
+
+    private:
+        MySqlConnection &m_db;
+        bool m_was;
+    };
     // Why the last connect failed (for the help text and the command line).
     const std::string &connectError() const { return m_connectError; }
 
@@ -134,6 +165,8 @@ public:
     std::string serverVersion() const;
 
 private:
+    bool reopenOrGiveUp();
+    bool recoverFromLoss(std::string_view statement);
     bool accountExists(std::string_view host, std::string_view user);
     bool executeIgnoring(std::string_view statement, std::initializer_list<unsigned> ignoredErrors);
 
@@ -167,8 +200,12 @@ private:
     bool m_asyncStarted = false;
     std::optional<bool> m_settled; // outcome of a statement completed early
     std::string m_refusal;
+    unsigned m_refusalNumber = 0;
     std::optional<bool> m_classicAccounts;
     std::function<void(std::string_view)> m_observer;
+    bool m_reconnectOnLoss = false;
+    bool m_recovering = false;
+    std::function<void(const std::string &)> m_lostHandler;
 };
 
 } // namespace varnel

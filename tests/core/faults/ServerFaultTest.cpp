@@ -316,5 +316,82 @@ TEST_F(ServerFaultTest, LosingTheServerBetweenChunksKeepsWhatWasWritten)
     EXPECT_EQ(form.control("按钮导出")->text(), kExportIdle);
 }
 
+
+// The windows' statements: a server that was restarted is reached again with
+// the same database and language; one that stays down closes the connection
+// once and says why.
+TEST_F(ServerFaultTest, WindowStatementsReconnectOnceThenGiveUpWithTheReason)
+{
+    startServer();
+    ASSERT_TRUE(db.execute("create database d"));
+    ASSERT_TRUE(db.selectDatabase("d"));
+    std::vector<std::string> lost;
+    db.setLostHandler([&](const std::string &reason) { lost.push_back(reason); });
+    db.setReconnectOnLoss(true);
+
+    server->kill();
+    ASSERT_TRUE(server->start());
+    ASSERT_TRUE(db.execute("select database(), @@lc_messages, @@character_set_connection"));
+    auto r = db.storeResult();
+    ASSERT_TRUE(r);
+    std::string name, language, charset;
+    r->readField(0.0, name);
+    r->readField(1.0, language);
+    r->readField(2.0, charset);
+    EXPECT_EQ(name, "d");
+    EXPECT_EQ(language, "zh_CN");
+    EXPECT_EQ(charset, "utf8mb4");
+    r.reset();
+
+    // A change sent after the server went away reaches the new server once.
+    server->kill();
+    ASSERT_TRUE(server->start());
+    EXPECT_TRUE(db.execute("create table t (a int)"));
+    EXPECT_TRUE(lost.empty());
+
+    // One lost on its way may have been carried out: it is not sent again,
+    // and the user is told so, on a connection that is back.
+    ASSERT_TRUE(db.execute("select connection_id()"));
+    std::string id;
+    auto ids = db.storeResult();
+    ASSERT_TRUE(ids);
+    ids->readField(0.0, id);
+    ids.reset();
+    MySqlConnection admin;
+    ASSERT_TRUE(admin.connect(server->address(), "root", ""));
+    std::thread killer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        admin.execute("kill connection " + id);
+    });
+    EXPECT_FALSE(db.execute("do sleep(5)"));
+    killer.join();
+    std::string message;
+    ASSERT_TRUE(db.lastError(message));
+    EXPECT_NE(message.find("是否已执行无法确定"), std::string::npos) << message;
+    EXPECT_TRUE(db.isOpen());
+    EXPECT_TRUE(db.execute("select 1"));
+    db.storeResult();
+    EXPECT_TRUE(lost.empty());
+
+    server->kill();
+    EXPECT_FALSE(db.execute("select 1"));
+    EXPECT_FALSE(db.isOpen());
+    ASSERT_EQ(lost.size(), 1u);
+    EXPECT_FALSE(lost[0].empty());
+    // Closed: the next statement sends nothing and does not report again.
+    EXPECT_FALSE(db.selectDatabase("d"));
+    EXPECT_EQ(lost.size(), 1u);
+}
+
+// The server is asked for its messages in Chinese.
+TEST_F(ServerFaultTest, ServerMessagesComeInChinese)
+{
+    startServer();
+    EXPECT_FALSE(db.execute("select * from nosuchdb.t"));
+    std::string message;
+    ASSERT_TRUE(db.lastError(message));
+    EXPECT_NE(message.find("不存在"), std::string::npos) << message;
+}
+
 } // namespace
 } // namespace varnel
