@@ -6,6 +6,7 @@
 #include "gui/QtText.h"
 #include "gui/QtTransferHost.h"
 #include "gui/TestProbe.h"
+#include "gui/Translations.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
 
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <string_view>
 
 using namespace varnel;
 
@@ -45,34 +47,76 @@ int demoImport(gui::MainWindow &window, const QString &screenshot)
     return 0;
 }
 
+// The program's options, for the window and for --help and --version, which
+// work without a display.
+struct Options {
+    QCommandLineParser parser;
+    QCommandLineOption settings{QStringLiteral("settings"),
+        QStringLiteral("Use FILE for the program's settings instead of the usual place."), QStringLiteral("FILE")};
+    QCommandLineOption set{QStringLiteral("set"),
+        QStringLiteral("Set a control of the main window by its name after the settings are loaded."),
+        QStringLiteral("NAME=VALUE")};
+    QCommandLineOption demo{QStringLiteral("demo-import"),
+        QStringLiteral("Connect, import the article folder into the emptied table, print the messages and quit.")};
+    QCommandLineOption screenshot{QStringLiteral("screenshot"),
+        QStringLiteral("With --demo-import: save a picture of the window to FILE."), QStringLiteral("FILE")};
+
+    Options()
+    {
+        parser.setApplicationDescription(gui::qs(kApplicationTitle));
+        parser.addHelpOption();
+        parser.addVersionOption();
+        parser.addOptions({settings, set, demo, screenshot});
+        parser.addPositionalArgument(
+            QStringLiteral("file"), QStringLiteral("A configuration (.ini) to load, as if dropped on the window."));
+    }
+};
+
+bool asksOnlyForText(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "--")
+            break;
+        if (a == "-h" || a == "--help" || a == "-?" || a == "--help-all" || a == "-v" || a == "--version")
+            return true;
+    }
+    return false;
+}
+
+void describeApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("varnel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VARNEL_VERSION));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    if (asksOnlyForText(argc, argv)) {
+        // No window is made, so no display is needed.
+        QCoreApplication app(argc, argv);
+        describeApplication();
+        Options options;
+        options.parser.process(app);
+        return 0;
+    }
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("varnel"));
-    QApplication::setApplicationVersion(QStringLiteral(VARNEL_VERSION));
+    describeApplication();
+    gui::loadChineseTranslations(app);
     // The desktop entry and the icon an installed program has: the window
     // manager matches the window to its entry, and the window shows the icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(VARNEL_APP_ID));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("varnel")));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(gui::qs(kApplicationTitle));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption settingsOption(QStringLiteral("settings"),
-        QStringLiteral("Use FILE for the program's settings instead of the usual place."), QStringLiteral("FILE"));
-    const QCommandLineOption setOption(QStringLiteral("set"),
-        QStringLiteral("Set a control of the main window by its name after the settings are loaded."),
-        QStringLiteral("NAME=VALUE"));
-    const QCommandLineOption demoOption(QStringLiteral("demo-import"),
-        QStringLiteral("Connect, import the article folder into the emptied table, print the messages and quit."));
-    const QCommandLineOption screenshotOption(QStringLiteral("screenshot"),
-        QStringLiteral("With --demo-import: save a picture of the window to FILE."), QStringLiteral("FILE"));
-    parser.addOptions({settingsOption, setOption, demoOption, screenshotOption});
-    parser.addPositionalArgument(
-        QStringLiteral("file"), QStringLiteral("A configuration (.ini) to load, as if dropped on the window."));
+    Options options;
+    QCommandLineParser &parser = options.parser;
+    const QCommandLineOption &settingsOption = options.settings;
+    const QCommandLineOption &setOption = options.set;
+    const QCommandLineOption &demoOption = options.demo;
+    const QCommandLineOption &screenshotOption = options.screenshot;
     parser.process(app);
 
     const std::filesystem::path settingsPath = parser.isSet(settingsOption)

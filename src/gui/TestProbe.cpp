@@ -64,8 +64,9 @@ QString shownText(const QWidget *w)
 
 QString windowName(const QWidget *window)
 {
-    const QString name = window->objectName().isEmpty() ? QString::fromLatin1(window->metaObject()->className())
-                                                         : window->objectName();
+    const QString name = window->objectName().isEmpty()
+        ? QString::fromLatin1(window->metaObject()->className()).section(QStringLiteral("::"), -1)
+        : window->objectName();
     return name + QLatin1Char('\t') + TestProbe::oneLine(window->windowTitle());
 }
 

@@ -7,12 +7,16 @@
 #include "gui/MappingList.h"
 #include "gui/MouseButtons.h"
 #include "gui/TextInputDialog.h"
+#include "gui/Translations.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -59,6 +63,25 @@ private slots:
     {
         m_settings.reset();
         m_dir.reset();
+    }
+
+    // Qt's own buttons and dialogs read Chinese whatever the locale.
+    void standardTextsAreChinese()
+    {
+        QVERIFY(loadChineseTranslations(*QCoreApplication::instance()));
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("信息："), QStringLiteral("x"),
+            QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box.button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
+        QCOMPARE(box.button(QMessageBox::Yes)->text().remove(QLatin1Char('&')).left(1), QStringLiteral("是"));
+        QCOMPARE(box.button(QMessageBox::No)->text().remove(QLatin1Char('&')).left(1), QStringLiteral("否"));
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        QStringList labels;
+        for (const QLabel *label : dialog.findChildren<QLabel *>())
+            labels << label->text();
+        QVERIFY2(!labels.contains(QStringLiteral("Look in:")), qPrintable(labels.join(QLatin1Char('|'))));
+        QVERIFY2(!labels.join(QString()).contains(QStringLiteral("File name")), qPrintable(labels.join(QLatin1Char('|'))));
     }
 
     void firstRunShowsTheDesignDefaults()
