@@ -144,7 +144,7 @@ private slots:
         m_sent.clear();
         m_db->setStatementObserver([this](std::string_view s) { m_sent.emplace_back(s); });
         QVERIFY(m_admin.connect(m_sandbox.server, m_sandbox.user, m_sandbox.password));
-        m_database = "vc" + std::to_string(::getpid()) + "_" + std::to_string(++m_counter);
+        m_database = "vt" + std::to_string(::getpid()) + "_" + std::to_string(++m_counter) + "_c";
         exec("create database `" + m_database + "` character set utf8mb4");
         Prompts::clear();
         Prompts::setScripted(true);
@@ -161,11 +161,7 @@ private slots:
         if (m_main)
             m_main->close();
         m_main.reset();
-        if (m_admin.isOpen()) {
-            exec("drop database if exists `" + m_database + "`");
-            m_admin.execute("drop database if exists `" + m_database + "_new`");
-            m_admin.execute("drop database if exists `" + m_database + "_n``b`");
-        }
+        QVERIFY2(test::dropGuiTestDatabases(m_admin, m_sandbox, m_database), m_database.c_str());
         m_admin.disconnect();
         m_db.reset();
         m_settings.reset();

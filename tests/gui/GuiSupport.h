@@ -3,6 +3,7 @@
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
 #include "mysql/MySqlConnection.h"
+#include "support/TestDatabases.h"
 
 #include <QDir>
 #include <QImage>
@@ -53,6 +54,13 @@ inline bool guiInCi()
             QSKIP("no sandbox database; run through scripts/test");                                                    \
         }                                                                                                              \
     } while (0)
+
+// Drops a window test's database and those named after it, also when the
+// test's connection was closed or killed.
+inline bool dropGuiTestDatabases(MySqlConnection &admin, const GuiSandbox &s, const std::string &name)
+{
+    return !s.available || dropTestDatabases(admin, s.server, s.user, s.password, name);
+}
 
 // Saves a picture of the widget when VARNEL_SCREENSHOT_DIR is set.
 inline void saveScreenshot(QWidget &w, const QString &name)

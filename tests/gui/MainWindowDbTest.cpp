@@ -100,7 +100,7 @@ private slots:
         m_sent.clear();
         m_db->setStatementObserver([this](std::string_view s) { m_sent.emplace_back(s); });
         QVERIFY(m_admin.connect(m_sandbox.server, m_sandbox.user, m_sandbox.password));
-        m_database = "vg" + std::to_string(::getpid()) + "_" + std::to_string(++m_counter);
+        m_database = "vt" + std::to_string(::getpid()) + "_" + std::to_string(++m_counter) + "_g";
         QVERIFY(m_admin.execute("create database `" + m_database + "`"));
         Prompts::clear();
         Prompts::setScripted(true);
@@ -110,8 +110,7 @@ private slots:
     {
         QtTransferHost::setCtrlHook({});
         QtTransferHost::setCaptionObserver({});
-        if (m_admin.isOpen())
-            m_admin.execute("drop database if exists `" + m_database + "`");
+        QVERIFY2(test::dropGuiTestDatabases(m_admin, m_sandbox, m_database), m_database.c_str());
         m_admin.disconnect();
         m_db.reset();
         m_settings.reset();

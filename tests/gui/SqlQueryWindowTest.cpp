@@ -99,7 +99,7 @@ private slots:
         m_sent.clear();
         m_db->setStatementObserver([this](std::string_view s) { m_sent.emplace_back(s); });
         QVERIFY(m_admin.connect(m_sandbox.server, m_sandbox.user, m_sandbox.password));
-        m_database = "vq" + std::to_string(::getpid()) + "_" + std::to_string(++m_counter);
+        m_database = "vt" + std::to_string(::getpid()) + "_" + std::to_string(++m_counter) + "_q";
         exec("create database `" + m_database + "`");
         exec("create table `" + m_database + "`.t (v int, s varchar(20))");
         exec("insert into `" + m_database + "`.t values (1,'a\\tb'),(2,'中文')");
@@ -117,8 +117,7 @@ private slots:
             m_main->close();
         QTest::qWait(10);
         m_main.reset();
-        if (m_admin.isOpen())
-            exec("drop database if exists `" + m_database + "`");
+        QVERIFY2(test::dropGuiTestDatabases(m_admin, m_sandbox, m_database), m_database.c_str());
         m_admin.disconnect();
         m_db.reset();
         m_settings.reset();

@@ -131,7 +131,7 @@ private slots:
         m_db = std::make_unique<MySqlConnection>();
         QVERIFY(m_admin.connect(m_sandbox.server, m_sandbox.user, m_sandbox.password));
         ++m_counter;
-        m_prefix = "vt" + std::to_string(::getpid()) + "_" + std::to_string(m_counter);
+        m_prefix = "vt" + std::to_string(::getpid()) + "_" + std::to_string(m_counter) + "_u";
         m_database = m_prefix + "db";
         exec("create database `" + m_database + "`");
         exec("create table `" + m_database + "`.t (v int)");
@@ -158,9 +158,8 @@ private slots:
                 for (std::uint64_t i = 0; r && i < r->rowCount(); ++i)
                     m_admin.execute("DROP USER " + quoteString(r->cell(i, 0)) + "@" + quoteString(r->cell(i, 1)));
             }
-            m_admin.execute("drop database if exists `" + m_database + "`");
-            m_admin.execute("drop database if exists `" + m_database + "2`");
         }
+        QVERIFY2(test::dropGuiTestDatabases(m_admin, m_sandbox, m_database), m_database.c_str());
         m_admin.disconnect();
         m_db.reset();
         m_settings.reset();

@@ -93,7 +93,7 @@ TEST_F(SandboxNaming, ATestsDatabasesAreDroppedAfterItsConnectionWasKilled)
     ASSERT_TRUE(other.execute("kill " + id[0]));
     EXPECT_FALSE(db.execute("select 1"));
 
-    EXPECT_TRUE(test::dropTestDatabases(db, settings, name));
+    EXPECT_TRUE(test::dropTestDatabases(db, settings.server, settings.user, settings.password, name));
     EXPECT_FALSE(exists(name));
     EXPECT_FALSE(exists(name + "_k"));
 }
