@@ -689,7 +689,7 @@ TEST_F(CliTest, ImportPreviewExportAndExitCodes)
     const Output failing = runCli(with({"import", dir.file("articles/a.txt").string()}));
     EXPECT_EQ(failing.status, 3);
     EXPECT_TRUE(contains(failing.err, "未能导入的文件 (1):\n")) << failing.err;
-    EXPECT_TRUE(contains(failing.err, "Unknown column")) << failing.err;
+    EXPECT_TRUE(contains(failing.err, "未知列")) << failing.err;
     EXPECT_TRUE(contains(failing.out, "已导入 0 篇文章"));
 
     // Export: exit 0, files written.
@@ -704,7 +704,8 @@ TEST_F(CliTest, ImportPreviewExportAndExitCodes)
 // completes, the final message tells what is in the table, exit 130.
 TEST_F(CliTest, StopSignalsEndTheRunWithTheFinalMessage)
 {
-    constexpr int kFiles = 4000;
+    // Enough that a run outlasts the time the signal takes to arrive.
+    constexpr int kFiles = 20000;
     std::filesystem::create_directories(dir.file("many"));
     for (int i = 0; i < kFiles; ++i)
         test::writeBytes(dir.file("many/" + std::to_string(i) + ".txt"), "文章 " + std::to_string(i));
@@ -744,7 +745,7 @@ TEST_F(CliTest, ServerReasonsAndTimeout)
     const std::string a = dir.file("articles/a.txt").string();
     const Output badName = runCli(with({"import", "--table", "t ", a}));
     EXPECT_EQ(badName.status, 2);
-    EXPECT_TRUE(badName.err.ends_with("表不存在且自动创建失败：t \nIncorrect table name 't '\n")) << badName.err;
+    EXPECT_TRUE(badName.err.ends_with("表不存在且自动创建失败：t \n表名不正确't '\n")) << badName.err;
 
     // A table locked by another session holds the insert: --timeout ends the
     // wait, and the file whose statement was in flight is listed as of

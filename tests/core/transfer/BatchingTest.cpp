@@ -74,7 +74,7 @@ TEST_F(BatchingTest, ARefusedFileInTheMiddleIsTheOnlyOneSkipped)
         EXPECT_EQ(result.transferred, 11);
         ASSERT_EQ(result.failures.size(), 1u);
         EXPECT_EQ(result.failures[0].item, files[6]);
-        EXPECT_NE(result.failures[0].reason.find("Data too long"), std::string::npos) << result.failures[0].reason;
+        EXPECT_NE(result.failures[0].reason.find("数据太长"), std::string::npos) << result.failures[0].reason;
         auto titles = column("select `标题` from t order by `标题`");
         EXPECT_EQ(titles.size(), 11u); // every other file exactly once
         EXPECT_EQ(std::set<std::string>(titles.begin(), titles.end()).size(), 11u);

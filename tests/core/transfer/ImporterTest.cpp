@@ -167,7 +167,7 @@ TEST_F(ImporterTest, PositionalTargetsOnAnExistingTable)
     EXPECT_EQ(form.cell(2, 0), "9");
     EXPECT_EQ(result.transferred, 0);
     ASSERT_EQ(host.failures.size(), 2u);
-    EXPECT_NE(host.failures[0].reason.find("Unknown column"), std::string::npos) << host.failures[0].reason;
+    EXPECT_NE(host.failures[0].reason.find("未知列"), std::string::npos) << host.failures[0].reason;
     EXPECT_EQ(host.recorder.lastText(), "导入完成，已导入 0 篇文章，当前表有 0 条记录！");
 
     form.removeRow(2);
