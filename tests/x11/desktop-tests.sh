@@ -110,6 +110,9 @@ case_final_message_after_a_long_import() {
   wait_event "$m" $'\tbox\t' 120 || return 1
   expect_box_active 5
   expect_eq "final message" "导入完成，已导入 50000 篇文章，当前表有 50000 条记录！" "$(last_box_text)"
+  # Qt's own button in Chinese.
+  wait_widgets_after "$(grep -nP '\tshown\tQMessageBox' "$probe/events.log" | tail -1 | cut -d: -f1)"
+  widget_field "button:确定" 7 QMessageBox >/dev/null || fail "the box has no button reading 确定"
   m=$(mark)
   xdotool key Return
   wait_event "$m" $'\tanswered\t' 5
