@@ -64,6 +64,22 @@ connect() {
 
 rows() { sql "select count(*) from \`$database\`.t"; }
 
+# A fresh program, connected, importing the 50,000 articles; m marks the
+# events from the click on.
+begin_import() {
+  app_for_import || return 1
+  connect || return 1
+  m=$(mark)
+  click 按钮导入
+  wait_event "$m" $'\trun\timport\tstarted' 10
+}
+
+answer_with_return() {
+  m=$(mark)
+  xdotool key Return
+  wait_event "$m" $'\tanswered\t' 5
+}
+
 case_connect_and_disconnect() {
   start_app || return 1
   expect_eq "picker before connecting" disabled "$(widget_field 按钮库列表 7)"
@@ -80,12 +96,8 @@ case_connect_and_disconnect() {
 }
 
 case_stop_an_import() {
-  app_for_import || return 1
-  connect || return 1
   local m
-  m=$(mark)
-  click 按钮导入
-  wait_event "$m" $'\trun\timport\tstarted' 10 || return 1
+  begin_import || return 1
   sleep 0.2
   click 按钮导入
   wait_event "$m" $'\trun\timport\tstop requested' 5 || return 1
@@ -96,37 +108,26 @@ case_stop_an_import() {
   text=$(last_box_text)
   ((stored > 0 && stored < 50000)) || fail "a stopped import stored $stored of 50000 files"
   expect_eq "final message" "导入完成，已导入 $stored 篇文章，当前表有 $stored 条记录！" "$text"
-  m=$(mark)
-  xdotool key Return
-  wait_event "$m" $'\tanswered\t' 5
+  answer_with_return
 }
 
 case_final_message_after_a_long_import() {
-  app_for_import || return 1
-  connect || return 1
   local m
-  m=$(mark)
-  click 按钮导入
+  begin_import || return 1
   wait_event "$m" $'\tbox\t' 120 || return 1
   expect_box_active 5
   expect_eq "final message" "导入完成，已导入 50000 篇文章，当前表有 50000 条记录！" "$(last_box_text)"
   # Qt's own button in Chinese.
   wait_widgets_after "$(grep -nP '\tshown\tQMessageBox' "$probe/events.log" | tail -1 | cut -d: -f1)"
   widget_field "button:确定" 7 QMessageBox >/dev/null || fail "the box has no button reading 确定"
-  m=$(mark)
-  xdotool key Return
-  wait_event "$m" $'\tanswered\t' 5
+  answer_with_return
   sleep 0.3
   [[ -z $(box_window) ]] || fail "the box is still there after Return"
 }
 
 case_close_during_an_import() {
-  app_for_import || return 1
-  connect || return 1
   local m
-  m=$(mark)
-  click 按钮导入
-  wait_event "$m" $'\trun\timport\tstarted' 10 || return 1
+  begin_import || return 1
   sleep 0.2
   # The window manager's close (Alt+F4 in openbox), as a user closes it.
   xdotool key alt+F4
