@@ -215,6 +215,11 @@ void Prompts::setMuted(bool muted)
     state().muted = muted;
 }
 
+bool Prompts::muted()
+{
+    return state().muted;
+}
+
 void Prompts::queueAnswer(bool answer)
 {
     state().answers.push_back(answer);

@@ -58,6 +58,7 @@ public:
     // the rest of an action that has lost its server: its own messages would
     // only blame what it was given, when one message says what happened.
     static void setMuted(bool muted);
+    static bool muted();
 
     // Scripted mode, for tests.
     static void setScripted(bool scripted);

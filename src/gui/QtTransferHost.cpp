@@ -102,6 +102,9 @@ void QtTransferHost::restoreWindowCaption()
 
 void QtTransferHost::focus(std::string_view controlName)
 {
+    // An action that lost its server points at nothing the user typed.
+    if (Prompts::muted())
+        return;
     QWidget *w = m_form.widget(controlName);
     if (!w)
         return;

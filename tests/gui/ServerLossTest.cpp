@@ -118,6 +118,7 @@ private slots:
             QVERIFY(m_db->isOpen());
             Prompts::clear();
             Prompts::setScripted(true);
+            w->form().widget("编辑框文章目录")->setFocus();
             m_server->kill();
             if (action == 0)
                 w->importPressed(false);
@@ -131,6 +132,8 @@ private slots:
             QVERIFY2(messages[0].startsWith(lostMessage()), qPrintable(messages[0]));
             QVERIFY(messages[0].size() > lostMessage().size());
             expectDisconnected(*w, *m_db);
+            // Nothing the user typed is pointed at.
+            QVERIFY(w->focusWidget() != w->form().widget("编辑框库名"));
             QVERIFY(m_server->start());
         }
     }
