@@ -10,6 +10,7 @@
 #include "gui/MouseButtons.h"
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
+#include "gui/WindowPlace.h"
 #include "mysql/ColumnTypes.h"
 
 #include <QCloseEvent>
@@ -88,6 +89,7 @@ CreateTableWindow::CreateTableWindow(MainWindow &main, SettingsStore &settings, 
     // The design size is where the window starts; it grows where its text
     // needs more room.
     resize(std::max(kDesignWidth, minimumSizeHint().width()), std::max(kDesignHeight, minimumSizeHint().height()));
+    restoreWindowPlace(*this, m_settings, tableFormSpec().section);
     setAcceptDrops(true);
 }
 
@@ -386,6 +388,7 @@ void CreateTableWindow::closeEvent(QCloseEvent *event)
     }
     m_closing = true;
     saveTableConfig(m_settings, *m_form);
+    saveWindowPlace(*this, m_settings, tableFormSpec().section);
     m_closing = false;
     event->accept();
 }

@@ -10,6 +10,7 @@
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
 #include "gui/TestProbe.h"
+#include "gui/WindowPlace.h"
 #include "mapping/RuleEditor.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
@@ -57,6 +58,7 @@ MainWindow::MainWindow(SettingsStore &settings, MySqlConnection &db, QWidget *pa
     // The design size is where the window starts; it grows where its text
     // needs more room (a larger font or screen scale).
     resize(std::max(kDesignWidth, minimumSizeHint().width()), std::max(kDesignHeight, minimumSizeHint().height()));
+    restoreWindowPlace(*this, m_settings, mainFormSpec().section);
 
     // Created: restore every control and the mapping rows, show the page of
     // the chosen source, then accept drops.
@@ -221,6 +223,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     }
     m_closing = true;
     saveMainConfig(m_settings, *m_form);
+    saveWindowPlace(*this, m_settings, mainFormSpec().section);
     m_closing = false;
     event->accept();
 }

@@ -12,6 +12,7 @@
 #include "gui/QtText.h"
 #include "gui/RecordViewerWindow.h"
 #include "gui/SvgPicture.h"
+#include "gui/WindowPlace.h"
 #include "mysql/MySqlConnection.h"
 #include "mysql/Statements.h"
 #include "settings/WindowSweep.h"
@@ -59,6 +60,7 @@ ManagerWindow::ManagerWindow(MainWindow &main, SettingsStore &settings, MySqlCon
     buildLayout();
     resize(std::max(620, minimumSizeHint().width()), std::max(460, minimumSizeHint().height()));
     restoreWindowState(m_settings, *m_form, kSection);
+    restoreWindowPlace(*this, m_settings, kSection);
 }
 
 ManagerWindow::~ManagerWindow()
@@ -242,6 +244,7 @@ void ManagerWindow::closeEvent(QCloseEvent *event)
     }
     m_closing = true;
     saveWindowState(m_settings, *m_form, kSection);
+    saveWindowPlace(*this, m_settings, kSection);
     m_closing = false;
     event->accept();
 }
@@ -549,7 +552,7 @@ void ManagerWindow::openViewer(bool fields)
         return;
     }
     if (!m_viewer) {
-        m_viewer = new RecordViewerWindow(*this, m_db);
+        m_viewer = new RecordViewerWindow(*this, m_settings, m_db);
         m_viewer->show();
     }
     m_viewer->setFieldsMode(fields);
@@ -578,7 +581,7 @@ void ManagerWindow::openUserAdmin()
         m_userAdmin->activateWindow();
         return;
     }
-    m_userAdmin = new UserAdminWindow(*this, m_db);
+    m_userAdmin = new UserAdminWindow(*this, m_settings, m_db);
     connect(m_userAdmin, &QObject::destroyed, this, &ManagerWindow::ownedWindowGone);
     m_userAdmin->show();
     m_userAdmin->raise();

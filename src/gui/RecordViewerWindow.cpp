@@ -7,6 +7,7 @@
 #include "gui/QtText.h"
 #include "gui/ResultListText.h"
 #include "gui/ResultTableModel.h"
+#include "gui/WindowPlace.h"
 #include "mysql/MySqlConnection.h"
 #include "mysql/Statements.h"
 #include "util/ThrottledPump.h"
@@ -25,12 +26,14 @@ namespace varnel::gui {
 namespace {
 
 constexpr std::chrono::milliseconds kPumpInterval(50);
+constexpr std::string_view kSection = "记录查看器";
 
 } // namespace
 
-RecordViewerWindow::RecordViewerWindow(ManagerWindow &manager, MySqlConnection &db)
+RecordViewerWindow::RecordViewerWindow(ManagerWindow &manager, SettingsStore &settings, MySqlConnection &db)
     : QWidget(&manager, Qt::Window)
     , m_manager(manager)
+    , m_settings(settings)
     , m_db(db)
 {
     setObjectName(QStringLiteral("RecordViewerWindow"));
@@ -49,6 +52,7 @@ RecordViewerWindow::RecordViewerWindow(ManagerWindow &manager, MySqlConnection &
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
     resize(788, 474);
+    restoreWindowPlace(*this, m_settings, kSection);
 
     m_menu = new QMenu(this);
     m_menu->setObjectName(QStringLiteral("操作菜单"));
@@ -77,6 +81,7 @@ void RecordViewerWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    saveWindowPlace(*this, m_settings, kSection);
     event->accept();
 }
 

@@ -13,6 +13,7 @@ class QTableView;
 namespace varnel {
 class MySqlConnection;
 class ResultSet;
+class SettingsStore;
 } // namespace varnel
 
 namespace varnel::gui {
@@ -22,11 +23,12 @@ class ResultTableModel;
 
 // The fields ("describe") or the records ("select *") of the manager's
 // current table, following the manager's selection; rows can be copied,
-// saved as CSV and deleted. Its caption is its status line.
+// saved as CSV and deleted. Its caption is its status line. Its place is
+// kept in the section "记录查看器".
 class RecordViewerWindow : public QWidget {
     Q_OBJECT
 public:
-    RecordViewerWindow(ManagerWindow &manager, MySqlConnection &db);
+    RecordViewerWindow(ManagerWindow &manager, SettingsStore &settings, MySqlConnection &db);
     ~RecordViewerWindow() override;
 
     bool fieldsMode() const { return m_fields; }
@@ -50,6 +52,7 @@ private:
     bool load(const std::string &database, const std::string &table);
 
     ManagerWindow &m_manager;
+    SettingsStore &m_settings;
     MySqlConnection &m_db;
     QTableView *m_view = nullptr;
     ResultTableModel *m_model = nullptr;

@@ -11,6 +11,7 @@
 #include "gui/QtText.h"
 #include "gui/ResultListText.h"
 #include "gui/ResultTableModel.h"
+#include "gui/WindowPlace.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
 #include "util/ThrottledPump.h"
@@ -69,6 +70,7 @@ SqlQueryWindow::SqlQueryWindow(ManagerWindow &manager, MainWindow &main, Setting
     buildLayout();
     buildMenus();
     resize(std::max(926, minimumSizeHint().width()), std::max(508, minimumSizeHint().height()));
+    restoreWindowPlace(*this, m_settings, kSqlSection);
 
     m_settings.setSection(kSqlSection);
     setStatementText(m_settings.readText(kSqlStatementKey, sqlDesignText()));
@@ -352,6 +354,7 @@ void SqlQueryWindow::closeEvent(QCloseEvent *event)
     releaseStatementResults();
     m_settings.setSection(kSqlSection);
     m_settings.writeText(kSqlStatementKey, statementText());
+    saveWindowPlace(*this, m_settings, kSqlSection);
     event->accept();
 }
 

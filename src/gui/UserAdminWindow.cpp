@@ -8,6 +8,7 @@
 #include "gui/QtControl.h"
 #include "gui/QtText.h"
 #include "gui/SvgPicture.h"
+#include "gui/WindowPlace.h"
 #include "mysql/MySqlConnection.h"
 #include "mysql/Statements.h"
 #include "util/AsciiCase.h"
@@ -28,6 +29,7 @@
 namespace varnel::gui {
 namespace {
 
+constexpr std::string_view kSection = "用户管理";
 constexpr const char *kHostHint = "用户相关联的主机名，如果为空文本则为所有主机";
 constexpr const char *kDatabaseHint = "用户所操作的库，如果为空文本或“*”，则为所有库，如果为中文表名请在表名两边加“`”";
 constexpr const char *kTableHint = "用户所操作的表，当库名不为空文本或“*”时本参数可以为空文本或“*”即所有表，"
@@ -65,8 +67,9 @@ QLineEdit *edit(const char *name, const char *text = "")
 
 } // namespace
 
-UserAdminWindow::UserAdminWindow(ManagerWindow &manager, MySqlConnection &db)
+UserAdminWindow::UserAdminWindow(ManagerWindow &manager, SettingsStore &settings, MySqlConnection &db)
     : QWidget(&manager, Qt::Window)
+    , m_settings(settings)
     , m_db(db)
 {
     setObjectName(QStringLiteral("UserAdminWindow"));
@@ -74,6 +77,7 @@ UserAdminWindow::UserAdminWindow(ManagerWindow &manager, MySqlConnection &db)
     setAttribute(Qt::WA_DeleteOnClose);
     buildLayout();
     resize(std::max(358, minimumSizeHint().width()), std::max(265, minimumSizeHint().height()));
+    restoreWindowPlace(*this, m_settings, kSection);
 }
 
 UserAdminWindow::~UserAdminWindow() = default;
@@ -212,6 +216,7 @@ void UserAdminWindow::closeEvent(QCloseEvent *event)
         m_list->clear();
     }
     m_users.reset();
+    saveWindowPlace(*this, m_settings, kSection);
     event->accept();
 }
 

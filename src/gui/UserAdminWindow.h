@@ -13,6 +13,7 @@ class QListWidget;
 namespace varnel {
 class MySqlConnection;
 class ResultSet;
+class SettingsStore;
 } // namespace varnel
 
 namespace varnel::gui {
@@ -23,11 +24,12 @@ class RightButton;
 // The server's accounts: one item per row of mysql.user, and creating an
 // account with privileges, changing an account's privileges and deleting an
 // account. Item k of the list always stands for row k of the last user list
-// read; changes and deletions act on the account of the current item.
+// read; changes and deletions act on the account of the current item. Its
+// place is kept in the section "用户管理".
 class UserAdminWindow : public QWidget {
     Q_OBJECT
 public:
-    UserAdminWindow(ManagerWindow &manager, MySqlConnection &db);
+    UserAdminWindow(ManagerWindow &manager, SettingsStore &settings, MySqlConnection &db);
     ~UserAdminWindow() override;
 
     QListWidget *list() const { return m_list; }
@@ -65,6 +67,7 @@ private:
     void message(const QString &text);
     void closeIfPending();
 
+    SettingsStore &m_settings;
     MySqlConnection &m_db;
     BusyCounter m_busy;
     std::unique_ptr<ResultSet> m_users;
