@@ -148,13 +148,21 @@ void MainWindow::buildLayout()
 
 QWidget *MainWindow::buildBanner()
 {
+    // The background stretches with the window; the picture keeps its size
+    // and its place in the row, so the title always starts after it.
     auto *banner = new SvgPicture(QStringLiteral(":/varnel/banner.svg"));
     banner->setObjectName(QStringLiteral("图片框3"));
     banner->setFixedHeight(64);
     auto *h = new QHBoxLayout(banner);
-    h->setContentsMargins(110, 6, 14, 6);
+    h->setContentsMargins(18, 6, 14, 6);
     h->setSpacing(4);
+    auto *mark = new SvgPicture(QStringLiteral(":/varnel/banner-mark.svg"));
+    mark->setObjectName(QStringLiteral("图片框标志"));
+    mark->setFixedSize(74, 32);
+    h->addWidget(mark, 0, Qt::AlignVCenter);
+    h->addSpacing(14);
     const auto title = new QLabel(QStringLiteral("Varnel"));
+    title->setObjectName(QStringLiteral("标签标题"));
     QFont f = title->font();
     f.setPointSizeF(f.pointSizeF() * 1.6);
     f.setBold(true);

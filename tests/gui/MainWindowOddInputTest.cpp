@@ -1,7 +1,7 @@
 // The main window with what a user or a damaged settings file may give it:
 // values out of range, radio groups with nothing ticked, mapping rows of an
 // unknown source, a larger font, a window resized with the condition panel
-// open.
+// open or to any width under the banner.
 #include "GuiSupport.h"
 
 #include "gui/MainWindow.h"
@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -147,6 +148,31 @@ private slots:
             }
         }
         QVERIFY2(differing * 100 < alone.width() * alone.height(), qPrintable(QString::number(differing)));
+    }
+
+    // The banner's picture keeps its size and stays left of the title, however
+    // wide the window (and at any scale: run with QT_SCALE_FACTOR).
+    void theBannerPictureLeavesTheTitleClear()
+    {
+        auto w = open();
+        QWidget *banner = w->findChild<QWidget *>(QStringLiteral("图片框3"));
+        QWidget *picture = w->findChild<QWidget *>(QStringLiteral("图片框标志"));
+        auto *title = w->findChild<QLabel *>(QStringLiteral("标签标题"));
+        QVERIFY(banner && picture && title);
+        QCOMPARE(picture->parentWidget(), banner);
+        QCOMPARE(title->parentWidget(), banner);
+        QCOMPARE(title->text(), QStringLiteral("Varnel"));
+        for (const int width : {644, 800, 1000, 1600}) {
+            w->resize(width, w->height());
+            QApplication::processEvents();
+            const QString at = QString::number(w->width());
+            QVERIFY2(picture->isVisible() && banner->rect().contains(picture->geometry()), qPrintable(at));
+            QCOMPARE(picture->size(), QSize(74, 32));
+            QVERIFY2(picture->geometry().right() < title->geometry().left(), qPrintable(at));
+            QVERIFY2(title->width() >= title->sizeHint().width(), qPrintable(at));
+            if (width == 1000)
+                saveScreenshot(*w, QStringLiteral("main-1000"));
+        }
     }
 
     void captionsFitWithALargerFont()
