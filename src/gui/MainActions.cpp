@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QProcess>
 #include <QTimer>
 #include <QUrl>
@@ -151,6 +152,12 @@ bool MainWindow::readNameList(Control &button, bool tables)
 {
     const std::string caption = button.text();
     button.setText("读取中");
+    // Disabling the focused button would hand the focus on along the chain,
+    // to the password box with its text selected; it waits here instead.
+    QWidget *pressed = m_form->widget(tables ? kTableList : kDatabaseList);
+    const bool hadFocus = pressed->hasFocus();
+    if (hadFocus)
+        pressed->clearFocus();
     button.setEnabled(false);
     BusyScope busy(m_busy);
     bool ok =
@@ -170,6 +177,8 @@ bool MainWindow::readNameList(Control &button, bool tables)
     }
     button.setText(caption);
     button.setEnabled(true);
+    if (hadFocus && !QApplication::focusWidget())
+        pressed->setFocus(Qt::OtherFocusReason);
     return result != nullptr;
 }
 
@@ -200,9 +209,7 @@ void MainWindow::tablePicker()
         if (!listReadFinished())
             return;
     }
-    const QString name = NamePicker::pick(this, splitLines(button.tag()));
-    if (!name.isEmpty())
-        m_form->control(ctl::kTable)->setText(u8(name));
+    putPickedName(ctl::kTable, NamePicker::pick(this, splitLines(button.tag())));
 }
 
 void MainWindow::databasePicker()
@@ -220,9 +227,19 @@ void MainWindow::databasePicker()
         if (!listReadFinished())
             return;
     }
-    const QString name = NamePicker::pick(this, splitLines(button.tag()));
-    if (!name.isEmpty())
-        m_form->control(ctl::kDatabase)->setText(u8(name));
+    putPickedName(ctl::kDatabase, NamePicker::pick(this, splitLines(button.tag())));
+}
+
+// The name goes into its box, and the typing goes on there, after the name.
+void MainWindow::putPickedName(std::string_view boxName, const QString &name)
+{
+    if (name.isEmpty())
+        return;
+    m_form->control(boxName)->setText(u8(name));
+    auto *box = m_form->widgetAs<QLineEdit>(boxName);
+    box->setFocus(Qt::OtherFocusReason);
+    box->deselect();
+    box->end(false);
 }
 
 void MainWindow::readTableFields()

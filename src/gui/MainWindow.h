@@ -111,6 +111,7 @@ private:
     void showHelp();
     void editPhrases();
     bool readNameList(Control &button, bool tables);
+    void putPickedName(std::string_view boxName, const QString &name);
     bool listReadFinished();
 
     SettingsStore &m_settings;

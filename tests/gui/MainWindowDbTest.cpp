@@ -10,8 +10,10 @@
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -181,6 +183,44 @@ private slots:
         click(*w, "按钮库列表");
         QVERIFY(NamePicker::lastItems().contains(qs(m_database)));
         QCOMPARE(text(*w, "编辑框库名"), m_database + "_none"); // closed without a choice
+    }
+
+    // After a choice the typing goes on in the box that got the name, after
+    // it; reading the names does not hand the focus on to the password box.
+    void aPickedNameTakesTheFocus()
+    {
+        QVERIFY(m_admin.execute("create table `" + m_database + "`.`t1` (v int)"));
+        auto w = open();
+        QApplication::setActiveWindow(w.get());
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        auto *password = w->form().widgetAs<QLineEdit>("编辑框密码");
+        auto *tableButton = w->form().widgetAs<QPushButton>("按钮表列表");
+        auto *tableBox = w->form().widgetAs<QLineEdit>("编辑框表名");
+
+        NamePicker::queueChoice(-1);
+        QTest::mouseClick(tableButton, Qt::LeftButton);
+        QCOMPARE(NamePicker::shownCount(), 1);
+        QCOMPARE(QApplication::focusWidget(), tableButton);
+        QVERIFY(!password->hasSelectedText());
+
+        NamePicker::queueChoice(0);
+        QTest::mouseClick(tableButton, Qt::LeftButton);
+        QCOMPARE(tableBox->text(), QStringLiteral("t1"));
+        QCOMPARE(QApplication::focusWidget(), tableBox);
+        QVERIFY(!tableBox->hasSelectedText());
+        QCOMPARE(tableBox->cursorPosition(), 2);
+
+        auto *databaseButton = w->form().widgetAs<QPushButton>("按钮库列表");
+        auto *databaseBox = w->form().widgetAs<QLineEdit>("编辑框库名");
+        databaseBox->setCursorPosition(0);
+        QTest::mouseClick(databaseButton, Qt::LeftButton);
+        NamePicker::queueChoice(int(NamePicker::lastItems().indexOf(qs(m_database))));
+        QTest::mouseClick(databaseButton, Qt::LeftButton);
+        QCOMPARE(databaseBox->text(), qs(m_database));
+        QCOMPARE(QApplication::focusWidget(), databaseBox);
+        QVERIFY(!databaseBox->hasSelectedText());
+        QCOMPARE(databaseBox->cursorPosition(), databaseBox->text().size());
+        QVERIFY(!password->hasSelectedText());
     }
 
     void readingAFieldList()
