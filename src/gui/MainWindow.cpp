@@ -83,6 +83,11 @@ void MainWindow::wireActions()
 {
     auto button = [this](std::string_view name) { return m_form->widgetAs<RightButton>(name); };
     connect(button(kConnectButton), &QPushButton::clicked, this, &MainWindow::connectAction);
+    // Enter in the password box connects; it never disconnects.
+    connect(m_form->widgetAs<QLineEdit>(ctl::kPassword), &QLineEdit::returnPressed, this, [this] {
+        if (!m_db.isOpen())
+            connectAction();
+    });
     connect(button(kDatabaseList), &QPushButton::clicked, this, &MainWindow::databasePicker);
     connect(button(kTableList), &QPushButton::clicked, this, &MainWindow::tablePicker);
     connect(button(kReadFields), &QPushButton::clicked, this, &MainWindow::readTableFields);

@@ -223,6 +223,29 @@ private slots:
         QVERIFY(!password->hasSelectedText());
     }
 
+    // Enter in the password box connects, Return or the keypad's; connected,
+    // it leaves the connection alone.
+    void enterInThePasswordBoxConnects()
+    {
+        auto w = open(false);
+        auto *password = w->form().widgetAs<QLineEdit>("编辑框密码");
+        QTest::keyClick(password, Qt::Key_Return);
+        QVERIFY(m_db->isOpen());
+        QCOMPARE(text(*w, "按钮建立连接"), std::string("断开连接"));
+        for (const auto &[key, modifier] :
+            {std::pair{Qt::Key_Enter, Qt::KeypadModifier}, {Qt::Key_Return, Qt::NoModifier}}) {
+            QTest::keyClick(password, key, modifier);
+            QVERIFY(m_db->isOpen());
+            QCOMPARE(text(*w, "按钮建立连接"), std::string("断开连接"));
+        }
+
+        w->connectAction(); // disconnect
+        QVERIFY(!m_db->isOpen());
+        QTest::keyClick(password, Qt::Key_Enter, Qt::KeypadModifier);
+        QVERIFY(m_db->isOpen());
+        QVERIFY(w->form().control("按钮导入")->isEnabled());
+    }
+
     void readingAFieldList()
     {
         QVERIFY(m_admin.execute("create table `" + m_database
