@@ -72,7 +72,11 @@ sql() { # sql STATEMENT: the result, tab-separated, no headers
 start_app() {
   probe=$work/probe-$current_case
   rm -rf "$probe" "$work/settings.ini"
-  VARNEL_TEST_PROBE=$probe "$varnel" --settings "$work/settings.ini" \
+  # Under AddressSanitizer: libxkbcommon-x11 strndup()s a keymap name that is
+  # not NUL-terminated but shorter than the bound, which the strict string
+  # checks take for an overflow; that check is left to the offscreen tests.
+  ASAN_OPTIONS=${ASAN_OPTIONS//strict_string_checks=1/strict_string_checks=0} \
+    VARNEL_TEST_PROBE=$probe "$varnel" --settings "$work/settings.ini" \
     --set "编辑框服务器=$VARNEL_DB_HOST:$VARNEL_DB_PORT" --set "编辑框用户名=$VARNEL_DB_USER" \
     --set "编辑框密码=$VARNEL_DB_PASSWORD" "$@" >"$work/app.log" 2>&1 &
   app_pid=$!
