@@ -67,15 +67,17 @@ sql() { # sql STATEMENT: the result, tab-separated, no headers
     --default-character-set=utf8mb4 -N -B -e "$1" 2>&1
 }
 
-# Starts the program on a fresh settings file with the given --set options and
+# Starts the program on a fresh settings file (the last one with keep_settings set) with the given --set options and
 # waits until the window manager has placed and activated its window.
 start_app() {
   probe=$work/probe-$current_case
-  rm -rf "$probe" "$work/settings.ini"
+  rm -rf "$probe"
+  [[ -n ${keep_settings:-} ]] || rm -f "$work/settings.ini"
   # Under AddressSanitizer: libxkbcommon-x11 strndup()s a keymap name that is
   # not NUL-terminated but shorter than the bound, which the strict string
   # checks take for an overflow; that check is left to the offscreen tests.
-  ASAN_OPTIONS=${ASAN_OPTIONS//strict_string_checks=1/strict_string_checks=0} \
+  local asan=${ASAN_OPTIONS:-}
+  ASAN_OPTIONS=${asan//strict_string_checks=1/strict_string_checks=0} \
     VARNEL_TEST_PROBE=$probe "$varnel" --settings "$work/settings.ini" \
     --set "编辑框服务器=$VARNEL_DB_HOST:$VARNEL_DB_PORT" --set "编辑框用户名=$VARNEL_DB_USER" \
     --set "编辑框密码=$VARNEL_DB_PASSWORD" "$@" >"$work/app.log" 2>&1 &

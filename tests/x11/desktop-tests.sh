@@ -174,8 +174,28 @@ case_admin_windows_open() {
   wait_event "$m" $'\tshown\tSqlQueryWindow' 10
 }
 
+# The frame's place and size as the window manager shows them.
+main_frame() { xdotool getwindowgeometry "$(xdotool search --name '^Varnel MySQL' | head -1)" | awk '/Position|Geometry/ { print $2 }' | tr '\n' ' '; }
+
+case_window_place_kept() {
+  start_app || return 1
+  local id before after status=0
+  id=$(xdotool search --name '^Varnel MySQL' | head -1)
+  xdotool windowsize "$id" 900 800 windowmove "$id" 130 90
+  sleep 0.5
+  before=$(main_frame)
+  xdotool key alt+F4
+  for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
+  wait "$app_pid" || status=$?
+  app_pid=""
+  expect_eq "exit status" 0 "$status"
+  keep_settings=1 start_app || return 1
+  after=$(main_frame)
+  expect_eq "the window's place after a restart" "$before" "$after"
+}
+
 all_cases=(connect_and_disconnect stop_an_import final_message_after_a_long_import close_during_an_import
-  admin_windows_open)
+  admin_windows_open window_place_kept)
 (($# > 0)) && all_cases=("$@")
 for c in "${all_cases[@]}"; do
   run_case "$c" "case_$c"
