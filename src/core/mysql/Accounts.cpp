@@ -3,6 +3,12 @@
 #include "mysql/MySqlConnection.h"
 
 #include "mysql/Statements.h"
+#include "util/AsciiCase.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace varnel {
 namespace {
@@ -10,6 +16,61 @@ namespace {
 // Errors that mean "there was nothing to revoke".
 constexpr unsigned kNoSuchGrant = 1141;
 constexpr unsigned kNoSuchTableGrant = 1147;
+
+enum class PrivilegeLevel { Global, Database, Table };
+
+// Where setUserPrivileges puts the privileges. Classic servers go by which
+// names are empty; GRANT also takes a name beginning with "*" for "all".
+PrivilegeLevel privilegeLevel(bool classic, std::string_view database, std::string_view table)
+{
+    auto all = [classic](std::string_view name) { return name.empty() || (!classic && name.front() == '*'); };
+    if (all(database))
+        return PrivilegeLevel::Global;
+    return all(table) ? PrivilegeLevel::Database : PrivilegeLevel::Table;
+}
+
+// The mask bits setUserPrivileges can give at a level. Reload, shutdown,
+// process and file exist only globally; ALL PRIVILEGES is for a new account
+// only (here it would have set none of the nine); higher bits mean nothing.
+int legalPrivileges(PrivilegeLevel level)
+{
+    constexpr int nine = sql::PrivSelect | sql::PrivInsert | sql::PrivUpdate | sql::PrivDelete | sql::PrivIndex
+        | sql::PrivAlter | sql::PrivCreate | sql::PrivDrop | sql::PrivReferences;
+    constexpr int globalOnly = sql::PrivReload | sql::PrivShutdown | sql::PrivProcess | sql::PrivFile;
+    return level == PrivilegeLevel::Global ? nine | globalOnly : nine;
+}
+
+// Every privilege a table can hold on this server, as REVOKE names it, read
+// from the definition of mysql.tables_priv.Table_priv; the grant option is
+// left out. Nothing when it cannot be read.
+std::optional<std::vector<std::string>> tablePrivilegeNames(MySqlConnection &db)
+{
+    if (!db.execute("select COLUMN_TYPE from information_schema.COLUMNS where TABLE_SCHEMA='mysql' and "
+                    "TABLE_NAME='tables_priv' and COLUMN_NAME='Table_priv'"))
+        return std::nullopt;
+    auto r = db.storeResult();
+    std::string type; // set('Select','Insert',…)
+    if (!r || r->rowCount() == 0 || !r->readField(0.0, type))
+        return std::nullopt;
+    std::vector<std::string> names;
+    for (std::size_t open = type.find('\''); open != std::string::npos; open = type.find('\'', open)) {
+        const std::size_t close = type.find('\'', open + 1);
+        if (close == std::string::npos)
+            break;
+        const std::string member = type.substr(open + 1, close - open - 1);
+        open = close + 1;
+        if (equalsIgnoringAsciiCase(member, "Grant"))
+            continue;
+        // MariaDB's column says what its statements call DELETE HISTORY.
+        std::string name = equalsIgnoringAsciiCase(member, "Delete versioning rows") ? "DELETE HISTORY" : member;
+        for (char &c : name)
+            c = asciiUpper(c);
+        names.push_back(std::move(name));
+    }
+    if (names.empty())
+        return std::nullopt;
+    return names;
+}
 
 } // namespace
 
@@ -111,6 +172,13 @@ bool MySqlConnection::setUserPrivileges(
 {
     if (!m_mysql)
         return false;
+    // A privilege the level cannot hold makes the server refuse the GRANT:
+    // refused before anything is sent, at the level either kind of server
+    // would take the names for.
+    const int legal = legalPrivileges(privilegeLevel(true, database, table))
+        & legalPrivileges(privilegeLevel(false, database, table));
+    if ((mask & ~legal) != 0)
+        return false;
     const std::string host = sql::accountHost(hostIn);
     // Privileges of an account that is not there: the classic statements
     // would write rows for nobody, and a GRANT would make the account.
@@ -130,9 +198,11 @@ bool MySqlConnection::setUserPrivileges(
         return execute(sql::flushPrivileges());
     }
 
-    // Newer servers: the same effect through REVOKE and GRANT. Globally and
+    // Newer servers: the same effect through GRANT and REVOKE. Globally and
     // per database the nine column privileges are set exactly, the others
-    // left alone; per table the privileges are replaced as a whole.
+    // left alone; per table the privileges are replaced as a whole (the grant
+    // option stays). The new privileges are granted first and only then the
+    // unwanted ones revoked, so a refused GRANT takes nothing away.
     const std::string account = sql::account(user, host);
     const std::string target = sql::grantTarget(database, table);
     auto joined = [](const std::vector<std::string> &names) {
@@ -141,25 +211,30 @@ bool MySqlConnection::setUserPrivileges(
             s += (s.empty() ? "" : ",") + n;
         return s;
     };
-    const bool tableLevel = !database.empty() && !table.empty() && database.front() != '*' && table.front() != '*';
-    std::vector<std::string> grants = tableLevel ? sql::privilegeNames(mask) : sql::columnPrivilegeNames(mask, true);
+    const bool tableLevel = privilegeLevel(false, database, table) == PrivilegeLevel::Table;
+    const std::vector<std::string> grants =
+        tableLevel ? sql::privilegeNames(mask) : sql::columnPrivilegeNames(mask, true);
     if (tableLevel && grants.empty())
         return false;
-    bool ok = true;
+    std::vector<std::string> revokes;
     if (tableLevel) {
-        ok = executeIgnoring(
-            "REVOKE ALL PRIVILEGES ON " + target + " FROM " + account, {kNoSuchGrant, kNoSuchTableGrant});
+        // Every privilege a table can hold on this server, less the new ones.
+        const auto possible = tablePrivilegeNames(*this);
+        if (!possible)
+            return false;
+        for (const std::string &name : *possible) {
+            if (std::find(grants.begin(), grants.end(), asciiLowered(name)) == grants.end())
+                revokes.push_back(name);
+        }
     } else {
-        const auto revokes = sql::columnPrivilegeNames(mask, false);
-        if (!revokes.empty())
-            ok = executeIgnoring(
-                "REVOKE " + joined(revokes) + " ON " + target + " FROM " + account, {kNoSuchGrant, kNoSuchTableGrant});
+        revokes = sql::columnPrivilegeNames(mask, false);
     }
-    if (!ok)
+    if (!grants.empty() && !execute("GRANT " + joined(grants) + " ON " + target + " TO " + account))
         return false;
-    if (grants.empty())
+    if (revokes.empty())
         return true;
-    return execute("GRANT " + joined(grants) + " ON " + target + " TO " + account);
+    return executeIgnoring(
+        "REVOKE " + joined(revokes) + " ON " + target + " FROM " + account, {kNoSuchGrant, kNoSuchTableGrant});
 }
 
 } // namespace varnel
