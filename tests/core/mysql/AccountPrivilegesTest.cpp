@@ -48,15 +48,28 @@ protected:
         const std::string on = target == "db" ? "`" + name + "`.*" : target == "table" ? "`" + name + "`.`t`" : target;
         return "GRANT " + privileges + " ON " + on + " TO `" + user + "`@`127.0.0.1`";
     }
-    // The statements that change privileges, as sent.
-    std::vector<std::string> changes(const std::vector<std::string> &sent)
-    {
-        std::vector<std::string> out;
-        for (const std::string &s : sent) {
-            if (s.starts_with("GRANT ") || s.starts_with("REVOKE "))
-                out.push_back(s.substr(0, s.find(' ')));
+    // setUserPrivileges on the account, with every statement it sent.
+    struct Outcome {
+        bool ok = false;
+        std::vector<std::string> sent;
+        // The first word of each statement that changes privileges.
+        std::vector<std::string> changes() const
+        {
+            std::vector<std::string> out;
+            for (const std::string &s : sent) {
+                if (s.starts_with("GRANT ") || s.starts_with("REVOKE "))
+                    out.push_back(s.substr(0, s.find(' ')));
+            }
+            return out;
         }
-        return out;
+    };
+    Outcome setPrivileges(const std::string &database, const std::string &table, int mask)
+    {
+        Outcome o;
+        db.setStatementObserver([&](std::string_view s) { o.sent.emplace_back(s); });
+        o.ok = db.setUserPrivileges(user, "127.0.0.1", database, table, mask);
+        db.setStatementObserver({});
+        return o;
     }
 
     std::string user, account;
@@ -92,11 +105,9 @@ TEST_F(AccountPrivilegesTest, AMaskTheLevelCannotHoldIsRefusedAndChangesNothing)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.database + "." + c.table + " mask " + std::to_string(c.mask));
-        std::vector<std::string> sent;
-        db.setStatementObserver([&](std::string_view s) { sent.emplace_back(s); });
-        EXPECT_FALSE(db.setUserPrivileges(user, "127.0.0.1", c.database, c.table, c.mask));
-        db.setStatementObserver({});
-        EXPECT_EQ(sent, std::vector<std::string>{});
+        const Outcome o = setPrivileges(c.database, c.table, c.mask);
+        EXPECT_FALSE(o.ok);
+        EXPECT_EQ(o.sent, std::vector<std::string>{});
         EXPECT_EQ(grants(), before);
     }
 }
@@ -107,20 +118,18 @@ TEST_F(AccountPrivilegesTest, AMaskTheLevelCannotHoldIsRefusedAndChangesNothing)
 TEST_F(AccountPrivilegesTest, ATableChangeEndsWithTheNewSetAndARefusedOneTakesNothing)
 {
     ASSERT_TRUE(db.execute("GRANT SELECT, INSERT, SHOW VIEW, TRIGGER ON `" + name + "`.t TO " + account));
-    std::vector<std::string> sent;
-    db.setStatementObserver([&](std::string_view s) { sent.emplace_back(s); });
-    ASSERT_TRUE(db.setUserPrivileges(user, "127.0.0.1", name, "t", sql::PrivUpdate | sql::PrivDelete));
-    db.setStatementObserver({});
-    EXPECT_EQ(changes(sent), (std::vector<std::string>{"GRANT", "REVOKE"}));
+    const Outcome o = setPrivileges(name, "t", sql::PrivUpdate | sql::PrivDelete);
+    ASSERT_TRUE(o.ok);
+    EXPECT_EQ(o.changes(), (std::vector<std::string>{"GRANT", "REVOKE"}));
     const std::vector<std::string> changed = {grantLine("UPDATE, DELETE", "table"), grantLine("USAGE", "*.*")};
     EXPECT_EQ(grants(), changed);
 
     // The same set again changes nothing.
-    ASSERT_TRUE(db.setUserPrivileges(user, "127.0.0.1", name, "t", sql::PrivUpdate | sql::PrivDelete));
+    ASSERT_TRUE(setPrivileges(name, "t", sql::PrivUpdate | sql::PrivDelete).ok);
     EXPECT_EQ(grants(), changed);
 
     ASSERT_TRUE(db.execute("drop table t"));
-    EXPECT_FALSE(db.setUserPrivileges(user, "127.0.0.1", name, "t", sql::PrivSelect));
+    EXPECT_FALSE(setPrivileges(name, "t", sql::PrivSelect).ok);
     EXPECT_EQ(grants(), changed);
 }
 
@@ -129,20 +138,17 @@ TEST_F(AccountPrivilegesTest, ATableChangeEndsWithTheNewSetAndARefusedOneTakesNo
 TEST_F(AccountPrivilegesTest, DatabaseAndGlobalChangesGrantFirstAndSetTheNineExactly)
 {
     ASSERT_TRUE(db.execute("GRANT SELECT, INSERT, TRIGGER ON `" + name + "`.* TO " + account));
-    std::vector<std::string> sent;
-    db.setStatementObserver([&](std::string_view s) { sent.emplace_back(s); });
-    ASSERT_TRUE(db.setUserPrivileges(user, "127.0.0.1", name, "", sql::PrivInsert | sql::PrivUpdate));
-    EXPECT_EQ(changes(sent), (std::vector<std::string>{"GRANT", "REVOKE"}));
-    sent.clear();
-    ASSERT_TRUE(db.setUserPrivileges(user, "127.0.0.1", "", "", sql::PrivSelect | sql::PrivDrop));
-    db.setStatementObserver({});
-    EXPECT_EQ(changes(sent), (std::vector<std::string>{"GRANT", "REVOKE"}));
+    for (const Outcome &o : {setPrivileges(name, "", sql::PrivInsert | sql::PrivUpdate),
+             setPrivileges("", "", sql::PrivSelect | sql::PrivDrop)}) {
+        EXPECT_TRUE(o.ok);
+        EXPECT_EQ(o.changes(), (std::vector<std::string>{"GRANT", "REVOKE"}));
+    }
     EXPECT_EQ(grants(),
         (std::vector<std::string>{grantLine("INSERT, UPDATE, TRIGGER", "db"), grantLine("SELECT, DROP", "*.*")}));
 
     // None of the nine: everything of theirs revoked, the rest kept.
-    ASSERT_TRUE(db.setUserPrivileges(user, "127.0.0.1", name, "", 0));
-    ASSERT_TRUE(db.setUserPrivileges(user, "127.0.0.1", "", "", 0));
+    EXPECT_TRUE(setPrivileges(name, "", 0).ok);
+    EXPECT_TRUE(setPrivileges("", "", 0).ok);
     EXPECT_EQ(grants(), (std::vector<std::string>{grantLine("TRIGGER", "db"), grantLine("USAGE", "*.*")}));
 }
 
