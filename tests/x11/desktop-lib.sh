@@ -82,11 +82,7 @@ start_app() {
     --set "编辑框服务器=$VARNEL_DB_HOST:$VARNEL_DB_PORT" --set "编辑框用户名=$VARNEL_DB_USER" \
     --set "编辑框密码=$VARNEL_DB_PASSWORD" "$@" >"$work/app.log" 2>&1 &
   app_pid=$!
-  wait_event 0 $'^[0-9]+\tactivated\tMainWindow' 20 || return 1
-  # Placed by the window manager by then: the places listed after it hold.
-  local activated
-  activated=$(grep -nP '\tactivated\tMainWindow' "$probe/events.log" | head -1 | cut -d: -f1)
-  wait_event "$activated" $'\twidgets$' 10
+  wait_placed MainWindow 0 20
 }
 
 stop_app() {
@@ -115,6 +111,19 @@ wait_event() { # wait_event FROM_LINE REGEX SECONDS: a line after FROM_LINE matc
 # The probe rewrites its widget list 50 ms after a change: wait for the list
 # written after the events seen so far.
 wait_widgets_after() { wait_event "$1" $'\twidgets$' 10; }
+
+# wait_placed WINDOW FROM_LINE SECONDS: the window is shown, placed by the
+# window manager and active, and the probe has listed its widgets. The probe
+# lists them 50 ms after the last show or move, which may come just before or
+# just after the activation: a list after the show, and a moment for a last
+# move to be listed, settle it.
+wait_placed() {
+  wait_event "$2" $'\tactivated\t'"$1"$'\t' "${3:-10}" || return 1
+  local shown
+  shown=$(tail -n +$(($2 + 1)) "$probe/events.log" | grep -nP "\tshown\t$1\t" | head -1 | cut -d: -f1)
+  wait_widgets_after $(($2 + ${shown:-1})) || return 1
+  sleep 0.2
+}
 
 widget_field() { # widget_field NAME FIELD [WINDOW]
   awk -F'\t' -v n="$1" -v f="$2" -v w="${3:-}" \

@@ -158,9 +158,7 @@ case_admin_windows_open() {
   local m
   m=$(mark)
   click 图片管理器
-  wait_event "$m" $'\tactivated\tManagerWindow' 10 || return 1
-  wait_widgets_after "$(grep -nP '\tactivated\tManagerWindow' "$probe/events.log" | tail -1 | cut -d: -f1)"
-  sleep 0.2
+  wait_placed ManagerWindow "$m" 10 || return 1
   # Choose the database and the table by typing their names into the lists.
   click 超级列表框库列表 && xdotool type --delay 20 "$database"
   sleep 0.5
