@@ -191,6 +191,18 @@ void UserAdminWindow::message(const QString &text)
     closeIfPending();
 }
 
+bool UserAdminWindow::ask(const QString &text)
+{
+    bool ok = false;
+    {
+        BusyScope busy(m_busy);
+        ok = Prompts::okCancel(this, text, qs(kDefaultCaption), MessageIcon::None);
+    }
+    if (!ok)
+        closeIfPending();
+    return ok;
+}
+
 void UserAdminWindow::showHint(const QString &hint)
 {
     message(hint);
@@ -271,6 +283,21 @@ void UserAdminWindow::setCurrentRow(int row)
     showSelectedAccount();
 }
 
+void UserAdminWindow::showNoAccount()
+{
+    // Nothing chosen after a delete: boxes still holding the deleted
+    // account's values, or a neighbour made current, would let the next
+    // 修改 or 删除 act on an account nobody chose.
+    setCurrentRow(-1);
+    for (QLineEdit *box : {m_host, m_user}) {
+        LineEditControl control(box);
+        control.setText("");
+        control.setTag("");
+    }
+    for (QLineEdit *box : {m_password, m_database, m_table, m_privileges})
+        box->clear();
+}
+
 void UserAdminWindow::showSelectedAccount()
 {
     const int row = m_list->currentRow();
@@ -320,6 +347,14 @@ void UserAdminWindow::modifyAccount()
     const int mask = sql::privilegeMaskFromText(u8(m_privileges->text()));
     const std::string host = shownHost();
     const std::string user = shownUser();
+    // The change goes to the account shown, never to a user or host typed
+    // over it: when they differ, say which account that is before going on.
+    const bool typedOther = u8(m_user->text()) != user
+        || !equalsIgnoringAsciiCase(sql::accountHost(u8(m_host->text())), sql::accountHost(host));
+    if (typedOther
+        && !ask(QStringLiteral("将修改的是用户 ") + qs(user) + QStringLiteral("@") + qs(host)
+            + QStringLiteral("（修改用户名或主机请删除后重新添加），继续吗？")))
+        return;
     if (!m_db.setUserPrivileges(user, host, u8(m_database->text()), u8(m_table->text()), mask)) {
         message(QStringLiteral("修改用户失败，请确保您有修改用户的权限，或检查用户信息是否正确"));
         return;
@@ -330,17 +365,21 @@ void UserAdminWindow::modifyAccount()
 
 void UserAdminWindow::deleteAccount()
 {
-    const int row = m_list->currentRow();
-    if (row < 0) {
+    if (m_list->currentRow() < 0) {
         message(QStringLiteral("请先选定一个用户再删除"));
         return;
     }
-    if (!m_db.deleteUser(shownUser(), shownHost())) {
+    const std::string host = shownHost();
+    const std::string user = shownUser();
+    if (!ask(QStringLiteral("确定要删除用户 ") + qs(user) + QStringLiteral("@") + qs(host) + QStringLiteral(" 吗？")))
+        return;
+    if (!m_db.deleteUser(user, host)) {
         message(QStringLiteral("删除用户失败，请确保您有删除权限"));
         return;
     }
-    // The item that took the deleted one's place, or the first.
-    reloadUsers({}, {}, row);
+    reloadUsers({}, {}, -1);
+    showNoAccount();
+    closeIfPending();
 }
 
 void UserAdminWindow::findUser(bool next)

@@ -24,8 +24,9 @@ class RightButton;
 // The server's accounts: one item per row of mysql.user, and creating an
 // account with privileges, changing an account's privileges and deleting an
 // account. Item k of the list always stands for row k of the last user list
-// read; changes and deletions act on the account of the current item. Its
-// place is kept in the section "用户管理".
+// read; changes and deletions act on the account of the current item (a
+// delete after a question), and a delete leaves no item current. Its place is
+// kept in the section "用户管理".
 class UserAdminWindow : public QWidget {
     Q_OBJECT
 public:
@@ -65,6 +66,10 @@ private:
     int rowOf(const std::string &host, const std::string &user) const;
     void setCurrentRow(int row);
     void message(const QString &text);
+    // An OK/Cancel question; true for OK.
+    bool ask(const QString &text);
+    // No current item and empty boxes: no account is shown.
+    void showNoAccount();
     void closeIfPending();
 
     SettingsStore &m_settings;

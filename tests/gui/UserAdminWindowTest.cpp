@@ -43,6 +43,30 @@ private:
     int m_counter = 0;
 
     QString lastMessage() { return Prompts::messages().value(Prompts::messages().size() - 1); }
+    // The last prompt was an OK/Cancel question with this text.
+    void verifyAsked(const QString &text)
+    {
+        QVERIFY(!Prompts::records().empty());
+        const Prompts::Record &r = Prompts::records().back();
+        QCOMPARE(r.kind, Prompts::Kind::OkCancel);
+        QCOMPARE(r.title, QStringLiteral("信息："));
+        QCOMPARE(r.text, text);
+    }
+    QStringList grantsOf(const std::string &user, const std::string &host)
+    {
+        QStringList lines = column("SHOW GRANTS FOR " + quoteString(user) + "@" + quoteString(host));
+        lines.sort();
+        return lines;
+    }
+    // SHOW GRANTS of every account of that user name.
+    QStringList everyGrantOf(const std::string &user)
+    {
+        QStringList lines;
+        for (const QString &host : column("select Host from mysql.user where User=" + quoteString(user)))
+            lines << grantsOf(user, u8(host));
+        lines.sort();
+        return lines;
+    }
     void exec(const std::string &sql) { QVERIFY2(m_admin.execute(sql), sql.c_str()); }
     QStringList column(const std::string &sql)
     {
@@ -270,10 +294,15 @@ private slots:
         QCOMPARE(lastMessage(), QStringLiteral("创建新用户失败，请确保您有创建用户的权限，或检查用户信息是否正确"));
         QCOMPARE(listed(w), serverUsers());
 
-        // Select only, on the same database; the host box may say anything.
+        // Select only, on the same database: the account shown is changed,
+        // whatever the host box says once that was confirmed.
         w->hostBox()->setText(QStringLiteral("elsewhere"));
         w->privilegesBox()->setText(QStringLiteral("1"));
+        Prompts::queueAnswer(true);
         w->modifyAccount();
+        QCOMPARE(Prompts::messages().value(Prompts::messages().size() - 2),
+            QStringLiteral("将修改的是用户 ") + qs(user)
+                + QStringLiteral("@%（修改用户名或主机请删除后重新添加），继续吗？"));
         QCOMPARE(lastMessage(), QStringLiteral("修改成功！注意：修改时只能修改‘主机’、‘数据库’、‘数据表’、‘权限’几项"));
         QCOMPARE(listed(w), serverUsers());
         QCOMPARE(current(w), qs(user));
@@ -291,8 +320,61 @@ private slots:
         w->modifyAccount();
         QCOMPARE(lastMessage(), QStringLiteral("修改用户失败，请确保您有修改用户的权限，或检查用户信息是否正确"));
         QVERIFY(column("select User from mysql.user where User='" + user + "'").isEmpty());
+        Prompts::queueAnswer(true);
         w->deleteAccount();
         QCOMPARE(lastMessage(), QStringLiteral("删除用户失败，请确保您有删除权限"));
+    }
+
+    // 修改 acts on the account shown; a user or host typed over it is not
+    // taken, so the change is asked about first, naming the account.
+    void modifyAsksWhenOtherNamesWereTyped()
+    {
+        UserAdminWindow *w = openAdmin();
+        QVERIFY(w);
+        const std::string user = m_prefix + "m";
+        fill(w, "localhost", user, "", m_database, "", QStringLiteral("1"));
+        w->createAccount();
+        QCOMPARE(w->shownUser(), user);
+        const QStringList before = grantsOf(user, "localhost");
+        const QStringList rootBefore = everyGrantOf(m_sandbox.user);
+        const QString question = QStringLiteral("将修改的是用户 ") + qs(user)
+            + QStringLiteral("@localhost（修改用户名或主机请删除后重新添加），继续吗？");
+
+        // Another user typed, and Cancel: nothing changes.
+        w->userBox()->setText(qs(m_sandbox.user));
+        w->privilegesBox()->setText(QStringLiteral("3"));
+        Prompts::clear();
+        Prompts::queueAnswer(false);
+        w->modifyAccount();
+        QCOMPARE(Prompts::records().size(), std::size_t(1));
+        verifyAsked(question);
+        QCOMPARE(grantsOf(user, "localhost"), before);
+        QCOMPARE(everyGrantOf(m_sandbox.user), rootBefore);
+        QCOMPARE(w->shownUser(), user);
+
+        // Another host typed, and OK: the shown account is changed.
+        w->userBox()->setText(qs(user));
+        w->hostBox()->setText(QStringLiteral("127.0.0.1"));
+        Prompts::clear();
+        Prompts::queueAnswer(true);
+        w->modifyAccount();
+        QCOMPARE(Prompts::messages(),
+            (QStringList{
+                question, QStringLiteral("修改成功！注意：修改时只能修改‘主机’、‘数据库’、‘数据表’、‘权限’几项")}));
+        const QStringList changed = {QStringLiteral("GRANT SELECT, INSERT ON `") + qs(m_database)
+                + QStringLiteral("`.* TO `") + qs(user) + QStringLiteral("`@`localhost`"),
+            QStringLiteral("GRANT USAGE ON *.* TO `") + qs(user) + QStringLiteral("`@`localhost`")};
+        QCOMPARE(grantsOf(user, "localhost"), changed);
+        QCOMPARE(everyGrantOf(m_sandbox.user), rootBefore);
+        QCOMPARE(w->hostBox()->text(), QStringLiteral("localhost"));
+
+        // The boxes name the shown account (the host in capitals): no question.
+        w->hostBox()->setText(QStringLiteral("LOCALHOST"));
+        w->privilegesBox()->setText(QStringLiteral("1"));
+        Prompts::clear();
+        w->modifyAccount();
+        QCOMPARE(Prompts::messages(),
+            QStringList{QStringLiteral("修改成功！注意：修改时只能修改‘主机’、‘数据库’、‘数据表’、‘权限’几项")});
     }
 
     void deleteActsOnTheAccountJustMade()
@@ -307,24 +389,24 @@ private slots:
         QCOMPARE(current(w), qs(second));
         QCOMPARE(w->shownHost(), std::string("127.0.0.1"));
         const QStringList before = serverUsers();
-        // Boxes typed over after the create do not change the target.
+        // Boxes typed over after the create do not change the target, which
+        // the question names; Cancel deletes nothing.
         w->userBox()->setText(qs(first));
-        const int row = w->list()->currentRow();
+        const QString question = QStringLiteral("确定要删除用户 ") + qs(second) + QStringLiteral("@127.0.0.1 吗？");
+        Prompts::queueAnswer(false);
         w->deleteAccount();
+        verifyAsked(question);
+        QCOMPARE(serverUsers(), before);
+        QCOMPARE(current(w), qs(second));
+        QCOMPARE(w->shownUser(), second);
+
+        Prompts::queueAnswer(true);
+        w->deleteAccount();
+        verifyAsked(question);
         QVERIFY(column("select User from mysql.user where User='" + second + "'").isEmpty());
         QCOMPARE(column("select Host from mysql.user where User='" + first + "'"), QStringList{QStringLiteral("%")});
         QCOMPARE(listed(w), serverUsers());
         QCOMPARE(serverUsers().size(), before.size() - 1);
-        // The item now at the deleted one's place is current and shown.
-        QCOMPARE(w->list()->currentRow(), row < w->list()->count() ? row : 0);
-        QCOMPARE(qs(w->shownUser()), current(w));
-
-        // Nothing chosen.
-        w->list()->setCurrentRow(-1);
-        w->deleteAccount();
-        QCOMPARE(lastMessage(), QStringLiteral("请先选定一个用户再删除"));
-        w->modifyAccount();
-        QCOMPARE(lastMessage(), QStringLiteral("请先选定一个用户再修改"));
     }
 
     void quotesInANameAreValues()
@@ -343,26 +425,65 @@ private slots:
         w->privilegesBox()->setText(QStringLiteral("3"));
         w->modifyAccount();
         QCOMPARE(lastMessage(), QStringLiteral("修改成功！注意：修改时只能修改‘主机’、‘数据库’、‘数据表’、‘权限’几项"));
+        Prompts::queueAnswer(true);
         w->deleteAccount();
         QCOMPARE(listed(w), serverUsers());
         QVERIFY(!listed(w).contains(qs(user)));
     }
 
-    void deletingTheLastItemMakesTheFirstCurrent()
+    // After a delete no account is shown: neither a neighbour made current
+    // nor boxes holding the deleted account's values, so a second 删除 or a
+    // 修改 cannot reach an account nobody chose.
+    void aDeleteLeavesNoAccountShown()
     {
         UserAdminWindow *w = openAdmin();
         QVERIFY(w);
         // Accounts are listed by host: this one comes last.
         const std::string user = m_prefix + "z";
-        fill(w, "zzz" + m_prefix + ".invalid", user, "", "", "", QStringLiteral("0"));
+        const std::string host = "zzz" + m_prefix + ".invalid";
+        fill(w, host, user, "secret", m_database, "t", QStringLiteral("3"));
         w->createAccount();
         QCOMPARE(w->list()->currentRow(), w->list()->count() - 1);
+        QCOMPARE(w->shownUser(), user);
+        const QStringList users = serverUsers();
+        const QStringList rootBefore = everyGrantOf(m_sandbox.user);
+
+        Prompts::clear();
+        Prompts::queueAnswer(true);
         w->deleteAccount();
+        QCOMPARE(Prompts::messages(),
+            QStringList{QStringLiteral("确定要删除用户 ") + qs(user) + QStringLiteral("@") + qs(host)
+                + QStringLiteral(" 吗？")});
         QVERIFY(column("select User from mysql.user where User='" + user + "'").isEmpty());
-        QCOMPARE(w->list()->currentRow(), 0);
-        QCOMPARE(qs(w->shownUser()), w->list()->item(0)->text());
-        QCOMPARE(w->userBox()->text(), w->list()->item(0)->text());
         QCOMPARE(listed(w), serverUsers());
+        QCOMPARE(w->list()->currentRow(), -1);
+        QVERIFY(!w->list()->currentItem());
+        QCOMPARE(w->shownUser(), std::string());
+        QCOMPARE(w->shownHost(), std::string());
+        for (QLineEdit *box :
+            {w->hostBox(), w->userBox(), w->passwordBox(), w->databaseBox(), w->tableBox(), w->privilegesBox()})
+            QVERIFY2(box->text().isEmpty(), qPrintable(box->objectName()));
+        saveScreenshot(*w, QStringLiteral("user-admin-after-delete"));
+
+        // Pressed again, with OK ready: a plain message each, nothing asked
+        // and nothing sent.
+        Prompts::clear();
+        Prompts::queueAnswer(true);
+        Prompts::queueAnswer(true);
+        w->deleteAccount();
+        w->modifyAccount();
+        QCOMPARE(Prompts::messages(),
+            (QStringList{QStringLiteral("请先选定一个用户再删除"), QStringLiteral("请先选定一个用户再修改")}));
+        QCOMPARE(Prompts::records().front().kind, Prompts::Kind::Message);
+        QCOMPARE(Prompts::records().back().kind, Prompts::Kind::Message);
+        QCOMPARE(serverUsers().size(), users.size() - 1);
+        QCOMPARE(everyGrantOf(m_sandbox.user), rootBefore);
+
+        // Choosing an account shows it again.
+        const int root = static_cast<int>(listed(w).indexOf(qs(m_sandbox.user)));
+        w->list()->setCurrentRow(root);
+        QCOMPARE(w->shownUser(), m_sandbox.user);
+        QCOMPARE(w->userBox()->text(), qs(m_sandbox.user));
     }
 
     void closingTheManagerClosesIt()
