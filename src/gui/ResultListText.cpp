@@ -4,6 +4,7 @@
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
 #include "gui/ResultTableModel.h"
+#include "mysql/ResultSet.h"
 #include "util/ThrottledPump.h"
 
 #include <QCoreApplication>
@@ -19,38 +20,59 @@ namespace {
 
 constexpr std::chrono::milliseconds kPumpInterval(50);
 
+std::string buildText(const ResultListRows &rows)
+{
+    std::string text;
+    if (!rows.result)
+        return text;
+    const auto columns = static_cast<std::size_t>(rows.titles.size());
+    ThrottledPump pump([] { QCoreApplication::processEvents(); }, kPumpInterval);
+    std::vector<std::string> cells(columns);
+    for (std::uint64_t row : rows.rows) {
+        for (std::size_t c = 0; c < columns; ++c)
+            cells[c] = u8(qs(rows.result->cell(row, c))); // as the list shows it
+        text += formatListLine(cells, false) + "\r\n";
+        pump();
+    }
+    return text;
+}
+
 } // namespace
 
-QString resultListText(const ResultTableModel &model, const QItemSelectionModel *selection, bool selectedOnly)
+ResultListRows resultListRows(const ResultTableModel &model, const QItemSelectionModel *selection, bool selectedOnly)
 {
-    std::vector<int> rows;
+    ResultListRows out{model.sharedResult(), model.titles(), {}};
+    std::vector<int> listRows;
     if (selectedOnly) {
         if (selection) {
             for (const QModelIndex &i : selection->selectedRows())
-                rows.push_back(i.row());
+                listRows.push_back(i.row());
         }
-        std::sort(rows.begin(), rows.end());
+        std::sort(listRows.begin(), listRows.end());
     } else {
         for (int i = 0; i < model.rowCount(); ++i)
-            rows.push_back(i);
+            listRows.push_back(i);
     }
-    std::string text;
-    ThrottledPump pump([] { QCoreApplication::processEvents(); }, kPumpInterval);
-    const std::uint64_t generation = model.generation();
-    for (int row : rows) {
-        std::vector<std::string> cells;
-        for (int c = 0; c < model.columnCount(); ++c)
-            cells.push_back(u8(model.cellText(row, c)));
-        text += formatListLine(cells, false) + "\r\n";
-        pump();
-        if (model.generation() != generation)
-            return {};
-    }
-    return qs(text);
+    out.rows.reserve(listRows.size());
+    for (int row : listRows)
+        out.rows.push_back(model.resultRow(row));
+    return out;
+}
+
+QString resultListText(const ResultListRows &rows)
+{
+    return qs(buildText(rows));
+}
+
+QString resultListText(const ResultTableModel &model, const QItemSelectionModel *selection, bool selectedOnly)
+{
+    return resultListText(resultListRows(model, selection, selectedOnly));
 }
 
 void saveResultListCsv(QWidget *owner, const ResultTableModel &model)
 {
+    // Taken before the file dialog, which lets the list change too.
+    const ResultListRows rows = resultListRows(model, nullptr, false);
     const QString path = Prompts::saveFile(owner, QString(), QString(),
         {{QStringLiteral("csv 文件(*.csv)"), QStringLiteral("*.csv")},
             {QStringLiteral("全部文件(*.*)"), QStringLiteral("*")}},
@@ -58,9 +80,9 @@ void saveResultListCsv(QWidget *owner, const ResultTableModel &model)
     if (path.isEmpty())
         return;
     std::vector<std::string> titles;
-    for (const QString &t : model.titles())
+    for (const QString &t : rows.titles)
         titles.push_back(u8(t));
-    const std::string text = formatListLine(titles, true) + "\r\n" + u8(resultListText(model, nullptr, false));
+    const std::string text = formatListLine(titles, true) + "\r\n" + buildText(rows);
     std::string error;
     Prompts::message(owner,
         writeGb18030File(u8(path), text, error) ? QStringLiteral("保存成功！") : QStringLiteral("保存失败！"),

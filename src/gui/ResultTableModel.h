@@ -28,6 +28,8 @@ public:
     void clear();
 
     const ResultSet *result() const { return m_result.get(); }
+    // Keeps the result alive for a loop that must not lose it.
+    std::shared_ptr<const ResultSet> sharedResult() const { return m_result; }
     std::uint64_t resultRow(int listRow) const { return m_rows[static_cast<std::size_t>(listRow)]; }
     void removeListRow(int listRow);
     // Bumped whenever the model shows another result: a loop over its rows

@@ -404,6 +404,46 @@ private slots:
         QCOMPARE(v->model()->rowCount(), 2);
     }
 
+    // Another table chosen while a copy or a save builds its text (the loop
+    // handles events): the text still holds every row of the table shown
+    // when the command was chosen.
+    void aTableSwitchDuringACopyOrSaveKeepsEveryRow()
+    {
+        exec("create table `" + m_database + "`.big (id int primary key, s varchar(10))");
+        exec(
+            "insert into `" + m_database + "`.big select seq, concat('r', seq) from `" + m_database + "`.seq_1_to_500");
+        exec("create table `" + m_database + "`.other (id int primary key)");
+        exec("insert into `" + m_database + "`.other values (1),(2)");
+        ManagerWindow *m = openManager();
+        QVERIFY(m);
+        selectTables(m, {0});
+        m->openViewer(false);
+        RecordViewerWindow *v = m->viewer();
+        QVERIFY(v);
+        QCOMPARE(v->model()->rowCount(), 500);
+        QString expected;
+        for (int i = 1; i <= 500; ++i)
+            expected += QStringLiteral("%1\tr%1\r\n").arg(i);
+        auto switchSoon = [&](int to) { QTimer::singleShot(0, this, [this, m, to] { selectTables(m, {to}); }); };
+
+        switchSoon(1);
+        v->copy(false);
+        QCOMPARE(v->windowTitle(), QStringLiteral("表 other 记录列表(2)"));
+        QCOMPARE(QApplication::clipboard()->text(), expected);
+
+        selectTables(m, {0});
+        QCOMPARE(v->model()->rowCount(), 500);
+        const QString csv = m_dir->filePath(QStringLiteral("big.csv"));
+        Prompts::queueFile(csv);
+        switchSoon(1);
+        v->exportCsv();
+        QCOMPARE(v->model()->rowCount(), 2);
+        QCOMPARE(lastMessage(), QStringLiteral("保存成功！"));
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLatin1(f.readAll()), QStringLiteral("\"id(1)\"\t\"s(2)\"\r\n") + expected);
+    }
+
     void disconnectClosesTheManagerAndSavesIt()
     {
         ManagerWindow *m = openManager();

@@ -239,6 +239,41 @@ private slots:
         QCOMPARE(w->resultModel()->cellText(0, 0), QStringLiteral("5"));
     }
 
+    // The list changes while a copy or a save builds its text (another row
+    // chosen, 执行 pressed): the text holds every row of the result chosen
+    // when the command was.
+    void aCopyOrSaveKeepsTheRowsItWasChosenFor()
+    {
+        SqlQueryWindow *w = openSql();
+        QVERIFY(w);
+        w->setStatementText("select seq from `" + m_database + "`.seq_1_to_400\r\nselect 'x'");
+        w->runStatements();
+        chooseRow(w, 0);
+        QCOMPARE(w->resultModel()->rowCount(), 400);
+        QString expected;
+        for (int i = 1; i <= 400; ++i)
+            expected += QString::number(i) + QStringLiteral("\r\n");
+
+        QTimer::singleShot(0, this, [this, w] { chooseRow(w, 1); });
+        w->copy(false);
+        QCOMPARE(w->resultModel()->rowCount(), 1);
+        QCOMPARE(QApplication::clipboard()->text(), expected);
+
+        chooseRow(w, 0);
+        const QString csv = m_dir->filePath(QStringLiteral("seq.csv"));
+        Prompts::queueFile(csv);
+        QTimer::singleShot(0, this, [w] {
+            w->setStatementText("select 'y'");
+            w->runStatements();
+        });
+        w->exportCsv();
+        QCOMPARE(w->runList()->topLevelItemCount(), 1);
+        QCOMPARE(lastMessage(), QStringLiteral("保存成功！"));
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLatin1(f.readAll()), QStringLiteral("\"seq\"\r\n") + expected);
+    }
+
     void samplesGoInPlaceOfTheSelection()
     {
         SqlQueryWindow *w = openSql();
