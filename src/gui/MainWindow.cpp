@@ -16,6 +16,9 @@
 #include "settings/SettingsStore.h"
 
 #include <QCheckBox>
+#include <QUrl>
+
+#include <algorithm>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileInfo>
@@ -137,9 +140,19 @@ void MainWindow::rowChanged()
 {
     if (m_suppressRowLoad)
         return;
+    showCurrentRule();
+}
+
+// The editors always hold the current row, or nothing: 修改 writes them over
+// the current row, so a deleted row left in them would overwrite its
+// neighbour.
+void MainWindow::showCurrentRule()
+{
     const int row = m_list->currentRow();
-    if (row < 0)
+    if (row < 0) {
+        clearRuleEditors(*m_form);
         return;
+    }
     showPage(loadRuleIntoEditors(*m_form, row));
 }
 
@@ -178,6 +191,8 @@ void MainWindow::deleteCurrent()
         m_suppressRowLoad = false;
     }
     applyRuleResult(r.currentRow, r.focus);
+    if (r.changed)
+        showCurrentRule();
 }
 
 void MainWindow::clearAll()
@@ -187,6 +202,8 @@ void MainWindow::clearAll()
     const RuleEditResult r = clearAllRules(*m_form, prompts);
     m_suppressRowLoad = false;
     applyRuleResult(r.currentRow, r.focus);
+    if (r.changed)
+        showCurrentRule();
 }
 
 void MainWindow::editPhrases()
@@ -332,14 +349,26 @@ void MainWindow::importDropped(std::vector<std::string> files)
     afterRun();
 }
 
+// Only files of this machine can be imported or loaded: a link dragged from
+// a browser is refused at the door, not asked about as "0 个文件".
+static bool holdsLocalFile(const QMimeData *data)
+{
+    const QList<QUrl> urls = data->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); });
+}
+
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (event->mimeData()->hasUrls())
+    if (holdsLocalFile(event->mimeData()))
         event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent *event)
 {
+    if (!holdsLocalFile(event->mimeData())) {
+        event->ignore();
+        return;
+    }
     QStringList paths;
     for (const QUrl &url : event->mimeData()->urls()) {
         if (url.isLocalFile())

@@ -69,9 +69,9 @@ public:
     // raised; null while none is open.
     void openCreateTable();
     CreateTableWindow *createTableWindow() const { return m_createTable; }
-    // A transaction begun in the manager is open: runs wait for its end.
-    bool transactionOpen() const { return m_transactionOpen; }
-    void setTransactionOpen(bool open) { m_transactionOpen = open; }
+    // A transaction is open on the connection, whichever window began it:
+    // runs wait for its end. The server's word, never a flag of ours.
+    bool transactionOpen() const;
 
 signals:
     void managerRequested();
@@ -97,6 +97,7 @@ private:
 
     void showPage(int index);
     void rowChanged();
+    void showCurrentRule();
     void addOrModify(bool modify);
     void deleteCurrent();
     void clearAll();

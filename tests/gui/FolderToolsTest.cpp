@@ -124,9 +124,9 @@ void FolderToolsTest::connectionHelpOpensWithItsCauses()
     QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^■"))).size(), 3);
     for (const QString &line : {
              QStringLiteral("------------------- 【解决办法】 ----------------------"),
-             QStringLiteral("一、改表法。"),
-             QStringLiteral("use mysql;"),
-             QStringLiteral("select host, user from user;"),
+             QStringLiteral("一、建账号法。"),
+             QStringLiteral("CREATE USER '用户'@'192.168.1.3' IDENTIFIED BY '密码';"),
+             QStringLiteral("select host, user from mysql.user;"),
              QStringLiteral("二、授权法。"),
              QStringLiteral("GRANT ALL PRIVILEGES ON *.* TO '用户'@'%' IDENTIFIED BY '密码' WITH GRANT OPTION;"),
              QStringLiteral("（以上SQL语句在本程序的“SQL查询”功能里的“语句”按钮里有提供）"),
@@ -137,6 +137,12 @@ void FolderToolsTest::connectionHelpOpensWithItsCauses()
         QCOMPARE(lines.filter(QStringLiteral("（%1）、").arg(n)).size(), 1);
     QVERIFY(lines.last().startsWith(QStringLiteral("（7）、")));
     QVERIFY(lines.last().contains(QStringLiteral("3306")));
+    // A typed port is honoured, and the administrator is never opened to
+    // every host.
+    QVERIFY(lines.last().contains(QStringLiteral("“主机:端口”")));
+    QVERIFY(!lines.last().contains(QStringLiteral("不需要填写端口")));
+    for (const QString &line : lines)
+        QVERIFY2(!line.contains(QStringLiteral("where user = 'root'")), qPrintable(line));
 }
 
 void FolderToolsTest::helpShowsInTheInfoDialog()

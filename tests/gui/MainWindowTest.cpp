@@ -16,6 +16,9 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMimeData>
+#include <QDragEnterEvent>
+#include <QUrl>
 #include <QMessageBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -164,6 +167,20 @@ private slots:
         click("按钮删除");
         QCOMPARE(w->form().rowCount(), 4);
         QCOMPARE(list->currentRow(), 3);
+        QCOMPARE(text(*w, "编辑框字段名"), std::string("content"));
+
+        // A row deleted in the middle: its neighbour becomes current and is
+        // what the editors hold, so 修改 right after keeps its name and source.
+        const std::vector<std::string> before = {w->form().cell(2, 0), w->form().cell(2, 1)};
+        list->makeCurrent(1);
+        click("按钮删除");
+        QCOMPARE(list->currentRow(), 1);
+        QCOMPARE(text(*w, "编辑框字段名"), before[0]);
+        click("按钮修改");
+        QCOMPARE(w->form().rowCount(), 3);
+        QCOMPARE((std::vector<std::string>{w->form().cell(1, 0), w->form().cell(1, 1)}),
+            (std::vector<std::string>{before[0], before[1]}));
+        QCOMPARE(w->form().cell(0, 0), std::string("标题"));
 
         // Tab focus into a list without a current row leaves the editors.
         list->setCurrentItem(nullptr);
@@ -180,9 +197,14 @@ private slots:
         emit w->form().widgetAs<gui::RightButton>("按钮删除")->rightPressed();
         QCOMPARE(Prompts::records().back().title, QString());
         QCOMPARE(lastMessage(), QStringLiteral("确定要删除所有字段吗？"));
-        QCOMPARE(w->form().rowCount(), 4);
+        QCOMPARE(w->form().rowCount(), 3);
         Prompts::queueAnswer(true);
+        list->makeCurrent(0);
         emit w->form().widgetAs<gui::RightButton>("按钮删除")->rightPressed();
+        QCOMPARE(w->form().rowCount(), 0);
+        // No row: the editors name none, and 修改 adds nothing.
+        QCOMPARE(text(*w, "编辑框字段名"), std::string());
+        click("按钮修改");
         QCOMPARE(w->form().rowCount(), 0);
         saveScreenshot(*w, QStringLiteral("main-mapping-empty"));
     }
@@ -233,6 +255,30 @@ private slots:
         const auto shown = Prompts::records().size();
         w->form().widgetAs<QPushButton>("按钮导入配置")->click();
         QCOMPARE(Prompts::records().size(), shown + 1);
+    }
+
+    // A drop with no file of this machine (a link from a browser) is refused
+    // at once: nothing is asked.
+    void dropsWithoutLocalFilesAreRefused()
+    {
+        auto w = open();
+        auto enter = [&](const QList<QUrl> &urls) {
+            QMimeData data;
+            data.setUrls(urls);
+            QDragEnterEvent event(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(w.get(), &event);
+            return event.isAccepted();
+        };
+        QVERIFY(!enter({QUrl(QStringLiteral("https://example.com/a.html"))}));
+        QVERIFY(!enter({}));
+        QVERIFY(enter({QUrl(QStringLiteral("https://example.com/a.html")), QUrl::fromLocalFile(m_dir->path())}));
+
+        QMimeData link;
+        link.setUrls({QUrl(QStringLiteral("https://example.com/a.html"))});
+        QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &link, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w.get(), &drop);
+        QCoreApplication::processEvents();
+        QVERIFY(Prompts::records().empty());
     }
 
     void dropsSetTheFolderLoadConfigurationsOrAsk()

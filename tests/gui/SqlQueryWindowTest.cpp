@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -237,6 +238,53 @@ private slots:
         QCOMPARE(w->resultModel()->rowCount(), 0);
         chooseRow(w, 0);
         QCOMPARE(w->resultModel()->cellText(0, 0), QStringLiteral("5"));
+    }
+
+    // A transaction begun or ended by a statement typed here is seen by the
+    // main window at once: the server says whether one is open.
+    void typedTransactionsReachTheMainWindow()
+    {
+        exec("create table `" + m_database + "`.i (v int) engine=InnoDB");
+        const QString empty = m_dir->filePath(QStringLiteral("none"));
+        QDir().mkpath(empty);
+        m_main->form().control("编辑框文章目录")->setText(u8(empty));
+        m_main->form().control("编辑框库名")->setText(m_database);
+        m_main->form().control("编辑框表名")->setText("i");
+        SqlQueryWindow *w = openSql();
+        QVERIFY(w);
+        const QString refusal = QStringLiteral("请先提交或回滚事务！");
+        auto refused = [&](bool exporting) {
+            const auto before = Prompts::messages().size();
+            if (exporting)
+                m_main->exportPressed();
+            else
+                m_main->importPressed(false);
+            return Prompts::messages().mid(before).contains(refusal);
+        };
+        auto run = [&](const std::string &text) {
+            w->setStatementText(text);
+            w->runStatements();
+            return rowTexts(w, 2);
+        };
+        const QString ok = QStringLiteral("执行成功！");
+
+        QCOMPARE(run("BEGIN"), QStringList{ok});
+        QVERIFY(m_main->transactionOpen());
+        QVERIFY(refused(false));
+        QVERIFY(refused(true));
+        QCOMPARE(run("insert into `" + m_database + "`.i values (1)\r\nCOMMIT"), (QStringList{ok, ok}));
+        QVERIFY(!m_main->transactionOpen());
+        QVERIFY(!refused(false));
+        QVERIFY(!refused(true));
+
+        // A statement that commits by itself ends it too.
+        QCOMPARE(run("start transaction\r\ninsert into `" + m_database + "`.i values (2)"), (QStringList{ok, ok}));
+        QVERIFY(refused(false));
+        QCOMPARE(run("create table `" + m_database + "`.j (v int)"), QStringList{ok});
+        QVERIFY(!m_main->transactionOpen());
+        QVERIFY(!refused(false));
+        QCOMPARE(m_admin.execute("select count(*) from `" + m_database + "`.i"), true);
+        QCOMPARE(qs(m_admin.storeResult()->cell(0, 0)), QStringLiteral("2"));
     }
 
     // The list changes while a copy or a save builds its text (another row

@@ -77,6 +77,12 @@ std::string optionsText(Form &form, int sourceIndex)
     return joinOptions(options);
 }
 
+void clearRuleEditors(Form &form)
+{
+    if (Control *name = form.control(kNameBox))
+        name->setText("");
+}
+
 int loadRuleIntoEditors(Form &form, int row)
 {
     if (row < 0 || row >= form.rowCount())

@@ -30,6 +30,9 @@ std::string optionsText(Form &form, int sourceIndex);
 
 // Shows a row in the editors; returns the source index (the page to show).
 int loadRuleIntoEditors(Form &form, int row);
+// With no current row the editors name no field, so 修改 has nothing to
+// write over.
+void clearRuleEditors(Form &form);
 
 // What a button did: the row to make current (-1: leave it) and the control
 // to focus (empty: none).
