@@ -318,11 +318,16 @@ void MainWindow::exportPressed()
     afterRun();
 }
 
+bool MainWindow::transactionOpen() const
+{
+    return m_db.inTransaction();
+}
+
 // Rows written inside a transaction the user began would be reported as
 // stored and then go with a rollback or a disconnect.
 bool MainWindow::refuseInTransaction()
 {
-    if (!m_transactionOpen)
+    if (!transactionOpen())
         return false;
     Prompts::message(this, QStringLiteral("请先提交或回滚事务！"), qs(kDefaultCaption), MessageIcon::None);
     return true;

@@ -615,25 +615,12 @@ void ManagerWindow::transaction(int which)
         message(QStringLiteral("正在导入或导出，请稍后！"));
         return;
     }
-    bool ok = false;
-    switch (which) {
-    case 0:
-        ok = m_db.beginTransaction();
-        if (ok)
-            m_main.setTransactionOpen(true);
-        break;
-    case 1:
-        ok = m_db.commitTransaction();
-        if (ok)
-            m_main.setTransactionOpen(false);
-        break;
-    default:
-        ok = m_db.rollbackTransaction();
-        if (ok)
-            m_main.setTransactionOpen(false);
-        break;
-    }
-    message(ok ? QStringLiteral("真") : QStringLiteral("假"));
+    // Whether one is open afterwards is the server's to say
+    // (MainWindow::transactionOpen); this says what happened.
+    const bool ok = which == 0 ? m_db.beginTransaction()
+        : which == 1           ? m_db.commitTransaction()
+                               : m_db.rollbackTransaction();
+    message(qs(transactionOutcome(which, ok, ok ? std::string() : failureReason(m_db))));
 }
 
 void ManagerWindow::tableDoubleClicked()

@@ -1,5 +1,7 @@
 #include "admin/ManagerTexts.h"
 
+#include "mysql/MySqlConnection.h"
+
 namespace varnel {
 namespace {
 
@@ -14,6 +16,40 @@ std::string_view nounWord(bool fieldsMode)
 }
 
 } // namespace
+
+std::string failureReason(bool connected, unsigned number, std::string_view message)
+{
+    if (!connected)
+        return "没有连接到 MySQL 服务器";
+    if (message.empty())
+        return {};
+    if (number == 0)
+        return std::string(message);
+    return "错误 " + std::to_string(number) + "：" + std::string(message);
+}
+
+std::string failureReason(const MySqlConnection &db)
+{
+    std::string message;
+    if (!db.lastError(message))
+        message.clear();
+    return failureReason(db.isOpen(), db.lastErrorNumber(), message);
+}
+
+std::string withFailureReason(std::string_view message, std::string_view reason)
+{
+    std::string text(message);
+    if (!reason.empty())
+        text += "\r\n" + std::string(reason);
+    return text;
+}
+
+std::string transactionOutcome(int which, bool ok, std::string_view reason)
+{
+    if (ok)
+        return which == 0 ? "事务已开始" : which == 1 ? "事务已提交" : "事务已回滚";
+    return withFailureReason(which == 0 ? "开始事务失败！" : which == 1 ? "提交事务失败！" : "回滚事务失败！", reason);
+}
 
 std::string databaseListCaption(std::optional<std::size_t> count)
 {

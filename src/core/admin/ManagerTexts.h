@@ -9,7 +9,25 @@
 
 namespace varnel {
 
+class MySqlConnection;
+
+// Why a statement failed, as a person reads it: the server's number and
+// message ("错误 1146：表 'a.b' 不存在"), the message alone when it has no
+// number, "没有连接到 MySQL 服务器" without a connection, "" when nothing is
+// known.
+std::string failureReason(bool connected, unsigned number, std::string_view message);
+// The reason of the connection's last failure; read it before anything else
+// is sent.
+std::string failureReason(const MySqlConnection &db);
+// A failure message with its reason on a line of its own (the message alone
+// when there is no reason).
+std::string withFailureReason(std::string_view message, std::string_view reason);
+
 // Texts of the database and table manager.
+
+// What the 事务 menu did (0 begin, 1 commit, 2 rollback); a failure comes
+// with its reason.
+std::string transactionOutcome(int which, bool ok, std::string_view reason);
 
 // The caption of the database list's frame: nothing while the list is being
 // read, else the number of databases.

@@ -329,6 +329,11 @@ unsigned MySqlConnection::lastErrorNumber() const
     return m_mysql ? mysql_errno(m_mysql) : 0;
 }
 
+bool MySqlConnection::inTransaction() const
+{
+    return m_mysql && (m_mysql->server_status & SERVER_STATUS_IN_TRANS) != 0;
+}
+
 std::uint64_t MySqlConnection::affectedRows() const
 {
     if (!m_mysql)

@@ -146,6 +146,10 @@ public:
     bool beginTransaction();
     bool commitTransaction();
     bool rollbackTransaction();
+    // A transaction is open, as the server said with its last answer: a
+    // BEGIN, a COMMIT or a statement that commits implicitly is seen
+    // whichever window sent it. False without a connection.
+    bool inTransaction() const;
 
     // Accounts and privileges.
     bool selectUsers();

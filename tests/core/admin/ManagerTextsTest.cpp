@@ -60,5 +60,25 @@ TEST(ViewerTexts, Deleting)
     EXPECT_EQ(viewerDeletedCaption(true, 2, 1), "总 2 个要删除的字段，实际删除成功 1 个");
 }
 
+TEST(FailureTexts, ReasonAndMessage)
+{
+    EXPECT_EQ(failureReason(true, 1146, "表 'a.b' 不存在"), "错误 1146：表 'a.b' 不存在");
+    EXPECT_EQ(failureReason(true, 0, "连接曾断开"), "连接曾断开");
+    EXPECT_EQ(failureReason(true, 0, ""), "");
+    EXPECT_EQ(failureReason(false, 0, ""), "没有连接到 MySQL 服务器");
+    EXPECT_EQ(withFailureReason("修改表失败！", "错误 1050：x"), "修改表失败！\r\n错误 1050：x");
+    EXPECT_EQ(withFailureReason("修改表失败！", ""), "修改表失败！");
+}
+
+TEST(FailureTexts, TransactionOutcome)
+{
+    EXPECT_EQ(transactionOutcome(0, true, ""), "事务已开始");
+    EXPECT_EQ(transactionOutcome(1, true, ""), "事务已提交");
+    EXPECT_EQ(transactionOutcome(2, true, ""), "事务已回滚");
+    EXPECT_EQ(transactionOutcome(0, false, "错误 1399：x"), "开始事务失败！\r\n错误 1399：x");
+    EXPECT_EQ(transactionOutcome(1, false, ""), "提交事务失败！");
+    EXPECT_EQ(transactionOutcome(2, false, "没有连接到 MySQL 服务器"), "回滚事务失败！\r\n没有连接到 MySQL 服务器");
+}
+
 } // namespace
 } // namespace varnel
