@@ -23,6 +23,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -113,10 +114,19 @@ void SqlQueryWindow::buildLayout()
     m_runList->setColumnWidth(1, 210);
     m_runList->setColumnWidth(2, 100);
 
+    // Why the chosen line (or the last one that failed) failed, as the
+    // server said it.
+    m_status = new QLabel;
+    m_status->setObjectName(QStringLiteral("标签状态"));
+    m_status->setWordWrap(true);
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_status->setMinimumHeight(m_status->fontMetrics().lineSpacing());
+
     auto *left = new QVBoxLayout(m_runGroup);
     left->addWidget(m_editor, 3);
     left->addLayout(buttons);
     left->addWidget(m_runList, 2);
+    left->addWidget(m_status);
 
     m_resultGroup = new QGroupBox(QStringLiteral("   执行成功后，单击语句项，即可在这里显示返回的数据"));
     m_resultGroup->setObjectName(QStringLiteral("分组框结果"));
@@ -256,6 +266,7 @@ void SqlQueryWindow::runStatements()
         return;
     const std::vector<NumberedStatement> lines = splitStatementLines(cleanStatementText(statementText()));
     releaseStatementResults();
+    m_status->clear();
     m_running = true;
     {
         BusyScope busy(m_busy);
@@ -276,6 +287,14 @@ void SqlQueryWindow::runStatements()
                 result = m_db.storeResult();
             m_results[row] = std::move(result);
             item->setText(2, ok ? QStringLiteral("执行成功！") : QStringLiteral("执行失败！"));
+            if (!ok) {
+                // A typo and a missing table fail alike; the server's words
+                // tell them apart.
+                const QString reason = qs(failureReason(m_db));
+                for (int c = 0; c < 3; ++c)
+                    item->setToolTip(c, reason);
+                m_status->setText(qs(statementFailedStatus(line.number, u8(reason))));
+            }
             // The current row may be this one, chosen before its rows came.
             if (m_runList->currentItem() == item)
                 showStatementResult();
@@ -297,11 +316,16 @@ void SqlQueryWindow::closeIfPending()
 
 void SqlQueryWindow::showStatementResult()
 {
-    const int row = m_runList->indexOfTopLevelItem(m_runList->currentItem());
+    QTreeWidgetItem *item = m_runList->currentItem();
+    const int row = m_runList->indexOfTopLevelItem(item);
     if (row < 0 || static_cast<std::size_t>(row) >= m_results.size()) {
         m_model->clear();
         return;
     }
+    if (item->text(2) == QStringLiteral("执行失败！"))
+        m_status->setText(qs(statementFailedStatus(item->text(0).toInt(), u8(item->toolTip(2)))));
+    else
+        m_status->clear();
     std::shared_ptr<const ResultSet> result = m_results[static_cast<std::size_t>(row)];
     QStringList titles;
     if (result) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 class QGroupBox;
+class QLabel;
 class QMenu;
 class QPlainTextEdit;
 class QTableView;
@@ -47,6 +48,8 @@ public:
     ResultTableModel *resultModel() const { return m_model; }
     QMenu *sampleMenu() const { return m_samples; }
     QMenu *resultMenu() const { return m_resultMenu; }
+    // Why the chosen line, or the last line that failed, failed.
+    QLabel *statusLine() const { return m_status; }
     bool running() const { return m_running; }
 
     // The buttons' actions.
@@ -80,6 +83,7 @@ private:
     QTreeWidget *m_runList = nullptr;
     QTableView *m_resultView = nullptr;
     QToolButton *m_refresh = nullptr;
+    QLabel *m_status = nullptr;
     ResultTableModel *m_model = nullptr;
     QMenu *m_samples = nullptr;
     QMenu *m_resultMenu = nullptr;

@@ -17,6 +17,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -238,6 +239,39 @@ private slots:
         QCOMPARE(w->resultModel()->rowCount(), 0);
         chooseRow(w, 0);
         QCOMPARE(w->resultModel()->cellText(0, 0), QStringLiteral("5"));
+    }
+
+    // A typo and a missing table both fail; the server's number and words
+    // for each are beside its row and on the status line.
+    void aFailedLineSaysWhy()
+    {
+        SqlQueryWindow *w = openSql();
+        QVERIFY(w);
+        w->setStatementText("USE `" + m_database + "`\r\nselec 1\r\nselect * from nosuch\r\nselect 1");
+        w->runStatements();
+        const QString ok = QStringLiteral("执行成功！"), failed = QStringLiteral("执行失败！");
+        QCOMPARE(rowTexts(w, 2), (QStringList{ok, failed, failed, ok}));
+        QTreeWidgetItem *typo = w->runList()->topLevelItem(1);
+        QTreeWidgetItem *missing = w->runList()->topLevelItem(2);
+        QVERIFY2(typo->toolTip(2).startsWith(QStringLiteral("错误 1064：")), qPrintable(typo->toolTip(2)));
+        QCOMPARE(missing->toolTip(2),
+            QStringLiteral("错误 1146：表 '") + qs(m_database) + QStringLiteral(".nosuch' 不存在"));
+        QCOMPARE(typo->toolTip(0), typo->toolTip(2));
+        QVERIFY(w->runList()->topLevelItem(3)->toolTip(2).isEmpty());
+        // After the run: the last line that failed.
+        QCOMPARE(w->statusLine()->text(), QStringLiteral("序号 3 执行失败！") + missing->toolTip(2));
+        chooseRow(w, 1);
+        QCOMPARE(w->statusLine()->text(), QStringLiteral("序号 2 执行失败！") + typo->toolTip(2));
+        chooseRow(w, 0);
+        QCOMPARE(w->statusLine()->text(), QString());
+        chooseRow(w, 2);
+        saveScreenshot(*w, QStringLiteral("sql-window-failed"));
+
+        m_db->disconnect();
+        w->setStatementText("select 1");
+        w->runStatements();
+        QCOMPARE(w->runList()->topLevelItem(0)->toolTip(2), QStringLiteral("没有连接到 MySQL 服务器"));
+        QCOMPARE(w->statusLine()->text(), QStringLiteral("序号 1 执行失败！没有连接到 MySQL 服务器"));
     }
 
     // A transaction begun or ended by a statement typed here is seen by the

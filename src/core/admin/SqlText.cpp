@@ -77,6 +77,11 @@ std::vector<NumberedStatement> splitStatementLines(std::string_view cleaned)
     return out;
 }
 
+std::string statementFailedStatus(int number, std::string_view reason)
+{
+    return "序号 " + std::to_string(number) + " 执行失败！" + std::string(reason);
+}
+
 const std::vector<SqlSample> &sqlSamples()
 {
     static const std::vector<SqlSample> samples = {

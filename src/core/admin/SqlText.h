@@ -35,6 +35,9 @@ struct NumberedStatement {
 // out.
 std::vector<NumberedStatement> splitStatementLines(std::string_view cleaned);
 
+// The status line's text for a line that failed: its number and the reason.
+std::string statementFailedStatus(int number, std::string_view reason);
+
 // One entry of the 插入语句 menu, in menu order.
 struct SqlSample {
     enum class Kind { Item, Separator, SubmenuBegin, SubmenuEnd };

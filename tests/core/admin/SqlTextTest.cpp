@@ -132,5 +132,11 @@ TEST(InsertSample, QuotesTabsAndLineEnd)
     EXPECT_EQ(insertSampleText({"abc", 9, 9}, "x"), (EditorText{"abcx\r\n", 6, 6}));
 }
 
+TEST(SqlText, FailedLineStatus)
+{
+    EXPECT_EQ(statementFailedStatus(3, "错误 1146：表 'a.b' 不存在"), "序号 3 执行失败！错误 1146：表 'a.b' 不存在");
+    EXPECT_EQ(statementFailedStatus(1, ""), "序号 1 执行失败！");
+}
+
 } // namespace
 } // namespace varnel
