@@ -12,6 +12,7 @@
 #include "gui/QtText.h"
 #include "gui/RecordViewerWindow.h"
 #include "gui/SvgPicture.h"
+#include "gui/TextInputDialog.h"
 #include "gui/WindowPlace.h"
 #include "mysql/MySqlConnection.h"
 #include "mysql/Statements.h"
@@ -190,6 +191,29 @@ void ManagerWindow::message(const QString &text)
     Prompts::message(this, text, qs(kDefaultCaption), MessageIcon::None);
 }
 
+void ManagerWindow::failure(const QString &text)
+{
+    // The reason is read before the box: nothing is sent in between.
+    message(qs(withFailureReason(u8(text), failureReason(m_db))));
+}
+
+bool ManagerWindow::askName(const QString &prompt, const QString &title, const QString &initial, QString *name)
+{
+    const TextInputRequest request{.initialText = initial,
+        .prompt = prompt.isEmpty() ? std::nullopt : std::optional<QString>(prompt),
+        .title = title,
+        .parent = this,
+        .textHeight = 50,
+        .singleLine = true};
+    BusyScope busy(m_busy);
+    if (!TextInputDialog::run(request, name))
+        return false;
+    // A name pasted with its line end, or typed with a blank after it, is
+    // still that name.
+    *name = name->trimmed();
+    return true;
+}
+
 void ManagerWindow::updateDatabaseCaption()
 {
     m_databaseGroup->setTitle(escapeMnemonics(qs(databaseListCaption(static_cast<std::size_t>(m_databases->count())))));
@@ -323,15 +347,11 @@ void ManagerWindow::selectOnlyTable(int index)
 void ManagerWindow::createDatabase()
 {
     QString name;
-    {
-        BusyScope busy(m_busy);
-        if (!showTextInput(
-                this, QStringLiteral("输入要新建库的名称(不推荐中文库名)："), QStringLiteral("newdb"), &name, 50))
-            return;
-    }
+    if (!askName(QStringLiteral("输入要新建库的名称(不推荐中文库名)："), QString(), QStringLiteral("newdb"), &name))
+        return;
     const Identifier id(u8(name));
     if (!m_db.createDatabase(id)) {
-        message(QStringLiteral(
+        failure(QStringLiteral(
             "创建库失败，请检查库名是否正确（如是否与已有库名重复）！或检查连接是否可用！或检查是否有权限创建！"));
         return;
     }
@@ -357,7 +377,7 @@ void ManagerWindow::dropDatabase()
             return;
     }
     if (!m_db.dropDatabase(Identifier(u8(name)))) {
-        message(QStringLiteral("删除库失败，请检查当前连接是否可用！或检查是否有权限删除！"));
+        failure(QStringLiteral("删除库失败，请检查当前连接是否可用！或检查是否有权限删除！"));
         return;
     }
     emit namesChanged();
@@ -464,7 +484,7 @@ void ManagerWindow::dropTables(bool recordsOnly)
         if (recordsOnly) {
             if (!pin() || !m_db.deleteRows(table, "")) {
                 allCleared = false;
-                message(QStringLiteral("清空表记录失败：") + qs(*it));
+                failure(QStringLiteral("清空表记录失败：") + qs(*it));
             }
             continue;
         }
@@ -476,7 +496,7 @@ void ManagerWindow::dropTables(bool recordsOnly)
             }
             emit namesChanged();
         } else {
-            message(QStringLiteral("删除表 ") + qs(*it) + QStringLiteral(" 失败！请检查权限或网络连接！"));
+            failure(QStringLiteral("删除表 ") + qs(*it) + QStringLiteral(" 失败！请检查权限或网络连接！"));
         }
     }
     selectOnlyTable(current < m_tables->count() ? current : m_tables->count() - 1);
@@ -498,11 +518,8 @@ void ManagerWindow::renameTable()
     }
     const QString old = m_tables->item(index)->text();
     QString name;
-    {
-        BusyScope busy(m_busy);
-        if (!showTextInputTitled(this, QStringLiteral("修改表 ") + old + QStringLiteral(" 名称为："), old, &name, 50))
-            return;
-    }
+    if (!askName(QString(), QStringLiteral("修改表 ") + old + QStringLiteral(" 名称为："), old, &name))
+        return;
     if (const auto problem = tableNameProblem(u8(name))) {
         message(qs(*problem));
         return;
@@ -510,7 +527,7 @@ void ManagerWindow::renameTable()
     if (!m_tables->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty())
         return;
     if (!pin() || !m_db.execute(sql::renameTable(Identifier(u8(old)), Identifier(u8(name))))) {
-        message(QStringLiteral("修改表失败！"));
+        failure(QStringLiteral("修改表失败！"));
         return;
     }
     // The item may have moved while the dialog was open.
@@ -535,12 +552,11 @@ void ManagerWindow::countRecords()
         if (ok)
             count = result->cell(0, 0);
     }
-    BusyScope busy(m_busy);
     if (!ok) {
-        Prompts::message(
-            this, QStringLiteral("打开表失败，请检查表是否存在或是否可读！"), qs(kDefaultCaption), MessageIcon::None);
+        failure(QStringLiteral("打开表失败，请检查表是否存在或是否可读！"));
         return;
     }
+    BusyScope busy(m_busy);
     Prompts::message(this, qs(count), qs(table) + QStringLiteral("的记录行数"), MessageIcon::None);
 }
 

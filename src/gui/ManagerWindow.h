@@ -83,6 +83,11 @@ private:
     void updateTableCaption();
     bool pin(); // selects the manager's database again right before a statement
     void message(const QString &text);
+    // A failure of the statement just sent, with the server's reason.
+    void failure(const QString &text);
+    // Asks for one name (Enter confirms); blanks and line breaks around it
+    // are dropped.
+    bool askName(const QString &prompt, const QString &title, const QString &initial, QString *name);
     QStringList readNames(bool tables, bool *ok);
     void tableSelectionChanged();
     // Closes the owned windows through their own close; false when one

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -250,6 +251,8 @@ void TextInputDialog::applyRequest()
     m_body->setPlainText(toDisplay(m_request.initialText));
     m_unchangedBody = m_body->toPlainText();
     m_body->setReadOnly(m_request.editMode == 1);
+    if (m_request.singleLine)
+        m_body->installEventFilter(this);
 
     if (infoMode()) {
         m_ok->setVisible(false);
@@ -320,6 +323,20 @@ void TextInputDialog::updatePromptHeight()
         promptLines(text, width, byteWidth) * lineHeight, laidOutHeight(toDisplay(text), m_prompt->font(), width));
     if (m_prompt->height() != height || m_prompt->minimumHeight() != height)
         m_prompt->setFixedHeight(height);
+}
+
+bool TextInputDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    // A name has no line break: Enter answers the dialog, as in any
+    // one-line box.
+    if (watched == m_body && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            confirm();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TextInputDialog::resizeEvent(QResizeEvent *event)

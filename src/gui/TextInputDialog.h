@@ -27,6 +27,7 @@ struct TextInputRequest {
     bool scrollBars = false; // the body always shows both scroll bars
     int margin = 0; // gap around and between the controls; below 1 means 5
     int fileButtons = 0; // 1: 内容, 2: 文件名, 3: both
+    bool singleLine = false; // Enter confirms instead of breaking the line
 };
 
 // The modal dialog that asks for a text (input mode) or shows a long one
@@ -79,6 +80,7 @@ public slots:
     void reject() override;
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;

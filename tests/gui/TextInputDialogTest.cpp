@@ -76,6 +76,7 @@ private slots:
     void fileContentsArriveAsText();
     void fileNamesAreAppendedLineByLine();
     void confirmKeepsCrLf();
+    void enterConfirmsAOneLineAnswer();
     void cancelAsksNothing();
     void closingAnEditAsks_data();
     void closingAnEditAsks();
@@ -230,6 +231,28 @@ void TextInputDialogTest::confirmKeepsCrLf()
     QVERIFY(runWith(inputRequest(QStringLiteral("a\nb\r\nc")), &result,
         [](TextInputDialog &d) { button(d, u"按钮确定")->click(); }));
     QCOMPARE(result, QStringLiteral("a\nb\r\nc"));
+}
+
+void TextInputDialogTest::enterConfirmsAOneLineAnswer()
+{
+    TextInputRequest request = inputRequest(QStringLiteral("newdb"));
+    request.singleLine = true;
+    QString result;
+    QVERIFY(runWith(request, &result, [](TextInputDialog &d) {
+        d.setBodyText(QString());
+        QTest::keyClicks(body(d), QStringLiteral("h1db"));
+        QTest::keyClick(body(d), Qt::Key_Return);
+        // Had Return broken the line, the dialog would still be open here.
+        if (TextInputDialog::current() && d.isVisible())
+            d.closeWithoutConfirming();
+    }));
+    QCOMPARE(result, QStringLiteral("h1db"));
+    QVERIFY(runWith(request, &result, [](TextInputDialog &d) {
+        QTest::keyClick(body(d), Qt::Key_Enter, Qt::KeypadModifier);
+        if (d.isVisible())
+            d.closeWithoutConfirming();
+    }));
+    QCOMPARE(result, QStringLiteral("newdb"));
 }
 
 void TextInputDialogTest::cancelAsksNothing()
