@@ -15,17 +15,6 @@ bool showTextInput(QWidget *owner, const QString &prompt, const QString &initial
     return TextInputDialog::run(request, result);
 }
 
-bool showTextInputTitled(QWidget *owner, const QString &title, const QString &initial, QString *result, int textHeight)
-{
-    TextInputRequest request;
-    request.initialText = initial;
-    request.title = title;
-    request.parent = owner;
-    request.wantsResult = true;
-    request.textHeight = textHeight;
-    return TextInputDialog::run(request, result);
-}
-
 void showInfoText(QWidget *owner, const QString &title, const QString &text, const QString &prompt)
 {
     TextInputRequest request;

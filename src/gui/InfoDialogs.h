@@ -10,9 +10,6 @@ namespace varnel::gui {
 // (true and the result when confirmed) and showing one (read-only, with a
 // close button). An absent prompt shows the mode's own default line.
 bool showTextInput(QWidget *owner, const QString &prompt, const QString &initial, QString *result, int textHeight = 0);
-// The same without a prompt, under a title of its own.
-bool showTextInputTitled(
-    QWidget *owner, const QString &title, const QString &initial, QString *result, int textHeight = 0);
 void showInfoText(QWidget *owner, const QString &title, const QString &text, const QString &prompt = QString());
 
 } // namespace varnel::gui

@@ -119,7 +119,6 @@ void MainWindow::disconnectNow()
     // So does the table creation window, saved as well.
     if (m_createTable)
         m_createTable->close();
-    m_transactionOpen = false;
     m_db.setReconnectOnLoss(false);
     m_db.setLostHandler({});
     m_db.disconnect();

@@ -130,7 +130,6 @@ private:
     bool m_suppressRowLoad = false;
     bool m_closing = false;
     bool m_disconnectPending = false;
-    bool m_transactionOpen = false;
     QPointer<ManagerWindow> m_manager;
     QPointer<CreateTableWindow> m_createTable;
 };
