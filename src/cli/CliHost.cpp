@@ -2,6 +2,7 @@
 
 #include "cli/CliOptions.h"
 #include "form/Control.h"
+#include "text/TextUtil.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -171,7 +172,7 @@ int CliHost::finish(const TransferResult &result, std::FILE *out, std::FILE *err
         listed = true;
         std::fprintf(err, "%s (%zu):\n", list.title.c_str(), list.items.size());
         for (const TransferFailure &f : list.items)
-            std::fprintf(err, "  %s: %s\n", f.item.c_str(), f.reason.c_str());
+            std::fprintf(err, "  %s: %s\n", escapedName(f.item).c_str(), f.reason.c_str());
     }
     std::fflush(err);
     if (interrupted() || result.stopped)

@@ -4,6 +4,7 @@
 #include "gui/Prompts.h"
 #include "gui/QtForm.h"
 #include "gui/QtText.h"
+#include "text/TextUtil.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -125,7 +126,7 @@ void QtTransferHost::reportFailures(std::string_view title, const std::vector<Tr
         m_failures += QStringLiteral("\r\n");
     m_failures += qs(title) + QStringLiteral("：\r\n");
     for (const TransferFailure &f : failures)
-        m_failures += qs(f.item) + QStringLiteral("\r\n    ") + qs(f.reason) + QStringLiteral("\r\n");
+        m_failures += qs(escapedName(f.item)) + QStringLiteral("\r\n    ") + qs(f.reason) + QStringLiteral("\r\n");
 }
 
 void QtTransferHost::showDetail(std::string_view reason)

@@ -602,6 +602,14 @@ TEST(CliReport, EveryListUnderItsHeadingAndTheExitStatus)
         "未能导入的文件 (1):\n  /a.txt: Data too long\n"
         "未确认是否已导入的文件 (2):\n  /b.txt: Lost connection\n  /c.txt: Lost connection\n");
 
+    // A name holding a line break, a tab, a backslash and a byte that is not
+    // UTF-8 is one line, escaped.
+    TransferResult oddName;
+    oddName.outcome = TransferOutcome::Completed;
+    oddName.failures = {{"/d/a\n  /forged.txt: fake\tb\\c\xFF.txt", "Data too long"}};
+    p = print([&](cli::CliHost &host) { host.reportFailures("未能导入的文件", oddName.failures); }, oddName);
+    EXPECT_EQ(p.err, "未能导入的文件 (1):\n  /d/a\\n  /forged.txt: fake\\tb\\\\c\\xFF.txt: Data too long\n");
+
     // Only files of unknown outcome: not a clean run either.
     TransferResult unknownOnly;
     unknownOnly.outcome = TransferOutcome::Completed;

@@ -1,6 +1,7 @@
 // The Qt form against the in-memory one: the same design makes the same
 // controls, and the same state saves to the same bytes.
 #include "gui/QtForm.h"
+#include "gui/QtTransferHost.h"
 #include "design/ConfigFile.h"
 #include "design/FormTable.h"
 #include "form/MemoryForm.h"
@@ -25,6 +26,7 @@ private slots:
     void everyDesignControlIsAWidgetWithItsDefault();
     void theSameStateSavesToTheSameBytes();
     void radioGroupsCanBeClearedAndStayExclusive();
+    void aFailedFileIsOneLineWhateverItsName();
 };
 
 void QtFormTest::everyDesignControlIsAWidgetWithItsDefault()
@@ -120,6 +122,20 @@ void QtFormTest::radioGroupsCanBeClearedAndStayExclusive()
     form.widgetAs<QRadioButton>("单选框现在时")->click();
     QVERIFY(now->isChecked());
     QVERIFY(!form.control("单选框随机时")->isChecked());
+}
+
+// The failure text of a run, shown to the user after the final message: a
+// name with a line break, a tab, a backslash and a byte that is not UTF-8
+// stays one line, above its reason.
+void QtFormTest::aFailedFileIsOneLineWhateverItsName()
+{
+    QWidget owner;
+    QtForm form(mainFormSpec(), &owner);
+    QtTransferHost host(&owner, form, QStringLiteral("Varnel"));
+    host.reportFailures("未能导入的文件", {{"/d/a\nforged: line\tb\\c\xFF.txt", "原因"}});
+    const auto [title, text] = host.takeFailureReport();
+    QCOMPARE(title, QStringLiteral("未能导入的文件"));
+    QCOMPARE(text, QStringLiteral("未能导入的文件：\r\n/d/a\\nforged: line\\tb\\\\c\\xFF.txt\r\n    原因\r\n"));
 }
 
 QTEST_MAIN(QtFormTest)

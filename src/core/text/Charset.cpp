@@ -300,6 +300,17 @@ bool isValidUtf8(std::string_view bytes)
     return true;
 }
 
+std::size_t validUtf8SequenceAt(std::string_view bytes, std::size_t at)
+{
+    if (at >= bytes.size())
+        return 0;
+    const auto c = static_cast<unsigned char>(bytes[at]);
+    const std::size_t length = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xF4 ? utf8SequenceLength(c) : 0;
+    if (length == 0 || length > bytes.size() - at)
+        return 0;
+    return isValidUtf8(bytes.substr(at, length)) ? length : 0;
+}
+
 std::u16string utf8ToUtf16(std::string_view utf8)
 {
     std::u16string out;

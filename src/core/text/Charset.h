@@ -36,6 +36,10 @@ bool looksLikeUtf8(std::string_view bytes, const EventPump &pump = {});
 // U+10FFFF): text the converter would pass through unchanged.
 bool isValidUtf8(std::string_view bytes);
 
+// The length of the well-formed UTF-8 sequence at `at` (as isValidUtf8
+// judges it), 0 when none starts there.
+std::size_t validUtf8SequenceAt(std::string_view bytes, std::size_t at);
+
 // UTF-8 <-> UTF-16 for the parts of the program that work on UTF-16 (regex).
 std::u16string utf8ToUtf16(std::string_view utf8);
 std::string utf16ToUtf8(std::u16string_view utf16);

@@ -199,4 +199,60 @@ std::string_view trimSpaces(std::string_view text)
     return text;
 }
 
+std::string escapedName(std::string_view name)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    auto hex = [&](std::string &out, std::string_view prefix, unsigned value, int digits) {
+        out += prefix;
+        for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+            out += kHex[(value >> shift) & 0xF];
+    };
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t i = 0; i < name.size();) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        const std::size_t length = validUtf8SequenceAt(name, i);
+        if (length == 0) {
+            hex(out, "\\x", c, 2);
+            ++i;
+            continue;
+        }
+        if (length == 1) {
+            switch (c) {
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            default:
+                if (c < 0x20 || c == 0x7F)
+                    hex(out, "\\x", c, 2);
+                else
+                    out += static_cast<char>(c);
+            }
+            ++i;
+            continue;
+        }
+        // C1 controls (C2 80 to C2 9F) and U+2028, U+2029 (E2 80 A8, A9):
+        // a terminal or a text box acts on them.
+        const std::string_view sequence = name.substr(i, length);
+        const auto second = static_cast<unsigned char>(sequence[1]);
+        if (c == 0xC2 && second <= 0x9F)
+            hex(out, "\\u", second, 4);
+        else if (sequence == "\xE2\x80\xA8" || sequence == "\xE2\x80\xA9")
+            hex(out, "\\u", 0x2000u + static_cast<unsigned char>(sequence[2]) - 0x80u, 4);
+        else
+            out += sequence;
+        i += length;
+    }
+    return out;
+}
+
 } // namespace varnel

@@ -46,4 +46,12 @@ std::string LeftChars(std::string_view text, std::int64_t n);
 // Trims half-width and ideographic (U+3000) spaces from both ends.
 std::string_view trimSpaces(std::string_view text);
 
+// A name as one line of a list a person reads: a file name can hold any
+// byte but "/" and NUL, and a line break in it must not forge a line, nor
+// bytes that are not UTF-8 reach a terminal raw. A backslash is written
+// "\\", line feed, tab and carriage return "\n", "\t" and "\r"; other control
+// bytes and each byte of an invalid sequence "\xNN"; the C1 controls and
+// the line and paragraph separators (U+2028, U+2029) "\uNNNN".
+std::string escapedName(std::string_view name);
+
 } // namespace varnel

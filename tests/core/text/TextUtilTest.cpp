@@ -7,6 +7,18 @@ namespace {
 
 using Parts = std::vector<std::string>;
 
+TEST(EscapedName, OneLineWithControlsAndInvalidBytesEscaped)
+{
+    EXPECT_EQ(escapedName("/文章/甲 乙.txt"), "/文章/甲 乙.txt");
+    EXPECT_EQ(escapedName("a\nb\tc\rd\\e"), "a\\nb\\tc\\rd\\\\e");
+    EXPECT_EQ(escapedName(std::string("a\0b\x1B[2J\x7F", 8)), "a\\x00b\\x1B[2J\\x7F");
+    // Each byte of an invalid sequence: a stray byte, a cut character, GBK.
+    EXPECT_EQ(escapedName("\xFF\xE4\xB8x\xD6\xD0"), "\\xFF\\xE4\\xB8x\\xD6\\xD0");
+    // C1 controls and the Unicode line breaks: valid, but they act.
+    EXPECT_EQ(escapedName("a\xC2\x85" "b\xE2\x80\xA8" "c\xE2\x80\xA9\xC2\xA0"), "a\\u0085b\\u2028c\\u2029\xC2\xA0");
+    EXPECT_EQ(escapedName("\xF0\x9F\x98\x80"), "\xF0\x9F\x98\x80");
+}
+
 TEST(SplitText, Rules)
 {
     EXPECT_EQ(splitText("a|b|c", "|"), (Parts{"a", "b", "c"}));
