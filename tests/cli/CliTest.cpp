@@ -829,6 +829,43 @@ TEST_F(CliTest, SaveCountersOnAConfigurationItCannotWrite)
     EXPECT_EQ(test::readBytes(dir.file("config.ini")), before);
 }
 
+// A folder that cannot be listed is a failure with the system's reason, not
+// a folder without articles; the folder itself cannot be imported at all.
+TEST_F(CliTest, FoldersThatCannotBeListed)
+{
+    std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
+    std::filesystem::create_directories(dir.file("articles/locked"));
+    test::writeBytes(dir.file("articles/locked/c.txt"), "丙");
+    std::filesystem::permissions(dir.file("articles/locked"), std::filesystem::perms::none);
+    constexpr int kUnreachable = 120;
+    RunOptions run;
+    if (::geteuid() == 0) {
+        // Root lists every folder: run as nobody.
+        run.inChild = [&] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(126);
+            if (::access(dir.file("config.ini").c_str(), R_OK) != 0
+                || ::access(dir.file("articles/a.txt").c_str(), R_OK) != 0)
+                ::_exit(kUnreachable);
+        };
+    }
+    const Output o = runCli(with({"import"}), run);
+    if (o.status == kUnreachable)
+        GTEST_SKIP() << "the user nobody cannot reach " << dir.path() << " (is the temporary folder private?)";
+    EXPECT_EQ(o.status, 3) << o.err;
+    EXPECT_EQ(o.out, "导入完成，已导入 2 篇文章，当前表有 2 条记录！\n");
+    EXPECT_TRUE(contains(o.err, "未能导入的文件 (1):\n  " + dir.file("articles/locked").string() + ": 权限不够\n"))
+        << o.err;
+
+    const Output top = runCli(with({"import", "--folder", dir.file("articles/locked").string()}), run);
+    EXPECT_EQ(top.status, 2) << top.err;
+    EXPECT_TRUE(contains(top.err, "无法读取文章目录：" + dir.file("articles/locked").string() + "\n权限不够\n"))
+        << top.err;
+    EXPECT_FALSE(contains(top.err, "找不到文件"));
+    EXPECT_EQ(column("select count(*) from `文章`"), std::vector<std::string>{"2"});
+    std::filesystem::permissions(dir.file("articles/locked"), std::filesystem::perms(0755));
+}
+
 TEST_F(CliTest, CountersAtThe64BitEdge)
 {
     const std::string a = dir.file("articles/a.txt").string(), b = dir.file("articles/sub/b.txt").string();
@@ -869,6 +906,49 @@ TEST_F(CliTest, CountersAtThe64BitEdge)
         const Output o = runCli(with({command, a}));
         EXPECT_EQ(o.status, 2) << command;
         EXPECT_EQ(o.err, "字段 序号 的起始值必须是 -9223372036854775808 到 9223372036854775807 之间的整数：1e30\n");
+    }
+}
+
+// The example articles exported in every encoding and imported back give
+// the table of the first import: a page keeps its text, and a charset its
+// meta tag declares names the encoding the file was written in.
+TEST_F(CliTest, ExportedExamplesImportBackAsTheyWere)
+{
+    writeConfig(dir.file("pair.ini"), {{"标题", "文件主名", "无"}, {"内容", "文件内容", "无"}}, name,
+        std::filesystem::path(VARNEL_EXAMPLES_DIR) / "articles");
+    auto titles = [&](const std::string &t) { return column("select `标题` from `" + t + "` order by `标题`"); };
+    auto contents = [&](const std::string &t) { return column("select `内容` from `" + t + "` order by `标题`"); };
+    const Output first = runCli(with({"import", "--types", "*.*", "--encoding", "0", "--quiet"}, "pair.ini"));
+    ASSERT_EQ(first.status, 0) << first.err;
+    const std::vector<std::string> stored = contents("文章");
+    ASSERT_EQ(stored.size(), 17u);
+
+    // What each encoding's files declare: the example pages say big5,
+    // gb2312 (as GBK is written) and "utf-8".
+    const std::vector<std::pair<int, std::string>> encodings = {
+        {0, "gb18030"}, {1, "gb18030"}, {2, "utf-8"}, {3, "utf-16"}, {4, "utf-16"}};
+    for (const auto &[encoding, charset] : encodings) {
+        SCOPED_TRACE(encoding);
+        const std::string folder = dir.file("out" + std::to_string(encoding)).string();
+        const std::string again = "t" + std::to_string(encoding);
+        const Output exported =
+            runCli(with({"export", "--folder", folder, "--encoding", std::to_string(encoding), "--quiet"}, "pair.ini"));
+        ASSERT_EQ(exported.status, 0) << exported.err;
+        const Output imported = runCli(with({"import", "--table", again, "--folder", folder, "--types", "*.*",
+                                              "--encoding", "0", "--quiet"},
+            "pair.ini"));
+        ASSERT_EQ(imported.status, 0) << imported.err;
+
+        std::vector<std::string> expected;
+        for (std::string content : stored) {
+            content = replaceAll(content, "charset=big5", "charset=" + charset);
+            content = replaceAll(content, "charset=\"utf-8\"", "charset=\"" + charset + "\"");
+            if (charset != "gb18030")
+                content = replaceAll(content, "charset=gb2312", "charset=" + charset);
+            expected.push_back(content);
+        }
+        EXPECT_EQ(titles(again), titles("文章"));
+        EXPECT_EQ(contents(again), expected);
     }
 }
 

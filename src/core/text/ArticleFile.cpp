@@ -253,8 +253,34 @@ DecodedArticle readArticle(const std::filesystem::path &path, ArticleEncoding re
     }
 }
 
+namespace {
+
+// The page with its meta charset declarations naming the encoding written,
+// so that a browser and this program read it back as it was (a Big5 page
+// written as GB18030 would otherwise be read as Big5). Labels that browsers
+// take for the same decoder are left as they are.
+std::optional<std::string> declaringCharsetOf(std::string_view text, ArticleEncoding e)
+{
+    switch (e) {
+    case ArticleEncoding::Utf8:
+        return withMetaCharset(text, "utf-8", {"utf-8", "utf8", "unicode-1-1-utf-8"});
+    case ArticleEncoding::Utf16LE:
+    case ArticleEncoding::Utf16BE:
+        return withMetaCharset(text, "utf-16", {"utf-16", "utf-16le", "utf-16be", "unicode", "ucs-2"});
+    default:
+        return withMetaCharset(text, "gb18030",
+            {"gb18030", "gbk", "gb2312", "x-gbk", "cp936", "windows-936", "chinese", "csgb2312", "gb_2312",
+                "gb_2312-80", "iso-ir-58"});
+    }
+}
+
+} // namespace
+
 std::string encodeArticle(std::string_view text, ArticleEncoding e)
 {
+    const std::optional<std::string> declaring = declaringCharsetOf(text, e);
+    if (declaring)
+        text = *declaring;
     if (e == ArticleEncoding::Utf8 || e == ArticleEncoding::Utf16LE || e == ArticleEncoding::Utf16BE) {
         const std::string converted = convertCharset(text, kCharsetUtf8, charsetName(e));
         if (!converted.empty()) {

@@ -54,7 +54,8 @@ DecodedArticle readArticle(const std::filesystem::path &path, ArticleEncoding re
 enum class TargetHint { Unknown, Absent };
 
 // The bytes writeArticleFile puts on disk: GB18030 for Detect and Ansi,
-// otherwise the byte-order mark and the text in that encoding.
+// otherwise the byte-order mark and the text in that encoding. A charset the
+// page declares in a meta tag is set to the encoding written (withMetaCharset).
 std::string encodeArticle(std::string_view text, ArticleEncoding e);
 
 // Creates (or replaces) the file with the encoded text. False for an empty

@@ -1,5 +1,7 @@
 #include "text/TextBetween.h"
 #include "text/MetaCharset.h"
+#include "text/ArticleFile.h"
+#include "text/Charset.h"
 
 #include <gtest/gtest.h>
 
@@ -79,6 +81,49 @@ TEST(MetaCharset, ListsInOrder)
     EXPECT_EQ(metaCharset("<meta charset=gbk>"), MetaCharset::None);
     EXPECT_EQ(metaCharset("no tags"), MetaCharset::None);
     EXPECT_EQ(metaCharset("<meta"), MetaCharset::None);
+}
+
+// Also the head the reader looks at: a declaration in the body of a page
+// with a head is not the page's.
+TEST(MetaCharset, HeadSectionAndEmptyTag)
+{
+    EXPECT_EQ(metaCharset("<head><title>x</title></head><meta charset=utf-8>"), MetaCharset::None);
+    EXPECT_EQ(metaCharset("<head></head><meta charset=utf-8>"), MetaCharset::Utf8);
+    EXPECT_EQ(metaCharset("<HEAD><meta charset=big5></HEAD>"), MetaCharset::Big5);
+    EXPECT_EQ(metaCharset("<meta><meta charset=utf-8>"), MetaCharset::None);
+    EXPECT_EQ(metaCharset("<meta name=a><meta charset=utf-8>"), MetaCharset::Utf8);
+}
+
+TEST(WithMetaCharset, EveryDeclarationOfTheHeadNamesTheEncodingWritten)
+{
+    const std::initializer_list<std::string_view> gbk = {"gb18030", "gbk", "gb2312"};
+    EXPECT_EQ(withMetaCharset("<html><head>\r\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+                              "CHARSET=Big5\">\r\n<title>x</title></head>",
+                  "gb18030", gbk),
+        "<html><head>\r\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; CHARSET=gb18030\">\r\n"
+        "<title>x</title></head>");
+    EXPECT_EQ(withMetaCharset("<meta charset=\"utf-8\"><p>", "gb18030", gbk), "<meta charset=\"gb18030\"><p>");
+    EXPECT_EQ(withMetaCharset("<meta charset='UTF-8' />", "gb18030", gbk), "<meta charset='gb18030' />");
+    EXPECT_EQ(withMetaCharset("<meta charset = big5-hkscs/>", "utf-8", {"utf-8"}), "<meta charset = utf-8/>");
+    EXPECT_EQ(withMetaCharset("<meta charset=big5><meta content='text/html;charset=utf-8'>", "utf-16", {"utf-16"}),
+        "<meta charset=utf-16><meta content='text/html;charset=utf-16'>");
+    // The same encoding, nothing declared, a declaration outside the head.
+    EXPECT_EQ(withMetaCharset("<meta charset=GB2312>", "gb18030", gbk), std::nullopt);
+    EXPECT_EQ(withMetaCharset("<meta name=x>charset=big5", "gb18030", gbk), std::nullopt);
+    EXPECT_EQ(withMetaCharset("<head><title>t</title></head><meta charset=big5>", "gb18030", gbk), std::nullopt);
+    EXPECT_EQ(withMetaCharset("<meta charset=>", "gb18030", gbk), std::nullopt);
+}
+
+TEST(EncodeArticle, DeclaredCharsetFollowsTheEncodingWritten)
+{
+    const std::string page = "<head><meta charset=big5></head>甲";
+    EXPECT_EQ(encodeArticle(page, ArticleEncoding::Ansi), toGb18030("<head><meta charset=gb18030></head>甲"));
+    EXPECT_EQ(encodeArticle(page, ArticleEncoding::Detect), toGb18030("<head><meta charset=gb18030></head>甲"));
+    EXPECT_EQ(encodeArticle(page, ArticleEncoding::Utf8), "\xEF\xBB\xBF<head><meta charset=utf-8></head>甲");
+    EXPECT_EQ(encodeArticle(page, ArticleEncoding::Utf16LE),
+        "\xFF\xFE" + convertCharset("<head><meta charset=utf-16></head>甲", kCharsetUtf8, kCharsetUtf16LE));
+    EXPECT_EQ(decodeArticle(encodeArticle(page, ArticleEncoding::Ansi), ArticleEncoding::Detect).text,
+        "<head><meta charset=gb18030></head>甲");
 }
 
 } // namespace
