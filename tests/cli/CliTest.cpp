@@ -510,6 +510,71 @@ TEST(CliConfig, RefusedWhenItCannotBeRead)
     EXPECT_TRUE(contains(o.err, "连接到MySQL失败")) << o.err;
 }
 
+// A count of mapping rows or a rule that cannot be read refuses the file,
+// naming the key: the import would otherwise run on the four default rules.
+// So does the program's own settings file, and the window's program given
+// such a file.
+TEST(CliConfig, RowsThatCannotBeReadAreRefused)
+{
+    TempDir dir;
+    writeConfig(dir.file("good.ini"), kRules, "d", dir.path());
+    const std::string good = test::readBytes(dir.file("good.ini"));
+    ASSERT_TRUE(contains(good, toGb18030("\r\n字段数=4\r\n")));
+    test::writeBytes(dir.file("a.txt"), "正文");
+    for (const std::string count : {"-7", "-3", "nan", "inf", "0x10", "七"}) {
+        const std::string path = dir.file("bad.ini").string();
+        test::writeBytes(path, replaceAll(good, toGb18030("\r\n字段数=4\r\n"), toGb18030("\r\n字段数=" + count + "\r\n")));
+        for (const char *command : {"import", "preview"}) {
+            const Output o = runCli({command, "--config", path, "--server", "127.0.0.1:1", dir.file("a.txt").string()});
+            EXPECT_EQ(o.status, 2) << count << " " << command;
+            EXPECT_EQ(o.err, "cannot read the configuration " + path + ": 字段数 is not a whole number from 0 to 100000: "
+                    + count + "\n");
+            EXPECT_EQ(o.out, "");
+        }
+    }
+    const std::string path = dir.file("missing-rule.ini").string();
+    test::writeBytes(path, replaceAll(good, toGb18030("数据来源(3)=父目录名"), ""));
+    const Output o = runCli({"preview", "--config", path, dir.file("a.txt").string()});
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.err, "cannot read the configuration " + path + ": 数据来源(3) is missing\n");
+
+    // The program's own settings file (an installed program's, in
+    // $XDG_CONFIG_HOME/varnel): a fresh one runs on the default rules, a
+    // damaged one is refused.
+    const std::filesystem::path bin = dir.file("prefix/bin"), xdg = dir.file("xdg");
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(xdg / "varnel");
+    std::filesystem::copy_file(VARNEL_CLI_PATH, bin / "varnel-cli");
+    const std::filesystem::path settings = xdg / "varnel" / "Varnel MySQL 文章导入导出.ini";
+    RunOptions run;
+    run.program = (bin / "varnel-cli").string();
+    run.inChild = [&] { ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1); };
+    test::writeBytes(settings, toGb18030("[主界面]\r\n编辑框库名=d\r\n"));
+    const Output fresh = runCli({"preview", "--json", dir.file("a.txt").string()}, run);
+    EXPECT_EQ(fresh.status, 0) << fresh.err;
+    EXPECT_EQ(nlohmann::json::parse(fresh.out)["values"].size(), 4u);
+    test::writeBytes(settings, replaceAll(good, toGb18030("\r\n字段数=4\r\n"), toGb18030("\r\n字段数=-3\r\n")));
+    const Output damaged = runCli({"preview", "--json", dir.file("a.txt").string()}, run);
+    EXPECT_EQ(damaged.status, 2);
+    EXPECT_EQ(damaged.err,
+        "cannot read the configuration " + settings.string() + ": 字段数 is not a whole number from 0 to 100000: -3\n");
+
+#if VARNEL_HAVE_GUI
+    // varnel FILE.ini loads the file as if dropped on the window: refused
+    // before a window opens.
+    RunOptions window;
+    window.program = VARNEL_GUI_PATH;
+    window.killAfterSeconds = 30;
+    window.inChild = [] { ::setenv("QT_QPA_PLATFORM", "offscreen", 1); };
+    const std::string bad = dir.file("bad.ini").string();
+    const Output refused = runCli({"--settings", dir.file("settings.ini").string(), bad}, window);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(contains(refused.err,
+        "varnel: cannot read the configuration " + bad + ": 字段数 is not a whole number from 0 to 100000: 七\n"))
+        << refused.err;
+#endif
+}
+
 // A file the import would skip shows why instead of values, and the preview
 // ends as that import would.
 TEST(CliPreview, FileThatCannotBeReadShowsWhy)
@@ -834,6 +899,7 @@ TEST_F(CliTest, SaveCountersOnAConfigurationItCannotWrite)
 TEST_F(CliTest, FoldersThatCannotBeListed)
 {
     std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
+    std::filesystem::permissions(dir.file("config.ini"), std::filesystem::perms(0644));
     std::filesystem::create_directories(dir.file("articles/locked"));
     test::writeBytes(dir.file("articles/locked/c.txt"), "丙");
     std::filesystem::permissions(dir.file("articles/locked"), std::filesystem::perms::none);

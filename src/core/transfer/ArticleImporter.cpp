@@ -93,13 +93,26 @@ ImportResult ArticleImporter::startImport(bool useAlternativeLister)
     options.alternative = useAlternativeLister;
     options.stopRequested = [this] { return m_stop; };
     options.processEvents = [this] { pumpEvents(); };
-    const std::vector<std::string> files = listArticleFiles(folder, options);
+    FileListing listing = listArticleFolder(folder, options);
     report(RunPhase::Idle);
-    if (files.empty()) {
-        m_host.showMessage("根据文件类型设置[" + options.patterns + "]在这个目录中找不到文件：\r\n" + folder);
-        return TransferResult::ended(TransferOutcome::Invalid);
+    if (listing.folderUnreadable) {
+        ImportResult ended = TransferResult::ended(TransferOutcome::Invalid);
+        ended.detail = listing.failures.front().reason;
+        m_host.showMessage("无法读取文章目录：" + folder);
+        m_host.showDetail(ended.detail);
+        m_host.focus(ctl::kFolder);
+        return ended;
     }
-    return importFiles(files);
+    if (listing.files.empty()) {
+        m_host.showMessage("根据文件类型设置[" + options.patterns + "]在这个目录中找不到文件：\r\n" + folder);
+        ImportResult ended = TransferResult::ended(TransferOutcome::Invalid);
+        // Folders that could not be looked into may hold what was sought.
+        ended.failures = std::move(listing.failures);
+        if (!ended.failures.empty())
+            m_host.reportFailures("未能导入的文件", ended.failures);
+        return ended;
+    }
+    return importFiles(listing.files, std::move(listing.failures));
 }
 
 ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)

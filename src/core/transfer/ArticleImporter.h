@@ -49,7 +49,8 @@ public:
 private:
     struct Run;
     struct Session;
-    ImportResult importFiles(const std::vector<std::string> &files);
+    // Failures of the listing lead the run's list of failed files.
+    ImportResult importFiles(const std::vector<std::string> &files, std::vector<TransferFailure> listed = {});
     void report(RunPhase phase, std::int64_t done = 0, std::int64_t total = 0, std::string current = {});
     void pumpEvents();
     // The run's parts, each in a file of its own: the checks of its inputs,

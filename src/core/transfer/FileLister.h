@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transfer/TransferHost.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -20,9 +22,22 @@ struct ListOptions {
     std::function<void()> processEvents;
 };
 
+// What a listing found, and what it could not look at: folders that could
+// not be opened or read and links whose target cannot be reached, each with
+// the system's reason.
+struct FileListing {
+    std::vector<std::string> files;
+    std::vector<TransferFailure> failures;
+    // The folder itself could not be listed (its reason is the first failure).
+    bool folderUnreadable = false;
+};
+
 // The article files of a folder: its own files first, then (recursing) each
 // sub-folder's, depth-first, sub-folders in name order. Only regular files
-// are listed; linked folders are not followed.
+// and links to them are listed; linked folders are not followed. Any depth
+// is walked: folders are opened relative to their parent, not by path.
+FileListing listArticleFolder(const std::string &folder, const ListOptions &options);
+// The files alone.
 std::vector<std::string> listArticleFiles(const std::string &folder, const ListOptions &options);
 
 } // namespace varnel

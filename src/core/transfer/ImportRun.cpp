@@ -70,7 +70,7 @@ InsertRow insertRow(const std::string &path, std::vector<RowValue> values)
 
 // One run: checks, table, then one row per file (in random order when the
 // window asks for it), the count from the server and the final message.
-ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files)
+ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files, std::vector<TransferFailure> listed)
 {
     Run run;
     if (auto refused = checkInputs(run, files.size()))
@@ -150,7 +150,8 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files)
     result.outcome = TransferOutcome::Completed;
     result.transferred = run.imported;
     result.stopped = run.stopped;
-    result.failures = inserter.failures();
+    result.failures = std::move(listed);
+    result.failures.insert(result.failures.end(), inserter.failures().begin(), inserter.failures().end());
     result.unknown = inserter.unknown();
     // Stored with part of their text: listed unless they are listed already.
     for (const std::string &path : incomplete) {
