@@ -119,6 +119,21 @@ int main(int argc, char *argv[])
     const QCommandLineOption &screenshotOption = options.screenshot;
     parser.process(app);
 
+    // A configuration given here whose mapping rows cannot be read is refused
+    // before a window opens: loaded, it would run on the default rows.
+    const QStringList files = parser.positionalArguments();
+    const bool configGiven =
+        !files.isEmpty() && QFileInfo(files.front()).isFile() && isConfigFileName(gui::u8(files.front()));
+    if (configGiven) {
+        SettingsStore config;
+        config.openReadOnly(gui::u8(files.front()));
+        if (const auto problem = unreadableMainRows(config)) {
+            std::fprintf(stderr, "varnel: cannot read the configuration %s: %s\n", files.front().toUtf8().constData(),
+                problem->c_str());
+            return 2;
+        }
+    }
+
     const std::filesystem::path settingsPath = parser.isSet(settingsOption)
         ? std::filesystem::path(gui::u8(parser.value(settingsOption)))
         : settingsFilePath(gui::u8(QCoreApplication::applicationDirPath()));
@@ -149,8 +164,7 @@ int main(int argc, char *argv[])
 
     // A configuration given on the command line loads as a dropped one;
     // anything else there is ignored.
-    const QStringList files = parser.positionalArguments();
-    if (!files.isEmpty() && QFileInfo(files.front()).isFile() && isConfigFileName(gui::u8(files.front())))
+    if (configGiven)
         QTimer::singleShot(0, &window, [&window, f = files.front()] { window.dropPaths({f}); });
 
     const int status = app.exec();

@@ -102,7 +102,13 @@ int run(const CliOptions &options)
                 return kInvalid;
             }
         } else {
+            // The program's own settings: a fresh file has no rows and
+            // gets the default ones, a damaged count is refused all the same.
             store.openReadOnly(config);
+            if (const auto problem = unreadableMainRows(store)) {
+                std::fprintf(stderr, "cannot read the configuration %s: %s\n", config.c_str(), problem->c_str());
+                return kInvalid;
+            }
         }
         restoreMainConfig(store, form);
     }

@@ -1,6 +1,7 @@
 #include "design/ConfigFile.h"
 
 #include "design/FormTable.h"
+#include "mapping/FieldRule.h"
 #include "settings/SettingsStore.h"
 #include "settings/WindowSweep.h"
 #include "text/Charset.h"
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -56,7 +58,7 @@ void restoreConfig(SettingsStore &store, Form &form, const FormSpec &spec)
     form.clearRows();
     const double stored = store.readNumber(kRowCountKey, 0);
     // A damaged count must not make us build millions of rows.
-    const int rows = std::isfinite(stored) && stored > 0 ? static_cast<int>(std::min(stored, 100000.0)) : 0;
+    const int rows = std::isfinite(stored) && stored > 0 ? static_cast<int>(std::min<double>(stored, kMaxConfigRows)) : 0;
     for (int r = 0; r < rows; ++r) {
         const int row = form.appendRow();
         for (std::size_t c = 0; c < spec.columns.size(); ++c)
@@ -281,8 +283,37 @@ std::optional<std::string> readConfigChecked(
         store.close();
         return "it has no section [" + std::string(section) + "]";
     }
+    if (section == mainFormSpec().section) {
+        if (auto problem = unreadableMainRows(store)) {
+            store.close();
+            return problem;
+        }
+    }
     if (lineFeeds)
         *lineFeeds = converted;
+    return std::nullopt;
+}
+
+std::optional<std::string> unreadableMainRows(SettingsStore &store)
+{
+    const FormSpec &spec = mainFormSpec();
+    store.setSection(spec.section);
+    const std::string count = store.readText(kRowCountKey);
+    const bool digits = !count.empty() && count.size() <= 6
+        && std::all_of(count.begin(), count.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!count.empty() && (!digits || std::stoi(count) > kMaxConfigRows))
+        return std::string(kRowCountKey) + " is not a whole number from 0 to " + std::to_string(kMaxConfigRows)
+            + ": " + count;
+    const int rows = count.empty() ? 0 : std::stoi(count);
+    for (int r = 1; r <= rows; ++r) {
+        const std::string target = rowKey(spec.columns[0], r);
+        if (store.readText(target).empty())
+            return target + " is missing";
+        const std::string source = rowKey(spec.columns[1], r);
+        const std::string label = store.readText(source);
+        if (!dataSourceOfLabel(label))
+            return source + (label.empty() ? " is missing" : " is no data source: " + label);
+    }
     return std::nullopt;
 }
 

@@ -47,6 +47,14 @@ bool importConfigFrom(ConfigWindow window, Form &form, std::filesystem::path pat
 std::optional<std::string> readConfigChecked(
     SettingsStore &store, const std::filesystem::path &path, std::string_view section, bool *lineFeeds = nullptr);
 
+// Why the mapping rows of a main-window configuration cannot be read, naming
+// the key, or nothing: "字段数", when there, is a whole number from 0 to
+// kMaxConfigRows, and each row up to it has a field name and a data source
+// the program knows. (A restore makes the four default rows of a count it
+// cannot read; a reader that must not guess refuses the file instead.)
+std::optional<std::string> unreadableMainRows(SettingsStore &store);
+inline constexpr int kMaxConfigRows = 100000;
+
 // A configuration file dropped on a window: restored without the path checks
 // and without touching the remembered paths.
 void importDroppedConfig(ConfigWindow window, Form &form, const std::filesystem::path &path, MessageHost &host);

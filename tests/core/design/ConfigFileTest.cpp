@@ -272,6 +272,47 @@ TEST(ConfigChecked, LineFeedsReadAsCrLf)
     EXPECT_EQ(readConfigChecked(store, dir.file("inline.ini"), "主界面"), "it has no section [主界面]");
 }
 
+// A count or rule a reader cannot read refuses the file, naming the key;
+// a restore (the window's own settings) still makes the default rows.
+TEST(ConfigChecked, RowsThatCannotBeReadAreNamed)
+{
+    TempDir dir;
+    const std::string rule = "字段名或位置(1)=内容\r\n数据来源(1)=文件内容\r\n数据配置(1)=无\r\n";
+    auto check = [&](const std::string &body) {
+        writeBytes(dir.file("c.ini"), toGb18030("[主界面]\r\n" + body));
+        SettingsStore store;
+        return readConfigChecked(store, dir.file("c.ini"), "主界面");
+    };
+    for (const char *count : {"-7", "-3", "nan", "inf", "0x10", "七", "1.5", "100001", "99999999999"}) {
+        EXPECT_EQ(check(rule + "字段数=" + count + "\r\n"),
+            std::string("字段数 is not a whole number from 0 to 100000: ") + count);
+    }
+    // What a restore still does with the count: the four default rows.
+    for (const char *count : {"-7", "-3", "nan", "inf", "0x10", "七"}) {
+        writeBytes(dir.file("c.ini"), toGb18030("[主界面]\r\n" + rule + "字段数=" + count + "\r\n"));
+        SettingsStore store;
+        store.openReadOnly(dir.file("c.ini"));
+        MemoryForm form(mainFormSpec());
+        restoreMainConfig(store, form);
+        EXPECT_EQ(form.rowCount(), 4) << count;
+    }
+    EXPECT_EQ(check(rule + "字段数=1\r\n"), std::nullopt);
+    EXPECT_EQ(check(rule + "字段数=0\r\n"), std::nullopt);
+    EXPECT_EQ(check("编辑框库名=x\r\n"), std::nullopt);
+    EXPECT_EQ(check(rule + "字段数=2\r\n"), "字段名或位置(2) is missing");
+    EXPECT_EQ(check(rule + "字段名或位置(2)=a\r\n字段数=2\r\n"), "数据来源(2) is missing");
+    EXPECT_EQ(check(rule + "字段名或位置(2)=a\r\n数据来源(2)=文件\r\n字段数=2\r\n"), "数据来源(2) is no data source: 文件");
+
+    // A fresh settings file: no rows, the four default ones.
+    SettingsStore fresh;
+    fresh.open(dir.file("fresh.ini"));
+    EXPECT_EQ(unreadableMainRows(fresh), std::nullopt);
+    MemoryForm form(mainFormSpec());
+    restoreMainConfig(fresh, form);
+    EXPECT_EQ(form.rowCount(), 4);
+    EXPECT_EQ(form.cell(3, 0), "content");
+}
+
 // Exported configurations hold the password too.
 TEST(ConfigExportImport, ExportedFilesAreTheOwnersOnly)
 {
