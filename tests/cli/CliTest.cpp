@@ -932,6 +932,21 @@ TEST_F(CliTest, FoldersThatCannotBeListed)
     std::filesystem::permissions(dir.file("articles/locked"), std::filesystem::perms(0755));
 }
 
+// Rows that cannot be deleted: nothing is imported on top of them.
+TEST_F(CliTest, ClearThatFailsEndsTheRun)
+{
+    const Output first = runCli(with({"import"}));
+    ASSERT_EQ(first.status, 0) << first.err;
+    ASSERT_TRUE(db.execute("create table `子` (`文章ID` bigint, foreign key (`文章ID`) references `文章` (`ID`)) "
+                           "engine=InnoDB"));
+    ASSERT_TRUE(db.execute("insert into `子` select min(`ID`) from `文章`"));
+    const Output o = runCli(with({"import", "--clear"}));
+    EXPECT_EQ(o.status, 1) << o.err;
+    EXPECT_EQ(o.out, "清空表记录失败：文章\n");
+    EXPECT_TRUE(contains(o.err, "\n无法删除或更新父行：外键约束失败")) << o.err;
+    EXPECT_EQ(column("select count(*) from `文章`"), std::vector<std::string>{"2"});
+}
+
 TEST_F(CliTest, CountersAtThe64BitEdge)
 {
     const std::string a = dir.file("articles/a.txt").string(), b = dir.file("articles/sub/b.txt").string();

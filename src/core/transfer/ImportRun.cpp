@@ -93,7 +93,15 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
         if (!m_host.askOkCancel("确定要清空全部记录再导入？", kDefaultCaption, MessageIcon::Warning))
             return TransferResult::ended(TransferOutcome::Cancelled);
         m_db.ensureDatabase(database);
-        m_db.deleteRows(Identifier(run.table), "");
+        // Importing on top of rows that were to go would leave a table the
+        // user did not ask for.
+        if (!m_db.deleteRows(Identifier(run.table), "")) {
+            ImportResult ended = TransferResult::ended(TransferOutcome::Interrupted);
+            ended.detail = serverReason(m_db);
+            m_host.showMessage("清空表记录失败：" + run.table);
+            m_host.showDetail(ended.detail);
+            return ended;
+        }
     }
 
     m_random.reseed();
