@@ -4,6 +4,7 @@
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
 #include "support/TransferFixture.h"
+#include "text/TextUtil.h"
 #include "transfer/ArticleExporter.h"
 #include "transfer/ArticleImporter.h"
 #include "transfer/Preview.h"
@@ -75,7 +76,12 @@ TEST_F(ImporterTest, RoundTripOfEveryEncoding)
         const auto path = out.file(f.name + ".html");
         const std::string bytes = test::readBytes(path);
         ASSERT_TRUE(bytes.starts_with("\xEF\xBB\xBF")) << f.name;
-        EXPECT_EQ(bytes.substr(3), f.expectedText) << f.name;
+        // The text as read, but for the charset it declares: the one written.
+        std::string expected = f.expectedText;
+        for (const auto &[declared, written] : {std::pair{"charset=gb2312", "charset=utf-8"},
+                 {"charset=big5", "charset=utf-8"}, {"charset=\"Big5-HKSCS\"", "charset=\"utf-8\""}})
+            expected = replaceAll(expected, declared, written);
+        EXPECT_EQ(bytes.substr(3), expected) << f.name;
     }
 }
 
