@@ -151,7 +151,7 @@ DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, 
     }
 
     const std::string_view content = bytes.substr(start);
-    if (e == ArticleEncoding::Detect && looksLikeUtf8(content, pump))
+    if (e == ArticleEncoding::Detect && looksLikeUtf8(content, pump) && !readsAsGb2312(content))
         e = ArticleEncoding::Utf8;
 
     DecodedArticle result;

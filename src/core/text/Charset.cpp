@@ -253,6 +253,28 @@ bool looksLikeUtf8(std::string_view bytes, const EventPump &pump)
     return true;
 }
 
+bool readsAsGb2312(std::string_view bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const std::size_t n = bytes.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (p[i] >= 0xE0 && p[i] <= 0xEF)
+            return false;
+    }
+    for (std::size_t i = 0; i < n;) {
+        const unsigned c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        const bool lead = (c >= 0xA1 && c <= 0xA9) || (c >= 0xB0 && c <= 0xF7);
+        if (!lead || i + 1 >= n || p[i + 1] < 0xA1 || p[i + 1] > 0xFE)
+            return false;
+        i += 2;
+    }
+    return true;
+}
+
 bool isValidUtf8(std::string_view bytes)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());

@@ -32,6 +32,14 @@ std::string fromGb18030(std::string_view bytes);
 // byte is not ASCII. The pump is called every 64 KiB.
 bool looksLikeUtf8(std::string_view bytes, const EventPump &pump = {});
 
+// For well-formed UTF-8 (looksLikeUtf8): true when it is better read as
+// GBK. Short GBK texts are often well-formed UTF-8 as well (目录, C4 BF
+// C2 BC, would be "Ŀ¼"), but then never hold a three-byte character, as
+// every Chinese character of UTF-8's basic plane is. So: no three-byte
+// sequence, and read as GBK the bytes give only ASCII and characters of
+// GB2312 (symbol rows A1 to A9, hanzi rows B0 to F7, second byte A1 to FE).
+bool readsAsGb2312(std::string_view bytes);
+
 // True for well-formed UTF-8 (no overlong forms, surrogates or values past
 // U+10FFFF): text the converter would pass through unchanged.
 bool isValidUtf8(std::string_view bytes);

@@ -1,4 +1,5 @@
 #include "text/ArticleFile.h"
+#include "text/Charset.h"
 #include "support/ArticleFixtures.h"
 #include "support/TestSupport.h"
 
@@ -375,6 +376,108 @@ TEST(ReadArticle, GbkTextThatFitsUtf8BitPatternsStaysGbk)
     EXPECT_EQ(decodeArticle(fromHex("c1 a6 c1 bf"), ArticleEncoding::Detect).text, "力量");
     EXPECT_EQ(decodeArticle(fromHex("80 35"), ArticleEncoding::Ansi).text, "€5");
     EXPECT_EQ(encodeArticle("€5", ArticleEncoding::Ansi), fromHex("80 35"));
+}
+
+// GB2312's characters as GBK bytes: the symbol rows A1 to A9 and the hanzi
+// rows B0 to F7, each cell that holds a character (not a private-use one).
+std::vector<std::string> gb2312Characters()
+{
+    std::vector<std::string> out;
+    for (unsigned lead = 0xA1; lead <= 0xF7; ++lead) {
+        if (lead > 0xA9 && lead < 0xB0)
+            continue;
+        for (unsigned trail = 0xA1; trail <= 0xFE; ++trail) {
+            const std::string bytes{static_cast<char>(lead), static_cast<char>(trail)};
+            const std::u16string u = utf8ToUtf16(convertCharset(bytes, kCharsetGb18030, kCharsetUtf8));
+            if (u.size() == 1 && u[0] != 0xFFFD && (u[0] < 0xE000 || u[0] > 0xF8FF))
+                out.push_back(bytes);
+        }
+    }
+    return out;
+}
+
+// Short GBK texts that happen to be well-formed UTF-8 (目录 is C4 BF C2 BC,
+// "Ŀ¼" in UTF-8) are read as GBK: every single GB2312 character, every pair
+// of them that is well-formed UTF-8, and a fixed sample of all pairs.
+TEST(ReadArticle, ShortGbkTextsAreReadAsGbk)
+{
+    EXPECT_EQ(decodeArticle(fromHex("c4 bf c2 bc"), ArticleEncoding::Detect).text, "目录");
+    EXPECT_EQ(decodeArticle(fromHex("d6 ae c7 b0"), ArticleEncoding::Detect).text, "之前");
+    EXPECT_EQ(decodeArticle("<p>" + fromHex("c4 bf c2 bc") + "</p>", ArticleEncoding::Detect).encoding,
+        ArticleEncoding::Ansi);
+
+    const std::vector<std::string> characters = gb2312Characters();
+    ASSERT_GT(characters.size(), 7000u);
+    std::size_t total = 0, gbk = 0;
+    auto tally = [&](const std::string &bytes) {
+        const DecodedArticle a = decodeArticle(bytes, ArticleEncoding::Detect);
+        ++total;
+        gbk += a.encoding == ArticleEncoding::Ansi && a.text == fromGb18030(bytes);
+    };
+    for (const std::string &c : characters)
+        tally(c);
+    EXPECT_GE(gbk * 1000, total * 999) << gbk << " of " << total << " single characters";
+
+    total = gbk = 0;
+    std::vector<std::string> utf8Alike; // alone well-formed UTF-8, or the start of a four-byte form
+    for (const std::string &c : characters) {
+        const auto lead = static_cast<unsigned char>(c[0]);
+        if ((lead >= 0xC2 && lead <= 0xDF && static_cast<unsigned char>(c[1]) <= 0xBF) || (lead >= 0xF0 && lead <= 0xF4))
+            utf8Alike.push_back(c);
+    }
+    std::size_t valid = 0;
+    for (const std::string &a : utf8Alike) {
+        for (const std::string &b : characters) {
+            if (!looksLikeUtf8(a + b))
+                continue;
+            ++valid;
+            tally(a + b);
+        }
+    }
+    EXPECT_GT(valid, 500000u);
+    std::mt19937 engine(20261209);
+    for (int i = 0; i < 200000; ++i)
+        tally(characters[engine() % characters.size()] + characters[engine() % characters.size()]);
+    EXPECT_GE(gbk * 1000, total * 999) << gbk << " of " << total << " pairs";
+}
+
+// What stays UTF-8: Chinese text of any length, and text in other scripts,
+// whose two-byte characters read as GBK would hold characters GB2312 lacks.
+TEST(ReadArticle, Utf8ChineseAndOtherScriptsStayUtf8)
+{
+    std::vector<std::string> hanzi;
+    for (const std::string &c : gb2312Characters()) {
+        if (static_cast<unsigned char>(c[0]) >= 0xB0)
+            hanzi.push_back(fromGb18030(c));
+    }
+    std::mt19937 engine(7);
+    std::vector<std::string> corpus = hanzi;
+    for (int i = 0; i < 100000; ++i)
+        corpus.push_back(hanzi[engine() % hanzi.size()] + hanzi[engine() % hanzi.size()]);
+    for (const char *text : {"中文", "目录", "之前", "一", "第 3 章", "他说：“好。”", "（注）"})
+        corpus.push_back(text);
+    std::size_t wrong = 0;
+    for (const std::string &text : corpus) {
+        const DecodedArticle a = decodeArticle(text, ArticleEncoding::Detect);
+        wrong += a.encoding != ArticleEncoding::Utf8 || a.text != text;
+    }
+    EXPECT_EQ(wrong, 0u);
+
+    const std::string paragraphs[] = {
+        "Москва - столица России, крупнейший по численности населения город страны. Город расположен на реке "
+        "Москве в центре Восточно-Европейской равнины.",
+        "Η Αθήνα είναι η πρωτεύουσα και η μεγαλύτερη πόλη της Ελλάδας. Βρίσκεται στην περιφέρεια Αττικής και "
+        "είναι μία από τις αρχαιότερες πόλεις του κόσμου.",
+        "Le château se trouve à côté de la rivière. Les élèves étudient le français et préfèrent la cuisine "
+        "régionale à celle de la capitale.",
+        "Hà Nội là thủ đô của nước Cộng hòa Xã hội chủ nghĩa Việt Nam, nằm bên bờ sông Hồng.",
+        "Новости дня",
+    };
+    for (const std::string &text : paragraphs) {
+        const DecodedArticle a = decodeArticle(text, ArticleEncoding::Detect);
+        EXPECT_EQ(a.encoding, ArticleEncoding::Utf8) << text;
+        EXPECT_EQ(a.text, text);
+    }
 }
 
 } // namespace
