@@ -227,18 +227,21 @@ bool changesNothing(std::string_view statement)
 } // namespace
 
 // An idle connection has nothing to read: when the socket is readable or hung
-// up, the server has closed it (a restart, a kill, a timeout) and a
-// statement sent now could only fail. Connecting first is then certain not to
-// repeat anything.
-bool MySqlConnection::reconnectIfClosed()
+// up, the server has closed it.
+bool MySqlConnection::closedByServer() const
 {
-    if (!m_reconnectOnLoss || m_recovering || !m_mysql || !m_login)
-        return true;
+    if (!m_mysql || m_asyncStarted || m_resultPending)
+        return false;
     const my_socket fd = mysql_get_socket(m_mysql);
     if (fd < 0)
-        return true;
+        return false;
     pollfd p{static_cast<int>(fd), POLLIN | POLLRDHUP, 0};
-    if (::poll(&p, 1, 0) <= 0)
+    return ::poll(&p, 1, 0) > 0;
+}
+
+bool MySqlConnection::reconnectIfClosed()
+{
+    if (!m_reconnectOnLoss || m_recovering || !m_mysql || !m_login || !closedByServer())
         return true;
     return reopenOrGiveUp();
 }

@@ -62,6 +62,11 @@ public:
     void setReconnectOnLoss(bool on) { m_reconnectOnLoss = on; }
     bool reconnectOnLoss() const { return m_reconnectOnLoss; }
     void setLostHandler(std::function<void(const std::string &reason)> handler) { m_lostHandler = std::move(handler); }
+    // Nothing is awaited and the socket is readable or hung up: the server
+    // has closed the idle connection (a timeout, a restart, a kill). A
+    // statement sent now could only fail, so connecting first repeats
+    // nothing.
+    bool closedByServer() const;
     // With reconnecting on: when the server has closed the idle connection,
     // connects again now. False when that failed (the connection is closed
     // and the lost handler was told).

@@ -82,6 +82,10 @@ void RowInserter::lost(const std::vector<const InsertRow *> &rows)
 
 bool RowInserter::ready()
 {
+    // The server closed the connection while the run was busy elsewhere (its
+    // wait_timeout): restored before sending, so nothing is in doubt.
+    if (m_deadReason.empty() && m_db.closedByServer())
+        lost({});
     if (m_db.ensureDatabase(m_database))
         return true;
     // Nothing was sent yet: a lost connection is restored and nothing is in
