@@ -11,6 +11,7 @@
 #include "support/ThrowawayServer.h"
 #include "transfer/ArticleExporter.h"
 #include "transfer/ArticleImporter.h"
+#include "transfer/BatchSizing.h"
 #include "transfer/RowInserter.h"
 
 #include <gtest/gtest.h>
@@ -266,6 +267,40 @@ TEST_F(ServerFaultTest, RowOverThePacketLimitIsRefusedAndTheOthersGoIn)
         EXPECT_TRUE(result.unknown.empty());
         EXPECT_EQ(result.tableRows, 3);
     }
+}
+
+// Rows just under half a batch: two go together, a third would pass the
+// batch's bound. Every statement keeps to the bound and to the server's
+// limit, and every row is stored.
+TEST_F(ServerFaultTest, BatchesKeepToTheirBoundAndUnderThePacketLimit)
+{
+    startServer("--max-allowed-packet=64K");
+    const std::size_t packet = 64 << 10;
+    RowInserter::Limits server;
+    server.maxStatementBytes = packet;
+    const std::size_t bound = batchedLimits(server, 500).batchBytes;
+    ASSERT_EQ(bound, packet / 2);
+    const auto files = writeFiles(10, bound / 2 - 100);
+
+    std::vector<std::size_t> inserts;
+    std::size_t largest = 0;
+    db.setStatementObserver([&](std::string_view statement) {
+        largest = std::max(largest, statement.size());
+        if (statement.starts_with("insert"))
+            inserts.push_back(statement.size());
+    });
+    const ImportResult result = import(files, 500);
+    db.setStatementObserver({});
+
+    EXPECT_EQ(result.transferred, 10);
+    EXPECT_TRUE(result.failures.empty()) << result.failures.front().reason;
+    EXPECT_TRUE(result.unknown.empty());
+    EXPECT_EQ(column("select count(*) from d.t"), std::vector<std::string>{"10"});
+    EXPECT_LT(largest, packet);
+    // Two rows a statement; the statement's head comes on top of its rows.
+    EXPECT_EQ(inserts.size(), 5u);
+    for (std::size_t size : inserts)
+        EXPECT_LE(size, bound + 64);
 }
 
 TEST_F(ServerFaultTest, LaxServerRefusesWhatAColumnCannotHoldAndKeepsItsMode)
