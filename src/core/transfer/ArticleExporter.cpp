@@ -580,8 +580,17 @@ ExportResult ArticleExporter::runExport()
             std::string name(text(r, nameIndex));
             if (name.empty() && !content.empty())
                 name = randomSentence(content, m_random);
-            if (name.empty() && content.empty())
+            if (name.empty() && content.empty()) {
+                // No file can be made of it: said, so the count is not the
+                // only trace of the row.
+                auto isNull = [&](int column) {
+                    return column < 0 || rows->cellIsNull(r, static_cast<std::size_t>(column));
+                };
+                result.failures.push_back({"第 " + std::to_string(i + 1) + " 行",
+                    isNull(contentIndex) && isNull(nameIndex) ? "文件名和内容都是 NULL，不写文件"
+                                                              : "文件名和内容都是空的，不写文件"});
                 continue;
+            }
 
             // A second row with the same name in this run gets "name (2)", so
             // no row overwrites another; files of earlier runs are replaced.

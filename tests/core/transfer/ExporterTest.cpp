@@ -164,6 +164,20 @@ TEST_F(ExporterTest, MessagesAndEmptyTables)
     EXPECT_EQ(host.recorder.lastText(), "请先选择要导出到的文章目录！");
 }
 
+// A row that gives no file is listed with why, not only missing from the count.
+TEST_F(ExporterTest, RowsWithNeitherNameNorContentAreListed)
+{
+    ASSERT_TRUE(db.execute("insert into t (id, name, body) values (1, 'a', 'x'), (2, null, null), (3, '', '')"));
+    const ExportResult r = run();
+    EXPECT_EQ(r.transferred, 1);
+    ASSERT_EQ(r.failures.size(), 2u);
+    EXPECT_EQ(r.failures[0].item, "第 2 行");
+    EXPECT_EQ(r.failures[0].reason, "文件名和内容都是 NULL，不写文件");
+    EXPECT_EQ(r.failures[1].item, "第 3 行");
+    EXPECT_EQ(r.failures[1].reason, "文件名和内容都是空的，不写文件");
+    EXPECT_EQ(host.recorder.lastText(), "导出完成，已导出 1 篇文章，表中有 3 条记录！");
+}
+
 TEST_F(ExporterTest, StopAfterTheCurrentRow)
 {
     for (int i = 1; i <= 6; ++i)
