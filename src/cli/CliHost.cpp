@@ -16,13 +16,13 @@ namespace {
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
-extern "C" void onSignal(int signal)
+extern "C" void onSignal(int)
 {
     if (g_interrupted) {
         // Asked twice: the user does not want to wait for the statement.
-        ::signal(signal, SIG_DFL);
-        ::raise(signal);
-        return;
+        // The exit status of a stop (130) whichever signal it was: killed
+        // by SIGTERM the shell would see 143, which the status list lacks.
+        ::_exit(kStopped);
     }
     g_interrupted = 1;
 }

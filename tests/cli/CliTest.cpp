@@ -812,6 +812,30 @@ TEST_F(CliTest, StopSignalsEndTheRunWithTheFinalMessage)
     }
 }
 
+// A second signal ends the run at once, with the exit status of a stop.
+TEST_F(CliTest, ASecondSignalExitsAtOnceAsStopped)
+{
+    std::filesystem::create_directories(dir.file("many"));
+    for (int i = 0; i < 5000; ++i)
+        test::writeBytes(dir.file("many/" + std::to_string(i) + ".txt"), "文章 " + std::to_string(i));
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        bool sent = false;
+        RunOptions run;
+        run.onStderr = [&](pid_t pid, const std::string &err) {
+            if (!sent && contains(err, " 已导入 ")) {
+                ::kill(pid, signal);
+                ::kill(pid, signal);
+                sent = true;
+            }
+        };
+        const Output o =
+            runCli(with({"import", "--clear", "--folder", dir.file("many").string(), "--batch", "1"}), run);
+        ASSERT_TRUE(sent);
+        EXPECT_EQ(o.status, 130) << o.err;
+    }
+}
+
 // What the server says when it ends a run, and a server that does not answer.
 TEST_F(CliTest, ServerReasonsAndTimeout)
 {
