@@ -2,6 +2,7 @@
 #include "text/Charset.h"
 #include "support/ArticleFixtures.h"
 #include "support/TestSupport.h"
+#include "util/SystemError.h"
 
 #include <gtest/gtest.h>
 
@@ -477,6 +478,21 @@ TEST(ReadArticle, Utf8ChineseAndOtherScriptsStayUtf8)
         const DecodedArticle a = decodeArticle(text, ArticleEncoding::Detect);
         EXPECT_EQ(a.encoding, ArticleEncoding::Utf8) << text;
         EXPECT_EQ(a.text, text);
+    }
+}
+
+// A rename that fails is a failed write: a name longer than the file system
+// takes gives false with its reason, and no temporary file stays behind.
+TEST(WriteArticleFile, ANameTooLongFailsAndLeavesNothing)
+{
+    TempDir dir;
+    const std::filesystem::path path = dir.file(std::string(300, 'a') + ".txt");
+    for (const TargetHint hint : {TargetHint::Unknown, TargetHint::Absent}) {
+        errno = 0;
+        EXPECT_FALSE(writeArticleFile(path, "正文", ArticleEncoding::Utf8, hint));
+        EXPECT_EQ(errno, ENAMETOOLONG);
+        EXPECT_EQ(systemErrorText(errno), "文件名过长");
+        EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
     }
 }
 
