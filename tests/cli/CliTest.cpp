@@ -173,6 +173,25 @@ protected:
         return store.readText("数据配置(4)");
     }
 
+    // As the user nobody when the tests run as root (who reads and writes
+    // everything); the status kUnreachable when nobody cannot reach the
+    // configuration and the article.
+    static constexpr int kUnreachable = 120;
+    RunOptions asNobody()
+    {
+        RunOptions run;
+        if (::geteuid() == 0) {
+            run.inChild = [this] {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(126);
+                if (::access(dir.file("config.ini").c_str(), R_OK) != 0
+                    || ::access(dir.file("articles/a.txt").c_str(), R_OK) != 0)
+                    ::_exit(kUnreachable);
+            };
+        }
+        return run;
+    }
+
     TempDir dir;
 };
 
@@ -895,19 +914,8 @@ TEST_F(CliTest, SaveCountersOnAConfigurationItCannotWrite)
     // Read-only: the system's reason.
     std::filesystem::permissions(dir.path(), std::filesystem::perms(0755));
     std::filesystem::permissions(dir.file("config.ini"), std::filesystem::perms(0444));
-    constexpr int kUnreachable = 120;
-    RunOptions run;
-    if (::geteuid() == 0) {
-        // Root writes read-only files: run as nobody, who must still reach
-        // the configuration and the article.
-        run.inChild = [&] {
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-                ::_exit(126);
-            if (::access(dir.file("config.ini").c_str(), R_OK) != 0
-                || ::access(dir.file("articles/a.txt").c_str(), R_OK) != 0)
-                ::_exit(kUnreachable);
-        };
-    }
+    // Root writes read-only files.
+    const RunOptions run = asNobody();
     const Output o = runCli(with({"import", "--save-counters", dir.file("articles/a.txt").string()}), run);
     if (o.status == kUnreachable)
         GTEST_SKIP() << "the user nobody cannot reach " << dir.path() << " (is the temporary folder private?)";
@@ -927,18 +935,7 @@ TEST_F(CliTest, FoldersThatCannotBeListed)
     std::filesystem::create_directories(dir.file("articles/locked"));
     test::writeBytes(dir.file("articles/locked/c.txt"), "丙");
     std::filesystem::permissions(dir.file("articles/locked"), std::filesystem::perms::none);
-    constexpr int kUnreachable = 120;
-    RunOptions run;
-    if (::geteuid() == 0) {
-        // Root lists every folder: run as nobody.
-        run.inChild = [&] {
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
-                ::_exit(126);
-            if (::access(dir.file("config.ini").c_str(), R_OK) != 0
-                || ::access(dir.file("articles/a.txt").c_str(), R_OK) != 0)
-                ::_exit(kUnreachable);
-        };
-    }
+    const RunOptions run = asNobody(); // root lists every folder
     const Output o = runCli(with({"import"}), run);
     if (o.status == kUnreachable)
         GTEST_SKIP() << "the user nobody cannot reach " << dir.path() << " (is the temporary folder private?)";
