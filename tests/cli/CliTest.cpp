@@ -144,6 +144,21 @@ bool contains(const std::string &text, const std::string &part)
     return text.find(part) != std::string::npos;
 }
 
+// A run that is sent the signal, `times` times in a row, once its progress
+// shows a file imported; `sent` tells whether it was.
+RunOptions signalWhenImporting(int signal, int times, bool &sent)
+{
+    RunOptions run;
+    run.onStderr = [signal, times, &sent](pid_t pid, const std::string &err) {
+        if (!sent && contains(err, " 已导入 ")) {
+            for (int i = 0; i < times; ++i)
+                ::kill(pid, signal);
+            sent = true;
+        }
+    };
+    return run;
+}
+
 class CliTest : public test::SandboxDatabase {
 protected:
     void SetUp() override
@@ -163,6 +178,14 @@ protected:
                  settings.server, std::string("--user"), settings.user, std::string("--password"), settings.password})
             args.push_back(a);
         return args;
+    }
+
+    // The folder "many" with this many small articles.
+    void manyArticles(int count)
+    {
+        std::filesystem::create_directories(dir.file("many"));
+        for (int i = 0; i < count; ++i)
+            test::writeBytes(dir.file("many/" + std::to_string(i) + ".txt"), "文章 " + std::to_string(i));
     }
 
     std::string counterCell()
@@ -798,24 +821,15 @@ TEST_F(CliTest, StopSignalsEndTheRunWithTheFinalMessage)
 {
     // Enough that a run outlasts the time the signal takes to arrive.
     constexpr int kFiles = 20000;
-    std::filesystem::create_directories(dir.file("many"));
-    for (int i = 0; i < kFiles; ++i)
-        test::writeBytes(dir.file("many/" + std::to_string(i) + ".txt"), "文章 " + std::to_string(i));
+    manyArticles(kFiles);
 
     for (const int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal);
         bool sent = false;
-        RunOptions run;
-        run.onStderr = [&](pid_t pid, const std::string &err) {
-            if (!sent && contains(err, " 已导入 ")) {
-                ::kill(pid, signal);
-                sent = true;
-            }
-        };
         // Batches for SIGINT, one statement per file for SIGTERM.
         const Output o = runCli(with({"import", "--clear", "--folder", dir.file("many").string(), "--batch",
                                     signal == SIGINT ? "500" : "1"}),
-            run);
+            signalWhenImporting(signal, 1, sent));
         ASSERT_TRUE(sent);
         EXPECT_EQ(o.status, 130) << o.err;
         const std::vector<std::string> count = column("select count(*) from `文章`");
@@ -834,22 +848,12 @@ TEST_F(CliTest, StopSignalsEndTheRunWithTheFinalMessage)
 // A second signal ends the run at once, with the exit status of a stop.
 TEST_F(CliTest, ASecondSignalExitsAtOnceAsStopped)
 {
-    std::filesystem::create_directories(dir.file("many"));
-    for (int i = 0; i < 5000; ++i)
-        test::writeBytes(dir.file("many/" + std::to_string(i) + ".txt"), "文章 " + std::to_string(i));
+    manyArticles(5000);
     for (const int signal : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signal);
         bool sent = false;
-        RunOptions run;
-        run.onStderr = [&](pid_t pid, const std::string &err) {
-            if (!sent && contains(err, " 已导入 ")) {
-                ::kill(pid, signal);
-                ::kill(pid, signal);
-                sent = true;
-            }
-        };
-        const Output o =
-            runCli(with({"import", "--clear", "--folder", dir.file("many").string(), "--batch", "1"}), run);
+        const Output o = runCli(with({"import", "--clear", "--folder", dir.file("many").string(), "--batch", "1"}),
+            signalWhenImporting(signal, 2, sent));
         ASSERT_TRUE(sent);
         EXPECT_EQ(o.status, 130) << o.err;
     }
