@@ -284,6 +284,29 @@ TEST_F(ImporterTest, CtrlClearsTheTableAfterAsking)
     EXPECT_EQ(importer.runImport({files[0]}).tableRows, 1);
 }
 
+// The window's Ctrl-import on rows that cannot be deleted: the run ends
+// with the server's reason before anything is imported.
+TEST_F(ImporterTest, ClearingThatFailsImportsNothing)
+{
+    rule("标题", "文件主名");
+    const auto files = writeFiles(2);
+    ArticleImporter importer(form, db, host, random);
+    importer.runImport(files);
+    ASSERT_TRUE(db.execute(
+        "create table `子` (`文章ID` bigint, foreign key (`文章ID`) references `文章` (`ID`)) engine=InnoDB"));
+    ASSERT_TRUE(db.execute("insert into `子` select min(`ID`) from `文章`"));
+    host.ctrl = true;
+    host.recorder.answers = {true};
+    const ImportResult result = importer.runImport(files);
+    EXPECT_EQ(result.outcome, TransferOutcome::Interrupted);
+    EXPECT_EQ(host.recorder.lastText(), "清空表记录失败：文章");
+    ASSERT_EQ(host.details.size(), 1u);
+    EXPECT_TRUE(host.details[0].starts_with("无法删除或更新父行：外键约束失败")) << host.details[0];
+    EXPECT_EQ(result.detail, host.details[0]);
+    EXPECT_EQ(column("select count(*) from `文章`"), std::vector<std::string>{"2"});
+    EXPECT_EQ(form.control("按钮导入")->text(), kImportIdle);
+}
+
 TEST_F(ImporterTest, ValidationMessagesInOrder)
 {
     ArticleImporter importer(form, db, host, random);
