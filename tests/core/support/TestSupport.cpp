@@ -2,6 +2,9 @@
 
 #include "form/Control.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
@@ -22,6 +25,48 @@ TempDir::~TempDir()
 {
     std::error_code ec;
     std::filesystem::remove_all(m_path, ec);
+}
+
+namespace {
+
+bool writeAt(int folder, std::string_view text)
+{
+    const int fd = ::openat(folder, "f.txt", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    return ::close(fd) == 0 && written;
+}
+
+} // namespace
+
+DeepTree::DeepTree(const std::filesystem::path &folder, int depth, std::string_view text)
+{
+    m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    bool ok = m_fd >= 0 && writeAt(m_fd, text);
+    for (; ok && m_levels < depth; ++m_levels) {
+        if (::mkdirat(m_fd, "d", 0755) != 0)
+            return;
+        const int next = ::openat(m_fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(m_fd);
+        m_fd = next;
+        ok = m_fd >= 0 && writeAt(m_fd, text);
+    }
+    m_made = ok;
+}
+
+// Down here a path is too long to remove by: climb back, removing.
+DeepTree::~DeepTree()
+{
+    for (bool removed = true; m_fd >= 0 && removed && m_levels > 0; --m_levels) {
+        ::unlinkat(m_fd, "f.txt", 0);
+        const int parent = ::openat(m_fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(m_fd);
+        m_fd = parent;
+        removed = m_fd >= 0 && ::unlinkat(m_fd, "d", AT_REMOVEDIR) == 0;
+    }
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 void writeBytes(const std::filesystem::path &path, std::string_view bytes)

@@ -39,6 +39,23 @@ private:
 void writeBytes(const std::filesystem::path &path, std::string_view bytes);
 std::string readBytes(const std::filesystem::path &path);
 
+// Folders d/d/d/... `depth` deep in `folder`, with a file f.txt holding
+// `text` at every level, made and removed relative to descriptors: its
+// paths may be longer than any the system takes.
+class DeepTree {
+public:
+    DeepTree(const std::filesystem::path &folder, int depth, std::string_view text);
+    ~DeepTree();
+    DeepTree(const DeepTree &) = delete;
+    DeepTree &operator=(const DeepTree &) = delete;
+    bool made() const { return m_made; }
+
+private:
+    int m_fd = -1; // the deepest folder made
+    int m_levels = 0;
+    bool m_made = false;
+};
+
 // Byte strings written as hex ("d6 d0 ce c4"), for encoded text in tests.
 std::string fromHex(std::string_view hex);
 std::string toHex(std::string_view bytes);

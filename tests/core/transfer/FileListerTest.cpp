@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -240,53 +239,26 @@ TEST(FolderDepth, TreeDeeperThanAPathIsListedWhole)
 {
     TempDir dir;
     constexpr int kDepth = 5000;
-    const auto make = [](int fd) {
-        const int file = ::openat(fd, "f.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        return file >= 0 && ::close(file) == 0;
-    };
-    int fd = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    bool built = make(fd);
-    for (int level = 0; built && level < kDepth; ++level) {
-        const int next = ::mkdirat(fd, "d", 0755) == 0 ? ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
-        ::close(fd);
-        fd = next;
-        built = fd >= 0 && make(fd);
-    }
-
-    if (built) {
-        ListOptions o;
-        o.patterns = "*.txt";
-        o.recurse = true;
-        int events = 0;
-        o.processEvents = [&] { ++events; };
-        const FileListing listing = listArticleFolder(dir.path().string(), o);
-        EXPECT_TRUE(listing.failures.empty());
-        ASSERT_EQ(listing.files.size(), static_cast<std::size_t>(kDepth + 1));
-        std::string expected = dir.path().string() + "/";
-        for (int level = 0; level <= kDepth; ++level) {
-            if (listing.files[static_cast<std::size_t>(level)] != expected + "f.txt") {
-                ADD_FAILURE() << "level " << level;
-                break;
-            }
-            expected += "d/";
+    const test::DeepTree tree(dir.path(), kDepth, "x");
+    ASSERT_TRUE(tree.made()) << "could not build the tree";
+    ListOptions o;
+    o.patterns = "*.txt";
+    o.recurse = true;
+    int events = 0;
+    o.processEvents = [&] { ++events; };
+    const FileListing listing = listArticleFolder(dir.path().string(), o);
+    EXPECT_TRUE(listing.failures.empty());
+    ASSERT_EQ(listing.files.size(), static_cast<std::size_t>(kDepth + 1));
+    std::string expected = dir.path().string() + "/";
+    for (int level = 0; level <= kDepth; ++level) {
+        if (listing.files[static_cast<std::size_t>(level)] != expected + "f.txt") {
+            ADD_FAILURE() << "level " << level;
+            break;
         }
-        EXPECT_GT(listing.files.back().size(), static_cast<std::size_t>(PATH_MAX));
-        EXPECT_EQ(events, kDepth); // once per sub-folder done
+        expected += "d/";
     }
-
-    // Down here a path is too long to remove by: climb back, removing.
-    bool removed = true;
-    for (int below = built ? kDepth : 0; fd >= 0 && removed && below > 0; --below) {
-        ::unlinkat(fd, "f.txt", 0);
-        const int parent = ::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        ::close(fd);
-        fd = parent;
-        removed = fd >= 0 && ::unlinkat(fd, "d", AT_REMOVEDIR) == 0;
-    }
-    if (fd >= 0)
-        ::close(fd);
-    ASSERT_TRUE(built) << "could not build the tree";
+    EXPECT_GT(listing.files.back().size(), static_cast<std::size_t>(PATH_MAX));
+    EXPECT_EQ(events, kDepth); // once per sub-folder done
 }
 
 } // namespace

@@ -307,6 +307,31 @@ TEST_F(ImporterTest, ClearingThatFailsImportsNothing)
     EXPECT_EQ(form.control("按钮导入")->text(), kImportIdle);
 }
 
+// A tree deeper than the longest path the system opens: every file that can
+// be opened by its path is imported, each deeper one is listed with the
+// system's reason.
+TEST_F(ImporterTest, TreeDeeperThanAPath)
+{
+    constexpr int kDepth = 2100;
+    const test::DeepTree tree(dir.path(), kDepth, "深处");
+    ASSERT_TRUE(tree.made()) << "could not build the tree";
+    rule("内容", "文件内容");
+    form.control("选择框遍历子目录")->setChecked(true);
+    form.control("编辑框文件类型")->setText("*.txt");
+    ArticleImporter importer(form, db, host, random);
+    const ImportResult result = importer.startImport();
+    ASSERT_EQ(result.outcome, TransferOutcome::Completed);
+    // Level k's file: the folder, "/", k times "d/", "f.txt".
+    const std::size_t top = dir.path().string().size() + 1 + 5;
+    const auto openable = static_cast<std::int64_t>((PATH_MAX - 1 - top) / 2 + 1);
+    EXPECT_EQ(result.transferred, openable);
+    EXPECT_EQ(static_cast<std::int64_t>(result.failures.size()), kDepth + 1 - openable);
+    for (const TransferFailure &f : result.failures)
+        EXPECT_EQ(f.reason, "文件名过长") << f.item.size();
+    EXPECT_EQ(column("select count(*) from `文章` where `内容` = '深处'"),
+        std::vector<std::string>{std::to_string(openable)});
+}
+
 TEST_F(ImporterTest, ValidationMessagesInOrder)
 {
     ArticleImporter importer(form, db, host, random);
