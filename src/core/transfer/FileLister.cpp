@@ -226,28 +226,30 @@ void enter(UniqueFd fd, std::string &path, NameFilter &filter, const ListOptions
 }
 
 // Back to the folder on top of the stack, through "..", or when the folders
-// were moved meanwhile, down again from the top by the names taken.
-bool backUp(const std::string &top, std::vector<Level> &stack, UniqueFd &current)
+// were moved meanwhile, down again from the top by the names taken. Gives
+// how many levels of the stack were reached (current is the deepest of
+// them): all, or fewer when a folder on the way is gone (errno says why).
+std::size_t backUp(const std::string &top, const std::vector<Level> &stack, UniqueFd &current)
 {
     UniqueFd parent(::openat(current.get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (parent && sameFolder(parent.get(), stack.back())) {
         current = std::move(parent);
-        return true;
+        return stack.size();
     }
     UniqueFd fd(::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    for (std::size_t k = 0; fd && k < stack.size(); ++k) {
-        if (!sameFolder(fd.get(), stack[k])) {
+    std::size_t reached = 0;
+    while (fd && reached < stack.size()) {
+        if (!sameFolder(fd.get(), stack[reached])) {
             errno = ENOENT;
-            return false;
+            break;
         }
-        if (k + 1 < stack.size())
-            fd.reset(::openat(fd.get(), stack[k].folders[stack[k].next - 1].c_str(),
-                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        current = std::move(fd);
+        const Level &level = stack[reached++];
+        if (reached < stack.size())
+            fd.reset(::openat(
+                current.get(), level.folders[level.next - 1].c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     }
-    if (!fd)
-        return false;
-    current = std::move(fd);
-    return true;
+    return reached;
 }
 
 void listInto(const std::string &folder, const ListOptions &options, FileListing &out)
@@ -274,9 +276,17 @@ void listInto(const std::string &folder, const ListOptions &options, FileListing
             if (stack.empty())
                 break;
             path.resize(stack.back().pathLength);
-            if (!backUp(folder, stack, current)) {
-                out.failures.push_back({path, systemErrorText(errno)});
-                return;
+            if (const std::size_t reached = backUp(folder, stack, current); reached < stack.size()) {
+                // A folder on the way back was moved or removed: what it
+                // still held is not listed, and says why.
+                const std::string reason = systemErrorText(errno);
+                if (reached == 0) {
+                    out.failures.push_back({folder, reason});
+                    return;
+                }
+                out.failures.push_back({path.substr(0, stack[reached].pathLength - 1), reason});
+                stack.resize(reached);
+                path.resize(stack.back().pathLength);
             }
             if (options.processEvents)
                 options.processEvents();

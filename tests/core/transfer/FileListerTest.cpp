@@ -233,6 +233,47 @@ TEST(FolderFailures, LinkLoops)
     EXPECT_EQ(listing.failures[0].reason, "符号连接的层数过多");
 }
 
+// Folders moved while they are listed: the walk finds its way back from the
+// top by the names it took; a folder that is gone says so and the walk goes
+// on with the rest.
+TEST(FolderFailures, FoldersMovedDuringTheWalk)
+{
+    TempDir dir;
+    for (const char *name : {"a/sub1/inner/f.txt", "a/sub2/g.txt", "z/h.txt"}) {
+        std::filesystem::create_directories(dir.file(name).parent_path());
+        test::writeBytes(dir.file(name), "x");
+    }
+    ListOptions o;
+    o.patterns = "*.txt";
+    o.recurse = true;
+    bool moved = false;
+    o.processEvents = [&] {
+        if (!moved) {
+            moved = true; // "inner" done: its parent leaves "a"
+            std::filesystem::rename(dir.file("a/sub1"), dir.file("sub1"));
+        }
+    };
+    FileListing listing = listArticleFolder(dir.path().string(), o);
+    EXPECT_TRUE(listing.failures.empty());
+    EXPECT_EQ(
+        names(listing.files, dir.path()), (std::vector<std::string>{"a/sub1/inner/f.txt", "a/sub2/g.txt", "z/h.txt"}));
+
+    std::filesystem::rename(dir.file("sub1"), dir.file("a/sub1"));
+    moved = false;
+    o.processEvents = [&] {
+        if (!moved) {
+            moved = true; // and "a" is renamed
+            std::filesystem::rename(dir.file("a/sub1"), dir.file("sub1"));
+            std::filesystem::rename(dir.file("a"), dir.file("b"));
+        }
+    };
+    listing = listArticleFolder(dir.path().string(), o);
+    EXPECT_EQ(names(listing.files, dir.path()), (std::vector<std::string>{"a/sub1/inner/f.txt", "z/h.txt"}));
+    ASSERT_EQ(listing.failures.size(), 1u);
+    EXPECT_EQ(listing.failures[0].item, dir.file("a").string());
+    EXPECT_EQ(listing.failures[0].reason, "没有那个文件或目录");
+}
+
 // A tree deeper than any path the system takes: every level's file is
 // listed, in order, without a call per level on the stack.
 TEST(FolderDepth, TreeDeeperThanAPathIsListedWhole)
