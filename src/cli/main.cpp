@@ -13,6 +13,7 @@
 #include "mapping/RuleValues.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
+#include "text/ArticleFile.h"
 #include "transfer/ArticleExporter.h"
 #include "transfer/ArticleImporter.h"
 #include "transfer/Preview.h"
@@ -144,7 +145,9 @@ int run(const CliOptions &options)
                 std::printf("== %s (encoding %d)\n", row.file.c_str(), row.encoding);
                 if (!row.error.empty())
                     std::printf("  not imported: %s\n", row.error.c_str());
-                if (row.incomplete)
+                if (row.incomplete && row.incompleteReason == kIncompleteUtf8)
+                    std::printf("  incomplete: invalid UTF-8 bytes, each read as U+FFFD\n");
+                else if (row.incomplete)
                     std::printf("  incomplete: damaged gzip data, values from the part that could be read\n");
                 for (const auto &v : row.values)
                     std::printf("  %s [%s]: %s\n", v.target.c_str(), v.source.c_str(), v.value.c_str());

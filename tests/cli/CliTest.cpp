@@ -636,6 +636,22 @@ TEST(CliPreview, FileThatCannotBeReadShowsWhy)
 }
 
 // What a run said and the exit status it gives, whatever the engine reported.
+// A UTF-8 article with a stray byte is previewed as UTF-8, and said to be
+// incomplete as the import would list it.
+TEST(CliPreview, Utf8WithAStrayByteIsIncomplete)
+{
+    TempDir dir;
+    writeConfig(dir.file("c.ini"), kRules, "d", dir.path());
+    std::string text;
+    for (int i = 0; i < 100; ++i)
+        text += "中文内容，第 " + std::to_string(i) + " 句。";
+    test::writeBytes(dir.file("a.txt"), text + "\xFF");
+    const Output o = runCli({"preview", "--config", dir.file("c.ini").string(), dir.file("a.txt").string()});
+    EXPECT_EQ(o.status, 3) << o.err;
+    EXPECT_TRUE(contains(o.out, "(encoding 2)\n  incomplete: invalid UTF-8 bytes, each read as U+FFFD\n")) << o.out;
+    EXPECT_TRUE(contains(o.out, text + "\xEF\xBF\xBD\n")) << o.out;
+}
+
 TEST(CliProgress, OneLineWithCountRateTimeLeftAndFile)
 {
     using namespace std::chrono_literals;
@@ -857,6 +873,21 @@ TEST_F(CliTest, ASecondSignalExitsAtOnceAsStopped)
         ASSERT_TRUE(sent);
         EXPECT_EQ(o.status, 130) << o.err;
     }
+}
+
+// A UTF-8 article with a stray byte is stored as UTF-8, the byte as U+FFFD,
+// and listed as incomplete.
+TEST_F(CliTest, Utf8WithAStrayByteIsStoredAndListedAsIncomplete)
+{
+    std::string text;
+    for (int i = 0; i < 100; ++i)
+        text += "中文内容，第 " + std::to_string(i) + " 句。";
+    const std::string path = dir.file("articles/stray.txt").string();
+    test::writeBytes(path, text + "\xFF");
+    const Output o = runCli(with({"import", "--quiet", path}));
+    EXPECT_EQ(o.status, 3) << o.err;
+    EXPECT_TRUE(contains(o.err, "内容不完整的文件（已导入） (1):\n  " + path + ": ")) << o.err;
+    EXPECT_EQ(column("select `内容` from `文章`"), std::vector<std::string>{text + "\xEF\xBF\xBD"});
 }
 
 // What the server says when it ends a run, and a server that does not answer.

@@ -151,16 +151,29 @@ DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, 
     }
 
     const std::string_view content = bytes.substr(start);
-    if (e == ArticleEncoding::Detect && looksLikeUtf8(content, pump) && !readsAsGb2312(content))
-        e = ArticleEncoding::Utf8;
+    // UTF-8 with a stray byte or cut inside a character is still UTF-8: read
+    // as GBK the whole text would be garbled.
+    std::optional<std::string> repaired;
+    if (e == ArticleEncoding::Detect) {
+        if (looksLikeUtf8(content, pump)) {
+            if (!readsAsGb2312(content))
+                e = ArticleEncoding::Utf8;
+        } else if ((repaired = repairedUtf8(content, pump))) {
+            e = ArticleEncoding::Utf8;
+        }
+    }
 
     DecodedArticle result;
-    result.incomplete = !complete;
+    result.incomplete = !complete || repaired.has_value();
+    result.incompleteReason = !complete ? kIncompleteGzip : repaired ? kIncompleteUtf8 : std::string_view();
     if (e != ArticleEncoding::Detect && e != ArticleEncoding::Ansi && !content.empty()) {
         // Well-formed UTF-8 is already program text.
-        result.text = textUpToNul(e == ArticleEncoding::Utf8 && isValidUtf8(content)
-                ? std::string(content)
-                : convertCharset(content, charsetName(e), kCharsetUtf8));
+        if (repaired)
+            result.text = textUpToNul(std::move(*repaired));
+        else
+            result.text = textUpToNul(e == ArticleEncoding::Utf8 && isValidUtf8(content)
+                    ? std::string(content)
+                    : convertCharset(content, charsetName(e), kCharsetUtf8));
         result.encoding = e;
     }
     if (result.text.empty()) {

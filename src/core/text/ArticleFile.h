@@ -34,9 +34,14 @@ struct DecodedArticle {
     ArticleEncoding encoding = ArticleEncoding::Ansi;
     // Why the file could not be read (the system's words); empty when it was.
     std::string error;
-    // Damaged or over-cap gzip data: the text is what could be decoded.
+    // Damaged or over-cap gzip data: the text is what could be decoded; or
+    // UTF-8 with stray bytes, each read as U+FFFD. Why, for the user.
     bool incomplete = false;
+    std::string_view incompleteReason;
 };
+
+inline constexpr std::string_view kIncompleteGzip = "gzip 数据损坏或过大，内容不完整";
+inline constexpr std::string_view kIncompleteUtf8 = "含有无效的 UTF-8 字节";
 
 // Decodes the bytes of an article file. Gzip data (1F 8B) is decompressed
 // first. The text ends at the first NUL character.

@@ -275,6 +275,37 @@ bool readsAsGb2312(std::string_view bytes)
     return true;
 }
 
+std::optional<std::string> repairedUtf8(std::string_view bytes, const EventPump &pump)
+{
+    constexpr std::size_t kMinSequences = 64;
+    constexpr std::size_t kPumpEvery = 64 * 1024;
+    constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
+    const std::size_t allowed = bytes.size() / 1000;
+    std::size_t sequences = 0, bad = 0;
+    std::string out;
+    out.reserve(bytes.size() + 16);
+    for (std::size_t i = 0, nextPump = kPumpEvery; i < bytes.size();) {
+        if (i >= nextPump) {
+            varnel::pump(pump);
+            nextPump += kPumpEvery;
+        }
+        const std::size_t length = validUtf8SequenceAt(bytes, i);
+        if (length == 0) {
+            if (++bad > allowed)
+                return std::nullopt; // most texts in other encodings end here, early
+            out += kReplacement;
+            ++i;
+            continue;
+        }
+        sequences += length > 1;
+        out.append(bytes.substr(i, length));
+        i += length;
+    }
+    if (bad == 0 || sequences < kMinSequences)
+        return std::nullopt;
+    return out;
+}
+
 bool isValidUtf8(std::string_view bytes)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());

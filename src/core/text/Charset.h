@@ -2,6 +2,7 @@
 
 #include "util/EventPump.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,13 @@ bool looksLikeUtf8(std::string_view bytes, const EventPump &pump = {});
 // sequence, and read as GBK the bytes give only ASCII and characters of
 // GB2312 (symbol rows A1 to A9, hanzi rows B0 to F7, second byte A1 to FE).
 bool readsAsGb2312(std::string_view bytes);
+
+// Text that is UTF-8 but for a few stray bytes (a damaged file, or one cut
+// inside a character): at least 64 well-formed multi-byte sequences and at
+// least one but at most one in 1,000 bytes that belong to none. The text
+// with U+FFFD for each such byte; nothing otherwise. The pump is called
+// every 64 KiB.
+std::optional<std::string> repairedUtf8(std::string_view bytes, const EventPump &pump = {});
 
 // True for well-formed UTF-8 (no overlong forms, surrogates or values past
 // U+10FFFF): text the converter would pass through unchanged.

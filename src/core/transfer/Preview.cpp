@@ -22,6 +22,7 @@ std::vector<PreviewRow> previewImport(Form &form, const std::vector<std::string>
         row.encoding = static_cast<int>(article.encoding);
         row.error = article.error;
         row.incomplete = article.incomplete;
+        row.incompleteReason = article.incompleteReason;
         if (row.error.empty())
             row.values = builder.build(path, article.text);
         out.push_back(std::move(row));

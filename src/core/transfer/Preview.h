@@ -23,8 +23,10 @@ struct PreviewRow {
     std::vector<Value> values;
     // Why the file could not be read (the import skips it); no values then.
     std::string error;
-    // Damaged gzip data: the values come from the part that could be read.
+    // Damaged gzip data: the values come from the part that could be read;
+    // or UTF-8 with stray bytes (incompleteReason tells which).
     bool incomplete = false;
+    std::string incompleteReason;
 };
 
 // `tableColumns`: the columns of the table the import would write to, when it

@@ -496,5 +496,49 @@ TEST(WriteArticleFile, ANameTooLongFailsAndLeavesNothing)
     }
 }
 
+// UTF-8 but for a stray byte, or cut inside a character: read as UTF-8,
+// each bad byte as U+FFFD, and said to be incomplete; GBK text and short
+// texts are not taken for it.
+TEST(ReadArticle, Utf8WithStrayBytesStaysUtf8AndIsIncomplete)
+{
+    const std::string fffd = "\xEF\xBF\xBD";
+    std::string text;
+    while (text.size() < 64 * 1024)
+        text += "第" + std::to_string(text.size()) + "段：中文内容，也有 ASCII。\r\n";
+    const std::size_t at = text.find("第", 30000);
+    std::string damaged = text;
+    damaged.insert(at, "\xFF");
+    const DecodedArticle stray = decodeArticle(damaged, ArticleEncoding::Detect);
+    EXPECT_EQ(stray.encoding, ArticleEncoding::Utf8);
+    EXPECT_TRUE(stray.incomplete);
+    EXPECT_EQ(stray.incompleteReason, "含有无效的 UTF-8 字节");
+    EXPECT_TRUE(stray.text == text.substr(0, at) + fffd + text.substr(at));
+
+    const DecodedArticle cut = decodeArticle(text.substr(0, text.rfind("中") + 2), ArticleEncoding::Detect);
+    EXPECT_EQ(cut.encoding, ArticleEncoding::Utf8);
+    EXPECT_TRUE(cut.incomplete);
+    EXPECT_TRUE(cut.text == text.substr(0, text.rfind("中")) + fffd + fffd);
+
+    // The decoded part of a cut gzip stream of UTF-8 text.
+    const std::string gz = test::gzipBytes(text);
+    const DecodedArticle partial = decodeArticle(gz.substr(0, gz.size() / 2), ArticleEncoding::Detect);
+    EXPECT_EQ(partial.encoding, ArticleEncoding::Utf8);
+    EXPECT_TRUE(partial.incomplete);
+    EXPECT_EQ(partial.incompleteReason, "gzip 数据损坏或过大，内容不完整");
+    EXPECT_GT(partial.text.size(), 1000u);
+    EXPECT_TRUE(text.starts_with(partial.text.substr(0, partial.text.size() - 2 * fffd.size())));
+
+    // Whole texts: nothing incomplete.
+    EXPECT_FALSE(decodeArticle(text, ArticleEncoding::Detect).incomplete);
+    // GBK with a stray byte, a short UTF-8 text with one, and more bad bytes
+    // than one in 1,000 stay as before.
+    EXPECT_EQ(decodeArticle(toGb18030(text) + "\xFF", ArticleEncoding::Detect).encoding, ArticleEncoding::Ansi);
+    EXPECT_EQ(decodeArticle("中文内容\xFF", ArticleEncoding::Detect).encoding, ArticleEncoding::Ansi);
+    std::string many = text;
+    for (std::size_t at = 100; at < many.size(); at += 500)
+        many[at] = '\xFF';
+    EXPECT_FALSE(decodeArticle(many, ArticleEncoding::Detect).incomplete);
+}
+
 } // namespace
 } // namespace varnel
