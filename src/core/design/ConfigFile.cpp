@@ -58,7 +58,8 @@ void restoreConfig(SettingsStore &store, Form &form, const FormSpec &spec)
     form.clearRows();
     const double stored = store.readNumber(kRowCountKey, 0);
     // A damaged count must not make us build millions of rows.
-    const int rows = std::isfinite(stored) && stored > 0 ? static_cast<int>(std::min<double>(stored, kMaxConfigRows)) : 0;
+    const int rows =
+        std::isfinite(stored) && stored > 0 ? static_cast<int>(std::min<double>(stored, kMaxConfigRows)) : 0;
     for (int r = 0; r < rows; ++r) {
         const int row = form.appendRow();
         for (std::size_t c = 0; c < spec.columns.size(); ++c)
@@ -302,8 +303,8 @@ std::optional<std::string> unreadableMainRows(SettingsStore &store)
     const bool digits = !count.empty() && count.size() <= 6
         && std::all_of(count.begin(), count.end(), [](char c) { return c >= '0' && c <= '9'; });
     if (!count.empty() && (!digits || std::stoi(count) > kMaxConfigRows))
-        return std::string(kRowCountKey) + " is not a whole number from 0 to " + std::to_string(kMaxConfigRows)
-            + ": " + count;
+        return std::string(kRowCountKey) + " is not a whole number from 0 to " + std::to_string(kMaxConfigRows) + ": "
+            + count;
     const int rows = count.empty() ? 0 : std::stoi(count);
     for (int r = 1; r <= rows; ++r) {
         const std::string target = rowKey(spec.columns[0], r);

@@ -36,8 +36,7 @@ const std::array<std::vector<std::string>, 3> &charsetLists()
 // page's head (of the whole text when the head is missing or empty), in
 // order, until it returns true: "<meta" to the next ">", ASCII case ignored,
 // ending at the first empty tag.
-template <typename Visit>
-void forEachMetaTag(std::string_view html, Visit visit)
+template <typename Visit> void forEachMetaTag(std::string_view html, Visit visit)
 {
     constexpr std::string_view kHead = "<head>", kHeadEnd = "</head>", kMeta = "<meta";
     std::size_t from = 0, to = html.size();
