@@ -261,18 +261,34 @@ bool readsAsGb2312(std::string_view bytes)
         if (p[i] >= 0xE0 && p[i] <= 0xEF)
             return false;
     }
+    // Letters of the text itself: not of markup (<p>) or entities (&nbsp;).
+    bool asciiLetter = false, latin1 = false, inTag = false, inEntity = false;
     for (std::size_t i = 0; i < n;) {
         const unsigned c = p[i];
         if (c < 0x80) {
+            const bool letter = (c | 0x20u) >= 'a' && (c | 0x20u) <= 'z';
+            if (c == '<')
+                inTag = true;
+            else if (c == '>')
+                inTag = false;
+            else if (c == '&')
+                inEntity = true;
+            else if (inEntity && !letter && !(c >= '0' && c <= '9') && c != '#')
+                inEntity = false;
+            asciiLetter = asciiLetter || (letter && !inTag && !inEntity);
             ++i;
             continue;
         }
+        inEntity = false;
         const bool lead = (c >= 0xA1 && c <= 0xA9) || (c >= 0xB0 && c <= 0xF7);
         if (!lead || i + 1 >= n || p[i + 1] < 0xA1 || p[i + 1] > 0xFE)
             return false;
+        // C2 and C3 lead UTF-8's Latin-1 letters and signs (é, ©).
+        latin1 = latin1 || c == 0xC2 || c == 0xC3;
         i += 2;
     }
-    return true;
+    // With ASCII words in the text those are Latin text ("Café", "© 2024 Acme").
+    return !(asciiLetter && latin1);
 }
 
 std::optional<std::string> repairedUtf8(std::string_view bytes, const EventPump &pump)

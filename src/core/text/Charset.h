@@ -39,6 +39,8 @@ bool looksLikeUtf8(std::string_view bytes, const EventPump &pump = {});
 // every Chinese character of UTF-8's basic plane is. So: no three-byte
 // sequence, and read as GBK the bytes give only ASCII and characters of
 // GB2312 (symbol rows A1 to A9, hanzi rows B0 to F7, second byte A1 to FE).
+// Latin-1 letters and signs in a text with ASCII words (outside markup and
+// entities) keep it UTF-8: that is a Latin text, not a short Chinese one.
 bool readsAsGb2312(std::string_view bytes);
 
 // Text that is UTF-8 but for a few stray bytes (a damaged file, or one cut

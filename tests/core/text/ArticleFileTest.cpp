@@ -406,6 +406,8 @@ TEST(ReadArticle, ShortGbkTextsAreReadAsGbk)
     EXPECT_EQ(decodeArticle(fromHex("d6 ae c7 b0"), ArticleEncoding::Detect).text, "之前");
     EXPECT_EQ(decodeArticle("<p>" + fromHex("c4 bf c2 bc") + "</p>", ArticleEncoding::Detect).encoding,
         ArticleEncoding::Ansi);
+    EXPECT_EQ(decodeArticle("<p class=x>&nbsp;" + fromHex("c4 bf c2 bc") + "</p>", ArticleEncoding::Detect).encoding,
+        ArticleEncoding::Ansi);
 
     const std::vector<std::string> characters = gb2312Characters();
     ASSERT_GT(characters.size(), 7000u);
@@ -473,6 +475,10 @@ TEST(ReadArticle, Utf8ChineseAndOtherScriptsStayUtf8)
         "régionale à celle de la capitale.",
         "Hà Nội là thủ đô của nước Cộng hòa Xã hội chủ nghĩa Việt Nam, nằm bên bờ sông Hồng.",
         "Новости дня",
+        // Latin-1 letters and signs that read as GB2312 pairs, in Latin text.
+        "Café crème",
+        "Copyright © 2024 Acme",
+        "naïve résumé",
     };
     for (const std::string &text : paragraphs) {
         const DecodedArticle a = decodeArticle(text, ArticleEncoding::Detect);
