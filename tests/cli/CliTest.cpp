@@ -886,7 +886,7 @@ TEST_F(CliTest, Utf8WithAStrayByteIsStoredAndListedAsIncomplete)
     test::writeBytes(path, text + "\xFF");
     const Output o = runCli(with({"import", "--quiet", path}));
     EXPECT_EQ(o.status, 3) << o.err;
-    EXPECT_TRUE(contains(o.err, "内容不完整的文件（已导入） (1):\n  " + path + ": ")) << o.err;
+    EXPECT_TRUE(contains(o.err, "内容不完整的文件（已导入） (1):\n  " + path + ": 含有无效的 UTF-8 字节\n")) << o.err;
     EXPECT_EQ(column("select `内容` from `文章`"), std::vector<std::string>{text + "\xEF\xBF\xBD"});
 }
 

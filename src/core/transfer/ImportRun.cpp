@@ -16,8 +16,6 @@
 namespace varnel {
 namespace {
 
-constexpr std::string_view kGzipIncomplete = "gzip 数据损坏或过大，内容不完整";
-
 // The import's session refuses what a column cannot hold instead of cutting
 // it: the server's own sql_mode plus STRICT_ALL_TABLES, put back when the
 // run ends so that other windows keep the server's behaviour.
@@ -121,7 +119,7 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
         strict.apply();
         return true;
     });
-    std::vector<std::string> incomplete;
+    std::vector<std::pair<std::string, std::string_view>> incomplete; // path, why
     for (std::int64_t j = 1; j <= total; ++j) {
         pumpEvents();
         if (m_stop) {
@@ -138,7 +136,7 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
             continue;
         }
         if (article.incomplete)
-            incomplete.push_back(path);
+            incomplete.emplace_back(path, article.incompleteReason);
 
         const std::int64_t before = inserter.inserted();
         std::vector<RowValue> values = builder.build(path, article.text);
@@ -162,12 +160,12 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     result.failures.insert(result.failures.end(), inserter.failures().begin(), inserter.failures().end());
     result.unknown = inserter.unknown();
     // Stored with part of their text: listed unless they are listed already.
-    for (const std::string &path : incomplete) {
+    for (const auto &[path, why] : incomplete) {
         auto listed = [&](const std::vector<TransferFailure> &list) {
             return std::any_of(list.begin(), list.end(), [&](const TransferFailure &f) { return f.item == path; });
         };
         if (!listed(result.failures) && !listed(result.unknown))
-            result.incomplete.push_back({path, std::string(kGzipIncomplete)});
+            result.incomplete.push_back({path, std::string(why.empty() ? kIncompleteGzip : why)});
     }
 
     // The count comes from the server, on the restored connection if need be;
