@@ -6,6 +6,7 @@
 #include "text/SummaryText.h"
 #include "text/TextBetween.h"
 #include "text/TextUtil.h"
+#include "util/OpenPath.h"
 #include "util/UniqueFd.h"
 
 #include <fcntl.h>
@@ -91,7 +92,7 @@ std::optional<DateTime> parseDateTime(std::string_view text)
 
 std::optional<FileTimes> fileTimes(const std::filesystem::path &path)
 {
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    const UniqueFd fd(openPath(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd)
         return std::nullopt;
     struct statx sx { };

@@ -3,6 +3,7 @@
 #include "text/Charset.h"
 #include "text/Gzip.h"
 #include "text/MetaCharset.h"
+#include "util/OpenPath.h"
 #include "util/SystemError.h"
 #include "util/UniqueFd.h"
 
@@ -194,7 +195,7 @@ bool readWholeFile(const std::filesystem::path &path, std::string &bytes, std::s
         return false;
     };
     // O_NONBLOCK: a FIFO given as an article must not hang the import.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    UniqueFd fd(openPath(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0)
         return fail(systemErrorText(errno));
     struct stat st { };
