@@ -89,6 +89,21 @@ std::string quoteString(std::string_view value)
     return "'" + escapeString(value) + "'";
 }
 
+std::string hexLiteral(std::string_view bytes)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 2 + 3);
+    out += "X'";
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        out += kDigits[b >> 4];
+        out += kDigits[b & 0x0F];
+    }
+    out += '\'';
+    return out;
+}
+
 std::string grantName(std::string_view name)
 {
     if (name == "*" || (name.size() >= 2 && name.front() == '`' && name.back() == '`'))

@@ -46,6 +46,10 @@ std::size_t escapedSize(std::string_view value);
 void appendEscaped(std::string &out, std::string_view value);
 // The escaped value in single quotes.
 std::string quoteString(std::string_view value);
+// Bytes as a hex literal, X'…' with two digits a byte (X'' for none): bytes
+// that are not text (a binary key, say) reach the server exactly, whatever
+// the connection's character set makes of them.
+std::string hexLiteral(std::string_view bytes);
 
 // A database or table name of a GRANT or REVOKE target. "*", a name already in
 // backticks and a name of only [A-Za-z0-9_$] stay as written, so ordinary

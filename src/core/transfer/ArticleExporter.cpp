@@ -121,13 +121,7 @@ struct ChunkKey {
         for (std::size_t k = 0; k < columns.size(); ++k) {
             const std::string_view bytes = rows.cellBytes(row, columns[k]);
             if (info[k].binary) {
-                static constexpr char kHex[] = "0123456789ABCDEF";
-                std::string hex = "X'";
-                for (const char c : bytes) {
-                    hex += kHex[static_cast<unsigned char>(c) >> 4];
-                    hex += kHex[static_cast<unsigned char>(c) & 15];
-                }
-                out.push_back(hex + "'");
+                out.push_back(hexLiteral(bytes));
             } else if (info[k].numeric && plainNumber(bytes)) {
                 // A number stays a number: compared with a quoted text a
                 // BIGINT would be compared as a double.

@@ -34,6 +34,15 @@ TEST(Quoting, LiteralsEscapeEveryByteTheServerTreatsSpecially)
     EXPECT_EQ(escapeString("标题"), "标题");
 }
 
+// Every byte as two digits, high nibble first; bytes above 0x7F must not
+// go through a signed char on the way.
+TEST(Quoting, HexLiteralsCarryEveryByte)
+{
+    EXPECT_EQ(hexLiteral(std::string("\x00\x0F\xF0\xFF'\\", 6)), "X'000FF0FF275C'");
+    EXPECT_EQ(hexLiteral("标"), "X'E6A087'");
+    EXPECT_EQ(hexLiteral(""), "X''");
+}
+
 // Ordinary grants keep their exact text; other names get backticks unless the
 // user wrote them.
 TEST(Quoting, GrantTargetsAreQuotedOnlyWhenTheyNeedIt)
