@@ -10,14 +10,12 @@
 #include "text/Charset.h"
 #include "text/RandomSentence.h"
 #include "text/TextUtil.h"
+#include "transfer/ExportFileNames.h"
 #include "transfer/FileWriteQueue.h"
 #include "transfer/RunGuard.h"
 #include "util/AsciiCase.h"
 #include "util/SystemError.h"
 #include "util/ThrottledPump.h"
-
-#include <dirent.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,13 +23,11 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <unordered_set>
 
 namespace varnel {
 namespace {
 
 constexpr std::string_view kButton = ctl::kExportButton;
-constexpr std::size_t kMaxFileNameBytes = 255;
 // The first chunk of a keyed table is this many rows; later chunks follow
 // the rows' sizes.
 constexpr std::size_t kFirstChunkRows = 64;
@@ -201,151 +197,7 @@ std::optional<ChunkKey> chunkKey(const RowBlock &keys, const RowBlock &shape)
     return key;
 }
 
-// The file names written in this run. Only a 64-bit hash of each is kept, so
-// that a run over millions of rows does not hold millions of names. A name
-// whose hash was seen is taken as used when its file is there or still
-// waits to be written: a name never written whose hash happens to match is
-// free unless a file of that name exists (which the run would otherwise
-// replace).
-class NameSet {
-public:
-    explicit NameSet(std::string folder)
-        : m_folder(std::move(folder))
-    {
-    }
-    bool contains(const std::string &fileName) const
-    {
-        if (m_slots.empty())
-            return false;
-        const std::uint64_t h = hash(fileName);
-        for (std::size_t i = h & (m_slots.size() - 1);; i = (i + 1) & (m_slots.size() - 1)) {
-            if (m_slots[i] == 0)
-                return false;
-            if (m_slots[i] == h) {
-                if (m_pending.count(fileName))
-                    return true;
-                struct stat st { };
-                return ::lstat((m_folder + fileName).c_str(), &st) == 0;
-            }
-        }
-    }
-    // A name given to a file that is queued for writing.
-    void reserve(const std::string &fileName)
-    {
-        if ((m_used + 1) * 2 > m_slots.size())
-            grow();
-        if (place(hash(fileName)))
-            ++m_used;
-        m_pending.insert(fileName);
-    }
-    // Its file was written or failed; from now on the disk tells.
-    void settle(const std::string &fileName) { m_pending.erase(fileName); }
-
-private:
-    static std::uint64_t hash(const std::string &name)
-    {
-        const std::uint64_t h = std::hash<std::string>{}(name);
-        return h ? h : 1; // 0 marks an empty slot
-    }
-    bool place(std::uint64_t h)
-    {
-        for (std::size_t i = h & (m_slots.size() - 1);; i = (i + 1) & (m_slots.size() - 1)) {
-            if (m_slots[i] == h)
-                return false;
-            if (m_slots[i] == 0) {
-                m_slots[i] = h;
-                return true;
-            }
-        }
-    }
-    void grow()
-    {
-        std::vector<std::uint64_t> old = std::move(m_slots);
-        m_slots.assign(old.empty() ? 64 : old.size() * 2, 0);
-        for (const std::uint64_t h : old) {
-            if (h)
-                place(h);
-        }
-    }
-    std::string m_folder;
-    std::vector<std::uint64_t> m_slots;
-    std::size_t m_used = 0;
-    std::unordered_set<std::string> m_pending; // at most the writer's queue
-};
-
-// The names in the export folder when the run starts, as 64-bit hashes: a
-// file whose name is not among them was not there, and is written without a
-// look for an old file to take the permissions of. A folder of more than a
-// million names is not listed; every file is then looked for.
-class NamesAtStart {
-public:
-    NamesAtStart(const std::string &folder, const std::function<void()> &pump)
-    {
-        constexpr std::size_t kMaxNames = 1u << 20;
-        DIR *dir = ::opendir(folder.c_str());
-        if (!dir)
-            return; // nothing there (or nothing to see): every file is looked for
-        m_listed = true;
-        while (const dirent *entry = ::readdir(dir)) {
-            if (m_hashes.size() == kMaxNames) {
-                m_listed = false;
-                break;
-            }
-            m_hashes.push_back(std::hash<std::string_view>{}(entry->d_name));
-            if ((m_hashes.size() & 4095) == 0)
-                pump();
-        }
-        ::closedir(dir);
-        if (!m_listed)
-            m_hashes = {};
-        std::sort(m_hashes.begin(), m_hashes.end());
-    }
-    TargetHint hintFor(const std::string &fileName) const
-    {
-        if (!m_listed || std::binary_search(m_hashes.begin(), m_hashes.end(), std::hash<std::string_view>{}(fileName)))
-            return TargetHint::Unknown;
-        return TargetHint::Absent;
-    }
-
-private:
-    bool m_listed = false;
-    std::vector<std::size_t> m_hashes;
-};
-
-// Cuts a name so that name + extension fits in a file name, at a character
-// boundary.
-std::string fitName(const std::string &name, const std::string &extension)
-{
-    if (name.size() + extension.size() <= kMaxFileNameBytes)
-        return name;
-    std::size_t keep = kMaxFileNameBytes > extension.size() ? kMaxFileNameBytes - extension.size() : 0;
-    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80)
-        --keep;
-    return name.substr(0, keep);
-}
-
 } // namespace
-
-std::string safeFileName(std::string_view name)
-{
-    std::string out(name);
-    const std::pair<const char *, const char *> wide[] = {
-        {"\\", "＼"}, {"/", "／"}, {":", "："}, {"*", "＊"}, {"?", "？"}, {"|", "｜"}, {"<", "＜"}, {">", "＞"}};
-    for (const auto &[from, to] : wide)
-        out = replaceAll(out, from, to);
-    for (const char *gone : {"\"", "\r\n", "\r", "\n", "\t"})
-        out = replaceAll(out, gone, "");
-    return out;
-}
-
-std::string exportExtension(std::string_view fileTypes)
-{
-    std::string ext =
-        fileTypes.find('|') != std::string_view::npos ? std::string("html") : replaceEach(fileTypes, "*|.", "");
-    if (ext.empty())
-        ext = "html";
-    return "." + ext;
-}
 
 ArticleExporter::ArticleExporter(Form &form, MySqlConnection &db, TransferHost &host, RandomSource &random)
     : m_form(form)
@@ -488,14 +340,13 @@ ExportResult ArticleExporter::runExport()
     }
     report(RunPhase::Starting);
 
-    NameSet written(folder); // names used in this run
-    const NamesAtStart there(folder, [&pump] { pump(); });
+    ExportFileNames fileNames(folder, extension, [&pump] { pump(); });
     // Files are written on a thread of their own while the next rows are
     // read; a row counts as exported when its file has been written.
     FileWriteQueue writer(m_writeAhead, &m_stop);
     auto collectWritten = [&] {
         for (FileWriteQueue::Done &done : writer.takeDone()) {
-            written.settle(done.path.substr(folder.size()));
+            fileNames.settle(done.path.substr(folder.size()));
             if (done.error == 0) {
                 ++result.transferred;
                 report(RunPhase::Transferring, result.transferred, result.tableRows, std::move(done.name));
@@ -586,19 +437,11 @@ ExportResult ArticleExporter::runExport()
                 continue;
             }
 
-            // A second row with the same name in this run gets "name (2)", so
-            // no row overwrites another; files of earlier runs are replaced.
-            std::string base = fitName(safeFileName(name), extension);
-            std::string fileName = base + extension;
-            for (int n = 2; written.contains(fileName); ++n) {
-                const std::string suffix = " (" + std::to_string(n) + ")";
-                fileName = fitName(base, suffix + extension) + suffix + extension;
-            }
-            written.reserve(fileName);
-            const TargetHint hint = there.hintFor(fileName);
+            const std::string fileName = fileNames.claim(name);
+            const TargetHint hint = fileNames.hintFor(fileName);
             if (!writer.push({folder + fileName, std::string(content), encoding, i, std::move(name), hint}, waiting,
                     [this] { return m_stop.load(); })) {
-                written.settle(fileName);
+                fileNames.settle(fileName);
                 result.stopped = true;
                 break;
             }

@@ -11,13 +11,6 @@ namespace varnel {
 
 using ExportResult = TransferResult;
 
-// A file name made safe: \ / : * ? | < > become their full-width forms,
-// double quotes, line breaks and tabs are removed.
-std::string safeFileName(std::string_view name);
-
-// The extension of exported files from the file-type patterns.
-std::string exportExtension(std::string_view fileTypes);
-
 // Writes the rows of a table out as article files.
 class ArticleExporter {
 public:
