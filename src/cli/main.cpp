@@ -7,6 +7,7 @@
 
 #include "design/ConfigFile.h"
 #include "design/ControlValues.h"
+#include "design/Counters.h"
 #include "form/MemoryForm.h"
 #include "mapping/FieldRule.h"
 #include "mapping/RuleEditor.h"
@@ -39,49 +40,20 @@ std::filesystem::path executableDir()
     return ec ? std::filesystem::path() : exe.parent_path();
 }
 
-// Writes the counters' new start values back into the configuration file;
-// on failure says why, in the system's words where it has them.
-std::optional<std::string> saveCounters(
-    const std::filesystem::path &config, bool lineFeeds, MemoryForm &before, MemoryForm &after)
-{
-    if (lineFeeds)
-        return std::string("配置文件的行尾是 LF；只有行尾是 CR LF 的配置文件才能就地修改");
-    SettingsStore store;
-    if (!store.open(config)) {
-        const int error = store.openError();
-        if (error == EWOULDBLOCK)
-            return "配置文件正被另一个实例使用（" + config.string() + "）";
-        return systemErrorText(error ? error : EIO);
-    }
-    store.setSection(mainFormSpec().section);
-    for (int r = 0; r < after.rowCount() && r < before.rowCount(); ++r) {
-        if (after.cell(r, 2) != before.cell(r, 2))
-            store.writeText(rowKey(mainFormSpec().columns[2], r + 1), after.cell(r, 2));
-    }
-    if (store.writeError() != 0)
-        return systemErrorText(store.writeError());
-    return std::nullopt;
-}
-
 // Reports the counters an import advanced and, with --save-counters, saves
 // them; false when they were to be saved and could not be.
-bool reportCounters(const CliOptions &options, const std::filesystem::path &config, bool lineFeeds, MemoryForm &before,
-    MemoryForm &after)
+bool reportCounters(const CliOptions &options, const std::filesystem::path &config, bool lineFeeds,
+    const MappingRows &before, const Form &after)
 {
-    std::vector<int> advanced;
-    for (int r = 0; r < after.rowCount() && r < before.rowCount(); ++r) {
-        if (after.cell(r, 2) != before.cell(r, 2) && after.cell(r, 1) == "递进数字")
-            advanced.push_back(r);
-    }
+    const std::vector<AdvancedCounter> advanced = advancedCounters(before, after);
     if (advanced.empty())
         return true;
     std::optional<std::string> unsaved;
     if (options.saveCounters)
         unsaved = saveCounters(config, lineFeeds, before, after);
     const char *suffix = !options.saveCounters ? "（未保存，使用 --save-counters 保存）" : unsaved ? "" : "（已保存）";
-    for (int r : advanced)
-        std::fprintf(stderr, "计数器 %s 下次从 %s 开始%s\n", after.cell(r, 0).c_str(),
-            splitOptions(after.cell(r, 2), 1)[0].c_str(), suffix);
+    for (const AdvancedCounter &counter : advanced)
+        std::fprintf(stderr, "计数器 %s 下次从 %s 开始%s\n", counter.field.c_str(), counter.nextStart.c_str(), suffix);
     if (unsaved)
         std::fprintf(stderr, "计数器未保存：%s\n", unsaved->c_str());
     return !unsaved;
@@ -172,12 +144,7 @@ int run(const CliOptions &options)
         return host.finish(exporter.runExport(), stdout, stderr);
     }
 
-    MemoryForm before(mainFormSpec());
-    for (int r = 0; r < form.rowCount(); ++r) {
-        before.appendRow();
-        for (int c = 0; c < form.columnCount(); ++c)
-            before.setCell(r, c, form.cell(r, c));
-    }
+    const MappingRows before = mappingRows(form);
     ArticleImporter importer(form, db, host);
     importer.setBatchSize(options.batch);
     host.onInterrupt([&] { importer.requestStop(); });

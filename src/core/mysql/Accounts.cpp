@@ -1,5 +1,7 @@
 // Accounts and privileges, on classic servers (mysql.user a table, GRANT …
 // IDENTIFIED BY) and on newer ones (CREATE USER, REVOKE and GRANT).
+#include "mysql/Accounts.h"
+
 #include "mysql/MySqlConnection.h"
 
 #include "mysql/Statements.h"
@@ -101,6 +103,40 @@ bool MySqlConnection::classicAccounts()
 bool MySqlConnection::selectUsers()
 {
     return execute("select * from mysql.user");
+}
+
+namespace {
+
+// The index of the result column of that name, or -1.
+int columnNamed(const ResultSet &result, std::string_view name)
+{
+    const auto &names = result.fieldNames();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == name)
+            return static_cast<int>(i);
+    }
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (equalsIgnoringAsciiCase(names[i], name))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+} // namespace
+
+std::optional<std::vector<Account>> listAccounts(MySqlConnection &db)
+{
+    auto users = db.selectUsers() ? db.storeResult() : nullptr;
+    if (!users)
+        return std::nullopt;
+    const int user = columnNamed(*users, "User"), host = columnNamed(*users, "Host");
+    auto cell = [&users](std::uint64_t row, int column) {
+        return column < 0 ? std::string() : users->cell(row, static_cast<std::size_t>(column));
+    };
+    std::vector<Account> accounts;
+    for (std::uint64_t r = 0; r < users->rowCount(); ++r)
+        accounts.push_back({cell(r, user), cell(r, host)});
+    return accounts;
 }
 
 bool MySqlConnection::accountExists(std::string_view host, std::string_view user)
