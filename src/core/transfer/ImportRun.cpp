@@ -161,10 +161,10 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     result.unknown = inserter.unknown();
     // Stored with part of their text: listed unless they are listed already.
     for (const auto &[path, why] : incomplete) {
-        auto listed = [&](const std::vector<TransferFailure> &list) {
+        auto listedIn = [&](const std::vector<TransferFailure> &list) {
             return std::any_of(list.begin(), list.end(), [&](const TransferFailure &f) { return f.item == path; });
         };
-        if (!listed(result.failures) && !listed(result.unknown))
+        if (!listedIn(result.failures) && !listedIn(result.unknown))
             result.incomplete.push_back({path, std::string(why.empty() ? kIncompleteGzip : why)});
     }
 

@@ -276,9 +276,9 @@ TEST_F(ServerFaultTest, BatchesKeepToTheirBoundAndUnderThePacketLimit)
 {
     startServer("--max-allowed-packet=64K");
     const std::size_t packet = 64 << 10;
-    RowInserter::Limits server;
-    server.maxStatementBytes = packet;
-    const std::size_t bound = batchedLimits(server, 500).batchBytes;
+    RowInserter::Limits serverLimits;
+    serverLimits.maxStatementBytes = packet;
+    const std::size_t bound = batchedLimits(serverLimits, 500).batchBytes;
     ASSERT_EQ(bound, packet / 2);
     const auto files = writeFiles(10, bound / 2 - 100);
 

@@ -43,9 +43,9 @@ TEST_F(MySqlConnectionTest, ChineseNamesAndValuesRoundTripExactly)
     auto r = db.storeResult();
     ASSERT_NE(r, nullptr);
     std::string got;
-    std::string name;
-    ASSERT_TRUE(r->fieldName(0, name));
-    EXPECT_EQ(name, "标题");
+    std::string field;
+    ASSERT_TRUE(r->fieldName(0, field));
+    EXPECT_EQ(field, "标题");
     ASSERT_TRUE(r->readField("标题", got));
     EXPECT_EQ(got, value);
     ASSERT_TRUE(r->readField(1.9, got)); // fraction dropped
@@ -120,8 +120,8 @@ TEST_F(MySqlConnectionTest, CursorRules)
     EXPECT_FALSE(r->nextRow());
     ASSERT_TRUE(r->readField("id", v));
     EXPECT_EQ(v, "3");
-    std::string name;
-    EXPECT_FALSE(r->fieldName(2, name));
+    std::string field;
+    EXPECT_FALSE(r->fieldName(2, field));
     r->free();
     EXPECT_EQ(r->rowCount(), 0u);
     EXPECT_FALSE(r->readField(0.0, v));
@@ -162,12 +162,12 @@ TEST_F(MySqlConnectionTest, BuildersAgainstTheServer)
     ColumnSpec title;
     title.name = "标题";
     title.typeCode = 25202;
-    ColumnSpec name;
-    name.name = "name";
-    name.typeCode = 253;
-    name.attributes = 1;
-    name.lengthOrValues = "40";
-    ASSERT_TRUE(db.createTable(Identifier("t"), {id, key, title, name}));
+    ColumnSpec nameColumn;
+    nameColumn.name = "name";
+    nameColumn.typeCode = 253;
+    nameColumn.attributes = 1;
+    nameColumn.lengthOrValues = "40";
+    ASSERT_TRUE(db.createTable(Identifier("t"), {id, key, title, nameColumn}));
     EXPECT_EQ(test::lastOf(sent),
         "create table `t` (`ID` bigint  NOT NULL AUTO_INCREMENT, PRIMARY KEY  (ID) , `标题` tinytext ,`name` varchar  "
         "(40) )");

@@ -37,9 +37,9 @@ protected:
                 inserts.emplace_back(s.substr(0, 40));
         });
     }
-    std::string file(const std::string &name, const std::string &text)
+    std::string file(const std::string &fileName, const std::string &text)
     {
-        const auto p = dir.file(name);
+        const auto p = dir.file(fileName);
         test::writeBytes(p, text);
         return p.string();
     }
