@@ -4,10 +4,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace varnel {
+
+class RowBlock;
 
 using ExportResult = TransferResult;
 
@@ -41,7 +45,18 @@ public:
     inline static constexpr std::size_t kDefaultWriteAhead = 8u << 20;
 
 private:
+    struct Run;
     void report(RunPhase phase, std::int64_t done = 0, std::int64_t total = 0, std::string current = {});
+    // The run's parts: everything before the first row (the database and
+    // table, the mapping's content column, how the rows are read), the
+    // chunks of rows, one row, the files written, and the final message.
+    std::optional<ExportResult> prepareRun(Run &run);
+    void walkTable(Run &run);
+    void exportChunk(Run &run, const RowBlock &rows);
+    bool exportRow(Run &run, const RowBlock &rows, std::size_t row, std::int64_t index);
+    void collectWritten(Run &run);
+    std::function<void()> waitingForWriter(Run &run);
+    ExportResult finishRun(Run &run);
 
     Form &m_form;
     MySqlConnection &m_db;
