@@ -49,11 +49,11 @@ protected:
     }
     std::set<std::string> files()
     {
-        std::set<std::string> out;
+        std::set<std::string> names;
         std::error_code ec;
         for (const auto &e : std::filesystem::directory_iterator(out_dir(), ec))
-            out.insert(e.path().filename().string());
-        return out;
+            names.insert(e.path().filename().string());
+        return names;
     }
     std::filesystem::path out_dir() { return out.path() / "sub" / "dir"; }
     void conditions(const std::string &names, const std::string &values, const char *comparison, bool andLogic)
@@ -308,12 +308,12 @@ protected:
     }
     std::vector<std::string> reads() const
     {
-        std::vector<std::string> out;
+        std::vector<std::string> selects;
         for (const std::string &s : statements) {
             if (s.starts_with("select * from") && !s.ends_with("limit 0;"))
-                out.push_back(s);
+                selects.push_back(s);
         }
-        return out;
+        return selects;
     }
     std::vector<std::string> statements;
 };
@@ -426,8 +426,8 @@ TEST_F(ChunkedExportTest, AStopWhileFilesAreQueuedFinishesOnlyTheFileInHand)
         const std::string caption = form.control("按钮导出")->text();
         if (onDiskAtStop == 0 && caption.starts_with("总 3000 篇") && caption != "总 3000 篇，已导出 0 篇") {
             exporter.pressExport();
-            for (const std::string &name : files())
-                onDiskAtStop += name.starts_with(".varnel-") ? 0 : 1;
+            for (const std::string &fileName : files())
+                onDiskAtStop += fileName.starts_with(".varnel-") ? 0 : 1;
         }
     };
     const ExportResult result = exporter.runExport();
@@ -438,8 +438,8 @@ TEST_F(ChunkedExportTest, AStopWhileFilesAreQueuedFinishesOnlyTheFileInHand)
     EXPECT_EQ(static_cast<std::size_t>(result.transferred), written.size()) << "the count is what was written";
     EXPECT_LE(written.size(), onDiskAtStop + 1) << "one file in hand at most";
     EXPECT_LT(written.size(), 3000u);
-    for (const std::string &name : written)
-        EXPECT_FALSE(name.starts_with(".varnel-")) << name;
+    for (const std::string &fileName : written)
+        EXPECT_FALSE(fileName.starts_with(".varnel-")) << fileName;
     EXPECT_EQ(host.recorder.lastText(),
         "导出完成，已导出 " + std::to_string(result.transferred) + " 篇文章，表中有 3000 条记录！");
 }
