@@ -5,7 +5,8 @@
 #include "design/FormTable.h"
 #include "form/MainControls.h"
 #include "gui/InfoDialogs.h"
-#include "gui/MainWindow.h"
+#include "gui/ConnectionSession.h"
+#include "gui/MainNames.h"
 #include "gui/MappingList.h"
 #include "gui/MouseButtons.h"
 #include "gui/Prompts.h"
@@ -62,11 +63,12 @@ QWidget *buttonWidth(QWidget *button, int width)
 
 } // namespace
 
-CreateTableWindow::CreateTableWindow(MainWindow &main, SettingsStore &settings, MySqlConnection &db)
-    : QWidget(&main, Qt::Window)
-    , m_main(main)
+CreateTableWindow::CreateTableWindow(
+    QWidget *owner, MainNames &names, ConnectionSession &session, SettingsStore &settings)
+    : QWidget(owner, Qt::Window)
+    , m_names(names)
+    , m_session(session)
     , m_settings(settings)
-    , m_db(db)
     , m_form(std::make_unique<QtForm>(tableFormSpec(), this))
 {
     setObjectName(QStringLiteral("CreateTableWindow"));
@@ -289,26 +291,20 @@ void CreateTableWindow::create()
         BusyScope busy(m_busy);
         // Creating a database or a table ends a transaction the user began
         // in the manager, without a word: it is ended by the user first.
-        if (m_main.transactionOpen()) {
+        if (m_session.transactionOpen()) {
             Prompts::message(this, QStringLiteral("请先提交或回滚事务！"), qs(kDefaultCaption), MessageIcon::None);
             closeIfAsked();
             return;
         }
         PromptHost prompts(this);
-        QtForm &main = m_main.form();
-        const CreationRequest request{controlText(main, ctl::kDatabase), controlText(main, ctl::kTable),
-            controlChecked(*m_form, kDatabaseOnlyBox)};
-        r = createDatabaseAndTable(m_db, request, *m_form, prompts);
+        const CreationRequest request{
+            m_names.databaseName(), m_names.tableName(), controlChecked(*m_form, kDatabaseOnlyBox)};
+        r = createDatabaseAndTable(m_session.db(), request, *m_form, prompts);
     }
     if (r.databaseCreated || r.tableCreated)
-        m_main.forgetNameLists();
-    if (!r.focus.empty()) {
-        if (QWidget *w = m_main.form().widget(r.focus)) {
-            m_main.activateWindow();
-            m_main.raise();
-            w->setFocus(Qt::OtherFocusReason);
-        }
-    }
+        m_session.forgetNames();
+    if (!r.focus.empty())
+        m_names.focusBox(r.focus);
     closeIfAsked();
 }
 

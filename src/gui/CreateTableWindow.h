@@ -14,23 +14,23 @@ class QComboBox;
 class QGroupBox;
 
 namespace varnel {
-class MySqlConnection;
 class SettingsStore;
 } // namespace varnel
 
 namespace varnel::gui {
 
-class MainWindow;
+class ConnectionSession;
+class MainNames;
 class MappingList;
 
 // The table creation window: a list of fields with their types, then a
 // database and a table made with them under the names the main window
-// shows. The main window owns it and closes it when the connection goes;
+// shows (owner: the main window, which closes it when the connection goes);
 // its state lives in the settings store, section "新建表".
 class CreateTableWindow : public QWidget {
     Q_OBJECT
 public:
-    CreateTableWindow(MainWindow &main, SettingsStore &settings, MySqlConnection &db);
+    CreateTableWindow(QWidget *owner, MainNames &names, ConnectionSession &session, SettingsStore &settings);
     ~CreateTableWindow() override;
 
     QtForm &form() { return *m_form; }
@@ -65,9 +65,9 @@ private:
     void applyResult(int currentRow, const std::string &focusName);
     void closeIfAsked();
 
-    MainWindow &m_main;
+    MainNames &m_names;
+    ConnectionSession &m_session;
     SettingsStore &m_settings;
-    MySqlConnection &m_db;
     std::unique_ptr<QtForm> m_form;
     BusyCounter m_busy;
     QGroupBox *m_group = nullptr;

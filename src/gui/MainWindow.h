@@ -1,12 +1,9 @@
 #pragma once
 
 #include "gui/BusyScope.h"
-#include "gui/CreateTableWindow.h"
-#include "gui/ManagerWindow.h"
+#include "gui/ConnectionSession.h"
+#include "gui/MainNames.h"
 #include "gui/QtForm.h"
-#include "gui/QtTransferHost.h"
-#include "transfer/ArticleExporter.h"
-#include "transfer/ArticleImporter.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -20,30 +17,39 @@ class QTabWidget;
 class QTreeWidget;
 
 namespace varnel {
+class ArticleExporter;
+class ArticleImporter;
 class MySqlConnection;
 class SettingsStore;
 } // namespace varnel
 
 namespace varnel::gui {
 
-class MappingList;
+class ConnectionController;
+class CreateTableWindow;
+class ExportConditionPanel;
+class ManagerWindow;
+class MappingEditorPanel;
+class RunController;
 
 // The main window: where articles and the table are chosen, the field
 // mapping is edited, and import and export run. Its state lives in the
-// settings store it is given, section "主界面".
-class MainWindow : public QWidget {
+// settings store it is given, section "主界面". The work is its parts':
+// the connection, the runs, the mapping editor and the export conditions.
+class MainWindow : public QWidget, public MainNames {
     Q_OBJECT
 public:
     MainWindow(SettingsStore &settings, MySqlConnection &db, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     QtForm &form() { return *m_form; }
-    ArticleImporter &importer() { return m_importer; }
-    ArticleExporter &exporter() { return m_exporter; }
+    ConnectionSession &session() { return m_session; }
+    ArticleImporter &importer();
+    ArticleExporter &exporter();
     QTreeWidget *mappingList() const;
-    QTabWidget *optionPages() const { return m_pages; }
-    QGroupBox *conditionGroup() const { return m_conditionGroup; }
-    bool runActive() const { return m_importer.isRunning() || m_exporter.isRunning(); }
+    QTabWidget *optionPages() const;
+    QGroupBox *conditionGroup() const;
+    bool runActive() const;
 
     // The actions behind the buttons, for the buttons and for tests.
     void connectAction();
@@ -57,79 +63,53 @@ public:
     void chooseFolder();
     void openFolder();
     void dropPaths(const QStringList &paths);
-    // Forget the cached database and table lists of the pickers (after this
-    // program created or dropped a database or table, or reconnected).
-    void forgetNameLists();
 
     // The database manager: opened (connecting first when needed) or
     // raised; null while none is open.
     void openManager();
-    ManagerWindow *manager() const { return m_manager; }
+    ManagerWindow *manager() const;
     // The table creation window: opened (connecting first when needed) or
     // raised; null while none is open.
     void openCreateTable();
-    CreateTableWindow *createTableWindow() const { return m_createTable; }
-    // A transaction is open on the connection, whichever window began it:
-    // runs wait for its end. The server's word, never a flag of ours.
-    bool transactionOpen() const;
+    CreateTableWindow *createTableWindow() const;
+    // A transaction is open on the connection, whichever window began it.
+    bool transactionOpen() const { return m_session.transactionOpen(); }
 
-signals:
-    void managerRequested();
-    void connectionChanged(bool open);
+    // What the other windows may ask of this one.
+    std::string databaseName() const override;
+    std::string tableName() const override;
+    std::string userName() const override;
+    void setDatabaseAndTable(std::string_view database, std::string_view table) override;
+    void focusBox(std::string_view controlName) override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
 
 private:
     void buildLayout();
     QWidget *buildBanner();
     QWidget *buildArticleGroup();
     QWidget *buildDatabaseGroup();
-    QWidget *buildMappingGroup();
     QWidget *buildBottomRow();
-    void buildConditionGroup();
-    void buildOptionPages();
     void wireActions();
-    void placeConditionGroup();
 
-    void showPage(int index);
-    void rowChanged();
-    void showCurrentRule();
-    void addOrModify(bool modify);
-    void deleteCurrent();
-    void clearAll();
-    void applyRuleResult(int currentRow, const std::string &focusName);
-    void focusControl(std::string_view name);
-    void setConnectedButtons(bool enabled);
-    void disconnectNow();
-    void serverLost(const std::string &reason);
+    // Carries out what was asked while a run or a list read held the
+    // window: the failure report, a disconnect, a close.
     void afterRun();
-    bool refuseInTransaction();
-    void importDropped(std::vector<std::string> files);
+    void closeOwnedWindows();
     void showHelp();
-    void editPhrases();
-    bool readNameList(Control &button, bool tables);
-    void putPickedName(std::string_view boxName, const QString &name);
-    bool listReadFinished();
 
     SettingsStore &m_settings;
-    MySqlConnection &m_db;
+    ConnectionSession m_session;
     std::unique_ptr<QtForm> m_form;
-    QtTransferHost m_host;
-    ArticleImporter m_importer;
-    ArticleExporter m_exporter;
     BusyCounter m_busy;
-    MappingList *m_list = nullptr;
-    QTabWidget *m_pages = nullptr;
-    QGroupBox *m_conditionGroup = nullptr;
-    QWidget *m_bottomRow = nullptr;
-    std::string m_tableListKey;
-    bool m_suppressRowLoad = false;
+    RunController *m_runs = nullptr;
+    ConnectionController *m_connection = nullptr;
+    MappingEditorPanel *m_mapping = nullptr;
+    ExportConditionPanel *m_conditions = nullptr;
     bool m_closing = false;
-    bool m_disconnectPending = false;
     QPointer<ManagerWindow> m_manager;
     QPointer<CreateTableWindow> m_createTable;
 };

@@ -5,8 +5,9 @@
 #include "admin/TableNames.h"
 #include "design/FormTable.h"
 #include "form/MainControls.h"
+#include "gui/ConnectionSession.h"
 #include "gui/InfoDialogs.h"
-#include "gui/MainWindow.h"
+#include "gui/MainNames.h"
 #include "gui/MouseButtons.h"
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
@@ -15,7 +16,6 @@
 #include "gui/TextInputDialog.h"
 #include "gui/WindowPlace.h"
 #include "mysql/MySqlConnection.h"
-#include "mysql/Statements.h"
 #include "settings/WindowSweep.h"
 
 #include <QApplication>
@@ -48,11 +48,11 @@ QToolButton *refreshButton(const char *name, const char *hint)
 
 } // namespace
 
-ManagerWindow::ManagerWindow(MainWindow &main, SettingsStore &settings, MySqlConnection &db)
+ManagerWindow::ManagerWindow(MainNames &names, ConnectionSession &session, SettingsStore &settings)
     : QWidget(nullptr)
-    , m_main(main)
+    , m_names(names)
+    , m_session(session)
     , m_settings(settings)
-    , m_db(db)
     , m_form(std::make_unique<QtForm>(managerFormSpec(), this))
 {
     setObjectName(QStringLiteral("ManagerWindow"));
@@ -179,12 +179,6 @@ std::string ManagerWindow::currentTable() const
     return i < 0 ? std::string() : u8(m_tables->item(i)->text());
 }
 
-bool ManagerWindow::pin()
-{
-    const std::string db = currentDatabase();
-    return !db.empty() && m_db.ensureDatabase(db);
-}
-
 void ManagerWindow::message(const QString &text)
 {
     BusyScope busy(m_busy);
@@ -194,7 +188,7 @@ void ManagerWindow::message(const QString &text)
 void ManagerWindow::failure(const QString &text)
 {
     // The reason is read before the box: nothing is sent in between.
-    message(qs(withFailureReason(u8(text), failureReason(m_db))));
+    message(qs(withFailureReason(u8(text), m_session.catalog().failure())));
 }
 
 bool ManagerWindow::askName(const QString &prompt, const QString &title, const QString &initial, QString *name)
@@ -223,19 +217,6 @@ void ManagerWindow::updateTableCaption()
 {
     const std::string db = currentDatabase();
     m_tableGroup->setTitle(escapeMnemonics(qs(tableListCaption(db, static_cast<std::size_t>(m_tables->count())))));
-}
-
-QStringList ManagerWindow::readNames(bool tables, bool *ok)
-{
-    QStringList names;
-    *ok = tables ? m_db.showTables() : m_db.showDatabases();
-    auto result = *ok ? m_db.storeResult() : nullptr;
-    *ok = result != nullptr;
-    for (std::uint64_t r = 0; result && r < result->rowCount(); ++r) {
-        for (std::size_t c = 0; c < result->columnCount(); ++c)
-            names << qs(result->cell(r, c));
-    }
-    return names;
 }
 
 // --- window events ----------------------------------------------------------
@@ -278,12 +259,12 @@ void ManagerWindow::closeEvent(QCloseEvent *event)
 void ManagerWindow::refreshDatabaseList()
 {
     m_databaseGroup->setTitle(qs(databaseListCaption(std::nullopt)));
-    bool ok = false;
-    const QStringList names = readNames(false, &ok);
+    const NameList names = m_session.catalog().databases().value_or(NameList());
     {
         const QSignalBlocker block(m_databases);
         m_databases->clear();
-        m_databases->addItems(names);
+        for (const std::string &name : names)
+            m_databases->addItem(qs(name));
     }
     updateDatabaseCaption();
     refreshTableList();
@@ -302,16 +283,11 @@ void ManagerWindow::refreshTableList()
         return;
     }
     m_tableGroup->setTitle(qs(tableListCaption(db, std::nullopt)));
-    // A database that cannot be selected lists nothing, never the tables of
-    // whichever database was current before.
-    QStringList names;
-    if (m_db.selectDatabase(db)) {
-        bool ok = false;
-        names = readNames(true, &ok);
-    }
+    const NameList names = m_session.catalog().tables(db).value_or(NameList());
     {
         const QSignalBlocker block(m_tables);
-        m_tables->addItems(names);
+        for (const std::string &name : names)
+            m_tables->addItem(qs(name));
     }
     updateTableCaption();
     tableSelectionChanged();
@@ -349,17 +325,15 @@ void ManagerWindow::createDatabase()
     QString name;
     if (!askName(QStringLiteral("输入要新建库的名称(不推荐中文库名)："), QString(), QStringLiteral("newdb"), &name))
         return;
-    const Identifier id(u8(name));
-    if (!m_db.createDatabase(id)) {
+    if (!m_session.catalog().createDatabase(u8(name))) {
         failure(QStringLiteral(
             "创建库失败，请检查库名是否正确（如是否与已有库名重复）！或检查连接是否可用！或检查是否有权限创建！"));
         return;
     }
-    m_db.execute(sql::databaseCharset(id));
+    m_session.forgetNames();
     m_databases->addItem(name);
     m_databases->setCurrentRow(m_databases->count() - 1); // refreshes the tables
     updateDatabaseCaption();
-    emit namesChanged();
 }
 
 void ManagerWindow::dropDatabase()
@@ -376,11 +350,11 @@ void ManagerWindow::dropDatabase()
                 qs(kDefaultCaption), MessageIcon::None))
             return;
     }
-    if (!m_db.dropDatabase(Identifier(u8(name)))) {
+    if (!m_session.catalog().dropDatabase(u8(name))) {
         failure(QStringLiteral("删除库失败，请检查当前连接是否可用！或检查是否有权限删除！"));
         return;
     }
-    emit namesChanged();
+    m_session.forgetNames();
     {
         const QSignalBlocker block(m_databases);
         delete m_databases->takeItem(row);
@@ -468,6 +442,10 @@ void ManagerWindow::dropTables(bool recordsOnly)
         message(QStringLiteral("请先选定一个表再删除！"));
         return;
     }
+    // The tables are those of the database shown now: a message box in
+    // between lets the user choose another one, whose tables of the same
+    // names are not the ones asked about.
+    const std::string database = currentDatabase();
     std::vector<std::string> names;
     for (int i = 0; i < m_tables->count(); ++i) {
         if (m_tables->item(i)->isSelected())
@@ -480,21 +458,20 @@ void ManagerWindow::dropTables(bool recordsOnly)
     // From the last to the first; items are found again by name, since a
     // message box in between lets the lists change.
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
-        const Identifier table(*it);
         if (recordsOnly) {
-            if (!pin() || !m_db.deleteRows(table, "")) {
+            if (!m_session.catalog().emptyTable(database, *it)) {
                 allCleared = false;
                 failure(QStringLiteral("清空表记录失败：") + qs(*it));
             }
             continue;
         }
-        if (pin() && m_db.dropTable(table)) {
+        if (m_session.catalog().dropTable(database, *it)) {
             const auto found = m_tables->findItems(qs(*it), Qt::MatchExactly);
-            if (!found.isEmpty()) {
+            if (!found.isEmpty() && currentDatabase() == database) {
                 const QSignalBlocker block(m_tables);
                 delete m_tables->takeItem(m_tables->row(found.front()));
             }
-            emit namesChanged();
+            m_session.forgetNames();
         } else {
             failure(QStringLiteral("删除表 ") + qs(*it) + QStringLiteral(" 失败！请检查权限或网络连接！"));
         }
@@ -517,6 +494,9 @@ void ManagerWindow::renameTable()
         return;
     }
     const QString old = m_tables->item(index)->text();
+    // Renamed in the database it was chosen in, whatever is chosen while
+    // the dialog is open.
+    const std::string database = currentDatabase();
     QString name;
     if (!askName(QString(), QStringLiteral("修改表 ") + old + QStringLiteral(" 名称为："), old, &name))
         return;
@@ -526,16 +506,16 @@ void ManagerWindow::renameTable()
     }
     if (!m_tables->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty())
         return;
-    if (!pin() || !m_db.execute(sql::renameTable(Identifier(u8(old)), Identifier(u8(name))))) {
+    if (!m_session.catalog().renameTable(database, u8(old), u8(name))) {
         failure(QStringLiteral("修改表失败！"));
         return;
     }
     // The item may have moved while the dialog was open.
     const auto found = m_tables->findItems(old, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (!found.isEmpty())
+    if (!found.isEmpty() && currentDatabase() == database)
         found.front()->setText(name);
     m_tables->setFocus(Qt::OtherFocusReason);
-    emit namesChanged();
+    m_session.forgetNames();
     tableSelectionChanged();
 }
 
@@ -544,20 +524,13 @@ void ManagerWindow::countRecords()
     const std::string table = currentTable();
     if (table.empty())
         return;
-    std::string count;
-    bool ok = pin() && m_db.execute(sql::countRows(Identifier(table)));
-    if (ok) {
-        auto result = m_db.storeResult();
-        ok = result && result->rowCount() > 0;
-        if (ok)
-            count = result->cell(0, 0);
-    }
-    if (!ok) {
+    const std::optional<std::string> count = m_session.catalog().countRows(currentDatabase(), table);
+    if (!count) {
         failure(QStringLiteral("打开表失败，请检查表是否存在或是否可读！"));
         return;
     }
     BusyScope busy(m_busy);
-    Prompts::message(this, qs(count), qs(table) + QStringLiteral("的记录行数"), MessageIcon::None);
+    Prompts::message(this, qs(*count), qs(table) + QStringLiteral("的记录行数"), MessageIcon::None);
 }
 
 void ManagerWindow::openViewer(bool fields)
@@ -568,7 +541,7 @@ void ManagerWindow::openViewer(bool fields)
         return;
     }
     if (!m_viewer) {
-        m_viewer = new RecordViewerWindow(*this, m_settings, m_db);
+        m_viewer = new RecordViewerWindow(*this, m_session, m_settings);
         m_viewer->show();
     }
     m_viewer->setFieldsMode(fields);
@@ -581,7 +554,7 @@ void ManagerWindow::openViewer(bool fields)
 void ManagerWindow::openSqlWindow()
 {
     if (!m_sqlWindow) {
-        m_sqlWindow = new SqlQueryWindow(*this, m_main, m_settings, m_db);
+        m_sqlWindow = new SqlQueryWindow(*this, m_names, m_session, m_settings);
         connect(m_sqlWindow, &QObject::destroyed, this, &ManagerWindow::ownedWindowGone);
     }
     m_sqlWindow->show();
@@ -597,7 +570,7 @@ void ManagerWindow::openUserAdmin()
         m_userAdmin->activateWindow();
         return;
     }
-    m_userAdmin = new UserAdminWindow(*this, m_settings, m_db);
+    m_userAdmin = new UserAdminWindow(*this, m_session, m_settings);
     connect(m_userAdmin, &QObject::destroyed, this, &ManagerWindow::ownedWindowGone);
     m_userAdmin->show();
     m_userAdmin->raise();
@@ -627,16 +600,15 @@ void ManagerWindow::ownedWindowGone()
 
 void ManagerWindow::transaction(int which)
 {
-    if (which == 0 && m_main.runActive()) {
+    if (which == 0 && m_session.runActive()) {
         message(QStringLiteral("正在导入或导出，请稍后！"));
         return;
     }
     // Whether one is open afterwards is the server's to say
-    // (MainWindow::transactionOpen); this says what happened.
-    const bool ok = which == 0 ? m_db.beginTransaction()
-        : which == 1           ? m_db.commitTransaction()
-                               : m_db.rollbackTransaction();
-    message(qs(transactionOutcome(which, ok, ok ? std::string() : failureReason(m_db))));
+    // (ConnectionSession::transactionOpen); this says what happened.
+    MySqlConnection &db = m_session.db();
+    const bool ok = which == 0 ? db.beginTransaction() : which == 1 ? db.commitTransaction() : db.rollbackTransaction();
+    message(qs(transactionOutcome(which, ok, ok ? std::string() : m_session.catalog().failure())));
 }
 
 void ManagerWindow::tableDoubleClicked()
@@ -644,11 +616,7 @@ void ManagerWindow::tableDoubleClicked()
     const std::string table = currentTable();
     if (table.empty())
         return;
-    m_main.form().control(ctl::kDatabase)->setText(currentDatabase());
-    m_main.form().control(ctl::kTable)->setText(table);
-    m_main.activateWindow();
-    m_main.raise();
-    m_main.setFocus(Qt::OtherFocusReason);
+    m_names.setDatabaseAndTable(currentDatabase(), table);
 }
 
 } // namespace varnel::gui

@@ -18,21 +18,22 @@ class QListWidget;
 class QMenu;
 
 namespace varnel {
-class MySqlConnection;
 class SettingsStore;
 } // namespace varnel
 
 namespace varnel::gui {
 
-class MainWindow;
+class ConnectionSession;
+class MainNames;
 
 // The database manager: the server's databases and the tables of one, and
 // what can be done with them. It has no owner; the main window opens it and
-// closes it when the connection goes.
+// closes it when the connection goes. Double-clicking a table hands its
+// names to the main window.
 class ManagerWindow : public QWidget {
     Q_OBJECT
 public:
-    ManagerWindow(MainWindow &main, SettingsStore &settings, MySqlConnection &db);
+    ManagerWindow(MainNames &names, ConnectionSession &session, SettingsStore &settings);
     ~ManagerWindow() override;
 
     QtForm &form() { return *m_form; }
@@ -69,10 +70,6 @@ public:
     void tableDoubleClicked();
     void selectOnlyTable(int index);
 
-signals:
-    // After this window created or dropped a database or table.
-    void namesChanged();
-
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool event(QEvent *event) override;
@@ -81,14 +78,12 @@ private:
     void buildLayout();
     void updateDatabaseCaption();
     void updateTableCaption();
-    bool pin(); // selects the manager's database again right before a statement
     void message(const QString &text);
     // A failure of the statement just sent, with the server's reason.
     void failure(const QString &text);
     // Asks for one name (Enter confirms); blanks and line breaks around it
     // are dropped.
     bool askName(const QString &prompt, const QString &title, const QString &initial, QString *name);
-    QStringList readNames(bool tables, bool *ok);
     void tableSelectionChanged();
     // Closes the owned windows through their own close; false when one
     // refuses for now.
@@ -97,9 +92,9 @@ private:
     // was asked for is carried out now.
     void ownedWindowGone();
 
-    MainWindow &m_main;
+    MainNames &m_names;
+    ConnectionSession &m_session;
     SettingsStore &m_settings;
-    MySqlConnection &m_db;
     // Set before the widgets are made: making them sends events to this
     // window, and event() reads it.
     bool m_activated = false;

@@ -1,15 +1,15 @@
 #include "gui/RecordViewerWindow.h"
 
 #include "admin/ManagerTexts.h"
-#include "admin/RowCondition.h"
+#include "admin/QueryRows.h"
+#include "admin/RowDeletion.h"
+#include "gui/ConnectionSession.h"
 #include "gui/ManagerWindow.h"
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
 #include "gui/ResultListText.h"
 #include "gui/ResultTableModel.h"
 #include "gui/WindowPlace.h"
-#include "mysql/MySqlConnection.h"
-#include "mysql/Statements.h"
 #include "util/ThrottledPump.h"
 
 #include <QApplication>
@@ -30,11 +30,11 @@ constexpr std::string_view kSection = "记录查看器";
 
 } // namespace
 
-RecordViewerWindow::RecordViewerWindow(ManagerWindow &manager, SettingsStore &settings, MySqlConnection &db)
+RecordViewerWindow::RecordViewerWindow(ManagerWindow &manager, ConnectionSession &session, SettingsStore &settings)
     : QWidget(&manager, Qt::Window)
     , m_manager(manager)
+    , m_session(session)
     , m_settings(settings)
-    , m_db(db)
 {
     setObjectName(QStringLiteral("RecordViewerWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -87,10 +87,8 @@ void RecordViewerWindow::closeEvent(QCloseEvent *event)
 
 bool RecordViewerWindow::load(const std::string &database, const std::string &table)
 {
-    const Identifier id(table);
-    const bool sent = !database.empty() && m_db.ensureDatabase(database)
-        && m_db.execute(m_fields ? sql::describeTable(id) : sql::selectAll(id));
-    std::shared_ptr<ResultSet> result = sent ? std::shared_ptr<ResultSet>(m_db.storeResult()) : nullptr;
+    std::shared_ptr<const QueryRows> result =
+        readTableView(m_session.db(), database, table, m_fields ? TableView::Fields : TableView::Records);
     if (!result) {
         m_model->clear();
         return false;
@@ -160,20 +158,13 @@ void RecordViewerWindow::deleteRows(bool selectedOnly)
         return;
     setWindowTitle(qs(viewerDeletingCaption(m_fields)));
     std::sort(rows.rbegin(), rows.rend());
-    const Identifier id(table);
     const std::uint64_t generation = m_model->generation();
     ThrottledPump pump([] { QCoreApplication::processEvents(); }, kPumpInterval);
     std::size_t deleted = 0;
     for (int row : rows) {
-        bool ok = false;
-        if (m_fields) {
-            ok = m_db.ensureDatabase(database) && m_db.dropColumn(id, Identifier(u8(m_model->cellText(row, 0))));
-        } else {
-            // A row counts as deleted only when the server changed exactly
-            // one row: a row another client changed meanwhile stays.
-            const std::string condition = rowCondition(*m_model->result(), m_model->resultRow(row)) + "  LIMIT 1";
-            ok = m_db.ensureDatabase(database) && m_db.deleteRows(id, condition) && m_db.affectedRows() == 1;
-        }
+        const bool ok = m_fields
+            ? dropShownField(m_session.db(), database, table, u8(m_model->cellText(row, 0)))
+            : deleteShownRow(m_session.db(), database, table, *m_model->result(), m_model->resultRow(row));
         if (ok) {
             m_model->removeListRow(row);
             ++deleted;

@@ -11,13 +11,12 @@ class QMenu;
 class QTableView;
 
 namespace varnel {
-class MySqlConnection;
-class ResultSet;
 class SettingsStore;
 } // namespace varnel
 
 namespace varnel::gui {
 
+class ConnectionSession;
 class ManagerWindow;
 class ResultTableModel;
 
@@ -28,7 +27,7 @@ class ResultTableModel;
 class RecordViewerWindow : public QWidget {
     Q_OBJECT
 public:
-    RecordViewerWindow(ManagerWindow &manager, SettingsStore &settings, MySqlConnection &db);
+    RecordViewerWindow(ManagerWindow &manager, ConnectionSession &session, SettingsStore &settings);
     ~RecordViewerWindow() override;
 
     bool fieldsMode() const { return m_fields; }
@@ -52,8 +51,8 @@ private:
     bool load(const std::string &database, const std::string &table);
 
     ManagerWindow &m_manager;
+    ConnectionSession &m_session;
     SettingsStore &m_settings;
-    MySqlConnection &m_db;
     QTableView *m_view = nullptr;
     ResultTableModel *m_model = nullptr;
     QMenu *m_menu = nullptr;

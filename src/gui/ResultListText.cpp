@@ -4,7 +4,7 @@
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
 #include "gui/ResultTableModel.h"
-#include "mysql/ResultSet.h"
+#include "admin/QueryRows.h"
 #include "util/ThrottledPump.h"
 
 #include <QCoreApplication>

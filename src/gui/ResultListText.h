@@ -11,7 +11,7 @@ class QItemSelectionModel;
 class QWidget;
 
 namespace varnel {
-class ResultSet;
+class QueryRows;
 }
 
 namespace varnel::gui {
@@ -23,7 +23,7 @@ class ResultTableModel;
 // whatever the list shows while the text is built (the loop handles
 // events), the text holds every row that was asked for.
 struct ResultListRows {
-    std::shared_ptr<const ResultSet> result;
+    std::shared_ptr<const QueryRows> result;
     QStringList titles;
     std::vector<std::uint64_t> rows; // rows of the result, in list order
 };

@@ -1,7 +1,7 @@
 #include "gui/ResultTableModel.h"
 
 #include "gui/QtText.h"
-#include "mysql/ResultSet.h"
+#include "admin/QueryRows.h"
 
 #include <numeric>
 
@@ -15,7 +15,7 @@ constexpr int kDisplayLimit = 1000;
 
 ResultTableModel::~ResultTableModel() = default;
 
-void ResultTableModel::setResult(std::shared_ptr<const ResultSet> result, QStringList titles)
+void ResultTableModel::setResult(std::shared_ptr<const QueryRows> result, QStringList titles)
 {
     beginResetModel();
     ++m_generation;

@@ -8,7 +8,7 @@
 #include <vector>
 
 namespace varnel {
-class ResultSet;
+class QueryRows;
 }
 
 namespace varnel::gui {
@@ -24,12 +24,12 @@ public:
     ~ResultTableModel() override;
 
     // Shows the result under the given column titles (one per column).
-    void setResult(std::shared_ptr<const ResultSet> result, QStringList titles);
+    void setResult(std::shared_ptr<const QueryRows> result, QStringList titles);
     void clear();
 
-    const ResultSet *result() const { return m_result.get(); }
+    const QueryRows *result() const { return m_result.get(); }
     // Keeps the result alive for a loop that must not lose it.
-    std::shared_ptr<const ResultSet> sharedResult() const { return m_result; }
+    std::shared_ptr<const QueryRows> sharedResult() const { return m_result; }
     std::uint64_t resultRow(int listRow) const { return m_rows[static_cast<std::size_t>(listRow)]; }
     void removeListRow(int listRow);
     // Bumped whenever the model shows another result: a loop over its rows
@@ -46,7 +46,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    std::shared_ptr<const ResultSet> m_result;
+    std::shared_ptr<const QueryRows> m_result;
     QStringList m_titles;
     std::vector<std::uint64_t> m_rows;
     std::uint64_t m_generation = 0;

@@ -1,10 +1,12 @@
 #include "gui/SqlQueryWindow.h"
 
 #include "admin/ManagerTexts.h"
+#include "admin/QueryRows.h"
 #include "admin/SqlText.h"
 #include "design/FormTable.h"
 #include "form/MainControls.h"
-#include "gui/MainWindow.h"
+#include "gui/ConnectionSession.h"
+#include "gui/MainNames.h"
 #include "gui/ManagerWindow.h"
 #include "gui/Prompts.h"
 #include "gui/QtControl.h"
@@ -12,7 +14,6 @@
 #include "gui/ResultListText.h"
 #include "gui/ResultTableModel.h"
 #include "gui/WindowPlace.h"
-#include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
 #include "util/ThrottledPump.h"
 
@@ -59,11 +60,12 @@ std::size_t programLength(const QString &plain, qsizetype count)
 
 } // namespace
 
-SqlQueryWindow::SqlQueryWindow(ManagerWindow &manager, MainWindow &main, SettingsStore &settings, MySqlConnection &db)
+SqlQueryWindow::SqlQueryWindow(
+    ManagerWindow &manager, MainNames &names, ConnectionSession &session, SettingsStore &settings)
     : QWidget(&manager, Qt::Window)
-    , m_main(main)
+    , m_names(names)
+    , m_session(session)
     , m_settings(settings)
-    , m_db(db)
 {
     setObjectName(QStringLiteral("SqlQueryWindow"));
     setWindowTitle(QStringLiteral("SQL查询"));
@@ -239,7 +241,7 @@ void SqlQueryWindow::insertSample(const SqlSample &sample)
     const QTextCursor cursor = m_editor->textCursor();
     const EditorText before{
         statementText(), programLength(plain, cursor.selectionStart()), programLength(plain, cursor.selectionEnd())};
-    const std::string user = m_main.form().control(ctl::kUser)->text();
+    const std::string user = m_names.userName();
     const EditorText after = insertSampleText(before, sampleText(sample, user));
     QString head = qs(std::string_view(after.text).substr(0, after.selectionStart));
     head.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -281,16 +283,13 @@ void SqlQueryWindow::runStatements()
             m_results.emplace_back();
             const std::size_t row = m_results.size() - 1;
             pump();
-            std::shared_ptr<const ResultSet> result;
-            const bool ok = m_db.execute(line.text);
-            if (ok)
-                result = m_db.storeResult();
-            m_results[row] = std::move(result);
-            item->setText(2, ok ? QStringLiteral("执行成功！") : QStringLiteral("执行失败！"));
-            if (!ok) {
+            StatementRun run = runStatement(m_session.db(), line.text);
+            m_results[row] = std::move(run.rows);
+            item->setText(2, run.ok ? QStringLiteral("执行成功！") : QStringLiteral("执行失败！"));
+            if (!run.ok) {
                 // A typo and a missing table fail alike; the server's words
                 // tell them apart.
-                const QString reason = qs(failureReason(m_db));
+                const QString reason = qs(run.failure);
                 for (int c = 0; c < 3; ++c)
                     item->setToolTip(c, reason);
                 m_status->setText(qs(statementFailedStatus(line.number, u8(reason))));
@@ -326,7 +325,7 @@ void SqlQueryWindow::showStatementResult()
         m_status->setText(qs(statementFailedStatus(item->text(0).toInt(), u8(item->toolTip(2)))));
     else
         m_status->clear();
-    std::shared_ptr<const ResultSet> result = m_results[static_cast<std::size_t>(row)];
+    std::shared_ptr<const QueryRows> result = m_results[static_cast<std::size_t>(row)];
     QStringList titles;
     if (result) {
         for (std::size_t i = 0; i < result->columnCount(); ++i)

@@ -17,15 +17,15 @@ class QToolButton;
 class QTreeWidget;
 
 namespace varnel {
-class MySqlConnection;
-class ResultSet;
+class QueryRows;
 class SettingsStore;
 struct SqlSample;
 } // namespace varnel
 
 namespace varnel::gui {
 
-class MainWindow;
+class ConnectionSession;
+class MainNames;
 class ManagerWindow;
 class ResultTableModel;
 
@@ -36,7 +36,7 @@ class ResultTableModel;
 class SqlQueryWindow : public QWidget {
     Q_OBJECT
 public:
-    SqlQueryWindow(ManagerWindow &manager, MainWindow &main, SettingsStore &settings, MySqlConnection &db);
+    SqlQueryWindow(ManagerWindow &manager, MainNames &names, ConnectionSession &session, SettingsStore &settings);
     ~SqlQueryWindow() override;
 
     QPlainTextEdit *editor() const { return m_editor; }
@@ -73,9 +73,9 @@ private:
     // Carries out a close asked for while a loop of this window ran.
     void closeIfPending();
 
-    MainWindow &m_main;
+    MainNames &m_names;
+    ConnectionSession &m_session;
     SettingsStore &m_settings;
-    MySqlConnection &m_db;
     BusyCounter m_busy;
     QGroupBox *m_runGroup = nullptr;
     QGroupBox *m_resultGroup = nullptr;
@@ -89,7 +89,7 @@ private:
     QMenu *m_resultMenu = nullptr;
     // The rows each statement of the run list returned, by row (none for a
     // statement that failed or returned no rows).
-    std::vector<std::shared_ptr<const ResultSet>> m_results;
+    std::vector<std::shared_ptr<const QueryRows>> m_results;
     bool m_running = false;
 };
 

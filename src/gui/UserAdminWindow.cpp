@@ -9,6 +9,7 @@
 #include "gui/QtText.h"
 #include "gui/SvgPicture.h"
 #include "gui/WindowPlace.h"
+#include "gui/ConnectionSession.h"
 #include "mysql/MySqlConnection.h"
 #include "mysql/Statements.h"
 #include "util/AsciiCase.h"
@@ -36,28 +37,6 @@ constexpr const char *kTableHint = "用户所操作的表，当库名不为空�
                                    "如果为中文表名请在表名两边加“`”，如：`姓名`";
 constexpr const char *kPrivilegesHint = "用户对库或表的操作权限。如果为零则为无权限。具体权限值请参考MySql手册";
 
-// The index of the result column of that name, -1 when there is none: the
-// columns of mysql.user differ between servers, so none is taken by place.
-int columnNamed(const ResultSet &result, std::string_view name)
-{
-    const auto &names = result.fieldNames();
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (names[i] == name)
-            return static_cast<int>(i);
-    }
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        if (equalsIgnoringAsciiCase(names[i], name))
-            return static_cast<int>(i);
-    }
-    return -1;
-}
-
-std::string cellOf(const ResultSet &result, std::uint64_t row, std::string_view column)
-{
-    const int c = columnNamed(result, column);
-    return c < 0 || row >= result.rowCount() ? std::string() : result.cell(row, static_cast<std::size_t>(c));
-}
-
 QLineEdit *edit(const char *name, const char *text = "")
 {
     auto *e = new QLineEdit(QString::fromUtf8(text));
@@ -67,10 +46,10 @@ QLineEdit *edit(const char *name, const char *text = "")
 
 } // namespace
 
-UserAdminWindow::UserAdminWindow(ManagerWindow &manager, SettingsStore &settings, MySqlConnection &db)
+UserAdminWindow::UserAdminWindow(ManagerWindow &manager, ConnectionSession &session, SettingsStore &settings)
     : QWidget(&manager, Qt::Window)
     , m_settings(settings)
-    , m_db(db)
+    , m_session(session)
 {
     setObjectName(QStringLiteral("UserAdminWindow"));
     setWindowTitle(QStringLiteral("用户管理（不建议操作）"));
@@ -227,7 +206,7 @@ void UserAdminWindow::closeEvent(QCloseEvent *event)
         const QSignalBlocker block(m_list);
         m_list->clear();
     }
-    m_users.reset();
+    m_accounts.clear();
     saveWindowPlace(*this, m_settings, kSection);
     event->accept();
 }
@@ -242,16 +221,16 @@ void UserAdminWindow::readUserList()
 
 bool UserAdminWindow::reloadUsers(const std::string &host, const std::string &user, int fallback)
 {
-    std::unique_ptr<ResultSet> users = m_db.selectUsers() ? m_db.storeResult() : nullptr;
-    if (!users)
+    std::optional<std::vector<Account>> accounts = listAccounts(m_session.db());
+    if (!accounts)
         return false;
-    m_users = std::move(users);
+    m_accounts = std::move(*accounts);
     // Item k is row k: the items are made anew from every list read.
     {
         const QSignalBlocker block(m_list);
         m_list->clear();
-        for (std::uint64_t r = 0; r < m_users->rowCount(); ++r)
-            m_list->addItem(qs(cellOf(*m_users, r, "User")));
+        for (const Account &account : m_accounts)
+            m_list->addItem(qs(account.user));
     }
     int row = user.empty() && host.empty() ? -1 : rowOf(host, user);
     if (row < 0)
@@ -264,9 +243,9 @@ bool UserAdminWindow::reloadUsers(const std::string &host, const std::string &us
 
 int UserAdminWindow::rowOf(const std::string &host, const std::string &user) const
 {
-    for (std::uint64_t r = 0; m_users && r < m_users->rowCount(); ++r) {
+    for (std::size_t r = 0; r < m_accounts.size(); ++r) {
         // Host names are kept in small letters by the server.
-        if (cellOf(*m_users, r, "User") == user && equalsIgnoringAsciiCase(cellOf(*m_users, r, "Host"), host))
+        if (m_accounts[r].user == user && equalsIgnoringAsciiCase(m_accounts[r].host, host))
             return static_cast<int>(r);
     }
     return -1;
@@ -302,7 +281,7 @@ void UserAdminWindow::showSelectedAccount()
 {
     const int row = m_list->currentRow();
     LineEditControl host(m_host), user(m_user);
-    if (row < 0 || !m_users || static_cast<std::uint64_t>(row) >= m_users->rowCount()) {
+    if (row < 0 || static_cast<std::size_t>(row) >= m_accounts.size()) {
         // No account left to show: nothing names one.
         if (m_list->count() == 0) {
             for (LineEditControl *box : {&host, &user}) {
@@ -313,9 +292,9 @@ void UserAdminWindow::showSelectedAccount()
         }
         return;
     }
-    const auto r = static_cast<std::uint64_t>(row);
-    const std::string h = cellOf(*m_users, r, "Host");
-    const std::string u = cellOf(*m_users, r, "User");
+    const Account &account = m_accounts[static_cast<std::size_t>(row)];
+    const std::string h = account.host;
+    const std::string u = account.user;
     host.setText(h);
     host.setTag(h);
     user.setText(u);
@@ -331,7 +310,7 @@ void UserAdminWindow::createAccount()
     const int mask = sql::privilegeMaskFromText(u8(m_privileges->text()));
     const std::string host = u8(m_host->text());
     const std::string user = u8(m_user->text());
-    if (!m_db.grantUser(host, user, u8(m_password->text()), u8(m_database->text()), u8(m_table->text()), mask)) {
+    if (!m_session.db().grantUser(host, user, u8(m_password->text()), u8(m_database->text()), u8(m_table->text()), mask)) {
         message(QStringLiteral("创建新用户失败，请确保您有创建用户的权限，或检查用户信息是否正确"));
         return;
     }
@@ -355,7 +334,7 @@ void UserAdminWindow::modifyAccount()
         && !ask(QStringLiteral("将修改的是用户 ") + qs(user) + QStringLiteral("@") + qs(host)
             + QStringLiteral("（修改用户名或主机请删除后重新添加），继续吗？")))
         return;
-    if (!m_db.setUserPrivileges(user, host, u8(m_database->text()), u8(m_table->text()), mask)) {
+    if (!m_session.db().setUserPrivileges(user, host, u8(m_database->text()), u8(m_table->text()), mask)) {
         message(QStringLiteral("修改用户失败，请确保您有修改用户的权限，或检查用户信息是否正确"));
         return;
     }
@@ -373,7 +352,7 @@ void UserAdminWindow::deleteAccount()
     const std::string user = shownUser();
     if (!ask(QStringLiteral("确定要删除用户 ") + qs(user) + QStringLiteral("@") + qs(host) + QStringLiteral(" 吗？")))
         return;
-    if (!m_db.deleteUser(user, host)) {
+    if (!m_session.db().deleteUser(user, host)) {
         message(QStringLiteral("删除用户失败，请确保您有删除权限"));
         return;
     }

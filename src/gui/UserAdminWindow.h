@@ -4,20 +4,22 @@
 
 #include <QWidget>
 
+#include "mysql/Accounts.h"
+
 #include <memory>
 #include <string>
+#include <vector>
 
 class QLineEdit;
 class QListWidget;
 
 namespace varnel {
-class MySqlConnection;
-class ResultSet;
 class SettingsStore;
 } // namespace varnel
 
 namespace varnel::gui {
 
+class ConnectionSession;
 class ManagerWindow;
 class RightButton;
 
@@ -30,7 +32,7 @@ class RightButton;
 class UserAdminWindow : public QWidget {
     Q_OBJECT
 public:
-    UserAdminWindow(ManagerWindow &manager, SettingsStore &settings, MySqlConnection &db);
+    UserAdminWindow(ManagerWindow &manager, ConnectionSession &session, SettingsStore &settings);
     ~UserAdminWindow() override;
 
     QListWidget *list() const { return m_list; }
@@ -73,9 +75,9 @@ private:
     void closeIfPending();
 
     SettingsStore &m_settings;
-    MySqlConnection &m_db;
+    ConnectionSession &m_session;
     BusyCounter m_busy;
-    std::unique_ptr<ResultSet> m_users;
+    std::vector<Account> m_accounts; // of the last list read, item k is account k
     QListWidget *m_list = nullptr;
     QLineEdit *m_host = nullptr;
     QLineEdit *m_user = nullptr;

@@ -4,6 +4,9 @@
 #include "GuiSupport.h"
 
 #include "gui/MainWindow.h"
+#include "transfer/ArticleExporter.h"
+#include "transfer/ArticleImporter.h"
+#include "gui/QtTransferHost.h"
 #include "gui/MouseButtons.h"
 #include "gui/NamePicker.h"
 #include "gui/TextInputDialog.h"

@@ -33,11 +33,18 @@ inline constexpr std::string_view kFileTimeFormat = "组合框类型";
 inline constexpr std::string_view kFileTimeCreated = "单选框创建";
 inline constexpr std::string_view kFileTimeModified = "单选框修改";
 inline constexpr std::string_view kFileTimeAccessed = "单选框访问";
+inline constexpr std::string_view kConnectButton = "按钮建立连接";
+inline constexpr std::string_view kDatabaseListButton = "按钮库列表";
+inline constexpr std::string_view kTableListButton = "按钮表列表";
+inline constexpr std::string_view kReadFieldsButton = "按钮读表字段";
+inline constexpr std::string_view kSourceBox = "组合框数据来源";
+inline constexpr std::string_view kConditionButton = "按钮导出条件";
 
 // Every name above, for the test that holds them to the design table.
 inline constexpr std::string_view kAll[] = {kServer, kUser, kPassword, kDatabase, kTable, kFolder, kFileTypes,
     kEncoding, kRecurse, kRandomOrder, kImportButton, kExportButton, kConditionsOn, kConditionNames, kConditionValues,
     kConditionSeparator, kEqual, kNotEqual, kContains, kNotContains, kAndLogic, kFileTimeFormat, kFileTimeCreated,
-    kFileTimeModified, kFileTimeAccessed};
+    kFileTimeModified, kFileTimeAccessed, kConnectButton, kDatabaseListButton, kTableListButton, kReadFieldsButton,
+    kSourceBox, kConditionButton};
 
 } // namespace varnel::ctl

@@ -1,0 +1,207 @@
+#include "gui/ConnectionController.h"
+
+#include "form/MainControls.h"
+#include "gui/BusyScope.h"
+#include "gui/ConnectionSession.h"
+#include "gui/HelpTexts.h"
+#include "gui/InfoDialogs.h"
+#include "gui/NamePicker.h"
+#include "gui/Prompts.h"
+#include "gui/QtForm.h"
+#include "gui/QtText.h"
+#include "util/ThrottledPump.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTimer>
+
+namespace varnel::gui {
+namespace {
+
+constexpr std::string_view kConnectIdle = "建立连接";
+
+} // namespace
+
+ConnectionController::ConnectionController(QWidget &window, QtForm &form, ConnectionSession &session,
+    BusyCounter &busy, std::chrono::milliseconds pumpInterval)
+    : QObject(&window)
+    , m_window(window)
+    , m_form(form)
+    , m_session(session)
+    , m_busy(busy)
+    , m_pumpInterval(pumpInterval)
+{
+    connect(&m_session, &ConnectionSession::serverLost, this, &ConnectionController::serverLost);
+    // The settings file keeps a database list under the picker's button from
+    // older versions; a list from another session is never offered, so it
+    // goes as soon as the names are forgotten.
+    connect(&m_session, &ConnectionSession::namesForgotten, this,
+        [this] { m_form.control(ctl::kDatabaseListButton)->setTag(""); });
+}
+
+void ConnectionController::setConnectedButtons(bool enabled)
+{
+    for (std::string_view name : {ctl::kDatabaseListButton, ctl::kTableListButton, ctl::kReadFieldsButton,
+             ctl::kImportButton, ctl::kExportButton})
+        m_form.control(name)->setEnabled(enabled);
+}
+
+void ConnectionController::connectAction()
+{
+    Control *button = m_form.control(ctl::kConnectButton);
+    if (m_session.isOpen()) {
+        // A run, or a name list being read, uses the connection until it
+        // has ended.
+        if (m_session.runActive() || m_busy.busy()) {
+            m_disconnectPending = true;
+            emit runStopRequested();
+            return;
+        }
+        disconnectNow();
+        return;
+    }
+    button->setEnabled(false);
+    button->setText("正在连接..");
+    m_window.repaint();
+    const bool ok = m_session.open(
+        controlText(m_form, ctl::kServer), controlText(m_form, ctl::kUser), controlText(m_form, ctl::kPassword));
+    button->setEnabled(true);
+    if (ok) {
+        setConnectedButtons(true);
+        button->setText("断开连接");
+        return;
+    }
+    button->setText(kConnectIdle);
+    showInfoText(nullptr, QStringLiteral("连接到MySQL失败"),
+        qs(m_session.openError()) + QStringLiteral("\r\n") + connectionHelpText(),
+        QStringLiteral(
+            "请检查服务器地址、用户名、密码是否有误，或该服务器是否限制远程连接（也就是只能在服务器上连接）！"));
+}
+
+void ConnectionController::disconnectNow()
+{
+    m_disconnectPending = false;
+    // The manager and the table creation window go with the connection
+    // (saved, through their close); a loop of theirs still running closes
+    // them when it has returned.
+    emit disconnecting();
+    m_session.close();
+    setConnectedButtons(false);
+    m_form.control(ctl::kConnectButton)->setText(kConnectIdle);
+}
+
+void ConnectionController::disconnectIfAsked()
+{
+    if (m_disconnectPending)
+        disconnectNow();
+}
+
+// A statement found the server gone and connecting again failed: the
+// connection is closed already. What the action that sent it would still say
+// is not shown; when it has returned, the window goes back to its
+// disconnected state and says why.
+void ConnectionController::serverLost(const QString &reason)
+{
+    Prompts::setMuted(true);
+    QTimer::singleShot(0, this, [this, reason] {
+        Prompts::setMuted(false);
+        if (m_session.runActive() || m_busy.busy())
+            m_disconnectPending = true;
+        else
+            disconnectNow();
+        Prompts::message(&m_window, QStringLiteral("与 MySQL 服务器的连接已断开，重新连接失败：") + reason,
+            qs(kDefaultCaption), MessageIcon::None);
+    });
+}
+
+// Reads the database or table names, with events handled between rows;
+// nothing when the server refused.
+std::optional<NameList> ConnectionController::readNameList(bool tables)
+{
+    const std::string_view buttonName = tables ? ctl::kTableListButton : ctl::kDatabaseListButton;
+    Control &button = *m_form.control(buttonName);
+    const std::string caption = button.text();
+    button.setText("读取中");
+    // Disabling the focused button would hand the focus on along the chain,
+    // to the password box with its text selected; it waits here instead.
+    QWidget *pressed = m_form.widget(buttonName);
+    const bool hadFocus = pressed->hasFocus();
+    if (hadFocus)
+        pressed->clearFocus();
+    button.setEnabled(false);
+    BusyScope busy(m_busy);
+    ThrottledPump pump([] { QCoreApplication::processEvents(); }, m_pumpInterval);
+    std::optional<NameList> names = tables
+        ? m_session.catalog().tables(controlText(m_form, ctl::kDatabase), pump.callback())
+        : m_session.catalog().databases(pump.callback());
+    button.setText(caption);
+    button.setEnabled(true);
+    if (hadFocus && !QApplication::focusWidget())
+        pressed->setFocus(Qt::OtherFocusReason);
+    return names;
+}
+
+bool ConnectionController::listReadFinished()
+{
+    // A close or a disconnect asked for while the names were read is carried
+    // out now, and then no list is offered.
+    const bool closing = m_busy.closePending();
+    emit listReadEnded();
+    return !closing && m_session.isOpen() && !m_busy.closePending();
+}
+
+void ConnectionController::tablePicker()
+{
+    if (!m_session.isOpen())
+        return;
+    const std::string key = controlText(m_form, ctl::kServer) + controlText(m_form, ctl::kDatabase);
+    if (!m_session.tableNames(key)) {
+        std::optional<NameList> names = readNameList(true);
+        if (!names) {
+            Prompts::message(&m_window,
+                QStringLiteral("获取表名列表失败！请检查设置的库名是否正确，或连接是否有效（重新连接试试）"),
+                qs(kDefaultCaption), MessageIcon::None);
+            emit listReadEnded();
+            return;
+        }
+        m_session.keepTableNames(key, std::move(*names));
+        if (!listReadFinished())
+            return;
+    }
+    // A list forgotten while the names were read is offered as it was read.
+    const NameList *names = m_session.tableNames(key);
+    putPickedName(ctl::kTable, NamePicker::pick(&m_window, names ? *names : NameList()));
+}
+
+void ConnectionController::databasePicker()
+{
+    if (!m_session.isOpen())
+        return;
+    if (!m_session.databaseNames()) {
+        std::optional<NameList> names = readNameList(false);
+        if (!names) {
+            Prompts::message(&m_window, QStringLiteral("获取库名列表失败！请检查连接是否有效（重新连接试试）"),
+                qs(kDefaultCaption), MessageIcon::None);
+            emit listReadEnded();
+            return;
+        }
+        m_session.keepDatabaseNames(std::move(*names));
+        if (!listReadFinished())
+            return;
+    }
+    putPickedName(ctl::kDatabase, NamePicker::pick(&m_window, m_session.databaseNames().value_or(NameList())));
+}
+
+// The name goes into its box, and the typing goes on there, after the name.
+void ConnectionController::putPickedName(std::string_view boxName, const QString &name)
+{
+    if (name.isEmpty())
+        return;
+    m_form.control(boxName)->setText(u8(name));
+    auto *box = m_form.widgetAs<QLineEdit>(boxName);
+    box->setFocus(Qt::OtherFocusReason);
+    box->deselect();
+    box->end(false);
+}
+
+} // namespace varnel::gui

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "admin/DatabaseCatalog.h"
+
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <optional>
+#include <string_view>
+
+class QWidget;
+
+namespace varnel::gui {
+
+class BusyCounter;
+class ConnectionSession;
+class QtForm;
+
+// The main window's connection: the connect button (connect, or disconnect
+// once nothing uses the connection), a lost server, and the two name
+// pickers beside the database and table boxes.
+class ConnectionController : public QObject {
+    Q_OBJECT
+public:
+    ConnectionController(QWidget &window, QtForm &form, ConnectionSession &session, BusyCounter &busy,
+        std::chrono::milliseconds pumpInterval);
+
+    void connectAction();
+    void disconnectNow();
+    // A disconnect asked for while the connection was in use is carried out
+    // now.
+    void disconnectIfAsked();
+
+    void databasePicker();
+    void tablePicker();
+
+signals:
+    // The connection is about to close: the windows that work on it close
+    // first, saving what they keep.
+    void disconnecting();
+    // A disconnect was asked for while a run used the connection.
+    void runStopRequested();
+    // A name list was read: what was asked meanwhile can be carried out.
+    void listReadEnded();
+
+private:
+    void setConnectedButtons(bool enabled);
+    void serverLost(const QString &reason);
+    std::optional<NameList> readNameList(bool tables);
+    bool listReadFinished();
+    void putPickedName(std::string_view boxName, const QString &name);
+
+    QWidget &m_window;
+    QtForm &m_form;
+    ConnectionSession &m_session;
+    BusyCounter &m_busy;
+    std::chrono::milliseconds m_pumpInterval;
+    bool m_disconnectPending = false;
+};
+
+} // namespace varnel::gui

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QSize>
+
+#include <initializer_list>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace varnel::gui {
+
+// The pieces the main window's groups and panels are laid out with.
+
+// A plain-text label.
+QLabel *label(const char *text);
+// The widgets side by side, then (stretch) the rest of the row empty.
+QWidget *row(std::initializer_list<QWidget *> widgets, bool stretch = true);
+// A short edit box for a number.
+QWidget *narrow(QWidget *w, int width = 64);
+// The room a button's caption needs, its widest line and all its lines,
+// with the frame around them.
+QSize captionRoom(const QWidget *button);
+// A button of the design's width, wider where its caption needs more room
+// (a larger font).
+QWidget *buttonWidth(QWidget *button, int width);
+// A button inside the right end of an edit box.
+void embedButton(QLineEdit *edit, QPushButton *button);
+// One page of the option tabs: its rows from the top.
+QWidget *page(std::initializer_list<QWidget *> rows);
+
+} // namespace varnel::gui

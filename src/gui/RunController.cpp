@@ -1,0 +1,133 @@
+#include "gui/RunController.h"
+
+#include "design/ConfigFile.h"
+#include "design/DropPlan.h"
+#include "form/MainControls.h"
+#include "gui/BusyScope.h"
+#include "gui/ConnectionSession.h"
+#include "gui/Prompts.h"
+#include "gui/QtForm.h"
+#include "gui/QtText.h"
+#include "gui/TestProbe.h"
+#include "mysql/MySqlConnection.h"
+
+#include <QWidget>
+
+namespace varnel::gui {
+namespace {
+
+// While a run lives the session says so, to the windows that must not begin
+// a transaction under it.
+class RunMark {
+public:
+    explicit RunMark(ConnectionSession &session)
+        : m_session(session)
+    {
+        m_session.setRunActive(true);
+    }
+    ~RunMark() { m_session.setRunActive(false); }
+    RunMark(const RunMark &) = delete;
+    RunMark &operator=(const RunMark &) = delete;
+
+private:
+    ConnectionSession &m_session;
+};
+
+} // namespace
+
+RunController::RunController(QWidget &window, QtForm &form, ConnectionSession &session, BusyCounter &busy)
+    : QObject(&window)
+    , m_window(window)
+    , m_form(form)
+    , m_session(session)
+    , m_busy(busy)
+    , m_host(&window, form, qs(kApplicationTitle))
+    , m_importer(form, session.db(), m_host)
+    , m_exporter(form, session.db(), m_host)
+{
+}
+
+void RunController::requestStop()
+{
+    m_importer.requestStop();
+    m_exporter.requestStop();
+}
+
+// Rows written inside a transaction the user began would be reported as
+// stored and then go with a rollback or a disconnect. A connection the
+// server closed while idle is opened again first.
+bool RunController::refuseToStart()
+{
+    if (m_session.transactionOpen()) {
+        Prompts::message(&m_window, QStringLiteral("请先提交或回滚事务！"), qs(kDefaultCaption), MessageIcon::None);
+        return true;
+    }
+    return !m_session.db().reconnectIfClosed();
+}
+
+void RunController::importPressed(bool alternativeLister)
+{
+    if (m_importer.isRunning()) {
+        TestProbe::note(QStringLiteral("run\timport\tstop requested"));
+        m_importer.startImport(alternativeLister); // asks the run to stop
+        return;
+    }
+    if (m_exporter.isRunning())
+        return;
+    if (refuseToStart())
+        return;
+    {
+        BusyScope busy(m_busy);
+        const MySqlConnection::ReconnectPause pause(m_session.db());
+        const RunMark mark(m_session);
+        TestProbe::note(QStringLiteral("run\timport\tstarted"));
+        m_importer.startImport(alternativeLister);
+        TestProbe::note(QStringLiteral("run\timport\tended"));
+    }
+    emit tablesMayHaveChanged();
+    emit runEnded();
+}
+
+void RunController::exportPressed()
+{
+    if (m_exporter.isRunning()) {
+        m_exporter.pressExport();
+        return;
+    }
+    if (m_importer.isRunning())
+        return;
+    if (refuseToStart())
+        return;
+    {
+        BusyScope busy(m_busy);
+        const MySqlConnection::ReconnectPause pause(m_session.db());
+        const RunMark mark(m_session);
+        m_exporter.pressExport();
+    }
+    emit runEnded();
+}
+
+void RunController::importDropped(std::vector<std::string> files)
+{
+    if (!Prompts::okCancel(&m_window, qs(dropImportQuestion(files.size(), controlText(m_form, ctl::kTable))),
+            qs(kDefaultCaption), MessageIcon::None))
+        return;
+    if (active()) {
+        Prompts::message(
+            &m_window, QStringLiteral("已经有导入在执行，请稍后！"), qs(kDefaultCaption), MessageIcon::None);
+        return;
+    }
+    if (refuseToStart())
+        return;
+    {
+        BusyScope busy(m_busy);
+        const MySqlConnection::ReconnectPause pause(m_session.db());
+        const RunMark mark(m_session);
+        m_importer.clearStop();
+        m_importer.runImport(files);
+    }
+    emit tablesMayHaveChanged();
+    emit runEnded();
+}
+
+} // namespace varnel::gui

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "gui/QtTransferHost.h"
+#include "transfer/ArticleExporter.h"
+#include "transfer/ArticleImporter.h"
+
+#include <QObject>
+
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace varnel::gui {
+
+class BusyCounter;
+class ConnectionSession;
+class QtForm;
+
+// The imports and exports of the main window: the run buttons start a run
+// or ask the running one to stop. A run never starts inside a transaction the
+// user began (its rows would go with a rollback), and nothing reconnects
+// behind it while it restores its connection its own way.
+class RunController : public QObject {
+    Q_OBJECT
+public:
+    RunController(QWidget &window, QtForm &form, ConnectionSession &session, BusyCounter &busy);
+
+    QtTransferHost &host() { return m_host; }
+    ArticleImporter &importer() { return m_importer; }
+    ArticleExporter &exporter() { return m_exporter; }
+    bool active() const { return m_importer.isRunning() || m_exporter.isRunning(); }
+    void requestStop();
+
+    void importPressed(bool alternativeLister);
+    void exportPressed();
+    // Files dropped on the window: imported after a question.
+    void importDropped(std::vector<std::string> files);
+
+signals:
+    // A run (or a refusal to start one) has returned: what it left to say
+    // and what was asked meanwhile can be carried out.
+    void runEnded();
+    // The run may have created the database or the table.
+    void tablesMayHaveChanged();
+
+private:
+    bool refuseToStart();
+
+    QWidget &m_window;
+    QtForm &m_form;
+    ConnectionSession &m_session;
+    BusyCounter &m_busy;
+    QtTransferHost m_host;
+    ArticleImporter m_importer;
+    ArticleExporter m_exporter;
+};
+
+} // namespace varnel::gui
