@@ -161,8 +161,9 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     result.unknown = inserter.unknown();
     // Stored with part of their text: listed unless they are listed already.
     for (const auto &[path, why] : incomplete) {
-        auto listedIn = [&](const std::vector<TransferFailure> &list) {
-            return std::any_of(list.begin(), list.end(), [&](const TransferFailure &f) { return f.item == path; });
+        // Named again for the lambda: clang 14 cannot capture a structured binding.
+        auto listedIn = [&item = path](const std::vector<TransferFailure> &list) {
+            return std::any_of(list.begin(), list.end(), [&](const TransferFailure &f) { return f.item == item; });
         };
         if (!listedIn(result.failures) && !listedIn(result.unknown))
             result.incomplete.push_back({path, std::string(why.empty() ? kIncompleteGzip : why)});

@@ -4,7 +4,6 @@
 #include "util/MessageHost.h"
 
 #include <deque>
-#include <source_location>
 #include <string>
 #include <vector>
 
@@ -47,11 +46,11 @@ public:
 
     // The last message's text, and the last question; a test that expects one
     // fails where it asked when there is none.
-    std::string lastText(std::source_location where = std::source_location::current()) const
+    std::string lastText(CallSite where = CallSite::current()) const
     {
         return lastOf(texts(), where);
     }
-    Message lastQuestion(std::source_location where = std::source_location::current()) const
+    Message lastQuestion(CallSite where = CallSite::current()) const
     {
         return lastOf(questions, where);
     }

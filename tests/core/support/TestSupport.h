@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <optional>
 #include <random>
-#include <source_location>
 #include <string>
 #include <string_view>
 
@@ -60,16 +59,28 @@ private:
 std::string fromHex(std::string_view hex);
 std::string toHex(std::string_view bytes);
 
+// Where a helper was called from, for a failure reported at the caller's
+// line. std::source_location would do, but libstdc++ builds it on a builtin
+// that clang 14 lacks; these two builtins both compilers have.
+struct CallSite {
+    static constexpr CallSite current(const char *file = __builtin_FILE(), int line = __builtin_LINE())
+    {
+        return {file, line};
+    }
+    const char *file;
+    int line;
+};
+
 // An element of a list of messages, failures or statements that a test
 // expects to be there. When it is not, the running test fails at the
 // caller's line and gets an empty element, so that a missing message fails
 // one test instead of ending the test program.
 template <class List>
 typename List::value_type elementAt(
-    const List &list, std::size_t index, std::source_location where = std::source_location::current())
+    const List &list, std::size_t index, CallSite where = CallSite::current())
 {
     if (index >= list.size()) {
-        ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line()))
+        ADD_FAILURE_AT(where.file, where.line)
             << "no element " << index << ": the list has " << list.size();
         return {};
     }
@@ -77,10 +88,10 @@ typename List::value_type elementAt(
 }
 
 template <class List>
-typename List::value_type lastOf(const List &list, std::source_location where = std::source_location::current())
+typename List::value_type lastOf(const List &list, CallSite where = CallSite::current())
 {
     if (list.empty()) {
-        ADD_FAILURE_AT(where.file_name(), static_cast<int>(where.line())) << "the list is empty";
+        ADD_FAILURE_AT(where.file, where.line) << "the list is empty";
         return {};
     }
     return list.back();

@@ -62,8 +62,8 @@ TEST_P(ArticleFixtureTest, DetectionGivesTheSameTextFromEveryEncoding)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    AllEncodings, ArticleFixtureTest, ::testing::ValuesIn(test::articleFixtures()), [](const auto &info) {
-        std::string name = info.param.name;
+    AllEncodings, ArticleFixtureTest, ::testing::ValuesIn(test::articleFixtures()), [](const auto &paramInfo) {
+        std::string name = paramInfo.param.name;
         for (char &c : name) {
             if (!std::isalnum(static_cast<unsigned char>(c)))
                 c = '_';
@@ -541,8 +541,8 @@ TEST(ReadArticle, Utf8WithStrayBytesStaysUtf8AndIsIncomplete)
     EXPECT_EQ(decodeArticle(toGb18030(text) + "\xFF", ArticleEncoding::Detect).encoding, ArticleEncoding::Ansi);
     EXPECT_EQ(decodeArticle("中文内容\xFF", ArticleEncoding::Detect).encoding, ArticleEncoding::Ansi);
     std::string many = text;
-    for (std::size_t at = 100; at < many.size(); at += 500)
-        many[at] = '\xFF';
+    for (std::size_t pos = 100; pos < many.size(); pos += 500)
+        many[pos] = '\xFF';
     EXPECT_FALSE(decodeArticle(many, ArticleEncoding::Detect).incomplete);
 }
 
