@@ -1,5 +1,7 @@
 #pragma once
 
+class QWidget;
+
 namespace varnel::gui {
 
 // Counts the loops of a window that pump events. While one runs, the window
@@ -32,5 +34,9 @@ public:
 private:
     BusyCounter &m_counter;
 };
+
+// A close asked for while a loop of the window ran is carried out once the
+// last loop has returned.
+void closeWhenIdle(QWidget &window, BusyCounter &busy);
 
 } // namespace varnel::gui

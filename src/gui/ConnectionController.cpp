@@ -9,7 +9,7 @@
 #include "gui/Prompts.h"
 #include "gui/QtForm.h"
 #include "gui/QtText.h"
-#include "util/ThrottledPump.h"
+#include "gui/WindowPump.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -22,14 +22,13 @@ constexpr std::string_view kConnectIdle = "建立连接";
 
 } // namespace
 
-ConnectionController::ConnectionController(QWidget &window, QtForm &form, ConnectionSession &session,
-    BusyCounter &busy, std::chrono::milliseconds pumpInterval)
+ConnectionController::ConnectionController(
+    QWidget &window, QtForm &form, ConnectionSession &session, BusyCounter &busy)
     : QObject(&window)
     , m_window(window)
     , m_form(form)
     , m_session(session)
     , m_busy(busy)
-    , m_pumpInterval(pumpInterval)
 {
     connect(&m_session, &ConnectionSession::serverLost, this, &ConnectionController::serverLost);
     // The settings file keeps a database list under the picker's button from
@@ -130,7 +129,7 @@ std::optional<NameList> ConnectionController::readNameList(bool tables)
         pressed->clearFocus();
     button.setEnabled(false);
     BusyScope busy(m_busy);
-    ThrottledPump pump([] { QCoreApplication::processEvents(); }, m_pumpInterval);
+    ThrottledPump pump = windowPump();
     std::optional<NameList> names = tables
         ? m_session.catalog().tables(controlText(m_form, ctl::kDatabase), pump.callback())
         : m_session.catalog().databases(pump.callback());

@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QString>
 
-#include <chrono>
 #include <optional>
 #include <string_view>
 
@@ -23,8 +22,7 @@ class QtForm;
 class ConnectionController : public QObject {
     Q_OBJECT
 public:
-    ConnectionController(QWidget &window, QtForm &form, ConnectionSession &session, BusyCounter &busy,
-        std::chrono::milliseconds pumpInterval);
+    ConnectionController(QWidget &window, QtForm &form, ConnectionSession &session, BusyCounter &busy);
 
     void connectAction();
     void disconnectNow();
@@ -55,7 +53,6 @@ private:
     QtForm &m_form;
     ConnectionSession &m_session;
     BusyCounter &m_busy;
-    std::chrono::milliseconds m_pumpInterval;
     bool m_disconnectPending = false;
 };
 

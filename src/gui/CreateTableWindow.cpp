@@ -5,6 +5,8 @@
 #include "design/FormTable.h"
 #include "form/MainControls.h"
 #include "gui/InfoDialogs.h"
+#include "gui/ConfigFileActions.h"
+#include "gui/LayoutParts.h"
 #include "gui/ConnectionSession.h"
 #include "gui/MainNames.h"
 #include "gui/MappingList.h"
@@ -33,33 +35,6 @@ constexpr int kDesignWidth = 525;
 constexpr int kDesignHeight = 397;
 // The length dialog's text box height.
 constexpr int kLengthBoxHeight = 255;
-
-const std::vector<FileFilter> &configFilters()
-{
-    static const std::vector<FileFilter> filters = {
-        {QStringLiteral("ini配置文件(*.ini)"), QStringLiteral("*.ini")},
-        {QStringLiteral("全部文件(*.*)"), QStringLiteral("*")},
-    };
-    return filters;
-}
-
-QLabel *label(const char *text)
-{
-    auto *l = new QLabel(QString::fromUtf8(text));
-    l->setTextFormat(Qt::PlainText);
-    return l;
-}
-
-// A button at least as wide as the design has it, wider where its caption
-// needs more room (a larger font or scale).
-QWidget *buttonWidth(QWidget *button, int width)
-{
-    const QFontMetrics fm(button->font());
-    const auto *b = qobject_cast<const QPushButton *>(button);
-    const int text = b ? fm.horizontalAdvance(b->text()) : 0;
-    button->setMinimumWidth(std::max(width, text + 2 * fm.averageCharWidth() + 4));
-    return button;
-}
 
 } // namespace
 
@@ -137,7 +112,7 @@ void CreateTableWindow::buildLayout()
     buttons->setSpacing(6);
     buttons->addStretch(1);
     for (const char *name : {"按钮添加字段", "按钮修改字段", "按钮删除字段"})
-        buttons->addWidget(buttonWidth(B(name), 80));
+        buttons->addWidget(minimumButtonWidth(B(name), 80));
     v->addLayout(buttons);
 
     auto *bottom = new QHBoxLayout;
@@ -145,10 +120,10 @@ void CreateTableWindow::buildLayout()
     bottom->addWidget(m_form->widget(kDatabaseOnlyBox));
     bottom->addStretch(1);
     for (const char *name : {"按钮导入配置", "按钮导出配置"})
-        bottom->addWidget(buttonWidth(B(name), 72));
+        bottom->addWidget(minimumButtonWidth(B(name), 72));
     bottom->addSpacing(12);
     for (const char *name : {"按钮执行创建", "按钮关闭"})
-        bottom->addWidget(buttonWidth(B(name), 80));
+        bottom->addWidget(minimumButtonWidth(B(name), 80));
 
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(10, 10, 10, 10);
@@ -207,7 +182,7 @@ void CreateTableWindow::typeChosen(int index)
     }
     if (confirmed)
         setStoredValue(index, qs(storedValueFromAnswer(label, u8(answer))));
-    closeIfAsked();
+    closeWhenIdle(*this, m_busy);
 }
 
 void CreateTableWindow::rowChanged()
@@ -247,7 +222,7 @@ void CreateTableWindow::addOrModify(bool modify)
             *m_form, modify ? m_list->currentRow() : -1, modify, u8(storedValue(m_types->currentIndex())), prompts);
     }
     applyResult(r.currentRow, r.focus);
-    closeIfAsked();
+    closeWhenIdle(*this, m_busy);
 }
 
 void CreateTableWindow::deleteCurrent()
@@ -265,7 +240,7 @@ void CreateTableWindow::deleteCurrent()
     applyResult(r.currentRow, r.focus);
     if (r.changed)
         rowChanged();
-    closeIfAsked();
+    closeWhenIdle(*this, m_busy);
 }
 
 void CreateTableWindow::clearAll()
@@ -279,7 +254,7 @@ void CreateTableWindow::clearAll()
         m_suppressRowLoad = false;
     }
     applyResult(r.currentRow, r.focus);
-    closeIfAsked();
+    closeWhenIdle(*this, m_busy);
 }
 
 // --- creating ---------------------------------------------------------------
@@ -293,7 +268,7 @@ void CreateTableWindow::create()
         // in the manager, without a word: it is ended by the user first.
         if (m_session.transactionOpen()) {
             Prompts::message(this, QStringLiteral("请先提交或回滚事务！"), qs(kDefaultCaption), MessageIcon::None);
-            closeIfAsked();
+            closeWhenIdle(*this, m_busy);
             return;
         }
         PromptHost prompts(this);
@@ -305,7 +280,7 @@ void CreateTableWindow::create()
         m_session.forgetNames();
     if (!r.focus.empty())
         m_names.focusBox(r.focus);
-    closeIfAsked();
+    closeWhenIdle(*this, m_busy);
 }
 
 // --- configuration files ----------------------------------------------------
@@ -314,22 +289,16 @@ void CreateTableWindow::exportConfig()
 {
     {
         BusyScope busy(m_busy);
-        const QString path = Prompts::saveFile(this, QStringLiteral("选择一个文件路径保存当前界面配置："),
-            qs(m_form->control("按钮导出配置")->tag()), configFilters());
-        if (!path.isEmpty()) {
-            PromptHost prompts(this);
-            exportConfigTo(ConfigWindow::CreateTable, *m_form, u8(path), prompts);
-        }
+        exportWindowConfig(this, ConfigWindow::CreateTable, *m_form);
     }
-    closeIfAsked();
+    closeWhenIdle(*this, m_busy);
 }
 
 void CreateTableWindow::importConfig()
 {
     {
         BusyScope busy(m_busy);
-        const QString path = Prompts::openFile(this, QStringLiteral("选择一个先前导出的ini配置文件导入："),
-            qs(m_form->control("按钮导入配置")->tag()), configFilters(), false);
+        const QString path = askConfigToImport(this, *m_form);
         if (!path.isEmpty()) {
             PromptHost prompts(this);
             m_suppressRowLoad = true;
@@ -339,7 +308,7 @@ void CreateTableWindow::importConfig()
                 m_types->setCurrentIndex(kDefaultFieldType);
         }
     }
-    closeIfAsked();
+    closeWhenIdle(*this, m_busy);
 }
 
 void CreateTableWindow::dropPaths(const QStringList &paths)
@@ -355,19 +324,10 @@ void CreateTableWindow::dropPaths(const QStringList &paths)
         if (m_types->currentIndex() < 0)
             m_types->setCurrentIndex(kDefaultFieldType);
     }
-    closeIfAsked();
+    closeWhenIdle(*this, m_busy);
 }
 
 // --- window events ----------------------------------------------------------
-
-void CreateTableWindow::closeIfAsked()
-{
-    if (m_busy.busy() || !m_busy.closePending())
-        return;
-    m_busy.clearClose();
-    // After the event that showed the box has been handled.
-    QTimer::singleShot(0, this, &QWidget::close);
-}
 
 void CreateTableWindow::closeEvent(QCloseEvent *event)
 {
@@ -391,21 +351,12 @@ void CreateTableWindow::closeEvent(QCloseEvent *event)
 
 void CreateTableWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (event->mimeData()->hasUrls())
-        event->acceptProposedAction();
+    acceptLocalFiles(event);
 }
 
 void CreateTableWindow::dropEvent(QDropEvent *event)
 {
-    QStringList paths;
-    for (const QUrl &url : event->mimeData()->urls()) {
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    }
-    event->acceptProposedAction();
-    // The drop is finished before anything is read, so the program the file
-    // came from is not kept waiting.
-    QTimer::singleShot(0, this, [this, paths] { dropPaths(paths); });
+    takeDroppedFiles(this, event, [this](const QStringList &paths) { dropPaths(paths); });
 }
 
 } // namespace varnel::gui

@@ -63,7 +63,6 @@ private:
     void fillTypes();
     void rowChanged();
     void applyResult(int currentRow, const std::string &focusName);
-    void closeIfAsked();
 
     MainNames &m_names;
     ConnectionSession &m_session;

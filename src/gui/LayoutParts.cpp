@@ -54,6 +54,12 @@ QWidget *buttonWidth(QWidget *button, int width)
     return button;
 }
 
+QWidget *minimumButtonWidth(QWidget *button, int width)
+{
+    button->setMinimumWidth(std::max(width, captionRoom(button).width()));
+    return button;
+}
+
 void embedButton(QLineEdit *edit, QPushButton *button)
 {
     button->setParent(edit);

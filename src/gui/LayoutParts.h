@@ -25,6 +25,9 @@ QSize captionRoom(const QWidget *button);
 // A button of the design's width, wider where its caption needs more room
 // (a larger font).
 QWidget *buttonWidth(QWidget *button, int width);
+// A button at least as wide as the design has it, wider where its caption
+// needs more room.
+QWidget *minimumButtonWidth(QWidget *button, int width);
 // A button inside the right end of an edit box.
 void embedButton(QLineEdit *edit, QPushButton *button);
 // One page of the option tabs: its rows from the top.

@@ -5,6 +5,7 @@
 
 #include "design/ConfigFile.h"
 #include "form/MainControls.h"
+#include "gui/ConfigFileActions.h"
 #include "gui/CreateTableWindow.h"
 #include "gui/MappingEditorPanel.h"
 #include "gui/FolderTools.h"
@@ -24,19 +25,6 @@
 #include <QUrl>
 
 namespace varnel::gui {
-namespace {
-
-const std::vector<FileFilter> &configFilters()
-{
-    static const std::vector<FileFilter> filters = {
-        {QStringLiteral("ini配置文件(*.ini)"), QStringLiteral("*.ini")},
-        {QStringLiteral("全部文件(*.*)"), QStringLiteral("*")},
-    };
-    return filters;
-}
-
-} // namespace
-
 void MainWindow::readTableFields()
 {
     PromptHost prompts(this);
@@ -48,18 +36,12 @@ void MainWindow::readTableFields()
 
 void MainWindow::exportConfig()
 {
-    const QString path = Prompts::saveFile(this, QStringLiteral("选择一个文件路径保存当前界面配置："),
-        qs(m_form->control("按钮导出配置")->tag()), configFilters());
-    if (path.isEmpty())
-        return;
-    PromptHost prompts(this);
-    exportConfigTo(ConfigWindow::Main, *m_form, u8(path), prompts);
+    exportWindowConfig(this, ConfigWindow::Main, *m_form);
 }
 
 void MainWindow::importConfig()
 {
-    const QString path = Prompts::openFile(this, QStringLiteral("选择一个先前导出的ini配置文件导入："),
-        qs(m_form->control("按钮导入配置")->tag()), configFilters(), false);
+    const QString path = askConfigToImport(this, *m_form);
     if (path.isEmpty())
         return;
     PromptHost prompts(this);

@@ -4,6 +4,7 @@
 #include "design/DropPlan.h"
 #include "design/FormTable.h"
 #include "form/MainControls.h"
+#include "gui/ConfigFileActions.h"
 #include "gui/ConnectionController.h"
 #include "gui/CreateTableWindow.h"
 #include "gui/ExportConditionPanel.h"
@@ -35,14 +36,6 @@ namespace {
 constexpr int kDesignWidth = 644;
 constexpr int kDesignHeight = 730;
 
-// Only files of this machine can be imported or loaded: a link dragged from
-// a browser is refused at the door, not asked about as "0 个文件".
-bool holdsLocalFile(const QMimeData *data)
-{
-    const QList<QUrl> urls = data->urls();
-    return std::any_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); });
-}
-
 } // namespace
 
 MainWindow::MainWindow(SettingsStore &settings, MySqlConnection &db, QWidget *parent)
@@ -54,7 +47,7 @@ MainWindow::MainWindow(SettingsStore &settings, MySqlConnection &db, QWidget *pa
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(qs(kApplicationTitle));
     m_runs = new RunController(*this, *m_form, m_session, m_busy);
-    m_connection = new ConnectionController(*this, *m_form, m_session, m_busy, m_runs->host().pumpInterval());
+    m_connection = new ConnectionController(*this, *m_form, m_session, m_busy);
     buildLayout();
     wireActions();
     // The design size is where the window starts; it grows where its text
@@ -245,34 +238,17 @@ void MainWindow::afterRun()
     if (!failures.isEmpty())
         showInfoText(this, title, failures);
     m_connection->disconnectIfAsked();
-    if (m_busy.closePending()) {
-        m_busy.clearClose();
-        // After the event that ran the loop has been handled.
-        QTimer::singleShot(0, this, &QWidget::close);
-    }
+    closeWhenIdle(*this, m_busy);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (holdsLocalFile(event->mimeData()))
-        event->acceptProposedAction();
+    acceptLocalFiles(event);
 }
 
 void MainWindow::dropEvent(QDropEvent *event)
 {
-    if (!holdsLocalFile(event->mimeData())) {
-        event->ignore();
-        return;
-    }
-    QStringList paths;
-    for (const QUrl &url : event->mimeData()->urls()) {
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    }
-    event->acceptProposedAction();
-    // The drop is finished before anything is asked or imported, so the
-    // program the files came from is not kept waiting.
-    QTimer::singleShot(0, this, [this, paths] { dropPaths(paths); });
+    takeDroppedFiles(this, event, [this](const QStringList &paths) { dropPaths(paths); });
 }
 
 void MainWindow::dropPaths(const QStringList &paths)

@@ -1,12 +1,12 @@
 #include "gui/ManagerWindow.h"
 
-#include "admin/ListFind.h"
 #include "admin/ManagerTexts.h"
 #include "admin/TableNames.h"
 #include "design/FormTable.h"
 #include "form/MainControls.h"
 #include "gui/ConnectionSession.h"
 #include "gui/InfoDialogs.h"
+#include "gui/ListSearch.h"
 #include "gui/MainNames.h"
 #include "gui/MouseButtons.h"
 #include "gui/Prompts.h"
@@ -318,221 +318,6 @@ void ManagerWindow::selectOnlyTable(int index)
     m_tables->setFocus(Qt::OtherFocusReason);
 }
 
-// --- databases --------------------------------------------------------------
-
-void ManagerWindow::createDatabase()
-{
-    QString name;
-    if (!askName(QStringLiteral("输入要新建库的名称(不推荐中文库名)："), QString(), QStringLiteral("newdb"), &name))
-        return;
-    if (!m_session.catalog().createDatabase(u8(name))) {
-        failure(QStringLiteral(
-            "创建库失败，请检查库名是否正确（如是否与已有库名重复）！或检查连接是否可用！或检查是否有权限创建！"));
-        return;
-    }
-    m_session.forgetNames();
-    m_databases->addItem(name);
-    m_databases->setCurrentRow(m_databases->count() - 1); // refreshes the tables
-    updateDatabaseCaption();
-}
-
-void ManagerWindow::dropDatabase()
-{
-    const int row = m_databases->currentRow();
-    if (row < 0) {
-        message(QStringLiteral("请先选定一个库再执行删除操作！"));
-        return;
-    }
-    const QString name = m_databases->item(row)->text();
-    {
-        BusyScope busy(m_busy);
-        if (!Prompts::okCancel(this, QStringLiteral("确定要删除当前库 ") + name + QStringLiteral(" 吗？"),
-                qs(kDefaultCaption), MessageIcon::None))
-            return;
-    }
-    if (!m_session.catalog().dropDatabase(u8(name))) {
-        failure(QStringLiteral("删除库失败，请检查当前连接是否可用！或检查是否有权限删除！"));
-        return;
-    }
-    m_session.forgetNames();
-    {
-        const QSignalBlocker block(m_databases);
-        delete m_databases->takeItem(row);
-        m_databases->setCurrentRow(row < m_databases->count() ? row : 0);
-    }
-    updateDatabaseCaption();
-    refreshTableList();
-}
-
-void ManagerWindow::findDatabase(bool next)
-{
-    Control *button = m_form->control("按钮查找库");
-    std::string term = button->tag();
-    if (!next || term.empty() || m_databases->count() == 0) {
-        QString typed;
-        {
-            BusyScope busy(m_busy);
-            if (!showTextInput(this, QStringLiteral("输入要查找的库名称(右击按钮继续查找)："), qs(term), &typed, 50))
-                return;
-        }
-        term = u8(typed);
-        button->setTag(term);
-        next = false;
-    }
-    std::vector<std::string> items;
-    for (int i = 0; i < m_databases->count(); ++i)
-        items.push_back(u8(m_databases->item(i)->text()));
-    int start = 0;
-    if (next) {
-        start = m_databases->currentRow() + 1;
-        if (start >= m_databases->count())
-            start = 0;
-    }
-    const int found = findInList(items, term, start);
-    if (found < 0) {
-        message(QStringLiteral("找不到输入的库名：") + qs(term));
-        return;
-    }
-    if (found == m_databases->currentRow())
-        refreshTableList();
-    else
-        m_databases->setCurrentRow(found); // refreshes the tables
-    m_databases->scrollToItem(m_databases->item(found));
-    m_databases->setFocus(Qt::OtherFocusReason);
-}
-
-// --- tables -----------------------------------------------------------------
-
-void ManagerWindow::findTable(bool next)
-{
-    Control *button = m_form->control("按钮查找表");
-    std::string term = button->tag();
-    if (!next || term.empty() || m_tables->count() == 0) {
-        QString typed;
-        {
-            BusyScope busy(m_busy);
-            if (!showTextInput(this, QStringLiteral("输入要查找的表名称(右击按钮继续查找)："), qs(term), &typed, 50))
-                return;
-        }
-        term = u8(typed);
-        button->setTag(term);
-        next = false;
-    }
-    std::vector<std::string> items;
-    for (int i = 0; i < m_tables->count(); ++i)
-        items.push_back(u8(m_tables->item(i)->text()));
-    int start = 0;
-    if (next) {
-        start = currentTableIndex() + 1;
-        if (start >= m_tables->count())
-            start = 0;
-    }
-    const int found = findInList(items, term, start);
-    if (found < 0) {
-        message(QStringLiteral("找不到输入的表名：") + qs(term));
-        return;
-    }
-    selectOnlyTable(found);
-}
-
-void ManagerWindow::dropTables(bool recordsOnly)
-{
-    const int current = currentTableIndex();
-    if (current < 0) {
-        message(QStringLiteral("请先选定一个表再删除！"));
-        return;
-    }
-    // The tables are those of the database shown now: a message box in
-    // between lets the user choose another one, whose tables of the same
-    // names are not the ones asked about.
-    const std::string database = currentDatabase();
-    std::vector<std::string> names;
-    for (int i = 0; i < m_tables->count(); ++i) {
-        if (m_tables->item(i)->isSelected())
-            names.push_back(u8(m_tables->item(i)->text()));
-    }
-    BusyScope busy(m_busy);
-    if (!Prompts::okCancel(this, qs(dropTablesQuestion(names, recordsOnly)), qs(kDefaultCaption), MessageIcon::None))
-        return;
-    bool allCleared = true;
-    // From the last to the first; items are found again by name, since a
-    // message box in between lets the lists change.
-    for (auto it = names.rbegin(); it != names.rend(); ++it) {
-        if (recordsOnly) {
-            if (!m_session.catalog().emptyTable(database, *it)) {
-                allCleared = false;
-                failure(QStringLiteral("清空表记录失败：") + qs(*it));
-            }
-            continue;
-        }
-        if (m_session.catalog().dropTable(database, *it)) {
-            const auto found = m_tables->findItems(qs(*it), Qt::MatchExactly);
-            if (!found.isEmpty() && currentDatabase() == database) {
-                const QSignalBlocker block(m_tables);
-                delete m_tables->takeItem(m_tables->row(found.front()));
-            }
-            m_session.forgetNames();
-        } else {
-            failure(QStringLiteral("删除表 ") + qs(*it) + QStringLiteral(" 失败！请检查权限或网络连接！"));
-        }
-    }
-    selectOnlyTable(current < m_tables->count() ? current : m_tables->count() - 1);
-    if (recordsOnly) {
-        if (allCleared)
-            message(QStringLiteral("已清空表记录！"));
-    } else {
-        updateTableCaption();
-    }
-    tableSelectionChanged();
-}
-
-void ManagerWindow::renameTable()
-{
-    const int index = currentTableIndex();
-    if (index < 0) {
-        message(QStringLiteral("请先选定一个表再修改！"));
-        return;
-    }
-    const QString old = m_tables->item(index)->text();
-    // Renamed in the database it was chosen in, whatever is chosen while
-    // the dialog is open.
-    const std::string database = currentDatabase();
-    QString name;
-    if (!askName(QString(), QStringLiteral("修改表 ") + old + QStringLiteral(" 名称为："), old, &name))
-        return;
-    if (const auto problem = tableNameProblem(u8(name))) {
-        message(qs(*problem));
-        return;
-    }
-    if (!m_tables->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty())
-        return;
-    if (!m_session.catalog().renameTable(database, u8(old), u8(name))) {
-        failure(QStringLiteral("修改表失败！"));
-        return;
-    }
-    // The item may have moved while the dialog was open.
-    const auto found = m_tables->findItems(old, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (!found.isEmpty() && currentDatabase() == database)
-        found.front()->setText(name);
-    m_tables->setFocus(Qt::OtherFocusReason);
-    m_session.forgetNames();
-    tableSelectionChanged();
-}
-
-void ManagerWindow::countRecords()
-{
-    const std::string table = currentTable();
-    if (table.empty())
-        return;
-    const std::optional<std::string> count = m_session.catalog().countRows(currentDatabase(), table);
-    if (!count) {
-        failure(QStringLiteral("打开表失败，请检查表是否存在或是否可读！"));
-        return;
-    }
-    BusyScope busy(m_busy);
-    Prompts::message(this, qs(*count), qs(table) + QStringLiteral("的记录行数"), MessageIcon::None);
-}
-
 void ManagerWindow::openViewer(bool fields)
 {
     if (currentTable().empty()) {
@@ -555,7 +340,7 @@ void ManagerWindow::openSqlWindow()
 {
     if (!m_sqlWindow) {
         m_sqlWindow = new SqlQueryWindow(*this, m_names, m_session, m_settings);
-        connect(m_sqlWindow, &QObject::destroyed, this, &ManagerWindow::ownedWindowGone);
+        connect(m_sqlWindow, &QObject::destroyed, this, [this] { closeWhenIdle(*this, m_busy); });
     }
     m_sqlWindow->show();
     m_sqlWindow->raise();
@@ -571,7 +356,7 @@ void ManagerWindow::openUserAdmin()
         return;
     }
     m_userAdmin = new UserAdminWindow(*this, m_session, m_settings);
-    connect(m_userAdmin, &QObject::destroyed, this, &ManagerWindow::ownedWindowGone);
+    connect(m_userAdmin, &QObject::destroyed, this, [this] { closeWhenIdle(*this, m_busy); });
     m_userAdmin->show();
     m_userAdmin->raise();
     m_userAdmin->activateWindow();
@@ -588,35 +373,6 @@ bool ManagerWindow::closeOwnedWindows()
     if (m_userAdmin && !m_userAdmin->close())
         closed = false;
     return closed;
-}
-
-void ManagerWindow::ownedWindowGone()
-{
-    if (!m_busy.closePending() || m_busy.busy())
-        return;
-    m_busy.clearClose();
-    QTimer::singleShot(0, this, &QWidget::close);
-}
-
-void ManagerWindow::transaction(int which)
-{
-    if (which == 0 && m_session.runActive()) {
-        message(QStringLiteral("正在导入或导出，请稍后！"));
-        return;
-    }
-    // Whether one is open afterwards is the server's to say
-    // (ConnectionSession::transactionOpen); this says what happened.
-    MySqlConnection &db = m_session.db();
-    const bool ok = which == 0 ? db.beginTransaction() : which == 1 ? db.commitTransaction() : db.rollbackTransaction();
-    message(qs(transactionOutcome(which, ok, ok ? std::string() : m_session.catalog().failure())));
-}
-
-void ManagerWindow::tableDoubleClicked()
-{
-    const std::string table = currentTable();
-    if (table.empty())
-        return;
-    m_names.setDatabaseAndTable(currentDatabase(), table);
 }
 
 } // namespace varnel::gui

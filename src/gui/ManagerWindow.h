@@ -88,9 +88,6 @@ private:
     // Closes the owned windows through their own close; false when one
     // refuses for now.
     bool closeOwnedWindows();
-    // An owned window that refused a close has gone: the close this window
-    // was asked for is carried out now.
-    void ownedWindowGone();
 
     MainNames &m_names;
     ConnectionSession &m_session;

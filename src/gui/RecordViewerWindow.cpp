@@ -10,7 +10,7 @@
 #include "gui/ResultListText.h"
 #include "gui/ResultTableModel.h"
 #include "gui/WindowPlace.h"
-#include "util/ThrottledPump.h"
+#include "gui/WindowPump.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -25,7 +25,6 @@
 namespace varnel::gui {
 namespace {
 
-constexpr std::chrono::milliseconds kPumpInterval(50);
 constexpr std::string_view kSection = "记录查看器";
 
 } // namespace
@@ -159,7 +158,7 @@ void RecordViewerWindow::deleteRows(bool selectedOnly)
     setWindowTitle(qs(viewerDeletingCaption(m_fields)));
     std::sort(rows.rbegin(), rows.rend());
     const std::uint64_t generation = m_model->generation();
-    ThrottledPump pump([] { QCoreApplication::processEvents(); }, kPumpInterval);
+    ThrottledPump pump = windowPump();
     std::size_t deleted = 0;
     for (int row : rows) {
         const bool ok = m_fields

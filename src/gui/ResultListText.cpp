@@ -5,7 +5,7 @@
 #include "gui/QtText.h"
 #include "gui/ResultTableModel.h"
 #include "admin/QueryRows.h"
-#include "util/ThrottledPump.h"
+#include "gui/WindowPump.h"
 
 #include <QCoreApplication>
 #include <QItemSelectionModel>
@@ -18,7 +18,6 @@
 namespace varnel::gui {
 namespace {
 
-constexpr std::chrono::milliseconds kPumpInterval(50);
 
 std::string buildText(const ResultListRows &rows)
 {
@@ -26,7 +25,7 @@ std::string buildText(const ResultListRows &rows)
     if (!rows.result)
         return text;
     const auto columns = static_cast<std::size_t>(rows.titles.size());
-    ThrottledPump pump([] { QCoreApplication::processEvents(); }, kPumpInterval);
+    ThrottledPump pump = windowPump();
     std::vector<std::string> cells(columns);
     for (std::uint64_t row : rows.rows) {
         for (std::size_t c = 0; c < columns; ++c)

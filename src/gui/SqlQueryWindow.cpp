@@ -15,7 +15,7 @@
 #include "gui/ResultTableModel.h"
 #include "gui/WindowPlace.h"
 #include "settings/SettingsStore.h"
-#include "util/ThrottledPump.h"
+#include "gui/WindowPump.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -41,7 +41,6 @@
 namespace varnel::gui {
 namespace {
 
-constexpr std::chrono::milliseconds kPumpInterval(30);
 
 QPushButton *button(const char *name, const char *caption)
 {
@@ -272,7 +271,7 @@ void SqlQueryWindow::runStatements()
     m_running = true;
     {
         BusyScope busy(m_busy);
-        ThrottledPump pump([] { QCoreApplication::processEvents(); }, kPumpInterval);
+        ThrottledPump pump = windowPump();
         for (const NumberedStatement &line : lines) {
             // A close asked for meanwhile ends the run here.
             if (m_busy.closePending())
@@ -301,16 +300,7 @@ void SqlQueryWindow::runStatements()
         }
     }
     m_running = false;
-    closeIfPending();
-}
-
-void SqlQueryWindow::closeIfPending()
-{
-    if (m_busy.closePending() && !m_busy.busy()) {
-        m_busy.clearClose();
-        // After the event that ran the loop has been handled.
-        QTimer::singleShot(0, this, &QWidget::close);
-    }
+    closeWhenIdle(*this, m_busy);
 }
 
 void SqlQueryWindow::showStatementResult()
@@ -348,13 +338,13 @@ void SqlQueryWindow::copy(bool selectedOnly)
         BusyScope busy(m_busy);
         QApplication::clipboard()->setText(copyText(selectedOnly));
     }
-    closeIfPending();
+    closeWhenIdle(*this, m_busy);
 }
 
 void SqlQueryWindow::exportCsv()
 {
     writeCsv();
-    closeIfPending();
+    closeWhenIdle(*this, m_busy);
 }
 
 void SqlQueryWindow::writeCsv()

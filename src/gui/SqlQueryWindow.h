@@ -70,8 +70,6 @@ private:
     void buildMenus();
     void releaseStatementResults();
     void writeCsv();
-    // Carries out a close asked for while a loop of this window ran.
-    void closeIfPending();
 
     MainNames &m_names;
     ConnectionSession &m_session;

@@ -1,7 +1,7 @@
 #include "gui/UserAdminWindow.h"
 
-#include "admin/ListFind.h"
 #include "gui/InfoDialogs.h"
+#include "gui/ListSearch.h"
 #include "gui/ManagerWindow.h"
 #include "gui/MouseButtons.h"
 #include "gui/Prompts.h"
@@ -167,7 +167,7 @@ void UserAdminWindow::message(const QString &text)
         BusyScope busy(m_busy);
         Prompts::message(this, text, qs(kDefaultCaption), MessageIcon::None);
     }
-    closeIfPending();
+    closeWhenIdle(*this, m_busy);
 }
 
 bool UserAdminWindow::ask(const QString &text)
@@ -178,21 +178,13 @@ bool UserAdminWindow::ask(const QString &text)
         ok = Prompts::okCancel(this, text, qs(kDefaultCaption), MessageIcon::None);
     }
     if (!ok)
-        closeIfPending();
+        closeWhenIdle(*this, m_busy);
     return ok;
 }
 
 void UserAdminWindow::showHint(const QString &hint)
 {
     message(hint);
-}
-
-void UserAdminWindow::closeIfPending()
-{
-    if (m_busy.closePending() && !m_busy.busy()) {
-        m_busy.clearClose();
-        QTimer::singleShot(0, this, &QWidget::close);
-    }
 }
 
 void UserAdminWindow::closeEvent(QCloseEvent *event)
@@ -358,46 +350,26 @@ void UserAdminWindow::deleteAccount()
     }
     reloadUsers({}, {}, -1);
     showNoAccount();
-    closeIfPending();
+    closeWhenIdle(*this, m_busy);
 }
 
 void UserAdminWindow::findUser(bool next)
 {
     ButtonControl button(m_find);
-    std::string term = button.tag();
-    if (!next || term.empty() || m_list->count() == 0) {
-        QString typed;
-        bool confirmed = false;
-        {
-            BusyScope busy(m_busy);
-            confirmed =
-                showTextInput(this, QStringLiteral("输入要定位的用户名称(右击按钮继续查找)："), qs(term), &typed, 50);
-        }
-        if (!confirmed) {
-            closeIfPending();
-            return;
-        }
-        term = u8(typed);
-        button.setTag(term);
-        next = false;
+    const ListSearchResult r = searchList(this, m_busy, button, *m_list, m_list->currentRow(), next,
+        QStringLiteral("输入要定位的用户名称(右击按钮继续查找)："));
+    if (r.asked) {
+        closeWhenIdle(*this, m_busy);
+        return;
     }
-    std::vector<std::string> items;
-    for (int i = 0; i < m_list->count(); ++i)
-        items.push_back(u8(m_list->item(i)->text()));
-    int start = 0;
-    if (next) {
-        start = m_list->currentRow() + 1;
-        if (start >= m_list->count())
-            start = 0;
-    }
-    const int found = findInList(items, term, start);
+    const int found = r.found;
     if (found < 0) {
-        message(QStringLiteral("找不到输入的用户：") + qs(term));
+        message(QStringLiteral("找不到输入的用户：") + qs(r.term));
         return;
     }
     setCurrentRow(found);
     m_list->setFocus(Qt::OtherFocusReason);
-    closeIfPending();
+    closeWhenIdle(*this, m_busy);
 }
 
 } // namespace varnel::gui

@@ -72,7 +72,6 @@ private:
     bool ask(const QString &text);
     // No current item and empty boxes: no account is shown.
     void showNoAccount();
-    void closeIfPending();
 
     SettingsStore &m_settings;
     ConnectionSession &m_session;
