@@ -50,7 +50,7 @@ void namesInText(std::string_view text, std::vector<std::string> &sections, std:
     }
 }
 
-void checkFile(const SettingsStore &store, const std::filesystem::path &path, const char *what)
+void checkFile(SettingsStore &store, const std::filesystem::path &path, const char *what)
 {
     VARNEL_FUZZ_CHECK(varnel::fuzz::readFile(path) == store.rawText(), what);
 }
