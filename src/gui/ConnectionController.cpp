@@ -22,36 +22,32 @@ constexpr std::string_view kConnectIdle = "建立连接";
 
 } // namespace
 
-ConnectionController::ConnectionController(
-    QWidget &window, QtForm &form, ConnectionSession &session, BusyCounter &busy)
-    : QObject(&window)
-    , m_window(window)
-    , m_form(form)
-    , m_session(session)
-    , m_busy(busy)
+ConnectionController::ConnectionController(const MainParts &parts)
+    : QObject(&parts.window)
+    , m_parts(parts)
 {
-    connect(&m_session, &ConnectionSession::serverLost, this, &ConnectionController::serverLost);
+    connect(&m_parts.session, &ConnectionSession::serverLost, this, &ConnectionController::serverLost);
     // The settings file keeps a database list under the picker's button from
     // older versions; a list from another session is never offered, so it
     // goes as soon as the names are forgotten.
-    connect(&m_session, &ConnectionSession::namesForgotten, this,
-        [this] { m_form.control(ctl::kDatabaseListButton)->setTag(""); });
+    connect(&m_parts.session, &ConnectionSession::namesForgotten, this,
+        [this] { m_parts.form.control(ctl::kDatabaseListButton)->setTag(""); });
 }
 
 void ConnectionController::setConnectedButtons(bool enabled)
 {
     for (std::string_view name : {ctl::kDatabaseListButton, ctl::kTableListButton, ctl::kReadFieldsButton,
              ctl::kImportButton, ctl::kExportButton})
-        m_form.control(name)->setEnabled(enabled);
+        m_parts.form.control(name)->setEnabled(enabled);
 }
 
 void ConnectionController::connectAction()
 {
-    Control *button = m_form.control(ctl::kConnectButton);
-    if (m_session.isOpen()) {
+    Control *button = m_parts.form.control(ctl::kConnectButton);
+    if (m_parts.session.isOpen()) {
         // A run, or a name list being read, uses the connection until it
         // has ended.
-        if (m_session.runActive() || m_busy.busy()) {
+        if (m_parts.session.runActive() || m_parts.busy.busy()) {
             m_disconnectPending = true;
             emit runStopRequested();
             return;
@@ -61,9 +57,9 @@ void ConnectionController::connectAction()
     }
     button->setEnabled(false);
     button->setText("正在连接..");
-    m_window.repaint();
-    const bool ok = m_session.open(
-        controlText(m_form, ctl::kServer), controlText(m_form, ctl::kUser), controlText(m_form, ctl::kPassword));
+    m_parts.window.repaint();
+    const bool ok = m_parts.session.open(
+        controlText(m_parts.form, ctl::kServer), controlText(m_parts.form, ctl::kUser), controlText(m_parts.form, ctl::kPassword));
     button->setEnabled(true);
     if (ok) {
         setConnectedButtons(true);
@@ -72,7 +68,7 @@ void ConnectionController::connectAction()
     }
     button->setText(kConnectIdle);
     showInfoText(nullptr, QStringLiteral("连接到MySQL失败"),
-        qs(m_session.openError()) + QStringLiteral("\r\n") + connectionHelpText(),
+        qs(m_parts.session.openError()) + QStringLiteral("\r\n") + connectionHelpText(),
         QStringLiteral(
             "请检查服务器地址、用户名、密码是否有误，或该服务器是否限制远程连接（也就是只能在服务器上连接）！"));
 }
@@ -84,9 +80,9 @@ void ConnectionController::disconnectNow()
     // (saved, through their close); a loop of theirs still running closes
     // them when it has returned.
     emit disconnecting();
-    m_session.close();
+    m_parts.session.close();
     setConnectedButtons(false);
-    m_form.control(ctl::kConnectButton)->setText(kConnectIdle);
+    m_parts.form.control(ctl::kConnectButton)->setText(kConnectIdle);
 }
 
 void ConnectionController::disconnectIfAsked()
@@ -104,11 +100,11 @@ void ConnectionController::serverLost(const QString &reason)
     Prompts::setMuted(true);
     QTimer::singleShot(0, this, [this, reason] {
         Prompts::setMuted(false);
-        if (m_session.runActive() || m_busy.busy())
+        if (m_parts.session.runActive() || m_parts.busy.busy())
             m_disconnectPending = true;
         else
             disconnectNow();
-        Prompts::message(&m_window, QStringLiteral("与 MySQL 服务器的连接已断开，重新连接失败：") + reason,
+        Prompts::message(&m_parts.window, QStringLiteral("与 MySQL 服务器的连接已断开，重新连接失败：") + reason,
             qs(kDefaultCaption), MessageIcon::None);
     });
 }
@@ -118,21 +114,21 @@ void ConnectionController::serverLost(const QString &reason)
 std::optional<NameList> ConnectionController::readNameList(bool tables)
 {
     const std::string_view buttonName = tables ? ctl::kTableListButton : ctl::kDatabaseListButton;
-    Control &button = *m_form.control(buttonName);
+    Control &button = *m_parts.form.control(buttonName);
     const std::string caption = button.text();
     button.setText("读取中");
     // Disabling the focused button would hand the focus on along the chain,
     // to the password box with its text selected; it waits here instead.
-    QWidget *pressed = m_form.widget(buttonName);
+    QWidget *pressed = m_parts.form.widget(buttonName);
     const bool hadFocus = pressed->hasFocus();
     if (hadFocus)
         pressed->clearFocus();
     button.setEnabled(false);
-    BusyScope busy(m_busy);
+    BusyScope busy(m_parts.busy);
     ThrottledPump pump = windowPump();
     std::optional<NameList> names = tables
-        ? m_session.catalog().tables(controlText(m_form, ctl::kDatabase), pump.callback())
-        : m_session.catalog().databases(pump.callback());
+        ? m_parts.session.catalog().tables(controlText(m_parts.form, ctl::kDatabase), pump.callback())
+        : m_parts.session.catalog().databases(pump.callback());
     button.setText(caption);
     button.setEnabled(true);
     if (hadFocus && !QApplication::focusWidget())
@@ -144,51 +140,51 @@ bool ConnectionController::listReadFinished()
 {
     // A close or a disconnect asked for while the names were read is carried
     // out now, and then no list is offered.
-    const bool closing = m_busy.closePending();
+    const bool closing = m_parts.busy.closePending();
     emit listReadEnded();
-    return !closing && m_session.isOpen() && !m_busy.closePending();
+    return !closing && m_parts.session.isOpen() && !m_parts.busy.closePending();
 }
 
 void ConnectionController::tablePicker()
 {
-    if (!m_session.isOpen())
+    if (!m_parts.session.isOpen())
         return;
-    const std::string key = controlText(m_form, ctl::kServer) + controlText(m_form, ctl::kDatabase);
-    if (!m_session.tableNames(key)) {
+    const std::string key = controlText(m_parts.form, ctl::kServer) + controlText(m_parts.form, ctl::kDatabase);
+    if (!m_parts.session.tableNames(key)) {
         std::optional<NameList> names = readNameList(true);
         if (!names) {
-            Prompts::message(&m_window,
+            Prompts::message(&m_parts.window,
                 QStringLiteral("获取表名列表失败！请检查设置的库名是否正确，或连接是否有效（重新连接试试）"),
                 qs(kDefaultCaption), MessageIcon::None);
             emit listReadEnded();
             return;
         }
-        m_session.keepTableNames(key, std::move(*names));
+        m_parts.session.keepTableNames(key, std::move(*names));
         if (!listReadFinished())
             return;
     }
     // A list forgotten while the names were read is offered as it was read.
-    const NameList *names = m_session.tableNames(key);
-    putPickedName(ctl::kTable, NamePicker::pick(&m_window, names ? *names : NameList()));
+    const NameList *names = m_parts.session.tableNames(key);
+    putPickedName(ctl::kTable, NamePicker::pick(&m_parts.window, names ? *names : NameList()));
 }
 
 void ConnectionController::databasePicker()
 {
-    if (!m_session.isOpen())
+    if (!m_parts.session.isOpen())
         return;
-    if (!m_session.databaseNames()) {
+    if (!m_parts.session.databaseNames()) {
         std::optional<NameList> names = readNameList(false);
         if (!names) {
-            Prompts::message(&m_window, QStringLiteral("获取库名列表失败！请检查连接是否有效（重新连接试试）"),
+            Prompts::message(&m_parts.window, QStringLiteral("获取库名列表失败！请检查连接是否有效（重新连接试试）"),
                 qs(kDefaultCaption), MessageIcon::None);
             emit listReadEnded();
             return;
         }
-        m_session.keepDatabaseNames(std::move(*names));
+        m_parts.session.keepDatabaseNames(std::move(*names));
         if (!listReadFinished())
             return;
     }
-    putPickedName(ctl::kDatabase, NamePicker::pick(&m_window, m_session.databaseNames().value_or(NameList())));
+    putPickedName(ctl::kDatabase, NamePicker::pick(&m_parts.window, m_parts.session.databaseNames().value_or(NameList())));
 }
 
 // The name goes into its box, and the typing goes on there, after the name.
@@ -196,8 +192,8 @@ void ConnectionController::putPickedName(std::string_view boxName, const QString
 {
     if (name.isEmpty())
         return;
-    m_form.control(boxName)->setText(u8(name));
-    auto *box = m_form.widgetAs<QLineEdit>(boxName);
+    m_parts.form.control(boxName)->setText(u8(name));
+    auto *box = m_parts.form.widgetAs<QLineEdit>(boxName);
     box->setFocus(Qt::OtherFocusReason);
     box->deselect();
     box->end(false);

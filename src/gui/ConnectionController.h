@@ -1,6 +1,7 @@
 #pragma once
 
 #include "admin/DatabaseCatalog.h"
+#include "gui/MainParts.h"
 
 #include <QObject>
 #include <QString>
@@ -8,13 +9,7 @@
 #include <optional>
 #include <string_view>
 
-class QWidget;
-
 namespace varnel::gui {
-
-class BusyCounter;
-class ConnectionSession;
-class QtForm;
 
 // The main window's connection: the connect button (connect, or disconnect
 // once nothing uses the connection), a lost server, and the two name
@@ -22,7 +17,7 @@ class QtForm;
 class ConnectionController : public QObject {
     Q_OBJECT
 public:
-    ConnectionController(QWidget &window, QtForm &form, ConnectionSession &session, BusyCounter &busy);
+    explicit ConnectionController(const MainParts &parts);
 
     void connectAction();
     void disconnectNow();
@@ -49,10 +44,7 @@ private:
     bool listReadFinished();
     void putPickedName(std::string_view boxName, const QString &name);
 
-    QWidget &m_window;
-    QtForm &m_form;
-    ConnectionSession &m_session;
-    BusyCounter &m_busy;
+    MainParts m_parts;
     bool m_disconnectPending = false;
 };
 

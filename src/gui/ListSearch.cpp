@@ -4,6 +4,7 @@
 #include "form/Control.h"
 #include "gui/BusyScope.h"
 #include "gui/InfoDialogs.h"
+#include "gui/Prompts.h"
 #include "gui/QtText.h"
 
 #include <QListWidget>
@@ -12,22 +13,19 @@
 
 namespace varnel::gui {
 
-ListSearchResult searchList(QWidget *owner, BusyCounter &busy, Control &button, const QListWidget &list, int current,
-    bool next, const QString &prompt)
+int searchList(QWidget *owner, BusyCounter &busy, Control &button, const QListWidget &list, int current,
+    bool next, const ListSearch &texts)
 {
-    ListSearchResult result;
-    result.term = button.tag();
-    if (!next || result.term.empty() || list.count() == 0) {
+    std::string term = button.tag();
+    if (!next || term.empty() || list.count() == 0) {
         QString typed;
         {
             BusyScope scope(busy);
-            if (!showTextInput(owner, prompt, qs(result.term), &typed, 50)) {
-                result.asked = true;
-                return result;
-            }
+            if (!showTextInput(owner, texts.prompt, qs(term), &typed, 50))
+                return -1;
         }
-        result.term = u8(typed);
-        button.setTag(result.term);
+        term = u8(typed);
+        button.setTag(term);
         next = false;
     }
     std::vector<std::string> items;
@@ -39,8 +37,12 @@ ListSearchResult searchList(QWidget *owner, BusyCounter &busy, Control &button, 
         if (start >= list.count())
             start = 0;
     }
-    result.found = findInList(items, result.term, start);
-    return result;
+    const int found = findInList(items, term, start);
+    if (found < 0) {
+        BusyScope scope(busy);
+        Prompts::message(owner, texts.notFound + qs(term), qs(kDefaultCaption), MessageIcon::None);
+    }
+    return found;
 }
 
 } // namespace varnel::gui

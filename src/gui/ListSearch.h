@@ -17,13 +17,14 @@ class BusyCounter;
 
 // 查找 on a list. A click asks for the term (kept in the button's tag); a
 // right click goes on from the item after `current` with the term kept,
-// wrapping around, and asks only when there is no term yet.
-struct ListSearchResult {
-    bool asked = false; // the term was asked for, and the question cancelled
-    int found = -1; // the item found, -1 when none
-    std::string term;
+// wrapping around, and asks only when there is no term yet. A term found
+// nowhere is said with notFound followed by the term. The item found; -1
+// when none was, or the question was cancelled.
+struct ListSearch {
+    QString prompt;
+    QString notFound;
 };
-ListSearchResult searchList(QWidget *owner, BusyCounter &busy, Control &button, const QListWidget &list, int current,
-    bool next, const QString &prompt);
+int searchList(QWidget *owner, BusyCounter &busy, Control &button, const QListWidget &list, int current,
+    bool next, const ListSearch &texts);
 
 } // namespace varnel::gui

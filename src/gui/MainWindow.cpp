@@ -46,8 +46,9 @@ MainWindow::MainWindow(SettingsStore &settings, MySqlConnection &db, QWidget *pa
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(qs(kApplicationTitle));
-    m_runs = new RunController(*this, *m_form, m_session, m_busy);
-    m_connection = new ConnectionController(*this, *m_form, m_session, m_busy);
+    const MainParts parts{*this, *m_form, m_session, m_busy};
+    m_runs = new RunController(parts);
+    m_connection = new ConnectionController(parts);
     buildLayout();
     wireActions();
     // The design size is where the window starts; it grows where its text

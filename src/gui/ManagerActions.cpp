@@ -68,15 +68,11 @@ void ManagerWindow::dropDatabase()
 
 void ManagerWindow::findDatabase(bool next)
 {
-    const ListSearchResult r = searchList(this, m_busy, *m_form->control("按钮查找库"), *m_databases,
-        m_databases->currentRow(), next, QStringLiteral("输入要查找的库名称(右击按钮继续查找)："));
-    if (r.asked)
+    const int found = searchList(this, m_busy, *m_form->control("按钮查找库"), *m_databases,
+        m_databases->currentRow(), next,
+        {QStringLiteral("输入要查找的库名称(右击按钮继续查找)："), QStringLiteral("找不到输入的库名：")});
+    if (found < 0)
         return;
-    const int found = r.found;
-    if (found < 0) {
-        message(QStringLiteral("找不到输入的库名：") + qs(r.term));
-        return;
-    }
     if (found == m_databases->currentRow())
         refreshTableList();
     else
@@ -89,16 +85,10 @@ void ManagerWindow::findDatabase(bool next)
 
 void ManagerWindow::findTable(bool next)
 {
-    const ListSearchResult r = searchList(this, m_busy, *m_form->control("按钮查找表"), *m_tables, currentTableIndex(),
-        next, QStringLiteral("输入要查找的表名称(右击按钮继续查找)："));
-    if (r.asked)
-        return;
-    const int found = r.found;
-    if (found < 0) {
-        message(QStringLiteral("找不到输入的表名：") + qs(r.term));
-        return;
-    }
-    selectOnlyTable(found);
+    const int found = searchList(this, m_busy, *m_form->control("按钮查找表"), *m_tables, currentTableIndex(), next,
+        {QStringLiteral("输入要查找的表名称(右击按钮继续查找)："), QStringLiteral("找不到输入的表名：")});
+    if (found >= 0)
+        selectOnlyTable(found);
 }
 
 void ManagerWindow::dropTables(bool recordsOnly)

@@ -35,15 +35,12 @@ private:
 
 } // namespace
 
-RunController::RunController(QWidget &window, QtForm &form, ConnectionSession &session, BusyCounter &busy)
-    : QObject(&window)
-    , m_window(window)
-    , m_form(form)
-    , m_session(session)
-    , m_busy(busy)
-    , m_host(&window, form, qs(kApplicationTitle))
-    , m_importer(form, session.db(), m_host)
-    , m_exporter(form, session.db(), m_host)
+RunController::RunController(const MainParts &parts)
+    : QObject(&parts.window)
+    , m_parts(parts)
+    , m_host(&parts.window, parts.form, qs(kApplicationTitle))
+    , m_importer(parts.form, parts.session.db(), m_host)
+    , m_exporter(parts.form, parts.session.db(), m_host)
 {
 }
 
@@ -53,16 +50,26 @@ void RunController::requestStop()
     m_exporter.requestStop();
 }
 
+// While the run lives the window is busy (a close waits for it), nothing
+// reconnects behind it, and the session knows a run uses the connection.
+void RunController::runGuarded(const std::function<void()> &run)
+{
+    BusyScope busy(m_parts.busy);
+    const MySqlConnection::ReconnectPause pause(m_parts.session.db());
+    const RunMark mark(m_parts.session);
+    run();
+}
+
 // Rows written inside a transaction the user began would be reported as
 // stored and then go with a rollback or a disconnect. A connection the
 // server closed while idle is opened again first.
 bool RunController::refuseToStart()
 {
-    if (m_session.transactionOpen()) {
-        Prompts::message(&m_window, QStringLiteral("请先提交或回滚事务！"), qs(kDefaultCaption), MessageIcon::None);
+    if (m_parts.session.transactionOpen()) {
+        Prompts::message(&m_parts.window, QStringLiteral("请先提交或回滚事务！"), qs(kDefaultCaption), MessageIcon::None);
         return true;
     }
-    return !m_session.db().reconnectIfClosed();
+    return !m_parts.session.db().reconnectIfClosed();
 }
 
 void RunController::importPressed(bool alternativeLister)
@@ -76,14 +83,11 @@ void RunController::importPressed(bool alternativeLister)
         return;
     if (refuseToStart())
         return;
-    {
-        BusyScope busy(m_busy);
-        const MySqlConnection::ReconnectPause pause(m_session.db());
-        const RunMark mark(m_session);
+    runGuarded([&] {
         TestProbe::note(QStringLiteral("run\timport\tstarted"));
         m_importer.startImport(alternativeLister);
         TestProbe::note(QStringLiteral("run\timport\tended"));
-    }
+    });
     emit tablesMayHaveChanged();
     emit runEnded();
 }
@@ -98,34 +102,26 @@ void RunController::exportPressed()
         return;
     if (refuseToStart())
         return;
-    {
-        BusyScope busy(m_busy);
-        const MySqlConnection::ReconnectPause pause(m_session.db());
-        const RunMark mark(m_session);
-        m_exporter.pressExport();
-    }
+    runGuarded([&] { m_exporter.pressExport(); });
     emit runEnded();
 }
 
 void RunController::importDropped(std::vector<std::string> files)
 {
-    if (!Prompts::okCancel(&m_window, qs(dropImportQuestion(files.size(), controlText(m_form, ctl::kTable))),
+    if (!Prompts::okCancel(&m_parts.window, qs(dropImportQuestion(files.size(), controlText(m_parts.form, ctl::kTable))),
             qs(kDefaultCaption), MessageIcon::None))
         return;
     if (active()) {
         Prompts::message(
-            &m_window, QStringLiteral("已经有导入在执行，请稍后！"), qs(kDefaultCaption), MessageIcon::None);
+            &m_parts.window, QStringLiteral("已经有导入在执行，请稍后！"), qs(kDefaultCaption), MessageIcon::None);
         return;
     }
     if (refuseToStart())
         return;
-    {
-        BusyScope busy(m_busy);
-        const MySqlConnection::ReconnectPause pause(m_session.db());
-        const RunMark mark(m_session);
+    runGuarded([&] {
         m_importer.clearStop();
         m_importer.runImport(files);
-    }
+    });
     emit tablesMayHaveChanged();
     emit runEnded();
 }

@@ -1,21 +1,17 @@
 #pragma once
 
+#include "gui/MainParts.h"
 #include "gui/QtTransferHost.h"
 #include "transfer/ArticleExporter.h"
 #include "transfer/ArticleImporter.h"
 
 #include <QObject>
 
+#include <functional>
 #include <string>
 #include <vector>
 
-class QWidget;
-
 namespace varnel::gui {
-
-class BusyCounter;
-class ConnectionSession;
-class QtForm;
 
 // The imports and exports of the main window: the run buttons start a run
 // or ask the running one to stop. A run never starts inside a transaction the
@@ -24,7 +20,7 @@ class QtForm;
 class RunController : public QObject {
     Q_OBJECT
 public:
-    RunController(QWidget &window, QtForm &form, ConnectionSession &session, BusyCounter &busy);
+    explicit RunController(const MainParts &parts);
 
     QtTransferHost &host() { return m_host; }
     ArticleImporter &importer() { return m_importer; }
@@ -46,11 +42,9 @@ signals:
 
 private:
     bool refuseToStart();
+    void runGuarded(const std::function<void()> &run);
 
-    QWidget &m_window;
-    QtForm &m_form;
-    ConnectionSession &m_session;
-    BusyCounter &m_busy;
+    MainParts m_parts;
     QtTransferHost m_host;
     ArticleImporter m_importer;
     ArticleExporter m_exporter;

@@ -356,15 +356,10 @@ void UserAdminWindow::deleteAccount()
 void UserAdminWindow::findUser(bool next)
 {
     ButtonControl button(m_find);
-    const ListSearchResult r = searchList(this, m_busy, button, *m_list, m_list->currentRow(), next,
-        QStringLiteral("输入要定位的用户名称(右击按钮继续查找)："));
-    if (r.asked) {
-        closeWhenIdle(*this, m_busy);
-        return;
-    }
-    const int found = r.found;
+    const int found = searchList(this, m_busy, button, *m_list, m_list->currentRow(), next,
+        {QStringLiteral("输入要定位的用户名称(右击按钮继续查找)："), QStringLiteral("找不到输入的用户：")});
     if (found < 0) {
-        message(QStringLiteral("找不到输入的用户：") + qs(r.term));
+        closeWhenIdle(*this, m_busy);
         return;
     }
     setCurrentRow(found);
