@@ -24,7 +24,7 @@ ExportConditionPanel::ExportConditionPanel(QtForm &form, QWidget &window, QWidge
     , m_anchor(anchor)
 {
 
-    auto W = [&form](const char *name) { return form.widget(name); };
+    auto W = [&form](std::string_view name) { return form.widget(name); };
     setTitle(QStringLiteral("导出条件设置"));
     setObjectName(QStringLiteral("分组框导出条件"));
     setAutoFillBackground(true);
@@ -38,17 +38,17 @@ ExportConditionPanel::ExportConditionPanel(QtForm &form, QWidget &window, QWidge
                        " left: 8px; top: 5px; padding: 0 4px; }"));
     auto *grid = new QGridLayout(this);
     grid->setVerticalSpacing(6);
-    grid->addWidget(W("选择框启用导出条件"), 0, 0, 1, 3);
+    grid->addWidget(W(ctl::kConditionsOn), 0, 0, 1, 3);
     grid->addWidget(label("字段名："), 1, 0);
-    grid->addWidget(W("编辑框条件字段名"), 1, 1, 1, 2);
+    grid->addWidget(W(ctl::kConditionNames), 1, 1, 1, 2);
     grid->addWidget(label("字段值："), 2, 0);
-    grid->addWidget(W("编辑框条件字段值"), 2, 1, 1, 2);
+    grid->addWidget(W(ctl::kConditionValues), 2, 1, 1, 2);
     grid->addWidget(label("值比较："), 3, 0);
     auto *compare = new QGridLayout;
-    compare->addWidget(W("单选框相等"), 0, 0);
-    compare->addWidget(W("单选框不相等"), 0, 1);
-    compare->addWidget(W("单选框包含"), 1, 0);
-    compare->addWidget(W("单选框不包含"), 1, 1);
+    compare->addWidget(W(ctl::kEqual), 0, 0);
+    compare->addWidget(W(ctl::kNotEqual), 0, 1);
+    compare->addWidget(W(ctl::kContains), 1, 0);
+    compare->addWidget(W(ctl::kNotContains), 1, 1);
     grid->addLayout(compare, 3, 1, 1, 2);
     grid->addWidget(label("多字段："), 4, 0);
     auto *logic = new QFrame;
@@ -56,9 +56,9 @@ ExportConditionPanel::ExportConditionPanel(QtForm &form, QWidget &window, QWidge
     auto *logicRow = new QHBoxLayout(logic);
     logicRow->setContentsMargins(6, 2, 6, 2);
     logicRow->addWidget(W("单选框或逻辑"));
-    logicRow->addWidget(W("单选框且逻辑"));
+    logicRow->addWidget(W(ctl::kAndLogic));
     logicRow->addWidget(label("分隔符"));
-    logicRow->addWidget(narrow(W("编辑框字段分隔符"), 40));
+    logicRow->addWidget(narrow(W(ctl::kConditionSeparator), 40));
     grid->addWidget(logic, 4, 1, 1, 2);
     grid->setColumnStretch(1, 1);
     hide();

@@ -3,6 +3,7 @@
 // that opens over the lower right.
 #include "gui/MainWindow.h"
 
+#include "form/MainControls.h"
 #include "gui/ExportConditionPanel.h"
 #include "gui/LayoutParts.h"
 #include "gui/MappingEditorPanel.h"
@@ -128,7 +129,7 @@ QWidget *MainWindow::buildArticleGroup()
     group->setObjectName(QStringLiteral("分组框1"));
     auto *grid = new QGridLayout(group);
     grid->setHorizontalSpacing(8);
-    auto *folder = m_form->widgetAs<QLineEdit>("编辑框文章目录");
+    auto *folder = m_form->widgetAs<QLineEdit>(ctl::kFolder);
     embedButton(folder, m_form->widgetAs<QPushButton>("按钮选择目录"));
     grid->addWidget(label("文章目录："), 0, 0);
     grid->addWidget(folder, 0, 1, 1, 5);
@@ -153,21 +154,21 @@ QWidget *MainWindow::buildDatabaseGroup()
     auto *grid = new QGridLayout(group);
     grid->setHorizontalSpacing(8);
     grid->addWidget(label("服务器："), 0, 0);
-    grid->addWidget(m_form->widget("编辑框服务器"), 0, 1, 1, 4);
-    grid->addWidget(m_form->widget("按钮建立连接"), 0, 5);
+    grid->addWidget(m_form->widget(ctl::kServer), 0, 1, 1, 4);
+    grid->addWidget(m_form->widget(ctl::kConnectButton), 0, 5);
     grid->addWidget(label("库名："), 1, 0);
-    grid->addWidget(m_form->widget("编辑框库名"), 1, 1);
-    grid->addWidget(m_form->widget("按钮库列表"), 1, 2);
+    grid->addWidget(m_form->widget(ctl::kDatabase), 1, 1);
+    grid->addWidget(m_form->widget(ctl::kDatabaseListButton), 1, 2);
     grid->addWidget(label("用户名："), 1, 3);
-    grid->addWidget(m_form->widget("编辑框用户名"), 1, 4, 1, 2);
+    grid->addWidget(m_form->widget(ctl::kUser), 1, 4, 1, 2);
     grid->addWidget(label("表名："), 2, 0);
-    grid->addWidget(m_form->widget("编辑框表名"), 2, 1);
-    grid->addWidget(m_form->widget("按钮表列表"), 2, 2);
+    grid->addWidget(m_form->widget(ctl::kTable), 2, 1);
+    grid->addWidget(m_form->widget(ctl::kTableListButton), 2, 2);
     grid->addWidget(label("密码："), 2, 3);
-    grid->addWidget(m_form->widget("编辑框密码"), 2, 4, 1, 2);
+    grid->addWidget(m_form->widget(ctl::kPassword), 2, 4, 1, 2);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(4, 1);
-    for (const char *name : {"按钮库列表", "按钮表列表"})
+    for (std::string_view name : {ctl::kDatabaseListButton, ctl::kTableListButton})
         buttonWidth(m_form->widget(name), 52);
     return group;
 }
@@ -178,8 +179,8 @@ QWidget *MainWindow::buildBottomRow()
     auto *h = new QHBoxLayout(w);
     h->setContentsMargins(0, 0, 0, 0);
     h->setSpacing(6);
-    auto *importButton = m_form->widget("按钮导入");
-    auto *exportButton = m_form->widget("按钮导出");
+    auto *importButton = m_form->widget(ctl::kImportButton);
+    auto *exportButton = m_form->widget(ctl::kExportButton);
     // The row is 44 pixels high, or as high as the stacked buttons' captions
     // need; every button fills it.
     for (QWidget *b : {importButton, exportButton}) {
@@ -187,7 +188,7 @@ QWidget *MainWindow::buildBottomRow()
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
         h->addWidget(b, 1);
     }
-    auto *toggle = m_form->widget("按钮导出条件");
+    auto *toggle = m_form->widget(ctl::kConditionButton);
     // Wide enough for its other caption too ("关闭\r\n设置").
     buttonWidth(toggle, 56);
     toggle->setMinimumHeight(std::max(44, captionRoom(toggle).height()));

@@ -33,7 +33,7 @@ MappingEditorPanel::MappingEditorPanel(
     setObjectName(QStringLiteral("分组框3"));
     auto *v = new QVBoxLayout(this);
     v->setSpacing(6);
-    v->addWidget(row({m_form.widget("按钮读表字段")}, false), 0, Qt::AlignRight);
+    v->addWidget(row({m_form.widget(ctl::kReadFieldsButton)}, false), 0, Qt::AlignRight);
 
     m_list = new MappingList(this);
     m_list->setObjectName(QStringLiteral("超级列表框"));
