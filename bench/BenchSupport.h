@@ -30,7 +30,8 @@ inline double median(std::vector<double> v)
     if (v.empty())
         return 0;
     std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    const std::size_t mid = v.size() / 2;
+    return v.size() % 2 ? v[mid] : (v[mid - 1] + v[mid]) / 2;
 }
 
 // The sandbox as eval "$(scripts/mysql-sandbox env)" describes it.

@@ -1,13 +1,21 @@
-// Import throughput against the server's own bulk path, in the same run.
+// Import throughput against the server's own bulk paths, in the same run.
 //
 // Generates N articles (about SIZE KB of Chinese text each, with quotes and
-// backslashes, half GBK and half UTF-8), imports them with `varnel-cli import`
-// into the sandbox server, and loads the same rows with LOAD DATA LOCAL
-// INFILE into a sibling table. Prints files per second for both and the
-// ratio, for each repetition and as the median, and the peak resident size
+// backslashes, half GBK and half UTF-8) and stores the same rows three ways,
+// each into a table of the same shape:
+//   - `varnel-cli import` of the folder (the program, start to end);
+//   - LOAD DATA LOCAL INFILE of the rows, computed by the same code;
+//   - a multi-row INSERT script of the same rows, 500 rows a statement,
+//     built before the clock starts and sent over one connection: the
+//     server's ingest ceiling for this row shape.
+// Every measured run starts on its freshly truncated table after the server
+// has written out what the last run changed and a one-second pause, and the
+// order of the three rotates from repetition to repetition (whichever runs
+// first after a TRUNCATE is faster on a virtual disk). Prints each
+// repetition, then the medians with their spread, and the peak resident size
 // of the imports (wait4's rusage).
 //
-//   import_throughput [N] [repetitions] [SIZE]   (defaults 5000, 3 and 4)
+//   import_throughput [N] [repetitions] [SIZE]   (defaults 5000, 5 and 4)
 //
 // The cases we watch: 5000 5 4, 1500 5 64, 200 5 1000, and 100000 1 1 (a
 // folder of 100,000 files, listed and imported in one run).
@@ -27,8 +35,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <random>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -79,12 +89,33 @@ std::string loadDataField(const std::string &v)
     return out;
 }
 
+
+// A quoted SQL string literal of the value, escaped as the server's own
+// client escapes it.
+std::string sqlLiteral(MYSQL *m, const std::string &v)
+{
+    std::string out(v.size() * 2 + 3, '\0');
+    out[0] = '\'';
+    const unsigned long n = mysql_real_escape_string(m, out.data() + 1, v.data(), v.size());
+    out.resize(n + 1);
+    out += '\'';
+    return out;
+}
+
+std::string spread(const std::vector<double> &v)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f (%.3f .. %.3f)", median(v), *std::min_element(v.begin(), v.end()),
+        *std::max_element(v.begin(), v.end()));
+    return text;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     const int n = argc > 1 ? std::atoi(argv[1]) : 5000;
-    const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+    const int repetitions = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     const int sizeKb = argc > 3 ? std::max(1, std::atoi(argv[3])) : 4;
     const std::size_t articleBytes = static_cast<std::size_t>(sizeKb) * 1000;
     const Sandbox sandbox;
@@ -105,15 +136,6 @@ int main(int argc, char **argv)
     MemoryForm form(mainFormSpec());
     setUpImportForm(form, "import_rows", dir / "articles");
     saveImportConfig(form, dir / "bench.ini");
-    // The same rows for the bulk loader, computed by the same code.
-    {
-        std::ofstream tsv(dir / "rows.tsv", std::ios::binary);
-        for (const PreviewRow &row : previewImport(form, files)) {
-            for (std::size_t i = 0; i < row.values.size(); ++i)
-                tsv << (i ? "\t" : "") << loadDataField(row.values[i].value);
-            tsv << "\n";
-        }
-    }
 
     Server server;
     if (!server.connect(sandbox, true))
@@ -121,54 +143,105 @@ int main(int argc, char **argv)
     server.query("create database if not exists varnel_bench character set utf8mb4");
     server.query("use varnel_bench");
 
-    std::printf("%d articles of about %d KB, %d repetitions\n", n, sizeKb, repetitions);
-    std::printf("%-4s %16s %16s %16s %8s %10s\n", "run", "import files/s", "--batch 1 files/s", "LOAD DATA rows/s",
-        "ratio", "batch 1");
-    std::vector<double> importRates, singleRates, loadRates, ratios, singleRatios;
+    // The same rows for the bulk loader and the script, computed by the same
+    // code as the import's.
+    const std::vector<PreviewRow> rows = previewImport(form, files);
+    {
+        std::ofstream tsv(dir / "rows.tsv", std::ios::binary);
+        for (const PreviewRow &row : rows) {
+            for (std::size_t i = 0; i < row.values.size(); ++i)
+                tsv << (i ? "\t" : "") << loadDataField(row.values[i].value);
+            tsv << "\n";
+        }
+    }
+    std::vector<std::string> script;
+    for (std::size_t first = 0; first < rows.size(); first += 500) {
+        std::string statement = "insert into script_rows (`标题`, `内容`, `摘要`) values ";
+        for (std::size_t r = first; r < std::min(rows.size(), first + 500); ++r) {
+            statement += r == first ? "(" : ",(";
+            for (std::size_t i = 0; i < rows[r].values.size(); ++i)
+                statement += (i ? "," : "") + sqlLiteral(server.m, rows[r].values[i].value);
+            statement += ")";
+        }
+        script.push_back(std::move(statement));
+    }
+
+    // One table per method, all of the shape the import makes.
+    for (const char *table : {"import_rows", "load_rows", "script_rows"}) {
+        server.query(std::string("drop table if exists ") + table);
+        if (!server.query(std::string("create table ") + table
+                + " (ID bigint not null auto_increment primary key, `标题` tinytext, `内容` mediumtext, `摘要` text)"
+                  " character set utf8mb4"))
+            return 1;
+    }
+
     double peakRss = 0; // of any import
-    for (int rep = 1; rep <= repetitions; ++rep) {
-        server.query("drop table if exists import_rows");
-        server.query("drop table if exists load_rows");
-        auto timedImport = [&](const std::string &extra) {
-            server.query("drop table if exists import_rows");
-            const ChildRun run = runChild(std::string(VARNEL_CLI_PATH) + " import --clear " + extra + " --config '"
-                + (dir / "bench.ini").string() + "'" + sandbox.cliOptions() + " >/dev/null 2>&1");
-            if (run.status != 0) {
-                std::fprintf(stderr, "varnel-cli import failed (%d)\n", run.status);
-                std::exit(1);
-            }
-            peakRss = std::max(peakRss, run.peakRssMb);
-            return run.seconds;
-        };
-        // Each measurement starts on a quiet server: InnoDB flushes what the
-        // last one wrote in the background, which would slow the next.
-        auto settle = [&] { bench::settle(server); };
-        settle();
-        const double singleSeconds = timedImport("--batch 1");
-        settle();
-        const double importSeconds = timedImport("");
-        server.query("create table load_rows (ID bigint not null auto_increment primary key, `标题` tinytext, "
-                     "`内容` mediumtext, `摘要` text) character set utf8mb4");
-        settle();
+    auto timedImport = [&] {
+        const ChildRun run = runChild(std::string(VARNEL_CLI_PATH) + " import --config '" + (dir / "bench.ini").string()
+            + "'" + sandbox.cliOptions() + " >/dev/null 2>&1");
+        if (run.status != 0) {
+            std::fprintf(stderr, "varnel-cli import failed (%d)\n", run.status);
+            std::exit(1);
+        }
+        peakRss = std::max(peakRss, run.peakRssMb);
+        return run.seconds;
+    };
+    auto timedLoad = [&] {
         const auto start = Stopwatch::now();
         if (!server.query("load data local infile '" + (dir / "rows.tsv").string()
                 + "' into table load_rows character set utf8mb4 (`标题`, `内容`, `摘要`)"))
-            return 1;
-        const double loadSeconds = std::chrono::duration<double>(Stopwatch::now() - start).count();
-        importRates.push_back(n / importSeconds);
-        singleRates.push_back(n / singleSeconds);
-        loadRates.push_back(n / loadSeconds);
-        ratios.push_back(importRates.back() / loadRates.back());
-        singleRatios.push_back(singleRates.back() / loadRates.back());
-        std::printf("%-4d %16.0f %16.0f %16.0f %8.3f %10.3f\n", rep, importRates.back(), singleRates.back(),
-            loadRates.back(), ratios.back(), singleRatios.back());
+            std::exit(1);
+        return std::chrono::duration<double>(Stopwatch::now() - start).count();
+    };
+    auto timedScript = [&] {
+        const auto start = Stopwatch::now();
+        for (const std::string &statement : script) {
+            if (!server.query(statement))
+                std::exit(1);
+        }
+        return std::chrono::duration<double>(Stopwatch::now() - start).count();
+    };
+    struct Method {
+        const char *name, *table;
+        std::function<double()> run;
+        std::vector<double> rates;
+    };
+    Method methods[] = {{"import", "import_rows", timedImport, {}}, {"LOAD DATA", "load_rows", timedLoad, {}},
+        {"script", "script_rows", timedScript, {}}};
+
+    std::printf("%d articles of about %d KB, %d repetitions, the order rotating\n", n, sizeKb, repetitions);
+    std::printf("%-4s %-28s %14s %14s %14s %9s %9s\n", "run", "order", "import files/s", "LOAD DATA rows/s",
+        "script rows/s", "÷ LOAD", "÷ script");
+    std::vector<double> loadRatios, scriptRatios;
+    for (int rep = 0; rep < repetitions; ++rep) {
+        std::string order;
+        for (int k = 0; k < 3; ++k) {
+            Method &m = methods[(rep + k) % 3];
+            // The same fresh state for each: an empty table, the server's
+            // writes of the last run on disk, a pause.
+            server.query(std::string("truncate table ") + m.table);
+            settle(server);
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            const double seconds = m.run();
+            if (server.value(std::string("select count(*) from ") + m.table) != std::to_string(n)) {
+                std::fprintf(stderr, "%s stored a different number of rows\n", m.name);
+                return 1;
+            }
+            m.rates.push_back(n / seconds);
+            order += (k ? ", " : "") + std::string(m.name);
+        }
+        loadRatios.push_back(methods[0].rates.back() / methods[1].rates.back());
+        scriptRatios.push_back(methods[0].rates.back() / methods[2].rates.back());
+        std::printf("%-4d %-28s %14.0f %14.0f %14.0f %9.3f %9.3f\n", rep + 1, order.c_str(), methods[0].rates.back(),
+            methods[1].rates.back(), methods[2].rates.back(), loadRatios.back(), scriptRatios.back());
     }
-    std::printf("median: import %.0f files/s, --batch 1 %.0f files/s, LOAD DATA %.0f rows/s\n", median(importRates),
-        median(singleRates), median(loadRates));
-    std::printf("ratio (import / LOAD DATA): %.3f, spread %.3f .. %.3f; --batch 1: %.3f\n", median(ratios),
-        *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()),
-        median(singleRatios));
+    std::printf("median: import %.0f files/s, LOAD DATA %.0f rows/s, script %.0f rows/s\n",
+        median(methods[0].rates), median(methods[1].rates), median(methods[2].rates));
+    std::printf("import / LOAD DATA: %s\n", spread(loadRatios).c_str());
+    std::printf("import / script:    %s\n", spread(scriptRatios).c_str());
     std::printf("peak RSS of varnel-cli import: %.1f MB\n", peakRss);
+    server.query("drop table if exists load_rows");
+    server.query("drop table if exists script_rows");
     std::filesystem::remove_all(dir);
     return 0;
 }
