@@ -4,7 +4,6 @@
 #include "gui/MainWindow.h"
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
-#include "gui/QtTransferHost.h"
 #include "gui/TestProbe.h"
 #include "gui/Translations.h"
 #include "mysql/MySqlConnection.h"
@@ -29,15 +28,14 @@ namespace {
 int demoImport(gui::MainWindow &window, const QString &screenshot)
 {
     gui::Prompts::setScripted(true);
+    gui::Prompts::queueCtrl(true); // the table is emptied first
     gui::Prompts::queueAnswer(true); // the clearing question
-    gui::QtTransferHost::setCtrlHook([] { return true; });
     window.connectAction();
     if (window.runActive() || !MySqlConnection::shared().isOpen()) {
         std::fprintf(stderr, "varnel: could not connect: %s\n", MySqlConnection::shared().connectError().c_str());
         return 1;
     }
     window.importPressed(false);
-    gui::QtTransferHost::setCtrlHook({});
     for (const QString &text : gui::Prompts::messages())
         std::printf("%s\n", text.toUtf8().constData());
     if (!screenshot.isEmpty() && !window.grab().save(screenshot)) {

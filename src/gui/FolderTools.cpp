@@ -7,18 +7,7 @@
 #include <QProcess>
 #include <QUrl>
 
-#include <utility>
-
 namespace varnel::gui {
-namespace {
-
-LaunchHook &launchHook()
-{
-    static LaunchHook hook;
-    return hook;
-}
-
-} // namespace
 
 QString chooseFolder(QWidget *owner, const QString &preselect, const QString &title)
 {
@@ -33,8 +22,8 @@ void openInFileManager(const QString &path)
     const QFileInfo info(path);
     const bool program = info.isFile() && info.isExecutable();
     const QString target = info.absoluteFilePath();
-    if (const LaunchHook &hook = launchHook()) {
-        hook(program ? QStringLiteral("start") : QStringLiteral("open"), target);
+    if (Prompts::scripted()) {
+        Prompts::scriptedLaunch(program ? QStringLiteral("start") : QStringLiteral("open"), target);
         return;
     }
     // Failures are not reported: the user sees that nothing opened.
@@ -42,11 +31,6 @@ void openInFileManager(const QString &path)
         QProcess::startDetached(target, {});
     else
         QDesktopServices::openUrl(QUrl::fromLocalFile(target));
-}
-
-void setLaunchHook(LaunchHook hook)
-{
-    launchHook() = std::move(hook);
 }
 
 } // namespace varnel::gui

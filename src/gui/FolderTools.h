@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <functional>
-
 class QWidget;
 
 namespace varnel::gui {
@@ -16,13 +14,9 @@ QString chooseFolder(QWidget *owner, const QString &preselect, const QString &ti
 // Shows a path the way the desktop does: an executable regular file is
 // started (on its own, not waited for, never through a shell), anything else
 // is opened by the desktop's file manager or the application it belongs to.
-// An empty path, or a start that fails, does nothing and says nothing.
+// An empty path, or a start that fails, does nothing and says nothing. With
+// Prompts scripted nothing starts: the action ("start" or "open") and the
+// path are recorded.
 void openInFileManager(const QString &path);
-
-// For tests: while set, openInFileManager hands what it would do to the hook
-// instead, as ("start", program) or ("open", path). An empty function
-// restores the real behaviour.
-using LaunchHook = std::function<void(const QString &action, const QString &target)>;
-void setLaunchHook(LaunchHook hook);
 
 } // namespace varnel::gui

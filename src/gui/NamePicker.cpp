@@ -1,27 +1,12 @@
 #include "gui/NamePicker.h"
 
+#include "gui/Prompts.h"
 #include "gui/QtText.h"
 
 #include <QCursor>
 #include <QMenu>
 
 namespace varnel::gui {
-namespace {
-
-struct PickerState {
-    bool scripted = false;
-    std::deque<int> choices;
-    QStringList lastItems;
-    int shown = 0;
-};
-
-PickerState &state()
-{
-    static PickerState s;
-    return s;
-}
-
-} // namespace
 
 QString NamePicker::pick(QWidget *owner, const std::vector<std::string> &entries)
 {
@@ -32,17 +17,8 @@ QString NamePicker::pick(QWidget *owner, const std::vector<std::string> &entries
         const auto slash = entry.rfind('\\');
         names << qs(slash == std::string::npos ? entry : entry.substr(slash + 1));
     }
-    auto &s = state();
-    ++s.shown;
-    s.lastItems = names;
-    if (s.scripted) {
-        int choice = -1;
-        if (!s.choices.empty()) {
-            choice = s.choices.front();
-            s.choices.pop_front();
-        }
-        return choice >= 0 && choice < names.size() ? names[choice] : QString();
-    }
+    if (Prompts::scripted())
+        return Prompts::scriptedPick(names);
     QMenu menu(owner);
     QAction *head = menu.addAction(QStringLiteral("选择一个插入"));
     head->setEnabled(false);
@@ -55,28 +31,6 @@ QString NamePicker::pick(QWidget *owner, const std::vector<std::string> &entries
     }
     QAction *chosen = menu.exec(QCursor::pos());
     return chosen ? chosen->data().toString() : QString();
-}
-
-void NamePicker::setScripted(bool scripted)
-{
-    state().scripted = scripted;
-    state().choices.clear();
-    state().shown = 0;
-}
-
-void NamePicker::queueChoice(int index)
-{
-    state().choices.push_back(index);
-}
-
-QStringList NamePicker::lastItems()
-{
-    return state().lastItems;
-}
-
-int NamePicker::shownCount()
-{
-    return state().shown;
 }
 
 } // namespace varnel::gui

@@ -4,17 +4,30 @@
 #include "gui/TestProbe.h"
 
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QTimer>
 
+#include <deque>
+#include <utility>
+
 namespace varnel::gui {
 namespace {
+
+// A scripted answer of the text dialog.
+struct TextAnswer {
+    bool confirmed = false;
+    QString text;
+};
 
 struct ScriptState {
     bool scripted = false;
     bool muted = false;
     std::deque<bool> answers;
     std::deque<QStringList> files;
+    std::deque<TextAnswer> texts;
+    std::deque<int> choices;
+    std::deque<bool> ctrl;
     std::vector<Prompts::Record> records;
     std::function<void(const Prompts::Record &)> observer;
 };
@@ -33,24 +46,25 @@ void record(const Prompts::Record &r)
     s.records.push_back(r);
 }
 
+// The next answer of a queue, or `none` when it is empty.
+template <typename T>
+T next(std::deque<T> &queue, T none)
+{
+    if (queue.empty())
+        return none;
+    T answer = std::move(queue.front());
+    queue.pop_front();
+    return answer;
+}
+
 bool nextAnswer()
 {
-    auto &s = state();
-    if (s.answers.empty())
-        return false;
-    const bool a = s.answers.front();
-    s.answers.pop_front();
-    return a;
+    return next(state().answers, false);
 }
 
 QStringList nextFiles()
 {
-    auto &s = state();
-    if (s.files.empty())
-        return {};
-    QStringList f = s.files.front();
-    s.files.pop_front();
-    return f;
+    return next(state().files, QStringList());
 }
 
 QString shownText(QString text)
@@ -130,7 +144,7 @@ void Prompts::message(QWidget *owner, const QString &text, const QString &title,
     if (state().muted)
         return;
     if (state().scripted) {
-        record({Kind::Message, title, text, icon, {}});
+        record({.kind = Kind::Message, .title = title, .text = text, .icon = icon});
         return;
     }
     showBox(owner, text, title, icon, QMessageBox::Ok, QMessageBox::Ok);
@@ -141,7 +155,7 @@ bool Prompts::okCancel(QWidget *owner, const QString &text, const QString &title
     if (state().muted)
         return false;
     if (state().scripted) {
-        record({Kind::OkCancel, title, text, icon, {}});
+        record({.kind = Kind::OkCancel, .title = title, .text = text, .icon = icon});
         return nextAnswer();
     }
     return showBox(owner, text, title, icon, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
@@ -152,7 +166,7 @@ bool Prompts::yesNo(QWidget *owner, const QString &text, const QString &title, M
     if (state().muted)
         return false;
     if (state().scripted) {
-        record({Kind::YesNo, title, text, icon, {}});
+        record({.kind = Kind::YesNo, .title = title, .text = text, .icon = icon});
         return nextAnswer();
     }
     return showBox(owner, text, title, icon, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) == QMessageBox::Yes;
@@ -162,7 +176,7 @@ QString Prompts::saveFile(QWidget *owner, const QString &title, const QString &d
     const std::vector<FileFilter> &filters, const QString &defaultSuffix)
 {
     if (state().scripted) {
-        record({Kind::SaveFile, title, {}, MessageIcon::None, directory});
+        record({.kind = Kind::SaveFile, .title = title, .directory = directory});
         return nextFiles().value(0);
     }
     return runFileDialog(owner, title, directory, filters, QFileDialog::AcceptSave, QFileDialog::AnyFile, defaultSuffix)
@@ -173,7 +187,7 @@ QString Prompts::openFile(QWidget *owner, const QString &title, const QString &d
     const std::vector<FileFilter> &filters, bool mustExist)
 {
     if (state().scripted) {
-        record({Kind::OpenFile, title, {}, MessageIcon::None, directory});
+        record({.kind = Kind::OpenFile, .title = title, .directory = directory});
         return nextFiles().value(0);
     }
     return runFileDialog(owner, title, directory, filters, QFileDialog::AcceptOpen,
@@ -185,7 +199,7 @@ QStringList Prompts::openFiles(
     QWidget *owner, const QString &title, const QString &directory, const std::vector<FileFilter> &filters)
 {
     if (state().scripted) {
-        record({Kind::OpenFiles, title, {}, MessageIcon::None, directory});
+        record({.kind = Kind::OpenFiles, .title = title, .directory = directory});
         return nextFiles();
     }
     return runFileDialog(owner, title, directory, filters, QFileDialog::AcceptOpen, QFileDialog::ExistingFiles);
@@ -194,10 +208,43 @@ QStringList Prompts::openFiles(
 QString Prompts::folder(QWidget *owner, const QString &title, const QString &preselect)
 {
     if (state().scripted) {
-        record({Kind::Folder, title, {}, MessageIcon::None, preselect});
+        record({.kind = Kind::Folder, .title = title, .directory = preselect});
         return nextFiles().value(0);
     }
     return QFileDialog::getExistingDirectory(owner, title, preselect, QFileDialog::ShowDirsOnly);
+}
+
+bool Prompts::ctrlHeld()
+{
+    if (state().scripted)
+        return next(state().ctrl, false);
+    return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+}
+
+std::optional<QString> Prompts::scriptedText(const TextInputRequest &shown)
+{
+    record({.kind = shown.wantsResult ? Kind::Text : Kind::Info,
+        .title = shown.title,
+        .text = shown.initialText,
+        .dialog = shown});
+    if (!shown.wantsResult)
+        return std::nullopt;
+    const TextAnswer answer = next(state().texts, TextAnswer());
+    if (!answer.confirmed)
+        return std::nullopt;
+    return answer.text;
+}
+
+QString Prompts::scriptedPick(const QStringList &names)
+{
+    record({.kind = Kind::Pick, .items = names});
+    const int choice = next(state().choices, -1);
+    return choice >= 0 && choice < names.size() ? names[choice] : QString();
+}
+
+void Prompts::scriptedLaunch(const QString &action, const QString &path)
+{
+    record({.kind = Kind::Launch, .title = action, .text = path});
 }
 
 void Prompts::setScripted(bool scripted)
@@ -235,6 +282,50 @@ void Prompts::queueFiles(const QStringList &paths)
     state().files.push_back(paths);
 }
 
+void Prompts::queueText(const QString &text)
+{
+    state().texts.push_back({true, text});
+}
+
+void Prompts::queueTextCancelled()
+{
+    state().texts.push_back({false, {}});
+}
+
+void Prompts::queueChoice(int index)
+{
+    state().choices.push_back(index);
+}
+
+void Prompts::queueCtrl(bool held)
+{
+    state().ctrl.push_back(held);
+}
+
+QStringList Prompts::takeUnused()
+{
+    auto &s = state();
+    const auto yesNo = [](bool b) { return b ? QStringLiteral("yes") : QStringLiteral("no"); };
+    QStringList out;
+    for (bool a : s.answers)
+        out << QStringLiteral("question answered ") + yesNo(a);
+    for (const QStringList &f : s.files)
+        out << QStringLiteral("file dialog answered \"") + f.join(QStringLiteral("\", \"")) + QLatin1Char('"');
+    for (const TextAnswer &t : s.texts)
+        out << (t.confirmed ? QStringLiteral("text dialog confirmed with \"") + t.text + QLatin1Char('"')
+                            : QStringLiteral("text dialog closed"));
+    for (int c : s.choices)
+        out << QStringLiteral("name menu choice %1").arg(c);
+    for (bool c : s.ctrl)
+        out << QStringLiteral("Ctrl held: ") + yesNo(c);
+    s.answers.clear();
+    s.files.clear();
+    s.texts.clear();
+    s.choices.clear();
+    s.ctrl.clear();
+    return out;
+}
+
 void Prompts::setObserver(std::function<void(const Record &)> observer)
 {
     state().observer = std::move(observer);
@@ -248,16 +339,17 @@ const std::vector<Prompts::Record> &Prompts::records()
 QStringList Prompts::messages()
 {
     QStringList out;
-    for (const Record &r : state().records)
-        out << r.text;
+    for (const Record &r : state().records) {
+        if (r.kind == Kind::Message || r.kind == Kind::OkCancel || r.kind == Kind::YesNo)
+            out << r.text;
+    }
     return out;
 }
 
 void Prompts::clear()
 {
+    takeUnused();
     auto &s = state();
-    s.answers.clear();
-    s.files.clear();
     s.records.clear();
     s.observer = nullptr;
 }

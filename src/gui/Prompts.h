@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/TextInputRequest.h"
 #include "util/MessageHost.h"
 
 #include <QPointer>
@@ -7,9 +8,8 @@
 #include <QStringList>
 #include <QWidget>
 
-#include <deque>
 #include <functional>
-#include <utility>
+#include <optional>
 #include <vector>
 
 namespace varnel::gui {
@@ -23,19 +23,37 @@ struct FileFilter {
 };
 
 // Every message box, question and file or folder dialog of the program goes
-// through here. A test switches to scripted mode: nothing is shown, every
-// prompt is recorded, and questions and dialogs take their answers from a
-// queue (a question with no queued answer is answered "no", a dialog with
-// none is cancelled).
+// through here, and so do, in scripted mode, the text dialog, the menu of
+// names, what opens a path on the desktop and the question whether Ctrl is
+// held. A test switches to scripted mode: nothing is shown or started, every
+// prompt is recorded, and the answers come from queues (a question with no
+// queued answer is answered "no", a dialog or menu with none is cancelled,
+// Ctrl is not held).
 class Prompts {
 public:
-    enum class Kind { Message, OkCancel, YesNo, SaveFile, OpenFile, OpenFiles, Folder };
+    enum class Kind {
+        Message,
+        OkCancel,
+        YesNo,
+        SaveFile,
+        OpenFile,
+        OpenFiles,
+        Folder,
+        Text, // the text dialog asking for a text
+        Info, // the text dialog showing one
+        Pick, // the menu of names
+        Launch, // a path opened or a program started on the desktop
+    };
+    // (Every member has an initializer, so a record names only the ones it
+    // fills.)
     struct Record {
-        Kind kind;
-        QString title;
-        QString text;
+        Kind kind = Kind::Message;
+        QString title = {}; // Launch: "start" (a program) or "open"
+        QString text = {}; // Text, Info: the initial body; Launch: the path
         MessageIcon icon = MessageIcon::None;
-        QString directory; // dialogs: where they opened
+        QString directory = {}; // dialogs: where they opened
+        TextInputRequest dialog = {}; // Text, Info: the request, with its defaults
+        QStringList items = {}; // Pick: the names offered
     };
 
     static void message(QWidget *owner, const QString &text, const QString &title, MessageIcon icon);
@@ -60,18 +78,41 @@ public:
     static void setMuted(bool muted);
     static bool muted();
 
+    // Whether Ctrl is held now (in scripted mode: the next queued answer).
+    static bool ctrlHeld();
+
     // Scripted mode, for tests.
     static void setScripted(bool scripted);
     static bool scripted();
     static void queueAnswer(bool answer);
     static void queueFile(const QString &path);
     static void queueFiles(const QStringList &paths);
+    // The text dialog confirmed with `text`, or closed without confirming.
+    static void queueText(const QString &text);
+    static void queueTextCancelled();
+    // The menu of names: the item at `index` chosen (0: the first name), or
+    // -1: closed without a choice.
+    static void queueChoice(int index);
+    static void queueCtrl(bool held);
+    // The answers queued and never asked for, one line each, taken out of
+    // the queues. A leftover means the window did not ask what the test
+    // thought it would.
+    static QStringList takeUnused();
+
+    // What the text dialog, the menu of names and openInFileManager do in
+    // scripted mode: record what would be shown and give the queued answer.
+    // A text dialog in info mode takes no answer.
+    static std::optional<QString> scriptedText(const TextInputRequest &shown);
+    static QString scriptedPick(const QStringList &names);
+    static void scriptedLaunch(const QString &action, const QString &path);
     // Called when a prompt is about to be recorded in scripted mode, before
     // its answer is taken (a test may act from inside a prompt).
     static void setObserver(std::function<void(const Record &)> observer);
     static const std::vector<Record> &records();
-    static QStringList messages(); // the texts of the recorded prompts
-    static void clear();
+    // The texts of the recorded message boxes and questions.
+    static QStringList messages();
+    static void clear(); // records, queues and observer
+
 };
 
 // The MessageHost of a window: core messages and questions shown as boxes

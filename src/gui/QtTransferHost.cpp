@@ -13,12 +13,6 @@
 namespace varnel::gui {
 namespace {
 
-std::function<bool()> &ctrlHook()
-{
-    static std::function<bool()> hook;
-    return hook;
-}
-
 std::function<void(const std::string &)> &captionObserver()
 {
     static std::function<void(const std::string &)> observer;
@@ -53,9 +47,7 @@ void QtTransferHost::processEvents()
 
 bool QtTransferHost::ctrlHeld()
 {
-    if (ctrlHook())
-        return ctrlHook()();
-    return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
+    return Prompts::ctrlHeld();
 }
 
 void QtTransferHost::setButtonCaption(Control &button, std::string_view caption)
@@ -138,11 +130,6 @@ void QtTransferHost::showDetail(std::string_view reason)
 std::pair<QString, QString> QtTransferHost::takeFailureReport()
 {
     return {std::exchange(m_failureTitle, QString()), std::exchange(m_failures, QString())};
-}
-
-void QtTransferHost::setCtrlHook(std::function<bool()> hook)
-{
-    ctrlHook() = std::move(hook);
 }
 
 void QtTransferHost::setCaptionObserver(std::function<void(const std::string &)> observer)

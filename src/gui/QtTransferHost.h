@@ -20,7 +20,8 @@ class QtForm;
 
 // The engines' host on a window: messages and questions as boxes owned by
 // it, progress on the start button and in the window caption, events pumped
-// through the application, Ctrl read from the keyboard when asked.
+// through the application, Ctrl read from the keyboard when asked (through
+// Prompts, which tests script).
 class QtTransferHost : public TransferHost {
 public:
     QtTransferHost(QWidget *window, QtForm &form, QString title);
@@ -40,9 +41,7 @@ public:
     // first list (both empty when none), taken once.
     std::pair<QString, QString> takeFailureReport();
 
-    // Tests decide what "Ctrl held" means, and see every caption a run
-    // gives its button.
-    static void setCtrlHook(std::function<bool()> hook);
+    // Tests see every caption a run gives its button.
     static void setCaptionObserver(std::function<void(const std::string &)> observer);
 
     // How often the window caption may follow a run.

@@ -112,17 +112,44 @@ bool TextInputDialog::run(const TextInputRequest &request, QString *result)
 {
     if (g_current)
         return false;
+    if (Prompts::scripted()) {
+        const std::optional<QString> answer = Prompts::scriptedText(withDefaults(request));
+        if (!answer || !request.wantsResult)
+            return false;
+        if (result)
+            *result = *answer;
+        return true;
+    }
     // On the heap and watched: an owner that goes away while the dialog is
     // open takes the dialog with it.
     QPointer<TextInputDialog> dialog = new TextInputDialog(request);
     dialog->exec();
     if (!dialog)
         return false;
-    const bool confirmed = dialog->confirmed() && !dialog->infoMode();
-    if (confirmed && result)
-        *result = dialog->resultText();
+    const bool confirmed = dialog->answer(result);
     delete dialog;
     return confirmed;
+}
+
+TextInputRequest TextInputDialog::withDefaults(TextInputRequest request)
+{
+    const bool info = !request.wantsResult;
+    if (!request.prompt)
+        request.prompt = QString();
+    else if (request.prompt->isEmpty())
+        request.prompt = defaultPrompt(info);
+    if (request.title.isEmpty())
+        request.title = defaultTitle(info);
+    return request;
+}
+
+bool TextInputDialog::answer(QString *result) const
+{
+    if (!m_confirmed || infoMode())
+        return false;
+    if (result)
+        *result = m_result;
+    return true;
 }
 
 QString TextInputDialog::defaultPrompt(bool infoMode)
@@ -148,16 +175,9 @@ int TextInputDialog::promptLines(const QString &text, int width, int byteWidth)
 
 TextInputDialog::TextInputDialog(const TextInputRequest &request)
     : QDialog(request.parent)
-    , m_request(request)
+    , m_request(withDefaults(request))
 {
     g_current = this;
-    const bool info = !m_request.wantsResult;
-    if (!m_request.prompt)
-        m_request.prompt = QString();
-    else if (m_request.prompt->isEmpty())
-        m_request.prompt = defaultPrompt(info);
-    if (m_request.title.isEmpty())
-        m_request.title = defaultTitle(info);
     m_margin = m_request.margin < 1 ? 5 : m_request.margin;
 
     buildWidgets();

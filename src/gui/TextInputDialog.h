@@ -1,9 +1,9 @@
 #pragma once
 
+#include "gui/TextInputRequest.h"
+
 #include <QDialog>
 #include <QString>
-
-#include <optional>
 
 class QFrame;
 class QPlainTextEdit;
@@ -11,24 +11,6 @@ class QPushButton;
 class QWidget;
 
 namespace varnel::gui {
-
-// What a caller asks of the text dialog. Texts break lines with CR LF.
-struct TextInputRequest {
-    QString initialText;
-    // Absent: no prompt. Present but empty: the mode's own prompt.
-    std::optional<QString> prompt;
-    QString title; // empty: the mode's own caption
-    QWidget *parent = nullptr;
-    bool wantsResult = true; // true: input mode, false: info mode
-    int editMode = 0; // 0: the body can be edited, 1: read-only
-    bool maximised = false;
-    int textWidth = 0; // not 0: the body is this wide
-    int textHeight = 0; // not 0: the body is this high
-    bool scrollBars = false; // the body always shows both scroll bars
-    int margin = 0; // gap around and between the controls; below 1 means 5
-    int fileButtons = 0; // 1: 内容, 2: 文件名, 3: both
-    bool singleLine = false; // Enter confirms instead of breaking the line
-};
 
 // The modal dialog that asks for a text (input mode) or shows a long one
 // (info mode). Only one exists at a time.
@@ -39,8 +21,13 @@ public:
     // Shows the dialog for `request` modally. True when the user confirmed
     // with 确定; *result (when given) then holds the body text. False, with
     // *result untouched, when the user closed it otherwise, in info mode, and
-    // at once when a dialog is open already.
+    // at once when a dialog is open already. With Prompts scripted nothing
+    // is shown: the request is recorded and the answer is the scripted one.
     static bool run(const TextInputRequest &request, QString *result);
+
+    // The request with the mode's own prompt and title where it asks for
+    // them, as the dialog shows it.
+    static TextInputRequest withDefaults(TextInputRequest request);
 
     // The dialog that exists now, or nullptr.
     static TextInputDialog *current();
@@ -51,6 +38,9 @@ public:
 
     bool infoMode() const { return !m_request.wantsResult; }
     bool confirmed() const { return m_confirmed; }
+    // What run() gives back once the dialog has closed: true, and the text
+    // in *result (when given), when it was confirmed in input mode.
+    bool answer(QString *result) const;
     QString resultText() const { return m_result; }
     // The body as program text (CR LF).
     QString bodyText() const;

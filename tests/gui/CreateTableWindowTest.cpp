@@ -5,7 +5,6 @@
 #include "gui/MainWindow.h"
 #include "gui/MappingList.h"
 #include "gui/MouseButtons.h"
-#include "gui/TextInputDialog.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
 
@@ -17,7 +16,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <unistd.h>
 
@@ -57,9 +55,6 @@ private:
     std::string m_database;
     std::vector<std::string> m_sent;
     int m_counter = 0;
-    // What the last text dialog showed when it came up; how many came.
-    QString m_dialogText;
-    int m_dialogs = 0;
 
     QString lastMessage() { return Prompts::messages().value(Prompts::messages().size() - 1); }
     QStringList column(const std::string &sql)
@@ -74,21 +69,16 @@ private:
     }
     void exec(const std::string &sql) { QVERIFY2(m_admin.execute(sql), sql.c_str()); }
     // Answers the next text dialog with `text` (or cancels it).
-    void answerDialog(const QString &text, bool ok = true)
+    static void answerDialog(const QString &text, bool ok = true)
     {
-        QTimer::singleShot(0, this, [this, text, ok] {
-            TextInputDialog *d = TextInputDialog::current();
-            if (!d)
-                return;
-            ++m_dialogs;
-            m_dialogText = d->bodyText();
-            d->setBodyText(text);
-            if (ok)
-                d->confirm();
-            else
-                d->closeWithoutConfirming();
-        });
+        if (ok)
+            Prompts::queueText(text);
+        else
+            Prompts::queueTextCancelled();
     }
+    // How many text dialogs asked; what the last one showed when it came up.
+    static int dialogs() { return test::recordedCount(Prompts::Kind::Text); }
+    static QString dialogText() { return test::lastRecorded(Prompts::Kind::Text).text; }
     CreateTableWindow *openWindow()
     {
         m_main->openCreateTable();
@@ -146,10 +136,7 @@ private slots:
         QVERIFY(m_admin.connect(m_sandbox.server, m_sandbox.user, m_sandbox.password));
         m_database = "vt" + std::to_string(::getpid()) + "_" + std::to_string(++m_counter) + "_c";
         exec("create database `" + m_database + "` character set utf8mb4");
-        Prompts::clear();
-        Prompts::setScripted(true);
-        m_dialogs = 0;
-        m_dialogText.clear();
+        test::scriptPrompts();
         m_main = std::make_unique<MainWindow>(*m_settings, *m_db);
         m_main->form().control("编辑框服务器")->setText(m_sandbox.server);
         m_main->form().control("编辑框用户名")->setText(m_sandbox.user);
@@ -166,15 +153,12 @@ private slots:
         m_db.reset();
         m_settings.reset();
         m_dir.reset();
+        test::verifyPromptsUsed();
     }
 
     void openingConnectsOrRefuses()
     {
         m_main->form().control("编辑框密码")->setText("wrong" + m_sandbox.password);
-        QTimer::singleShot(0, this, [] {
-            if (TextInputDialog *d = TextInputDialog::current())
-                d->closeWithoutConfirming();
-        });
         m_main->openCreateTable();
         QCOMPARE(lastMessage(), QStringLiteral("主界面尚未连接到MySQL，无法使用创建表功能！"));
         QVERIFY(!m_main->createTableWindow());
@@ -201,7 +185,7 @@ private slots:
         for (int i = 0; i < 26; ++i)
             QCOMPARE(w->storedValue(i), QStringLiteral("0"));
         QCOMPARE(w->fieldList()->headerItem()->text(2), QStringLiteral("长度或取值范围"));
-        QCOMPARE(m_dialogs, 0);
+        QCOMPARE(dialogs(), 0);
         // Opening again raises the same window.
         m_main->openCreateTable();
         QCOMPARE(m_main->createTableWindow(), w);
@@ -213,8 +197,8 @@ private slots:
         QVERIFY(w);
         answerDialog(QStringLiteral("100"));
         chooseType(w, kVarchar);
-        QCOMPARE(m_dialogs, 1);
-        QCOMPARE(m_dialogText, QStringLiteral("0"));
+        QCOMPARE(dialogs(), 1);
+        QCOMPARE(dialogText(), QStringLiteral("0"));
         QCOMPARE(w->storedValue(kVarchar), QStringLiteral("100"));
         addField(w, "name", kVarchar);
         QCOMPARE(row(w, 0), (texts({"name", "变长字符串(varchar)", "100"})));
@@ -223,26 +207,25 @@ private slots:
         // value.
         answerDialog(QStringLiteral("64 chars"));
         chooseType(w, kVarchar);
-        QCOMPARE(m_dialogText, QStringLiteral("100"));
+        QCOMPARE(dialogText(), QStringLiteral("100"));
         QCOMPARE(w->storedValue(kVarchar), QStringLiteral("64"));
         answerDialog(QStringLiteral("9"), false);
         chooseType(w, kVarchar);
         QCOMPARE(w->storedValue(kVarchar), QStringLiteral("64"));
-        QCOMPARE(m_dialogs, 3);
+        QCOMPARE(dialogs(), 3);
 
         // A type without a length asks nothing.
         chooseType(w, kText);
         QCoreApplication::processEvents();
-        QCOMPARE(m_dialogs, 3);
+        QCOMPARE(dialogs(), 3);
         addField(w, "body", kText);
         QCOMPARE(row(w, 1), (texts({"body", "文本(text)", "无"})));
 
         // Choosing a row loads it without asking: the stored value is the
         // row's.
-        answerDialog(QStringLiteral("never"));
         w->fieldList()->makeCurrent(0);
         QCoreApplication::processEvents();
-        QCOMPARE(m_dialogs, 3);
+        QCOMPARE(dialogs(), 3);
         QCOMPARE(w->typeBox()->currentIndex(), kVarchar);
         QCOMPARE(w->storedValue(kVarchar), QStringLiteral("100"));
         QCOMPARE(w->form().control("编辑框字段名")->text(), std::string("name"));
@@ -257,7 +240,7 @@ private slots:
         answerDialog(QStringLiteral("'x','y'"));
         chooseType(w, kSet);
         QCOMPARE(w->storedValue(kSet), QStringLiteral("'x','y'"));
-        QCOMPARE(m_dialogs, 5);
+        QCOMPARE(dialogs(), 5);
     }
 
     void fieldsAreCreatedExactly()
@@ -416,7 +399,7 @@ private slots:
 
         w = openWindow();
         QVERIFY(w);
-        QCOMPARE(m_dialogs, 1);
+        QCOMPARE(dialogs(), 1);
         QCOMPARE(w->fieldList()->topLevelItemCount(), 2);
         QCOMPARE(row(w, 0), (texts({"name", "变长字符串(varchar)", "80"})));
         QCOMPARE(row(w, 1), (texts({"body", "文本(text)", "无"})));

@@ -1,15 +1,12 @@
 // The folder chooser, showing a path on the desktop, and the help text.
+#include "GuiSupport.h"
+
 #include "gui/FolderTools.h"
 #include "gui/HelpTexts.h"
-#include "gui/Prompts.h"
-#include "gui/TextInputDialog.h"
 
 #include <QFile>
-#include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 
 #include <utility>
 #include <vector>
@@ -29,22 +26,16 @@ private slots:
     void helpTextHasItsLinesAndGaps();
     void connectionHelpOpensWithItsCauses();
     void helpShowsInTheInfoDialog();
-
-private:
-    std::vector<std::pair<QString, QString>> m_launches;
 };
 
 void FolderToolsTest::init()
 {
-    Prompts::setScripted(true);
-    Prompts::clear();
-    m_launches.clear();
-    setLaunchHook([this](const QString &action, const QString &target) { m_launches.emplace_back(action, target); });
+    test::scriptPrompts();
 }
 
 void FolderToolsTest::cleanup()
 {
-    setLaunchHook({});
+    test::verifyPromptsUsed();
 }
 
 void FolderToolsTest::chosenFolderIsTrimmed()
@@ -82,12 +73,17 @@ void FolderToolsTest::executableFilesStartOthersOpen()
     openInFileManager(program);
     openInFileManager(notProgram);
     openInFileManager(QString());
+    std::vector<std::pair<QString, QString>> launches;
+    for (const Prompts::Record &r : Prompts::records()) {
+        QCOMPARE(r.kind, Prompts::Kind::Launch);
+        launches.emplace_back(r.title, r.text);
+    }
     const std::vector<std::pair<QString, QString>> expected{
         {QStringLiteral("open"), dir.path()},
         {QStringLiteral("start"), program},
         {QStringLiteral("open"), notProgram},
     };
-    QCOMPARE(m_launches, expected);
+    QCOMPARE(launches, expected);
 }
 
 void FolderToolsTest::helpTextHasItsLinesAndGaps()
@@ -148,18 +144,14 @@ void FolderToolsTest::connectionHelpOpensWithItsCauses()
 void FolderToolsTest::helpShowsInTheInfoDialog()
 {
     QWidget owner;
-    bool seen = false;
-    QTimer::singleShot(0, [&] {
-        TextInputDialog *d = TextInputDialog::current();
-        if (!d)
-            return;
-        seen = d->infoMode() && d->parentWidget() == &owner && d->windowTitle() == QStringLiteral("疑点说明")
-            && d->bodyText() == helpText()
-            && d->findChild<QPlainTextEdit *>(QStringLiteral("编辑框提示"))->toPlainText().isEmpty();
-        d->closeWithoutConfirming();
-    });
     showHelp(&owner);
-    QVERIFY(seen);
+    QCOMPARE(Prompts::records().size(), std::size_t(1));
+    const Prompts::Record &shown = Prompts::records().front();
+    QCOMPARE(shown.kind, Prompts::Kind::Info);
+    QCOMPARE(shown.dialog.parent, &owner);
+    QCOMPARE(shown.title, QStringLiteral("疑点说明"));
+    QCOMPARE(shown.text, helpText());
+    QCOMPARE(shown.dialog.prompt.value_or(QStringLiteral("absent")), QString());
 }
 
 QTEST_MAIN(FolderToolsTest)

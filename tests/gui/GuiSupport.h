@@ -2,6 +2,7 @@
 
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
+#include "gui/TextInputDialog.h"
 #include "mysql/MySqlConnection.h"
 #include "support/TestDatabases.h"
 
@@ -12,6 +13,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 
@@ -62,6 +64,43 @@ inline bool dropGuiTestDatabases(MySqlConnection &admin, const GuiSandbox &s, co
     return !s.available || dropTestDatabases(admin, s.server, s.user, s.password, name);
 }
 
+// Every window test talks to the user through scripted prompts: its init()
+// starts with this, and its cleanup() ends with verifyPromptsUsed().
+inline void scriptPrompts()
+{
+    gui::Prompts::clear();
+    gui::Prompts::setScripted(true);
+}
+
+// An answer the test scripted and the window never asked for means the
+// window did not ask what the test thought: the test fails. (A test that
+// failed already has more to say than its leftovers.)
+inline void verifyPromptsUsed()
+{
+    const QStringList unused = gui::Prompts::takeUnused();
+    gui::Prompts::clear();
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY2(unused.isEmpty(), qPrintable(QStringLiteral("scripted answers never asked for: ") + unused.join(u'|')));
+}
+
+// The prompts of one kind recorded so far, and the last of them (a record
+// of no kind's texts when there is none).
+inline int recordedCount(gui::Prompts::Kind kind)
+{
+    const auto &records = gui::Prompts::records();
+    return static_cast<int>(std::count_if(
+        records.begin(), records.end(), [kind](const gui::Prompts::Record &r) { return r.kind == kind; }));
+}
+
+inline gui::Prompts::Record lastRecorded(gui::Prompts::Kind kind)
+{
+    const auto &records = gui::Prompts::records();
+    const auto found = std::find_if(
+        records.rbegin(), records.rend(), [kind](const gui::Prompts::Record &r) { return r.kind == kind; });
+    return found == records.rend() ? gui::Prompts::Record{.kind = kind} : *found;
+}
+
 // Saves a picture of the widget when VARNEL_SCREENSHOT_DIR is set.
 inline void saveScreenshot(QWidget &w, const QString &name)
 {
@@ -72,6 +111,20 @@ inline void saveScreenshot(QWidget &w, const QString &name)
     const char *scale = std::getenv("QT_SCALE_FACTOR");
     const QString suffix = QStringLiteral("-x") + (scale && *scale ? QString::fromLocal8Bit(scale) : QStringLiteral("1"));
     w.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name + suffix + QStringLiteral(".png"));
+}
+
+// Saves a picture of the text dialog a window asked for (a scripted Text or
+// Info record), as it shows it, when VARNEL_SCREENSHOT_DIR is set; the
+// window that asked (the dialog's owner) must still be there.
+inline void saveScreenshot(const gui::Prompts::Record &shown, const QString &name)
+{
+    const char *dir = std::getenv("VARNEL_SCREENSHOT_DIR");
+    if (!dir || !*dir)
+        return;
+    gui::TextInputDialog d(shown.dialog);
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    saveScreenshot(d, name);
 }
 
 } // namespace varnel::test

@@ -8,8 +8,6 @@
 #include "transfer/ArticleImporter.h"
 #include "gui/QtTransferHost.h"
 #include "gui/MouseButtons.h"
-#include "gui/NamePicker.h"
-#include "gui/TextInputDialog.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
 
@@ -17,7 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -60,6 +57,9 @@ private:
     void click(MainWindow &w, const char *name) { w.form().widgetAs<QPushButton>(name)->click(); }
     std::string text(MainWindow &w, const char *name) { return w.form().control(name)->text(); }
     QString lastMessage() { return Prompts::messages().value(Prompts::messages().size() - 1); }
+    // The names the last menu of names offered; how many menus were shown.
+    static QStringList pickedFrom() { return test::lastRecorded(Prompts::Kind::Pick).items; }
+    static int pickers() { return test::recordedCount(Prompts::Kind::Pick); }
     QStringList writeArticles(int count, const QString &sub = QStringLiteral("articles"))
     {
         QDir(m_dir->path()).mkpath(sub);
@@ -107,19 +107,17 @@ private slots:
         QVERIFY(m_admin.connect(m_sandbox.server, m_sandbox.user, m_sandbox.password));
         m_database = "vt" + std::to_string(::getpid()) + "_" + std::to_string(++m_counter) + "_g";
         QVERIFY(m_admin.execute("create database `" + m_database + "`"));
-        Prompts::clear();
-        Prompts::setScripted(true);
-        NamePicker::setScripted(true);
+        test::scriptPrompts();
     }
     void cleanup()
     {
-        QtTransferHost::setCtrlHook({});
         QtTransferHost::setCaptionObserver({});
         QVERIFY2(test::dropGuiTestDatabases(m_admin, m_sandbox, m_database), m_database.c_str());
         m_admin.disconnect();
         m_db.reset();
         m_settings.reset();
         m_dir.reset();
+        test::verifyPromptsUsed();
     }
 
     void connectAndDisconnect()
@@ -143,17 +141,11 @@ private slots:
 
         // A wrong password: the help dialog, the server's reason first.
         w->form().control("编辑框密码")->setText("wrong" + m_sandbox.password);
-        QString title, body, prompt;
-        QTimer::singleShot(0, this, [&] {
-            if (TextInputDialog *d = TextInputDialog::current()) {
-                title = d->windowTitle();
-                body = d->bodyText();
-                prompt = d->findChild<QWidget *>(QStringLiteral("编辑框提示"))->property("plainText").toString();
-                saveScreenshot(*d, QStringLiteral("connect-failed"));
-                d->reject();
-            }
-        });
         w->connectAction();
+        const Prompts::Record shown = test::lastRecorded(Prompts::Kind::Info);
+        saveScreenshot(shown, QStringLiteral("connect-failed"));
+        const QString &title = shown.title;
+        const QString &body = shown.text;
         QCOMPARE(title, QStringLiteral("连接到MySQL失败"));
         QVERIFY2(body.startsWith(QStringLiteral("Access denied")), qPrintable(body));
         QVERIFY(body.contains(QStringLiteral("\r\n连接 Mysql 失败，请检查连接参数和权限！")));
@@ -165,12 +157,12 @@ private slots:
         QVERIFY(m_admin.execute("create table `" + m_database + "`.`a&b` (v int)"));
         QVERIFY(m_admin.execute("create table `" + m_database + "`.`t2` (v int)"));
         auto w = open();
-        NamePicker::queueChoice(0);
+        Prompts::queueChoice(0);
         click(*w, "按钮表列表");
-        QCOMPARE(NamePicker::lastItems(), (QStringList{QStringLiteral("a&b"), QStringLiteral("t2")}));
+        QCOMPARE(pickedFrom(), (QStringList{QStringLiteral("a&b"), QStringLiteral("t2")}));
         QCOMPARE(text(*w, "编辑框表名"), std::string("a&b"));
         QCOMPARE(text(*w, "按钮表列表"), std::string("表.."));
-        NamePicker::queueChoice(1);
+        Prompts::queueChoice(1);
         click(*w, "按钮表列表");
         QCOMPARE(text(*w, "编辑框表名"), std::string("t2"));
         QCOMPARE(std::count(m_sent.begin(), m_sent.end(), std::string("show tables")), 1);
@@ -182,9 +174,9 @@ private slots:
         QCOMPARE(text(*w, "按钮表列表"), std::string("表.."));
         QVERIFY(w->form().control("按钮表列表")->isEnabled());
 
-        NamePicker::queueChoice(-1);
+        Prompts::queueChoice(-1);
         click(*w, "按钮库列表");
-        QVERIFY(NamePicker::lastItems().contains(qs(m_database)));
+        QVERIFY(pickedFrom().contains(qs(m_database)));
         QCOMPARE(text(*w, "编辑框库名"), m_database + "_none"); // closed without a choice
     }
 
@@ -200,13 +192,13 @@ private slots:
         auto *tableButton = w->form().widgetAs<QPushButton>("按钮表列表");
         auto *tableBox = w->form().widgetAs<QLineEdit>("编辑框表名");
 
-        NamePicker::queueChoice(-1);
+        Prompts::queueChoice(-1);
         QTest::mouseClick(tableButton, Qt::LeftButton);
-        QCOMPARE(NamePicker::shownCount(), 1);
+        QCOMPARE(pickers(), 1);
         QCOMPARE(QApplication::focusWidget(), tableButton);
         QVERIFY(!password->hasSelectedText());
 
-        NamePicker::queueChoice(0);
+        Prompts::queueChoice(0);
         QTest::mouseClick(tableButton, Qt::LeftButton);
         QCOMPARE(tableBox->text(), QStringLiteral("t1"));
         QCOMPARE(QApplication::focusWidget(), tableBox);
@@ -217,7 +209,7 @@ private slots:
         auto *databaseBox = w->form().widgetAs<QLineEdit>("编辑框库名");
         databaseBox->setCursorPosition(0);
         QTest::mouseClick(databaseButton, Qt::LeftButton);
-        NamePicker::queueChoice(int(NamePicker::lastItems().indexOf(qs(m_database))));
+        Prompts::queueChoice(int(pickedFrom().indexOf(qs(m_database))));
         QTest::mouseClick(databaseButton, Qt::LeftButton);
         QCOMPARE(databaseBox->text(), qs(m_database));
         QCOMPARE(QApplication::focusWidget(), databaseBox);
@@ -305,12 +297,11 @@ private slots:
         QCOMPARE(column("select count(*) from `" + m_database + "`.`文章`"), QStringList{QStringLiteral("5")});
 
         // Ctrl held: the clearing question; Cancel imports nothing.
-        QtTransferHost::setCtrlHook([] { return true; });
+        Prompts::queueCtrl(true);
         Prompts::queueAnswer(false);
         click(*w, "按钮导入");
         QCOMPARE(lastMessage(), QStringLiteral("确定要清空全部记录再导入？"));
         QCOMPARE(column("select count(*) from `" + m_database + "`.`文章`"), QStringList{QStringLiteral("5")});
-        QtTransferHost::setCtrlHook({});
 
         // Export into a folder of its own.
         const QString out = m_dir->filePath(QStringLiteral("out"));
@@ -424,12 +415,10 @@ private slots:
         QVERIFY(m_admin.execute("create table `" + m_database + "`.t1 (v int)"));
         for (const char *picker : {"按钮表列表", "按钮库列表"}) {
             auto w = open();
-            NamePicker::setScripted(true);
-            NamePicker::queueChoice(0);
             // The close arrives while the names are read a row at a time.
             QTimer::singleShot(0, w.get(), [&] { w->close(); });
             click(*w, picker);
-            QVERIFY2(NamePicker::shownCount() == 0, picker);
+            QVERIFY2(pickers() == 0, picker);
             QTRY_VERIFY(w->isHidden());
             QCOMPARE(text(*w, "编辑框表名"), std::string());
             m_db->disconnect();
@@ -440,7 +429,6 @@ private slots:
     {
         QVERIFY(m_admin.execute("create table `" + m_database + "`.t1 (v int)"));
         auto w = open();
-        NamePicker::queueChoice(0);
         QTimer::singleShot(0, w.get(), [&] { click(*w, "按钮建立连接"); });
         click(*w, "按钮库列表");
         QVERIFY(!m_db->isOpen());
@@ -448,7 +436,7 @@ private slots:
         for (const char *name : {"按钮库列表", "按钮表列表", "按钮读表字段", "按钮导入", "按钮导出"})
             QVERIFY2(!w->form().control(name)->isEnabled(), name);
         QCOMPARE(text(*w, "按钮库列表"), std::string("库.."));
-        QCOMPARE(NamePicker::shownCount(), 0);
+        QCOMPARE(pickers(), 0);
         QCOMPARE(w->form().control("按钮库列表")->tag(), std::string());
     }
 
@@ -469,7 +457,7 @@ private slots:
             pressed = true;
             click(*w, "按钮导出"); // one run at a time: ignored
             QVERIFY(!w->exporter().isRunning());
-            NamePicker::queueChoice(0);
+            Prompts::queueChoice(0);
             click(*w, "按钮库列表");
             click(*w, "按钮读表字段");
             Prompts::queueAnswer(true);
@@ -560,22 +548,12 @@ private slots:
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
         w->form().control("编辑框文章目录")->setText(u8(m_dir->filePath(QStringLiteral("fifo"))));
         // The list of files not imported comes after the run, in a dialog.
-        QString report, title;
-        QTimer closer;
-        connect(&closer, &QTimer::timeout, this, [&] {
-            if (TextInputDialog *d = TextInputDialog::current()) {
-                report = d->bodyText();
-                title = d->windowTitle();
-                d->reject();
-            }
-        });
-        closer.start(5);
         Prompts::clear();
         click(*w, "按钮导入");
         QVERIFY2(lastMessage().startsWith(QStringLiteral("导入完成，已导入 1 篇文章")), qPrintable(lastMessage()));
         // The folder lister takes regular files only: the pipe is never opened.
+        const QString report = test::lastRecorded(Prompts::Kind::Info).text;
         QVERIFY2(report.isEmpty(), qPrintable(report));
-        Q_UNUSED(title);
     }
 
     // Files the server refused are listed, with its reason, in a dialog
@@ -598,18 +576,16 @@ private slots:
         w->form().setCell(row, 0, "n");
         w->form().setCell(row, 1, "文件主名");
         w->form().setCell(row, 2, "无");
-        QString report, title, messageBefore;
-        QTimer closer;
-        connect(&closer, &QTimer::timeout, this, [&] {
-            if (TextInputDialog *d = TextInputDialog::current()) {
-                report = d->bodyText();
-                title = d->windowTitle();
+        QString messageBefore;
+        Prompts::setObserver([&](const Prompts::Record &r) {
+            if (r.kind == Prompts::Kind::Info)
                 messageBefore = lastMessage();
-                d->reject();
-            }
         });
-        closer.start(5);
         click(*w, "按钮导入");
+        Prompts::setObserver({});
+        const Prompts::Record shown = test::lastRecorded(Prompts::Kind::Info);
+        const QString &report = shown.text;
+        const QString &title = shown.title;
         QCOMPARE(messageBefore, QStringLiteral("导入完成，已导入 2 篇文章，当前表有 2 条记录！"));
         QCOMPARE(title, QStringLiteral("未能导入的文件"));
         QVERIFY2(report.contains(QStringLiteral("x.txt")), qPrintable(report));

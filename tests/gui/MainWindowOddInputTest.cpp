@@ -49,13 +49,13 @@ private slots:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         reopenStore();
-        Prompts::clear();
-        Prompts::setScripted(true);
+        test::scriptPrompts();
     }
     void cleanup()
     {
         m_settings.reset();
         m_dir.reset();
+        test::verifyPromptsUsed();
     }
 
     void damagedSettingsKeepTheDesign()

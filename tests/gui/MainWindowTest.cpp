@@ -6,7 +6,6 @@
 #include "gui/MainWindow.h"
 #include "gui/MappingList.h"
 #include "gui/MouseButtons.h"
-#include "gui/TextInputDialog.h"
 #include "gui/Translations.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
@@ -26,7 +25,6 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -59,13 +57,13 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         m_settings = std::make_unique<SettingsStore>();
         m_settings->open(m_dir->filePath(QStringLiteral("settings.ini")).toStdString());
-        Prompts::clear();
-        Prompts::setScripted(true);
+        test::scriptPrompts();
     }
     void cleanup()
     {
         m_settings.reset();
         m_dir.reset();
+        test::verifyPromptsUsed();
     }
 
     // Qt's own buttons and dialogs read Chinese whatever the locale.
@@ -321,27 +319,15 @@ private slots:
         w->form().widgetAs<QPushButton>("按钮选择目录")->click(); // cancelled
         QCOMPARE(text(*w, "编辑框文章目录"), std::string("/x/y"));
 
-        QStringList launched;
-        setLaunchHook(
-            [&](const QString &action, const QString &target) { launched << action + QLatin1Char(' ') + target; });
         emit w->form().widgetAs<gui::RightButton>("按钮选择目录")->rightReleased();
-        setLaunchHook({});
-        QCOMPARE(launched.size(), 1);
-        QVERIFY(launched.front().endsWith(QStringLiteral("/x/y")));
+        QCOMPARE(test::recordedCount(Prompts::Kind::Launch), 1);
+        QVERIFY(test::lastRecorded(Prompts::Kind::Launch).text.endsWith(QStringLiteral("/x/y")));
 
         // Help: info mode, read-only, titled 疑点说明.
-        bool seen = false;
-        QTimer::singleShot(0, this, [&] {
-            TextInputDialog *d = TextInputDialog::current();
-            QVERIFY(d);
-            QCOMPARE(d->windowTitle(), QStringLiteral("疑点说明"));
-            QVERIFY(d->infoMode());
-            seen = true;
-            saveScreenshot(*d, QStringLiteral("help"));
-            d->reject();
-        });
         w->findChild<QToolButton *>(QStringLiteral("图片疑点说明"))->click();
-        QVERIFY(seen);
+        QCOMPARE(Prompts::records().back().kind, Prompts::Kind::Info);
+        QCOMPARE(Prompts::records().back().title, QStringLiteral("疑点说明"));
+        saveScreenshot(Prompts::records().back(), QStringLiteral("help"));
     }
 };
 

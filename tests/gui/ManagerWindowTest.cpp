@@ -6,7 +6,6 @@
 #include "gui/MouseButtons.h"
 #include "gui/RecordViewerWindow.h"
 #include "gui/ResultTableModel.h"
-#include "gui/TextInputDialog.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
 
@@ -17,7 +16,6 @@
 #include <QItemSelectionModel>
 #include <QListWidget>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTableView>
@@ -58,20 +56,8 @@ private:
         return out;
     }
     void exec(const std::string &sql) { QVERIFY2(m_admin.execute(sql), sql.c_str()); }
-    // Answers the next text dialog with `text` (or cancels it).
-    void answerDialog(const QString &text, bool ok = true)
-    {
-        QTimer::singleShot(0, this, [text, ok] {
-            TextInputDialog *d = TextInputDialog::current();
-            if (!d)
-                return;
-            d->setBodyText(text);
-            if (ok)
-                d->confirm();
-            else
-                d->closeWithoutConfirming();
-        });
-    }
+    // Answers the next text dialog with `text`.
+    static void answerDialog(const QString &text) { Prompts::queueText(text); }
     ManagerWindow *openManager()
     {
         m_main->openManager();
@@ -105,8 +91,7 @@ private slots:
         QVERIFY(m_admin.connect(m_sandbox.server, m_sandbox.user, m_sandbox.password));
         m_database = "vt" + std::to_string(::getpid()) + "_" + std::to_string(++m_counter) + "_m";
         exec("create database `" + m_database + "`");
-        Prompts::clear();
-        Prompts::setScripted(true);
+        test::scriptPrompts();
         m_main = std::make_unique<MainWindow>(*m_settings, *m_db);
         m_main->form().control("编辑框服务器")->setText(m_sandbox.server);
         m_main->form().control("编辑框用户名")->setText(m_sandbox.user);
@@ -123,15 +108,12 @@ private slots:
         m_db.reset();
         m_settings.reset();
         m_dir.reset();
+        test::verifyPromptsUsed();
     }
 
     void openingConnectsOrRefuses()
     {
         m_main->form().control("编辑框密码")->setText("wrong" + m_sandbox.password);
-        QTimer::singleShot(0, this, [] {
-            if (TextInputDialog *d = TextInputDialog::current())
-                d->closeWithoutConfirming();
-        });
         m_main->openManager();
         QCOMPARE(lastMessage(), QStringLiteral("主界面尚未连接到MySQL，无法使用管理器功能！"));
         QVERIFY(!m_main->manager());
@@ -236,10 +218,11 @@ private slots:
             m->renameTable();
             QCOMPARE(lastMessage(), text);
         }
-        const auto shown = Prompts::records().size();
+        // The same name: nothing said.
+        const auto shown = Prompts::messages().size();
         answerDialog(QStringLiteral("a"));
         m->renameTable();
-        QCOMPARE(Prompts::records().size(), shown);
+        QCOMPARE(Prompts::messages().size(), shown);
         answerDialog(QStringLiteral("文章"));
         m->renameTable();
         QCOMPARE(tables(m)->item(0)->text(), QStringLiteral("文章"));
@@ -282,20 +265,12 @@ private slots:
         QCOMPARE(m->currentDatabase(), pasted);
         QCOMPARE(column("show databases like '" + pasted + "'"), QStringList{qs(pasted)});
 
-        // Typed, with Enter at the end.
+        // Typed, with Enter at the end: the dialog is a one-line one, where
+        // Enter confirms.
         const std::string typed = m_database + "_h2";
-        QTimer::singleShot(0, this, [typed] {
-            TextInputDialog *d = TextInputDialog::current();
-            if (!d)
-                return;
-            d->setBodyText(QString());
-            auto *body = d->findChild<QPlainTextEdit *>(QStringLiteral("编辑框正文"));
-            QTest::keyClicks(body, qs(typed));
-            QTest::keyClick(body, Qt::Key_Return);
-            if (d->isVisible())
-                d->closeWithoutConfirming();
-        });
+        answerDialog(qs(typed));
         m->createDatabase();
+        QVERIFY(test::lastRecorded(Prompts::Kind::Text).dialog.singleLine);
         QCOMPARE(m->currentDatabase(), typed);
         QCOMPARE(column("show databases like '" + typed + "'"), QStringList{qs(typed)});
 
@@ -310,17 +285,9 @@ private slots:
         QVERIFY(!found.isEmpty());
         m->databaseList()->setCurrentItem(found.front());
         selectTables(m, {0});
-        QTimer::singleShot(0, this, [] {
-            TextInputDialog *d = TextInputDialog::current();
-            if (!d)
-                return;
-            auto *body = d->findChild<QPlainTextEdit *>(QStringLiteral("编辑框正文"));
-            d->setBodyText(QStringLiteral("b"));
-            QTest::keyClick(body, Qt::Key_Return);
-            if (d->isVisible())
-                d->closeWithoutConfirming();
-        });
+        answerDialog(QStringLiteral("b"));
         m->renameTable();
+        QVERIFY(test::lastRecorded(Prompts::Kind::Text).dialog.singleLine);
         QCOMPARE(column("show tables from `" + m_database + "`"), QStringList{QStringLiteral("b")});
         answerDialog(QStringLiteral("\tc \r\n"));
         m->renameTable();

@@ -1,5 +1,7 @@
 // The Qt form against the in-memory one: the same design makes the same
 // controls, and the same state saves to the same bytes.
+#include "GuiSupport.h"
+
 #include "gui/QtForm.h"
 #include "gui/QtTransferHost.h"
 #include "design/ConfigFile.h"
@@ -23,6 +25,8 @@ class QtFormTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void init() { test::scriptPrompts(); }
+    void cleanup() { test::verifyPromptsUsed(); }
     void everyDesignControlIsAWidgetWithItsDefault();
     void theSameStateSavesToTheSameBytes();
     void radioGroupsCanBeClearedAndStayExclusive();

@@ -5,7 +5,6 @@
 #include "GuiSupport.h"
 
 #include "gui/MainWindow.h"
-#include "gui/NamePicker.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
 #include "support/ThrowawayServer.h"
@@ -77,9 +76,7 @@ private slots:
         m_settings = std::make_unique<SettingsStore>();
         m_settings->open(m_dir->filePath(QStringLiteral("settings.ini")).toStdString());
         m_db = std::make_unique<MySqlConnection>();
-        Prompts::clear();
-        Prompts::setScripted(true);
-        NamePicker::setScripted(true);
+        test::scriptPrompts();
     }
     void cleanup()
     {
@@ -88,6 +85,7 @@ private slots:
         m_settings.reset();
         m_dir.reset();
         m_server.reset();
+        test::verifyPromptsUsed();
     }
 
     // A restarted server: the pickers and a run find it again by themselves.
@@ -99,7 +97,8 @@ private slots:
         QVERIFY(m_server->start());
 
         w->databasePicker();
-        QVERIFY2(NamePicker::lastItems().contains(QStringLiteral("d")), qPrintable(NamePicker::lastItems().join(u',')));
+        const QStringList names = test::lastRecorded(Prompts::Kind::Pick).items;
+        QVERIFY2(names.contains(QStringLiteral("d")), qPrintable(names.join(u',')));
         QCOMPARE(Prompts::messages(), QStringList());
 
         m_server->kill();
@@ -116,8 +115,7 @@ private slots:
         for (int action = 0; action < 3; ++action) {
             auto w = openConnected();
             QVERIFY(m_db->isOpen());
-            Prompts::clear();
-            Prompts::setScripted(true);
+            test::scriptPrompts();
             w->form().widget("编辑框文章目录")->setFocus();
             m_server->kill();
             if (action == 0)

@@ -105,8 +105,7 @@ private slots:
         exec("create database `" + m_database + "`");
         exec("create table `" + m_database + "`.t (v int, s varchar(20))");
         exec("insert into `" + m_database + "`.t values (1,'a\\tb'),(2,'中文')");
-        Prompts::clear();
-        Prompts::setScripted(true);
+        test::scriptPrompts();
         m_main = std::make_unique<MainWindow>(*m_settings, *m_db);
         m_main->form().control("编辑框服务器")->setText(m_sandbox.server);
         m_main->form().control("编辑框用户名")->setText(m_sandbox.user);
@@ -124,6 +123,7 @@ private slots:
         m_db.reset();
         m_settings.reset();
         m_dir.reset();
+        test::verifyPromptsUsed();
     }
 
     void opensWithTheDesignTextAndKeepsTheText()

@@ -1,8 +1,9 @@
 // The text dialog: its two modes, its buttons, the question before an edit is
-// dropped, and its sizes.
-#include "gui/TextInputDialog.h"
+// dropped, its sizes, and what it answers when scripted.
+#include "GuiSupport.h"
+
 #include "gui/HelpTexts.h"
-#include "gui/Prompts.h"
+#include "gui/TextInputDialog.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -13,9 +14,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
-
-#include <functional>
 
 using namespace varnel;
 using namespace varnel::gui;
@@ -45,16 +43,6 @@ TextInputRequest inputRequest(const QString &initial = {})
     return r;
 }
 
-// Runs the dialog for `request`, acting on it once it is open.
-bool runWith(const TextInputRequest &request, QString *result, std::function<void(TextInputDialog &)> act)
-{
-    QTimer::singleShot(0, [act] {
-        if (TextInputDialog *d = TextInputDialog::current())
-            act(*d);
-    });
-    return TextInputDialog::run(request, result);
-}
-
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -68,6 +56,7 @@ class TextInputDialogTest : public QObject {
 
 private slots:
     void init();
+    void cleanup();
     void promptAndTitleDefaults();
     void infoModeShowsOnlyTheCloseButton();
     void infoModeNeverConfirms();
@@ -82,6 +71,7 @@ private slots:
     void closingAnEditAsks();
     void closingWithoutAnEditAsksNothing();
     void onlyOneAtATime();
+    void scriptedRunsShowNothing();
     void promptLinesFollowTheByteRule();
     void sizesFollowTheRequest();
     void screenshots();
@@ -89,8 +79,12 @@ private slots:
 
 void TextInputDialogTest::init()
 {
-    Prompts::setScripted(true);
-    Prompts::clear();
+    test::scriptPrompts();
+}
+
+void TextInputDialogTest::cleanup()
+{
+    test::verifyPromptsUsed();
 }
 
 void TextInputDialogTest::promptAndTitleDefaults()
@@ -140,10 +134,12 @@ void TextInputDialogTest::infoModeNeverConfirms()
     r.initialText = QStringLiteral("详情");
     r.wantsResult = false;
     QString result = QStringLiteral("不变");
-    QVERIFY(!runWith(r, &result, [](TextInputDialog &d) {
-        d.confirm();
-        button(d, u"按钮取消")->click();
-    }));
+    TextInputDialog d(r);
+    d.show();
+    d.confirm();
+    button(d, u"按钮取消")->click();
+    QVERIFY(!d.isVisible());
+    QVERIFY(!d.answer(&result));
     QCOMPARE(result, QStringLiteral("不变"));
     QVERIFY(Prompts::records().empty());
 }
@@ -220,16 +216,20 @@ void TextInputDialogTest::fileNamesAreAppendedLineByLine()
 void TextInputDialogTest::confirmKeepsCrLf()
 {
     QString result;
-    QVERIFY(runWith(inputRequest(QStringLiteral("一\r\n二")), &result, [](TextInputDialog &d) {
-        body(d)->moveCursor(QTextCursor::End);
-        QTest::keyClick(body(d), Qt::Key_Return);
-        QTest::keyClicks(body(d), QStringLiteral("3"));
-        button(d, u"按钮确定")->click();
-    }));
+    TextInputDialog edited(inputRequest(QStringLiteral("一\r\n二")));
+    edited.show();
+    body(edited)->moveCursor(QTextCursor::End);
+    QTest::keyClick(body(edited), Qt::Key_Return);
+    QTest::keyClicks(body(edited), QStringLiteral("3"));
+    button(edited, u"按钮确定")->click();
+    QVERIFY(!edited.isVisible());
+    QVERIFY(edited.answer(&result));
     QCOMPARE(result, QStringLiteral("一\r\n二\r\n3"));
     // Untouched, the caller's own text comes back, line breaks and all.
-    QVERIFY(runWith(inputRequest(QStringLiteral("a\nb\r\nc")), &result,
-        [](TextInputDialog &d) { button(d, u"按钮确定")->click(); }));
+    TextInputDialog untouched(inputRequest(QStringLiteral("a\nb\r\nc")));
+    untouched.show();
+    button(untouched, u"按钮确定")->click();
+    QVERIFY(untouched.answer(&result));
     QCOMPARE(result, QStringLiteral("a\nb\r\nc"));
 }
 
@@ -238,30 +238,34 @@ void TextInputDialogTest::enterConfirmsAOneLineAnswer()
     TextInputRequest request = inputRequest(QStringLiteral("newdb"));
     request.singleLine = true;
     QString result;
-    QVERIFY(runWith(request, &result, [](TextInputDialog &d) {
+    {
+        TextInputDialog d(request);
+        d.show();
         d.setBodyText(QString());
         QTest::keyClicks(body(d), QStringLiteral("h1db"));
         QTest::keyClick(body(d), Qt::Key_Return);
         // Had Return broken the line, the dialog would still be open here.
-        if (TextInputDialog::current() && d.isVisible())
-            d.closeWithoutConfirming();
-    }));
-    QCOMPARE(result, QStringLiteral("h1db"));
-    QVERIFY(runWith(request, &result, [](TextInputDialog &d) {
-        QTest::keyClick(body(d), Qt::Key_Enter, Qt::KeypadModifier);
-        if (d.isVisible())
-            d.closeWithoutConfirming();
-    }));
+        QVERIFY(!d.isVisible());
+        QVERIFY(d.answer(&result));
+        QCOMPARE(result, QStringLiteral("h1db"));
+    }
+    TextInputDialog d(request);
+    d.show();
+    QTest::keyClick(body(d), Qt::Key_Enter, Qt::KeypadModifier);
+    QVERIFY(!d.isVisible());
+    QVERIFY(d.answer(&result));
     QCOMPARE(result, QStringLiteral("newdb"));
 }
 
 void TextInputDialogTest::cancelAsksNothing()
 {
     QString result = QStringLiteral("旧");
-    QVERIFY(!runWith(inputRequest(QStringLiteral("x")), &result, [](TextInputDialog &d) {
-        d.setBodyText(QStringLiteral("改过"));
-        button(d, u"按钮取消")->click();
-    }));
+    TextInputDialog d(inputRequest(QStringLiteral("x")));
+    d.show();
+    d.setBodyText(QStringLiteral("改过"));
+    button(d, u"按钮取消")->click();
+    QVERIFY(!d.isVisible());
+    QVERIFY(!d.answer(&result));
     QCOMPARE(result, QStringLiteral("旧"));
     QVERIFY(Prompts::records().empty());
 }
@@ -322,13 +326,55 @@ void TextInputDialogTest::closingWithoutAnEditAsksNothing()
 void TextInputDialogTest::onlyOneAtATime()
 {
     QString result = QStringLiteral("旧");
-    bool second = true;
-    QVERIFY(!runWith(inputRequest(QStringLiteral("x")), &result, [&](TextInputDialog &d) {
-        second = TextInputDialog::run(inputRequest(QStringLiteral("y")), &result);
-        d.closeWithoutConfirming();
-    }));
-    QVERIFY(!second);
+    Prompts::queueText(QStringLiteral("scripted"));
+    {
+        TextInputDialog open(inputRequest(QStringLiteral("x")));
+        open.show();
+        QCOMPARE(TextInputDialog::current(), &open);
+        // Refused at once, scripted or not: nothing is recorded or answered.
+        QVERIFY(!TextInputDialog::run(inputRequest(QStringLiteral("y")), &result));
+        QCOMPARE(result, QStringLiteral("旧"));
+        QVERIFY(Prompts::records().empty());
+    }
+    QCOMPARE(TextInputDialog::current(), nullptr);
+    QVERIFY(TextInputDialog::run(inputRequest(QStringLiteral("y")), &result));
+    QCOMPARE(result, QStringLiteral("scripted"));
+}
+
+// Scripted, run() shows nothing: it records the request as the dialog
+// would show it and gives the scripted answer; info mode takes none.
+void TextInputDialogTest::scriptedRunsShowNothing()
+{
+    TextInputRequest r = inputRequest(QStringLiteral("起始"));
+    r.prompt = QString();
+    r.singleLine = true;
+    QString result = QStringLiteral("旧");
+    Prompts::queueTextCancelled();
+    Prompts::queueText(QStringLiteral("新\r\n"));
+    QVERIFY(!TextInputDialog::run(r, &result));
     QCOMPARE(result, QStringLiteral("旧"));
+    QVERIFY(TextInputDialog::run(r, &result));
+    QCOMPARE(result, QStringLiteral("新\r\n"));
+    // Nothing queued: closed without confirming.
+    QVERIFY(!TextInputDialog::run(r, &result));
+    QCOMPARE(test::recordedCount(Prompts::Kind::Text), 3);
+    const Prompts::Record shown = Prompts::records().front();
+    QCOMPARE(shown.title, QStringLiteral("输入："));
+    QCOMPARE(shown.text, QStringLiteral("起始"));
+    QCOMPARE(shown.dialog.prompt.value_or(QString()), QStringLiteral("请输入数据："));
+    QVERIFY(shown.dialog.singleLine);
+    QVERIFY(Prompts::messages().isEmpty());
+
+    TextInputRequest info;
+    info.initialText = QStringLiteral("详情");
+    info.wantsResult = false;
+    Prompts::queueText(QStringLiteral("never taken"));
+    QVERIFY(!TextInputDialog::run(info, &result));
+    QCOMPARE(Prompts::records().back().kind, Prompts::Kind::Info);
+    QCOMPARE(Prompts::records().back().title, QStringLiteral("信息："));
+    QCOMPARE(Prompts::records().back().dialog.prompt.value_or(QStringLiteral("absent")), QString());
+    QCOMPARE(Prompts::takeUnused(), QStringList{QStringLiteral("text dialog confirmed with \"never taken\"")});
+    QCOMPARE(result, QStringLiteral("新\r\n"));
     QCOMPARE(TextInputDialog::current(), nullptr);
 }
 

@@ -5,7 +5,6 @@
 #include "gui/MainWindow.h"
 #include "gui/ManagerWindow.h"
 #include "gui/MouseButtons.h"
-#include "gui/TextInputDialog.h"
 #include "gui/UserAdminWindow.h"
 #include "mysql/MySqlConnection.h"
 #include "mysql/ServerAddress.h"
@@ -17,7 +16,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QToolButton>
 
 #include <unistd.h>
@@ -111,15 +109,7 @@ private:
     {
         return w->list()->currentItem() ? w->list()->currentItem()->text() : QString();
     }
-    void answerDialog(const QString &text)
-    {
-        QTimer::singleShot(0, this, [text] {
-            if (TextInputDialog *d = TextInputDialog::current()) {
-                d->setBodyText(text);
-                d->confirm();
-            }
-        });
-    }
+    static void answerDialog(const QString &text) { Prompts::queueText(text); }
     UserAdminWindow *openAdmin()
     {
         m_main->openManager();
@@ -162,8 +152,7 @@ private slots:
         exec("insert into `" + m_database + "`.t values (1)");
         exec("create database `" + m_database + "2`");
         exec("create table `" + m_database + "2`.o (v int)");
-        Prompts::clear();
-        Prompts::setScripted(true);
+        test::scriptPrompts();
         m_main = std::make_unique<MainWindow>(*m_settings, *m_db);
         m_main->form().control("编辑框服务器")->setText(m_sandbox.server);
         m_main->form().control("编辑框用户名")->setText(m_sandbox.user);
@@ -188,6 +177,7 @@ private slots:
         m_db.reset();
         m_settings.reset();
         m_dir.reset();
+        test::verifyPromptsUsed();
     }
 
     void listsTheAccountsAndShowsHints()
@@ -256,13 +246,8 @@ private slots:
         w->findUser(false);
         QCOMPARE(lastMessage(), QStringLiteral("找不到输入的用户：no-such-user"));
         // The term asked for is offered again.
-        QTimer::singleShot(0, this, [] {
-            if (TextInputDialog *d = TextInputDialog::current()) {
-                QCOMPARE(d->bodyText(), QStringLiteral("no-such-user"));
-                d->closeWithoutConfirming();
-            }
-        });
         w->findUser(false);
+        QCOMPARE(test::lastRecorded(Prompts::Kind::Text).text, QStringLiteral("no-such-user"));
     }
 
     void createsModifiesAndDeletes()
@@ -466,12 +451,13 @@ private slots:
         saveScreenshot(*w, QStringLiteral("user-admin-after-delete"));
 
         // Pressed again, with OK ready: a plain message each, nothing asked
-        // and nothing sent.
+        // (both answers are left) and nothing sent.
         Prompts::clear();
         Prompts::queueAnswer(true);
         Prompts::queueAnswer(true);
         w->deleteAccount();
         w->modifyAccount();
+        QCOMPARE(Prompts::takeUnused().size(), 2);
         QCOMPARE(Prompts::messages(),
             (QStringList{QStringLiteral("请先选定一个用户再删除"), QStringLiteral("请先选定一个用户再修改")}));
         QCOMPARE(Prompts::records().front().kind, Prompts::Kind::Message);

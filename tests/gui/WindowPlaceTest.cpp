@@ -105,14 +105,14 @@ private slots:
         m_settings = std::make_unique<SettingsStore>();
         m_settings->open(m_dir->filePath(QStringLiteral("settings.ini")).toStdString());
         m_db = std::make_unique<MySqlConnection>();
-        Prompts::clear();
-        Prompts::setScripted(true);
+        test::scriptPrompts();
     }
     void cleanup()
     {
         m_db.reset();
         m_settings.reset();
         m_dir.reset();
+        test::verifyPromptsUsed();
     }
 
     void savedTextsAgainstTheScreens_data()
