@@ -66,7 +66,13 @@ MainWindow::MainWindow(SettingsStore &settings, MySqlConnection &db, QWidget *pa
     setAcceptDrops(true);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The parts hold the form and the session, which go before the window's
+    // children would.
+    delete m_connection;
+    delete m_runs;
+}
 
 ArticleImporter &MainWindow::importer()
 {
