@@ -52,7 +52,9 @@ TEST_F(CatalogTest, EachTableCallActsOnTheDatabaseItNames)
     ASSERT_TRUE(databases);
     EXPECT_NE(std::find(databases->begin(), databases->end(), other), databases->end());
     ASSERT_TRUE(catalog.dropDatabase(other));
-    EXPECT_EQ(std::count(catalog.databases()->begin(), catalog.databases()->end(), other), 0);
+    const auto after = catalog.databases();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(std::count(after->begin(), after->end(), other), 0);
 }
 
 TEST_F(CatalogTest, FailuresListNothingAndSayWhy)
