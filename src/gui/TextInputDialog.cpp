@@ -3,7 +3,6 @@
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
 #include "text/ArticleFile.h"
-#include "text/Charset.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -46,23 +45,11 @@ QString toProgram(QString text)
     return text.replace(QLatin1Char('\n'), kCrLf);
 }
 
-// The CR LF pieces of a prompt: an empty text has none, a final CR LF adds
-// none, an empty piece between two CR LF counts.
-QStringList promptPieces(const QString &text)
-{
-    if (text.isEmpty())
-        return {};
-    QStringList pieces = text.split(kCrLf);
-    if (pieces.size() > 1 && pieces.back().isEmpty())
-        pieces.removeLast();
-    return pieces;
-}
-
 // The height the prompt's widget lays out `text` in at `width` pixels.
 int laidOutHeight(const QString &text, const QFont &font, int width)
 {
     qreal height = 0;
-    for (const QString &piece : promptPieces(text)) {
+    for (const QString &piece : PromptMetrics::pieces(text)) {
         QTextLayout layout(piece, font);
         QTextOption option;
         option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
@@ -162,23 +149,12 @@ QString TextInputDialog::defaultTitle(bool infoMode)
     return infoMode ? QStringLiteral("信息：") : QStringLiteral("输入：");
 }
 
-int TextInputDialog::promptLines(const QString &text, int width, int byteWidth)
-{
-    const int perLine = std::max(1, width / std::max(1, byteWidth));
-    int lines = 0;
-    for (const QString &piece : promptPieces(text)) {
-        const auto bytes = static_cast<int>(toGb18030(u8(piece)).size());
-        lines += bytes == 0 ? 1 : (bytes + perLine - 1) / perLine;
-    }
-    return lines;
-}
-
 TextInputDialog::TextInputDialog(const TextInputRequest &request)
     : QDialog(request.parent)
     , m_request(withDefaults(request))
+    , m_metrics(m_request.margin, m_request.textWidth, m_request.textHeight)
 {
     g_current = this;
-    m_margin = m_request.margin < 1 ? 5 : m_request.margin;
 
     buildWidgets();
     applyRequest();
@@ -194,7 +170,7 @@ TextInputDialog::~TextInputDialog()
 void TextInputDialog::buildWidgets()
 {
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
-    const int m = m_margin;
+    const int m = m_metrics.margin();
 
     m_prompt = new QPlainTextEdit(this);
     m_prompt->setObjectName(QStringLiteral("编辑框提示"));
@@ -262,15 +238,15 @@ void TextInputDialog::buildWidgets()
 
 void TextInputDialog::applyRequest()
 {
-    const int files = m_request.fileButtons;
-    m_fileContents->setVisible(files == 1 || files == 3);
-    m_fileNames->setVisible(files == 2 || files == 3);
+    const FileButtons files = m_request.fileButtons;
+    m_fileContents->setVisible(files == FileButtons::Contents || files == FileButtons::Both);
+    m_fileNames->setVisible(files == FileButtons::Names || files == FileButtons::Both);
 
     m_prompt->setPlainText(toDisplay(*m_request.prompt));
     setWindowTitle(m_request.title);
     m_body->setPlainText(toDisplay(m_request.initialText));
     m_unchangedBody = m_body->toPlainText();
-    m_body->setReadOnly(m_request.editMode == 1);
+    m_body->setReadOnly(m_request.editMode == BodyEdit::ReadOnly);
     if (m_request.singleLine)
         m_body->installEventFilter(this);
 
@@ -304,43 +280,26 @@ void TextInputDialog::sizeAndPlace()
 {
     // The design size is the client area; textWidth and textHeight give the
     // body its size within the margins.
-    const int m = m_margin;
     const int buttonHeight = m_ok->sizeHint().height();
-    // Below the body: the bar's strip, the buttons' height and three margins.
-    m_bottom->setFixedHeight(buttonHeight + 3 * m);
-    int width = 495;
-    if (m_request.textWidth != 0)
-        width = m_request.textWidth + 2 * m;
-    resize(width, 393);
+    m_bottom->setFixedHeight(m_metrics.bottomHeight(buttonHeight));
+    resize(m_metrics.width(), PromptMetrics::kDesignSize.height());
     updatePromptHeight();
-    if (m_request.textHeight != 0)
-        resize(width, m_prompt->height() + 5 * m + m_request.textHeight + buttonHeight);
-
-    // Centred on the primary screen, a little above the middle for the task
-    // bar.
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        const QSize size = this->size();
-        const auto left = static_cast<int>(area.width() / 2.0 - size.width() / 2.0);
-        const auto top = static_cast<int>((area.height() - 30) / 2.0 - size.height() / 2.0);
-        move(area.x() + left, area.y() + top);
-    }
+    resize(m_metrics.width(), m_metrics.height(m_prompt->height(), buttonHeight));
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(PromptMetrics::placeOn(screen->geometry(), size()));
     if (m_request.maximised)
         setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void TextInputDialog::updatePromptHeight()
 {
-    // Lines of 12 pixels with 6 pixels a byte at the design font; a bigger
-    // font gets its own line height and byte width, and the prompt is never
-    // cut shorter than the text as laid out.
+    // A bigger font than the design's gets its own line height and byte
+    // width, and the prompt is never cut shorter than the text as laid out.
     const QString text = toProgram(m_prompt->toPlainText());
-    const int width = std::max(1, this->width() - 2 * m_margin);
+    const int width = m_metrics.promptWidth(this->width());
     const QFontMetrics fm(m_prompt->font());
-    const int lineHeight = std::max(12, fm.lineSpacing());
-    const int byteWidth = std::max(6, (fm.horizontalAdvance(QStringLiteral("中")) + 1) / 2);
-    const int height = std::max(
-        promptLines(text, width, byteWidth) * lineHeight, laidOutHeight(toDisplay(text), m_prompt->font(), width));
+    const int height = PromptMetrics::promptHeight(text, width, fm.lineSpacing(),
+        fm.horizontalAdvance(QStringLiteral("中")), laidOutHeight(toDisplay(text), m_prompt->font(), width));
     if (m_prompt->height() != height || m_prompt->minimumHeight() != height)
         m_prompt->setFixedHeight(height);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/PromptMetrics.h"
 #include "gui/TextInputRequest.h"
 
 #include <QDialog>
@@ -46,13 +47,7 @@ public:
     QString bodyText() const;
     void setBodyText(const QString &text);
     bool bodyChanged() const;
-    int margin() const { return m_margin; }
-
-    // How many display lines a prompt of `text` takes in a box `width`
-    // pixels wide when every byte of its GBK form is `byteWidth` pixels wide:
-    // each CR LF piece takes ceil(bytes / (width / byteWidth)) lines, at least
-    // one.
-    static int promptLines(const QString &text, int width, int byteWidth = 6);
+    int margin() const { return m_metrics.margin(); }
 
     static QString defaultPrompt(bool infoMode);
     static QString defaultTitle(bool infoMode);
@@ -85,7 +80,7 @@ private:
     TextInputRequest m_request;
     bool m_confirmed = false;
     QString m_result;
-    int m_margin = 5;
+    PromptMetrics m_metrics;
     // The body's text just after the initial text was put in: what an
     // unchanged body reads back as.
     QString m_unchangedBody;

@@ -8,6 +8,13 @@ class QWidget;
 
 namespace varnel::gui {
 
+// Whether the body of the text dialog takes typing.
+enum class BodyEdit { Editable, ReadOnly };
+
+// The buttons of the text dialog's bar that append chosen files: their
+// contents (内容), their paths (文件名), both or neither.
+enum class FileButtons { None, Contents, Names, Both };
+
 // What a caller asks of the text dialog. Texts break lines with CR LF.
 struct TextInputRequest {
     QString initialText;
@@ -16,13 +23,13 @@ struct TextInputRequest {
     QString title; // empty: the mode's own caption
     QWidget *parent = nullptr;
     bool wantsResult = true; // true: input mode, false: info mode
-    int editMode = 0; // 0: the body can be edited, 1: read-only
+    BodyEdit editMode = BodyEdit::Editable;
     bool maximised = false;
     int textWidth = 0; // not 0: the body is this wide
     int textHeight = 0; // not 0: the body is this high
     bool scrollBars = false; // the body always shows both scroll bars
     int margin = 0; // gap around and between the controls; below 1 means 5
-    int fileButtons = 0; // 1: 内容, 2: 文件名, 3: both
+    FileButtons fileButtons = FileButtons::None;
     bool singleLine = false; // Enter confirms instead of breaking the line
 };
 

@@ -72,7 +72,7 @@ private slots:
     void closingWithoutAnEditAsksNothing();
     void onlyOneAtATime();
     void scriptedRunsShowNothing();
-    void promptLinesFollowTheByteRule();
+    void promptHeightFollowsTheFont();
     void sizesFollowTheRequest();
     void screenshots();
 };
@@ -114,7 +114,7 @@ void TextInputDialogTest::infoModeShowsOnlyTheCloseButton()
     TextInputRequest r;
     r.initialText = QStringLiteral("详情");
     r.wantsResult = false;
-    r.fileButtons = 3;
+    r.fileButtons = FileButtons::Both;
     TextInputDialog d(r);
     d.show();
     QVERIFY(body(d)->isReadOnly());
@@ -185,7 +185,7 @@ void TextInputDialogTest::fileContentsArriveAsText()
     QVERIFY(writeBytes(gbk, QByteArray("\xd6\xd0\xce\xc4\xb2\xe2\xca\xd4"))); // 中文测试 in GBK
     QVERIFY(writeBytes(utf8, QStringLiteral("汉字").toUtf8()));
     TextInputRequest r = inputRequest(QStringLiteral("前\r\n"));
-    r.fileButtons = 1;
+    r.fileButtons = FileButtons::Contents;
     TextInputDialog d(r);
     d.show();
     QVERIFY(button(d, u"按钮文件")->isVisible());
@@ -200,7 +200,7 @@ void TextInputDialogTest::fileContentsArriveAsText()
 void TextInputDialogTest::fileNamesAreAppendedLineByLine()
 {
     TextInputRequest r = inputRequest(QStringLiteral("开始"));
-    r.fileButtons = 2;
+    r.fileButtons = FileButtons::Names;
     TextInputDialog d(r);
     d.show();
     QVERIFY(!button(d, u"按钮文件")->isVisible());
@@ -378,18 +378,8 @@ void TextInputDialogTest::scriptedRunsShowNothing()
     QCOMPARE(TextInputDialog::current(), nullptr);
 }
 
-void TextInputDialogTest::promptLinesFollowTheByteRule()
+void TextInputDialogTest::promptHeightFollowsTheFont()
 {
-    QCOMPARE(TextInputDialog::promptLines(QString(), 485), 0);
-    QCOMPARE(TextInputDialog::promptLines(QStringLiteral("一行"), 485), 1);
-    QCOMPARE(TextInputDialog::promptLines(QStringLiteral("第一行\r\n第二行"), 485), 2); // 24 pixels at 12 a line
-    QCOMPARE(TextInputDialog::promptLines(QStringLiteral("末尾\r\n"), 485), 1);
-    QCOMPARE(TextInputDialog::promptLines(QStringLiteral("a\r\n\r\nb"), 485), 3);
-    // 300 pixels hold 50 bytes: 60 bytes of Chinese take two lines, 50 one.
-    QCOMPARE(TextInputDialog::promptLines(QString(30, QChar(0x4e2d)), 300), 2);
-    QCOMPARE(TextInputDialog::promptLines(QString(50, QLatin1Char('a')), 300), 1);
-    QCOMPARE(TextInputDialog::promptLines(QString(51, QLatin1Char('a')), 300), 2);
-
     TextInputRequest r = inputRequest();
     r.prompt = QStringLiteral("第一行\r\n第二行");
     TextInputDialog d(r);
@@ -446,11 +436,11 @@ void TextInputDialogTest::screenshots()
     };
     TextInputRequest input = inputRequest(QStringLiteral("词组一|词组二\r\n第二行的词组"));
     input.prompt = QStringLiteral("请输入将被随机调用的词组列表，可以使用|隔开多个词组，也可以一行一个：");
-    input.fileButtons = 3;
+    input.fileButtons = FileButtons::Both;
     save(input, QStringLiteral("input"));
     input.prompt = QStringLiteral("输入要新建库的名称(不推荐中文库名)：");
     input.initialText = QStringLiteral("newdb");
-    input.fileButtons = 0;
+    input.fileButtons = FileButtons::None;
     input.textHeight = 50;
     save(input, QStringLiteral("input-small"));
     TextInputRequest help;
