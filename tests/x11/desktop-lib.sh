@@ -1,7 +1,7 @@
-# Helpers for driving the real program on a real X server with a window
-# manager: a private Xvfb and openbox, input through XTest (xdotool), and the
-# program's test probe (VARNEL_TEST_PROBE) to learn where its widgets are and
-# what it showed. Sourced by the desktop test scripts.
+# Helpers for driving the program on a real X server with a window manager:
+# a private Xvfb and openbox, input through XTest (xdotool), and the test
+# probe of varnel-testbed (VARNEL_TEST_PROBE) to learn where its widgets are
+# and what it showed. Sourced by the desktop test scripts.
 
 passed=0
 failed=0

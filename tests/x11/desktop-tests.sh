@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The real program on a real X server with a window manager, driven by real
-# input from outside the process, against the sandbox server.
+# The program on a real X server with a window manager, driven by real
+# input from outside the process, against the sandbox server: varnel's
+# startup and windows as varnel-testbed builds them, with the probe.
 #
-#   desktop-tests.sh VARNEL [CASE...]
+#   desktop-tests.sh VARNEL-TESTBED [CASE...]
 #
 # Needs Xvfb, openbox, xdotool, xprop and xwininfo (scripts/setup installs
 # them) and the sandbox's settings in the environment (scripts/test). Outside
