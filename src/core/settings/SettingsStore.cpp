@@ -64,7 +64,6 @@ void SettingsStore::close()
     m_fd.reset(); // releases the lock
     m_text.clear();
     m_index = {};
-    m_pending.clear();
     m_path.clear();
     m_openError = 0;
     m_writeError = 0;
@@ -130,7 +129,6 @@ const SettingsStore::EntryIndex &SettingsStore::entryIndex(const std::string &he
 std::string SettingsStore::readEntry(std::string_view key, std::string_view defaultValue)
 {
     applyBatched(); // a read sees every write before it
-    pump(m_pump);
     const std::string header = "[" + toGb18030(m_section) + "]";
     const std::string gbKey = toGb18030(key);
     std::size_t e = npos;

@@ -1,19 +1,14 @@
 #pragma once
 
-#include "util/EventPump.h"
 #include "util/UniqueFd.h"
 
-#include <deque>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace varnel {
-
-class MessageHost;
 
 // A store of sections of key=value lines in one GB18030 (GBK) text file,
 // bound to the file for its whole life and edited in place: every write
@@ -35,12 +30,6 @@ public:
     ~SettingsStore();
     SettingsStore(const SettingsStore &) = delete;
     SettingsStore &operator=(const SettingsStore &) = delete;
-
-    // Called while reading, writing and sweeping, so the window stays alive.
-    void setEventPump(EventPump pump) { m_pump = std::move(pump); }
-    const EventPump &eventPump() const { return m_pump; }
-    // Where the store's one warning goes; without a host it is not shown.
-    void setMessageHost(MessageHost *host) { m_host = host; }
 
     // Closes whatever is open, loads the file (empty text when it cannot be
     // read) and binds to it, creating it when missing. True when the file is
@@ -76,8 +65,8 @@ public:
     // Whether the text has a section of that name (a header line "[name]").
     bool hasSection(std::string_view name);
 
-    // Writes report true when carried out at once, false when queued behind a
-    // running write (or, for bytes, when the side file could not be written).
+    // Writes report true when carried out (bytes: false when the side file
+    // could not be written).
     bool writeText(std::string_view key, std::string_view value);
     std::string readText(std::string_view key, std::string_view defaultValue = {});
     bool writeNumber(std::string_view key, double value);
@@ -134,10 +123,9 @@ private:
         std::unordered_map<std::string, std::size_t> entries;
     };
     const EntryIndex &entryIndex(const std::string &header);
-    // Queues a write of a raw value and carries out the queue unless a write
-    // is running already.
+    // A write of a raw value: carried out, or noted for the batch.
     bool writeEntry(std::string_view key, std::string_view value);
-    bool carryOut(const Request &request);
+    void carryOut(const Request &request);
     // Changes the text and, when bound for writing, the file (in a batch:
     // notes what changed for the one write at its end).
     void edit(std::size_t offset, std::size_t removed, std::string_view inserted);
@@ -157,15 +145,10 @@ private:
     int m_openError = 0;
     int m_writeError = 0;
     std::string m_section; // UTF-8
-    std::deque<Request> m_pending;
     int m_batchDepth = 0;
-    bool m_applying = false; // applyBatched() is running
     std::vector<Request> m_batched;
     std::size_t m_dirtyFrom = static_cast<std::size_t>(-1); // first byte a batch changed
     std::size_t m_fileSize = 0; // the file's size when the batch first changed the text
-    bool m_busy = false;
-    EventPump m_pump;
-    MessageHost *m_host = nullptr;
 };
 
 } // namespace varnel

@@ -4,71 +4,34 @@
 #include "settings/Journal.h"
 #include "text/Charset.h"
 #include "text/TextUtil.h"
-#include "util/MessageHost.h"
 
-#include <optional>
 #include <unordered_map>
 #include <vector>
 
 namespace varnel {
-namespace {
 
-constexpr std::string_view kGuardCaption = "Varnel：";
-constexpr std::string_view kGuardText = "配置模块出现意外，可能导致无法正常保存！详情请咨询Varnel。";
-
-} // namespace
-
-// Writes are queued: a write asked for while another is being carried out
-// (from the event pump it calls) waits in the queue and is carried out, in
-// order, when the running one has finished.
 bool SettingsStore::writeEntry(std::string_view key, std::string_view value)
 {
-    // In a batch the write waits for it; but a batch begun from the event
-    // pump of a running write queues behind that write like any other.
-    if (m_batchDepth > 0 && !m_busy) {
-        m_batched.push_back({toGb18030(m_section), toGb18030(key), std::string(value)});
-        return true; // carried out with the batch
-    }
-    m_pending.push_back({toGb18030(m_section), toGb18030(key), std::string(value)});
-    if (m_busy)
-        return false; // carried out when the running write has finished
-
-    std::optional<bool> first;
-    while (!m_pending.empty()) {
-        const Request request = std::move(m_pending.front());
-        m_pending.pop_front();
-        m_busy = true;
-        const bool ok = carryOut(request);
-        m_busy = false;
-        if (!first)
-            first = ok;
-    }
-    return first.value_or(false);
+    Request request{toGb18030(m_section), toGb18030(key), std::string(value)};
+    if (m_batchDepth > 0)
+        m_batched.push_back(std::move(request)); // carried out with the batch
+    else
+        carryOut(request);
+    return true;
 }
 
 // Finds the section's header line (appending it when missing) and the entry
 // in it (inserting "key=" right after the header when missing), then
-// replaces the value. A header that will not be found after ten appends
-// gives up with a warning.
-bool SettingsStore::carryOut(const Request &request)
+// replaces the value.
+void SettingsStore::carryOut(const Request &request)
 {
     const std::string header = "[" + request.section + "]";
     std::size_t from = 0;
-    int appends = 0;
     for (;;) {
-        pump(m_pump);
         const std::size_t h = m_text.find(header, from);
         if (h == npos) {
-            if (appends == 10) {
-                if (m_host) {
-                    m_host->showMessage(kGuardText, kGuardCaption, MessageIcon::Warning);
-                    m_host->showMessage(fromGb18030(m_text));
-                }
-                return false;
-            }
             from = m_text.size();
             edit(m_text.size(), 0, m_text.empty() ? header : std::string(kIniLineBreak) + header);
-            ++appends;
             continue;
         }
         if (!startsLine(m_text, h)) {
@@ -80,7 +43,7 @@ bool SettingsStore::carryOut(const Request &request)
         if (e != npos) {
             const ValueSpan value = entryValue(m_text, e, request.key);
             edit(value.start, value.end - value.start, request.value);
-            return true;
+            return;
         }
         edit(headerEnd + 1, 0, std::string(kIniLineBreak) + request.key + "=");
     }
@@ -99,32 +62,23 @@ void SettingsStore::endBatch()
 
 void SettingsStore::applyBatched()
 {
-    // A read from the event pump while the batch is carried out sees the
-    // text as far as it has got, as it would during writes one by one; it
-    // must not carry out later writes before earlier ones.
-    if (m_applying)
+    if (m_batched.empty())
         return;
-    m_applying = true;
-    while (!m_batched.empty()) {
-        // Writes asked for while these are carried out (from the event pump)
-        // join the batch and are carried out next.
-        const std::vector<Request> requests = std::move(m_batched);
-        m_batched.clear();
-        const int depth = m_batchDepth;
-        m_batchDepth = std::max(depth, 1); // edits wait for the end of the batch
-        for (std::size_t from = 0; from < requests.size();) {
-            std::size_t to = from + 1;
-            while (to < requests.size() && requests[to].section == requests[from].section)
-                ++to;
-            if (!applyToSection(requests, from, to)) {
-                for (std::size_t i = from; i < to; ++i)
-                    carryOut(requests[i]);
-            }
-            from = to;
+    const std::vector<Request> requests = std::move(m_batched);
+    m_batched.clear();
+    const int depth = m_batchDepth;
+    m_batchDepth = std::max(depth, 1); // edits wait for the end of the batch
+    for (std::size_t from = 0; from < requests.size();) {
+        std::size_t to = from + 1;
+        while (to < requests.size() && requests[to].section == requests[from].section)
+            ++to;
+        if (!applyToSection(requests, from, to)) {
+            for (std::size_t i = from; i < to; ++i)
+                carryOut(requests[i]);
         }
-        m_batchDepth = depth;
+        from = to;
     }
-    m_applying = false;
+    m_batchDepth = depth;
 }
 
 // The writes one by one would, for each key, replace the value of its first
@@ -145,7 +99,6 @@ bool SettingsStore::applyToSection(const std::vector<Request> &requests, std::si
         if (!plain(requests[i].key, "=\r\n") || !plain(requests[i].value, "\r\n") || requests[i].key.starts_with('['))
             return false;
     }
-    pump(m_pump);
     const std::string header = "[" + section + "]";
     std::size_t h = findSectionHeader(m_text, header);
     if (h == npos) {

@@ -44,7 +44,6 @@ bool SettingsStore::writeBytes(std::string_view key, std::string_view bytes)
 
 std::string SettingsStore::readBytes(std::string_view key, std::string_view defaultValue)
 {
-    pump(m_pump);
     std::string bytes;
     if (!isBound() || !readWholeFile(sideFilePath(key), bytes) || bytes.empty())
         return std::string(defaultValue);

@@ -110,15 +110,13 @@ std::optional<Swept> sweptControl(const Control &c, const SweepOptions &options)
     return Swept{std::move(name), kind, std::move(tag), byteMode};
 }
 
-// Visits the controls the sweep takes, in definition order, processing
-// pending events before each.
+// Visits the controls the sweep takes, in definition order.
 void sweep(SettingsStore &store, Form &form, std::string_view section, const SweepOptions &options,
     const std::function<void(Control *, const Swept &)> &visit)
 {
     if (!section.empty())
         store.setSection(section);
     for (Control *c : form.controls()) {
-        pump(store.eventPump());
         if (const auto swept = sweptControl(*c, options))
             visit(c, *swept);
     }

@@ -17,8 +17,7 @@ struct SweepOptions {
 };
 
 // The window sweep: saves or restores the state of every control of the form
-// under the section (when not empty), keyed by the control's name, pumping
-// the store's events before each control.
+// under the section (when not empty), keyed by the control's name.
 void saveWindowState(SettingsStore &store, Form &form, std::string_view section, const SweepOptions &options = {});
 void restoreWindowState(SettingsStore &store, Form &form, std::string_view section, const SweepOptions &options = {});
 

@@ -1,7 +1,6 @@
 #include "settings/SettingsStore.h"
 
 #include "settings/IniText.h"
-#include "support/RecordingHost.h"
 #include "support/TestSupport.h"
 #include "text/Charset.h"
 
@@ -302,82 +301,6 @@ TEST(SettingsStore, ABatchReachesTheFileWhenItEnds)
     other.close();
     batch.reset();
     EXPECT_EQ(fileLines(second), "[t]|b=3");
-}
-
-TEST(SettingsStore, WritesDuringAWriteAreQueuedInOrder)
-{
-    TempDir dir;
-    SettingsStore store;
-    store.open(dir.file("s.ini"));
-    store.setSection("s");
-    std::vector<bool> nested;
-    int depth = 0;
-    store.setEventPump([&] {
-        // Another handler runs inside the first write and writes too.
-        if (depth++ == 0) {
-            nested.push_back(store.writeText("inner1", "x"));
-            nested.push_back(store.writeText("inner2", "y"));
-        }
-    });
-    EXPECT_TRUE(store.writeText("outer", "o"));
-    EXPECT_EQ(nested, (std::vector<bool>{false, false}));
-    store.setEventPump({});
-    EXPECT_EQ(store.readText("inner1"), "x");
-    EXPECT_EQ(store.readText("inner2"), "y");
-    // Carried out in arrival order, each new key under the header.
-    EXPECT_EQ(fromGb18030(store.rawText()), "[s]\r\ninner2=y\r\ninner1=x\r\nouter=o");
-}
-
-// A window saved (in a batch) from the event pump of a running write queues
-// behind that write: the newer value is the one that stays.
-TEST(SettingsStore, ABatchBegunInsideARunningWriteComesAfterIt)
-{
-    TempDir dir;
-    SettingsStore store;
-    store.open(dir.file("s.ini"));
-    store.setSection("s");
-    store.writeText("k", "0");
-    bool saved = false;
-    store.setEventPump([&] {
-        if (saved)
-            return;
-        saved = true;
-        const SettingsStore::Batch batch(store);
-        store.writeText("k", "new");
-        store.writeText("other", "o");
-    });
-    store.writeText("k", "old");
-    store.setEventPump({});
-    EXPECT_TRUE(saved);
-    EXPECT_EQ(store.readText("k"), "new");
-    EXPECT_EQ(fileLines(dir.file("s.ini")), "[s]|other=o|k=new");
-}
-
-TEST(SettingsStore, GuardMessageWhenTheSectionNeverAppears)
-{
-    TempDir dir;
-    SettingsStore store;
-    test::RecordingHost host;
-    store.setMessageHost(&host);
-    store.open(dir.file("s.ini"));
-    store.setSection("s");
-    // A handler that empties the store each time events are processed makes
-    // every appended header vanish again.
-    bool sabotage = true;
-    store.setEventPump([&] {
-        if (sabotage)
-            store.close();
-    });
-    EXPECT_FALSE(store.writeText("k", "v"));
-    ASSERT_EQ(host.messages.size(), 2u);
-    EXPECT_EQ(host.messages[0].text, "配置模块出现意外，可能导致无法正常保存！详情请咨询Varnel。");
-    EXPECT_EQ(host.messages[0].caption, "Varnel：");
-    EXPECT_EQ(host.messages[0].icon, MessageIcon::Warning);
-    EXPECT_EQ(host.messages[1].caption, "信息：");
-    // The store stays usable.
-    sabotage = false;
-    EXPECT_TRUE(store.writeText("k", "v"));
-    EXPECT_EQ(store.readText("k"), "v");
 }
 
 TEST(SettingsStore, BytesLiveInSideFiles)
