@@ -221,13 +221,10 @@ bool Prompts::ctrlHeld()
     return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
 }
 
-std::optional<QString> Prompts::scriptedText(const TextInputRequest &shown)
+std::optional<QString> Prompts::scriptedText(const Record &shown)
 {
-    record({.kind = shown.wantsResult ? Kind::Text : Kind::Info,
-        .title = shown.title,
-        .text = shown.initialText,
-        .dialog = shown});
-    if (!shown.wantsResult)
+    record(shown);
+    if (shown.kind != Kind::Text)
         return std::nullopt;
     const TextAnswer answer = next(state().texts, TextAnswer());
     if (!answer.confirmed)

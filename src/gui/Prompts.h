@@ -52,7 +52,8 @@ public:
         QString text = {}; // Text, Info: the initial body; Launch: the path
         MessageIcon icon = MessageIcon::None;
         QString directory = {}; // dialogs: where they opened
-        TextInputRequest dialog = {}; // Text, Info: the request, with its defaults
+        QString prompt = {}; // Text, Info: the prompt line shown ("" for none)
+        TextInputRequest dialog = {}; // Text, Info: the request as the window made it
         QStringList items = {}; // Pick: the names offered
     };
 
@@ -101,8 +102,9 @@ public:
 
     // What the text dialog, the menu of names and openInFileManager do in
     // scripted mode: record what would be shown and give the queued answer.
-    // A text dialog in info mode takes no answer.
-    static std::optional<QString> scriptedText(const TextInputRequest &shown);
+    // The text dialog describes itself (a Text or Info record); in info mode
+    // it takes no answer.
+    static std::optional<QString> scriptedText(const Record &shown);
     static QString scriptedPick(const QStringList &names);
     static void scriptedLaunch(const QString &action, const QString &path);
     // Called when a prompt is about to be recorded in scripted mode, before

@@ -100,8 +100,15 @@ bool TextInputDialog::run(const TextInputRequest &request, QString *result)
     if (g_current)
         return false;
     if (Prompts::scripted()) {
-        const std::optional<QString> answer = Prompts::scriptedText(withDefaults(request));
-        if (!answer || !request.wantsResult)
+        const TextInputRequest shown = withDefaults(request);
+        const std::optional<QString> answer = Prompts::scriptedText({
+            .kind = request.wantsResult ? Prompts::Kind::Text : Prompts::Kind::Info,
+            .title = shown.title,
+            .text = shown.initialText,
+            .prompt = *shown.prompt,
+            .dialog = request,
+        });
+        if (!answer)
             return false;
         if (result)
             *result = *answer;
