@@ -49,8 +49,7 @@ public:
     // design's 12) by the byte rule with the font's byte width (half a
     // Chinese character, at least the design's 6), never less than
     // `laidOutHeight`, the height the text takes as the widget lays it out.
-    static int promptHeight(
-        const QString &text, int width, int lineSpacing, int chineseCharWidth, int laidOutHeight);
+    static int promptHeight(const QString &text, int width, int lineSpacing, int chineseCharWidth, int laidOutHeight);
     // Where a dialog of `size` goes on a screen of `area`: centred, a little
     // above the middle for the task bar.
     static QPoint placeOn(const QRect &area, const QSize &size);

@@ -47,8 +47,7 @@ void record(const Prompts::Record &r)
 }
 
 // The next answer of a queue, or `none` when it is empty.
-template <typename T>
-T next(std::deque<T> &queue, T none)
+template <typename T> T next(std::deque<T> &queue, T none)
 {
     if (queue.empty())
         return none;

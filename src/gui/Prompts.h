@@ -114,7 +114,6 @@ public:
     // The texts of the recorded message boxes and questions.
     static QStringList messages();
     static void clear(); // records, queues and observer
-
 };
 
 // The MessageHost of a window: core messages and questions shown as boxes

@@ -109,7 +109,8 @@ inline void saveScreenshot(QWidget &w, const QString &name)
         return;
     QDir().mkpath(QString::fromLocal8Bit(dir));
     const char *scale = std::getenv("QT_SCALE_FACTOR");
-    const QString suffix = QStringLiteral("-x") + (scale && *scale ? QString::fromLocal8Bit(scale) : QStringLiteral("1"));
+    const QString suffix =
+        QStringLiteral("-x") + (scale && *scale ? QString::fromLocal8Bit(scale) : QStringLiteral("1"));
     w.grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name + suffix + QStringLiteral(".png"));
 }
 

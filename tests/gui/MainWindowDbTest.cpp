@@ -4,12 +4,12 @@
 #include "GuiSupport.h"
 
 #include "gui/MainWindow.h"
-#include "transfer/ArticleExporter.h"
-#include "transfer/ArticleImporter.h"
-#include "gui/QtTransferHost.h"
 #include "gui/MouseButtons.h"
+#include "gui/QtTransferHost.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
+#include "transfer/ArticleExporter.h"
+#include "transfer/ArticleImporter.h"
 
 #include <QApplication>
 #include <QDir>

@@ -12,21 +12,21 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDragEnterEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QLabel>
-#include <QMimeData>
-#include <QDragEnterEvent>
-#include <QUrl>
-#include <QMessageBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUrl>
 
 #include <memory>
 
@@ -82,7 +82,8 @@ private slots:
         for (const QLabel *label : dialog.findChildren<QLabel *>())
             labels << label->text();
         QVERIFY2(!labels.contains(QStringLiteral("Look in:")), qPrintable(labels.join(QLatin1Char('|'))));
-        QVERIFY2(!labels.join(QString()).contains(QStringLiteral("File name")), qPrintable(labels.join(QLatin1Char('|'))));
+        QVERIFY2(
+            !labels.join(QString()).contains(QStringLiteral("File name")), qPrintable(labels.join(QLatin1Char('|'))));
     }
 
     void firstRunShowsTheDesignDefaults()

@@ -2,12 +2,12 @@
 // controls, and the same state saves to the same bytes.
 #include "GuiSupport.h"
 
-#include "gui/QtForm.h"
-#include "gui/QtTransferHost.h"
 #include "design/ConfigFile.h"
 #include "design/FormTable.h"
 #include "form/MemoryForm.h"
+#include "gui/QtForm.h"
 #include "gui/QtText.h"
+#include "gui/QtTransferHost.h"
 #include "settings/SettingsStore.h"
 
 #include <QComboBox>
