@@ -27,11 +27,13 @@ ConnectionController::ConnectionController(const MainParts &parts)
     , m_parts(parts)
 {
     connect(&m_parts.session, &ConnectionSession::serverLost, this, &ConnectionController::serverLost);
-    // The settings file keeps a database list under the picker's button from
-    // older versions; a list from another session is never offered, so it
-    // goes as soon as the names are forgotten.
-    connect(&m_parts.session, &ConnectionSession::namesForgotten, this,
-        [this] { m_parts.form.control(ctl::kDatabaseListButton)->setTag(""); });
+    // Settings files of older versions keep the pickers' lists under their
+    // buttons; a list from another session is never offered, so they go as
+    // soon as the names are forgotten.
+    connect(&m_parts.session, &ConnectionSession::namesForgotten, this, [this] {
+        for (std::string_view button : {ctl::kDatabaseListButton, ctl::kTableListButton})
+            m_parts.form.control(button)->setTag("");
+    });
 }
 
 void ConnectionController::setConnectedButtons(bool enabled)
@@ -150,7 +152,12 @@ void ConnectionController::tablePicker()
     if (!m_parts.session.isOpen())
         return;
     const std::string key = controlText(m_parts.form, ctl::kServer) + controlText(m_parts.form, ctl::kDatabase);
-    if (!m_parts.session.tableNames(key)) {
+    // The list offered is the one read here, or the one kept: a list
+    // forgotten while a box was open after the read is still the one read.
+    NameList offered;
+    if (const NameList *kept = m_parts.session.tableNames(key)) {
+        offered = *kept;
+    } else {
         std::optional<NameList> names = readNameList(true);
         if (!names) {
             Prompts::message(&m_parts.window,
@@ -159,20 +166,22 @@ void ConnectionController::tablePicker()
             emit listReadEnded();
             return;
         }
+        offered = *names;
         m_parts.session.keepTableNames(key, std::move(*names));
         if (!listReadFinished())
             return;
     }
-    // A list forgotten while the names were read is offered as it was read.
-    const NameList *names = m_parts.session.tableNames(key);
-    putPickedName(ctl::kTable, NamePicker::pick(&m_parts.window, names ? *names : NameList()));
+    putPickedName(ctl::kTable, NamePicker::pick(&m_parts.window, offered));
 }
 
 void ConnectionController::databasePicker()
 {
     if (!m_parts.session.isOpen())
         return;
-    if (!m_parts.session.databaseNames()) {
+    NameList offered;
+    if (m_parts.session.databaseNames()) {
+        offered = *m_parts.session.databaseNames();
+    } else {
         std::optional<NameList> names = readNameList(false);
         if (!names) {
             Prompts::message(&m_parts.window, QStringLiteral("获取库名列表失败！请检查连接是否有效（重新连接试试）"),
@@ -180,11 +189,12 @@ void ConnectionController::databasePicker()
             emit listReadEnded();
             return;
         }
+        offered = *names;
         m_parts.session.keepDatabaseNames(std::move(*names));
         if (!listReadFinished())
             return;
     }
-    putPickedName(ctl::kDatabase, NamePicker::pick(&m_parts.window, m_parts.session.databaseNames().value_or(NameList())));
+    putPickedName(ctl::kDatabase, NamePicker::pick(&m_parts.window, offered));
 }
 
 // The name goes into its box, and the typing goes on there, after the name.

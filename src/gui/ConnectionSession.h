@@ -5,7 +5,6 @@
 #include <QObject>
 #include <QString>
 
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>

@@ -10,19 +10,11 @@
 #include "gui/MappingEditorPanel.h"
 #include "gui/FolderTools.h"
 #include "gui/HelpTexts.h"
-#include "gui/InfoDialogs.h"
 #include "gui/ManagerWindow.h"
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
 #include "transfer/TableFields.h"
 
-#include <QApplication>
-#include <QDesktopServices>
-#include <QFileInfo>
-#include <QLineEdit>
-#include <QProcess>
-#include <QTimer>
-#include <QUrl>
 
 namespace varnel::gui {
 void MainWindow::readTableFields()

@@ -8,24 +8,17 @@
 #include "gui/LayoutParts.h"
 #include "gui/MappingEditorPanel.h"
 #include "gui/RunController.h"
-#include "gui/MappingList.h"
 #include "gui/MouseButtons.h"
 #include "gui/QtText.h"
 #include "gui/SvgPicture.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 

@@ -16,7 +16,9 @@ public:
     // Puts both names into their boxes and brings the main window to the
     // front.
     virtual void setDatabaseAndTable(std::string_view database, std::string_view table) = 0;
-    // Brings the main window to the front with the focus in that box.
+    // Brings the main window to the front with the focus in that box (not
+    // while the prompts are muted: an action that lost its server points at
+    // nothing the user typed).
     virtual void focusBox(std::string_view controlName) = 0;
 
 protected:

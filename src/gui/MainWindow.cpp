@@ -22,11 +22,8 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QMimeData>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QTimer>
-#include <QUrl>
 
 #include <algorithm>
 
@@ -68,10 +65,18 @@ MainWindow::MainWindow(SettingsStore &settings, MySqlConnection &db, QWidget *pa
 
 MainWindow::~MainWindow()
 {
-    // The parts hold the form and the session, which go before the window's
-    // children would.
+    // The manager (which has no owner) and every part of this window hold
+    // the session or the form, which go before the window's children would.
+    delete m_manager.data();
+    delete m_createTable.data();
+    delete m_conditions;
+    delete m_mapping;
     delete m_connection;
     delete m_runs;
+    m_conditions = nullptr;
+    m_mapping = nullptr;
+    m_connection = nullptr;
+    m_runs = nullptr;
 }
 
 ArticleImporter &MainWindow::importer()

@@ -160,7 +160,9 @@ void ManagerWindow::renameTable()
         message(qs(*problem));
         return;
     }
-    if (!m_tables->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty())
+    // The name it already has, or another table's of the list it was chosen
+    // in: nothing to do. (Another database's list says nothing of that.)
+    if (currentDatabase() == database && !m_tables->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty())
         return;
     if (!m_session.catalog().renameTable(database, u8(old), u8(name))) {
         failure(QStringLiteral("修改表失败！"));

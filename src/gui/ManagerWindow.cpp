@@ -1,21 +1,15 @@
 #include "gui/ManagerWindow.h"
 
 #include "admin/ManagerTexts.h"
-#include "admin/TableNames.h"
 #include "design/FormTable.h"
-#include "form/MainControls.h"
 #include "gui/ConnectionSession.h"
 #include "gui/InfoDialogs.h"
-#include "gui/ListSearch.h"
-#include "gui/MainNames.h"
 #include "gui/MouseButtons.h"
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
 #include "gui/RecordViewerWindow.h"
-#include "gui/SvgPicture.h"
 #include "gui/TextInputDialog.h"
 #include "gui/WindowPlace.h"
-#include "mysql/MySqlConnection.h"
 #include "settings/WindowSweep.h"
 
 #include <QApplication>

@@ -106,7 +106,6 @@ private:
     QPointer<SqlQueryWindow> m_sqlWindow;
     QPointer<UserAdminWindow> m_userAdmin;
     bool m_closing = false;
-    bool m_refreshingTables = false;
     std::string m_viewerTable; // what the viewer shows, to refill only on a change
 };
 

@@ -34,10 +34,11 @@ public:
     void importDropped(std::vector<std::string> files);
 
 signals:
-    // A run (or a refusal to start one) has returned: what it left to say
-    // and what was asked meanwhile can be carried out.
+    // A run has returned: what it left to say and what was asked meanwhile
+    // can be carried out.
     void runEnded();
-    // The run may have created the database or the table.
+    // The run may have created the database or the table: the name lists
+    // read before it are stale.
     void tablesMayHaveChanged();
 
 private:

@@ -8,7 +8,10 @@ foreach(source IN LISTS sources)
   file(READ "${source}" text)
   # Comments may name what the code must not do.
   string(REGEX REPLACE "//[^\n]*" "" text "${text}")
-  string(REGEX MATCHALL "(\\.|->)(execute|query|storeResult)[ \t]*\\(|#[ \t]*include[ \t]*[\"<]mysql/ResultSet\\.h[\">]"
+  string(REGEX REPLACE "/\\*([^*]|\\*+[^*/])*\\*+/" "" text "${text}")
+  # A statement of its own, rows of a statement, or the header of result sets.
+  set(sends "execute|query|storeResult|fetchRows|startStatement|insertStatement|selectUsers|showDatabases|showTables")
+  string(REGEX MATCHALL "(\\.|->)[ \t\r\n]*(${sends})[ \t\r\n]*\\(|#[ \t]*include[ \t]*[\"<]mysql/ResultSet\\.h[\">]"
     hits "${text}")
   foreach(hit IN LISTS hits)
     string(APPEND found "${source}: ${hit}\n")
