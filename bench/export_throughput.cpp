@@ -181,8 +181,7 @@ int main(int argc, char **argv)
         if (exported.status != 0)
             std::fprintf(stderr, "varnel-cli export failed (%d)\n", exported.status);
         const double bound = 64.0 + std::atof(largest.c_str()) / (1024 * 1024);
-        std::printf(
-            "%12ld %10ld %14.1f %14.1f %10.1f\n", mb, rows, exported.peakRssMb, bound, exported.seconds);
+        std::printf("%12ld %10ld %14.1f %14.1f %10.1f\n", mb, rows, exported.peakRssMb, bound, exported.seconds);
         server.query("drop table if exists export_big");
     }
     std::filesystem::remove_all(dir);

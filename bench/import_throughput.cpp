@@ -35,11 +35,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <random>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -88,7 +88,6 @@ std::string loadDataField(const std::string &v)
     }
     return out;
 }
-
 
 // A quoted SQL string literal of the value, escaped as the server's own
 // client escapes it.
@@ -235,8 +234,8 @@ int main(int argc, char **argv)
         std::printf("%-4d %-28s %14.0f %14.0f %14.0f %9.3f %9.3f\n", rep + 1, order.c_str(), methods[0].rates.back(),
             methods[1].rates.back(), methods[2].rates.back(), loadRatios.back(), scriptRatios.back());
     }
-    std::printf("median: import %.0f files/s, LOAD DATA %.0f rows/s, script %.0f rows/s\n",
-        median(methods[0].rates), median(methods[1].rates), median(methods[2].rates));
+    std::printf("median: import %.0f files/s, LOAD DATA %.0f rows/s, script %.0f rows/s\n", median(methods[0].rates),
+        median(methods[1].rates), median(methods[2].rates));
     std::printf("import / LOAD DATA: %s\n", spread(loadRatios).c_str());
     std::printf("import / script:    %s\n", spread(scriptRatios).c_str());
     std::printf("peak RSS of varnel-cli import: %.1f MB\n", peakRss);

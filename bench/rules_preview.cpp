@@ -122,8 +122,8 @@ int main(int argc, char **argv)
         }
         if (perRule == 0)
             perRule = median(total) / count;
-        std::printf("%8d %10.3f %12.3f %12.3f %12.3f %12.3f %12.3f %14.3f\n", count, save, median(restore), median(check),
-            median(preview), median(total), median(cli), perRule * count);
+        std::printf("%8d %10.3f %12.3f %12.3f %12.3f %12.3f %12.3f %14.3f\n", count, save, median(restore),
+            median(check), median(preview), median(total), median(cli), perRule * count);
     }
     std::filesystem::remove_all(dir);
     return 0;

@@ -60,8 +60,8 @@ void ConnectionController::connectAction()
     button->setEnabled(false);
     button->setText("正在连接..");
     m_parts.window.repaint();
-    const bool ok = m_parts.session.open(
-        controlText(m_parts.form, ctl::kServer), controlText(m_parts.form, ctl::kUser), controlText(m_parts.form, ctl::kPassword));
+    const bool ok = m_parts.session.open(controlText(m_parts.form, ctl::kServer), controlText(m_parts.form, ctl::kUser),
+        controlText(m_parts.form, ctl::kPassword));
     button->setEnabled(true);
     if (ok) {
         setConnectedButtons(true);

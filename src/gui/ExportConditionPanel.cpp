@@ -63,7 +63,8 @@ ExportConditionPanel::ExportConditionPanel(QtForm &form, QWidget &window, QWidge
     grid->setColumnStretch(1, 1);
     hide();
 
-    connect(form.widgetAs<QPushButton>(ctl::kConditionButton), &QPushButton::clicked, this, &ExportConditionPanel::toggle);
+    connect(
+        form.widgetAs<QPushButton>(ctl::kConditionButton), &QPushButton::clicked, this, &ExportConditionPanel::toggle);
     connect(form.widgetAs<QCheckBox>(ctl::kConditionsOn), &QCheckBox::clicked, this,
         [this] { applyExportConditionEnabling(m_form); });
     // It stays above the anchor wherever the window's layout moves it.

@@ -83,13 +83,15 @@ QString connectionHelpText()
         QStringLiteral("------------------- 【解决办法】 ----------------------"),
         QString(),
         QStringLiteral("一、建账号法。"),
-        QStringLiteral("在服务器本机上连接 MySQL，为运行本程序的电脑建立一个专用账号，只授予它用到的权限（例如 IP 地址为 "
-                       "192.168.1.3 的电脑，只使用 文章库 这一个库），依次执行："),
+        QStringLiteral(
+            "在服务器本机上连接 MySQL，为运行本程序的电脑建立一个专用账号，只授予它用到的权限（例如 IP 地址为 "
+            "192.168.1.3 的电脑，只使用 文章库 这一个库），依次执行："),
         QStringLiteral("CREATE USER '用户'@'192.168.1.3' IDENTIFIED BY '密码';"),
         QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE, CREATE, DROP, ALTER, INDEX ON `文章库`.* TO "
                        "'用户'@'192.168.1.3';"),
         QStringLiteral("select host, user from mysql.user;"),
-        QStringLiteral("最后一句用来查看结果。请不要把管理员账号 root 的主机改为“%”：那样任何主机都可以尝试以管理员身份登录。"),
+        QStringLiteral(
+            "最后一句用来查看结果。请不要把管理员账号 root 的主机改为“%”：那样任何主机都可以尝试以管理员身份登录。"),
         QString(),
         QStringLiteral("二、授权法。"),
         QStringLiteral("允许用户从任何主机连接："),
@@ -119,8 +121,9 @@ QString connectionHelpText()
         QStringLiteral(
             "（6）、端口：一台主机上区分不同服务程序的编号。MySQL 的默认端口是 3306，服务器和途中的防火墙都必须放行这个"
             "端口。"),
-        QStringLiteral("（7）、本程序默认连接服务器的 3306 端口，这是 MySQL 的默认端口；服务器使用别的端口时，在“服务器”一栏写成"
-                       "“主机:端口”，例如 192.168.1.3:3307（IPv6 地址写成 [地址]:端口）。"),
+        QStringLiteral(
+            "（7）、本程序默认连接服务器的 3306 端口，这是 MySQL 的默认端口；服务器使用别的端口时，在“服务器”一栏写成"
+            "“主机:端口”，例如 192.168.1.3:3307（IPv6 地址写成 [地址]:端口）。"),
     });
 }
 

@@ -13,8 +13,8 @@
 
 namespace varnel::gui {
 
-int searchList(QWidget *owner, BusyCounter &busy, Control &button, const QListWidget &list, int current,
-    bool next, const ListSearch &texts)
+int searchList(QWidget *owner, BusyCounter &busy, Control &button, const QListWidget &list, int current, bool next,
+    const ListSearch &texts)
 {
     std::string term = button.tag();
     if (!next || term.empty() || list.count() == 0) {

@@ -24,7 +24,7 @@ struct ListSearch {
     QString prompt;
     QString notFound;
 };
-int searchList(QWidget *owner, BusyCounter &busy, Control &button, const QListWidget &list, int current,
-    bool next, const ListSearch &texts);
+int searchList(QWidget *owner, BusyCounter &busy, Control &button, const QListWidget &list, int current, bool next,
+    const ListSearch &texts);
 
 } // namespace varnel::gui

@@ -7,14 +7,13 @@
 #include "form/MainControls.h"
 #include "gui/ConfigFileActions.h"
 #include "gui/CreateTableWindow.h"
-#include "gui/MappingEditorPanel.h"
 #include "gui/FolderTools.h"
 #include "gui/HelpTexts.h"
 #include "gui/ManagerWindow.h"
+#include "gui/MappingEditorPanel.h"
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
 #include "transfer/TableFields.h"
-
 
 namespace varnel::gui {
 void MainWindow::readTableFields()

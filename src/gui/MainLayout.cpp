@@ -7,9 +7,9 @@
 #include "gui/ExportConditionPanel.h"
 #include "gui/LayoutParts.h"
 #include "gui/MappingEditorPanel.h"
-#include "gui/RunController.h"
 #include "gui/MouseButtons.h"
 #include "gui/QtText.h"
+#include "gui/RunController.h"
 #include "gui/SvgPicture.h"
 
 #include <QFrame>

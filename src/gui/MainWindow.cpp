@@ -278,8 +278,7 @@ void MainWindow::dropPaths(const QStringList &paths)
         return;
     case DropAction::LoadConfig: {
         PromptHost prompts(this);
-        m_mapping->changeRowsQuietly(
-            [&] { importDroppedConfig(ConfigWindow::Main, *m_form, plan.path, prompts); });
+        m_mapping->changeRowsQuietly([&] { importDroppedConfig(ConfigWindow::Main, *m_form, plan.path, prompts); });
         m_mapping->showChosenPage();
         return;
     }

@@ -68,9 +68,8 @@ void ManagerWindow::dropDatabase()
 
 void ManagerWindow::findDatabase(bool next)
 {
-    const int found = searchList(this, m_busy, *m_form->control("按钮查找库"), *m_databases,
-        m_databases->currentRow(), next,
-        {QStringLiteral("输入要查找的库名称(右击按钮继续查找)："), QStringLiteral("找不到输入的库名：")});
+    const int found = searchList(this, m_busy, *m_form->control("按钮查找库"), *m_databases, m_databases->currentRow(),
+        next, {QStringLiteral("输入要查找的库名称(右击按钮继续查找)："), QStringLiteral("找不到输入的库名：")});
     if (found < 0)
         return;
     if (found == m_databases->currentRow())
@@ -162,7 +161,8 @@ void ManagerWindow::renameTable()
     }
     // The name it already has, or another table's of the list it was chosen
     // in: nothing to do. (Another database's list says nothing of that.)
-    if (currentDatabase() == database && !m_tables->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty())
+    if (currentDatabase() == database
+        && !m_tables->findItems(name, Qt::MatchExactly | Qt::MatchCaseSensitive).isEmpty())
         return;
     if (!m_session.catalog().renameTable(database, u8(old), u8(name))) {
         failure(QStringLiteral("修改表失败！"));

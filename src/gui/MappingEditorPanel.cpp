@@ -23,8 +23,7 @@
 
 namespace varnel::gui {
 
-MappingEditorPanel::MappingEditorPanel(
-    QtForm &form, std::function<void(std::string_view)> focusOther, QWidget *parent)
+MappingEditorPanel::MappingEditorPanel(QtForm &form, std::function<void(std::string_view)> focusOther, QWidget *parent)
     : QGroupBox(parent)
     , m_form(form)
     , m_focusOther(std::move(focusOther))

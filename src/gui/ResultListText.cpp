@@ -1,10 +1,10 @@
 #include "gui/ResultListText.h"
 
 #include "admin/ListText.h"
+#include "admin/QueryRows.h"
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
 #include "gui/ResultTableModel.h"
-#include "admin/QueryRows.h"
 #include "gui/WindowPump.h"
 
 #include <QCoreApplication>
@@ -17,7 +17,6 @@
 
 namespace varnel::gui {
 namespace {
-
 
 std::string buildText(const ResultListRows &rows)
 {

@@ -1,7 +1,7 @@
 #include "gui/ResultTableModel.h"
 
-#include "gui/QtText.h"
 #include "admin/QueryRows.h"
+#include "gui/QtText.h"
 
 #include <numeric>
 

@@ -66,7 +66,8 @@ void RunController::runGuarded(const std::function<void()> &run)
 bool RunController::refuseToStart()
 {
     if (m_parts.session.transactionOpen()) {
-        Prompts::message(&m_parts.window, QStringLiteral("请先提交或回滚事务！"), qs(kDefaultCaption), MessageIcon::None);
+        Prompts::message(
+            &m_parts.window, QStringLiteral("请先提交或回滚事务！"), qs(kDefaultCaption), MessageIcon::None);
         return true;
     }
     return !m_parts.session.db().reconnectIfClosed();
@@ -108,8 +109,9 @@ void RunController::exportPressed()
 
 void RunController::importDropped(std::vector<std::string> files)
 {
-    if (!Prompts::okCancel(&m_parts.window, qs(dropImportQuestion(files.size(), controlText(m_parts.form, ctl::kTable))),
-            qs(kDefaultCaption), MessageIcon::None))
+    if (!Prompts::okCancel(&m_parts.window,
+            qs(dropImportQuestion(files.size(), controlText(m_parts.form, ctl::kTable))), qs(kDefaultCaption),
+            MessageIcon::None))
         return;
     if (active()) {
         Prompts::message(

@@ -14,8 +14,8 @@
 #include "gui/ResultListText.h"
 #include "gui/ResultTableModel.h"
 #include "gui/WindowPlace.h"
-#include "settings/SettingsStore.h"
 #include "gui/WindowPump.h"
+#include "settings/SettingsStore.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -40,7 +40,6 @@
 
 namespace varnel::gui {
 namespace {
-
 
 QPushButton *button(const char *name, const char *caption)
 {

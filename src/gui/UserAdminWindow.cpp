@@ -1,5 +1,6 @@
 #include "gui/UserAdminWindow.h"
 
+#include "gui/ConnectionSession.h"
 #include "gui/InfoDialogs.h"
 #include "gui/ListSearch.h"
 #include "gui/ManagerWindow.h"
@@ -9,7 +10,6 @@
 #include "gui/QtText.h"
 #include "gui/SvgPicture.h"
 #include "gui/WindowPlace.h"
-#include "gui/ConnectionSession.h"
 #include "mysql/MySqlConnection.h"
 #include "mysql/Statements.h"
 #include "util/AsciiCase.h"
@@ -302,7 +302,8 @@ void UserAdminWindow::createAccount()
     const int mask = sql::privilegeMaskFromText(u8(m_privileges->text()));
     const std::string host = u8(m_host->text());
     const std::string user = u8(m_user->text());
-    if (!m_session.db().grantUser(host, user, u8(m_password->text()), u8(m_database->text()), u8(m_table->text()), mask)) {
+    if (!m_session.db().grantUser(
+            host, user, u8(m_password->text()), u8(m_database->text()), u8(m_table->text()), mask)) {
         message(QStringLiteral("创建新用户失败，请确保您有创建用户的权限，或检查用户信息是否正确"));
         return;
     }

@@ -565,12 +565,14 @@ TEST(CliConfig, RowsThatCannotBeReadAreRefused)
     test::writeBytes(dir.file("a.txt"), "正文");
     for (const std::string count : {"-7", "-3", "nan", "inf", "0x10", "七"}) {
         const std::string path = dir.file("bad.ini").string();
-        test::writeBytes(path, replaceAll(good, toGb18030("\r\n字段数=4\r\n"), toGb18030("\r\n字段数=" + count + "\r\n")));
+        test::writeBytes(
+            path, replaceAll(good, toGb18030("\r\n字段数=4\r\n"), toGb18030("\r\n字段数=" + count + "\r\n")));
         for (const char *command : {"import", "preview"}) {
             const Output o = runCli({command, "--config", path, "--server", "127.0.0.1:1", dir.file("a.txt").string()});
             EXPECT_EQ(o.status, 2) << count << " " << command;
-            EXPECT_EQ(o.err, "cannot read the configuration " + path + ": 字段数 is not a whole number from 0 to 100000: "
-                    + count + "\n");
+            EXPECT_EQ(o.err,
+                "cannot read the configuration " + path + ": 字段数 is not a whole number from 0 to 100000: " + count
+                    + "\n");
             EXPECT_EQ(o.out, "");
         }
     }
@@ -1071,9 +1073,9 @@ TEST_F(CliTest, ExportedExamplesImportBackAsTheyWere)
         const Output exported =
             runCli(with({"export", "--folder", folder, "--encoding", std::to_string(encoding), "--quiet"}, "pair.ini"));
         ASSERT_EQ(exported.status, 0) << exported.err;
-        const Output imported = runCli(with({"import", "--table", again, "--folder", folder, "--types", "*.*",
-                                              "--encoding", "0", "--quiet"},
-            "pair.ini"));
+        const Output imported = runCli(
+            with({"import", "--table", again, "--folder", folder, "--types", "*.*", "--encoding", "0", "--quiet"},
+                "pair.ini"));
         ASSERT_EQ(imported.status, 0) << imported.err;
 
         std::vector<std::string> expected;

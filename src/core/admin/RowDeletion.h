@@ -12,8 +12,8 @@ class QueryRows;
 // condition rowCondition builds, LIMIT 1. It counts as deleted only when the
 // server changed exactly one row: a row another client changed or deleted
 // meanwhile stays, and is not reported as deleted.
-bool deleteShownRow(MySqlConnection &db, std::string_view database, std::string_view table, const QueryRows &rows,
-    std::uint64_t row);
+bool deleteShownRow(
+    MySqlConnection &db, std::string_view database, std::string_view table, const QueryRows &rows, std::uint64_t row);
 
 // Drops the column a row of DESCRIBE names (its first cell).
 bool dropShownField(MySqlConnection &db, std::string_view database, std::string_view table, std::string_view field);

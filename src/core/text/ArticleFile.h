@@ -67,8 +67,8 @@ std::string encodeArticle(std::string_view text, ArticleEncoding e);
 // path or when the file cannot be written completely; an existing file is
 // then left as it was (the text goes to a temporary file in the same folder
 // that replaces the target only when complete). errno tells why.
-bool writeArticleFile(const std::filesystem::path &path, std::string_view text, ArticleEncoding e,
-    TargetHint hint = TargetHint::Unknown);
+bool writeArticleFile(
+    const std::filesystem::path &path, std::string_view text, ArticleEncoding e, TargetHint hint = TargetHint::Unknown);
 
 // The whole content of a regular file; false when it cannot be read, with
 // the reason in *error when given.

@@ -16,8 +16,8 @@ bool contains(std::string_view text, std::string_view part)
 
 } // namespace
 
-ExportConditions::ExportConditions(std::string_view names, std::string_view values, std::string_view separator,
-    Comparison comparison, bool everyTerm)
+ExportConditions::ExportConditions(
+    std::string_view names, std::string_view values, std::string_view separator, Comparison comparison, bool everyTerm)
     : m_names(splitText(names, separator))
     , m_values(splitText(values, separator))
     , m_comparison(comparison)

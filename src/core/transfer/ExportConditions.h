@@ -22,8 +22,8 @@ public:
     // Names and values as the window has them, each list split at
     // `separator`; a name without a value is compared with the empty text,
     // a value without a name is not used.
-    ExportConditions(std::string_view names, std::string_view values, std::string_view separator,
-        Comparison comparison, bool everyTerm);
+    ExportConditions(std::string_view names, std::string_view values, std::string_view separator, Comparison comparison,
+        bool everyTerm);
 
     bool empty() const { return m_names.empty(); }
     const std::vector<std::string> &names() const { return m_names; }
@@ -31,8 +31,8 @@ public:
     // Whether a row is written. `valueOf(i)` is the row's text of names()[i];
     // the terms are looked at in order until one decides, and `between` (the
     // run's event pump) is called after each that does not.
-    bool holds(const std::function<std::string_view(std::size_t)> &valueOf,
-        const std::function<void()> &between = {}) const;
+    bool holds(
+        const std::function<std::string_view(std::size_t)> &valueOf, const std::function<void()> &between = {}) const;
 
 private:
     bool termHolds(std::string_view text, std::string_view value) const;

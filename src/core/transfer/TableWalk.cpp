@@ -147,8 +147,8 @@ std::optional<ChunkKey> chooseChunkKey(const RowBlock &keys, const RowBlock &sha
     return key;
 }
 
-std::size_t nextChunkRows(bool complete, std::size_t rows, std::size_t bytes, std::size_t limit,
-    std::size_t maxRows, std::size_t maxBytes)
+std::size_t nextChunkRows(
+    bool complete, std::size_t rows, std::size_t bytes, std::size_t limit, std::size_t maxRows, std::size_t maxBytes)
 {
     if (!complete)
         return std::max<std::size_t>(1, rows);

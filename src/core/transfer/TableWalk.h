@@ -40,8 +40,8 @@ std::optional<ChunkKey> chooseChunkKey(const RowBlock &keys, const RowBlock &sha
 // by this chunk's average, at most twice as many as this time and never
 // more than `maxRows`; when the budget cut the chunk short (`complete`
 // false), the rows that fitted. At least one.
-std::size_t nextChunkRows(bool complete, std::size_t rows, std::size_t bytes, std::size_t limit,
-    std::size_t maxRows, std::size_t maxBytes);
+std::size_t nextChunkRows(
+    bool complete, std::size_t rows, std::size_t bytes, std::size_t limit, std::size_t maxRows, std::size_t maxBytes);
 
 // One pass over a table's rows. With a key the rows come in chunks by the
 // key, of at most `maxRows` rows and about `maxBytes` of cells (at least one

@@ -26,8 +26,8 @@ TEST_F(CatalogTest, EachTableCallActsOnTheDatabaseItNames)
 {
     const std::string other = name + "_other";
     ASSERT_TRUE(catalog.createDatabase(other));
-    EXPECT_EQ(column("select default_character_set_name from information_schema.schemata where schema_name = '"
-                  + other + "'"),
+    EXPECT_EQ(column("select default_character_set_name from information_schema.schemata where schema_name = '" + other
+                  + "'"),
         Names{"utf8mb4"});
     ASSERT_TRUE(db.execute("create table " + name + ".t (id int primary key)"));
     ASSERT_TRUE(db.execute("insert into " + name + ".t values (1), (2), (3)"));
@@ -129,8 +129,8 @@ TEST_F(CatalogTest, AccountsByName)
     const auto accounts = listAccounts(db);
     ASSERT_TRUE(accounts);
     const std::string user = settings.user.empty() ? "root" : settings.user;
-    EXPECT_TRUE(std::any_of(accounts->begin(), accounts->end(),
-        [&user](const Account &a) { return a.user == user && !a.host.empty(); }));
+    EXPECT_TRUE(std::any_of(
+        accounts->begin(), accounts->end(), [&user](const Account &a) { return a.user == user && !a.host.empty(); }));
 
     MySqlConnection closed;
     EXPECT_FALSE(listAccounts(closed));

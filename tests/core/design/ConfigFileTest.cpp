@@ -301,7 +301,8 @@ TEST(ConfigChecked, RowsThatCannotBeReadAreNamed)
     EXPECT_EQ(check("编辑框库名=x\r\n"), std::nullopt);
     EXPECT_EQ(check(rule + "字段数=2\r\n"), "字段名或位置(2) is missing");
     EXPECT_EQ(check(rule + "字段名或位置(2)=a\r\n字段数=2\r\n"), "数据来源(2) is missing");
-    EXPECT_EQ(check(rule + "字段名或位置(2)=a\r\n数据来源(2)=文件\r\n字段数=2\r\n"), "数据来源(2) is no data source: 文件");
+    EXPECT_EQ(
+        check(rule + "字段名或位置(2)=a\r\n数据来源(2)=文件\r\n字段数=2\r\n"), "数据来源(2) is no data source: 文件");
 
     // A fresh settings file: no rows, the four default ones.
     SettingsStore fresh;

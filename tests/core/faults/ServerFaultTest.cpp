@@ -385,7 +385,6 @@ TEST_F(ServerFaultTest, LosingTheServerBetweenChunksKeepsWhatWasWritten)
     EXPECT_EQ(form.control("按钮导出")->text(), kExportIdle);
 }
 
-
 // The windows' statements: a server that was restarted is reached again with
 // the same database and language; one that stays down closes the connection
 // once and says why.

@@ -46,14 +46,8 @@ public:
 
     // The last message's text, and the last question; a test that expects one
     // fails where it asked when there is none.
-    std::string lastText(CallSite where = CallSite::current()) const
-    {
-        return lastOf(texts(), where);
-    }
-    Message lastQuestion(CallSite where = CallSite::current()) const
-    {
-        return lastOf(questions, where);
-    }
+    std::string lastText(CallSite where = CallSite::current()) const { return lastOf(texts(), where); }
+    Message lastQuestion(CallSite where = CallSite::current()) const { return lastOf(questions, where); }
 
     std::vector<Message> messages;
     std::vector<Message> questions;

@@ -81,7 +81,6 @@ inline std::string testDatabaseName()
     return "vt" + std::to_string(::getpid()) + "_" + std::to_string(++counter) + "_" + hex;
 }
 
-
 // The first column of every row of a query; a failing query fails the test.
 inline std::vector<std::string> firstColumn(MySqlConnection &db, const std::string &sql)
 {
@@ -117,7 +116,8 @@ protected:
         // not the test's to observe.
         db.setStatementObserver({});
         if (!name.empty()) {
-            EXPECT_TRUE(dropTestDatabases(db, settings.server, settings.user, settings.password, name)) << "test database " << name << " left behind";
+            EXPECT_TRUE(dropTestDatabases(db, settings.server, settings.user, settings.password, name))
+                << "test database " << name << " left behind";
         }
     }
 

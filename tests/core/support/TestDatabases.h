@@ -99,8 +99,8 @@ inline bool dropTestDatabases(MySqlConnection &db, const std::string &server, co
         return true;
     db.disconnect();
     MySqlConnection fresh;
-    return fresh.connect(server, user, password)
-        && fresh.execute("set session lock_wait_timeout = 30") && dropAll(fresh);
+    return fresh.connect(server, user, password) && fresh.execute("set session lock_wait_timeout = 30")
+        && dropAll(fresh);
 }
 
 } // namespace varnel::test

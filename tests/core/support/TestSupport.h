@@ -76,19 +76,16 @@ struct CallSite {
 // caller's line and gets an empty element, so that a missing message fails
 // one test instead of ending the test program.
 template <class List>
-typename List::value_type elementAt(
-    const List &list, std::size_t index, CallSite where = CallSite::current())
+typename List::value_type elementAt(const List &list, std::size_t index, CallSite where = CallSite::current())
 {
     if (index >= list.size()) {
-        ADD_FAILURE_AT(where.file, where.line)
-            << "no element " << index << ": the list has " << list.size();
+        ADD_FAILURE_AT(where.file, where.line) << "no element " << index << ": the list has " << list.size();
         return {};
     }
     return list[index];
 }
 
-template <class List>
-typename List::value_type lastOf(const List &list, CallSite where = CallSite::current())
+template <class List> typename List::value_type lastOf(const List &list, CallSite where = CallSite::current())
 {
     if (list.empty()) {
         ADD_FAILURE_AT(where.file, where.line) << "the list is empty";

@@ -1,7 +1,7 @@
 #include "text/ArticleFile.h"
-#include "text/Charset.h"
 #include "support/ArticleFixtures.h"
 #include "support/TestSupport.h"
+#include "text/Charset.h"
 #include "util/SystemError.h"
 
 #include <gtest/gtest.h>
@@ -425,7 +425,8 @@ TEST(ReadArticle, ShortGbkTextsAreReadAsGbk)
     std::vector<std::string> utf8Alike; // alone well-formed UTF-8, or the start of a four-byte form
     for (const std::string &c : characters) {
         const auto lead = static_cast<unsigned char>(c[0]);
-        if ((lead >= 0xC2 && lead <= 0xDF && static_cast<unsigned char>(c[1]) <= 0xBF) || (lead >= 0xF0 && lead <= 0xF4))
+        if ((lead >= 0xC2 && lead <= 0xDF && static_cast<unsigned char>(c[1]) <= 0xBF)
+            || (lead >= 0xF0 && lead <= 0xF4))
             utf8Alike.push_back(c);
     }
     std::size_t valid = 0;

@@ -1,7 +1,7 @@
 #include "text/TextBetween.h"
-#include "text/MetaCharset.h"
 #include "text/ArticleFile.h"
 #include "text/Charset.h"
+#include "text/MetaCharset.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,10 @@ TEST(EscapedName, OneLineWithControlsAndInvalidBytesEscaped)
     // Each byte of an invalid sequence: a stray byte, a cut character, GBK.
     EXPECT_EQ(escapedName("\xFF\xE4\xB8x\xD6\xD0"), "\\xFF\\xE4\\xB8x\\xD6\\xD0");
     // C1 controls and the Unicode line breaks: valid, but they act.
-    EXPECT_EQ(escapedName("a\xC2\x85" "b\xE2\x80\xA8" "c\xE2\x80\xA9\xC2\xA0"), "a\\u0085b\\u2028c\\u2029\xC2\xA0");
+    EXPECT_EQ(escapedName("a\xC2\x85"
+                          "b\xE2\x80\xA8"
+                          "c\xE2\x80\xA9\xC2\xA0"),
+        "a\\u0085b\\u2028c\\u2029\xC2\xA0");
     EXPECT_EQ(escapedName("\xF0\x9F\x98\x80"), "\xF0\x9F\x98\x80");
 }
 

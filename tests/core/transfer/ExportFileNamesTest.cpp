@@ -1,6 +1,6 @@
 // The names an export gives its files.
-#include "support/TestSupport.h"
 #include "transfer/ExportFileNames.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ std::string folderOf(const TempDir &dir)
 TEST(ExportNames, ARunNeverGivesOneNameTwice)
 {
     TempDir dir;
-    ExportFileNames names(folderOf(dir), ".txt", [] { });
+    ExportFileNames names(folderOf(dir), ".txt", [] {});
     EXPECT_EQ(names.claim("同名"), "同名.txt");
     EXPECT_EQ(names.claim("同名"), "同名 (2).txt");
     EXPECT_EQ(names.claim("a/b"), "a／b.txt");
@@ -60,7 +60,7 @@ TEST(ExportNames, ARunNeverGivesOneNameTwice)
 TEST(ExportNames, LongNamesAreCutAtACharacter)
 {
     TempDir dir;
-    ExportFileNames names(folderOf(dir), ".txt", [] { });
+    ExportFileNames names(folderOf(dir), ".txt", [] {});
     std::string chinese;
     for (int i = 0; i < 100; ++i)
         chinese += "文";
@@ -78,11 +78,11 @@ TEST(ExportNames, NamesInTheFolderAtTheStart)
 {
     TempDir dir;
     test::writeBytes(dir.file("old.html"), "x");
-    ExportFileNames names(folderOf(dir), ".html", [] { });
+    ExportFileNames names(folderOf(dir), ".html", [] {});
     EXPECT_EQ(names.hintFor("old.html"), TargetHint::Unknown);
     EXPECT_EQ(names.hintFor("new.html"), TargetHint::Absent);
 
-    const ExportFileNames missing(folderOf(dir) + "not-yet/", ".html", [] { });
+    const ExportFileNames missing(folderOf(dir) + "not-yet/", ".html", [] {});
     EXPECT_EQ(missing.hintFor("new.html"), TargetHint::Unknown);
 }
 

@@ -1,9 +1,9 @@
 // What an export reads from the main window before it starts.
+#include "transfer/ExportRequest.h"
 #include "design/FormTable.h"
 #include "form/MainControls.h"
 #include "form/MemoryForm.h"
 #include "support/TestSupport.h"
-#include "transfer/ExportRequest.h"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +29,8 @@ protected:
 TEST_F(ExportRequestTest, MissingValuesInTheWindowsOrder)
 {
     EXPECT_FALSE(readExportRequest(form).missingValue());
-    const std::pair<std::string_view, const char *> missing[] = {
-        {ctl::kFolder, "请先选择要导出到的文章目录！"}, {ctl::kTable, "请输入表名！"}, {ctl::kDatabase, "请输入库名！"}};
+    const std::pair<std::string_view, const char *> missing[] = {{ctl::kFolder, "请先选择要导出到的文章目录！"},
+        {ctl::kTable, "请输入表名！"}, {ctl::kDatabase, "请输入库名！"}};
     for (const auto &[control, message] : missing) {
         form.control(control)->setText("");
         const std::optional<ExportProblem> problem = readExportRequest(form).missingValue();

@@ -73,7 +73,8 @@ TEST(FileWriteQueue, DroppedFilesAreCountedAndNeverHalfWritten)
         for (int i = 0; i < total; ++i) {
             if (i == total / 2 && byFlag)
                 stop = true;
-            FileWriteQueue::Job job{(dir.path() / (std::to_string(i) + ".txt")).string(), text, ArticleEncoding::Utf8, i, {}};
+            FileWriteQueue::Job job{
+                (dir.path() / (std::to_string(i) + ".txt")).string(), text, ArticleEncoding::Utf8, i, {}};
             if (queue.push(std::move(job), {}, [&] { return stop.load(); }))
                 ++pushed;
         }

@@ -321,7 +321,8 @@ TEST_F(ImporterTest, TreeDeeperThanAPath)
     const ImportResult result = importer.startImport();
     ASSERT_EQ(result.outcome, TransferOutcome::Completed);
     EXPECT_EQ(result.transferred, kDepth + 1);
-    EXPECT_TRUE(result.failures.empty()) << result.failures.front().item.size() << " " << result.failures.front().reason;
+    EXPECT_TRUE(result.failures.empty()) << result.failures.front().item.size() << " "
+                                         << result.failures.front().reason;
     EXPECT_EQ(column("select count(*) from `文章` where `内容` = '深处'"),
         std::vector<std::string>{std::to_string(kDepth + 1)});
 }

@@ -1,7 +1,7 @@
 // How an export reads a table: by which key, in chunks of what size.
+#include "transfer/TableWalk.h"
 #include "mysql/Statements.h"
 #include "support/Sandbox.h"
-#include "transfer/TableWalk.h"
 
 #include <gtest/gtest.h>
 
