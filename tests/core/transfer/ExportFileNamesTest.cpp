@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string_view>
+#include <utility>
 
 namespace varnel {
 namespace {
@@ -13,14 +15,14 @@ using test::TempDir;
 
 TEST(ExportNames, SafeNamesAndExtensions)
 {
-    EXPECT_EQ(safeFileName("a/b:c"), "a／b：c");
-    EXPECT_EQ(safeFileName("\\*?|<>"), "＼＊？｜＜＞");
-    EXPECT_EQ(safeFileName("x\"y\r\nz\tw\rv"), "xyzwv");
-    EXPECT_EQ(safeFileName(".."), "..");
-    EXPECT_EQ(exportExtension("*.txt"), ".txt");
-    EXPECT_EQ(exportExtension("*.*"), ".html");
-    EXPECT_EQ(exportExtension(""), ".html");
-    EXPECT_EQ(exportExtension("*.txt|*.htm"), ".html");
+    const std::pair<std::string_view, std::string_view> names[] = {
+        {"a/b:c", "a／b：c"}, {"\\*?|<>", "＼＊？｜＜＞"}, {"x\"y\r\nz\tw\rv", "xyzwv"}, {"..", ".."}};
+    for (const auto &[name, safe] : names)
+        EXPECT_EQ(safeFileName(name), safe) << name;
+    const std::pair<std::string_view, std::string_view> extensions[] = {
+        {"*.txt", ".txt"}, {"*.*", ".html"}, {"", ".html"}, {"*.txt|*.htm", ".html"}};
+    for (const auto &[types, extension] : extensions)
+        EXPECT_EQ(exportExtension(types), extension) << types;
 }
 
 std::string folderOf(const TempDir &dir)
