@@ -448,6 +448,51 @@ private slots:
 
     // A table chosen in the manager while the viewer deletes: the delete
     // stops at once, nothing of the other table is touched, no crash.
+    // A drop or a rename acts on the database chosen when it was asked for:
+    // another database chosen while its question is open, with a table of
+    // the same name, keeps its table.
+    void aDatabaseChosenDuringTheQuestionKeepsItsTables()
+    {
+        const std::string other = m_database + "_b";
+        exec("create database `" + other + "`");
+        for (const std::string &db : {m_database, other}) {
+            exec("create table `" + db + "`.t (v int)");
+            exec("create table `" + db + "`.u (v int)");
+        }
+        ManagerWindow *m = openManager();
+        QVERIFY(m);
+        // While a question is open the user chooses the other database.
+        auto chooseOther = [m, &other](const Prompts::Record &) {
+            const auto found = m->databaseList()->findItems(qs(other), Qt::MatchExactly);
+            if (!found.isEmpty() && m->currentDatabase() != other)
+                m->databaseList()->setCurrentItem(found.front());
+        };
+
+        selectTables(m, {0});
+        QCOMPARE(m->currentTable(), std::string("t"));
+        Prompts::setObserver(chooseOther);
+        Prompts::queueAnswer(true);
+        m->dropTables(false);
+        Prompts::setObserver({});
+        QCOMPARE(m->currentDatabase(), other);
+        QCOMPARE(column("show tables from `" + m_database + "`"), QStringList{QStringLiteral("u")});
+        QCOMPARE(column("show tables from `" + other + "`"), (QStringList{QStringLiteral("t"), QStringLiteral("u")}));
+
+        // Back in the first database: u renamed to t there, though the
+        // other database's list shows a t by then.
+        const auto first = m->databaseList()->findItems(qs(m_database), Qt::MatchExactly);
+        QVERIFY(!first.isEmpty());
+        m->databaseList()->setCurrentItem(first.front());
+        selectTables(m, {0});
+        QCOMPARE(m->currentTable(), std::string("u"));
+        Prompts::setObserver(chooseOther);
+        answerDialog(QStringLiteral("t"));
+        m->renameTable();
+        Prompts::setObserver({});
+        QCOMPARE(column("show tables from `" + m_database + "`"), QStringList{QStringLiteral("t")});
+        QCOMPARE(column("show tables from `" + other + "`"), (QStringList{QStringLiteral("t"), QStringLiteral("u")}));
+    }
+
     void aTableSwitchDuringADeleteStopsIt()
     {
         exec("create table `" + m_database + "`.big (id int primary key)");
