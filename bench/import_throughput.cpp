@@ -20,7 +20,8 @@
 // The cases we watch: 5000 5 4, 1500 5 64, 200 5 1000, and 100000 1 1 (a
 // folder of 100,000 files, listed and imported in one run).
 //
-// Needs the sandbox: eval "$(scripts/mysql-sandbox env)".
+// Needs the sandbox: eval "$(scripts/mysql-sandbox env)". With
+// VARNEL_BENCH_KEEP=1 the articles and bench.ini stay, for a profiler.
 #include "BenchImport.h"
 #include "BenchSupport.h"
 #include "form/MemoryForm.h"
@@ -241,6 +242,11 @@ int main(int argc, char **argv)
     std::printf("peak RSS of varnel-cli import: %.1f MB\n", peakRss);
     server.query("drop table if exists load_rows");
     server.query("drop table if exists script_rows");
-    std::filesystem::remove_all(dir);
+    // VARNEL_BENCH_KEEP=1 leaves the articles and the configuration for a
+    // profiler.
+    if (env("VARNEL_BENCH_KEEP").empty())
+        std::filesystem::remove_all(dir);
+    else
+        std::printf("kept: %s\n", dir.c_str());
     return 0;
 }
