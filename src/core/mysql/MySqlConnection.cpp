@@ -147,6 +147,7 @@ void MySqlConnection::disconnect()
     m_refusal.clear();
     m_inFlightText = std::string();
     m_current.reset();
+    closePrepared();
     if (m_mysql) {
         mysql_close(m_mysql);
         m_mysql = nullptr;

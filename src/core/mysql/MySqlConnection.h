@@ -16,6 +16,7 @@
 #include <vector>
 
 typedef struct st_mysql MYSQL;
+typedef struct st_mysql_stmt MYSQL_STMT;
 
 namespace varnel {
 
@@ -113,6 +114,15 @@ public:
     // operation in the meantime first waits for it (its outcome is kept).
     // The connection keeps the statement's text until it completes.
     bool startStatement(std::string statement);
+    // The same for a statement with `?` placeholders, its values bound as
+    // they are: the server parses the text once (the handle is kept for the
+    // next statement of the same text on this connection) and takes each
+    // value whole, without scanning it as an escaped literal. The values are
+    // read until the statement completes; `owner` keeps them alive, and the
+    // connection holds it until then. False, with the reason in lastError(),
+    // when the text cannot be prepared (nothing was carried out then).
+    bool startPrepared(
+        std::string_view statement, std::vector<std::string_view> values, std::shared_ptr<const void> owner);
     bool statementInFlight() const { return m_asyncStatus != 0; }
     void advanceStatement();
     bool finishStatement();
@@ -183,6 +193,9 @@ private:
     bool refusePending();
     bool prepareToSend(std::string_view &statement);
     void settleInFlight();
+    int continueInFlight(int ready);
+    MYSQL_STMT *preparedHandle(std::string_view statement);
+    void closePrepared();
     // sliceMs 0: no waiting; -1: until ready or timed out; else at most that
     // long (0 back when the slice passed first).
     int waitFor(int status, int sliceMs);
@@ -201,6 +214,15 @@ private:
     std::optional<std::chrono::steady_clock::time_point> m_waitDeadline;
     bool m_pumping = false;
     std::string m_inFlightText; // the statement in flight: the library sends from it
+    // A prepared statement in flight, the values it reads and their bindings.
+    MYSQL_STMT *m_inFlightStmt = nullptr;
+    std::shared_ptr<const void> m_inFlightOwner;
+    std::shared_ptr<void> m_inFlightBinding;
+    struct Prepared {
+        std::string text;
+        MYSQL_STMT *handle;
+    };
+    std::vector<Prepared> m_prepared; // the last used at the back
     // Rows of the last statement not yet taken: the next statement is refused
     // (and the rows stay takeable, which the library alone does not ensure).
     bool m_resultPending = false;

@@ -3,6 +3,7 @@
 // slices so the window stays alive and a stop is seen.
 #include "mysql/MySqlConnection.h"
 
+#include <errmsg.h>
 #include <mysql.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -10,12 +11,24 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <utility>
 
 namespace varnel {
 namespace {
 
 // How long a wait for a statement in flight goes without pumping events.
 constexpr int kWaitSliceMs = 25;
+// Prepared statements kept per connection: a run uses one for its full
+// batches and one or two for shorter ones.
+constexpr std::size_t kPreparedKept = 4;
+
+// The bindings of a prepared statement's values: the library reads the
+// lengths through pointers when it sends the values.
+struct Binding {
+    std::vector<MYSQL_BIND> binds;
+    std::vector<unsigned long> lengths;
+};
 
 } // namespace
 
@@ -88,13 +101,95 @@ bool MySqlConnection::startStatement(std::string statement)
     return true;
 }
 
+MYSQL_STMT *MySqlConnection::preparedHandle(std::string_view statement)
+{
+    const auto kept =
+        std::find_if(m_prepared.begin(), m_prepared.end(), [&](const Prepared &p) { return p.text == statement; });
+    if (kept != m_prepared.end()) {
+        std::rotate(kept, kept + 1, m_prepared.end());
+        return m_prepared.back().handle;
+    }
+    if (m_prepared.size() >= kPreparedKept) {
+        mysql_stmt_close(m_prepared.front().handle);
+        m_prepared.erase(m_prepared.begin());
+    }
+    MYSQL_STMT *handle = mysql_stmt_init(m_mysql);
+    if (!handle)
+        return nullptr;
+    if (mysql_stmt_prepare(handle, statement.data(), static_cast<unsigned long>(statement.size())) != 0) {
+        m_refusal = mysql_stmt_error(handle);
+        m_refusalNumber = mysql_stmt_errno(handle);
+        mysql_stmt_close(handle);
+        return nullptr;
+    }
+    m_prepared.push_back({std::string(statement), handle});
+    return handle;
+}
+
+void MySqlConnection::closePrepared()
+{
+    for (const Prepared &p : m_prepared)
+        mysql_stmt_close(p.handle);
+    m_prepared.clear();
+}
+
+bool MySqlConnection::startPrepared(
+    std::string_view statement, std::vector<std::string_view> values, std::shared_ptr<const void> owner)
+{
+    if (!prepareToSend(statement))
+        return false;
+    MYSQL_STMT *handle = preparedHandle(statement);
+    if (!handle)
+        return false;
+    if (mysql_stmt_param_count(handle) != values.size()) {
+        m_refusal = "参数个数与语句不符";
+        m_refusalNumber = CR_PARAMS_NOT_BOUND;
+        return false;
+    }
+    auto binding = std::make_shared<Binding>();
+    binding->binds.resize(values.size());
+    binding->lengths.resize(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        MYSQL_BIND &b = binding->binds[i];
+        std::memset(&b, 0, sizeof b);
+        binding->lengths[i] = static_cast<unsigned long>(values[i].size());
+        b.buffer_type = MYSQL_TYPE_STRING;
+        // The library only reads the values.
+        b.buffer = const_cast<char *>(values[i].data());
+        b.buffer_length = binding->lengths[i];
+        b.length = &binding->lengths[i];
+    }
+    if (!values.empty() && mysql_stmt_bind_param(handle, binding->binds.data()) != 0) {
+        m_refusal = mysql_stmt_error(handle);
+        m_refusalNumber = mysql_stmt_errno(handle);
+        return false;
+    }
+    // Both live until the statement has completed.
+    m_inFlightOwner = std::move(owner);
+    m_inFlightBinding = std::move(binding);
+    m_inFlightStmt = handle;
+    m_settled.reset();
+    m_asyncResult = 0;
+    m_asyncStarted = true;
+    m_waitDeadline.reset();
+    m_asyncStatus = mysql_stmt_execute_start(&m_asyncResult, handle);
+    return true;
+}
+
+// One step of whichever statement is in flight.
+int MySqlConnection::continueInFlight(int ready)
+{
+    return m_inFlightStmt ? mysql_stmt_execute_cont(&m_asyncResult, m_inFlightStmt, ready)
+                          : mysql_real_query_cont(&m_asyncResult, m_mysql, ready);
+}
+
 void MySqlConnection::advanceStatement()
 {
     if (m_asyncStatus == 0)
         return;
     // Only as far as the socket allows without waiting.
     for (int ready; m_asyncStatus != 0 && (ready = waitFor(m_asyncStatus, 0)) != 0;)
-        m_asyncStatus = mysql_real_query_cont(&m_asyncResult, m_mysql, ready);
+        m_asyncStatus = continueInFlight(ready);
 }
 
 void MySqlConnection::settleInFlight()
@@ -118,13 +213,23 @@ void MySqlConnection::settleInFlight()
                 ready = waitFor(m_asyncStatus, -1);
             while (ready == 0);
         }
-        m_asyncStatus = mysql_real_query_cont(&m_asyncResult, m_mysql, ready);
+        m_asyncStatus = continueInFlight(ready);
     }
     if (!m_asyncStarted)
         return; // settled by a statement sent from the pump
     m_asyncStarted = false;
     m_inFlightText = std::string();
     m_settled = m_asyncResult == 0;
+    if (MYSQL_STMT *handle = std::exchange(m_inFlightStmt, nullptr)) {
+        m_inFlightOwner.reset();
+        m_inFlightBinding.reset();
+        // The statement's own error, where lastError() finds it.
+        if (!*m_settled) {
+            m_refusal = mysql_stmt_error(handle);
+            m_refusalNumber = mysql_stmt_errno(handle);
+        }
+        return;
+    }
     // Statements sent this way return no rows; should one, they are dropped
     // so that the connection stays usable.
     if (*m_settled && mysql_field_count(m_mysql) > 0) {

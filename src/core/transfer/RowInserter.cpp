@@ -7,15 +7,20 @@ namespace varnel {
 
 void InsertRow::add(std::string name, std::string value)
 {
-    const std::size_t escaped = escapedSize(value);
-    const std::size_t comma = values.empty() ? 0 : 1;
-    if (comma)
+    if (!values.empty())
         columns += ',';
     columns += name;
-    assignmentBytes += comma + name.size() + 3 + escaped; // `a`='x'
-    tupleBytes += (comma ? 1 : 2) + escaped + 2; // the parentheses once, a comma before the others
+    valueBytes += value.size();
     names.push_back(std::move(name));
     values.push_back(std::move(value));
+}
+
+std::size_t InsertRow::assignmentBytes() const
+{
+    std::size_t size = 0;
+    for (std::size_t i = 0; i < values.size(); ++i)
+        size += (i ? 1 : 0) + names[i].size() + 3 + escapedSize(values[i]); // `a`='x'
+    return size;
 }
 
 void InsertRow::appendAssignments(std::string &out) const
@@ -28,19 +33,6 @@ void InsertRow::appendAssignments(std::string &out) const
         appendEscaped(out, values[i]);
         out += '\'';
     }
-}
-
-void InsertRow::appendTuple(std::string &out) const
-{
-    out += '(';
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i)
-            out += ',';
-        out += '\'';
-        appendEscaped(out, values[i]);
-        out += '\'';
-    }
-    out += ')';
 }
 
 std::string packetLimitReason(std::size_t maxAllowedPacket)
@@ -57,6 +49,12 @@ RowInserter::RowInserter(MySqlConnection &db, std::string database, Identifier t
 {
     if (m_limits.batchRows == 0)
         m_limits.batchRows = 1;
+}
+
+RowInserter::~RowInserter()
+{
+    if (m_inFlight)
+        m_db.finishStatement();
 }
 
 std::string RowInserter::errorText() const
@@ -111,7 +109,7 @@ void RowInserter::insertOne(const InsertRow &row)
     bool sent = false;
     {
         std::string statement = sql::insertRow(m_table, "");
-        statement.reserve(statement.size() + row.assignmentBytes);
+        statement.reserve(statement.size() + row.assignmentBytes());
         row.appendAssignments(statement);
         sent = m_db.insertStatement(statement);
     }
@@ -134,47 +132,55 @@ void RowInserter::add(InsertRow row)
         return;
     }
     // The server closes the connection on a statement over its limit: such a
-    // row is refused here, and the connection stays up for the others.
-    const std::size_t alone = sql::insertRow(m_table, "").size() + row.assignmentBytes;
-    if (m_limits.maxStatementBytes && alone + 1 > m_limits.maxStatementBytes) {
+    // row is refused here, and the connection stays up for the others (a
+    // batched row may have to go alone). Escaping at most doubles a value,
+    // so most rows are cleared without escaping a byte.
+    const std::size_t head = sql::insertRow(m_table, "").size() + row.columns.size() + 4 * row.values.size();
+    if (m_limits.maxStatementBytes && head + 2 * row.valueBytes + 1 > m_limits.maxStatementBytes
+        && head + row.assignmentBytes() + 1 > m_limits.maxStatementBytes) {
         m_failures.push_back({row.path, packetLimitReason(m_limits.maxStatementBytes)});
         return;
     }
     std::size_t batchBytes = m_limits.batchBytes;
     if (m_limits.maxStatementBytes) {
-        const std::size_t head = m_table.sql().size() + row.columns.size() + 32;
-        batchBytes = std::min(batchBytes, m_limits.maxStatementBytes > head ? m_limits.maxStatementBytes - head : 0);
+        const std::size_t packetHead = 64 + row.values.size() / 8;
+        batchBytes =
+            std::min(batchBytes, m_limits.maxStatementBytes > packetHead ? m_limits.maxStatementBytes - packetHead : 0);
     }
+    const std::size_t rowBytes = row.boundBytes();
+    const std::size_t maxRows =
+        std::min(m_limits.batchRows, kMaxBoundValues / std::max<std::size_t>(1, row.values.size()));
     // Rows without columns, rows of another column list (the mapping was
     // edited during the run) and rows too big for a batch do not join one.
-    const bool single = m_limits.batchRows == 1 || row.columns.empty() || row.tupleBytes >= batchBytes;
+    const bool single = maxRows <= 1 || row.columns.empty() || rowBytes >= batchBytes;
     if (!m_pending.empty()
-        && (single || row.columns != m_pending.front().columns || m_pendingBytes + row.tupleBytes > batchBytes))
+        && (single || row.columns != m_pending.front().columns || m_pendingBytes + rowBytes > batchBytes
+            || m_pending.size() >= maxRows))
         flush();
     if (single) {
         finishInFlight();
         insertOne(row);
         return;
     }
-    m_pendingBytes += row.tupleBytes + 1;
+    m_pendingBytes += rowBytes;
     m_pending.push_back(std::move(row));
-    if (m_pending.size() >= m_limits.batchRows)
+    if (m_pending.size() >= maxRows)
         flush();
 }
 
 void RowInserter::finishInFlight()
 {
-    if (m_inFlight.empty())
+    if (!m_inFlight)
         return;
-    std::vector<InsertRow> rows;
-    rows.swap(m_inFlight);
+    const std::shared_ptr<std::vector<InsertRow>> rows = std::move(m_inFlight);
+    m_inFlight.reset();
     if (m_db.finishStatement()) {
-        m_inserted += static_cast<std::int64_t>(rows.size());
+        m_inserted += static_cast<std::int64_t>(rows->size());
         return;
     }
     if (m_db.connectionLost()) {
         std::vector<const InsertRow *> all;
-        for (const InsertRow &row : rows)
+        for (const InsertRow &row : *rows)
             all.push_back(&row);
         lost(all);
         return;
@@ -182,37 +188,63 @@ void RowInserter::finishInFlight()
     // All or nothing: one statement on a transactional table leaves no row
     // behind when refused, so going through its rows one by one inserts each
     // exactly once.
-    for (const InsertRow &row : rows)
+    for (const InsertRow &row : *rows)
         insertOne(row);
 }
+
+namespace {
+
+// insert into `database`.`table` (`a`,`b`) values (?,?),(?,?): the database
+// is named, for a prepared statement keeps the one current when it was
+// prepared.
+std::string batchStatement(
+    const std::string &database, const Identifier &table, const InsertRow &first, std::size_t rows)
+{
+    std::string tuple = "(?";
+    for (std::size_t i = 1; i < first.values.size(); ++i)
+        tuple += ",?";
+    tuple += ')';
+    std::string statement =
+        "insert into " + quoteIdentifier(database) + "." + table.sql() + " (" + first.columns + ") values ";
+    statement.reserve(statement.size() + rows * (tuple.size() + 1));
+    for (std::size_t i = 0; i < rows; ++i) {
+        if (i)
+            statement += ',';
+        statement += tuple;
+    }
+    return statement;
+}
+
+} // namespace
 
 void RowInserter::flush()
 {
     finishInFlight();
     if (m_pending.empty())
         return;
-    std::vector<InsertRow> rows;
-    rows.swap(m_pending);
+    auto rows = std::make_shared<std::vector<InsertRow>>();
+    rows->swap(m_pending);
     m_pendingBytes = 0;
-    if (rows.size() == 1 || !m_deadReason.empty()) {
-        for (const InsertRow &row : rows)
+    if (rows->size() == 1 || !m_deadReason.empty()) {
+        for (const InsertRow &row : *rows)
             insertOne(row);
         return;
     }
-    std::string statement = "insert into " + m_table.sql() + " (" + rows.front().columns + ") values ";
-    std::size_t size = statement.size();
-    for (const InsertRow &row : rows)
-        size += row.tupleBytes + 1;
-    statement.reserve(size);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (i)
-            statement += ',';
-        rows[i].appendTuple(statement);
-    }
+    std::vector<std::string_view> values;
+    values.reserve(rows->size() * rows->front().values.size());
+    for (const InsertRow &row : *rows)
+        values.insert(values.end(), row.values.begin(), row.values.end());
     // No explicit transaction: it would stay open while the window handles
-    // events, and take in whatever another window sends meanwhile.
-    if (!ready() || !m_db.startStatement(std::move(statement))) {
-        for (const InsertRow &row : rows)
+    // events, and take in whatever another window sends meanwhile. A batch
+    // that cannot even be prepared goes row by row, each with its reason.
+    if (!ready()
+        || !m_db.startPrepared(
+            batchStatement(m_database, m_table, rows->front(), rows->size()), std::move(values), rows)) {
+        // Preparing carries nothing out: a connection lost meanwhile is
+        // restored and nothing is in doubt.
+        if (m_deadReason.empty() && m_db.connectionLost())
+            lost({});
+        for (const InsertRow &row : *rows)
             insertOne(row);
         return;
     }

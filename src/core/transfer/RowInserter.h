@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,23 +14,27 @@ namespace varnel {
 
 class MySqlConnection;
 
-// One file's row: its columns and values, which are escaped only into the
-// statement that sends them (a large article is held once as its value and
-// once in its statement, not as escaped copies besides).
+// One file's row: its columns and values. A batch sends the values as they
+// are; only a row that goes alone is escaped, into the statement that sends
+// it (a large article is then held once as its value and once in its
+// statement, not as escaped copies besides).
 struct InsertRow {
     std::string path;
     std::string columns; // `a`,`b`
     std::vector<std::string> names; // `a`, `b`: one per value
     std::vector<std::string> values; // as stored, not escaped
-    std::size_t assignmentBytes = 0; // the size of `a`='x',`b`='y'
-    std::size_t tupleBytes = 0; // the size of ('x','y')
+    std::size_t valueBytes = 0; // the values' own sizes
 
     // Appends a value with its column.
     void add(std::string name, std::string value);
+    // The size of `a`='x',`b`='y', escaped as the one-row form sends it.
+    std::size_t assignmentBytes() const;
     // Appends the assignments of the one-row form, `a`='x',`b`='y'.
     void appendAssignments(std::string &out) const;
-    // Appends the value tuple of the multi-row form, ('x','y').
-    void appendTuple(std::string &out) const;
+    // At most what the row adds to a batch's packet: each value with its
+    // length and type.
+    std::size_t boundBytes() const { return valueBytes + kBoundValueBytes * values.size(); }
+    inline static constexpr std::size_t kBoundValueBytes = 12;
 };
 
 // The reason given for a row the server would refuse by closing the
@@ -41,9 +46,12 @@ std::string packetLimitReason(std::size_t maxAllowedPacket);
 // the server refuses a batch, its rows go one by one, so only the refused
 // rows are skipped, each with the server's reason. No row goes in twice.
 //
-// A batch is sent without waiting: while the server stores it, the caller
-// prepares the next rows (add() keeps the statement moving). Its outcome is
-// taken when the next batch goes, or at complete().
+// A batch is one prepared multi-row INSERT with the values bound: the server
+// takes them as they are instead of scanning megabytes of escaped literals,
+// which is most of its work on articles. It is sent without waiting: while
+// the server stores it, the caller prepares the next rows (add() keeps the
+// statement moving). Its outcome is taken when the next batch goes, or at
+// complete().
 //
 // A row counts as inserted only when the server confirmed it. When the
 // connection is lost, the rows whose statement was under way are listed as
@@ -64,6 +72,13 @@ public:
     // Rows go to the table in `database`, whatever other windows select on
     // the connection meanwhile.
     RowInserter(MySqlConnection &db, std::string database, Identifier table, Limits limits, Restore restore = {});
+    // A batch still on its way is awaited: the connection reads its values.
+    ~RowInserter();
+    RowInserter(const RowInserter &) = delete;
+    RowInserter &operator=(const RowInserter &) = delete;
+
+    // The most values one statement can bind.
+    inline static constexpr std::size_t kMaxBoundValues = 65535;
 
     void add(InsertRow row);
     // A file that gives no row (it could not be read), in its place in the
@@ -92,7 +107,9 @@ private:
     Limits m_limits;
     Restore m_restore;
     std::vector<InsertRow> m_pending;
-    std::vector<InsertRow> m_inFlight;
+    // Shared with the connection, which reads the values until the batch
+    // has completed.
+    std::shared_ptr<std::vector<InsertRow>> m_inFlight;
     std::size_t m_pendingBytes = 0;
     std::int64_t m_inserted = 0;
     std::vector<TransferFailure> m_failures;

@@ -34,7 +34,7 @@ protected:
             return;
         db.setStatementObserver([this](std::string_view s) {
             if (s.starts_with("insert into"))
-                inserts.emplace_back(s.substr(0, 40));
+                inserts.emplace_back(s.substr(0, 80));
         });
     }
     std::string file(const std::string &fileName, const std::string &text)
@@ -99,11 +99,13 @@ TEST_F(BatchingTest, EveryStatementHoldsAtMostTheBatchSize)
         for (std::size_t i = 0; i < 2 * batch + 1; ++i)
             files.push_back(file("row" + std::to_string(i) + ".txt", "x"));
         rowsPerInsert.clear();
+        // A batch binds its values to one placeholder tuple per row; a row
+        // alone goes as its assignments.
         db.setStatementObserver([this](std::string_view s) {
             if (!s.starts_with("insert into"))
                 return;
-            std::size_t rows = 0;
-            for (auto at = s.find("'row"); at != std::string_view::npos; at = s.find("'row", at + 1))
+            std::size_t rows = s.find(" set ") == std::string_view::npos ? 0 : 1;
+            for (auto at = s.find("(?"); at != std::string_view::npos; at = s.find("(?", at + 1))
                 ++rows;
             rowsPerInsert.push_back(rows);
         });
@@ -181,6 +183,66 @@ TEST_F(BatchingTest, OtherWindowsMayQueryWhileABatchIsOnItsWay)
     EXPECT_GT(answered, 5);
     EXPECT_EQ(answered, queries / 7);
     EXPECT_EQ(column("select count(distinct `标题`) from t"), std::vector<std::string>{"40"});
+}
+
+// A batch binds its values; a row alone sends them as escaped literals. Both
+// must store the same bytes and refuse the same values, in a strict session:
+// each odd value goes in a batch with a plain row, and the table and the
+// failures must be those of one statement per row.
+TEST_F(BatchingTest, BoundValuesAreStoredAndRefusedAsTheirLiterals)
+{
+    ASSERT_TRUE(db.execute("set session sql_mode=concat_ws(',',@@session.sql_mode,'STRICT_ALL_TABLES')"));
+    const std::string columns[] = {"s", "n", "d", "b", "u"};
+    const std::vector<std::string> plain = {"ok", "1", "2024-01-02 03:04:05", "b", "文"};
+    const std::vector<std::pair<int, std::string>> odd = {
+        {0, "abcdefg"}, // longer than varchar(5)
+        {0, "中文𠮷"},
+        {1, "x"},
+        {1, " "},
+        {1, "3.7"},
+        {1, "99999999999"},
+        {1, "-0"},
+        {2, "2024-02-30"},
+        {2, "2024-01-02"},
+        {3, std::string("\\0'\"\x1a\xff\xfe\0z", 9)},
+        {4, "\xff\xfe"}, // not UTF-8
+        {4, "\xed\xa0\x80"}, // a surrogate
+        {4, std::string("a\0b", 3)},
+        {4, "C:\\new\\table O'Reilly"},
+        {4, "𠮷😀"},
+    };
+    auto run = [&](std::size_t batchRows) {
+        db.execute("drop table if exists t");
+        EXPECT_TRUE(db.execute("create table t (ID bigint auto_increment primary key, s varchar(5), n int, d datetime, "
+                               "b blob, u text) character set utf8mb4 engine=InnoDB"));
+        RowInserter::Limits limits;
+        limits.batchRows = batchRows;
+        limits.batchBytes = 1 << 20;
+        limits.maxStatementBytes = 16 << 20;
+        std::vector<std::string> failed;
+        {
+            RowInserter inserter(db, name, Identifier("t"), limits);
+            for (std::size_t k = 0; k < odd.size(); ++k) {
+                for (int one = 0; one < 2; ++one) {
+                    InsertRow row;
+                    row.path = std::to_string(k) + (one ? "odd" : "plain");
+                    for (int c = 0; c < 5; ++c)
+                        row.add(quoteIdentifier(columns[c]), one && c == odd[k].first ? odd[k].second : plain[c]);
+                    inserter.add(std::move(row));
+                }
+            }
+            inserter.complete();
+            for (const TransferFailure &f : inserter.failures())
+                failed.push_back(f.item + ": " + f.reason);
+            EXPECT_TRUE(inserter.unknown().empty());
+        }
+        return std::make_pair(column("select concat_ws('|', hex(s), n, d, hex(b), hex(u)) from t order by ID"), failed);
+    };
+    const auto alone = run(1);
+    const auto batched = run(2);
+    EXPECT_EQ(batched.first, alone.first);
+    EXPECT_EQ(batched.second, alone.second);
+    EXPECT_GE(alone.second.size(), 5u); // the strict session refuses some
 }
 
 TEST_F(BatchingTest, EscapingMatchesTheClientLibrary)

@@ -6,22 +6,21 @@
 namespace varnel {
 namespace {
 
-TEST(InsertRow, StatementPartsAreBuiltInPlaceWithTheirSizesKnownBefore)
+TEST(InsertRow, TheOneRowFormIsBuiltInPlaceAndTheSizesBoundWhatIsSent)
 {
     InsertRow row;
-    EXPECT_EQ(row.assignmentBytes, 0u);
-    EXPECT_EQ(row.tupleBytes, 0u);
+    EXPECT_EQ(row.assignmentBytes(), 0u);
+    EXPECT_EQ(row.boundBytes(), 0u);
     row.add(quoteIdentifier("标题"), "O'Reilly");
     row.add(quoteIdentifier("a`b"), std::string("x\\y\0z\r\n\"", 8));
     row.add(quoteIdentifier("c"), " ");
     EXPECT_EQ(row.columns, "`标题`,`a``b`,`c`");
-    std::string assignments, tuple;
+    std::string assignments;
     row.appendAssignments(assignments);
-    row.appendTuple(tuple);
     EXPECT_EQ(assignments, "`标题`='O\\'Reilly',`a``b`='x\\\\y\\0z\\r\\n\\\"',`c`=' '");
-    EXPECT_EQ(tuple, "('O\\'Reilly','x\\\\y\\0z\\r\\n\\\"',' ')");
-    EXPECT_EQ(row.assignmentBytes, assignments.size());
-    EXPECT_EQ(row.tupleBytes, tuple.size());
+    EXPECT_EQ(row.assignmentBytes(), assignments.size());
+    EXPECT_EQ(row.valueBytes, 8u + 8u + 1u);
+    EXPECT_EQ(row.boundBytes(), row.valueBytes + 3 * InsertRow::kBoundValueBytes);
     // The values are kept as stored; escaping happens only into a statement.
     EXPECT_EQ(row.values[0], "O'Reilly");
 }
