@@ -21,7 +21,9 @@
 // folder of 100,000 files, listed and imported in one run).
 //
 // Needs the sandbox: eval "$(scripts/mysql-sandbox env)". With
-// VARNEL_BENCH_KEEP=1 the articles and bench.ini stay, for a profiler.
+// VARNEL_BENCH_KEEP=1 the articles and bench.ini stay, for a profiler;
+// VARNEL_CLI=path measures another build of varnel-cli (an older one, for a
+// before and after from the same run of the references).
 #include "BenchImport.h"
 #include "BenchSupport.h"
 #include "form/MemoryForm.h"
@@ -175,10 +177,11 @@ int main(int argc, char **argv)
             return 1;
     }
 
+    const std::string cli = env("VARNEL_CLI", VARNEL_CLI_PATH);
     double peakRss = 0; // of any import
     auto timedImport = [&] {
-        const ChildRun run = runChild(std::string(VARNEL_CLI_PATH) + " import --config '" + (dir / "bench.ini").string()
-            + "'" + sandbox.cliOptions() + " >/dev/null 2>&1");
+        const ChildRun run = runChild(cli + " import --config '" + (dir / "bench.ini").string() + "'"
+            + sandbox.cliOptions() + " >/dev/null 2>&1");
         if (run.status != 0) {
             std::fprintf(stderr, "varnel-cli import failed (%d)\n", run.status);
             std::exit(1);
