@@ -42,6 +42,11 @@ public:
     void setBatchSize(std::size_t rows) { m_batchRows = rows == 0 ? 1 : rows; }
     inline static constexpr std::size_t kDefaultBatchRows = 500;
 
+    // A mapping target whose value identifies an article: files whose key
+    // the table holds already are not stored again. Empty: none.
+    void setKeyColumn(std::string column) { m_keyColumn = std::move(column); }
+    const std::string &keyColumn() const { return m_keyColumn; }
+
     void requestStop() { m_stop = true; }
     bool stopRequested() const { return m_stop; }
     void clearStop() { m_stop = false; }
@@ -59,6 +64,7 @@ private:
     std::optional<ImportResult> checkInputs(Run &run, std::size_t files);
     bool prepareTable(Run &run);
     RowInserter::Limits insertLimits(const Run &run);
+    std::optional<KeyColumn> keyColumn(const Run &run);
 
     Form &m_form;
     MySqlConnection &m_db;
@@ -70,6 +76,7 @@ private:
     bool m_idleShown = true;
     std::optional<ThrottledPump> m_pump; // during a run
     std::size_t m_batchRows = kDefaultBatchRows;
+    std::string m_keyColumn;
 };
 
 } // namespace varnel

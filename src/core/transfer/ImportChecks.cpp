@@ -5,6 +5,8 @@
 #include "mapping/RuleEditor.h"
 #include "transfer/ImportRun.h"
 
+#include <algorithm>
+
 namespace varnel {
 
 // The run's inputs, checked before anything touches the server: a database
@@ -29,8 +31,16 @@ std::optional<ImportResult> ArticleImporter::checkInputs(Run &run, std::size_t f
         m_host.showMessage("请在 数据字段设置 中添加至少一个字段！");
         return TransferResult::ended(TransferOutcome::Invalid);
     }
-    if (const auto problem = validateRules(readRules(m_form), static_cast<std::int64_t>(files))) {
+    const std::vector<FieldRule> rules = readRules(m_form);
+    if (const auto problem = validateRules(rules, static_cast<std::int64_t>(files))) {
         m_host.showMessage(*problem);
+        return TransferResult::ended(TransferOutcome::Invalid);
+    }
+    // The key is a column the rows fill (ID is the table's own).
+    if (!m_keyColumn.empty()
+        && (m_keyColumn == "ID"
+            || std::none_of(rules.begin(), rules.end(), [&](const FieldRule &r) { return r.target == m_keyColumn; }))) {
+        m_host.showMessage("唯一键字段不在数据字段设置中：" + m_keyColumn);
         return TransferResult::ended(TransferOutcome::Invalid);
     }
     return std::nullopt;

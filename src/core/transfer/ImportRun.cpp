@@ -108,6 +108,7 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     StrictSession strict(m_db);
     m_db.ensureDatabase(database);
     const RowInserter::Limits limits = insertLimits(run);
+    const std::optional<KeyColumn> key = keyColumn(run);
     m_db.ensureDatabase(database); // current again after the queries above, for the first batch
     // After a lost connection: the same server and login, this run's
     // database and the strict session again.
@@ -119,6 +120,9 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
         strict.apply();
         return true;
     });
+    if (key)
+        inserter.setKey(*key);
+    std::vector<char> attempted(files.size(), 0);
     std::vector<std::pair<std::string, std::string_view>> incomplete; // path, why
     for (std::int64_t j = 1; j <= total; ++j) {
         pumpEvents();
@@ -128,6 +132,7 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
         }
         const std::int64_t i = controlChecked(m_form, ctl::kRandomOrder) ? run.orderPicker.next(1, total, m_random) : j;
         const std::string &path = files[static_cast<std::size_t>(i - 1)];
+        attempted[static_cast<std::size_t>(i - 1)] = 1;
         DecodedArticle article =
             readArticle(path, articleEncodingFromIndex(controlIndex(m_form, ctl::kEncoding)), m_pump->callback());
         if (!article.error.empty()) {
@@ -159,6 +164,12 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     result.failures = std::move(listed);
     result.failures.insert(result.failures.end(), inserter.failures().begin(), inserter.failures().end());
     result.unknown = inserter.unknown();
+    result.stored = inserter.stored();
+    result.exists = inserter.exists();
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        if (!attempted[k])
+            result.skipped.push_back(files[k]);
+    }
     // Stored with part of their text: listed unless they are listed already.
     for (const auto &[path, why] : incomplete) {
         // Named again for the lambda: clang 14 cannot capture a structured binding.
@@ -188,12 +199,13 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     }
 
     result.tableRows = rows;
-    if (rows >= 0) {
-        m_host.showMessage("导入完成，已导入 " + std::to_string(run.imported) + " 篇文章，当前表有 "
-            + std::to_string(rows) + " 条记录！");
-    } else {
-        m_host.showMessage("导入完成，已导入 " + std::to_string(run.imported) + " 篇文章，当前表记录数无法读取！");
-    }
+    std::string message = rows >= 0
+        ? "导入完成，已导入 " + std::to_string(run.imported) + " 篇文章，当前表有 " + std::to_string(rows) + " 条记录！"
+        : "导入完成，已导入 " + std::to_string(run.imported) + " 篇文章，当前表记录数无法读取！";
+    // Files of a key the table held already are counted apart.
+    if (!result.exists.empty())
+        message += "\r\n已存在 " + std::to_string(result.exists.size()) + " 篇";
+    m_host.showMessage(message);
     if (!result.failures.empty())
         m_host.reportFailures("未能导入的文件", result.failures);
     if (!result.unknown.empty())

@@ -89,4 +89,20 @@ bool ArticleImporter::prepareTable(Run &run)
     return true;
 }
 
+// The run's key column, and once a word when no unique index backs it.
+std::optional<KeyColumn> ArticleImporter::keyColumn(const Run &run)
+{
+    if (m_keyColumn.empty())
+        return std::nullopt;
+    const Identifier table(run.table), column(m_keyColumn);
+    std::optional<KeyColumn> key = describeKeyColumn(m_db, run.database, table, column);
+    if (!key)
+        key = KeyColumn{run.database, table, column};
+    if (!key->unique) {
+        m_host.notice("字段 " + m_keyColumn + " 没有唯一索引：按键查找已存在的文章较慢，"
+            + (key->indexed ? "" : "每批要读一遍整个表，") + "但每篇文章仍只导入一次");
+    }
+    return key;
+}
+
 } // namespace varnel

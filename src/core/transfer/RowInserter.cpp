@@ -4,6 +4,11 @@
 #include "mysql/Statements.h"
 
 namespace varnel {
+namespace {
+
+constexpr unsigned kDuplicateEntry = 1062; // ER_DUP_ENTRY
+
+} // namespace
 
 void InsertRow::add(std::string name, std::string value)
 {
@@ -68,14 +73,112 @@ std::string RowInserter::errorText() const
 void RowInserter::lost(const std::vector<const InsertRow *> &rows)
 {
     const std::string reason = errorText();
-    for (const InsertRow *row : rows)
-        m_unknown.push_back({row->path, reason});
     std::string why;
     if (!m_restore) {
         m_deadReason = reason;
     } else if (!m_restore(why)) {
         m_deadReason = "连接已断开，重新连接失败：" + why;
     }
+    if (rows.empty())
+        return;
+    if (m_key && m_deadReason.empty() && !m_settling) {
+        settleByKey(rows, reason);
+        return;
+    }
+    for (const InsertRow *row : rows)
+        m_unknown.push_back({row->path, reason, std::string(keyOf(*row))});
+}
+
+std::string_view RowInserter::keyOf(const InsertRow &row) const
+{
+    if (!m_key)
+        return {};
+    for (std::size_t i = 0; i < row.names.size(); ++i) {
+        if (row.names[i] == m_key->column.sql()) {
+            const std::string_view v = row.values[i];
+            return v.find_first_not_of(" \t\r\n") == std::string_view::npos ? std::string_view() : v;
+        }
+    }
+    return {};
+}
+
+void RowInserter::storedRow(const InsertRow &row)
+{
+    ++m_inserted;
+    m_stored.push_back({row.path, std::string(keyOf(row))});
+}
+
+std::optional<std::unordered_set<std::string>> RowInserter::lookUp(const std::vector<const InsertRow *> &rows)
+{
+    std::vector<std::string_view> keys;
+    for (const InsertRow *row : rows) {
+        if (const std::string_view k = keyOf(*row); !k.empty())
+            keys.push_back(k);
+    }
+    std::unordered_set<std::string> found;
+    // Long keys are asked for in parts, well under any packet limit.
+    constexpr std::size_t kLookupBytes = 1 << 20;
+    for (std::size_t first = 0; first < keys.size();) {
+        std::size_t end = first, bytes = 0;
+        while (end < keys.size() && (end == first || bytes + keys[end].size() <= kLookupBytes))
+            bytes += keys[end++].size();
+        const std::vector<std::string_view> part(
+            keys.begin() + static_cast<std::ptrdiff_t>(first), keys.begin() + static_cast<std::ptrdiff_t>(end));
+        auto some = existingKeys(m_db, *m_key, part);
+        // Nothing was changed: a connection lost meanwhile is restored and
+        // the keys asked once more.
+        if (!some && m_deadReason.empty() && m_db.connectionLost()) {
+            lost({});
+            if (m_deadReason.empty())
+                some = existingKeys(m_db, *m_key, part);
+        }
+        if (!some)
+            return std::nullopt;
+        found.merge(*some);
+        first = end;
+    }
+    return found;
+}
+
+void RowInserter::dropExisting(std::vector<InsertRow> &rows)
+{
+    std::vector<const InsertRow *> all;
+    for (const InsertRow &row : rows)
+        all.push_back(&row);
+    // Keys that cannot be looked up are left to the statement: a unique
+    // index still refuses a second row.
+    const auto found = lookUp(all);
+    if (!found)
+        return;
+    std::vector<InsertRow> kept;
+    kept.reserve(rows.size());
+    for (InsertRow &row : rows) {
+        const std::string_view k = keyOf(row);
+        if (!k.empty() && found->count(std::string(k))) {
+            m_exists.push_back({row.path, std::string(k)});
+            continue;
+        }
+        row.keyLookedUp = true;
+        kept.push_back(std::move(row));
+    }
+    rows.swap(kept);
+}
+
+void RowInserter::settleByKey(const std::vector<const InsertRow *> &rows, const std::string &reason)
+{
+    m_settling = true;
+    const auto found = lookUp(rows);
+    for (const InsertRow *row : rows) {
+        const std::string_view k = keyOf(*row);
+        if (!found || k.empty() || !m_deadReason.empty()) {
+            m_unknown.push_back({row->path, reason, std::string(k)});
+        } else if (found->count(std::string(k))) {
+            storedRow(*row);
+        } else {
+            insertOne(*row);
+        }
+    }
+    m_settling = false;
 }
 
 bool RowInserter::ready()
@@ -96,13 +199,21 @@ bool RowInserter::ready()
 
 void RowInserter::insertOne(const InsertRow &row)
 {
+    const std::string key(keyOf(row));
     if (!m_deadReason.empty()) {
-        m_failures.push_back({row.path, m_deadReason});
+        m_failures.push_back({row.path, m_deadReason, key});
         return;
     }
     if (!ready()) {
-        m_failures.push_back({row.path, m_deadReason.empty() ? errorText() : m_deadReason});
+        m_failures.push_back({row.path, m_deadReason.empty() ? errorText() : m_deadReason, key});
         return;
+    }
+    if (!key.empty() && !row.keyLookedUp) {
+        const auto found = lookUp({&row});
+        if (found && found->count(key)) {
+            m_exists.push_back({row.path, key});
+            return;
+        }
     }
     // The statement is built in place: the row's values are escaped into it
     // once.
@@ -114,21 +225,37 @@ void RowInserter::insertOne(const InsertRow &row)
         sent = m_db.insertStatement(statement);
     }
     if (sent) {
-        ++m_inserted;
+        storedRow(row);
         return;
     }
     if (m_db.connectionLost()) {
         lost({&row});
         return;
     }
-    m_failures.push_back({row.path, errorText()});
+    const std::string reason = errorText();
+    // A unique index refused the key: the table holds the article already
+    // (the lookup before sending compared as the index does not, or another
+    // program stored it meanwhile).
+    if (!key.empty() && m_db.lastErrorNumber() == kDuplicateEntry) {
+        const auto found = lookUp({&row});
+        if (found && found->count(key)) {
+            m_exists.push_back({row.path, key});
+            return;
+        }
+    }
+    m_failures.push_back({row.path, reason, key});
 }
 
 void RowInserter::add(InsertRow row)
 {
     m_db.advanceStatement();
     if (!m_deadReason.empty()) {
-        m_failures.push_back({row.path, m_deadReason});
+        m_failures.push_back({row.path, m_deadReason, std::string(keyOf(row))});
+        return;
+    }
+    // A second file of the same key in one run is the same article.
+    if (const std::string_view k = keyOf(row); !k.empty() && !m_runKeys.emplace(k).second) {
+        m_exists.push_back({row.path, std::string(k)});
         return;
     }
     // The server closes the connection on a statement over its limit: such a
@@ -138,7 +265,7 @@ void RowInserter::add(InsertRow row)
     const std::size_t head = sql::insertRow(m_table, "").size() + row.columns.size() + 4 * row.values.size();
     if (m_limits.maxStatementBytes && head + 2 * row.valueBytes + 1 > m_limits.maxStatementBytes
         && head + row.assignmentBytes() + 1 > m_limits.maxStatementBytes) {
-        m_failures.push_back({row.path, packetLimitReason(m_limits.maxStatementBytes)});
+        m_failures.push_back({row.path, packetLimitReason(m_limits.maxStatementBytes), std::string(keyOf(row))});
         return;
     }
     std::size_t batchBytes = m_limits.batchBytes;
@@ -175,7 +302,8 @@ void RowInserter::finishInFlight()
     const std::shared_ptr<std::vector<InsertRow>> rows = std::move(m_inFlight);
     m_inFlight.reset();
     if (m_db.finishStatement()) {
-        m_inserted += static_cast<std::int64_t>(rows->size());
+        for (const InsertRow &row : *rows)
+            storedRow(row);
         return;
     }
     if (m_db.connectionLost()) {
@@ -225,6 +353,10 @@ void RowInserter::flush()
     auto rows = std::make_shared<std::vector<InsertRow>>();
     rows->swap(m_pending);
     m_pendingBytes = 0;
+    if (m_key && m_deadReason.empty() && ready())
+        dropExisting(*rows);
+    if (rows->empty())
+        return;
     if (rows->size() == 1 || !m_deadReason.empty()) {
         for (const InsertRow &row : *rows)
             insertOne(row);

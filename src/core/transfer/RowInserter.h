@@ -1,13 +1,16 @@
 #pragma once
 
 #include "mysql/Quoting.h"
+#include "transfer/KeyLookup.h"
 #include "transfer/TransferHost.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace varnel {
@@ -24,6 +27,7 @@ struct InsertRow {
     std::vector<std::string> names; // `a`, `b`: one per value
     std::vector<std::string> values; // as stored, not escaped
     std::size_t valueBytes = 0; // the values' own sizes
+    bool keyLookedUp = false; // its key was not in the table a moment ago
 
     // Appends a value with its column.
     void add(std::string name, std::string value);
@@ -58,6 +62,13 @@ std::string packetLimitReason(std::size_t maxAllowedPacket);
 // unknown (they may or may not be stored), the connection is restored once
 // through the restore hook, and the remaining rows go on the new one; when it
 // cannot be restored, every remaining row fails with the reason.
+//
+// With a key column a row whose key the table holds already, or that an
+// earlier row of the run had, is not sent: it "exists". Each batch's keys are
+// looked up in one statement before it goes. Rows whose outcome a lost
+// connection left unknown are looked up by key on the restored connection:
+// found they are stored, otherwise they are sent again; nothing stays
+// unknown while the server can be reached.
 class RowInserter {
 public:
     struct Limits {
@@ -80,6 +91,9 @@ public:
     // The most values one statement can bind.
     inline static constexpr std::size_t kMaxBoundValues = 65535;
 
+    // Rows are identified by their value of this column.
+    void setKey(KeyColumn key) { m_key = std::move(key); }
+
     void add(InsertRow row);
     // A file that gives no row (it could not be read), in its place in the
     // list of failures.
@@ -90,6 +104,8 @@ public:
     std::int64_t inserted() const { return m_inserted; }
     const std::vector<TransferFailure> &failures() const { return m_failures; }
     const std::vector<TransferFailure> &unknown() const { return m_unknown; }
+    const std::vector<KeyedFile> &stored() const { return m_stored; }
+    const std::vector<KeyedFile> &exists() const { return m_exists; }
 
 private:
     // The connection is up and on the run's database.
@@ -100,6 +116,16 @@ private:
     // The connection broke under these rows.
     void lost(const std::vector<const InsertRow *> &rows);
     std::string errorText() const;
+    // The row's key: empty without a key column or a value for it (a blank
+    // value identifies nothing).
+    std::string_view keyOf(const InsertRow &row) const;
+    void storedRow(const InsertRow &row);
+    // Takes out of `rows` those whose key the table holds already.
+    void dropExisting(std::vector<InsertRow> &rows);
+    // After a lost connection was restored: rows found by key are stored,
+    // the others go again.
+    void settleByKey(const std::vector<const InsertRow *> &rows, const std::string &reason);
+    std::optional<std::unordered_set<std::string>> lookUp(const std::vector<const InsertRow *> &rows);
 
     MySqlConnection &m_db;
     std::string m_database;
@@ -114,6 +140,11 @@ private:
     std::int64_t m_inserted = 0;
     std::vector<TransferFailure> m_failures;
     std::vector<TransferFailure> m_unknown;
+    std::vector<KeyedFile> m_stored;
+    std::vector<KeyedFile> m_exists;
+    std::optional<KeyColumn> m_key;
+    std::unordered_set<std::string> m_runKeys; // the keys of the rows of this run so far
+    bool m_settling = false;
     std::string m_deadReason; // the connection could not be restored
 };
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace varnel {
@@ -17,8 +18,24 @@ class Control;
 // A file that could not be imported or a row that could not be written, and
 // why (the server's or the system's words).
 struct TransferFailure {
+    TransferFailure() = default;
+    TransferFailure(std::string failed, std::string why, std::string itsKey = {})
+        : item(std::move(failed))
+        , reason(std::move(why))
+        , key(std::move(itsKey))
+    {
+    }
+
     std::string item;
     std::string reason;
+    std::string key; // the file's key, when the run has a key column
+};
+
+// A file stored by a run or found in the table already, with its key when the
+// run has a key column.
+struct KeyedFile {
+    std::string item;
+    std::string key;
 };
 
 // How a run ended, for callers that must tell (the command line's exit code).
@@ -42,6 +59,12 @@ struct TransferResult {
     std::vector<TransferFailure> unknown;
     // Files stored with only part of their text (damaged gzip data).
     std::vector<TransferFailure> incomplete;
+    // An import's files the server confirmed stored (the incomplete ones
+    // among them), and those whose key the table held already.
+    std::vector<KeyedFile> stored;
+    std::vector<KeyedFile> exists;
+    // Files a stopped import did not come to.
+    std::vector<std::string> skipped;
     // The server's or the system's reason behind a message that ended the
     // run (shown below the message: next line of stderr, failure details).
     std::string detail;
@@ -81,6 +104,8 @@ public:
     virtual void reportFailures(std::string_view /*title*/, const std::vector<TransferFailure> &) { }
     // The reason behind a message that ended the run, right after it.
     virtual void showDetail(std::string_view /*reason*/) { }
+    // Something the run wants known that is no failure (it goes on).
+    virtual void notice(std::string_view /*text*/) { }
 };
 
 } // namespace varnel
