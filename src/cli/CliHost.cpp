@@ -75,6 +75,13 @@ void CliHost::showDetail(std::string_view reason)
     last.detail += reason;
 }
 
+void CliHost::notice(std::string_view text)
+{
+    endProgress();
+    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+    std::fflush(stderr);
+}
+
 bool CliHost::askOkCancel(std::string_view, std::string_view, MessageIcon)
 {
     return true; // the only question is the one --clear has answered

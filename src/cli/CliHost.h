@@ -32,6 +32,8 @@ public:
     void progress(Control *button, const ProgressEvent &event) override;
     void reportFailures(std::string_view title, const std::vector<TransferFailure> &failures) override;
     void showDetail(std::string_view reason) override;
+    // At once, on stderr, on a line of its own.
+    void notice(std::string_view text) override;
 
     // The engine's stop hook, called at every event pump once a signal came.
     void onInterrupt(std::function<void()> stop) { m_stop = std::move(stop); }

@@ -10,7 +10,7 @@
 namespace varnel::cli {
 
 const char *const kUsage = R"(Usage / 用法:
-  varnel-cli import  [--config FILE] [options] [FILE...]
+  varnel-cli import  [--config FILE] [options] [FILE... | --retry REPORT]
   varnel-cli export  [--config FILE] [options]
   varnel-cli preview [--config FILE] [options] [--json] FILE...
 
@@ -64,6 +64,26 @@ Options / 选项 (--option VALUE or --option=VALUE / 值可写作 --option VALUE
                       stderr and the exit status is 4
                       把递进数字的新起始值写回配置文件；写入失败时输出
                       "计数器未保存：" 和原因，退出码为 4
+  --report FILE       import, export: write a run report to FILE, JSON Lines:
+                      one object per file ("file", "file_hex" when the name
+                      is not UTF-8, "outcome": stored, failed, unknown,
+                      incomplete, skipped or exists, "reason", "key"), then
+                      a summary object ("summary": true, the counts, table,
+                      database, key, start and end time, exit status);
+                      written whole at the end of every run, stopped or not
+                      写运行报告（JSON Lines，每个文件一行，最后一行为汇总），
+                      运行结束（包括被停止）时整体写入
+  --retry REPORT      import only the files of REPORT whose outcome was
+                      failed or unknown, with the configuration given now;
+                      a report of another table is refused (exit 2)
+                      只导入报告中失败或未确认的文件；其他表的报告被拒绝
+  --key COLUMN        a mapping target whose value identifies an article:
+                      files whose key the table holds already are not stored
+                      again (outcome exists, counted as "已存在 n 篇"), and
+                      after a lost connection files of unknown outcome are
+                      looked up by key. Fast with a unique index on COLUMN.
+                      唯一键字段：表中已有此键的文件不再导入（已存在）；连接
+                      断开后按键确认未确认的文件。该字段有唯一索引时最快
   --json              preview: one JSON object per line / 每行输出一个 JSON 对象
   -q, --quiet         no progress on stderr / 不显示进度
   -h, --help          this text / 显示本帮助
@@ -145,6 +165,9 @@ struct OptionSet {
     CLI::Option *saveCounters = nullptr;
     CLI::Option *json = nullptr;
     CLI::Option *quiet = nullptr;
+    CLI::Option *report = nullptr;
+    CLI::Option *retry = nullptr;
+    CLI::Option *key = nullptr;
 };
 
 void addOptions(CLI::App &command, OptionSet &set)
@@ -175,6 +198,9 @@ void addOptions(CLI::App &command, OptionSet &set)
     set.saveCounters = flag("--save-counters");
     set.json = flag("--json");
     set.quiet = flag("-q,--quiet");
+    set.report = value("--report", "FILE");
+    set.retry = value("--retry", "REPORT");
+    set.key = value("--key", "COLUMN");
 }
 
 // Reads the parsed options in the order given into o; false with the
@@ -226,6 +252,16 @@ bool applyOptions(const CLI::App &command, const OptionSet &set, CliOptions &o, 
             o.json = true;
         } else if (option == set.quiet) {
             o.quiet = true;
+        } else if (option == set.report) {
+            o.report = v;
+        } else if (option == set.retry) {
+            o.retry = v;
+        } else if (option == set.key) {
+            if (v.empty()) {
+                failure.text = "--key needs a column name";
+                return false;
+            }
+            o.key = v;
         }
     }
     return true;
@@ -328,6 +364,22 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args,
     }
     if (!applyOptions(*sub, optionSets[sub], o, failure))
         return std::nullopt;
+    if (o.command != Command::Import && o.retry) {
+        failure.text = "--retry is for import only";
+        return std::nullopt;
+    }
+    if (o.command != Command::Import && o.key) {
+        failure.text = "--key is for import only";
+        return std::nullopt;
+    }
+    if (o.command == Command::Preview && o.report) {
+        failure.text = "--report is for import and export";
+        return std::nullopt;
+    }
+    if (o.retry && !o.files.empty()) {
+        failure.text = "--retry imports the files of its report, not FILE";
+        return std::nullopt;
+    }
     if (o.command == Command::Preview && o.files.empty()) {
         failure.text = "preview needs at least one FILE";
         return std::nullopt;

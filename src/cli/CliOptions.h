@@ -31,6 +31,9 @@ struct CliOptions {
     std::size_t batch = 500; // rows per INSERT statement
     unsigned timeout = 600; // seconds a read or write of the connection may take
     std::vector<std::string> files;
+    std::optional<std::string> report; // --report FILE
+    std::optional<std::string> retry; // --retry REPORT
+    std::optional<std::string> key; // --key COLUMN
 };
 
 // What is wrong with a command line, in one line (exit 2).

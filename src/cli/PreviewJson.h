@@ -1,5 +1,6 @@
 #pragma once
 
+#include "text/Charset.h"
 #include "transfer/Preview.h"
 
 #include <string>
@@ -7,14 +8,9 @@
 
 namespace varnel::cli {
 
-// The bytes as well-formed UTF-8: every byte that does not belong to a
-// well-formed sequence (a stray continuation byte, a lead byte without its
-// continuation bytes, an overlong form, a surrogate, a value past 10FFFF)
-// becomes U+FFFD, one per byte. `replaced` tells whether any did.
-std::string wellFormedUtf8(std::string_view bytes, bool *replaced = nullptr);
-
-// Lower-case hex of the bytes, two digits each.
-std::string hexBytes(std::string_view bytes);
+// The text helpers the lines use, where the tests reach them.
+using varnel::hexBytes;
+using varnel::wellFormedUtf8;
 
 // One line of `preview --json` (without the line end): the object
 // {"file", ["file_hex",] "encoding", "values", ["error",] ["incomplete"]}.

@@ -18,12 +18,14 @@
 #include "transfer/ArticleExporter.h"
 #include "transfer/ArticleImporter.h"
 #include "transfer/Preview.h"
+#include "transfer/RunReport.h"
 #include "util/SystemError.h"
 
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -59,8 +61,56 @@ bool reportCounters(const CliOptions &options, const std::filesystem::path &conf
     return !unsaved;
 }
 
+// The files of a report to import again: those that failed or whose outcome
+// was unknown. Nothing, with the reason on stderr, for a report that cannot
+// be read or belongs to another table.
+std::optional<std::vector<std::string>> filesToRetry(const std::string &reportFile, Form &form)
+{
+    std::string error;
+    const std::optional<RunReport> report = readRunReport(reportFile, error);
+    if (!report) {
+        std::fprintf(stderr, "无法读取运行报告 %s：%s\n", reportFile.c_str(), error.c_str());
+        return std::nullopt;
+    }
+    const std::string database = controlText(form, ctl::kDatabase), table = controlText(form, ctl::kTable);
+    if (report->head.command != "import" || report->head.database != database || report->head.table != table) {
+        std::fprintf(stderr, "运行报告属于另一个表（%s.%s），不是 %s.%s：%s\n", report->head.database.c_str(),
+            report->head.table.c_str(), database.c_str(), table.c_str(), reportFile.c_str());
+        return std::nullopt;
+    }
+    std::vector<std::string> files;
+    for (const ReportedFile &f : report->files) {
+        if (f.outcome == FileOutcome::Failed || f.outcome == FileOutcome::Unknown)
+            files.push_back(f.file);
+    }
+    return files;
+}
+
+// Writes the run report when one was asked for; false when it could not be
+// written (the reason is on stderr).
+bool writeReport(const CliOptions &options, Form &form, const TransferResult &result,
+    std::chrono::system_clock::time_point started, int exitStatus)
+{
+    if (!options.report)
+        return true;
+    RunReportHead head;
+    head.command = options.command == Command::Export ? "export" : "import";
+    head.database = controlText(form, ctl::kDatabase);
+    head.table = controlText(form, ctl::kTable);
+    head.key = options.key.value_or("");
+    head.started = started;
+    head.ended = std::chrono::system_clock::now();
+    head.exitStatus = exitStatus;
+    if (const auto problem = writeRunReport(*options.report, result, head)) {
+        std::fprintf(stderr, "运行报告未写入：%s：%s\n", options.report->c_str(), problem->c_str());
+        return false;
+    }
+    return true;
+}
+
 int run(const CliOptions &options)
 {
+    const auto started = std::chrono::system_clock::now();
     const std::filesystem::path config =
         options.config ? std::filesystem::path(*options.config) : settingsFilePath(executableDir());
     MemoryForm form(mainFormSpec());
@@ -128,6 +178,24 @@ int run(const CliOptions &options)
         return partial ? kPartial : kOk;
     }
 
+    std::vector<std::string> files = options.files;
+    if (options.retry) {
+        const auto again = filesToRetry(*options.retry, form);
+        if (!again)
+            return kInvalid;
+        if (again->empty()) {
+            std::printf("运行报告中没有失败或未确认的文件\n");
+            return writeReport(options, form, TransferResult::ended(TransferOutcome::Completed), started, kOk) ? kOk
+                                                                                                               : kOther;
+        }
+        files = *again;
+    }
+    // A report's exit status is the one the program ends with.
+    auto reported = [&](const TransferResult &result, int code) {
+        const bool written = writeReport(options, form, result, started, code);
+        return written || (code != kOk && code != kPartial) ? code : kOther;
+    };
+
     // From here a signal stops the run instead of ending the program.
     CliHost host(options.clear, options.quiet);
     MySqlConnection &db = MySqlConnection::shared();
@@ -135,26 +203,32 @@ int run(const CliOptions &options)
     if (!db.connect(form.control(ctl::kServer)->text(), form.control(ctl::kUser)->text(),
             form.control(ctl::kPassword)->text())) {
         std::fprintf(stderr, "连接到MySQL失败：%s\n", db.connectError().c_str());
-        return host.interrupted() ? kStopped : kOther;
+        TransferResult failed = TransferResult::ended(TransferOutcome::Interrupted);
+        failed.detail = "连接到MySQL失败：" + db.connectError();
+        const int code = host.interrupted() ? kStopped : kOther;
+        return reported(failed, code);
     }
 
     if (options.command == Command::Export) {
         ArticleExporter exporter(form, db, host);
         host.onInterrupt([&] { exporter.requestStop(); });
-        return host.finish(exporter.runExport(), stdout, stderr);
+        const TransferResult result = exporter.runExport();
+        return reported(result, host.finish(result, stdout, stderr));
     }
 
     const MappingRows before = mappingRows(form);
     ArticleImporter importer(form, db, host);
     importer.setBatchSize(options.batch);
+    if (options.key)
+        importer.setKeyColumn(*options.key);
     host.onInterrupt([&] { importer.requestStop(); });
-    const ImportResult result = options.files.empty() ? importer.startImport(false) : importer.runImport(options.files);
-    const int code = host.finish(result, stdout, stderr);
+    const ImportResult result = files.empty() ? importer.startImport(false) : importer.runImport(files);
+    int code = host.finish(result, stdout, stderr);
     // Counters the run advanced are reported whatever ended it: the rows
     // that took their numbers are in the table.
     if (!reportCounters(options, config, lineFeeds, before, form) && (code == kOk || code == kPartial))
-        return kCountersNotSaved;
-    return code;
+        code = kCountersNotSaved;
+    return reported(result, code);
 }
 
 } // namespace

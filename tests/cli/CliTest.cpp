@@ -1,5 +1,6 @@
 // varnel-cli as a user runs it: a real process, real files, the sandbox
 // server.
+#include "CliRun.h"
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
 #include "cli/PreviewJson.h"
@@ -35,129 +36,16 @@ namespace {
 
 using test::TempDir;
 
-struct Output {
-    int status = -1; // exit status; -1 when ended by a signal
-    std::string out;
-    std::string err;
-};
-
-struct RunOptions {
-    // Called in the parent whenever stderr has grown, with all of it so far.
-    std::function<void(pid_t, const std::string &)> onStderr;
-    // Called in the child just before exec.
-    std::function<void()> inChild;
-    // A run still going after this long is killed (status -1).
-    int killAfterSeconds = 120;
-    // The program to run: the build's varnel-cli unless a test copied or
-    // installed one elsewhere.
-    std::string program = VARNEL_CLI_PATH;
-};
-
-// Runs varnel-cli with the arguments, collecting stdout and stderr apart.
-Output runCli(const std::vector<std::string> &args, const RunOptions &run = {})
-{
-    Output o;
-    int outPipe[2], errPipe[2];
-    if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
-        return o;
-    std::vector<std::string> argv = {run.program};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char *> cargv;
-    for (auto &a : argv)
-        cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(outPipe[1], STDOUT_FILENO);
-        ::dup2(errPipe[1], STDERR_FILENO);
-        // Opened before inChild, which may drop privileges: the build tree
-        // may lie in a folder only its owner can enter.
-        const int program = ::open(cargv[0], O_RDONLY | O_CLOEXEC);
-        if (run.inChild)
-            run.inChild();
-        ::fexecve(program, cargv.data(), environ);
-        ::_exit(127);
-    }
-    ::close(outPipe[1]);
-    ::close(errPipe[1]);
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    std::string *sinks[2] = {&o.out, &o.err};
-    int open = 2;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(run.killAfterSeconds);
-    while (open > 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            deadline += std::chrono::hours(1);
-        }
-        if (::poll(fds, 2, 1000) < 0 && errno != EINTR)
-            break;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            std::array<char, 4096> buf;
-            const ssize_t n = ::read(fds[i].fd, buf.data(), buf.size());
-            if (n <= 0) {
-                ::close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-                continue;
-            }
-            sinks[i]->append(buf.data(), static_cast<std::size_t>(n));
-            if (i == 1 && run.onStderr)
-                run.onStderr(pid, o.err);
-        }
-    }
-    int raw = 0;
-    ::waitpid(pid, &raw, 0);
-    o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return o;
-}
-
-// The mapping rows of a test configuration: target, source, options.
-using Rules = std::vector<std::array<std::string, 3>>;
+using test::contains;
+using test::Output;
+using test::Rules;
+using test::runCli;
+using test::RunOptions;
+using test::signalWhenImporting;
+using test::writeConfig;
 
 const Rules kRules = {{"标题", "文件主名", "无"}, {"内容", "文件内容", "无"}, {"栏目", "父目录名", "无"},
     {"序号", "递进数字", "1┊?┊1┊?┊真"}};
-
-// Writes a configuration as the window would have saved it.
-void writeConfig(const std::filesystem::path &path, const Rules &rules, const std::string &database,
-    const std::filesystem::path &folder)
-{
-    MemoryForm form(mainFormSpec());
-    form.clearRows();
-    for (const auto &r : rules) {
-        const int i = form.appendRow();
-        for (int c = 0; c < 3; ++c)
-            form.setCell(i, c, r[static_cast<std::size_t>(c)]);
-    }
-    form.control("编辑框库名")->setText(database);
-    form.control("编辑框表名")->setText("文章");
-    form.control("编辑框文章目录")->setText(folder.string());
-    form.control("选择框遍历子目录")->setChecked(true);
-    SettingsStore store;
-    store.open(path);
-    saveMainConfig(store, form);
-}
-
-bool contains(const std::string &text, const std::string &part)
-{
-    return text.find(part) != std::string::npos;
-}
-
-// A run that is sent the signal, `times` times in a row, once its progress
-// shows a file imported; `sent` tells whether it was.
-RunOptions signalWhenImporting(int signal, int times, bool &sent)
-{
-    RunOptions run;
-    run.onStderr = [signal, times, &sent](pid_t pid, const std::string &err) {
-        if (!sent && contains(err, " 已导入 ")) {
-            for (int i = 0; i < times; ++i)
-                ::kill(pid, signal);
-            sent = true;
-        }
-    };
-    return run;
-}
 
 class CliTest : public test::SandboxDatabase {
 protected:

@@ -12,6 +12,9 @@
 #include <memory>
 
 namespace varnel {
+
+// U+FFFD, for bytes that are not text.
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 namespace {
 
 struct ConverterCloser {
@@ -295,7 +298,6 @@ std::optional<std::string> repairedUtf8(std::string_view bytes, const EventPump 
 {
     constexpr std::size_t kMinSequences = 64;
     constexpr std::size_t kPumpEvery = 64 * 1024;
-    constexpr std::string_view kReplacement = "\xEF\xBF\xBD"; // U+FFFD
     const std::size_t allowed = bytes.size() / 1000;
     std::size_t sequences = 0, bad = 0;
     std::string out;
@@ -378,6 +380,62 @@ std::size_t validUtf8SequenceAt(std::string_view bytes, std::size_t at)
     if (length == 0 || length > bytes.size() - at)
         return 0;
     return isValidUtf8(bytes.substr(at, length)) ? length : 0;
+}
+
+std::string wellFormedUtf8(std::string_view bytes, bool *replaced)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    bool any = false;
+    for (std::size_t i = 0; i < bytes.size();) {
+        if (const std::size_t n = validUtf8SequenceAt(bytes, i)) {
+            out.append(bytes.substr(i, n));
+            i += n;
+        } else {
+            out += kReplacement;
+            any = true;
+            ++i;
+        }
+    }
+    if (replaced)
+        *replaced = any;
+    return out;
+}
+
+std::string hexBytes(std::string_view bytes)
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes) {
+        out += kDigits[c >> 4];
+        out += kDigits[c & 0xF];
+    }
+    return out;
+}
+
+std::optional<std::string> bytesFromHex(std::string_view hex)
+{
+    auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    if (hex.size() % 2)
+        return std::nullopt;
+    std::string out;
+    out.reserve(hex.size() / 2);
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int high = digit(hex[i]), low = digit(hex[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        out += static_cast<char>(high * 16 + low);
+    }
+    return out;
 }
 
 std::u16string utf8ToUtf16(std::string_view utf8)

@@ -58,6 +58,17 @@ bool isValidUtf8(std::string_view bytes);
 // judges it), 0 when none starts there.
 std::size_t validUtf8SequenceAt(std::string_view bytes, std::size_t at);
 
+// The bytes as well-formed UTF-8: every byte that does not belong to a
+// well-formed sequence (a stray continuation byte, a lead byte without its
+// continuation bytes, an overlong form, a surrogate, a value past 10FFFF)
+// becomes U+FFFD, one per byte. `replaced` tells whether any did.
+std::string wellFormedUtf8(std::string_view bytes, bool *replaced = nullptr);
+
+// Lower-case hex of the bytes, two digits each; and back (nothing for text
+// that is not such hex).
+std::string hexBytes(std::string_view bytes);
+std::optional<std::string> bytesFromHex(std::string_view hex);
+
 // UTF-8 <-> UTF-16 for the parts of the program that work on UTF-16 (regex).
 std::u16string utf8ToUtf16(std::string_view utf8);
 std::string utf16ToUtf8(std::u16string_view utf16);

@@ -1,0 +1,226 @@
+#include "transfer/RunReport.h"
+
+#include "text/ArticleFile.h"
+#include "text/Charset.h"
+#include "util/SystemError.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cerrno>
+#include <ctime>
+#include <fstream>
+#include <unordered_set>
+
+namespace varnel {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr FileOutcome kOutcomes[] = {FileOutcome::Stored, FileOutcome::Failed, FileOutcome::Unknown,
+    FileOutcome::Incomplete, FileOutcome::Skipped, FileOutcome::Exists};
+
+std::string isoTime(std::chrono::system_clock::time_point t)
+{
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(t);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+std::optional<std::chrono::system_clock::time_point> fromIsoTime(const std::string &text)
+{
+    std::tm utc{};
+    const char *end = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%SZ", &utc);
+    if (!end || *end)
+        return std::nullopt;
+    return std::chrono::system_clock::from_time_t(timegm(&utc));
+}
+
+// One file's object. Names, reasons and keys may hold any bytes: the JSON
+// gets them as well-formed UTF-8, and a name's own bytes besides in hex.
+void appendFile(
+    std::string &out, const std::string &file, FileOutcome outcome, const std::string &reason, const std::string &key)
+{
+    Json line = Json::object();
+    bool badName = false;
+    line["file"] = wellFormedUtf8(file, &badName);
+    if (badName)
+        line["file_hex"] = hexBytes(file);
+    line["outcome"] = outcomeName(outcome);
+    if (!reason.empty())
+        line["reason"] = wellFormedUtf8(reason);
+    if (!key.empty())
+        line["key"] = wellFormedUtf8(key);
+    out += line.dump();
+    out += '\n';
+}
+
+} // namespace
+
+std::string_view outcomeName(FileOutcome outcome)
+{
+    switch (outcome) {
+    case FileOutcome::Stored:
+        return "stored";
+    case FileOutcome::Failed:
+        return "failed";
+    case FileOutcome::Unknown:
+        return "unknown";
+    case FileOutcome::Incomplete:
+        return "incomplete";
+    case FileOutcome::Skipped:
+        return "skipped";
+    case FileOutcome::Exists:
+        return "exists";
+    }
+    return "failed";
+}
+
+std::string runReportText(const TransferResult &result, const RunReportHead &head)
+{
+    std::string out;
+    std::unordered_set<std::string> incomplete;
+    for (const TransferFailure &f : result.incomplete)
+        incomplete.insert(f.item);
+    for (const TransferFailure &f : result.failures)
+        appendFile(out, f.item, FileOutcome::Failed, f.reason, f.key);
+    for (const TransferFailure &f : result.unknown)
+        appendFile(out, f.item, FileOutcome::Unknown, f.reason, f.key);
+    std::size_t storedWhole = 0;
+    std::unordered_set<std::string> incompleteStored;
+    for (const KeyedFile &f : result.stored) {
+        if (incomplete.count(f.item)) {
+            incompleteStored.insert(f.item);
+            continue;
+        }
+        ++storedWhole;
+        appendFile(out, f.item, FileOutcome::Stored, {}, f.key);
+    }
+    for (const TransferFailure &f : result.incomplete) {
+        // Stored, with part of the text: the reason says which part.
+        std::string key;
+        for (const KeyedFile &s : result.stored) {
+            if (s.item == f.item) {
+                key = s.key;
+                break;
+            }
+        }
+        appendFile(out, f.item, FileOutcome::Incomplete, f.reason, key);
+    }
+    for (const KeyedFile &f : result.exists)
+        appendFile(out, f.item, FileOutcome::Exists, {}, f.key);
+    for (const std::string &f : result.skipped)
+        appendFile(out, f, FileOutcome::Skipped, "运行已停止", {});
+
+    Json summary = Json::object();
+    summary["summary"] = true;
+    summary["command"] = head.command;
+    summary["database"] = wellFormedUtf8(head.database);
+    summary["table"] = wellFormedUtf8(head.table);
+    if (!head.key.empty())
+        summary["key"] = wellFormedUtf8(head.key);
+    if (head.command == "import") {
+        summary["files"] = result.failures.size() + result.unknown.size() + result.stored.size() + result.exists.size()
+            + result.skipped.size();
+        summary["stored"] = storedWhole;
+        summary["failed"] = result.failures.size();
+        summary["unknown"] = result.unknown.size();
+        summary["incomplete"] = result.incomplete.size();
+        summary["exists"] = result.exists.size();
+        summary["skipped"] = result.skipped.size();
+    } else {
+        summary["written"] = result.transferred;
+        summary["failed"] = result.failures.size();
+    }
+    summary["table_rows"] = result.tableRows;
+    summary["stopped"] = result.stopped;
+    if (!result.detail.empty())
+        summary["detail"] = wellFormedUtf8(result.detail);
+    summary["started"] = isoTime(head.started);
+    summary["ended"] = isoTime(head.ended);
+    summary["exit_status"] = head.exitStatus;
+    out += summary.dump();
+    out += '\n';
+    return out;
+}
+
+std::optional<std::string> writeRunReport(
+    const std::filesystem::path &file, const TransferResult &result, const RunReportHead &head)
+{
+    if (replaceFile(file, runReportText(result, head)))
+        return std::nullopt;
+    return systemErrorText(errno);
+}
+
+std::optional<RunReport> readRunReport(const std::filesystem::path &file, std::string &error)
+{
+    std::string bytes;
+    if (!readWholeFile(file, bytes, &error))
+        return std::nullopt;
+    RunReport report;
+    bool summary = false;
+    std::size_t lineNumber = 0;
+    try {
+        for (std::size_t at = 0; at < bytes.size();) {
+            std::size_t end = bytes.find('\n', at);
+            if (end == std::string::npos)
+                end = bytes.size();
+            const std::string_view line(bytes.data() + at, end - at);
+            at = end + 1;
+            ++lineNumber;
+            if (line.find_first_not_of(" \t\r") == std::string_view::npos)
+                continue;
+            const Json j = Json::parse(line, nullptr, false);
+            if (!j.is_object() || summary) {
+                error = "第 " + std::to_string(lineNumber) + " 行不是运行报告的内容";
+                return std::nullopt;
+            }
+            if (j.value("summary", false)) {
+                summary = true;
+                report.head.command = j.value("command", "");
+                report.head.database = j.value("database", "");
+                report.head.table = j.value("table", "");
+                report.head.key = j.value("key", "");
+                report.head.exitStatus = j.value("exit_status", 0);
+                report.head.started = fromIsoTime(j.value("started", "")).value_or(report.head.started);
+                report.head.ended = fromIsoTime(j.value("ended", "")).value_or(report.head.ended);
+                continue;
+            }
+            ReportedFile f;
+            std::optional<std::string> name;
+            if (j.contains("file_hex") && j["file_hex"].is_string())
+                name = bytesFromHex(j["file_hex"].get<std::string>());
+            else if (j.contains("file") && j["file"].is_string())
+                name = j["file"].get<std::string>();
+            const std::string outcome = j.value("outcome", "");
+            bool known = false;
+            for (FileOutcome o : kOutcomes) {
+                if (outcomeName(o) == outcome) {
+                    f.outcome = o;
+                    known = true;
+                }
+            }
+            if (!name || !known) {
+                error = "第 " + std::to_string(lineNumber) + " 行不是运行报告的内容";
+                return std::nullopt;
+            }
+            f.file = std::move(*name);
+            f.reason = j.value("reason", "");
+            f.key = j.value("key", "");
+            report.files.push_back(std::move(f));
+        }
+    } catch (const nlohmann::json::exception &) {
+        // A value of another type than a report gives it.
+        error = "第 " + std::to_string(lineNumber) + " 行不是运行报告的内容";
+        return std::nullopt;
+    }
+    if (!summary) {
+        error = "报告不完整：没有最后的汇总行";
+        return std::nullopt;
+    }
+    return report;
+}
+
+} // namespace varnel

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "transfer/TransferHost.h"
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace varnel {
+
+// What a report says about its run besides the files.
+struct RunReportHead {
+    std::string command; // "import" or "export"
+    std::string database;
+    std::string table;
+    std::string key; // the key column, empty without one
+    std::chrono::system_clock::time_point started;
+    std::chrono::system_clock::time_point ended;
+    int exitStatus = 0;
+};
+
+// The outcome of one file of an import, as a report names it.
+enum class FileOutcome { Stored, Failed, Unknown, Incomplete, Skipped, Exists };
+std::string_view outcomeName(FileOutcome outcome);
+
+// A run report in JSON Lines: one object per file (or per failed row of an
+// export) with "file" (and "file_hex" when the name is not UTF-8: its raw
+// bytes in hex, "file" then holding U+FFFD for the bad ones), "outcome",
+// "reason" and "key" where there is one; then the summary object, whose
+// "summary" is true: the counts, the table, the database, the key, the start
+// and end time (UTC, ISO 8601) and the exit status.
+std::string runReportText(const TransferResult &result, const RunReportHead &head);
+
+// Writes the report whole or not at all (a temporary file renamed into
+// place); the reason when it could not.
+std::optional<std::string> writeRunReport(
+    const std::filesystem::path &file, const TransferResult &result, const RunReportHead &head);
+
+// A file a report lists, its name as the bytes it had.
+struct ReportedFile {
+    std::string file;
+    FileOutcome outcome = FileOutcome::Failed;
+    std::string reason;
+    std::string key;
+};
+
+struct RunReport {
+    RunReportHead head;
+    std::vector<ReportedFile> files;
+};
+
+// Reads a report back; nothing, with the reason, when the file cannot be read
+// or is not a complete report of an import (a summary object last).
+std::optional<RunReport> readRunReport(const std::filesystem::path &file, std::string &error);
+
+} // namespace varnel
