@@ -37,6 +37,7 @@ public:
 
     // The engine's stop hook, called at every event pump once a signal came.
     void onInterrupt(std::function<void()> stop) { m_stop = std::move(stop); }
+    bool quiet() const { return m_quiet; }
     // Whether SIGINT or SIGTERM arrived since the host was made.
     bool interrupted() const;
     void endProgress();

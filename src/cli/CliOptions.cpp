@@ -13,6 +13,7 @@ const char *const kUsage = R"(Usage / 用法:
   varnel-cli import  [--config FILE] [options] [FILE... | --retry REPORT]
   varnel-cli export  [--config FILE] [options]
   varnel-cli preview [--config FILE] [options] [--json] FILE...
+  varnel-cli watch   [--config FILE] [options] [--new-only]
 
 Runs the import and export of the Varnel window without a display, from a saved
 configuration (section "主界面"). Without --config it reads the program's own
@@ -31,6 +32,16 @@ Commands / 命令:
             it; no server is needed
             显示每个文件识别出的编码和每个字段的值（与导入相同），或导入时跳过
             该文件的原因；不连接服务器
+  watch     import every file that appears in the article folder (and its
+            sub-folders with 遍历子目录 / --recurse) once it is complete
+            (closed after writing, or moved in), in batches, until Ctrl+C
+            or SIGTERM (exit 130); the files there at the start first,
+            unless --new-only. A server that goes away is connected again
+            before the next batch; with --key nothing is stored twice, also
+            after a restart of the watcher. Uses inotify, no polling.
+            监视文章目录，文件写完（关闭）或移入后分批导入，直到 Ctrl+C 或
+            SIGTERM（退出码 130）；先导入启动时已有的文件（--new-only 除外）。
+            服务器断开后在下一批前重新连接；使用 --key 时不会重复导入
 
 Options / 选项 (--option VALUE or --option=VALUE / 值可写作 --option VALUE 或
 --option=VALUE; "--" ends the options, for a FILE that begins with "-" /
@@ -84,6 +95,7 @@ Options / 选项 (--option VALUE or --option=VALUE / 值可写作 --option VALUE
                       looked up by key. Fast with a unique index on COLUMN.
                       唯一键字段：表中已有此键的文件不再导入（已存在）；连接
                       断开后按键确认未确认的文件。该字段有唯一索引时最快
+  --new-only          watch: leave the files already there / 只导入新出现的文件
   --json              preview: one JSON object per line / 每行输出一个 JSON 对象
   -q, --quiet         no progress on stderr / 不显示进度
   -h, --help          this text / 显示本帮助
@@ -168,6 +180,7 @@ struct OptionSet {
     CLI::Option *report = nullptr;
     CLI::Option *retry = nullptr;
     CLI::Option *key = nullptr;
+    CLI::Option *newOnly = nullptr;
 };
 
 void addOptions(CLI::App &command, OptionSet &set)
@@ -201,6 +214,7 @@ void addOptions(CLI::App &command, OptionSet &set)
     set.report = value("--report", "FILE");
     set.retry = value("--retry", "REPORT");
     set.key = value("--key", "COLUMN");
+    set.newOnly = flag("--new-only");
 }
 
 // Reads the parsed options in the order given into o; false with the
@@ -262,6 +276,8 @@ bool applyOptions(const CLI::App &command, const OptionSet &set, CliOptions &o, 
                 return false;
             }
             o.key = v;
+        } else if (option == set.newOnly) {
+            o.newOnly = true;
         }
     }
     return true;
@@ -302,15 +318,15 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args,
     app.require_subcommand(0, 1);
 
     CliOptions o;
-    const std::pair<const char *, Command> names[] = {
-        {"import", Command::Import}, {"export", Command::Export}, {"preview", Command::Preview}};
+    const std::pair<const char *, Command> names[] = {{"import", Command::Import}, {"export", Command::Export},
+        {"preview", Command::Preview}, {"watch", Command::Watch}};
     std::map<const CLI::App *, Command> commands;
     std::map<const CLI::App *, OptionSet> optionSets;
     for (const auto &[name, command] : names) {
         CLI::App *sub = app.add_subcommand(name);
         commands[sub] = command;
         addOptions(*sub, optionSets[sub]);
-        if (command != Command::Export)
+        if (command == Command::Import || command == Command::Preview)
             sub->add_option("FILE", o.files);
     }
     app.add_subcommand("help");
@@ -343,11 +359,11 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args,
     if (chosen.empty()) {
         const std::vector<std::string> extras = unplaced(app);
         if (extras.empty())
-            failure.text = "no command given: import, export or preview (varnel-cli --help tells more)";
+            failure.text = "no command given: import, export, preview or watch (varnel-cli --help tells more)";
         else if (extras.front().starts_with("-"))
             failure.text = "unknown option: " + extras.front() + " (varnel-cli --help lists the options)";
         else
-            failure.text = "unknown command: " + extras.front() + " (import, export or preview)";
+            failure.text = "unknown command: " + extras.front() + " (import, export, preview or watch)";
         return std::nullopt;
     }
     CLI::App *sub = chosen.front();
@@ -368,12 +384,16 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args,
         failure.text = "--retry is for import only";
         return std::nullopt;
     }
-    if (o.command != Command::Import && o.key) {
-        failure.text = "--key is for import only";
+    if (o.command != Command::Import && o.command != Command::Watch && o.key) {
+        failure.text = "--key is for import and watch";
+        return std::nullopt;
+    }
+    if (o.command != Command::Watch && o.newOnly) {
+        failure.text = "--new-only is for watch only";
         return std::nullopt;
     }
     if (o.command == Command::Preview && o.report) {
-        failure.text = "--report is for import and export";
+        failure.text = "--report is for import, export and watch";
         return std::nullopt;
     }
     if (o.retry && !o.files.empty()) {

@@ -7,7 +7,7 @@
 
 namespace varnel::cli {
 
-enum class Command { Import, Export, Preview, Help };
+enum class Command { Import, Export, Preview, Watch, Help };
 
 // The exit status of varnel-cli (its --help lists them).
 enum ExitStatus {
@@ -34,6 +34,7 @@ struct CliOptions {
     std::optional<std::string> report; // --report FILE
     std::optional<std::string> retry; // --retry REPORT
     std::optional<std::string> key; // --key COLUMN
+    bool newOnly = false; // watch --new-only
 };
 
 // What is wrong with a command line, in one line (exit 2).

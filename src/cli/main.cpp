@@ -2,6 +2,7 @@
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
 #include "cli/PreviewJson.h"
+#include "cli/Watch.h"
 #include "design/FormTable.h"
 #include "form/MainControls.h"
 
@@ -73,7 +74,8 @@ std::optional<std::vector<std::string>> filesToRetry(const std::string &reportFi
         return std::nullopt;
     }
     const std::string database = controlText(form, ctl::kDatabase), table = controlText(form, ctl::kTable);
-    if (report->head.command != "import" || report->head.database != database || report->head.table != table) {
+    if ((report->head.command != "import" && report->head.command != "watch") || report->head.database != database
+        || report->head.table != table) {
         std::fprintf(stderr, "运行报告属于另一个表（%s.%s），不是 %s.%s：%s\n", report->head.database.c_str(),
             report->head.table.c_str(), database.c_str(), table.c_str(), reportFile.c_str());
         return std::nullopt;
@@ -94,7 +96,9 @@ bool writeReport(const CliOptions &options, Form &form, const TransferResult &re
     if (!options.report)
         return true;
     RunReportHead head;
-    head.command = options.command == Command::Export ? "export" : "import";
+    head.command = options.command == Command::Export ? "export"
+        : options.command == Command::Watch           ? "watch"
+                                                      : "import";
     head.database = controlText(form, ctl::kDatabase);
     head.table = controlText(form, ctl::kTable);
     head.key = options.key.value_or("");
@@ -207,6 +211,11 @@ int run(const CliOptions &options)
         failed.detail = "连接到MySQL失败：" + db.connectError();
         const int code = host.interrupted() ? kStopped : kOther;
         return reported(failed, code);
+    }
+
+    if (options.command == Command::Watch) {
+        return runWatch(options, form, db, host,
+            [&](const TransferResult &result, int code) { return writeReport(options, form, result, started, code); });
     }
 
     if (options.command == Command::Export) {

@@ -77,6 +77,7 @@ private:
     std::optional<ThrottledPump> m_pump; // during a run
     std::size_t m_batchRows = kDefaultBatchRows;
     std::string m_keyColumn;
+    std::string m_keyNoticed; // the table and key the missing index was told for
 };
 
 } // namespace varnel

@@ -98,7 +98,10 @@ std::optional<KeyColumn> ArticleImporter::keyColumn(const Run &run)
     std::optional<KeyColumn> key = describeKeyColumn(m_db, run.database, table, column);
     if (!key)
         key = KeyColumn{run.database, table, column};
-    if (!key->unique) {
+    // Once for a table: a watch runs batch after batch on it.
+    const std::string said = run.database + '\n' + run.table + '\n' + m_keyColumn;
+    if (!key->unique && m_keyNoticed != said) {
+        m_keyNoticed = said;
         m_host.notice("字段 " + m_keyColumn + " 没有唯一索引：按键查找已存在的文章较慢，"
             + (key->indexed ? "" : "每批要读一遍整个表，") + "但每篇文章仍只导入一次");
     }

@@ -1,0 +1,160 @@
+#include "transfer/FolderWatch.h"
+
+#include "text/TextUtil.h"
+#include "transfer/FileLister.h"
+#include "util/SystemError.h"
+
+#include <dirent.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+namespace varnel {
+namespace {
+
+constexpr std::uint32_t kFileEvents = IN_CLOSE_WRITE | IN_MOVED_TO;
+constexpr std::uint32_t kFolderEvents = IN_CREATE | IN_MOVED_TO | IN_ONLYDIR;
+
+std::string withSlash(std::string folder)
+{
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+} // namespace
+
+FolderWatch::FolderWatch(std::string folder, std::string patterns, bool recurse)
+    : m_folder(withSlash(std::move(folder)))
+    , m_patterns(splitText(patterns.empty() ? std::string("*.*") : patterns, "|"))
+    , m_recurse(recurse)
+{
+}
+
+bool FolderWatch::matches(const std::string &name) const
+{
+    for (const std::string &p : m_patterns) {
+        if (wildcardMatch(p, name))
+            return true;
+    }
+    return false;
+}
+
+bool FolderWatch::start(std::string &error)
+{
+    m_fd = UniqueFd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (!m_fd) {
+        error = systemErrorText(errno);
+        return false;
+    }
+    const int wd = ::inotify_add_watch(m_fd.get(), m_folder.c_str(), kFileEvents | IN_CREATE | IN_ONLYDIR);
+    if (wd < 0) {
+        error = systemErrorText(errno);
+        return false;
+    }
+    m_folders[wd] = m_folder;
+    if (m_recurse) {
+        // The sub-folders there now; their files are the caller's listing.
+        DIR *dir = ::opendir(m_folder.c_str());
+        if (dir) {
+            std::vector<std::string> subfolders;
+            while (const dirent *d = ::readdir(dir)) {
+                const std::string name = d->d_name;
+                struct stat st { };
+                if (name != "." && name != ".." && ::lstat((m_folder + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+                    subfolders.push_back(m_folder + name);
+            }
+            ::closedir(dir);
+            for (const std::string &sub : subfolders)
+                watchTree(sub, nullptr);
+        }
+    }
+    return true;
+}
+
+void FolderWatch::watchTree(const std::string &folder, std::vector<std::string> *found)
+{
+    const std::string base = withSlash(folder);
+    const int wd = ::inotify_add_watch(m_fd.get(), base.c_str(), kFileEvents | kFolderEvents);
+    if (wd < 0)
+        return; // gone again, or not ours to read
+    m_folders[wd] = base;
+    DIR *dir = ::opendir(base.c_str());
+    if (!dir)
+        return;
+    std::vector<std::string> subfolders, files;
+    while (const dirent *d = ::readdir(dir)) {
+        const std::string name = d->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat st { };
+        if (::lstat((base + name).c_str(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode))
+            subfolders.push_back(base + name);
+        else if (S_ISREG(st.st_mode) && matches(name))
+            files.push_back(base + name);
+    }
+    ::closedir(dir);
+    std::sort(files.begin(), files.end());
+    if (found)
+        found->insert(found->end(), files.begin(), files.end());
+    for (const std::string &sub : subfolders)
+        watchTree(sub, found);
+}
+
+std::vector<std::string> FolderWatch::take(std::chrono::milliseconds timeout)
+{
+    std::vector<std::string> files;
+    pollfd p{m_fd.get(), POLLIN, 0};
+    int n;
+    do
+        n = ::poll(&p, 1, static_cast<int>(timeout.count()));
+    while (n < 0 && errno == EINTR);
+    if (n <= 0)
+        return files;
+    alignas(inotify_event) std::array<char, 64 * 1024> buffer;
+    for (;;) {
+        const ssize_t got = ::read(m_fd.get(), buffer.data(), buffer.size());
+        if (got <= 0)
+            break;
+        for (ssize_t at = 0; at < got;) {
+            inotify_event event;
+            std::memcpy(&event, buffer.data() + at, sizeof event);
+            const std::string name = event.len ? std::string(buffer.data() + at + sizeof event) : std::string();
+            at += static_cast<ssize_t>(sizeof event + event.len);
+            if (event.mask & IN_Q_OVERFLOW) {
+                m_overflowed = true;
+                continue;
+            }
+            if (event.mask & IN_IGNORED) {
+                m_folders.erase(event.wd);
+                continue;
+            }
+            const auto folder = m_folders.find(event.wd);
+            if (folder == m_folders.end() || name.empty())
+                continue;
+            const std::string path = folder->second + name;
+            if (event.mask & IN_ISDIR) {
+                if (m_recurse && (event.mask & (IN_CREATE | IN_MOVED_TO)))
+                    watchTree(path, &files);
+            } else if ((event.mask & kFileEvents) && matches(name)) {
+                files.push_back(path);
+            }
+        }
+    }
+    return files;
+}
+
+bool FolderWatch::overflowed()
+{
+    const bool was = m_overflowed;
+    m_overflowed = false;
+    return was;
+}
+
+} // namespace varnel

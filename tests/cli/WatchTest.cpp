@@ -1,0 +1,194 @@
+// varnel-cli watch: files that become complete in the folder are imported,
+// once each, across a restart of the watcher and of the server.
+#include "CliRun.h"
+#include "mysql/MySqlConnection.h"
+#include "support/Sandbox.h"
+#include "support/TestSupport.h"
+#include "support/ThrowawayServer.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace varnel {
+namespace {
+
+using test::contains;
+using test::Output;
+using test::runCli;
+using test::TempDir;
+
+const test::Rules kTitleAndText = {{"标题", "文件主名", "无"}, {"内容", "文件内容", "无"}};
+
+// Waits (at most 30 s) until the statement gives the value.
+bool waitFor(MySqlConnection &db, const std::string &sql, const std::string &value)
+{
+    for (int i = 0; i < 300; ++i) {
+        // The table may not be there yet: no assertion on the way.
+        const std::unique_ptr<RowBlock> rows = db.fetchRows(sql);
+        if (rows && rows->rowCount() == 1 && rows->cellText(0, 0) == value)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+// A watch run: once it says it is watching, `whileWatching` runs (in the
+// test's process, while the watcher goes on), then the watcher gets `signal`.
+test::RunOptions watching(std::function<void(pid_t)> whileWatching, int signal = SIGTERM)
+{
+    test::RunOptions run;
+    run.killAfterSeconds = 90;
+    auto started = std::make_shared<bool>(false);
+    run.onStderr = [=](pid_t pid, const std::string &err) {
+        if (*started || !contains(err, "正在监视"))
+            return;
+        *started = true;
+        whileWatching(pid);
+        ::kill(pid, signal);
+    };
+    return run;
+}
+
+class CliWatchTest : public test::SandboxDatabase {
+protected:
+    void SetUp() override
+    {
+        SandboxDatabase::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        std::filesystem::create_directories(dir.file("in"));
+        test::writeConfig(dir.file("config.ini"), kTitleAndText, name, dir.file("in"));
+    }
+    std::vector<std::string> args(std::vector<std::string> extra = {})
+    {
+        std::vector<std::string> a = {"watch", "--config", dir.file("config.ini").string(), "--server", settings.server,
+            "--user", settings.user, "--password", settings.password, "--types", "*.txt"};
+        a.insert(a.end(), extra.begin(), extra.end());
+        return a;
+    }
+    std::string count() { return "select count(*) from `" + name + "`.`文章`"; }
+
+    TempDir dir;
+};
+
+TEST_F(CliWatchTest, SlowWritesMovesAndNewFoldersAreEachStoredOnce)
+{
+    test::writeBytes(dir.file("in/there.txt"), "启动前就有");
+    bool checked = false;
+    const Output o = runCli(args({"--report", dir.file("r.jsonl").string()}), watching([&](pid_t) {
+        MySqlConnection check;
+        ASSERT_TRUE(check.connect(settings.server, settings.user, settings.password));
+        ASSERT_TRUE(waitFor(check, count(), "1")); // the file there at the start
+        {
+            // Written in two parts a while apart: taken once, whole.
+            std::ofstream slow(dir.file("in/slow.txt"), std::ios::binary);
+            slow << "第一部分";
+            slow.flush();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            slow << "第二部分";
+        }
+        test::writeBytes(dir.file("moved.txt"), "移进来的");
+        std::filesystem::rename(dir.file("moved.txt"), dir.file("in/moved.txt"));
+        test::writeBytes(dir.file("in/skip.htm"), "not a txt");
+        std::filesystem::create_directories(dir.file("folder/deeper"));
+        test::writeBytes(dir.file("folder/deeper/inside.txt"), "整个目录移进来");
+        std::filesystem::rename(dir.file("folder"), dir.file("in/folder"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        test::writeBytes(dir.file("in/folder/later.txt"), "新目录里后写的");
+        checked = waitFor(check, count(), "5");
+    }));
+    EXPECT_TRUE(checked) << o.err;
+    EXPECT_EQ(o.status, 130) << o.err;
+    EXPECT_EQ(column("select concat(`标题`, '=', `内容`) from `文章` order by `标题`"),
+        (std::vector<std::string>{"inside=整个目录移进来", "later=新目录里后写的", "moved=移进来的",
+            "slow=第一部分第二部分", "there=启动前就有"}));
+    std::ifstream report(dir.file("r.jsonl"));
+    std::string line, last;
+    while (std::getline(report, line))
+        last = line;
+    EXPECT_TRUE(contains(last, "\"summary\":true")) << last;
+    EXPECT_TRUE(contains(last, "\"exit_status\":130")) << last;
+}
+
+TEST_F(CliWatchTest, AWatcherKilledAndStartedAgainStoresEachFileOnce)
+{
+    for (int i = 0; i < 3; ++i)
+        test::writeBytes(dir.file("in/old" + std::to_string(i) + ".txt"), "旧");
+    const Output first = runCli(args({"--key", "标题"}),
+        watching(
+            [&](pid_t) {
+                MySqlConnection check;
+                ASSERT_TRUE(check.connect(settings.server, settings.user, settings.password));
+                ASSERT_TRUE(waitFor(check, count(), "3"));
+            },
+            SIGKILL));
+    EXPECT_EQ(first.status, -1); // killed
+    for (int i = 0; i < 2; ++i)
+        test::writeBytes(dir.file("in/new" + std::to_string(i) + ".txt"), "新");
+    bool done = false;
+    const Output second = runCli(args({"--key", "标题"}), watching([&](pid_t) {
+        MySqlConnection check;
+        ASSERT_TRUE(check.connect(settings.server, settings.user, settings.password));
+        done = waitFor(check, count(), "5");
+    }));
+    EXPECT_TRUE(done) << second.err;
+    EXPECT_EQ(second.status, 130);
+    EXPECT_TRUE(contains(second.out, "已存在 3 篇")) << second.out;
+    EXPECT_EQ(column("select count(distinct `标题`) from `文章`"), std::vector<std::string>{"5"});
+
+    // --new-only leaves what is there.
+    test::writeBytes(dir.file("in/ignored.txt"), "不导入");
+    const Output third = runCli(args({"--key", "标题", "--new-only"}),
+        watching([&](pid_t) { std::this_thread::sleep_for(std::chrono::milliseconds(1500)); }));
+    EXPECT_EQ(third.status, 130);
+    EXPECT_EQ(column(count()), std::vector<std::string>{"5"});
+}
+
+// The server goes away and comes back while the watcher waits: the next
+// files are stored once it is back.
+TEST(CliWatch, SurvivesARestartOfTheServer)
+{
+    if (!test::mariadbInstalled()) {
+        if (test::inCi())
+            FAIL() << "no MariaDB server installed";
+        GTEST_SKIP() << "no MariaDB server installed";
+    }
+    test::ThrowawayServer server;
+    ASSERT_EQ(server.error(), "");
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("in"));
+    test::writeConfig(dir.file("config.ini"), kTitleAndText, "d", dir.file("in"));
+    bool stored = false;
+    const Output o = runCli({"watch", "--config", dir.file("config.ini").string(), "--server", server.address(),
+                                "--user", "root", "--key", "标题", "--timeout", "5"},
+        watching([&](pid_t) {
+            test::writeBytes(dir.file("in/before.txt"), "重启前");
+            {
+                MySqlConnection check;
+                ASSERT_TRUE(check.connect(server.address(), "root", ""));
+                ASSERT_TRUE(waitFor(check, "select count(*) from d.`文章`", "1"));
+            }
+            server.kill();
+            test::writeBytes(dir.file("in/during.txt"), "服务器不在时写的");
+            std::this_thread::sleep_for(std::chrono::seconds(2));
+            ASSERT_TRUE(server.start()) << server.error();
+            test::writeBytes(dir.file("in/after.txt"), "重启后");
+            MySqlConnection check;
+            ASSERT_TRUE(check.connect(server.address(), "root", ""));
+            stored = waitFor(check, "select count(*) from d.`文章`", "3");
+        }));
+    EXPECT_TRUE(stored) << o.err;
+    EXPECT_EQ(o.status, 130) << o.err;
+    MySqlConnection check;
+    ASSERT_TRUE(check.connect(server.address(), "root", ""));
+    EXPECT_EQ(test::firstColumn(check, "select count(distinct `标题`) from d.`文章`"), std::vector<std::string>{"3"});
+}
+
+} // namespace
+} // namespace varnel
