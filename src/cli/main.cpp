@@ -101,7 +101,7 @@ bool writeReport(const CliOptions &options, Form &form, const TransferResult &re
                                                       : "import";
     head.database = controlText(form, ctl::kDatabase);
     head.table = controlText(form, ctl::kTable);
-    head.key = options.key.value_or("");
+    head.key = options.key.value_or(controlText(form, ctl::kKeyColumn));
     head.started = started;
     head.ended = std::chrono::system_clock::now();
     head.exitStatus = exitStatus;

@@ -15,7 +15,8 @@ bool showTextInput(QWidget *owner, const QString &prompt, const QString &initial
     return TextInputDialog::run(request, result);
 }
 
-void showInfoText(QWidget *owner, const QString &title, const QString &text, const QString &prompt)
+void showInfoText(QWidget *owner, const QString &title, const QString &text, const QString &prompt,
+    std::optional<TextInputRequest::Extra> extra)
 {
     TextInputRequest request;
     request.initialText = text;
@@ -24,6 +25,7 @@ void showInfoText(QWidget *owner, const QString &title, const QString &text, con
     request.title = title;
     request.parent = owner;
     request.wantsResult = false;
+    request.extra = std::move(extra);
     TextInputDialog::run(request, nullptr);
 }
 

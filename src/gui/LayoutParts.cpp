@@ -105,4 +105,22 @@ QWidget *page(std::initializer_list<QWidget *> rows)
     return w;
 }
 
+// A button as wide as its caption needs, not the style's wide default, so
+// that the bar and the two dialog buttons fit the design width.
+QPushButton *makeButton(const QString &name, const QString &caption, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+void fitWidth(QPushButton *button, int minimum)
+{
+    const QFontMetrics fm(button->font());
+    QString shown = button->text();
+    shown.remove(QLatin1Char('&'));
+    button->setFixedWidth(std::max(minimum, fm.horizontalAdvance(shown) + 2 * fm.height()));
+}
+
 } // namespace varnel::gui

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 class QLabel;
+class QString;
 class QLineEdit;
 class QPushButton;
 class QWidget;
@@ -32,5 +33,10 @@ QWidget *minimumButtonWidth(QWidget *button, int width);
 void embedButton(QLineEdit *edit, QPushButton *button);
 // One page of the option tabs: its rows from the top.
 QWidget *page(std::initializer_list<QWidget *> rows);
+// A dialog button as wide as its caption needs, not the style's wide
+// default, never the default button by itself.
+QPushButton *makeButton(const QString &name, const QString &caption, QWidget *parent);
+// Its width for its caption now, at least `minimum`.
+void fitWidth(QPushButton *button, int minimum);
 
 } // namespace varnel::gui

@@ -20,6 +20,7 @@
 #include "settings/SettingsStore.h"
 
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
@@ -247,10 +248,30 @@ void MainWindow::afterRun()
     if (m_busy.busy())
         return;
     const auto [title, failures] = m_runs->host().takeFailureReport();
-    if (!failures.isEmpty())
-        showInfoText(this, title, failures);
+    if (!failures.isEmpty()) {
+        showInfoText(this, title, failures, QString(),
+            TextInputRequest::Extra{QStringLiteral("保存报告"), [this](QWidget *dialog) { saveRunReport(dialog); }});
+    }
     m_connection->disconnectIfAsked();
     closeWhenIdle(*this, m_busy);
+}
+
+// The last run's report, JSON Lines as varnel-cli --report writes it.
+void MainWindow::saveRunReport(QWidget *owner)
+{
+    const auto &last = m_runs->lastRun();
+    if (!last)
+        return;
+    const QString path = Prompts::saveFile(owner, QStringLiteral("保存报告"), QString(),
+        {{QStringLiteral("运行报告"), QStringLiteral("*.jsonl")}}, QStringLiteral("jsonl"));
+    if (path.isEmpty())
+        return;
+    if (const auto problem = writeRunReport(QFile::encodeName(path).toStdString(), last->result, last->head)) {
+        Prompts::message(
+            owner, QStringLiteral("运行报告未写入：") + qs(*problem), qs(kDefaultCaption), MessageIcon::None);
+        return;
+    }
+    Prompts::message(owner, QStringLiteral("运行报告已保存：") + path, qs(kDefaultCaption), MessageIcon::None);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)

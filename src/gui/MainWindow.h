@@ -97,6 +97,7 @@ private:
     // Carries out what was asked while a run or a list read held the
     // window: the failure report, a disconnect, a close.
     void afterRun();
+    void saveRunReport(QWidget *owner);
     void closeOwnedWindows();
     void showHelp();
 

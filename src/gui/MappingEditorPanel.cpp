@@ -1,5 +1,6 @@
 #include "gui/MappingEditorPanel.h"
 
+#include "form/Control.h"
 #include "form/MainControls.h"
 #include "gui/InfoDialogs.h"
 #include "gui/LayoutParts.h"
@@ -15,6 +16,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -48,6 +51,10 @@ MappingEditorPanel::MappingEditorPanel(QtForm &form, std::function<void(std::str
     m_list->setMinimumHeight(std::max(96, m_list->fontMetrics().lineSpacing() * 6 + 8));
     m_form.setList(m_list);
     v->addWidget(m_list, 1);
+    // The key column has no box of its own: its row is marked, and the
+    // list's context menu sets it.
+    m_form.widget(ctl::kKeyColumn)->hide();
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
 
     auto *editor = new QHBoxLayout;
     editor->setSpacing(6);
@@ -130,6 +137,67 @@ void MappingEditorPanel::wire()
             combo->setCurrentIndex(index);
     });
     connect(m_list, &QTreeWidget::currentItemChanged, this, &MappingEditorPanel::rowChanged);
+    connect(m_list, &QWidget::customContextMenuRequested, this, &MappingEditorPanel::rowMenu);
+    connect(m_form.widgetAs<QLineEdit>(ctl::kKeyColumn), &QLineEdit::textChanged, this, &MappingEditorPanel::markKey);
+    QAbstractItemModel *rows = m_list->model();
+    connect(rows, &QAbstractItemModel::dataChanged, this, &MappingEditorPanel::markKey);
+    connect(rows, &QAbstractItemModel::rowsInserted, this, &MappingEditorPanel::markKey);
+    connect(rows, &QAbstractItemModel::modelReset, this, &MappingEditorPanel::markKey);
+}
+
+void MappingEditorPanel::rowMenu(const QPoint &at)
+{
+    QTreeWidgetItem *item = m_list->itemAt(at);
+    if (!item)
+        return;
+    const int row = m_list->indexOfTopLevelItem(item);
+    m_list->makeCurrent(row);
+    QMenu menu(this);
+    QAction *key = menu.addAction(QStringLiteral("设为唯一键"));
+    key->setCheckable(true);
+    key->setChecked(m_form.cell(row, 0) == controlText(m_form, ctl::kKeyColumn));
+    if (menu.exec(m_list->viewport()->mapToGlobal(at)) == key)
+        toggleKey(row);
+}
+
+void MappingEditorPanel::toggleKey(int row)
+{
+    if (row < 0 || row >= m_form.rowCount())
+        return;
+    const std::string target = m_form.cell(row, 0);
+    Control *key = m_form.control(ctl::kKeyColumn);
+    if (key->text() == target) {
+        key->setText("");
+        return;
+    }
+    // ID is numbered by the table itself: no file gives it a value.
+    if (target == "ID" || target.empty()) {
+        Prompts::message(
+            window(), QStringLiteral("这个字段不能作唯一键：") + qs(target), qs(kDefaultCaption), MessageIcon::None);
+        return;
+    }
+    key->setText(target);
+}
+
+// The key's row in bold, with a word on what it does.
+void MappingEditorPanel::markKey()
+{
+    if (m_marking)
+        return;
+    m_marking = true;
+    const std::string key = controlText(m_form, ctl::kKeyColumn);
+    for (int r = 0; r < m_list->topLevelItemCount(); ++r) {
+        QTreeWidgetItem *item = m_list->topLevelItem(r);
+        const bool isKey = !key.empty() && m_form.cell(r, 0) == key;
+        QFont font = m_list->font();
+        font.setBold(isKey);
+        if (item->font(0) != font)
+            item->setFont(0, font);
+        const QString tip = isKey ? QStringLiteral("唯一键：表中已有这个值的文章不再导入") : QString();
+        if (item->toolTip(0) != tip)
+            item->setToolTip(0, tip);
+    }
+    m_marking = false;
 }
 
 void MappingEditorPanel::showPage(int index)

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+class QPoint;
 class QTabWidget;
 
 namespace varnel::gui {
@@ -40,6 +41,8 @@ public:
     void deleteCurrent();
     void clearAll();
     void editPhrases();
+    // The row's field becomes the key column, or stops being it.
+    void toggleKey(int row);
 
 private:
     void buildPages();
@@ -47,12 +50,15 @@ private:
     void rowChanged();
     void showCurrentRule();
     void applyRuleResult(int currentRow, const std::string &focusName);
+    void rowMenu(const QPoint &at);
+    void markKey();
 
     QtForm &m_form;
     std::function<void(std::string_view)> m_focusOther;
     MappingList *m_list = nullptr;
     QTabWidget *m_pages = nullptr;
     bool m_quiet = false;
+    bool m_marking = false;
 };
 
 } // namespace varnel::gui

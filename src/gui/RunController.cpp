@@ -52,12 +52,24 @@ void RunController::requestStop()
 
 // While the run lives the window is busy (a close waits for it), nothing
 // reconnects behind it, and the session knows a run uses the connection.
-void RunController::runGuarded(const std::function<void()> &run)
+void RunController::runKept(const char *command, const std::function<TransferResult()> &run)
 {
-    BusyScope busy(m_parts.busy);
-    const MySqlConnection::ReconnectPause pause(m_parts.session.db());
-    const RunMark mark(m_parts.session);
-    run();
+    LastRun last;
+    last.head.command = command;
+    last.head.started = std::chrono::system_clock::now();
+    {
+        BusyScope busy(m_parts.busy);
+        const MySqlConnection::ReconnectPause pause(m_parts.session.db());
+        const RunMark mark(m_parts.session);
+        last.result = run();
+    }
+    last.head.ended = std::chrono::system_clock::now();
+    last.head.database = controlText(m_parts.form, ctl::kDatabase);
+    last.head.table = controlText(m_parts.form, ctl::kTable);
+    if (last.head.command == "import")
+        last.head.key = m_importer.keyColumn();
+    last.head.exitStatus = runExitStatus(last.result);
+    m_lastRun = std::move(last);
 }
 
 // Rows written inside a transaction the user began would be reported as
@@ -84,10 +96,11 @@ void RunController::importPressed(bool alternativeLister)
         return;
     if (refuseToStart())
         return;
-    runGuarded([&] {
+    runKept("import", [&] {
         TestProbe::note(QStringLiteral("run\timport\tstarted"));
-        m_importer.startImport(alternativeLister);
+        const ImportResult result = m_importer.startImport(alternativeLister);
         TestProbe::note(QStringLiteral("run\timport\tended"));
+        return result;
     });
     emit tablesMayHaveChanged();
     emit runEnded();
@@ -103,7 +116,7 @@ void RunController::exportPressed()
         return;
     if (refuseToStart())
         return;
-    runGuarded([&] { m_exporter.pressExport(); });
+    runKept("export", [&] { return m_exporter.pressExport(); });
     emit runEnded();
 }
 
@@ -120,9 +133,9 @@ void RunController::importDropped(std::vector<std::string> files)
     }
     if (refuseToStart())
         return;
-    runGuarded([&] {
+    runKept("import", [&] {
         m_importer.clearStop();
-        m_importer.runImport(files);
+        return m_importer.runImport(files);
     });
     emit tablesMayHaveChanged();
     emit runEnded();

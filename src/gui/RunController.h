@@ -4,6 +4,9 @@
 #include "gui/QtTransferHost.h"
 #include "transfer/ArticleExporter.h"
 #include "transfer/ArticleImporter.h"
+#include "transfer/RunReport.h"
+
+#include <optional>
 
 #include <QObject>
 
@@ -33,6 +36,13 @@ public:
     // Files dropped on the window: imported after a question.
     void importDropped(std::vector<std::string> files);
 
+    // What the last run did, for its report; none before the first.
+    struct LastRun {
+        TransferResult result;
+        RunReportHead head;
+    };
+    const std::optional<LastRun> &lastRun() const { return m_lastRun; }
+
 signals:
     // A run has returned: what it left to say and what was asked meanwhile
     // can be carried out.
@@ -43,12 +53,14 @@ signals:
 
 private:
     bool refuseToStart();
-    void runGuarded(const std::function<void()> &run);
+    // Runs it guarded and keeps what it returned for the report.
+    void runKept(const char *command, const std::function<TransferResult()> &run);
 
     MainParts m_parts;
     QtTransferHost m_host;
     ArticleImporter m_importer;
     ArticleExporter m_exporter;
+    std::optional<LastRun> m_lastRun;
 };
 
 } // namespace varnel::gui

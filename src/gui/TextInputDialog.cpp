@@ -1,5 +1,7 @@
 #include "gui/TextInputDialog.h"
 
+#include "gui/LayoutParts.h"
+
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
 #include "text/ArticleFile.h"
@@ -63,24 +65,6 @@ int laidOutHeight(const QString &text, const QFont &font, int width)
         layout.endLayout();
     }
     return static_cast<int>(std::ceil(height));
-}
-
-// A button as wide as its caption needs, not the style's wide default, so
-// that the bar and the two dialog buttons fit the design width.
-QPushButton *makeButton(const QString &name, const QString &caption, QWidget *parent)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    return button;
-}
-
-void fitWidth(QPushButton *button, int minimum)
-{
-    const QFontMetrics fm(button->font());
-    QString shown = button->text();
-    shown.remove(QLatin1Char('&'));
-    button->setFixedWidth(std::max(minimum, fm.horizontalAdvance(shown) + 2 * fm.height()));
 }
 
 std::filesystem::path localPath(const QString &path)
@@ -207,6 +191,8 @@ void TextInputDialog::buildWidgets()
     m_fileNames = makeButton(QStringLiteral("按钮文件名"), QStringLiteral("文件名"), m_bar);
     m_ok = makeButton(QStringLiteral("按钮确定"), QStringLiteral("确定"), m_bottom);
     m_cancel = makeButton(QStringLiteral("按钮取消"), QStringLiteral("取消"), m_bottom);
+    m_extra = makeButton(QStringLiteral("按钮附加"), QString(), m_bottom);
+    m_extra->setVisible(false);
     m_fileContents->setVisible(false);
     m_fileNames->setVisible(false);
 
@@ -223,6 +209,7 @@ void TextInputDialog::buildWidgets()
     bottomLayout->setSpacing(0);
     bottomLayout->addWidget(m_bar, 0, Qt::AlignVCenter);
     bottomLayout->addStretch(1);
+    bottomLayout->addWidget(m_extra, 0, Qt::AlignVCenter);
     bottomLayout->addWidget(m_ok, 0, Qt::AlignVCenter);
     bottomLayout->addWidget(m_cancel, 0, Qt::AlignVCenter);
 
@@ -241,6 +228,10 @@ void TextInputDialog::buildWidgets()
     connect(m_fileNames, &QPushButton::clicked, this, &TextInputDialog::appendFileNames);
     connect(m_ok, &QPushButton::clicked, this, &TextInputDialog::confirm);
     connect(m_cancel, &QPushButton::clicked, this, &TextInputDialog::closeWithoutConfirming);
+    connect(m_extra, &QPushButton::clicked, this, [this] {
+        if (m_request.extra)
+            m_request.extra->action(this);
+    });
 }
 
 void TextInputDialog::applyRequest()
@@ -279,6 +270,11 @@ void TextInputDialog::applyRequest()
     const int dialogButton = QFontMetrics(m_ok->font()).height() * 4;
     fitWidth(m_ok, dialogButton);
     fitWidth(m_cancel, dialogButton);
+    m_extra->setVisible(m_request.extra.has_value());
+    if (m_request.extra) {
+        m_extra->setText(m_request.extra->caption);
+        fitWidth(m_extra, dialogButton);
+    }
     m_confirmed = false;
     m_result.clear();
 }

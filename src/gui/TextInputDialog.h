@@ -96,6 +96,7 @@ private:
     QPushButton *m_fileNames = nullptr;
     QPushButton *m_ok = nullptr;
     QPushButton *m_cancel = nullptr;
+    QPushButton *m_extra = nullptr; // the caller's own, when it asks for one
 };
 
 } // namespace varnel::gui

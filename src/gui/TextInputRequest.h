@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -31,6 +32,13 @@ struct TextInputRequest {
     int margin = 0; // gap around and between the controls; below 1 means 5
     FileButtons fileButtons = FileButtons::None;
     bool singleLine = false; // Enter confirms instead of breaking the line
+    // A button of the caller's own left of the dialog's buttons; its action
+    // gets the dialog as the owner of what it shows.
+    struct Extra {
+        QString caption;
+        std::function<void(QWidget *dialog)> action;
+    };
+    std::optional<Extra> extra = std::nullopt;
 };
 
 } // namespace varnel::gui

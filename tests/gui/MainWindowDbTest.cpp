@@ -590,6 +590,30 @@ private slots:
         QCOMPARE(title, QStringLiteral("未能导入的文件"));
         QVERIFY2(report.contains(QStringLiteral("x.txt")), qPrintable(report));
         QVERIFY2(!report.contains(QStringLiteral("1.txt")), qPrintable(report));
+
+        // The dialog's 保存报告 writes the run's report, as varnel-cli does.
+        QVERIFY(shown.dialog.extra.has_value());
+        QCOMPARE(shown.dialog.extra->caption, QStringLiteral("保存报告"));
+        const QString reportFile = m_dir->filePath(QStringLiteral("run.jsonl"));
+        Prompts::queueFile(reportFile);
+        shown.dialog.extra->action(w.get());
+        QCOMPARE(lastMessage(), QStringLiteral("运行报告已保存：") + reportFile);
+        QFile written(reportFile);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(written.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        QVERIFY2(
+            lines.filter(QStringLiteral("\"outcome\":\"failed\"")).join(QString()).contains(QStringLiteral("x.txt")),
+            qPrintable(lines.join(QLatin1Char('\n'))));
+        QCOMPARE(lines.filter(QStringLiteral("\"outcome\":\"stored\"")).size(), 2);
+        QVERIFY2(lines.back().contains(QStringLiteral("\"exit_status\":3")), qPrintable(lines.back()));
+
+        // With n as the key, the files are there already: counted apart.
+        w->form().control("编辑框唯一键")->setText("n");
+        click(*w, "按钮导入");
+        QCOMPARE(Prompts::messages().filter(QStringLiteral("导入完成")).back(),
+            QStringLiteral("导入完成，已导入 0 篇文章，当前表有 2 条记录！\r\n已存在 2 篇"));
+        QCOMPARE(column("select count(*) from `" + m_database + "`.nums"), QStringList{QStringLiteral("2")});
     }
 
     void aDropDuringADropsQuestionWaitsItsTurn()

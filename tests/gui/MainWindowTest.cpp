@@ -4,6 +4,7 @@
 
 #include "gui/FolderTools.h"
 #include "gui/MainWindow.h"
+#include "gui/MappingEditorPanel.h"
 #include "gui/MappingList.h"
 #include "gui/MouseButtons.h"
 #include "gui/Translations.h"
@@ -308,6 +309,42 @@ private slots:
         w->dropPaths({m_dir->filePath(QStringLiteral("x.INI"))});
         QCOMPARE(lastMessage(), QStringLiteral("导入配置完成！"));
         QCOMPARE(text(*w, "编辑框表名"), std::string("saved"));
+    }
+
+    // The mapping list's context menu makes a row's field the import's key:
+    // the row is marked, the key is saved with the window and comes back.
+    void theKeyIsSetFromTheMappingListAndSaved()
+    {
+        auto w = open();
+        auto *panel = w->findChild<MappingEditorPanel *>();
+        auto *list = w->findChild<MappingList *>();
+        QVERIFY(panel && list);
+        QVERIFY(!w->form().widget("编辑框唯一键")->isVisible());
+        panel->toggleKey(0);
+        QCOMPARE(text(*w, "编辑框唯一键"), std::string("标题"));
+        QVERIFY(list->topLevelItem(0)->font(0).bold());
+        QVERIFY(!list->topLevelItem(0)->toolTip(0).isEmpty());
+        panel->toggleKey(1);
+        QCOMPARE(text(*w, "编辑框唯一键"), std::string("内容"));
+        QVERIFY(!list->topLevelItem(0)->font(0).bold());
+        QVERIFY(list->topLevelItem(1)->font(0).bold());
+        const int id = w->form().appendRow();
+        w->form().setCell(id, 0, "ID");
+        w->form().setCell(id, 1, "固定值");
+        panel->toggleKey(id);
+        QCOMPARE(lastMessage(), QStringLiteral("这个字段不能作唯一键：ID"));
+        QCOMPARE(text(*w, "编辑框唯一键"), std::string("内容"));
+        w->close();
+        w.reset();
+        m_settings->setSection("主界面");
+        QCOMPARE(m_settings->readText("编辑框唯一键", ""), std::string("内容"));
+
+        auto again = open();
+        auto *list2 = again->findChild<MappingList *>();
+        QVERIFY(list2->topLevelItem(1)->font(0).bold());
+        again->findChild<MappingEditorPanel *>()->toggleKey(1);
+        QCOMPARE(text(*again, "编辑框唯一键"), std::string());
+        QVERIFY(!list2->topLevelItem(1)->font(0).bold());
     }
 
     void folderButtonAndHelp()

@@ -137,6 +137,9 @@ const FormSpec &mainFormSpec()
             combo("组合框文件编码", {"自动识别", "ANSI", "UTF-8", "Unicode", "UnicodeBE"}, 0),
             button("按钮选择目录", ".."),
             edit("编辑框文章目录"),
+            // Not on the window: the mapping list's context menu sets it and
+            // marks its row. Files saved before it simply lack the key.
+            edit("编辑框唯一键"),
         };
         return f;
     }();

@@ -38,6 +38,8 @@ inline constexpr std::string_view kDatabaseListButton = "按钮库列表";
 inline constexpr std::string_view kTableListButton = "按钮表列表";
 inline constexpr std::string_view kReadFieldsButton = "按钮读表字段";
 inline constexpr std::string_view kSourceBox = "组合框数据来源";
+// The import's key column: a mapping target that identifies an article.
+inline constexpr std::string_view kKeyColumn = "编辑框唯一键";
 inline constexpr std::string_view kConditionButton = "按钮导出条件";
 
 // Every name above, for the test that holds them to the design table.

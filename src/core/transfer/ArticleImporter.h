@@ -43,9 +43,11 @@ public:
     inline static constexpr std::size_t kDefaultBatchRows = 500;
 
     // A mapping target whose value identifies an article: files whose key
-    // the table holds already are not stored again. Empty: none.
+    // the table holds already are not stored again. Empty: the one the
+    // window's key box names, if any.
     void setKeyColumn(std::string column) { m_keyColumn = std::move(column); }
-    const std::string &keyColumn() const { return m_keyColumn; }
+    // The key a run starts with now.
+    std::string keyColumn() const;
 
     void requestStop() { m_stop = true; }
     bool stopRequested() const { return m_stop; }

@@ -37,10 +37,11 @@ std::optional<ImportResult> ArticleImporter::checkInputs(Run &run, std::size_t f
         return TransferResult::ended(TransferOutcome::Invalid);
     }
     // The key is a column the rows fill (ID is the table's own).
-    if (!m_keyColumn.empty()
-        && (m_keyColumn == "ID"
-            || std::none_of(rules.begin(), rules.end(), [&](const FieldRule &r) { return r.target == m_keyColumn; }))) {
-        m_host.showMessage("唯一键字段不在数据字段设置中：" + m_keyColumn);
+    run.key = keyColumn();
+    if (!run.key.empty() && (run.key == "ID" || std::none_of(rules.begin(), rules.end(), [&](const FieldRule &r) {
+            return r.target == run.key;
+        }))) {
+        m_host.showMessage("唯一键字段不在数据字段设置中：" + run.key);
         return TransferResult::ended(TransferOutcome::Invalid);
     }
     return std::nullopt;

@@ -13,6 +13,7 @@ namespace varnel {
 struct ArticleImporter::Run {
     std::string database;
     std::string table;
+    std::string key; // the key column; empty: none
     bool tableExisted = false;
     NoRepeatRandom orderPicker;
     std::int64_t imported = 0;

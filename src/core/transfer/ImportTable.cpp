@@ -1,6 +1,7 @@
 #include "form/MainControls.h"
 #include "transfer/ArticleImporter.h"
 
+#include "form/Control.h"
 #include "mapping/RuleEditor.h"
 #include "mysql/MySqlConnection.h"
 #include "mysql/Statements.h"
@@ -89,20 +90,25 @@ bool ArticleImporter::prepareTable(Run &run)
     return true;
 }
 
+std::string ArticleImporter::keyColumn() const
+{
+    return m_keyColumn.empty() ? controlText(m_form, ctl::kKeyColumn) : m_keyColumn;
+}
+
 // The run's key column, and once a word when no unique index backs it.
 std::optional<KeyColumn> ArticleImporter::keyColumn(const Run &run)
 {
-    if (m_keyColumn.empty())
+    if (run.key.empty())
         return std::nullopt;
-    const Identifier table(run.table), column(m_keyColumn);
+    const Identifier table(run.table), column(run.key);
     std::optional<KeyColumn> key = describeKeyColumn(m_db, run.database, table, column);
     if (!key)
         key = KeyColumn{run.database, table, column};
     // Once for a table: a watch runs batch after batch on it.
-    const std::string said = run.database + '\n' + run.table + '\n' + m_keyColumn;
+    const std::string said = run.database + '\n' + run.table + '\n' + run.key;
     if (!key->unique && m_keyNoticed != said) {
         m_keyNoticed = said;
-        m_host.notice("字段 " + m_keyColumn + " 没有唯一索引：按键查找已存在的文章较慢，"
+        m_host.notice("字段 " + run.key + " 没有唯一索引：按键查找已存在的文章较慢，"
             + (key->indexed ? "" : "每批要读一遍整个表，") + "但每篇文章仍只导入一次");
     }
     return key;

@@ -146,6 +146,20 @@ std::string runReportText(const TransferResult &result, const RunReportHead &hea
     return out;
 }
 
+int runExitStatus(const TransferResult &result)
+{
+    if (result.stopped)
+        return 130;
+    switch (result.outcome) {
+    case TransferOutcome::Completed:
+        return result.failures.empty() && result.unknown.empty() && result.incomplete.empty() ? 0 : 3;
+    case TransferOutcome::Invalid:
+        return 2;
+    default:
+        return 1;
+    }
+}
+
 std::optional<std::string> writeRunReport(
     const std::filesystem::path &file, const TransferResult &result, const RunReportHead &head)
 {

@@ -33,6 +33,11 @@ std::string_view outcomeName(FileOutcome outcome);
 // and end time (UTC, ISO 8601) and the exit status.
 std::string runReportText(const TransferResult &result, const RunReportHead &head);
 
+// The exit status varnel-cli gives a run that ended so: 0 completed, 3
+// completed with files failed, of unknown outcome or stored in part, 130
+// stopped, 2 ended by a validation message, 1 otherwise.
+int runExitStatus(const TransferResult &result);
+
 // Writes the report whole or not at all (a temporary file renamed into
 // place); the reason when it could not.
 std::optional<std::string> writeRunReport(
