@@ -594,6 +594,7 @@ private slots:
         // The dialog's 保存报告 writes the run's report, as varnel-cli does.
         QVERIFY(shown.dialog.extra.has_value());
         QCOMPARE(shown.dialog.extra->caption, QStringLiteral("保存报告"));
+        saveScreenshot(shown, QStringLiteral("import-failures"));
         const QString reportFile = m_dir->filePath(QStringLiteral("run.jsonl"));
         Prompts::queueFile(reportFile);
         shown.dialog.extra->action(w.get());

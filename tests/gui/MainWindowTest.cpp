@@ -328,6 +328,7 @@ private slots:
         QCOMPARE(text(*w, "编辑框唯一键"), std::string("内容"));
         QVERIFY(!list->topLevelItem(0)->font(0).bold());
         QVERIFY(list->topLevelItem(1)->font(0).bold());
+        saveScreenshot(*w, QStringLiteral("main-key"));
         const int id = w->form().appendRow();
         w->form().setCell(id, 0, "ID");
         w->form().setCell(id, 1, "固定值");
