@@ -7,8 +7,12 @@
 #include "transfer/FileLister.h"
 #include "transfer/FolderWatch.h"
 
+#include <sys/stat.h>
+
+#include <cstdint>
 #include <filesystem>
-#include <thread>
+#include <optional>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace varnel::cli {
@@ -21,6 +25,17 @@ constexpr auto kQuiet = std::chrono::milliseconds(1000);
 constexpr std::size_t kBatchFiles = 1000;
 // How long to wait before trying an unreachable server again.
 constexpr auto kRetryServer = std::chrono::seconds(5);
+
+// A file's size and modification time; none when it is not there.
+using Stamp = std::optional<std::pair<std::uintmax_t, std::int64_t>>;
+Stamp stampOf(const std::string &path)
+{
+    struct stat st { };
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return std::make_pair(static_cast<std::uintmax_t>(st.st_size),
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec);
+}
 
 template <class T> void append(std::vector<T> &to, const std::vector<T> &from)
 {
@@ -55,11 +70,22 @@ int runWatch(const CliOptions &options, Form &form, MySqlConnection &db, CliHost
         importer.setKeyColumn(*options.key);
     host.onInterrupt([&] { importer.requestStop(); });
 
+    // The report is written into place in the folder perhaps: not an article.
+    std::string reportFile;
+    if (options.report)
+        reportFile = std::filesystem::weakly_canonical(*options.report, ec).string();
     std::vector<std::string> queue;
-    std::unordered_set<std::string> queued, done;
+    std::unordered_set<std::string> queued;
+    // What each file imported was when it went: a file written again
+    // (another size or time) goes again, one merely closed again does not.
+    std::unordered_map<std::string, Stamp> done;
     auto enqueue = [&](const std::vector<std::string> &files) {
         for (const std::string &f : files) {
-            if (!done.count(f) && queued.insert(f).second)
+            if (const auto d = done.find(f); d != done.end() && d->second == stampOf(f))
+                continue;
+            if (!reportFile.empty() && std::filesystem::weakly_canonical(f, ec).string() == reportFile)
+                continue;
+            if (queued.insert(f).second)
                 queue.push_back(f);
         }
     };
@@ -79,8 +105,17 @@ int runWatch(const CliOptions &options, Form &form, MySqlConnection &db, CliHost
         if (!arrived.empty())
             lastEvent = Clock::now();
         enqueue(arrived);
-        if (watch.overflowed())
+        if (watch.overflowed()) {
+            // Events were lost: sub-folders made meanwhile are watched and
+            // everything listed again (imported files are known).
+            watch.rescan();
             listAll();
+        }
+        if (watch.folderGone()) {
+            host.notice("文章目录已删除或移走，监视结束：" + folder);
+            status = kOther;
+            break;
+        }
         if (queue.empty() || (Clock::now() - lastEvent < kQuiet && queue.size() < kBatchFiles))
             continue;
         if (Clock::now() < serverRetry)
@@ -99,9 +134,17 @@ int runWatch(const CliOptions &options, Form &form, MySqlConnection &db, CliHost
             serverNoticed = false;
         }
 
+        // A file gone again before its turn (a writer's temporary name) was
+        // no article.
         std::vector<std::string> batch;
-        batch.swap(queue);
+        for (const std::string &f : queue) {
+            if (stampOf(f))
+                batch.push_back(f);
+        }
+        queue.clear();
         queued.clear();
+        if (batch.empty())
+            continue;
         importer.clearStop();
         const ImportResult result = importer.runImport(batch);
         const int code = host.finish(result, stdout, stderr);
@@ -125,7 +168,7 @@ int runWatch(const CliOptions &options, Form &form, MySqlConnection &db, CliHost
                 again.push_back(f.item);
         }
         for (const std::string &f : batch)
-            done.insert(f);
+            done[f] = stampOf(f);
         for (const std::string &f : again)
             done.erase(f);
         for (const std::string &f : result.skipped)

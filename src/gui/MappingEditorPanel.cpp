@@ -148,8 +148,17 @@ void MappingEditorPanel::wire()
 void MappingEditorPanel::rowMenu(const QPoint &at)
 {
     QTreeWidgetItem *item = m_list->itemAt(at);
-    if (!item)
+    if (!item) {
+        // Below the rows: the key can be unset even when its row is gone.
+        const QString key = qs(controlText(m_form, ctl::kKeyColumn));
+        if (key.isEmpty())
+            return;
+        QMenu menu(this);
+        QAction *unset = menu.addAction(QStringLiteral("取消唯一键：") + key);
+        if (menu.exec(m_list->viewport()->mapToGlobal(at)) == unset)
+            m_form.control(ctl::kKeyColumn)->setText("");
         return;
+    }
     const int row = m_list->indexOfTopLevelItem(item);
     m_list->makeCurrent(row);
     QMenu menu(this);

@@ -3,6 +3,9 @@
 // varnel-cli run as a user runs it: a real process, its output apart, and
 // the configuration a window would have saved.
 
+#include "support/Sandbox.h"
+#include "support/TestSupport.h"
+
 #include <sys/types.h>
 
 #include <array>
@@ -47,5 +50,31 @@ bool contains(const std::string &text, const std::string &part);
 // A run that is sent the signal, `times` times in a row, once its progress
 // shows a file imported; `sent` tells whether it was.
 RunOptions signalWhenImporting(int signal, int times, bool &sent);
+
+// The rules 标题 from 文件主名 and 内容 from 文件内容.
+inline const Rules kTitleAndText = {{"标题", "文件主名", "无"}, {"内容", "文件内容", "无"}};
+
+// A test database of the sandbox with config.ini naming it, kTitleAndText and
+// the folder `articles` of the test's own folder.
+class ConfiguredDatabase : public SandboxDatabase {
+protected:
+    explicit ConfiguredDatabase(std::string articles)
+        : m_articles(std::move(articles))
+    {
+    }
+    void SetUp() override
+    {
+        SandboxDatabase::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        std::filesystem::create_directories(dir.file(m_articles));
+        writeConfig(dir.file("config.ini"), kTitleAndText, name, dir.file(m_articles));
+    }
+
+    TempDir dir;
+
+private:
+    std::string m_articles;
+};
 
 } // namespace varnel::test

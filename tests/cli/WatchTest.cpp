@@ -23,8 +23,6 @@ using test::Output;
 using test::runCli;
 using test::TempDir;
 
-const test::Rules kTitleAndText = {{"标题", "文件主名", "无"}, {"内容", "文件内容", "无"}};
-
 // Waits (at most 30 s) until the statement gives the value.
 bool waitFor(MySqlConnection &db, const std::string &sql, const std::string &value)
 {
@@ -55,15 +53,11 @@ test::RunOptions watching(std::function<void(pid_t)> whileWatching, int signal =
     return run;
 }
 
-class CliWatchTest : public test::SandboxDatabase {
+class CliWatchTest : public test::ConfiguredDatabase {
 protected:
-    void SetUp() override
+    CliWatchTest()
+        : ConfiguredDatabase("in")
     {
-        SandboxDatabase::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        std::filesystem::create_directories(dir.file("in"));
-        test::writeConfig(dir.file("config.ini"), kTitleAndText, name, dir.file("in"));
     }
     std::vector<std::string> args(std::vector<std::string> extra = {})
     {
@@ -73,8 +67,6 @@ protected:
         return a;
     }
     std::string count() { return "select count(*) from `" + name + "`.`文章`"; }
-
-    TempDir dir;
 };
 
 TEST_F(CliWatchTest, SlowWritesMovesAndNewFoldersAreEachStoredOnce)
@@ -150,6 +142,32 @@ TEST_F(CliWatchTest, AWatcherKilledAndStartedAgainStoresEachFileOnce)
     EXPECT_EQ(column(count()), std::vector<std::string>{"5"});
 }
 
+// Hidden and temporary names and the report itself are no articles; a file
+// written anew goes again, one closed again unchanged does not.
+TEST_F(CliWatchTest, HiddenFilesAndTheReportAreLeftAndRewrittenFilesGoAgain)
+{
+    bool checked = false;
+    std::vector<std::string> a = args({"--report", dir.file("in/r.jsonl").string()});
+    a.insert(a.end(), {"--types", "*.*"});
+    const Output o = runCli(a, watching([&](pid_t) {
+        MySqlConnection check;
+        ASSERT_TRUE(check.connect(settings.server, settings.user, settings.password));
+        test::writeBytes(dir.file("in/a.txt"), "第一版");
+        test::writeBytes(dir.file("in/.a.txt.part"), "写了一半");
+        ASSERT_TRUE(waitFor(check, count(), "1"));
+        {
+            std::ofstream same(dir.file("in/a.txt"), std::ios::app); // opened for writing, closed unchanged
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        test::writeBytes(dir.file("in/a.txt"), "第二版，长一些");
+        checked = waitFor(check, count(), "2");
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    }));
+    EXPECT_TRUE(checked) << o.err;
+    EXPECT_EQ(o.status, 130) << o.err;
+    EXPECT_EQ(column("select `内容` from `文章` order by ID"), (std::vector<std::string>{"第一版", "第二版，长一些"}));
+}
+
 // The server goes away and comes back while the watcher waits: the next
 // files are stored once it is back.
 TEST(CliWatch, SurvivesARestartOfTheServer)
@@ -163,7 +181,7 @@ TEST(CliWatch, SurvivesARestartOfTheServer)
     ASSERT_EQ(server.error(), "");
     TempDir dir;
     std::filesystem::create_directories(dir.file("in"));
-    test::writeConfig(dir.file("config.ini"), kTitleAndText, "d", dir.file("in"));
+    test::writeConfig(dir.file("config.ini"), test::kTitleAndText, "d", dir.file("in"));
     bool stored = false;
     const Output o = runCli({"watch", "--config", dir.file("config.ini").string(), "--server", server.address(),
                                 "--user", "root", "--key", "标题", "--timeout", "5"},

@@ -4,7 +4,10 @@
 #include <mysql.h>
 #include <mysqld_error.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <cctype>
 
@@ -22,6 +25,8 @@ std::string optionalText(std::string_view s)
 {
     return std::string(s);
 }
+
+std::string socketAddress(MYSQL *m);
 
 } // namespace
 
@@ -87,6 +92,7 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
     constexpr std::string_view kChineseMessages = "SET lc_messages = 'zh_CN'";
     mysql_real_query(m, kChineseMessages.data(), static_cast<unsigned long>(kChineseMessages.size()));
     m_mysql = m;
+    m_clientAddress = socketAddress(m); // the socket is gone once the connection is lost
     m_classicAccounts.reset();
     m_login = Login{std::string(server), u, p};
     return true;
@@ -345,6 +351,44 @@ std::uint64_t MySqlConnection::affectedRows() const
     const my_ulonglong n = mysql_affected_rows(m_mysql);
     return n == static_cast<my_ulonglong>(-1) ? 0 : static_cast<std::uint64_t>(n);
 }
+
+unsigned long MySqlConnection::threadId() const
+{
+    return m_mysql ? mysql_thread_id(m_mysql) : 0;
+}
+
+std::string MySqlConnection::clientAddress() const
+{
+    return m_mysql ? m_clientAddress : std::string();
+}
+
+namespace {
+
+// The local end of the connection's socket, as the server names a client.
+std::string socketAddress(MYSQL *m)
+{
+    sockaddr_storage address{};
+    socklen_t size = sizeof address;
+    const my_socket fd = mysql_get_socket(m);
+    if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) != 0)
+        return {};
+    char host[INET6_ADDRSTRLEN] = {};
+    unsigned port = 0;
+    if (address.ss_family == AF_INET) {
+        const auto *in = reinterpret_cast<const sockaddr_in *>(&address);
+        ::inet_ntop(AF_INET, &in->sin_addr, host, sizeof host);
+        port = ntohs(in->sin_port);
+    } else if (address.ss_family == AF_INET6) {
+        const auto *in = reinterpret_cast<const sockaddr_in6 *>(&address);
+        ::inet_ntop(AF_INET6, &in->sin6_addr, host, sizeof host);
+        port = ntohs(in->sin6_port);
+    } else {
+        return {};
+    }
+    return std::string(host) + ":" + std::to_string(port);
+}
+
+} // namespace
 
 std::string MySqlConnection::serverVersion() const
 {

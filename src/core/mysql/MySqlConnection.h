@@ -182,6 +182,12 @@ public:
 
     // Server version text, empty without a connection.
     std::string serverVersion() const;
+    // The server's id of this connection's session (also after the
+    // connection was lost, until it is opened again); 0 without one.
+    unsigned long threadId() const;
+    // The server's name for this connection's client end, as its process
+    // list shows it ("127.0.0.1:54321" over TCP); empty when unknown.
+    std::string clientAddress() const;
 
 private:
     bool reopenOrGiveUp();
@@ -203,6 +209,7 @@ private:
     unsigned m_timeoutSeconds = kDefaultTimeoutSeconds;
     MYSQL *m_mysql = nullptr;
     std::string m_connectError;
+    std::string m_clientAddress; // of the connection now open
     // What the last successful connect used, for reopen().
     struct Login {
         std::string server, user, password;

@@ -1,5 +1,7 @@
 #include "text/Charset.h"
 
+#include "util/AsciiCase.h"
+
 #include "util/Utf8.h"
 
 #include <unicode/ucnv.h>
@@ -416,21 +418,12 @@ std::string hexBytes(std::string_view bytes)
 
 std::optional<std::string> bytesFromHex(std::string_view hex)
 {
-    auto digit = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
     if (hex.size() % 2)
         return std::nullopt;
     std::string out;
     out.reserve(hex.size() / 2);
     for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int high = digit(hex[i]), low = digit(hex[i + 1]);
+        const int high = hexDigitValue(hex[i]), low = hexDigitValue(hex[i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         out += static_cast<char>(high * 16 + low);

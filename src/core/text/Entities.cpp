@@ -110,17 +110,6 @@ bool isAsciiAlnum(char c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 constexpr std::uint32_t kBeyondUnicode = 0x110000;
 
 // Leading digits of the given base; values past Unicode saturate.
@@ -128,7 +117,7 @@ std::uint32_t leadingNumber(std::string_view digits, int base)
 {
     std::uint32_t value = 0;
     for (char c : digits) {
-        const int d = base == 10 ? ((c >= '0' && c <= '9') ? c - '0' : -1) : hexValue(c);
+        const int d = base == 10 ? ((c >= '0' && c <= '9') ? c - '0' : -1) : hexDigitValue(c);
         if (d < 0)
             break;
         value = value * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(d);

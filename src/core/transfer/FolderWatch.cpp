@@ -37,6 +37,8 @@ FolderWatch::FolderWatch(std::string folder, std::string patterns, bool recurse)
 
 bool FolderWatch::matches(const std::string &name) const
 {
+    if (name.empty() || name[0] == '.')
+        return false;
     for (const std::string &p : m_patterns) {
         if (wildcardMatch(p, name))
             return true;
@@ -51,12 +53,20 @@ bool FolderWatch::start(std::string &error)
         error = systemErrorText(errno);
         return false;
     }
-    const int wd = ::inotify_add_watch(m_fd.get(), m_folder.c_str(), kFileEvents | IN_CREATE | IN_ONLYDIR);
+    const int wd = ::inotify_add_watch(
+        m_fd.get(), m_folder.c_str(), kFileEvents | IN_CREATE | IN_ONLYDIR | IN_DELETE_SELF | IN_MOVE_SELF);
     if (wd < 0) {
         error = systemErrorText(errno);
         return false;
     }
+    m_root = wd;
     m_folders[wd] = m_folder;
+    rescan();
+    return true;
+}
+
+void FolderWatch::rescan()
+{
     if (m_recurse) {
         // The sub-folders there now; their files are the caller's listing.
         DIR *dir = ::opendir(m_folder.c_str());
@@ -73,7 +83,6 @@ bool FolderWatch::start(std::string &error)
                 watchTree(sub, nullptr);
         }
     }
-    return true;
 }
 
 void FolderWatch::watchTree(const std::string &folder, std::vector<std::string> *found)
@@ -131,8 +140,11 @@ std::vector<std::string> FolderWatch::take(std::chrono::milliseconds timeout)
                 m_overflowed = true;
                 continue;
             }
-            if (event.mask & IN_IGNORED) {
-                m_folders.erase(event.wd);
+            if (event.mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF)) {
+                if (event.wd == m_root)
+                    m_gone = true;
+                if (event.mask & IN_IGNORED)
+                    m_folders.erase(event.wd);
                 continue;
             }
             const auto folder = m_folders.find(event.wd);

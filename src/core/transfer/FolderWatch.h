@@ -13,7 +13,8 @@ namespace varnel {
 // file closed after writing, or moved in. With `recurse` the sub-folders
 // are watched too, also those made later; a folder moved in is taken with
 // the files it holds. Only names that one of the "|"-separated patterns
-// matches are given ("*.*" for none).
+// matches are given ("*.*" for none); names that begin with a dot (hidden
+// files, the temporary names writers rename from) are not.
 class FolderWatch {
 public:
     FolderWatch(std::string folder, std::string patterns, bool recurse);
@@ -29,6 +30,10 @@ public:
     // Events were lost (the kernel's queue overflowed): the caller lists the
     // folder again. Cleared by asking.
     bool overflowed();
+    // Watches every sub-folder again (after an overflow some may be new).
+    void rescan();
+    // The folder itself was removed or moved away: nothing more can come.
+    bool folderGone() const { return m_gone; }
 
 private:
     bool matches(const std::string &name) const;
@@ -42,6 +47,8 @@ private:
     UniqueFd m_fd;
     std::map<int, std::string> m_folders; // watch descriptor -> folder, with a trailing "/"
     bool m_overflowed = false;
+    bool m_gone = false;
+    int m_root = -1; // the folder's own watch
 };
 
 } // namespace varnel

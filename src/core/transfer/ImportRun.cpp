@@ -176,7 +176,10 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
         auto listedIn = [&item = path](const std::vector<TransferFailure> &list) {
             return std::any_of(list.begin(), list.end(), [&](const TransferFailure &f) { return f.item == item; });
         };
-        if (!listedIn(result.failures) && !listedIn(result.unknown))
+        auto existed = [&item = path](const std::vector<KeyedFile> &list) {
+            return std::any_of(list.begin(), list.end(), [&](const KeyedFile &f) { return f.item == item; });
+        };
+        if (!listedIn(result.failures) && !listedIn(result.unknown) && !existed(result.exists))
             result.incomplete.push_back({path, std::string(why.empty() ? kIncompleteGzip : why)});
     }
 

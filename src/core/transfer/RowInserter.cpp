@@ -3,6 +3,9 @@
 #include "mysql/MySqlConnection.h"
 #include "mysql/Statements.h"
 
+#include <chrono>
+#include <thread>
+
 namespace varnel {
 namespace {
 
@@ -73,6 +76,8 @@ std::string RowInserter::errorText() const
 void RowInserter::lost(const std::vector<const InsertRow *> &rows)
 {
     const std::string reason = errorText();
+    const unsigned long oldSession = m_db.threadId();
+    const std::string oldClient = m_db.clientAddress();
     std::string why;
     if (!m_restore) {
         m_deadReason = reason;
@@ -81,12 +86,37 @@ void RowInserter::lost(const std::vector<const InsertRow *> &rows)
     }
     if (rows.empty())
         return;
-    if (m_key && m_deadReason.empty() && !m_settling) {
+    // The old session may still be carrying the statement out (the
+    // connection timed out, or the network failed): it is ended first, so
+    // that what the keys show afterwards is final.
+    if (m_key && m_deadReason.empty() && !m_settling && endSession(oldSession, oldClient)) {
         settleByKey(rows, reason);
         return;
     }
     for (const InsertRow *row : rows)
         m_unknown.push_back({row->path, reason, std::string(keyOf(*row))});
+}
+
+bool RowInserter::endSession(unsigned long id, const std::string &clientAddress)
+{
+    if (id == 0 || clientAddress.empty())
+        return false;
+    const std::string session = std::to_string(id);
+    const std::string ours = "select count(*) from information_schema.processlist where id = " + session
+        + " and host = " + quoteString(clientAddress);
+    // Only a session of that id from the old connection's own address is
+    // ours: a restarted server numbers its sessions anew.
+    for (int i = 0; i < 100; ++i) {
+        const std::unique_ptr<RowBlock> left = m_db.fetchRows(ours);
+        if (!left || left->rowCount() != 1)
+            return false;
+        if (left->cellText(0, 0) == "0")
+            return true;
+        if (i == 0)
+            m_db.execute("kill " + session);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false; // still going after ten seconds: the rows stay unknown
 }
 
 std::string_view RowInserter::keyOf(const InsertRow &row) const
@@ -100,6 +130,20 @@ std::string_view RowInserter::keyOf(const InsertRow &row) const
         }
     }
     return {};
+}
+
+// A later file of the same key may still be stored.
+void RowInserter::failRow(const InsertRow &row, const std::string &reason)
+{
+    const std::string_view key = keyOf(row);
+    if (!key.empty())
+        m_runKeys.erase(std::string(key));
+    m_failures.push_back({row.path, reason, std::string(key)});
+}
+
+std::string RowInserter::keyLookupFailure() const
+{
+    return "无法查询唯一键是否已存在：" + errorText();
 }
 
 void RowInserter::storedRow(const InsertRow &row)
@@ -116,12 +160,15 @@ std::optional<std::unordered_set<std::string>> RowInserter::lookUp(const std::ve
             keys.push_back(k);
     }
     std::unordered_set<std::string> found;
-    // Long keys are asked for in parts, well under any packet limit.
-    constexpr std::size_t kLookupBytes = 1 << 20;
+    // Long keys are asked for in parts, well under the server's packet
+    // limit: a key takes at most twice its size escaped, and its lookup
+    // about a hundred bytes besides.
+    const std::size_t limit = m_limits.maxStatementBytes ? m_limits.maxStatementBytes / 4 : std::size_t{1} << 20;
+    const std::size_t lookupBytes = std::min<std::size_t>(limit, 1 << 20);
     for (std::size_t first = 0; first < keys.size();) {
         std::size_t end = first, bytes = 0;
-        while (end < keys.size() && (end == first || bytes + keys[end].size() <= kLookupBytes))
-            bytes += keys[end++].size();
+        while (end < keys.size() && (end == first || bytes + 2 * keys[end].size() + 128 <= lookupBytes))
+            bytes += 2 * keys[end++].size() + 128;
         const std::vector<std::string_view> part(
             keys.begin() + static_cast<std::ptrdiff_t>(first), keys.begin() + static_cast<std::ptrdiff_t>(end));
         auto some = existingKeys(m_db, *m_key, part);
@@ -145,11 +192,18 @@ void RowInserter::dropExisting(std::vector<InsertRow> &rows)
     std::vector<const InsertRow *> all;
     for (const InsertRow &row : rows)
         all.push_back(&row);
-    // Keys that cannot be looked up are left to the statement: a unique
-    // index still refuses a second row.
+    // Keys that cannot be looked up are left to the statement when a unique
+    // index refuses a second row; without one the rows are not sent blind.
     const auto found = lookUp(all);
-    if (!found)
+    if (!found) {
+        if (!m_key->unique) {
+            const std::string reason = keyLookupFailure();
+            for (InsertRow &row : rows)
+                failRow(row, reason);
+            rows.clear();
+        }
         return;
+    }
     std::vector<InsertRow> kept;
     kept.reserve(rows.size());
     for (InsertRow &row : rows) {
@@ -201,17 +255,21 @@ void RowInserter::insertOne(const InsertRow &row)
 {
     const std::string key(keyOf(row));
     if (!m_deadReason.empty()) {
-        m_failures.push_back({row.path, m_deadReason, key});
+        failRow(row, m_deadReason);
         return;
     }
     if (!ready()) {
-        m_failures.push_back({row.path, m_deadReason.empty() ? errorText() : m_deadReason, key});
+        failRow(row, m_deadReason.empty() ? errorText() : m_deadReason);
         return;
     }
     if (!key.empty() && !row.keyLookedUp) {
         const auto found = lookUp({&row});
         if (found && found->count(key)) {
             m_exists.push_back({row.path, key});
+            return;
+        }
+        if (!found && !m_key->unique) {
+            failRow(row, keyLookupFailure());
             return;
         }
     }
@@ -243,7 +301,7 @@ void RowInserter::insertOne(const InsertRow &row)
             return;
         }
     }
-    m_failures.push_back({row.path, reason, key});
+    failRow(row, reason);
 }
 
 void RowInserter::add(InsertRow row)
@@ -253,10 +311,19 @@ void RowInserter::add(InsertRow row)
         m_failures.push_back({row.path, m_deadReason, std::string(keyOf(row))});
         return;
     }
-    // A second file of the same key in one run is the same article.
-    if (const std::string_view k = keyOf(row); !k.empty() && !m_runKeys.emplace(k).second) {
-        m_exists.push_back({row.path, std::string(k)});
-        return;
+    // A second file of the same key in one run is the same article, once
+    // the first is stored; the first may still be on its way, and its
+    // outcome decides.
+    if (const std::string key(keyOf(row)); !key.empty()) {
+        if (m_runKeys.count(key)) {
+            flush();
+            finishInFlight();
+            if (m_runKeys.count(key)) {
+                m_exists.push_back({row.path, key});
+                return;
+            }
+        }
+        m_runKeys.insert(key);
     }
     // The server closes the connection on a statement over its limit: such a
     // row is refused here, and the connection stays up for the others (a
@@ -265,7 +332,7 @@ void RowInserter::add(InsertRow row)
     const std::size_t head = sql::insertRow(m_table, "").size() + row.columns.size() + 4 * row.values.size();
     if (m_limits.maxStatementBytes && head + 2 * row.valueBytes + 1 > m_limits.maxStatementBytes
         && head + row.assignmentBytes() + 1 > m_limits.maxStatementBytes) {
-        m_failures.push_back({row.path, packetLimitReason(m_limits.maxStatementBytes), std::string(keyOf(row))});
+        failRow(row, packetLimitReason(m_limits.maxStatementBytes));
         return;
     }
     std::size_t batchBytes = m_limits.batchBytes;

@@ -120,11 +120,16 @@ private:
     // value identifies nothing).
     std::string_view keyOf(const InsertRow &row) const;
     void storedRow(const InsertRow &row);
+    void failRow(const InsertRow &row, const std::string &reason);
+    std::string keyLookupFailure() const;
     // Takes out of `rows` those whose key the table holds already.
     void dropExisting(std::vector<InsertRow> &rows);
     // After a lost connection was restored: rows found by key are stored,
     // the others go again.
     void settleByKey(const std::vector<const InsertRow *> &rows, const std::string &reason);
+    // Ends the old server session (of that id and client address) and waits
+    // until it is gone; false when that cannot be known.
+    bool endSession(unsigned long id, const std::string &clientAddress);
     std::optional<std::unordered_set<std::string>> lookUp(const std::vector<const InsertRow *> &rows);
 
     MySqlConnection &m_db;

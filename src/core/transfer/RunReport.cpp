@@ -121,7 +121,7 @@ std::string runReportText(const TransferResult &result, const RunReportHead &hea
     summary["table"] = wellFormedUtf8(head.table);
     if (!head.key.empty())
         summary["key"] = wellFormedUtf8(head.key);
-    if (head.command == "import") {
+    if (head.command != "export") {
         summary["files"] = result.failures.size() + result.unknown.size() + result.stored.size() + result.exists.size()
             + result.skipped.size();
         summary["stored"] = storedWhole;

@@ -23,6 +23,18 @@ constexpr char asciiUpper(char c)
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c;
 }
 
+// The value of a hexadecimal digit, either case; -1 for any other byte.
+constexpr int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 // The text with its ASCII letters lower-cased.
 inline std::string asciiLowered(std::string_view text)
 {

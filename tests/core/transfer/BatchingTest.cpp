@@ -245,6 +245,31 @@ TEST_F(BatchingTest, BoundValuesAreStoredAndRefusedAsTheirLiterals)
     EXPECT_GE(alone.second.size(), 5u); // the strict session refuses some
 }
 
+// Two files of one key in a batch: the first is refused, so the key is
+// free and the second is stored, not counted as existing.
+TEST_F(BatchingTest, AKeyWhoseFirstFileFailedIsStoredByTheNext)
+{
+    ASSERT_TRUE(db.execute("create table t (ID bigint auto_increment primary key, `标题` varchar(100), "
+                           "`内容` varchar(5)) character set utf8mb4 engine=InnoDB"));
+    rule("标题", "文件主名");
+    rule("内容", "文件内容");
+    std::filesystem::create_directories(dir.file("one"));
+    std::filesystem::create_directories(dir.file("two"));
+    const std::vector<std::string> files = {
+        file("one/a.txt", "太长了，放不进五个字"), file("two/a.txt", "短的"), file("b.txt", "也短")};
+    ArticleImporter importer(form, db, host, random);
+    importer.setBatchSize(10);
+    importer.setKeyColumn("标题");
+    const ImportResult result = importer.runImport(files);
+    EXPECT_EQ(result.transferred, 2);
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].item, files[0]);
+    EXPECT_EQ(result.failures[0].key, "a");
+    EXPECT_TRUE(result.exists.empty());
+    EXPECT_EQ(
+        column("select concat(`标题`, `内容`) from t order by `标题`"), (std::vector<std::string>{"a短的", "b也短"}));
+}
+
 TEST_F(BatchingTest, EscapingMatchesTheClientLibrary)
 {
     // Our byte-wise escape against the library's, on every special byte
