@@ -162,11 +162,7 @@ TEST_F(CliResumeTest, AKeyStoresEachArticleOnce)
 // exactly once and leaves nothing unknown.
 TEST(CliResume, AKilledServerThenARerunStoresEveryFileOnce)
 {
-    if (!test::mariadbInstalled()) {
-        if (test::inCi())
-            FAIL() << "no MariaDB server installed";
-        GTEST_SKIP() << "no MariaDB server installed";
-    }
+    VARNEL_REQUIRE_MARIADB();
     test::ThrowawayServer server;
     ASSERT_EQ(server.error(), "");
     TempDir dir;

@@ -172,11 +172,7 @@ TEST_F(CliWatchTest, HiddenFilesAndTheReportAreLeftAndRewrittenFilesGoAgain)
 // files are stored once it is back.
 TEST(CliWatch, SurvivesARestartOfTheServer)
 {
-    if (!test::mariadbInstalled()) {
-        if (test::inCi())
-            FAIL() << "no MariaDB server installed";
-        GTEST_SKIP() << "no MariaDB server installed";
-    }
+    VARNEL_REQUIRE_MARIADB();
     test::ThrowawayServer server;
     ASSERT_EQ(server.error(), "");
     TempDir dir;

@@ -34,11 +34,7 @@ protected:
     // table "t", with 标题 from 文件主名 and 内容 from 文件内容.
     void startServer(const std::string &options = {})
     {
-        if (!test::mariadbInstalled()) {
-            if (test::inCi())
-                FAIL() << "no MariaDB server installed";
-            GTEST_SKIP() << "no MariaDB server installed";
-        }
+        VARNEL_REQUIRE_MARIADB();
         server = std::make_unique<ThrowawayServer>(options);
         ASSERT_EQ(server->error(), "");
         ASSERT_TRUE(db.connect(server->address(), "root", "")) << db.connectError();

@@ -44,3 +44,14 @@ private:
 bool mariadbInstalled();
 
 } // namespace varnel::test
+
+// Skips the test when no MariaDB server is installed; in CI, which has one,
+// fails it instead. Needs support/TestSupport.h.
+#define VARNEL_REQUIRE_MARIADB()                                                                                       \
+    do {                                                                                                               \
+        if (!::varnel::test::mariadbInstalled()) {                                                                     \
+            if (::varnel::test::inCi())                                                                                \
+                FAIL() << "no MariaDB server installed";                                                               \
+            GTEST_SKIP() << "no MariaDB server installed";                                                             \
+        }                                                                                                              \
+    } while (false)
