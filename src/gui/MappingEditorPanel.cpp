@@ -138,11 +138,21 @@ void MappingEditorPanel::wire()
     });
     connect(m_list, &QTreeWidget::currentItemChanged, this, &MappingEditorPanel::rowChanged);
     connect(m_list, &QWidget::customContextMenuRequested, this, &MappingEditorPanel::rowMenu);
-    connect(m_form.widgetAs<QLineEdit>(ctl::kKeyColumn), &QLineEdit::textChanged, this, &MappingEditorPanel::markKey);
     QAbstractItemModel *rows = m_list->model();
-    connect(rows, &QAbstractItemModel::dataChanged, this, &MappingEditorPanel::markKey);
-    connect(rows, &QAbstractItemModel::rowsInserted, this, &MappingEditorPanel::markKey);
-    connect(rows, &QAbstractItemModel::modelReset, this, &MappingEditorPanel::markKey);
+    m_keyMarks = {
+        connect(
+            m_form.widgetAs<QLineEdit>(ctl::kKeyColumn), &QLineEdit::textChanged, this, &MappingEditorPanel::markKey),
+        connect(rows, &QAbstractItemModel::dataChanged, this, &MappingEditorPanel::markKey),
+        connect(rows, &QAbstractItemModel::rowsInserted, this, &MappingEditorPanel::markKey),
+        connect(rows, &QAbstractItemModel::modelReset, this, &MappingEditorPanel::markKey),
+    };
+}
+
+MappingEditorPanel::~MappingEditorPanel()
+{
+    for (const QMetaObject::Connection &c : m_keyMarks)
+        disconnect(c);
+    m_list->disconnect(this);
 }
 
 void MappingEditorPanel::rowMenu(const QPoint &at)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QGroupBox>
+#include <QList>
 
 #include <functional>
 #include <string>
@@ -23,6 +24,9 @@ public:
     // focusOther brings a control of the form that is not in the panel to
     // the front with the focus.
     MappingEditorPanel(QtForm &form, std::function<void(std::string_view)> focusOther, QWidget *parent = nullptr);
+    // The list's model and the key box are left before the list goes with
+    // the widget: their signals must not reach a panel half destroyed.
+    ~MappingEditorPanel() override;
 
     MappingList *list() const { return m_list; }
     QTabWidget *pages() const { return m_pages; }
@@ -59,6 +63,7 @@ private:
     QTabWidget *m_pages = nullptr;
     bool m_quiet = false;
     bool m_marking = false;
+    QList<QMetaObject::Connection> m_keyMarks;
 };
 
 } // namespace varnel::gui
