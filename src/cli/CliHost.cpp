@@ -3,6 +3,7 @@
 #include "cli/CliOptions.h"
 #include "form/Control.h"
 #include "text/TextUtil.h"
+#include "transfer/RunReport.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -182,16 +183,11 @@ int CliHost::finish(const TransferResult &result, std::FILE *out, std::FILE *err
             std::fprintf(err, "  %s: %s\n", escapedName(f.item).c_str(), f.reason.c_str());
     }
     std::fflush(err);
-    if (interrupted() || result.stopped)
+    if (interrupted())
         return kStopped;
-    switch (result.outcome) {
-    case TransferOutcome::Completed:
-        return listed ? kPartial : kOk;
-    case TransferOutcome::Invalid:
-        return kInvalid;
-    default:
-        return kOther;
-    }
+    // The status a report records; a list the host was given counts too.
+    const int status = runExitStatus(result);
+    return status == kOk && listed ? kPartial : status;
 }
 
 void CliHost::reportFailures(std::string_view title, const std::vector<TransferFailure> &list)

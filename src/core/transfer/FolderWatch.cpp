@@ -9,6 +9,7 @@
 #include <sys/inotify.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -67,22 +68,32 @@ bool FolderWatch::start(std::string &error)
 
 void FolderWatch::rescan()
 {
+    // The sub-folders there now; their files are the caller's listing.
     if (m_recurse) {
-        // The sub-folders there now; their files are the caller's listing.
-        DIR *dir = ::opendir(m_folder.c_str());
-        if (dir) {
-            std::vector<std::string> subfolders;
-            while (const dirent *d = ::readdir(dir)) {
-                const std::string name = d->d_name;
-                struct stat st { };
-                if (name != "." && name != ".." && ::lstat((m_folder + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-                    subfolders.push_back(m_folder + name);
-            }
-            ::closedir(dir);
-            for (const std::string &sub : subfolders)
-                watchTree(sub, nullptr);
-        }
+        for (const std::string &sub : readFolder(m_folder).subfolders)
+            watchTree(sub, nullptr);
     }
+}
+
+FolderWatch::Entries FolderWatch::readFolder(const std::string &base) const
+{
+    Entries entries;
+    DIR *dir = ::opendir(base.c_str());
+    if (!dir)
+        return entries;
+    while (const dirent *d = ::readdir(dir)) {
+        const std::string name = d->d_name;
+        struct stat st { };
+        if (name == "." || name == ".." || ::lstat((base + name).c_str(), &st) != 0)
+            continue;
+        if (S_ISDIR(st.st_mode))
+            entries.subfolders.push_back(base + name);
+        else if (S_ISREG(st.st_mode) && matches(name))
+            entries.files.push_back(base + name);
+    }
+    ::closedir(dir);
+    std::sort(entries.files.begin(), entries.files.end());
+    return entries;
 }
 
 void FolderWatch::watchTree(const std::string &folder, std::vector<std::string> *found)
@@ -92,27 +103,10 @@ void FolderWatch::watchTree(const std::string &folder, std::vector<std::string> 
     if (wd < 0)
         return; // gone again, or not ours to read
     m_folders[wd] = base;
-    DIR *dir = ::opendir(base.c_str());
-    if (!dir)
-        return;
-    std::vector<std::string> subfolders, files;
-    while (const dirent *d = ::readdir(dir)) {
-        const std::string name = d->d_name;
-        if (name == "." || name == "..")
-            continue;
-        struct stat st { };
-        if (::lstat((base + name).c_str(), &st) != 0)
-            continue;
-        if (S_ISDIR(st.st_mode))
-            subfolders.push_back(base + name);
-        else if (S_ISREG(st.st_mode) && matches(name))
-            files.push_back(base + name);
-    }
-    ::closedir(dir);
-    std::sort(files.begin(), files.end());
+    const Entries entries = readFolder(base);
     if (found)
-        found->insert(found->end(), files.begin(), files.end());
-    for (const std::string &sub : subfolders)
+        found->insert(found->end(), entries.files.begin(), entries.files.end());
+    for (const std::string &sub : entries.subfolders)
         watchTree(sub, found);
 }
 

@@ -37,6 +37,11 @@ public:
 
 private:
     bool matches(const std::string &name) const;
+    // A folder's sub-folders and matching files (in name order), by path.
+    struct Entries {
+        std::vector<std::string> subfolders, files;
+    };
+    Entries readFolder(const std::string &base) const;
     // Watches the folder and, recursing, those below it; the files it holds
     // already are added to `found` when asked.
     void watchTree(const std::string &folder, std::vector<std::string> *found);

@@ -1,9 +1,8 @@
 #include "transfer/KeyLookup.h"
 
 #include "mysql/MySqlConnection.h"
+#include "util/AsciiCase.h"
 
-#include <algorithm>
-#include <cctype>
 #include <memory>
 
 namespace varnel {
@@ -24,10 +23,7 @@ std::optional<KeyColumn> describeKeyColumn(
     for (std::size_t r = 0; r < keys->rowCount(); ++r) {
         // Column names compare without regard to case.
         const std::string_view n = keys->cellText(r, static_cast<std::size_t>(name));
-        const bool same = n.size() == column.name().size()
-            && std::equal(n.begin(), n.end(), column.name().begin(), [](char a, char b) {
-                   return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-               });
+        const bool same = equalsIgnoringAsciiCase(n, column.name());
         if (!same || keys->cellText(r, static_cast<std::size_t>(seq)) != "1")
             continue;
         key.indexed = true;

@@ -61,6 +61,19 @@ protected:
         return paths;
     }
 
+    // The server is killed and started again once the run shows that file
+    // done; `killed` tells whether it was.
+    void restartServerAt(const std::string &file, bool &killed)
+    {
+        host.onEvents = [this, file, &killed] {
+            if (host.windowCaption == file && !killed) {
+                killed = true;
+                server->kill();
+                ASSERT_TRUE(server->start()) << server->error();
+            }
+        };
+    }
+
     ImportResult import(const std::vector<std::string> &files, std::size_t batch)
     {
         ArticleImporter importer(form, db, host, random);
@@ -97,15 +110,9 @@ TEST_F(ServerFaultTest, KilledServerIsReconnectedAndTheBatchUnderWayIsListedApar
 {
     startServer();
     const auto files = writeFiles(60);
+    // Before the 31st file: rows 21 to 30 were sent without waiting.
     bool killed = false;
-    host.onEvents = [&] {
-        // Before the 31st file: rows 21 to 30 were sent without waiting.
-        if (host.windowCaption == "f30" && !killed) {
-            killed = true;
-            server->kill();
-            ASSERT_TRUE(server->start()) << server->error();
-        }
-    };
+    restartServerAt("f30", killed);
     // The window meanwhile shows another server: the run keeps its own.
     form.control("编辑框服务器")->setText("192.0.2.1:1");
     const ImportResult result = import(files, 10);
@@ -146,13 +153,7 @@ TEST_F(ServerFaultTest, WithAKeyNothingStaysUnknownAfterAKill)
                            "unique key (标题)) character set utf8mb4"));
     const auto files = writeFiles(60);
     bool killed = false;
-    host.onEvents = [&] {
-        if (host.windowCaption == "f30" && !killed) {
-            killed = true;
-            server->kill();
-            ASSERT_TRUE(server->start()) << server->error();
-        }
-    };
+    restartServerAt("f30", killed);
     auto importWithKey = [&] {
         ArticleImporter importer(form, db, host, random);
         importer.setBatchSize(10);
