@@ -10,6 +10,8 @@
 #include "gui/QtForm.h"
 #include "gui/QtText.h"
 #include "gui/WindowPump.h"
+#include "mysql/MySqlConnection.h"
+#include "transfer/ConnectSettings.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -57,6 +59,13 @@ void ConnectionController::connectAction()
         disconnectNow();
         return;
     }
+    std::string problem;
+    const std::optional<ConnectOptions> options = connectOptionsOf(m_parts.form, problem);
+    if (!options) {
+        showInfoText(nullptr, QStringLiteral("连接到MySQL失败"), qs(problem));
+        return;
+    }
+    m_parts.session.db().setConnectOptions(*options);
     button->setEnabled(false);
     button->setText("正在连接..");
     m_parts.window.repaint();

@@ -1,6 +1,8 @@
 #include "design/ConfigFile.h"
 
 #include "design/FormTable.h"
+#include "form/Control.h"
+#include "form/MainControls.h"
 #include "mapping/FieldRule.h"
 #include "settings/SettingsStore.h"
 #include "settings/WindowSweep.h"
@@ -170,7 +172,11 @@ std::string rowKey(std::string_view columnTitle, int row)
 
 void saveMainConfig(SettingsStore &store, Form &form)
 {
+    const SettingsStore::Batch batch(store);
     saveConfig(store, form, mainFormSpec());
+    // Asked to keep no password: one stored before goes too.
+    if (controlChecked(form, ctl::kPasswordNotStored))
+        store.writeText(std::string(ctl::kPassword), "");
 }
 
 void restoreMainConfig(SettingsStore &store, Form &form)

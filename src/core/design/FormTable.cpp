@@ -140,6 +140,14 @@ const FormSpec &mainFormSpec()
             // Not on the window: the mapping list's context menu sets it and
             // marks its row. Files saved before it simply lack the key.
             edit("编辑框唯一键"),
+            // The connection's encryption, set in a small dialog of the
+            // window (or in the file); empty is the connection as it always
+            // was.
+            edit("编辑框加密方式"),
+            edit("编辑框CA证书"),
+            edit("编辑框客户端证书"),
+            edit("编辑框客户端私钥"),
+            check("选择框不保存密码", "不保存密码", false),
         };
         return f;
     }();

@@ -41,12 +41,20 @@ inline constexpr std::string_view kSourceBox = "组合框数据来源";
 // The import's key column: a mapping target that identifies an article.
 inline constexpr std::string_view kKeyColumn = "编辑框唯一键";
 inline constexpr std::string_view kConditionButton = "按钮导出条件";
+// The connection's encryption: a mode (DISABLED … VERIFY_IDENTITY, empty for
+// none given) and the CA, certificate and key files.
+inline constexpr std::string_view kSslMode = "编辑框加密方式";
+inline constexpr std::string_view kSslCa = "编辑框CA证书";
+inline constexpr std::string_view kSslCert = "编辑框客户端证书";
+inline constexpr std::string_view kSslKey = "编辑框客户端私钥";
+// Checked: the settings and configuration files keep no password.
+inline constexpr std::string_view kPasswordNotStored = "选择框不保存密码";
 
 // Every name above, for the test that holds them to the design table.
 inline constexpr std::string_view kAll[] = {kServer, kUser, kPassword, kDatabase, kTable, kFolder, kFileTypes,
     kEncoding, kRecurse, kRandomOrder, kImportButton, kExportButton, kConditionsOn, kConditionNames, kConditionValues,
     kConditionSeparator, kEqual, kNotEqual, kContains, kNotContains, kAndLogic, kFileTimeFormat, kFileTimeCreated,
     kFileTimeModified, kFileTimeAccessed, kConnectButton, kDatabaseListButton, kTableListButton, kReadFieldsButton,
-    kSourceBox, kConditionButton};
+    kSourceBox, kConditionButton, kSslMode, kSslCa, kSslCert, kSslKey, kPasswordNotStored};
 
 } // namespace varnel::ctl

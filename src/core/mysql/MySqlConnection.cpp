@@ -21,11 +21,6 @@ constexpr unsigned kOutOfSyncNumber = 2014;
 // lower.
 constexpr unsigned long kClientPacketLimit = 1UL << 30;
 
-std::string optionalText(std::string_view s)
-{
-    return std::string(s);
-}
-
 std::string socketAddress(MYSQL *m);
 
 } // namespace
@@ -48,11 +43,101 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
     disconnect();
     m_login.reset();
     m_database.clear();
+    const Login login{std::string(server), std::string(user), std::string(password)};
+    if (!connectFrom(splitServerList(server), 0, login.user, login.password))
+        return false;
+    m_login = login;
+    return true;
+}
+
+bool MySqlConnection::connectLike(const MySqlConnection &other, std::string_view server)
+{
+    if (!other.m_login) {
+        m_connectError = "never connected";
+        return false;
+    }
+    m_options = other.m_options;
+    const Login login = *other.m_login; // `other` may be this connection
+    return connect(server, login.user, login.password);
+}
+
+// Tries the servers from `first` on, round the list once.
+bool MySqlConnection::connectFrom(
+    const std::vector<std::string> &servers, std::size_t first, const std::string &user, const std::string &password)
+{
+    std::string reasons;
+    for (std::size_t n = 0; n < servers.size(); ++n) {
+        const std::size_t i = (first + n) % servers.size();
+        MYSQL *m = openServer(servers[i], user, password);
+        if (!m) {
+            // One server: its reason as it is; of a list, each one's.
+            if (servers.size() > 1)
+                reasons += (reasons.empty() ? "" : "；") + servers[i] + "：" + m_connectError;
+            continue;
+        }
+        m_mysql = m;
+        m_clientAddress = socketAddress(m); // the socket is gone once the connection is lost
+        m_classicAccounts.reset();
+        m_server = servers[i];
+        m_serverIndex = i;
+        m_connectError.clear();
+        return true;
+    }
+    if (servers.size() > 1)
+        m_connectError = reasons;
+    return false;
+}
+
+namespace {
+
+// A cell of the first row of a query, or nothing (also on an error).
+std::optional<std::string> firstRowCell(MYSQL *m, std::string_view query, unsigned column)
+{
+    if (mysql_real_query(m, query.data(), static_cast<unsigned long>(query.size())) != 0)
+        return std::nullopt;
+    MYSQL_RES *result = mysql_store_result(m);
+    if (!result)
+        return std::nullopt;
+    std::optional<std::string> cell;
+    const MYSQL_ROW row = mysql_fetch_row(result);
+    const unsigned long *lengths = row ? mysql_fetch_lengths(result) : nullptr;
+    if (row && lengths && column < mysql_num_fields(result) && row[column])
+        cell = std::string(row[column], lengths[column]);
+    mysql_free_result(result);
+    return cell;
+}
+
+void setTls(MYSQL *m, const ConnectOptions &options)
+{
+    const SslMode mode = options.effectiveSslMode();
+    if (mode == SslMode::Unset || mode == SslMode::Disabled)
+        return;
+    auto file = [](const std::string &path) { return path.empty() ? nullptr : path.c_str(); };
+    mysql_ssl_set(m, file(options.sslKey), file(options.sslCert), file(options.sslCa), nullptr, nullptr);
+    if (mode == SslMode::Preferred)
+        return;
+    my_bool on = 1;
+    mysql_optionsv(m, MYSQL_OPT_SSL_ENFORCE, &on);
+    if (mode == SslMode::VerifyIdentity)
+        mysql_optionsv(m, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &on);
+}
+
+} // namespace
+
+MYSQL *MySqlConnection::openServer(const std::string &server, const std::string &user, const std::string &password)
+{
     m_connectError.clear();
     MYSQL *m = mysql_init(nullptr);
     if (!m) {
         m_connectError = "out of memory";
-        return false;
+        return nullptr;
+    }
+    if (m_options.readOptionFiles) {
+        // The library reads them while connecting: what is set here and
+        // given to the connect call below takes precedence where the files
+        // set the same.
+        mysql_optionsv(
+            m, MYSQL_READ_DEFAULT_FILE, m_options.optionFile.empty() ? nullptr : m_options.optionFile.c_str());
     }
     unsigned timeout = kConnectTimeoutSeconds;
     mysql_optionsv(m, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
@@ -66,6 +151,7 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
     mysql_optionsv(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     // Lets an import prepare its next rows while the server stores the last.
     mysql_options(m, MYSQL_OPT_NONBLOCK, nullptr);
+    setTls(m, m_options);
 
     const ServerAddress address = parseServerAddress(server);
     if (address.port != 0) {
@@ -74,28 +160,48 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
         unsigned protocol = MYSQL_PROTOCOL_TCP;
         mysql_optionsv(m, MYSQL_OPT_PROTOCOL, &protocol);
     }
-    const std::string u = optionalText(user), p = optionalText(password);
+    auto refuse = [&](std::string reason) {
+        m_connectError = std::move(reason);
+        mysql_close(m);
+        return nullptr;
+    };
     if (!mysql_real_connect(m, address.host.empty() ? nullptr : address.host.c_str(),
-            user.empty() ? nullptr : u.c_str(), password.empty() ? nullptr : p.c_str(), nullptr, address.port, nullptr,
-            0)) {
-        m_connectError = mysql_error(m);
-        mysql_close(m);
-        return false;
+            user.empty() ? nullptr : user.c_str(), password.empty() ? nullptr : password.c_str(), nullptr, address.port,
+            nullptr, 0)) {
+        std::string reason = mysql_error(m);
+        if (mysql_errno(m) == CR_SSL_CONNECTION_ERROR) {
+            const SslMode mode = m_options.effectiveSslMode();
+            reason = "加密连接失败：" + reason;
+            if (mode == SslMode::VerifyCa || mode == SslMode::VerifyIdentity)
+                reason += "（请检查服务器证书是否由所给的 CA 签发"
+                    + std::string(mode == SslMode::VerifyIdentity ? "、是否签发给所连接的主机名" : "") + "）";
+        }
+        return refuse(std::move(reason));
     }
-    if (mysql_set_character_set(m, "utf8mb4") != 0) {
-        m_connectError = mysql_error(m);
-        mysql_close(m);
-        return false;
+    const SslMode mode = m_options.effectiveSslMode();
+    if (mode != SslMode::Unset && mode != SslMode::Disabled && mode != SslMode::Preferred && !mysql_get_ssl_cipher(m))
+        return refuse("服务器没有提供加密连接（SSL 模式 " + std::string(sslModeName(mode)) + " 要求加密）");
+    if (mysql_set_character_set(m, "utf8mb4") != 0)
+        return refuse(mysql_error(m));
+    // A Galera node takes clients only while it belongs to the cluster's
+    // primary part; reads then wait for what the cluster committed before
+    // them (a run that moved here after its node died looks its keys up
+    // after the last node's final statements).
+    const bool cluster = firstRowCell(m, "select @@wsrep_on", 0) == "1";
+    if (cluster) {
+        const std::string ready = firstRowCell(m, "show status like 'wsrep_ready'", 1).value_or("");
+        if (ready != "ON")
+            return refuse(
+                "这个集群节点尚未就绪（wsrep_ready 为 " + (ready.empty() ? std::string("未知") : ready) + "）");
+        constexpr std::string_view kCausalReads = "SET SESSION wsrep_sync_wait = 1";
+        mysql_real_query(m, kCausalReads.data(), static_cast<unsigned long>(kCausalReads.size()));
     }
     // The server's own messages in the program's language; a server without
     // them keeps its own.
     constexpr std::string_view kChineseMessages = "SET lc_messages = 'zh_CN'";
     mysql_real_query(m, kChineseMessages.data(), static_cast<unsigned long>(kChineseMessages.size()));
-    m_mysql = m;
-    m_clientAddress = socketAddress(m); // the socket is gone once the connection is lost
-    m_classicAccounts.reset();
-    m_login = Login{std::string(server), u, p};
-    return true;
+    m_clusterNode = cluster;
+    return m;
 }
 
 bool MySqlConnection::reopen()
@@ -106,17 +212,23 @@ bool MySqlConnection::reopen()
     }
     const Login login = *m_login;
     const std::string database = m_database;
-    if (!connect(login.server, login.user, login.password)) {
-        // Another try later uses the same settings.
-        m_login = login;
-        m_database = database;
+    const std::vector<std::string> servers = splitServerList(login.server);
+    const std::size_t next = servers.size() > 1 ? (m_serverIndex + 1) % servers.size() : 0;
+    disconnect();
+    // Another try later uses the same settings.
+    if (!connectFrom(servers, next, login.user, login.password))
         return false;
-    }
     if (!database.empty() && !selectDatabase(database)) {
         lastError(m_connectError);
         return false;
     }
     return true;
+}
+
+std::string MySqlConnection::sslCipher() const
+{
+    const char *cipher = m_mysql ? mysql_get_ssl_cipher(m_mysql) : nullptr;
+    return cipher ? cipher : "";
 }
 
 bool MySqlConnection::isConnectionError(unsigned errorNumber)
@@ -159,6 +271,7 @@ void MySqlConnection::disconnect()
         m_mysql = nullptr;
     }
     m_classicAccounts.reset();
+    m_clusterNode = false;
 }
 
 bool MySqlConnection::refusePending()

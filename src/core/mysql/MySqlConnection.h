@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mysql/ConnectOptions.h"
 #include "mysql/Quoting.h"
 #include "mysql/ResultSet.h"
 #include "mysql/ServerAddress.h"
@@ -41,13 +42,34 @@ public:
     unsigned timeout() const { return m_timeoutSeconds; }
     inline static constexpr unsigned kDefaultTimeoutSeconds = 600;
 
-    // Empty texts are "not given". The connection speaks utf8mb4.
+    // Encryption and option files of every later connect (and reopen).
+    void setConnectOptions(ConnectOptions options) { m_options = std::move(options); }
+    const ConnectOptions &connectOptions() const { return m_options; }
+
+    // Empty texts are "not given". The server may be a list,
+    // "host[:port],host[:port],…": the servers are tried in that order, and
+    // the first that lets us in is the one connected to. A cluster node
+    // (Galera) that is not ready for clients is passed over, and on one that
+    // is, reads wait until the node has applied what the cluster committed
+    // before them, so what a run looks up after moving to another node is
+    // final. The connection speaks utf8mb4.
     bool connect(std::string_view server, std::string_view user, std::string_view password);
     void disconnect();
+    // Connects to one server with the login and options of another
+    // connection's last successful connect.
+    bool connectLike(const MySqlConnection &other, std::string_view server);
     // Connects again with the settings of the last successful connect (not
     // what the window shows now), in utf8mb4, and makes the database that
     // was current the current one again. Session settings are not restored.
+    // With a list of servers the next ones are tried first, from the one
+    // after the server that was lost, that one last.
     bool reopen();
+    // The entry of the server list connected to (or last connected to).
+    const std::string &server() const { return m_server; }
+    // The server is a node of a Galera cluster.
+    bool clusterNode() const { return m_clusterNode; }
+    // The cipher of an encrypted connection; empty when it is not encrypted.
+    std::string sslCipher() const;
     // The last operation failed because the connection to the server is
     // gone (or there is none): whatever was in flight may or may not have
     // been done.
@@ -190,6 +212,11 @@ public:
     std::string clientAddress() const;
 
 private:
+    // Connects to one server; the handle, or null with the reason in
+    // m_connectError.
+    MYSQL *openServer(const std::string &server, const std::string &user, const std::string &password);
+    bool connectFrom(const std::vector<std::string> &servers, std::size_t first, const std::string &user,
+        const std::string &password);
     bool reopenOrGiveUp();
     bool recoverFromLoss(std::string_view statement);
     bool accountExists(std::string_view host, std::string_view user);
@@ -215,6 +242,10 @@ private:
         std::string server, user, password;
     };
     std::optional<Login> m_login;
+    ConnectOptions m_options;
+    std::string m_server; // the entry of the list connected to
+    std::size_t m_serverIndex = 0; // its place in the list
+    bool m_clusterNode = false;
     std::string m_database; // the last database selected (for reopen)
     std::optional<std::string> m_current; // the current database, while known
     EventPump m_waitPump;

@@ -1,5 +1,6 @@
 #include "mysql/ServerAddress.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace varnel {
@@ -33,6 +34,25 @@ ServerAddress parseServerAddress(std::string_view server)
     }
     a.host = std::string(server);
     return a;
+}
+
+std::vector<std::string> splitServerList(std::string_view servers)
+{
+    std::vector<std::string> list;
+    std::size_t start = 0;
+    while (start <= servers.size()) {
+        const std::size_t comma = std::min(servers.find(',', start), servers.size());
+        std::string_view entry = servers.substr(start, comma - start);
+        const auto first = entry.find_first_not_of(" \t");
+        entry = first == std::string_view::npos ? std::string_view() : entry.substr(first);
+        entry = entry.substr(0, entry.find_last_not_of(" \t") + 1);
+        if (!entry.empty())
+            list.emplace_back(entry);
+        start = comma + 1;
+    }
+    if (list.empty())
+        list.emplace_back();
+    return list;
 }
 
 } // namespace varnel

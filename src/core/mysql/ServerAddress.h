@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varnel {
 
@@ -12,5 +13,10 @@ struct ServerAddress {
     unsigned port = 0; // 0: the default port
 };
 ServerAddress parseServerAddress(std::string_view server);
+
+// The servers of a server field: "a,b:3307,[::1]:3308", tried in that order.
+// Blanks around an entry and empty entries are dropped; a field without any
+// entry is the one empty entry (the library's default server).
+std::vector<std::string> splitServerList(std::string_view servers);
 
 } // namespace varnel

@@ -185,7 +185,10 @@ std::optional<ExportResult> ArticleExporter::prepareRun(Run &run)
 void ArticleExporter::walkTable(Run &run)
 {
     while (run.fetchError.empty() && !run.result.stopped) {
+        const std::string server = m_db.server();
         const std::unique_ptr<RowBlock> rows = run.walk->fetch();
+        if (m_db.isOpen() && m_db.server() != server)
+            m_host.notice("与服务器 " + server + " 的连接已断开，已改连 " + m_db.server());
         if (!rows) {
             run.fetchError = fetchError(m_db);
             break;

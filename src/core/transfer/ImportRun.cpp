@@ -113,10 +113,13 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     // After a lost connection: the same server and login, this run's
     // database and the strict session again.
     RowInserter inserter(m_db, database, Identifier(run.table), limits, [&](std::string &reason) {
+        const std::string lostServer = m_db.server();
         if (!m_db.reopen()) {
             reason = m_db.connectError();
             return false;
         }
+        if (m_db.server() != lostServer)
+            m_host.notice("与服务器 " + lostServer + " 的连接已断开，已改连 " + m_db.server());
         strict.apply();
         return true;
     });

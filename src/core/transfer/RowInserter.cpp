@@ -3,6 +3,7 @@
 #include "mysql/MySqlConnection.h"
 #include "mysql/Statements.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -10,6 +11,21 @@ namespace varnel {
 namespace {
 
 constexpr unsigned kDuplicateEntry = 1062; // ER_DUP_ENTRY
+// The server gave the statement up as a whole and nothing of it stays: an
+// InnoDB deadlock, or on a Galera cluster a write of another node that
+// conflicted with it (certification). Sent again after a pause, it goes in.
+constexpr unsigned kDeadlock = 1213; // ER_LOCK_DEADLOCK
+constexpr int kConflictRetries = 8;
+
+// A pause before the next attempt, longer each time, never in step with
+// another client that met the same conflict.
+void conflictPause(int attempt)
+{
+    static thread_local unsigned spread = 0;
+    spread = spread * 1103515245u + 12345u;
+    const int base = 20 << std::min(attempt, 6);
+    std::this_thread::sleep_for(std::chrono::milliseconds(base + static_cast<int>((spread >> 16) % 20)));
+}
 
 } // namespace
 
@@ -78,6 +94,7 @@ void RowInserter::lost(const std::vector<const InsertRow *> &rows)
     const std::string reason = errorText();
     const unsigned long oldSession = m_db.threadId();
     const std::string oldClient = m_db.clientAddress();
+    const std::string oldServer = m_db.server();
     std::string why;
     if (!m_restore) {
         m_deadReason = reason;
@@ -89,7 +106,7 @@ void RowInserter::lost(const std::vector<const InsertRow *> &rows)
     // The old session may still be carrying the statement out (the
     // connection timed out, or the network failed): it is ended first, so
     // that what the keys show afterwards is final.
-    if (m_key && m_deadReason.empty() && !m_settling && endSession(oldSession, oldClient)) {
+    if (m_key && m_deadReason.empty() && !m_settling && endSession(oldSession, oldClient, oldServer)) {
         settleByKey(rows, reason);
         return;
     }
@@ -97,23 +114,36 @@ void RowInserter::lost(const std::vector<const InsertRow *> &rows)
         m_unknown.push_back({row->path, reason, std::string(keyOf(*row))});
 }
 
-bool RowInserter::endSession(unsigned long id, const std::string &clientAddress)
+bool RowInserter::endSession(unsigned long id, const std::string &clientAddress, const std::string &server)
 {
     if (id == 0 || clientAddress.empty())
         return false;
+    // After a move to another server of the list the old session is on the
+    // old one. A cluster node that cannot be reached any more is out of the
+    // cluster, and what it committed before is on every node: the reads
+    // here wait for it.
+    MySqlConnection *on = &m_db;
+    std::optional<MySqlConnection> old;
+    if (m_db.server() != server) {
+        old.emplace();
+        old->setTimeout(10);
+        if (!old->connectLike(m_db, server))
+            return m_db.clusterNode();
+        on = &*old;
+    }
     const std::string session = std::to_string(id);
     const std::string ours = "select count(*) from information_schema.processlist where id = " + session
         + " and host = " + quoteString(clientAddress);
     // Only a session of that id from the old connection's own address is
     // ours: a restarted server numbers its sessions anew.
     for (int i = 0; i < 100; ++i) {
-        const std::unique_ptr<RowBlock> left = m_db.fetchRows(ours);
+        const std::unique_ptr<RowBlock> left = on->fetchRows(ours);
         if (!left || left->rowCount() != 1)
             return false;
         if (left->cellText(0, 0) == "0")
             return true;
         if (i == 0)
-            m_db.execute("kill " + session);
+            on->execute("kill " + session);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return false; // still going after ten seconds: the rows stay unknown
@@ -281,6 +311,11 @@ void RowInserter::insertOne(const InsertRow &row)
         statement.reserve(statement.size() + row.assignmentBytes());
         row.appendAssignments(statement);
         sent = m_db.insertStatement(statement);
+        for (int attempt = 0; !sent && m_db.lastErrorNumber() == kDeadlock && attempt < kConflictRetries; ++attempt) {
+            ++m_conflicts;
+            conflictPause(attempt);
+            sent = m_db.insertStatement(statement);
+        }
     }
     if (sent) {
         storedRow(row);
@@ -368,17 +403,26 @@ void RowInserter::finishInFlight()
         return;
     const std::shared_ptr<std::vector<InsertRow>> rows = std::move(m_inFlight);
     m_inFlight.reset();
-    if (m_db.finishStatement()) {
-        for (const InsertRow &row : *rows)
-            storedRow(row);
-        return;
-    }
-    if (m_db.connectionLost()) {
-        std::vector<const InsertRow *> all;
-        for (const InsertRow &row : *rows)
-            all.push_back(&row);
-        lost(all);
-        return;
+    for (int attempt = 0;; ++attempt) {
+        if (m_db.finishStatement()) {
+            for (const InsertRow &row : *rows)
+                storedRow(row);
+            return;
+        }
+        if (m_db.connectionLost()) {
+            std::vector<const InsertRow *> all;
+            for (const InsertRow &row : *rows)
+                all.push_back(&row);
+            lost(all);
+            return;
+        }
+        // Nothing of the batch stayed: it goes once more as it was.
+        if (m_db.lastErrorNumber() != kDeadlock || attempt >= kConflictRetries)
+            break;
+        ++m_conflicts;
+        conflictPause(attempt);
+        if (!startBatch(rows))
+            return;
     }
     // All or nothing: one statement on a transactional table leaves no row
     // behind when refused, so going through its rows one by one inserts each
@@ -429,6 +473,12 @@ void RowInserter::flush()
             insertOne(row);
         return;
     }
+    if (startBatch(rows))
+        m_inFlight = std::move(rows);
+}
+
+bool RowInserter::startBatch(const std::shared_ptr<std::vector<InsertRow>> &rows)
+{
     std::vector<std::string_view> values;
     values.reserve(rows->size() * rows->front().values.size());
     for (const InsertRow &row : *rows)
@@ -436,18 +486,17 @@ void RowInserter::flush()
     // No explicit transaction: it would stay open while the window handles
     // events, and take in whatever another window sends meanwhile. A batch
     // that cannot even be prepared goes row by row, each with its reason.
-    if (!ready()
-        || !m_db.startPrepared(
-            batchStatement(m_database, m_table, rows->front(), rows->size()), std::move(values), rows)) {
-        // Preparing carries nothing out: a connection lost meanwhile is
-        // restored and nothing is in doubt.
-        if (m_deadReason.empty() && m_db.connectionLost())
-            lost({});
-        for (const InsertRow &row : *rows)
-            insertOne(row);
-        return;
-    }
-    m_inFlight = std::move(rows);
+    if (ready()
+        && m_db.startPrepared(
+            batchStatement(m_database, m_table, rows->front(), rows->size()), std::move(values), rows))
+        return true;
+    // Preparing carries nothing out: a connection lost meanwhile is restored
+    // and nothing is in doubt.
+    if (m_deadReason.empty() && m_db.connectionLost())
+        lost({});
+    for (const InsertRow &row : *rows)
+        insertOne(row);
+    return false;
 }
 
 void RowInserter::complete()

@@ -106,12 +106,18 @@ public:
     const std::vector<TransferFailure> &unknown() const { return m_unknown; }
     const std::vector<KeyedFile> &stored() const { return m_stored; }
     const std::vector<KeyedFile> &exists() const { return m_exists; }
+    // Statements the server gave up for a deadlock or a cluster conflict and
+    // that were sent again.
+    std::int64_t conflictsRetried() const { return m_conflicts; }
 
 private:
     // The connection is up and on the run's database.
     bool ready();
     void insertOne(const InsertRow &row);
     void flush();
+    // Sends a batch without waiting; false when it could not be sent and its
+    // rows went one by one instead.
+    bool startBatch(const std::shared_ptr<std::vector<InsertRow>> &rows);
     void finishInFlight();
     // The connection broke under these rows.
     void lost(const std::vector<const InsertRow *> &rows);
@@ -127,9 +133,10 @@ private:
     // After a lost connection was restored: rows found by key are stored,
     // the others go again.
     void settleByKey(const std::vector<const InsertRow *> &rows, const std::string &reason);
-    // Ends the old server session (of that id and client address) and waits
-    // until it is gone; false when that cannot be known.
-    bool endSession(unsigned long id, const std::string &clientAddress);
+    // Ends the old server session (of that id and client address, on the
+    // server it was on) and waits until it is gone; false when that cannot
+    // be known.
+    bool endSession(unsigned long id, const std::string &clientAddress, const std::string &server);
     std::optional<std::unordered_set<std::string>> lookUp(const std::vector<const InsertRow *> &rows);
 
     MySqlConnection &m_db;
@@ -143,6 +150,7 @@ private:
     std::shared_ptr<std::vector<InsertRow>> m_inFlight;
     std::size_t m_pendingBytes = 0;
     std::int64_t m_inserted = 0;
+    std::int64_t m_conflicts = 0;
     std::vector<TransferFailure> m_failures;
     std::vector<TransferFailure> m_unknown;
     std::vector<KeyedFile> m_stored;

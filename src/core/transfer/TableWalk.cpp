@@ -170,7 +170,9 @@ TableWalk::TableWalk(MySqlConnection &db, std::string database, Identifier table
 
 std::optional<std::int64_t> TableWalk::countRows()
 {
-    const std::unique_ptr<RowBlock> count = m_db.fetchRows(sql::countRows(m_table));
+    std::unique_ptr<RowBlock> count = m_db.fetchRows(sql::countRows(m_table));
+    if (!count && restored())
+        count = m_db.fetchRows(sql::countRows(m_table));
     if (!count || count->rowCount() != 1)
         return std::nullopt;
     return optionInteger(count->cellText(0, 0));
@@ -178,11 +180,29 @@ std::optional<std::int64_t> TableWalk::countRows()
 
 std::unique_ptr<RowBlock> TableWalk::fetch()
 {
+    std::unique_ptr<RowBlock> rows = fetchOnce();
+    if (!rows && restored())
+        rows = fetchOnce();
+    return rows;
+}
+
+std::unique_ptr<RowBlock> TableWalk::fetchOnce()
+{
     if (!m_db.ensureDatabase(m_database))
         return nullptr;
     if (!m_key)
         return m_db.fetchRows(sql::selectAll(m_table));
     return m_db.fetchRows(sql::selectAfterKey(m_table, m_key->names, m_after, m_chunkRows), m_maxBytes);
+}
+
+// Reading changes nothing: after a lost connection the walk connects again
+// (to the next server of a list) and reads the same chunk once more.
+bool TableWalk::restored()
+{
+    if (!m_db.connectionLost() || !m_db.reopen())
+        return false;
+    ++m_reconnects;
+    return true;
 }
 
 bool TableWalk::moveOn(const RowBlock &rows)

@@ -47,7 +47,9 @@ std::size_t nextChunkRows(
 // key, of at most `maxRows` rows and about `maxBytes` of cells (at least one
 // row), so the table is never held whole; without one the table is read
 // whole. The database is selected again before each chunk, so statements of
-// other windows between chunks never redirect the walk.
+// other windows between chunks never redirect the walk. A connection lost
+// under a read is restored (on the next server of a list) and the read made
+// again.
 class TableWalk {
 public:
     TableWalk(MySqlConnection &db, std::string database, Identifier table, std::optional<ChunkKey> key,
@@ -67,8 +69,13 @@ public:
     bool moveOn(const RowBlock &rows);
     // Every row of the table was read.
     bool walked() const { return m_walked; }
+    // Times the walk connected again after losing the server.
+    int reconnects() const { return m_reconnects; }
 
 private:
+    std::unique_ptr<RowBlock> fetchOnce();
+    bool restored();
+
     MySqlConnection &m_db;
     std::string m_database;
     Identifier m_table;
@@ -77,6 +84,7 @@ private:
     std::size_t m_chunkRows;
     std::vector<std::string> m_after; // the key of the last row read
     bool m_walked = false;
+    int m_reconnects = 0;
 };
 
 } // namespace varnel

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace varnel {
+
+// How a connection is encrypted, in the words of the MySQL clients.
+enum class SslMode {
+    Unset, // as the connection always was: TLS only when an option file asks for it
+    Disabled, // never TLS
+    Preferred, // TLS when the server offers it, the server's certificate unchecked
+    Required, // TLS or no connection, the certificate unchecked
+    VerifyCa, // TLS with a certificate issued by the given CA
+    VerifyIdentity, // and made out to the host connected to
+};
+
+// "DISABLED" … "VERIFY_IDENTITY", in any case; an empty text is Unset.
+std::optional<SslMode> parseSslMode(std::string_view text);
+// The name parseSslMode reads; empty for Unset.
+std::string_view sslModeName(SslMode mode);
+
+// What every connect of a connection uses besides the server and the login.
+struct ConnectOptions {
+    SslMode sslMode = SslMode::Unset;
+    std::string sslCa, sslCert, sslKey; // files; empty: not given
+    // The client option files: none (the windows), the usual ones with
+    // their [client] groups, or only the one file given.
+    bool readOptionFiles = false;
+    std::string optionFile;
+
+    // The mode in effect: a certificate or CA given without a mode asks for
+    // TLS when the server offers it.
+    SslMode effectiveSslMode() const;
+    bool operator==(const ConnectOptions &) const = default;
+};
+
+} // namespace varnel

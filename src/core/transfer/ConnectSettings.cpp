@@ -1,0 +1,24 @@
+#include "transfer/ConnectSettings.h"
+
+#include "form/Control.h"
+#include "form/MainControls.h"
+
+namespace varnel {
+
+std::optional<ConnectOptions> connectOptionsOf(Form &form, std::string &problem)
+{
+    const std::string mode = controlText(form, ctl::kSslMode);
+    const std::optional<SslMode> parsed = parseSslMode(mode);
+    if (!parsed) {
+        problem = "加密方式“" + mode + "”不对，可用 DISABLED、PREFERRED、REQUIRED、VERIFY_CA、VERIFY_IDENTITY";
+        return std::nullopt;
+    }
+    ConnectOptions options;
+    options.sslMode = *parsed;
+    options.sslCa = controlText(form, ctl::kSslCa);
+    options.sslCert = controlText(form, ctl::kSslCert);
+    options.sslKey = controlText(form, ctl::kSslKey);
+    return options;
+}
+
+} // namespace varnel
