@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "form/MainControls.h"
+#include "mysql/ConnectOptions.h"
 
 #include <CLI/CLI.hpp>
 
@@ -51,9 +52,36 @@ Options / 选项 (--option VALUE or --option=VALUE / 值可写作 --option VALUE
                       read so is refused (exit 2), never replaced by defaults.
                       配置文件：GBK 文本，含 [主界面] 一节，换行为 CR LF 或 LF；
                       无法读取时报错（退出码 2），不会改用默认设置
-  --server HOST[:PORT] --user NAME --password TEXT
+  --server HOST[:PORT][,HOST[:PORT]...] --user NAME --password TEXT
   --database NAME --table NAME --folder DIR --types PATTERNS
   --encoding N        0 自动识别, 1 ANSI, 2 UTF-8, 3 Unicode, 4 UnicodeBE
+                      A list of servers (a cluster) is tried in order; a
+                      connection lost during a run moves to the next one.
+                      服务器可写成逗号分隔的列表（集群），依次尝试；运行中
+                      连接断开时改连下一台
+  --ssl-mode MODE     DISABLED, PREFERRED, REQUIRED, VERIFY_CA (the server's
+                      certificate must be issued by --ssl-ca) or
+                      VERIFY_IDENTITY (and made out to the host connected to)
+                      加密连接方式；VERIFY_CA 校验证书由 CA 签发，
+                      VERIFY_IDENTITY 另校验主机名
+  --ssl-ca FILE --ssl-cert FILE --ssl-key FILE
+                      the CA certificate, and the client's certificate and key
+                      CA 证书、客户端证书和私钥
+  --defaults-file FILE
+                      read the client option file FILE (its [client] groups:
+                      user, password, host, ssl-ca, ...) instead of the usual
+                      ones (/etc/mysql/my.cnf, ~/.my.cnf, ...), which are read
+                      otherwise; what the configuration sets comes first
+                      读取指定的客户端选项文件，代替默认的 my.cnf 等
+  --no-defaults       read no client option file / 不读取客户端选项文件
+  --password-file FILE
+                      the password is the first line of FILE, which only its
+                      owner may read (refused otherwise, exit 2). Without it
+                      the password comes from MYSQL_PWD when that is set, then
+                      from the configuration, then from the option files.
+                      A password is never printed.
+                      密码取自文件第一行（文件须只有属主可读写）；否则依次取
+                      MYSQL_PWD、配置、选项文件；从不输出密码
   --recurse           also import sub-folders / 遍历子目录
   --random-order      import in random order / 乱序导入
   --clear             empty the table first, without asking (the Ctrl key)
@@ -181,6 +209,9 @@ struct OptionSet {
     CLI::Option *retry = nullptr;
     CLI::Option *key = nullptr;
     CLI::Option *newOnly = nullptr;
+    CLI::Option *defaultsFile = nullptr;
+    CLI::Option *noDefaults = nullptr;
+    CLI::Option *passwordFile = nullptr;
 };
 
 void addOptions(CLI::App &command, OptionSet &set)
@@ -199,6 +230,10 @@ void addOptions(CLI::App &command, OptionSet &set)
         {"--folder", ctl::kFolder},
         {"--types", ctl::kFileTypes},
         {"--encoding", ctl::kEncoding},
+        {"--ssl-mode", ctl::kSslMode},
+        {"--ssl-ca", ctl::kSslCa},
+        {"--ssl-cert", ctl::kSslCert},
+        {"--ssl-key", ctl::kSslKey},
     };
     for (const auto &[name, control] : controls)
         set.controls[value(name, "VALUE")] = std::string(control);
@@ -215,6 +250,9 @@ void addOptions(CLI::App &command, OptionSet &set)
     set.retry = value("--retry", "REPORT");
     set.key = value("--key", "COLUMN");
     set.newOnly = flag("--new-only");
+    set.defaultsFile = value("--defaults-file", "FILE");
+    set.noDefaults = flag("--no-defaults");
+    set.passwordFile = value("--password-file", "FILE");
 }
 
 // Reads the parsed options in the order given into o; false with the
@@ -230,6 +268,11 @@ bool applyOptions(const CLI::App &command, const OptionSet &set, CliOptions &o, 
         } else if (auto control = set.controls.find(option); control != set.controls.end()) {
             if (control->second == ctl::kEncoding && (v.size() != 1 || v[0] < '0' || v[0] > '4')) {
                 failure.text = "--encoding takes 0 to 4, not \"" + v + "\"";
+                return false;
+            }
+            if (control->second == ctl::kSslMode && !parseSslMode(v)) {
+                failure.text =
+                    "--ssl-mode takes DISABLED, PREFERRED, REQUIRED, VERIFY_CA or VERIFY_IDENTITY, not \"" + v + "\"";
                 return false;
             }
             o.settings.emplace_back(control->second, v);
@@ -278,6 +321,12 @@ bool applyOptions(const CLI::App &command, const OptionSet &set, CliOptions &o, 
             o.key = v;
         } else if (option == set.newOnly) {
             o.newOnly = true;
+        } else if (option == set.defaultsFile) {
+            o.defaultsFile = v;
+        } else if (option == set.noDefaults) {
+            o.noDefaults = true;
+        } else if (option == set.passwordFile) {
+            o.passwordFile = v;
         }
     }
     return true;
@@ -398,6 +447,10 @@ std::optional<CliOptions> parseCommandLine(const std::vector<std::string> &args,
     }
     if (o.retry && !o.files.empty()) {
         failure.text = "--retry imports the files of its report, not FILE";
+        return std::nullopt;
+    }
+    if (o.defaultsFile && o.noDefaults) {
+        failure.text = "--defaults-file and --no-defaults exclude each other";
         return std::nullopt;
     }
     if (o.command == Command::Preview && o.files.empty()) {

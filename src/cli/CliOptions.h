@@ -35,6 +35,9 @@ struct CliOptions {
     std::optional<std::string> retry; // --retry REPORT
     std::optional<std::string> key; // --key COLUMN
     bool newOnly = false; // watch --new-only
+    std::optional<std::string> defaultsFile; // --defaults-file FILE
+    bool noDefaults = false; // --no-defaults
+    std::optional<std::string> passwordFile; // --password-file FILE
 };
 
 // What is wrong with a command line, in one line (exit 2).

@@ -18,16 +18,21 @@
 #include "text/ArticleFile.h"
 #include "transfer/ArticleExporter.h"
 #include "transfer/ArticleImporter.h"
+#include "transfer/ConnectSettings.h"
 #include "transfer/Preview.h"
 #include "transfer/RunReport.h"
 #include "util/SystemError.h"
+#include "util/UniqueFd.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 
@@ -86,6 +91,87 @@ std::optional<std::vector<std::string>> filesToRetry(const std::string &reportFi
             files.push_back(f.file);
     }
     return files;
+}
+
+// The permission bits of a file as chmod writes them ("0640").
+std::string modeText(mode_t mode)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
+    return text;
+}
+
+// The password of --password-file: the file's first line. Nothing, with the
+// reason on stderr, when it cannot be read or others may read or change it.
+std::optional<std::string> passwordFromFile(const std::string &path)
+{
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    struct stat st { };
+    if (!fd.isOpen() || ::fstat(fd.get(), &st) != 0) {
+        std::fprintf(stderr, "无法读取密码文件 %s：%s\n", path.c_str(), systemErrorText(errno).c_str());
+        return std::nullopt;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        std::fprintf(stderr, "密码文件 %s 不是普通文件\n", path.c_str());
+        return std::nullopt;
+    }
+    if (st.st_mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)) {
+        std::fprintf(stderr, "密码文件 %s 的权限是 %s，其他用户可以读取或修改；请执行 chmod 600 %s\n", path.c_str(),
+            modeText(st.st_mode).c_str(), path.c_str());
+        return std::nullopt;
+    }
+    std::string text(4096, '\0');
+    const ssize_t n = ::read(fd.get(), text.data(), text.size());
+    if (n < 0) {
+        std::fprintf(stderr, "无法读取密码文件 %s：%s\n", path.c_str(), systemErrorText(errno).c_str());
+        return std::nullopt;
+    }
+    text.resize(static_cast<std::size_t>(n));
+    text = text.substr(0, text.find('\n'));
+    if (text.ends_with('\r'))
+        text.pop_back();
+    return text;
+}
+
+// How varnel-cli connects: the encryption of the configuration and the
+// options, the client option files, and the password from the first of
+// --password-file, MYSQL_PWD and the configuration that gives one. False,
+// with the reason on stderr, on a bad setting.
+bool connectSettings(const CliOptions &options, Form &form, ConnectOptions &connect, std::string &password)
+{
+    std::string problem;
+    const std::optional<ConnectOptions> tls = connectOptionsOf(form, problem);
+    if (!tls) {
+        std::fprintf(stderr, "%s\n", problem.c_str());
+        return false;
+    }
+    connect = *tls;
+    connect.readOptionFiles = !options.noDefaults;
+    if (options.defaultsFile) {
+        struct stat st { };
+        if (::stat(options.defaultsFile->c_str(), &st) != 0 || ::access(options.defaultsFile->c_str(), R_OK) != 0) {
+            std::fprintf(
+                stderr, "无法读取选项文件 %s：%s\n", options.defaultsFile->c_str(), systemErrorText(errno).c_str());
+            return false;
+        }
+        if (st.st_mode & (S_IWGRP | S_IWOTH)) {
+            std::fprintf(stderr, "选项文件 %s 的权限是 %s，其他用户可以修改；请执行 chmod 600 %s\n",
+                options.defaultsFile->c_str(), modeText(st.st_mode).c_str(), options.defaultsFile->c_str());
+            return false;
+        }
+        connect.optionFile = *options.defaultsFile;
+    }
+    if (options.passwordFile) {
+        const std::optional<std::string> fromFile = passwordFromFile(*options.passwordFile);
+        if (!fromFile)
+            return false;
+        password = *fromFile;
+    } else if (const char *fromEnvironment = std::getenv("MYSQL_PWD")) {
+        password = fromEnvironment;
+    } else {
+        password = controlText(form, ctl::kPassword);
+    }
+    return true;
 }
 
 // Writes the run report when one was asked for; false when it could not be
@@ -201,11 +287,15 @@ int run(const CliOptions &options)
     };
 
     // From here a signal stops the run instead of ending the program.
+    ConnectOptions connectOptions;
+    std::string password;
+    if (!connectSettings(options, form, connectOptions, password))
+        return kInvalid;
     CliHost host(options.clear, options.quiet);
     MySqlConnection &db = MySqlConnection::shared();
     db.setTimeout(options.timeout);
-    if (!db.connect(form.control(ctl::kServer)->text(), form.control(ctl::kUser)->text(),
-            form.control(ctl::kPassword)->text())) {
+    db.setConnectOptions(std::move(connectOptions));
+    if (!db.connect(controlText(form, ctl::kServer), controlText(form, ctl::kUser), password)) {
         std::fprintf(stderr, "连接到MySQL失败：%s\n", db.connectError().c_str());
         TransferResult failed = TransferResult::ended(TransferOutcome::Interrupted);
         failed.detail = "连接到MySQL失败：" + db.connectError();
