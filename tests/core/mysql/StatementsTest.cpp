@@ -205,6 +205,16 @@ TEST(ServerAddress, HostPortAndIpv6)
     }
 }
 
+TEST(ServerAddress, ListsOfServers)
+{
+    using List = std::vector<std::string>;
+    EXPECT_EQ(splitServerList("127.0.0.1"), List{"127.0.0.1"});
+    EXPECT_EQ(splitServerList(" a , b:3307,,[::1]:3308 ,"), (List{"a", "b:3307", "[::1]:3308"}));
+    // No entry at all is the one default server, as an empty field always was.
+    EXPECT_EQ(splitServerList(""), List{""});
+    EXPECT_EQ(splitServerList(" , ,"), List{""});
+}
+
 TEST(AdminStatementText, ExactTexts)
 {
     EXPECT_EQ(sql::renameTable(Identifier("a"), Identifier("b")), "ALTER TABLE `a` RENAME TO `b`;");

@@ -1,0 +1,149 @@
+// Where varnel-cli takes its login from besides the configuration: a
+// password file, MYSQL_PWD, the client option files; and its encryption
+// options. A password is never printed.
+#include "CliRun.h"
+#include "support/Sandbox.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace varnel {
+namespace {
+
+using test::contains;
+using test::Output;
+using test::runCli;
+using test::RunOptions;
+
+class CliCredentialsTest : public test::ConfiguredDatabase {
+protected:
+    CliCredentialsTest()
+        : ConfiguredDatabase("articles")
+    {
+    }
+    void SetUp() override
+    {
+        ConfiguredDatabase::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_TRUE(db.execute("create table `文章` (ID bigint auto_increment primary key, `标题` varchar(100), "
+                               "`内容` text) character set utf8mb4"));
+        test::writeBytes(dir.file("articles/a.txt"), "甲");
+    }
+    // An import with the sandbox's server and user; the password as the
+    // test gives it.
+    Output import(std::vector<std::string> extra, const std::string &environmentPassword = {})
+    {
+        std::vector<std::string> args = {"import", "--config", dir.file("config.ini").string(), "--server",
+            settings.server, "--user", settings.user, "--quiet"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        RunOptions run;
+        if (!environmentPassword.empty())
+            run.inChild = [environmentPassword] { ::setenv("MYSQL_PWD", environmentPassword.c_str(), 1); };
+        else
+            run.inChild = [] { ::unsetenv("MYSQL_PWD"); };
+        return runCli(args, run);
+    }
+    std::string file(const std::string &fileName, const std::string &text, mode_t mode)
+    {
+        const std::string path = dir.file(fileName).string();
+        test::writeBytes(path, text);
+        ::chmod(path.c_str(), mode);
+        return path;
+    }
+    std::int64_t rows() { return std::stoll(column("select count(*) from `文章`").at(0)); }
+};
+
+constexpr const char *kWrong = "Wr0ng-S3cret!";
+
+TEST_F(CliCredentialsTest, PasswordFileEnvironmentAndOptionFile)
+{
+    // The configuration's password is wrong; each source below wins over it.
+    const std::string secret = file("secret", settings.password + "\n", 0600);
+    Output run = import({"--password", kWrong, "--password-file", secret});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(rows(), 1);
+
+    run = import({"--password", kWrong}, settings.password);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(rows(), 2);
+
+    // An option file with the password, and none in the configuration.
+    const std::string options = file("client.cnf", "[client]\npassword=" + settings.password + "\n", 0600);
+    run = import({"--password=", "--defaults-file", options});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(rows(), 3);
+    // Without it (and with no option file at all) the empty password fails.
+    run = import({"--password=", "--no-defaults"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(contains(run.err, "连接到MySQL失败")) << run.err;
+    EXPECT_EQ(rows(), 3);
+}
+
+TEST_F(CliCredentialsTest, FilesOthersCanReadOrChangeAreRefusedAndNoPasswordIsPrinted)
+{
+    const std::string report = dir.file("report.jsonl").string();
+    // Readable by the group: refused before anything connects.
+    const std::string open = file("open-secret", std::string(kWrong) + "\n", 0640);
+    Output run = import({"--password-file", open, "--report", report});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(contains(run.err, "0640")) << run.err;
+    EXPECT_TRUE(contains(run.err, "chmod 600")) << run.err;
+    EXPECT_FALSE(contains(run.out + run.err, kWrong));
+
+    const std::string shared = file("shared.cnf", "[client]\npassword=x\n", 0666);
+    run = import({"--defaults-file", shared});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(contains(run.err, "其他用户可以修改")) << run.err;
+    run = import({"--defaults-file", dir.file("missing.cnf").string()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(contains(run.err, "无法读取选项文件")) << run.err;
+    run = import({"--defaults-file", shared, "--no-defaults"});
+    EXPECT_EQ(run.status, 2);
+
+    // A wrong password from each source: the server refuses, and the
+    // password appears nowhere, neither in the output nor in the report.
+    const std::string wrongFile = file("wrong-secret", std::string(kWrong) + "\r\n", 0600);
+    for (const Output &refused : {import({"--password-file", wrongFile, "--report", report}),
+             import({"--report", report}, kWrong), import({"--password", kWrong, "--report", report})}) {
+        EXPECT_EQ(refused.status, 1) << refused.err;
+        EXPECT_TRUE(contains(refused.err, "Access denied")) << refused.err;
+        EXPECT_FALSE(contains(refused.out + refused.err, kWrong));
+        std::ifstream in(report);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_FALSE(text.empty());
+        EXPECT_FALSE(contains(text, kWrong));
+    }
+    EXPECT_EQ(rows(), 0);
+}
+
+TEST_F(CliCredentialsTest, ServerListAndEncryptionOptions)
+{
+    // A server that does not answer is passed over.
+    Output run = import({"--server", "127.0.0.1:1," + settings.server, "--password", settings.password});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(rows(), 1);
+    run = import({"--server", "127.0.0.1:1,127.0.0.1:2", "--password", settings.password});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(contains(run.err, "127.0.0.1:1：")) << run.err;
+    EXPECT_TRUE(contains(run.err, "127.0.0.1:2：")) << run.err;
+
+    run = import({"--ssl-mode", "SOMETIMES"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(contains(run.err, "--ssl-mode takes DISABLED")) << run.err;
+    // A bad mode in the configuration itself is refused as well.
+    run = import({"--set", "编辑框加密方式=SOMETIMES", "--password", settings.password});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(contains(run.err, "SOMETIMES")) << run.err;
+    run = import({"--ssl-mode", "disabled", "--password", settings.password});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(rows(), 2);
+}
+
+} // namespace
+} // namespace varnel
