@@ -3,6 +3,7 @@
 #include "gui/QtText.h"
 #include "gui/TestProbe.h"
 
+#include <QDialog>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -28,6 +29,7 @@ struct ScriptState {
     std::deque<TextAnswer> texts;
     std::deque<int> choices;
     std::deque<bool> ctrl;
+    std::deque<std::function<void(QDialog &)>> dialogs;
     std::vector<Prompts::Record> records;
     std::function<void(const Prompts::Record &)> observer;
 };
@@ -243,6 +245,15 @@ void Prompts::scriptedLaunch(const QString &action, const QString &path)
     record({.kind = Kind::Launch, .title = action, .text = path});
 }
 
+int Prompts::scriptedDialog(QDialog &dialog)
+{
+    record({.kind = Kind::Dialog, .title = dialog.windowTitle()});
+    dialog.setResult(QDialog::Rejected);
+    if (const auto act = next(state().dialogs, std::function<void(QDialog &)>()))
+        act(dialog);
+    return dialog.result();
+}
+
 void Prompts::setScripted(bool scripted)
 {
     state().scripted = scripted;
@@ -298,6 +309,11 @@ void Prompts::queueCtrl(bool held)
     state().ctrl.push_back(held);
 }
 
+void Prompts::queueDialog(std::function<void(QDialog &)> act)
+{
+    state().dialogs.push_back(std::move(act));
+}
+
 QStringList Prompts::takeUnused()
 {
     auto &s = state();
@@ -314,11 +330,14 @@ QStringList Prompts::takeUnused()
         out << QStringLiteral("name menu choice %1").arg(c);
     for (bool c : s.ctrl)
         out << QStringLiteral("Ctrl held: ") + yesNo(c);
+    for (std::size_t i = 0; i < s.dialogs.size(); ++i)
+        out << QStringLiteral("a dialog's act");
     s.answers.clear();
     s.files.clear();
     s.texts.clear();
     s.choices.clear();
     s.ctrl.clear();
+    s.dialogs.clear();
     return out;
 }
 

@@ -12,6 +12,8 @@
 #include <optional>
 #include <vector>
 
+class QDialog;
+
 namespace varnel::gui {
 
 // One file-dialog filter: the label the user sees and the patterns it
@@ -23,9 +25,9 @@ struct FileFilter {
 };
 
 // Every message box, question and file or folder dialog of the program goes
-// through here, and so do, in scripted mode, the text dialog, the menu of
-// names, what opens a path on the desktop and the question whether Ctrl is
-// held. A test switches to scripted mode: nothing is shown or started, every
+// through here, and so do, in scripted mode, the text dialog, the program's
+// other dialogs, the menu of names, what opens a path on the desktop and the
+// question whether Ctrl is held. A test switches to scripted mode: nothing is shown or started, every
 // prompt is recorded, and the answers come from queues (a question with no
 // queued answer is answered "no", a dialog or menu with none is cancelled,
 // Ctrl is not held).
@@ -43,6 +45,7 @@ public:
         Info, // the text dialog showing one
         Pick, // the menu of names
         Launch, // a path opened or a program started on the desktop
+        Dialog, // a dialog of the program's own, by its title
     };
     // (Every member has an initializer, so a record names only the ones it
     // fills.)
@@ -95,6 +98,10 @@ public:
     // -1: closed without a choice.
     static void queueChoice(int index);
     static void queueCtrl(bool held);
+    // What a test does in the next dialog of the program's own (the
+    // encryption settings…) in place of a user: fills it in and presses its
+    // buttons. A dialog with nothing queued is closed without confirming.
+    static void queueDialog(std::function<void(QDialog &)> act);
     // The answers queued and never asked for, one line each, taken out of
     // the queues. A leftover means the window did not ask what the test
     // thought it would.
@@ -107,6 +114,10 @@ public:
     static std::optional<QString> scriptedText(const Record &shown);
     static QString scriptedPick(const QStringList &names);
     static void scriptedLaunch(const QString &action, const QString &path);
+    // A dialog of the program's own, built but not shown: recorded by its
+    // title and handed to the queued act; its result (QDialog::Accepted or
+    // Rejected) once that has returned.
+    static int scriptedDialog(QDialog &dialog);
     // Called when a prompt is about to be recorded in scripted mode, before
     // its answer is taken (a test may act from inside a prompt).
     static void setObserver(std::function<void(const Record &)> observer);
