@@ -7,6 +7,7 @@
 #include "form/MainControls.h"
 #include "gui/ConfigFileActions.h"
 #include "gui/CreateTableWindow.h"
+#include "gui/EncryptionDialog.h"
 #include "gui/FolderTools.h"
 #include "gui/HelpTexts.h"
 #include "gui/ManagerWindow.h"
@@ -14,6 +15,8 @@
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
 #include "transfer/TableFields.h"
+
+#include <QPushButton>
 
 namespace varnel::gui {
 void MainWindow::readTableFields()
@@ -38,6 +41,19 @@ void MainWindow::importConfig()
     PromptHost prompts(this);
     m_mapping->changeRowsQuietly([&] { importConfigFrom(ConfigWindow::Main, *m_form, u8(path), prompts); });
     m_mapping->showChosenPage();
+}
+
+void MainWindow::editEncryption()
+{
+    if (const auto chosen = EncryptionDialog::ask(this, encryptionSettingsOf(*m_form), m_session.isOpen()))
+        putEncryptionSettings(*m_form, *chosen);
+}
+
+void MainWindow::showEncryptionState()
+{
+    const EncryptionSettings settings = encryptionSettingsOf(*m_form);
+    m_encryptionButton->setText(encryptionButtonCaption(settings));
+    m_encryptionButton->setToolTip(encryptionButtonToolTip(settings));
 }
 
 void MainWindow::chooseFolder()

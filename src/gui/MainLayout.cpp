@@ -4,6 +4,7 @@
 #include "gui/MainWindow.h"
 
 #include "form/MainControls.h"
+#include "gui/EncryptionDialog.h"
 #include "gui/ExportConditionPanel.h"
 #include "gui/LayoutParts.h"
 #include "gui/MappingEditorPanel.h"
@@ -21,6 +22,8 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace varnel::gui {
 void MainWindow::buildLayout()
@@ -147,7 +150,22 @@ QWidget *MainWindow::buildDatabaseGroup()
     auto *grid = new QGridLayout(group);
     grid->setHorizontalSpacing(8);
     grid->addWidget(label("服务器："), 0, 0);
-    grid->addWidget(m_form->widget(ctl::kServer), 0, 1, 1, 4);
+    // The encryption button ends the server's row: it belongs to the
+    // server, and its mark is seen beside the address.
+    auto *server = new QHBoxLayout;
+    server->setSpacing(4);
+    server->addWidget(m_form->widget(ctl::kServer), 1);
+    m_encryptionButton = new QPushButton;
+    m_encryptionButton->setObjectName(QStringLiteral("按钮加密"));
+    m_encryptionButton->setAutoDefault(false);
+    int widest = 0;
+    for (const QString &caption : encryptionButtonCaptions()) {
+        m_encryptionButton->setText(caption);
+        widest = std::max(widest, captionRoom(m_encryptionButton).width());
+    }
+    m_encryptionButton->setFixedWidth(std::max(52, widest));
+    server->addWidget(m_encryptionButton);
+    grid->addLayout(server, 0, 1, 1, 4);
     grid->addWidget(m_form->widget(ctl::kConnectButton), 0, 5);
     grid->addWidget(label("库名："), 1, 0);
     grid->addWidget(m_form->widget(ctl::kDatabase), 1, 1);
@@ -158,11 +176,23 @@ QWidget *MainWindow::buildDatabaseGroup()
     grid->addWidget(m_form->widget(ctl::kTable), 2, 1);
     grid->addWidget(m_form->widget(ctl::kTableListButton), 2, 2);
     grid->addWidget(label("密码："), 2, 3);
-    grid->addWidget(m_form->widget(ctl::kPassword), 2, 4, 1, 2);
+    grid->addWidget(m_form->widget(ctl::kPassword), 2, 4);
+    QWidget *notStored = m_form->widget(ctl::kPasswordNotStored);
+    notStored->setToolTip(QStringLiteral("勾选后，设置文件和导出的配置文件中不保存密码（每次启动后需重新输入，"
+                                         "或在命令行使用 --password-file、MYSQL_PWD 或选项文件）"));
+    grid->addWidget(notStored, 2, 5);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(4, 1);
     for (std::string_view name : {ctl::kDatabaseListButton, ctl::kTableListButton})
         buttonWidth(m_form->widget(name), 52);
+    // The encryption has no boxes on the window: the 加密.. dialog fills
+    // them, and the settings file and configuration files keep them.
+    for (std::string_view name : {ctl::kSslMode, ctl::kSslCa, ctl::kSslCert, ctl::kSslKey})
+        m_form->widget(name)->hide();
+    // Along the rows with Tab: the button after the server, the check box
+    // after the password.
+    setTabOrder(m_form->widget(ctl::kServer), m_encryptionButton);
+    setTabOrder(m_form->widget(ctl::kPassword), notStored);
     return group;
 }
 

@@ -60,6 +60,10 @@ MainWindow::MainWindow(SettingsStore &settings, MySqlConnection &db, QWidget *pa
         const QSignalBlocker block(m_mapping->list());
         m_mapping->changeRowsQuietly([this] { restoreMainConfig(m_settings, *m_form); });
     }
+    // A password kept in no file starts empty: the store reads an empty
+    // value as "not there", which would leave the design's default password.
+    if (m_form->control(ctl::kPasswordNotStored)->isChecked())
+        m_form->control(ctl::kPassword)->setText("");
     m_mapping->showChosenPage();
     setAcceptDrops(true);
 }
@@ -139,6 +143,12 @@ void MainWindow::wireActions()
     connect(button("按钮导出配置"), &QPushButton::clicked, this, &MainWindow::exportConfig);
     connect(button("按钮选择目录"), &QPushButton::clicked, this, &MainWindow::chooseFolder);
     connect(button("按钮选择目录"), &RightButton::rightReleased, this, &MainWindow::openFolder);
+    connect(m_encryptionButton, &QPushButton::clicked, this, &MainWindow::editEncryption);
+    // However the boxes change (the dialog, a restore, a configuration
+    // file), the button says what the next connect will do.
+    for (std::string_view name : {ctl::kSslMode, ctl::kSslCa, ctl::kSslCert, ctl::kSslKey})
+        connect(m_form->widgetAs<QLineEdit>(name), &QLineEdit::textChanged, this, &MainWindow::showEncryptionState);
+    showEncryptionState();
 
     connect(m_runs, &RunController::runEnded, this, &MainWindow::afterRun);
     connect(m_runs, &RunController::tablesMayHaveChanged, &m_session, &ConnectionSession::forgetNames);

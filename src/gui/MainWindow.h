@@ -12,6 +12,7 @@
 #include <string>
 
 class QGroupBox;
+class QPushButton;
 class QTabWidget;
 class QTreeWidget;
 
@@ -62,6 +63,9 @@ public:
     void chooseFolder();
     void openFolder();
     void dropPaths(const QStringList &paths);
+    // The 加密.. button: the encryption dialog, and what it confirms into
+    // the form's hidden boxes.
+    void editEncryption();
 
     // The database manager: opened (connecting first when needed) or
     // raised; null while none is open.
@@ -100,6 +104,8 @@ private:
     void saveRunReport(QWidget *owner);
     void closeOwnedWindows();
     void showHelp();
+    // The 加密.. button's caption and tooltip after the form's encryption.
+    void showEncryptionState();
 
     SettingsStore &m_settings;
     ConnectionSession m_session;
@@ -109,6 +115,7 @@ private:
     ConnectionController *m_connection = nullptr;
     MappingEditorPanel *m_mapping = nullptr;
     ExportConditionPanel *m_conditions = nullptr;
+    QPushButton *m_encryptionButton = nullptr;
     bool m_closing = false;
     QPointer<ManagerWindow> m_manager;
     QPointer<CreateTableWindow> m_createTable;

@@ -1,5 +1,6 @@
 // The main window without a server: first run, the mapping editor, the
-// export conditions, configuration files, drops, the folder button and help.
+// export conditions, configuration files, drops, the folder button, help,
+// the encryption dialog and the password kept out of the files.
 #include "GuiSupport.h"
 
 #include "gui/FolderTools.h"
@@ -13,6 +14,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QDirIterator>
 #include <QDragEnterEvent>
 #include <QFile>
 #include <QFileDialog>
@@ -30,6 +33,8 @@
 #include <QUrl>
 
 #include <memory>
+
+#include <unistd.h>
 
 using namespace varnel;
 using namespace varnel::gui;
@@ -51,6 +56,45 @@ private:
     }
     std::string text(MainWindow &w, const char *name) { return w.form().control(name)->text(); }
     QString lastMessage() { return Prompts::messages().value(Prompts::messages().size() - 1); }
+    QString writeFile(const QString &name)
+    {
+        QFile f(m_dir->filePath(name));
+        if (!f.open(QIODevice::WriteOnly) || f.write("-----BEGIN CERTIFICATE-----\n") < 0)
+            return {};
+        return f.fileName();
+    }
+    static QPushButton *encryptionButton(MainWindow &w)
+    {
+        return w.findChild<QPushButton *>(QStringLiteral("按钮加密"));
+    }
+    static std::vector<std::string> encryption(MainWindow &w)
+    {
+        std::vector<std::string> out;
+        for (const char *name : {"编辑框加密方式", "编辑框CA证书", "编辑框客户端证书", "编辑框客户端私钥"})
+            out.push_back(w.form().control(name)->text());
+        return out;
+    }
+    static void setEncryption(MainWindow &w, const std::vector<std::string> &values)
+    {
+        const char *names[] = {"编辑框加密方式", "编辑框CA证书", "编辑框客户端证书", "编辑框客户端私钥"};
+        for (std::size_t i = 0; i < values.size() && i < std::size(names); ++i)
+            w.form().control(names[i])->setText(values[i]);
+    }
+    // The encryption dialog's parts, by their names.
+    static QComboBox *modeBox(QDialog &d) { return d.findChild<QComboBox *>(QStringLiteral("组合框加密方式")); }
+    static QLineEdit *fileBox(QDialog &d, const char *name)
+    {
+        return d.findChild<QLineEdit *>(QString::fromUtf8(name));
+    }
+    static void chooseMode(QDialog &d, const char *mode)
+    {
+        QComboBox *box = modeBox(d);
+        box->setCurrentIndex(box->findData(QString::fromUtf8(mode)));
+    }
+    static void press(QDialog &d, const char *button)
+    {
+        d.findChild<QPushButton *>(QString::fromUtf8(button))->click();
+    }
 
 private slots:
     void init()
@@ -367,6 +411,331 @@ private slots:
         QCOMPARE(Prompts::records().back().kind, Prompts::Kind::Info);
         QCOMPARE(Prompts::records().back().title, QStringLiteral("疑点说明"));
         saveScreenshot(Prompts::records().back(), QStringLiteral("help"));
+    }
+
+    // The encryption boxes are the form's (saved and restored with the
+    // window) but not on screen; the 加密.. button ends the server's row and
+    // the 不保存密码 box stands beside the password, nothing overlapping.
+    void encryptionButtonAndPasswordBoxSitInTheirRows()
+    {
+        auto w = open();
+        for (const char *name : {"编辑框加密方式", "编辑框CA证书", "编辑框客户端证书", "编辑框客户端私钥"}) {
+            QVERIFY2(w->form().widget(name), name);
+            QVERIFY2(!w->form().widget(name)->isVisible(), name);
+        }
+        QPushButton *button = encryptionButton(*w);
+        QVERIFY(button && button->isVisible());
+        QCOMPARE(button->text(), QStringLiteral("加密.."));
+        QVERIFY2(button->toolTip().startsWith(QStringLiteral("加密连接（TLS）设置")), qPrintable(button->toolTip()));
+        auto *notStored = w->form().widgetAs<QCheckBox>("选择框不保存密码");
+        QVERIFY(notStored->isVisible());
+        QCOMPARE(notStored->text(), QStringLiteral("不保存密码"));
+        QVERIFY(notStored->toolTip().contains(QStringLiteral("--password-file、MYSQL_PWD")));
+
+        auto place = [&](QWidget *x) { return QRect(x->mapTo(w.get(), QPoint(0, 0)), x->size()); };
+        const QRect server = place(w->form().widget("编辑框服务器")), connect = place(w->form().widget("按钮建立连接"));
+        const QRect password = place(w->form().widget("编辑框密码")), box = place(notStored);
+        const QRect enc = place(button);
+        QVERIFY(enc.left() > server.right() && enc.right() < connect.left());
+        QVERIFY(std::abs(enc.center().y() - server.center().y()) <= 2);
+        QVERIFY(box.left() > password.right() && std::abs(box.center().y() - password.center().y()) <= 2);
+        // The group's own widgets: each whole inside it, none over another.
+        QWidget *group = w->findChild<QGroupBox *>(QStringLiteral("分组框2"));
+        QList<QWidget *> shown;
+        for (QWidget *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (child->isVisible())
+                shown << child;
+        }
+        for (QWidget *a : shown) {
+            QVERIFY2(group->rect().contains(a->geometry()), qPrintable(a->objectName()));
+            for (QWidget *b : shown)
+                QVERIFY2(a == b || !a->geometry().intersects(b->geometry()),
+                    qPrintable(a->objectName() + QLatin1Char('|') + b->objectName()));
+        }
+        // The check box's caption is not cut off.
+        QVERIFY(notStored->width() >= notStored->sizeHint().width());
+        QVERIFY(button->width() >= button->fontMetrics().horizontalAdvance(QStringLiteral("加密✓")));
+    }
+
+    void encryptionSettingsComeFromTheDialogAndStay()
+    {
+        const QString ca = writeFile(QStringLiteral("ca.pem"));
+        const QString cert = writeFile(QStringLiteral("client-cert.pem"));
+        const QString key = writeFile(QStringLiteral("client-key.pem"));
+        const QString exported = m_dir->filePath(QStringLiteral("exported.ini"));
+        {
+            auto w = open();
+            Prompts::queueFile(ca);
+            Prompts::queueFile(key);
+            Prompts::queueDialog([&](QDialog &d) {
+                QCOMPARE(d.windowTitle(), QStringLiteral("加密连接"));
+                QCOMPARE(modeBox(d)->currentText(), QStringLiteral("未设置（不加密，与以前相同）"));
+                QCOMPARE(modeBox(d)->count(), 6);
+                QVERIFY(!d.findChild<QLabel *>(QStringLiteral("标签加密方式无法识别")));
+                QCOMPARE(d.findChild<QLabel *>(QStringLiteral("标签加密生效"))->text(),
+                    QStringLiteral("修改在下次建立连接时生效。"));
+                chooseMode(d, "VERIFY_IDENTITY");
+                QCOMPARE(modeBox(d)->currentText(), QStringLiteral("VERIFY_IDENTITY 必须加密，校验 CA 和主机名"));
+                press(d, "按钮选择CA证书");
+                QCOMPARE(test::lastRecorded(Prompts::Kind::OpenFile).title, QStringLiteral("选择 CA 证书文件"));
+                QCOMPARE(fileBox(d, "编辑框CA证书文件")->text(), ca);
+                // Typed with blanks around it; the key chosen where the CA is.
+                fileBox(d, "编辑框客户端证书文件")->setText(QStringLiteral("  ") + cert + QStringLiteral(" "));
+                press(d, "按钮选择客户端私钥");
+                QCOMPARE(test::lastRecorded(Prompts::Kind::OpenFile).directory, m_dir->path());
+                d.show();
+                QVERIFY(QTest::qWaitForWindowExposed(&d));
+                saveScreenshot(d, QStringLiteral("encryption"));
+                press(d, "按钮确定");
+            });
+            encryptionButton(*w)->click();
+            QCOMPARE(test::lastRecorded(Prompts::Kind::Dialog).title, QStringLiteral("加密连接"));
+            QCOMPARE(encryption(*w),
+                (std::vector<std::string>{"VERIFY_IDENTITY", ca.toStdString(), cert.toStdString(), key.toStdString()}));
+            QCOMPARE(encryptionButton(*w)->text(), QStringLiteral("加密✓"));
+            QVERIFY(encryptionButton(*w)->toolTip().contains(QStringLiteral("VERIFY_IDENTITY 必须加密")));
+            QVERIFY(encryptionButton(*w)->toolTip().contains(ca));
+            saveScreenshot(*w, QStringLiteral("main-encrypted"));
+            Prompts::queueFile(exported);
+            w->exportConfig();
+            QCOMPARE(lastMessage(), QStringLiteral("导出配置完成！"));
+            w->close();
+        }
+        // The settings file brings them back, and the dialog shows them.
+        auto w = open();
+        QCOMPARE(encryption(*w),
+            (std::vector<std::string>{"VERIFY_IDENTITY", ca.toStdString(), cert.toStdString(), key.toStdString()}));
+        QCOMPARE(encryptionButton(*w)->text(), QStringLiteral("加密✓"));
+        Prompts::queueDialog([&](QDialog &d) {
+            QCOMPARE(modeBox(d)->currentData().toString(), QStringLiteral("VERIFY_IDENTITY"));
+            QCOMPARE(fileBox(d, "编辑框客户端私钥文件")->text(), key);
+            press(d, "按钮取消");
+        });
+        encryptionButton(*w)->click();
+
+        // A configuration file carries them too.
+        setEncryption(*w, {"", "", "", ""});
+        QCOMPARE(encryptionButton(*w)->text(), QStringLiteral("加密.."));
+        Prompts::queueFile(exported);
+        w->importConfig();
+        QCOMPARE(lastMessage(), QStringLiteral("导入配置完成！"));
+        QCOMPARE(encryption(*w),
+            (std::vector<std::string>{"VERIFY_IDENTITY", ca.toStdString(), cert.toStdString(), key.toStdString()}));
+        QCOMPARE(encryptionButton(*w)->text(), QStringLiteral("加密✓"));
+
+        // DISABLED is set, but encrypts nothing: no mark.
+        setEncryption(*w, {"DISABLED"});
+        QCOMPARE(encryptionButton(*w)->text(), QStringLiteral("加密.."));
+        QVERIFY(encryptionButton(*w)->toolTip().contains(QStringLiteral("DISABLED 不加密")));
+    }
+
+    // Cancel, the window's close button or no answer at all: the boxes keep
+    // what they held, whatever was changed in the dialog.
+    void aCancelledEncryptionDialogChangesNothing()
+    {
+        const QString ca = writeFile(QStringLiteral("ca.pem"));
+        auto w = open();
+        const std::vector<std::string> before = {"REQUIRED", ca.toStdString(), "", ""};
+        setEncryption(*w, before);
+        Prompts::queueDialog([&](QDialog &d) {
+            chooseMode(d, "DISABLED");
+            fileBox(d, "编辑框CA证书文件")->clear();
+            press(d, "按钮取消");
+        });
+        encryptionButton(*w)->click();
+        QCOMPARE(encryption(*w), before);
+        Prompts::queueDialog([&](QDialog &d) {
+            chooseMode(d, "PREFERRED");
+            d.reject();
+        });
+        encryptionButton(*w)->click();
+        QCOMPARE(encryption(*w), before);
+        encryptionButton(*w)->click();
+        QCOMPARE(test::recordedCount(Prompts::Kind::Dialog), 3);
+        QCOMPARE(encryption(*w), before);
+        QVERIFY(Prompts::messages().isEmpty());
+    }
+
+    // What could not work is refused with a message, at the field to mend;
+    // the boxes keep what they held.
+    void encryptionDialogRefusesWhatCannotWork_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("ca");
+        QTest::addColumn<QString>("cert");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("mend");
+        const QString none = QStringLiteral("@dir/none.pem");
+        QTest::newRow("CA missing") << "REQUIRED" << none << ""
+                                    << ""
+                                    << "CA 证书文件不存在：@dir/none.pem"
+                                    << "编辑框CA证书文件";
+        QTest::newRow("key missing") << "REQUIRED"
+                                     << ""
+                                     << "@cert" << none << "客户端私钥文件不存在：@dir/none.pem"
+                                     << "编辑框客户端私钥文件";
+        QTest::newRow("CA a folder") << "VERIFY_CA"
+                                     << "@dir"
+                                     << ""
+                                     << ""
+                                     << "CA 证书不是一个文件：@dir"
+                                     << "编辑框CA证书文件";
+        QTest::newRow("certificate unreadable") << "REQUIRED"
+                                                << ""
+                                                << "@locked"
+                                                << "@cert"
+                                                << "客户端证书文件无法读取（没有权限）：@locked"
+                                                << "编辑框客户端证书文件";
+        QTest::newRow("VERIFY_CA without CA")
+            << "VERIFY_CA"
+            << ""
+            << ""
+            << ""
+            << "VERIFY_CA 要校验服务器的证书，需要 CA 证书：请选择签发服务器证书的 CA 证书文件。"
+            << "编辑框CA证书文件";
+        QTest::newRow("VERIFY_IDENTITY without CA")
+            << "VERIFY_IDENTITY"
+            << "  "
+            << "@cert"
+            << "@cert"
+            << "VERIFY_IDENTITY 要校验服务器的证书，需要 CA 证书：请选择签发服务器证书的 CA 证书文件。"
+            << "编辑框CA证书文件";
+        QTest::newRow("certificate alone") << "REQUIRED"
+                                           << "@cert"
+                                           << "@cert"
+                                           << ""
+                                           << "只填了客户端证书，没有客户端私钥：两者要同时填写，或都不填。"
+                                           << "编辑框客户端私钥文件";
+        QTest::newRow("key alone") << "PREFERRED"
+                                   << ""
+                                   << ""
+                                   << "@cert"
+                                   << "只填了客户端私钥，没有客户端证书：两者要同时填写，或都不填。"
+                                   << "编辑框客户端证书文件";
+        QTest::newRow("files without a mode")
+            << ""
+            << "@cert"
+            << ""
+            << ""
+            << "填写了证书文件，却没有选加密方式：请选择一种加密方式，或清空证书文件。"
+            << "组合框加密方式";
+    }
+    void encryptionDialogRefusesWhatCannotWork()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, ca);
+        QFETCH(QString, cert);
+        QFETCH(QString, key);
+        QFETCH(QString, message);
+        QFETCH(QString, mend);
+        const QString certFile = writeFile(QStringLiteral("cert.pem"));
+        const QString locked = writeFile(QStringLiteral("locked.pem"));
+        QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+        if (message.contains(QStringLiteral("@locked")) && ::geteuid() == 0)
+            QSKIP("root reads every file");
+        auto expand = [&](QString s) {
+            return s.replace(QStringLiteral("@dir"), m_dir->path())
+                .replace(QStringLiteral("@cert"), certFile)
+                .replace(QStringLiteral("@locked"), locked);
+        };
+        auto w = open();
+        const std::vector<std::string> before = {"PREFERRED", "", "", ""};
+        setEncryption(*w, before);
+        Prompts::queueDialog([&](QDialog &d) {
+            d.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&d));
+            chooseMode(d, mode.toUtf8().constData());
+            fileBox(d, "编辑框CA证书文件")->setText(expand(ca));
+            fileBox(d, "编辑框客户端证书文件")->setText(expand(cert));
+            fileBox(d, "编辑框客户端私钥文件")->setText(expand(key));
+            press(d, "按钮确定");
+            QCOMPARE(lastMessage(), expand(message));
+            QCOMPARE(Prompts::records().back().title, QStringLiteral("加密连接"));
+            QVERIFY(d.isVisible());
+            QCOMPARE(d.focusWidget() ? d.focusWidget()->objectName() : QString(), mend);
+            press(d, "按钮取消");
+        });
+        encryptionButton(*w)->click();
+        QCOMPARE(encryption(*w), before);
+    }
+
+    // A mode the program does not know (a settings file edited by hand) is
+    // shown as none set with a note, and replaced by what is confirmed; a
+    // known one in small letters is taken and written in capitals.
+    void unknownOrOddlyWrittenModes()
+    {
+        auto w = open();
+        setEncryption(*w, {"TLSv9"});
+        QCOMPARE(encryptionButton(*w)->text(), QStringLiteral("加密?"));
+        QVERIFY(encryptionButton(*w)->toolTip().contains(QStringLiteral("加密方式“TLSv9”无法识别")));
+        Prompts::queueDialog([&](QDialog &d) {
+            QCOMPARE(modeBox(d)->currentIndex(), 0);
+            auto *noteLabel = d.findChild<QLabel *>(QStringLiteral("标签加密方式无法识别"));
+            QVERIFY(noteLabel);
+            QVERIFY2(noteLabel->text().contains(QStringLiteral("“TLSv9”")), qPrintable(noteLabel->text()));
+            d.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&d));
+            QVERIFY(noteLabel->isVisible());
+            saveScreenshot(d, QStringLiteral("encryption-unknown-mode"));
+            press(d, "按钮确定");
+        });
+        encryptionButton(*w)->click();
+        QCOMPARE(encryption(*w), (std::vector<std::string>{"", "", "", ""}));
+        QCOMPARE(encryptionButton(*w)->text(), QStringLiteral("加密.."));
+
+        setEncryption(*w, {"required"});
+        QCOMPARE(encryptionButton(*w)->text(), QStringLiteral("加密✓"));
+        Prompts::queueDialog([&](QDialog &d) {
+            QCOMPARE(modeBox(d)->currentData().toString(), QStringLiteral("REQUIRED"));
+            QVERIFY(!d.findChild<QLabel *>(QStringLiteral("标签加密方式无法识别")));
+            press(d, "按钮确定");
+        });
+        encryptionButton(*w)->click();
+        QCOMPARE(text(*w, "编辑框加密方式"), std::string("REQUIRED"));
+    }
+
+    // Checked, the password is written to no file: neither the settings
+    // file (nor its side files) at close, nor an exported configuration;
+    // the window comes back with an empty password and the box checked.
+    void aPasswordNotStoredIsWrittenNowhere()
+    {
+        const QByteArray password = "Zq7-not-kept";
+        const QString exported = m_dir->filePath(QStringLiteral("exported.ini"));
+        auto filesHolding = [&](const QByteArray &bytes) {
+            QStringList holding;
+            for (QDirIterator it(m_dir->path(), QDir::Files | QDir::Hidden); it.hasNext();) {
+                QFile f(it.next());
+                if (f.open(QIODevice::ReadOnly) && f.readAll().contains(bytes))
+                    holding << f.fileName();
+            }
+            return holding;
+        };
+        {
+            auto w = open();
+            w->form().control("编辑框密码")->setText(password.toStdString());
+            w->form().widgetAs<QCheckBox>("选择框不保存密码")->click();
+            Prompts::queueFile(exported);
+            w->exportConfig();
+            QCOMPARE(lastMessage(), QStringLiteral("导出配置完成！"));
+            w->close();
+        }
+        QVERIFY(QFile::exists(exported));
+        QCOMPARE(filesHolding(password), QStringList());
+        m_settings->setSection("主界面");
+        QCOMPARE(m_settings->readText("编辑框密码"), std::string());
+        {
+            auto w = open();
+            QCOMPARE(text(*w, "编辑框密码"), std::string());
+            QVERIFY(w->form().control("选择框不保存密码")->isChecked());
+            // Unchecked, the password is kept as before.
+            w->form().control("编辑框密码")->setText(password.toStdString());
+            w->form().widgetAs<QCheckBox>("选择框不保存密码")->click();
+            w->close();
+        }
+        auto w = open();
+        QCOMPARE(text(*w, "编辑框密码"), password.toStdString());
+        QVERIFY(!w->form().control("选择框不保存密码")->isChecked());
     }
 };
 
