@@ -36,8 +36,10 @@ std::string resolveColumn(const std::string &column, const RowBlock &shape)
 }
 
 // Why no more rows came where rows were due (the server went away).
-std::string fetchError(const MySqlConnection &db)
+std::string fetchError(const MySqlConnection &db, const TableWalk &walk)
 {
+    if (!walk.failure().empty())
+        return walk.failure();
     std::string error;
     if (!db.lastError(error))
         error = "没有连接到 MySQL 服务器";
@@ -123,7 +125,7 @@ ExportResult ArticleExporter::runExport()
         if (const std::optional<std::int64_t> count = run.walk->countRows())
             run.result.tableRows = *count;
         else
-            run.fetchError = fetchError(m_db);
+            run.fetchError = fetchError(m_db, *run.walk);
     }
     report(RunPhase::Starting);
 
@@ -190,7 +192,7 @@ void ArticleExporter::walkTable(Run &run)
         if (m_db.isOpen() && m_db.server() != server)
             m_host.notice("与服务器 " + server + " 的连接已断开，已改连 " + m_db.server());
         if (!rows) {
-            run.fetchError = fetchError(m_db);
+            run.fetchError = fetchError(m_db, *run.walk);
             break;
         }
         if (!run.walk->keyed())

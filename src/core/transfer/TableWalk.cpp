@@ -199,8 +199,15 @@ std::unique_ptr<RowBlock> TableWalk::fetchOnce()
 // (to the next server of a list) and reads the same chunk once more.
 bool TableWalk::restored()
 {
-    if (!m_db.connectionLost() || !m_db.reopen())
+    if (!m_db.connectionLost())
         return false;
+    std::string reason;
+    if (!m_db.lastError(reason))
+        reason = "没有连接到 MySQL 服务器";
+    if (!m_db.reopen()) {
+        m_failure = reason + "（重新连接失败：" + m_db.connectError() + "）";
+        return false;
+    }
     ++m_reconnects;
     return true;
 }
