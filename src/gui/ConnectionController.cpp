@@ -78,10 +78,16 @@ void ConnectionController::connectAction()
         return;
     }
     button->setText(kConnectIdle);
+    // Where encryption was asked for, its settings are as likely a cause as
+    // the login.
+    const SslMode mode = options->effectiveSslMode();
+    const bool encrypted = mode != SslMode::Unset && mode != SslMode::Disabled;
     showInfoText(nullptr, QStringLiteral("连接到MySQL失败"),
         qs(m_parts.session.openError()) + QStringLiteral("\r\n") + connectionHelpText(),
-        QStringLiteral(
-            "请检查服务器地址、用户名、密码是否有误，或该服务器是否限制远程连接（也就是只能在服务器上连接）！"));
+        encrypted ? QStringLiteral("请检查服务器地址、用户名、密码，以及加密连接设置（“加密”按钮：加密方式、CA "
+                                   "证书）是否有误，或该服务器是否限制远程连接！")
+                  : QStringLiteral("请检查服务器地址、用户名、密码是否有误，或该服务器是否限制远程连接（也就是只能在"
+                                   "服务器上连接）！"));
 }
 
 void ConnectionController::disconnectNow()

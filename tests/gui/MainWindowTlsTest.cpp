@@ -169,6 +169,8 @@ private slots:
             QVERIFY2(shown.text.startsWith(QStringLiteral("加密连接失败：")), qPrintable(shown.text));
             QVERIFY2(
                 shown.text.contains(QStringLiteral("请检查服务器证书是否由所给的 CA 签发")), qPrintable(shown.text));
+            // The line above the text points at the encryption settings.
+            QVERIFY2(shown.prompt.contains(QStringLiteral("加密连接设置")), qPrintable(shown.prompt));
             QCOMPARE(text(*w, "按钮建立连接"), std::string("建立连接"));
             QVERIFY(!m_db->isOpen());
         }
