@@ -27,7 +27,7 @@ namespace {
 // the one that signed the server's certificate and one that did not.
 struct TlsAccount {
     std::string user, password;
-    QString ca, otherCa;
+    QString ca, otherCa, cert, key;
 };
 
 std::optional<TlsAccount> tlsAccount()
@@ -37,7 +37,7 @@ std::optional<TlsAccount> tlsAccount()
         return std::string(v ? v : "");
     };
     TlsAccount a{env("VARNEL_DB_TLS_USER"), env("VARNEL_DB_TLS_PASSWORD"), qs(env("VARNEL_DB_SSL_CA")),
-        qs(env("VARNEL_DB_SSL_OTHER_CA"))};
+        qs(env("VARNEL_DB_SSL_OTHER_CA")), qs(env("VARNEL_DB_SSL_CERT")), qs(env("VARNEL_DB_SSL_KEY"))};
     if (a.user.empty() || a.ca.isEmpty())
         return std::nullopt;
     return a;
@@ -65,12 +65,15 @@ private:
     }
     std::string text(MainWindow &w, const char *name) { return w.form().control(name)->text(); }
     // Through the 加密.. button, as a user sets it.
-    static void setEncryption(MainWindow &w, const char *mode, const QString &ca)
+    static void setEncryption(
+        MainWindow &w, const char *mode, const QString &ca, const QString &cert = {}, const QString &key = {})
     {
         Prompts::queueDialog([&](QDialog &d) {
             auto *box = d.findChild<QComboBox *>(QStringLiteral("组合框加密方式"));
             box->setCurrentIndex(box->findData(QString::fromUtf8(mode)));
             d.findChild<QLineEdit *>(QStringLiteral("编辑框CA证书文件"))->setText(ca);
+            d.findChild<QLineEdit *>(QStringLiteral("编辑框客户端证书文件"))->setText(cert);
+            d.findChild<QLineEdit *>(QStringLiteral("编辑框客户端私钥文件"))->setText(key);
             d.findChild<QPushButton *>(QStringLiteral("按钮确定"))->click();
         });
         w.findChild<QPushButton *>(QStringLiteral("按钮加密"))->click();
@@ -146,6 +149,16 @@ private slots:
         auto w = open(account->user, account->password);
         setEncryption(*w, "VERIFY_IDENTITY", account->ca);
         QCOMPARE(w->findChild<QPushButton *>(QStringLiteral("按钮加密"))->text(), QStringLiteral("加密✓"));
+        w->connectAction();
+        QVERIFY2(
+            test::recordedCount(Prompts::Kind::Info) == 0, qPrintable(test::lastRecorded(Prompts::Kind::Info).text));
+        QCOMPARE(text(*w, "按钮建立连接"), std::string("断开连接"));
+        QVERIFY(!m_db->sslCipher().empty());
+        if (account->cert.isEmpty() || account->key.isEmpty())
+            return;
+        // With the client's own certificate and key as well.
+        w->connectAction();
+        setEncryption(*w, "VERIFY_IDENTITY", account->ca, account->cert, account->key);
         w->connectAction();
         QVERIFY2(
             test::recordedCount(Prompts::Kind::Info) == 0, qPrintable(test::lastRecorded(Prompts::Kind::Info).text));
