@@ -87,6 +87,17 @@ QString pathOf(const QLineEdit *edit)
     return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
 }
 
+// A mode's text as a note or tooltip quotes it: one line, and short however
+// long a hand-edited file made it.
+QString quotedMode(QString mode)
+{
+    mode.replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+        .replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    constexpr qsizetype kMost = 40;
+    return mode.size() > kMost ? mode.left(kMost) + QStringLiteral("…") : mode;
+}
+
 QLabel *note(const QString &text, const char *name)
 {
     auto *l = new QLabel(text);
@@ -130,7 +141,7 @@ QString encryptionButtonToolTip(const EncryptionSettings &settings)
     QString tip = QStringLiteral("加密连接（TLS）设置\n");
     const std::optional<SslMode> mode = parseSslMode(u8(settings.mode));
     if (!mode)
-        return tip + QStringLiteral("加密方式“") + settings.mode
+        return tip + QStringLiteral("加密方式“") + quotedMode(settings.mode)
             + QStringLiteral("”无法识别，建立连接时会被拒绝：请点这里重新选择");
     const SslMode effective = optionsOf(settings, *mode).effectiveSslMode();
     if (*mode == SslMode::Unset && effective != SslMode::Unset)
@@ -187,7 +198,7 @@ EncryptionDialog::EncryptionDialog(const EncryptionSettings &current, bool conne
     v->addLayout(grid);
 
     if (!mode) {
-        auto *unknown = note(QStringLiteral("设置中的加密方式“") + current.mode
+        auto *unknown = note(QStringLiteral("设置中的加密方式“") + quotedMode(current.mode)
                 + QStringLiteral("”无法识别，这里显示为“未设置”：请选择一种，按“确定”后保存所选的方式。"),
             "标签加密方式无法识别");
         unknown->setStyleSheet(QStringLiteral("color: #b00000;"));

@@ -684,6 +684,18 @@ private slots:
         QCOMPARE(encryption(*w), (std::vector<std::string>{"", "", "", ""}));
         QCOMPARE(encryptionButton(*w)->text(), QStringLiteral("加密.."));
 
+        // Quoted on one short line, whatever the file holds.
+        setEncryption(*w, {"A\r\nB" + std::string(5000, 'x')});
+        QVERIFY(encryptionButton(*w)->toolTip().contains(
+            QStringLiteral("“A B") + QString(37, QLatin1Char('x')) + QStringLiteral("…”")));
+        Prompts::queueDialog([&](QDialog &d) {
+            const QString shown = d.findChild<QLabel *>(QStringLiteral("标签加密方式无法识别"))->text();
+            QVERIFY2(shown.size() < 120 && !shown.contains(QLatin1Char('\n')), qPrintable(shown));
+            QVERIFY(d.sizeHint().width() < 1000);
+            press(d, "按钮取消");
+        });
+        encryptionButton(*w)->click();
+
         setEncryption(*w, {"required"});
         QCOMPARE(encryptionButton(*w)->text(), QStringLiteral("加密✓"));
         Prompts::queueDialog([&](QDialog &d) {
