@@ -60,10 +60,6 @@ MainWindow::MainWindow(SettingsStore &settings, MySqlConnection &db, QWidget *pa
         const QSignalBlocker block(m_mapping->list());
         m_mapping->changeRowsQuietly([this] { restoreMainConfig(m_settings, *m_form); });
     }
-    // A password kept in no file starts empty: the store reads an empty
-    // value as "not there", which would leave the design's default password.
-    if (m_form->control(ctl::kPasswordNotStored)->isChecked())
-        m_form->control(ctl::kPassword)->setText("");
     m_mapping->showChosenPage();
     setAcceptDrops(true);
 }

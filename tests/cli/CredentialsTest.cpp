@@ -145,5 +145,37 @@ TEST_F(CliCredentialsTest, ServerListAndEncryptionOptions)
     EXPECT_EQ(rows(), 2);
 }
 
+// The sandbox's account that requires encryption, from the command line and
+// from an option file.
+TEST_F(CliCredentialsTest, EncryptedFromTheCommandLineOrAnOptionFile)
+{
+    auto env = [](const char *n) { return std::string(std::getenv(n) ? std::getenv(n) : ""); };
+    const std::string user = env("VARNEL_DB_TLS_USER"), password = env("VARNEL_DB_TLS_PASSWORD"),
+                      ca = env("VARNEL_DB_SSL_CA"), otherCa = env("VARNEL_DB_SSL_OTHER_CA");
+    if (user.empty() || ca.empty()) {
+        if (test::inCi())
+            FAIL() << "no TLS account in the sandbox";
+        GTEST_SKIP() << "no TLS account in the sandbox";
+    }
+    Output run = import({"--user", user, "--password", password, "--ssl-mode", "VERIFY_IDENTITY", "--ssl-ca", ca});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(rows(), 1);
+    run = import({"--user", user, "--password", password, "--ssl-mode", "VERIFY_IDENTITY", "--ssl-ca", otherCa});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(contains(run.err, "连接到MySQL失败：加密连接失败：")) << run.err;
+    EXPECT_FALSE(contains(run.out + run.err, password));
+    // The CA and the password in an option file; the configuration names
+    // the user only.
+    const std::string options =
+        file("tls.cnf", "[client]\npassword=" + password + "\nssl-ca=" + ca + "\nssl-verify-server-cert\n", 0600);
+    run = import({"--user", user, "--password=", "--defaults-file", options});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(rows(), 2);
+    // Without encryption the account refuses.
+    run = import({"--user", user, "--password", password, "--no-defaults"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(rows(), 2);
+}
+
 } // namespace
 } // namespace varnel

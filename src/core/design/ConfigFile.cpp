@@ -182,6 +182,10 @@ void saveMainConfig(SettingsStore &store, Form &form)
 void restoreMainConfig(SettingsStore &store, Form &form)
 {
     restoreConfig(store, form, mainFormSpec());
+    // A file that keeps no password has none: the store reads the empty
+    // value as "not there", which would leave the design's default password.
+    if (controlChecked(form, ctl::kPasswordNotStored))
+        form.control(ctl::kPassword)->setText("");
     if (form.rowCount() == 0) {
         const std::pair<const char *, const char *> defaults[] = {
             {"标题", "文件主名"}, {"内容", "文件内容"}, {"title", "文件主名"}, {"content", "文件内容"}};

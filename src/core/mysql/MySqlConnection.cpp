@@ -15,6 +15,7 @@ namespace varnel {
 namespace {
 
 constexpr unsigned kConnectTimeoutSeconds = 5;
+constexpr const char *kSystemCaFolder = "/etc/ssl/certs";
 constexpr const char *kOutOfSync = "Commands out of sync; you can't run this command now";
 constexpr unsigned kOutOfSyncNumber = 2014;
 // The server's limit is the one that counts; the client's own must not be
@@ -113,7 +114,11 @@ void setTls(MYSQL *m, const ConnectOptions &options)
     if (mode == SslMode::Unset || mode == SslMode::Disabled)
         return;
     auto file = [](const std::string &path) { return path.empty() ? nullptr : path.c_str(); };
-    mysql_ssl_set(m, file(options.sslKey), file(options.sslCert), file(options.sslCa), nullptr, nullptr);
+    // The server's certificate is checked against the CA given, or against
+    // the system's trusted ones when a mode that verifies has none.
+    const bool verifies = mode == SslMode::VerifyCa || mode == SslMode::VerifyIdentity;
+    const char *systemCas = verifies && options.sslCa.empty() ? kSystemCaFolder : nullptr;
+    mysql_ssl_set(m, file(options.sslKey), file(options.sslCert), file(options.sslCa), systemCas, nullptr);
     if (mode == SslMode::Preferred)
         return;
     my_bool on = 1;
@@ -173,8 +178,10 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
             const SslMode mode = m_options.effectiveSslMode();
             reason = "加密连接失败：" + reason;
             if (mode == SslMode::VerifyCa || mode == SslMode::VerifyIdentity)
-                reason += "（请检查服务器证书是否由所给的 CA 签发"
-                    + std::string(mode == SslMode::VerifyIdentity ? "、是否签发给所连接的主机名" : "") + "）";
+                reason +=
+                    std::string(m_options.sslCa.empty() ? "（没有给出 CA 证书：请检查服务器证书是否由系统信任的 CA 签发"
+                                                        : "（请检查服务器证书是否由所给的 CA 签发")
+                    + (mode == SslMode::VerifyIdentity ? "、是否签发给所连接的主机名" : "") + "）";
         }
         return refuse(std::move(reason));
     }

@@ -327,6 +327,27 @@ TEST(ConfigExportImport, ExportedFilesAreTheOwnersOnly)
     EXPECT_NE(fromGb18030(readBytes(dir.file("out.ini"))).find("编辑框密码=tqmv"), std::string::npos);
 }
 
+TEST(ConfigExportImport, APasswordNotStoredIsInNoFileAndComesBackEmpty)
+{
+    TempDir dir;
+    RecordingHost host;
+    MemoryForm form(mainFormSpec());
+    form.control("编辑框密码")->setText("s3cret");
+    ASSERT_TRUE(exportConfigTo(ConfigWindow::Main, form, dir.file("kept.ini"), host));
+    form.control("选择框不保存密码")->setChecked(true);
+    ASSERT_TRUE(exportConfigTo(ConfigWindow::Main, form, dir.file("out.ini"), host));
+    EXPECT_EQ(readBytes(dir.file("out.ini")).find("s3cret"), std::string::npos);
+    // Written over a file that held it, it goes from there too.
+    ASSERT_TRUE(exportConfigTo(ConfigWindow::Main, form, dir.file("kept.ini"), host));
+    EXPECT_EQ(readBytes(dir.file("kept.ini")).find("s3cret"), std::string::npos);
+
+    // Read back, the password is empty, not the design's default.
+    MemoryForm fresh(mainFormSpec());
+    ASSERT_TRUE(importConfigFrom(ConfigWindow::Main, fresh, dir.file("out.ini"), host));
+    EXPECT_TRUE(fresh.control("选择框不保存密码")->isChecked());
+    EXPECT_EQ(fresh.control("编辑框密码")->text(), "");
+}
+
 TEST(TableConfig, RoundTripAndEmptyList)
 {
     TempDir dir;

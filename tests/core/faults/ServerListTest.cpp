@@ -84,5 +84,25 @@ TEST(ServerList, OneServerFailsWithTheLibrarysReasonAlone)
     EXPECT_FALSE(db.connectError().empty());
 }
 
+// A server that offers no encryption: PREFERRED goes on without it, a mode
+// that requires it refuses the connection.
+TEST(ServerList, EncryptionRequiredOfAServerWithoutIt)
+{
+    VARNEL_REQUIRE_MARIADB();
+    ThrowawayServer plain;
+    ASSERT_EQ(plain.error(), "");
+    MySqlConnection db;
+    ConnectOptions options;
+    options.sslMode = SslMode::Preferred;
+    db.setConnectOptions(options);
+    ASSERT_TRUE(db.connect(plain.address(), "root", "")) << db.connectError();
+    EXPECT_EQ(db.sslCipher(), "");
+    options.sslMode = SslMode::Required;
+    db.setConnectOptions(options);
+    EXPECT_FALSE(db.connect(plain.address(), "root", ""));
+    EXPECT_EQ(db.connectError(), "服务器没有提供加密连接（SSL 模式 REQUIRED 要求加密）");
+    EXPECT_FALSE(db.isOpen());
+}
+
 } // namespace
 } // namespace varnel
