@@ -60,8 +60,10 @@ Options / 选项 (--option VALUE or --option=VALUE / 值可写作 --option VALUE
                       服务器可写成逗号分隔的列表（集群），依次尝试；运行中
                       连接断开时改连下一台
   --ssl-mode MODE     DISABLED, PREFERRED, REQUIRED, VERIFY_CA (the server's
-                      certificate must be issued by --ssl-ca) or
-                      VERIFY_IDENTITY (and made out to the host connected to)
+                      certificate must be issued by --ssl-ca, or by a CA the
+                      system trusts) or VERIFY_IDENTITY (and made out to the
+                      host connected to). Without it the connection is not
+                      encrypted unless an option file asks for it.
                       加密连接方式；VERIFY_CA 校验证书由 CA 签发，
                       VERIFY_IDENTITY 另校验主机名
   --ssl-ca FILE --ssl-cert FILE --ssl-key FILE
