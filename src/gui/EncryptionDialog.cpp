@@ -33,8 +33,8 @@ struct ModeItem {
 constexpr std::array<ModeItem, 6> kModes{{
     {SslMode::Unset, "未设置（不加密，与以前相同）"},
     {SslMode::Disabled, "DISABLED 不加密"},
-    {SslMode::Preferred, "PREFERRED 服务器支持时加密，不校验证书"},
-    {SslMode::Required, "REQUIRED 必须加密，不校验证书"},
+    {SslMode::Preferred, "PREFERRED 服务器支持时加密"},
+    {SslMode::Required, "REQUIRED 必须加密，给出 CA 时校验证书"},
     {SslMode::VerifyCa, "VERIFY_CA 必须加密，校验证书由 CA 签发"},
     {SslMode::VerifyIdentity, "VERIFY_IDENTITY 必须加密，校验 CA 和主机名"},
 }};

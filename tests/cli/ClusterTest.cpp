@@ -236,6 +236,62 @@ TEST_F(ClusterTest, ImportMovesToTheNextNodeWhenItsNodeDiesAndStoresEveryFileOnc
         ms(killedAt - started), movedAt == Clock::time_point{} ? -1 : ms(movedAt - killedAt), ms(resumedAt - killedAt));
 }
 
+// The node in use is cut off from the other two in the middle of an import:
+// it stays up and answers every statement with "not prepared" (1047), which
+// moves the run to the next node like a lost connection.
+TEST_F(ClusterTest, ImportMovesOnWhenItsNodeIsCutOffFromTheCluster)
+{
+    ASSERT_TRUE(db.execute("create table `文章` (ID bigint auto_increment primary key, `标题` varchar(100) not null, "
+                           "`内容` text, unique key (`标题`)) character set utf8mb4"));
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("articles"));
+    constexpr int kFiles = 3000;
+    for (int i = 0; i < kFiles; ++i)
+        test::writeBytes(dir.file("articles/a" + std::to_string(i) + ".txt"), "第" + std::to_string(i) + "篇");
+    test::writeConfig(dir.file("config.ini"), test::kTitleAndText, name, dir.file("articles"));
+
+    MySqlConnection first;
+    ASSERT_TRUE(first.connect(cluster.nodes[0], cluster.user, cluster.password)) << first.connectError();
+    std::atomic<bool> done = false, isolated = false;
+    std::thread cutter([&] {
+        MySqlConnection watch;
+        if (!watch.connect(cluster.nodes[1], cluster.user, cluster.password))
+            return;
+        while (!done) {
+            const std::string n = count(watch, "select count(*) from `" + name + "`.`文章`");
+            if (n != "?" && std::stoll(n) >= kFiles / 5) {
+                isolated = first.execute("set global wsrep_provider_options = 'gmcast.isolate=1'");
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const Output out = runCli({"import", "--config", dir.file("config.ini").string(), "--server", cluster.list,
+        "--user", cluster.user, "--password", cluster.password, "--key", "标题", "--batch", "50", "--report",
+        dir.file("report.jsonl").string()});
+    done = true;
+    cutter.join();
+    // Back into the cluster, for the next test.
+    if (isolated) {
+        first.execute("set global wsrep_provider_options = 'gmcast.isolate=0'");
+        killed = true; // start waits until all three are synced again
+    }
+
+    ASSERT_TRUE(isolated) << "the import ended before the node could be cut off";
+    EXPECT_EQ(out.status, 0) << out.out << out.err;
+    EXPECT_TRUE(contains(out.err, "已改连")) << out.err;
+    EXPECT_EQ(count(db, "select count(*) from `文章`"), std::to_string(kFiles));
+    std::map<std::string, int> outcomes;
+    std::ifstream in(dir.file("report.jsonl"));
+    for (std::string line; std::getline(in, line);) {
+        const auto j = nlohmann::json::parse(line);
+        if (!j.contains("summary"))
+            ++outcomes[j["outcome"].get<std::string>()];
+    }
+    EXPECT_EQ(outcomes["stored"] + outcomes["exists"], kFiles);
+    EXPECT_EQ(outcomes["unknown"] + outcomes["failed"], 0);
+}
+
 // An export reads every row once while the node it reads from dies: the
 // walk moves to the next node and reads the chunk it lost again.
 TEST_F(ClusterTest, ExportReadsEveryRowOnceWhileItsNodeDies)

@@ -78,11 +78,28 @@ TEST_F(CliCredentialsTest, PasswordFileEnvironmentAndOptionFile)
     run = import({"--password=", "--defaults-file", options});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(rows(), 3);
+    // The usual option file of the user, ~/.my.cnf.
+    std::filesystem::create_directories(dir.file("home"));
+    file("home/.my.cnf", "[client]\npassword=" + settings.password + "\n", 0600);
+    RunOptions home;
+    home.inChild = [this] {
+        ::unsetenv("MYSQL_PWD");
+        ::setenv("HOME", dir.file("home").c_str(), 1);
+    };
+    run = runCli({"import", "--config", dir.file("config.ini").string(), "--server", settings.server, "--user",
+                     settings.user, "--password=", "--quiet"},
+        home);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(rows(), 4);
     // Without it (and with no option file at all) the empty password fails.
     run = import({"--password=", "--no-defaults"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.err, "连接到MySQL失败")) << run.err;
-    EXPECT_EQ(rows(), 3);
+    EXPECT_EQ(rows(), 4);
+    // A certificate without its key is refused before connecting.
+    run = import({"--ssl-cert", secret});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(contains(run.err, "--ssl-key")) << run.err;
 }
 
 TEST_F(CliCredentialsTest, FilesOthersCanReadOrChangeAreRefusedAndNoPasswordIsPrinted)

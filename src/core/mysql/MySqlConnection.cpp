@@ -127,6 +127,35 @@ void setTls(MYSQL *m, const ConnectOptions &options)
         mysql_optionsv(m, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &on);
 }
 
+// What an option file read while connecting changed of the encryption that
+// was asked for; empty when nothing.
+std::string tlsOverridden(MYSQL *m, const ConnectOptions &options)
+{
+    const SslMode mode = options.effectiveSslMode();
+    if (mode == SslMode::Unset)
+        return {};
+    std::string changed;
+    auto note = [&](const char *name) { changed += (changed.empty() ? "" : "、") + std::string(name); };
+    auto file = [&](mysql_option option, const std::string &wanted, const char *name) {
+        char *value = nullptr;
+        if (wanted.empty() || mysql_get_optionv(m, option, &value) != 0)
+            return;
+        if (!value || wanted != value)
+            note(name);
+    };
+    file(MYSQL_OPT_SSL_CA, options.sslCa, "ssl-ca");
+    file(MYSQL_OPT_SSL_CERT, options.sslCert, "ssl-cert");
+    file(MYSQL_OPT_SSL_KEY, options.sslKey, "ssl-key");
+    if (mode == SslMode::VerifyIdentity) {
+        my_bool verify = 0;
+        if (mysql_get_optionv(m, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify) != 0 || !verify)
+            note("ssl-verify-server-cert");
+    }
+    if (mode == SslMode::Disabled && mysql_get_ssl_cipher(m))
+        note("ssl");
+    return changed;
+}
+
 } // namespace
 
 MYSQL *MySqlConnection::openServer(const std::string &server, const std::string &user, const std::string &password)
@@ -138,11 +167,14 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
         return nullptr;
     }
     if (m_options.readOptionFiles) {
-        // The library reads them while connecting: what is set here and
-        // given to the connect call below takes precedence where the files
-        // set the same.
-        mysql_optionsv(
-            m, MYSQL_READ_DEFAULT_FILE, m_options.optionFile.empty() ? nullptr : m_options.optionFile.c_str());
+        // The library reads them while connecting, over what is set here; the
+        // login given to the connect call below still comes first, and the
+        // encryption is checked against the options afterwards. A group
+        // names the usual files; one file is read alone.
+        if (m_options.optionFile.empty())
+            mysql_optionsv(m, MYSQL_READ_DEFAULT_GROUP, "client");
+        else
+            mysql_optionsv(m, MYSQL_READ_DEFAULT_FILE, m_options.optionFile.c_str());
     }
     unsigned timeout = kConnectTimeoutSeconds;
     mysql_optionsv(m, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
@@ -188,6 +220,8 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
     const SslMode mode = m_options.effectiveSslMode();
     if (mode != SslMode::Unset && mode != SslMode::Disabled && mode != SslMode::Preferred && !mysql_get_ssl_cipher(m))
         return refuse("服务器没有提供加密连接（SSL 模式 " + std::string(sslModeName(mode)) + " 要求加密）");
+    if (const std::string changed = tlsOverridden(m, m_options); !changed.empty())
+        return refuse("客户端选项文件改变了加密设置（" + changed + "），与所要求的不符；请修改选项文件或不读取它");
     if (mysql_set_character_set(m, "utf8mb4") != 0)
         return refuse(mysql_error(m));
     // A Galera node takes clients only while it belongs to the cluster's
@@ -195,7 +229,9 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
     // them (a run that moved here after its node died looks its keys up
     // after the last node's final statements).
     const bool cluster = firstRowCell(m, "select @@wsrep_on", 0) == "1";
+    std::string nodeId;
     if (cluster) {
+        nodeId = firstRowCell(m, "show status like 'wsrep_gcomm_uuid'", 1).value_or("");
         const std::string ready = firstRowCell(m, "show status like 'wsrep_ready'", 1).value_or("");
         if (ready != "ON")
             return refuse(
@@ -208,6 +244,7 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
     constexpr std::string_view kChineseMessages = "SET lc_messages = 'zh_CN'";
     mysql_real_query(m, kChineseMessages.data(), static_cast<unsigned long>(kChineseMessages.size()));
     m_clusterNode = cluster;
+    m_nodeId = nodeId;
     return m;
 }
 
@@ -261,7 +298,12 @@ bool MySqlConnection::isConnectionError(unsigned errorNumber)
 
 bool MySqlConnection::connectionLost() const
 {
-    return !m_mysql || isConnectionError(lastErrorNumber());
+    // A Galera node cut off from the rest of its cluster answers every
+    // statement with "not prepared" (1047) over a socket that stays open:
+    // for a run that is a lost server too, and the next one takes over.
+    constexpr unsigned kNodeNotPrepared = 1047; // ER_UNKNOWN_COM_ERROR
+    const unsigned error = lastErrorNumber();
+    return !m_mysql || isConnectionError(error) || (m_clusterNode && error == kNodeNotPrepared);
 }
 
 void MySqlConnection::disconnect()

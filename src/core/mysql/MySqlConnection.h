@@ -68,6 +68,10 @@ public:
     const std::string &server() const { return m_server; }
     // The server is a node of a Galera cluster.
     bool clusterNode() const { return m_clusterNode; }
+    // The cluster's id of the node connected to (wsrep_gcomm_uuid; also
+    // after the connection was lost, until the next connect); empty when it
+    // is no cluster node.
+    const std::string &clusterNodeId() const { return m_nodeId; }
     // The cipher of an encrypted connection; empty when it is not encrypted.
     std::string sslCipher() const;
     // The last operation failed because the connection to the server is
@@ -246,6 +250,7 @@ private:
     std::string m_server; // the entry of the list connected to
     std::size_t m_serverIndex = 0; // its place in the list
     bool m_clusterNode = false;
+    std::string m_nodeId;
     std::string m_database; // the last database selected (for reopen)
     std::optional<std::string> m_current; // the current database, while known
     EventPump m_waitPump;

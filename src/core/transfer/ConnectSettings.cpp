@@ -18,6 +18,10 @@ std::optional<ConnectOptions> connectOptionsOf(Form &form, std::string &problem)
     options.sslCa = controlText(form, ctl::kSslCa);
     options.sslCert = controlText(form, ctl::kSslCert);
     options.sslKey = controlText(form, ctl::kSslKey);
+    if (options.sslCert.empty() != options.sslKey.empty()) {
+        problem = "客户端证书和客户端私钥要同时给出（--ssl-cert 与 --ssl-key）";
+        return std::nullopt;
+    }
     return options;
 }
 

@@ -3,6 +3,8 @@
 #include "mysql/MySqlConnection.h"
 #include "mysql/Statements.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -21,7 +23,9 @@ constexpr int kConflictRetries = 8;
 // another client that met the same conflict.
 void conflictPause(int attempt)
 {
-    static thread_local unsigned spread = 0;
+    static thread_local unsigned spread =
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())
+        ^ static_cast<unsigned>(::getpid());
     spread = spread * 1103515245u + 12345u;
     const int base = 20 << std::min(attempt, 6);
     std::this_thread::sleep_for(std::chrono::milliseconds(base + static_cast<int>((spread >> 16) % 20)));
@@ -95,6 +99,7 @@ void RowInserter::lost(const std::vector<const InsertRow *> &rows)
     const unsigned long oldSession = m_db.threadId();
     const std::string oldClient = m_db.clientAddress();
     const std::string oldServer = m_db.server();
+    const std::string oldNode = m_db.clusterNodeId();
     std::string why;
     if (!m_restore) {
         m_deadReason = reason;
@@ -106,7 +111,7 @@ void RowInserter::lost(const std::vector<const InsertRow *> &rows)
     // The old session may still be carrying the statement out (the
     // connection timed out, or the network failed): it is ended first, so
     // that what the keys show afterwards is final.
-    if (m_key && m_deadReason.empty() && !m_settling && endSession(oldSession, oldClient, oldServer)) {
+    if (m_key && m_deadReason.empty() && !m_settling && endSession(oldSession, oldClient, oldServer, oldNode)) {
         settleByKey(rows, reason);
         return;
     }
@@ -114,21 +119,20 @@ void RowInserter::lost(const std::vector<const InsertRow *> &rows)
         m_unknown.push_back({row->path, reason, std::string(keyOf(*row))});
 }
 
-bool RowInserter::endSession(unsigned long id, const std::string &clientAddress, const std::string &server)
+bool RowInserter::endSession(
+    unsigned long id, const std::string &clientAddress, const std::string &server, const std::string &node)
 {
     if (id == 0 || clientAddress.empty())
         return false;
     // After a move to another server of the list the old session is on the
-    // old one. A cluster node that cannot be reached any more is out of the
-    // cluster, and what it committed before is on every node: the reads
-    // here wait for it.
+    // old one.
     MySqlConnection *on = &m_db;
     std::optional<MySqlConnection> old;
     if (m_db.server() != server) {
         old.emplace();
         old->setTimeout(10);
         if (!old->connectLike(m_db, server))
-            return m_db.clusterNode();
+            return nodeLeftCluster(node);
         on = &*old;
     }
     const std::string session = std::to_string(id);
@@ -147,6 +151,27 @@ bool RowInserter::endSession(unsigned long id, const std::string &clientAddress,
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return false; // still going after ten seconds: the rows stay unknown
+}
+
+// A node that let no one in may still be in its cluster (it refused this
+// login only, or the network between us failed): only once the cluster
+// counts it out can it commit nothing more, and what it committed before is
+// on every node (the reads here wait for it).
+bool RowInserter::nodeLeftCluster(const std::string &node)
+{
+    if (!m_db.clusterNode() || node.empty())
+        return false;
+    const std::string member =
+        "select count(*) from mysql.wsrep_cluster_members where node_uuid = " + quoteString(node);
+    for (int i = 0; i < 300; ++i) {
+        const std::unique_ptr<RowBlock> left = m_db.fetchRows(member);
+        if (!left || left->rowCount() != 1)
+            return false;
+        if (left->cellText(0, 0) == "0")
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false; // still a member after thirty seconds: the rows stay unknown
 }
 
 std::string_view RowInserter::keyOf(const InsertRow &row) const

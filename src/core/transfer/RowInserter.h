@@ -134,9 +134,13 @@ private:
     // the others go again.
     void settleByKey(const std::vector<const InsertRow *> &rows, const std::string &reason);
     // Ends the old server session (of that id and client address, on the
-    // server it was on) and waits until it is gone; false when that cannot
-    // be known.
-    bool endSession(unsigned long id, const std::string &clientAddress, const std::string &server);
+    // server and cluster node it was on) and waits until it is gone; false
+    // when that cannot be known.
+    bool endSession(
+        unsigned long id, const std::string &clientAddress, const std::string &server, const std::string &node);
+    // The cluster node of that id is no longer a member of the cluster the
+    // connection is on (waited for a while).
+    bool nodeLeftCluster(const std::string &node);
     std::optional<std::unordered_set<std::string>> lookUp(const std::vector<const InsertRow *> &rows);
 
     MySqlConnection &m_db;

@@ -2,9 +2,13 @@
 // us in, and a lost connection moves on to the next one.
 #include "mysql/MySqlConnection.h"
 #include "support/Sandbox.h"
+#include "support/TestSupport.h"
 #include "support/ThrowawayServer.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
 
 namespace varnel {
 namespace {
@@ -102,6 +106,62 @@ TEST(ServerList, EncryptionRequiredOfAServerWithoutIt)
     EXPECT_FALSE(db.connect(plain.address(), "root", ""));
     EXPECT_EQ(db.connectError(), "服务器没有提供加密连接（SSL 模式 REQUIRED 要求加密）");
     EXPECT_FALSE(db.isOpen());
+}
+
+// A server with the sandbox's certificate, made out to 127.0.0.1 and
+// localhost, reached also as 127.0.0.2: the CA checks out there, the name
+// does not. An option file may not undo what the mode asks for.
+TEST(ServerList, HostNamesAndOptionFilesUnderVerifyingModes)
+{
+    VARNEL_REQUIRE_MARIADB();
+    const char *caEnv = std::getenv("VARNEL_DB_SSL_CA");
+    const char *otherEnv = std::getenv("VARNEL_DB_SSL_OTHER_CA");
+    if (!caEnv || !otherEnv) {
+        if (test::inCi())
+            FAIL() << "no TLS files of the sandbox";
+        GTEST_SKIP() << "no TLS files of the sandbox (eval \"$(scripts/mysql-sandbox env)\")";
+    }
+    const std::filesystem::path ca = caEnv, folder = ca.parent_path();
+    ThrowawayServer server("--ssl-ca=" + ca.string() + " --ssl-cert=" + (folder / "server-cert.pem").string()
+        + " --ssl-key=" + (folder / "server-key.pem").string() + " --bind-address=127.0.0.1,127.0.0.2");
+    ASSERT_EQ(server.error(), "");
+    const std::string named = server.address(), unnamed = "127.0.0.2:" + std::to_string(server.port());
+    auto connect = [](const std::string &address, ConnectOptions options, std::string &error) {
+        MySqlConnection db;
+        db.setConnectOptions(std::move(options));
+        const bool ok = db.connect(address, "root", "");
+        error = db.connectError();
+        return ok && !db.sslCipher().empty();
+    };
+    ConnectOptions verify;
+    verify.sslMode = SslMode::VerifyCa;
+    verify.sslCa = ca.string();
+    std::string error;
+    EXPECT_TRUE(connect(unnamed, verify, error)) << error;
+    verify.sslMode = SslMode::VerifyIdentity;
+    EXPECT_TRUE(connect(named, verify, error)) << error;
+    EXPECT_FALSE(connect(unnamed, verify, error));
+    EXPECT_TRUE(error.starts_with("加密连接失败：")) << error;
+    EXPECT_NE(error.find("主机名"), std::string::npos) << error;
+
+    test::TempDir dir;
+    const auto options = [&](const std::string &text) {
+        ConnectOptions o = verify;
+        o.readOptionFiles = true;
+        o.optionFile = dir.file("client.cnf").string();
+        test::writeBytes(o.optionFile, "[client]\n" + text);
+        return o;
+    };
+    // The file turns the name check off: refused all the same.
+    EXPECT_FALSE(connect(unnamed, options("ssl-verify-server-cert=0\n"), error));
+    EXPECT_NE(error.find("ssl-verify-server-cert"), std::string::npos) << error;
+    // The file names another CA than the one given: the one given counts.
+    ConnectOptions other = options("ssl-ca=" + ca.string() + "\n");
+    other.sslCa = otherEnv;
+    EXPECT_FALSE(connect(named, other, error));
+    EXPECT_NE(error.find("ssl-ca"), std::string::npos) << error;
+    // Settings of the file that agree, or that the mode leaves open, stay.
+    EXPECT_TRUE(connect(named, options("ssl-ca=" + ca.string() + "\nconnect-timeout=3\n"), error)) << error;
 }
 
 } // namespace
