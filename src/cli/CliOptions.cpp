@@ -79,11 +79,11 @@ Options / 选项 (--option VALUE or --option=VALUE / 值可写作 --option VALUE
   --password-file FILE
                       the password is the first line of FILE, which only its
                       owner may read (refused otherwise, exit 2). Without it
-                      the password comes from MYSQL_PWD when that is set, then
-                      from the configuration, then from the option files.
+                      the password comes from --password, then MYSQL_PWD,
+                      then the configuration file, then the option files.
                       A password is never printed.
                       密码取自文件第一行（文件须只有属主可读写）；否则依次取
-                      MYSQL_PWD、配置、选项文件；从不输出密码
+                      --password、MYSQL_PWD、配置文件、选项文件；从不输出密码
   --recurse           also import sub-folders / 遍历子目录
   --random-order      import in random order / 乱序导入
   --clear             empty the table first, without asking (the Ctrl key)

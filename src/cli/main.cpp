@@ -135,7 +135,7 @@ std::optional<std::string> passwordFromFile(const std::string &path)
 
 // How varnel-cli connects: the encryption of the configuration and the
 // options, the client option files, and the password from the first of
-// --password-file, MYSQL_PWD and the configuration that gives one. False,
+// --password-file, --password, MYSQL_PWD and the configuration file. False,
 // with the reason on stderr, on a bad setting.
 bool connectSettings(const CliOptions &options, Form &form, ConnectOptions &connect, std::string &password)
 {
@@ -161,12 +161,16 @@ bool connectSettings(const CliOptions &options, Form &form, ConnectOptions &conn
         }
         connect.optionFile = *options.defaultsFile;
     }
+    // --password (or --set 编辑框密码=…) is this run's own, ahead of the
+    // environment; the configuration file's comes after it.
+    const bool passwordOnCommandLine = std::any_of(options.settings.begin(), options.settings.end(),
+        [](const auto &setting) { return setting.first == ctl::kPassword; });
     if (options.passwordFile) {
         const std::optional<std::string> fromFile = passwordFromFile(*options.passwordFile);
         if (!fromFile)
             return false;
         password = *fromFile;
-    } else if (const char *fromEnvironment = std::getenv("MYSQL_PWD")) {
+    } else if (const char *fromEnvironment = std::getenv("MYSQL_PWD"); fromEnvironment && !passwordOnCommandLine) {
         password = fromEnvironment;
     } else {
         password = controlText(form, ctl::kPassword);

@@ -69,9 +69,14 @@ TEST_F(CliCredentialsTest, PasswordFileEnvironmentAndOptionFile)
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(rows(), 1);
 
-    run = import({"--password", kWrong}, settings.password);
+    // MYSQL_PWD over the configuration file's password; a --password of
+    // the command line over both.
+    run = import({}, settings.password);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(rows(), 2);
+    run = import({"--password", kWrong}, settings.password);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_FALSE(contains(run.out + run.err, kWrong));
 
     // An option file with the password, and none in the configuration.
     const std::string options = file("client.cnf", "[client]\npassword=" + settings.password + "\n", 0600);
@@ -126,8 +131,9 @@ TEST_F(CliCredentialsTest, FilesOthersCanReadOrChangeAreRefusedAndNoPasswordIsPr
     // A wrong password from each source: the server refuses, and the
     // password appears nowhere, neither in the output nor in the report.
     const std::string wrongFile = file("wrong-secret", std::string(kWrong) + "\r\n", 0600);
-    for (const Output &refused : {import({"--password-file", wrongFile, "--report", report}),
-             import({"--report", report}, kWrong), import({"--password", kWrong, "--report", report})}) {
+    for (const Output &refused :
+        {import({"--password-file", wrongFile, "--report", report}), import({"--report", report}, kWrong),
+            import({"--password", kWrong, "--report", report}, settings.password)}) {
         EXPECT_EQ(refused.status, 1) << refused.err;
         EXPECT_TRUE(contains(refused.err, "Access denied")) << refused.err;
         EXPECT_FALSE(contains(refused.out + refused.err, kWrong));
