@@ -39,7 +39,12 @@ void MainWindow::importConfig()
     if (path.isEmpty())
         return;
     PromptHost prompts(this);
+    const std::string typed = controlText(*m_form, ctl::kPassword);
     m_mapping->changeRowsQuietly([&] { importConfigFrom(ConfigWindow::Main, *m_form, u8(path), prompts); });
+    // A configuration that keeps no password leaves the one typed in this
+    // session.
+    if (controlChecked(*m_form, ctl::kPasswordNotStored) && controlText(*m_form, ctl::kPassword).empty())
+        m_form->control(ctl::kPassword)->setText(typed);
     m_mapping->showChosenPage();
 }
 

@@ -19,6 +19,7 @@
 #include "gui/WindowPlace.h"
 #include "settings/SettingsStore.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -140,6 +141,14 @@ void MainWindow::wireActions()
     connect(button("按钮选择目录"), &QPushButton::clicked, this, &MainWindow::chooseFolder);
     connect(button("按钮选择目录"), &RightButton::rightReleased, this, &MainWindow::openFolder);
     connect(m_encryptionButton, &QPushButton::clicked, this, &MainWindow::editEncryption);
+    // Asked to keep no password: one stored before leaves the settings file
+    // now, not only when the window closes.
+    connect(m_form->widgetAs<QCheckBox>(ctl::kPasswordNotStored), &QCheckBox::toggled, this, [this](bool on) {
+        if (!on)
+            return;
+        m_settings.setSection(mainFormSpec().section);
+        m_settings.writeText(ctl::kPassword, "");
+    });
     // However the boxes change (the dialog, a restore, a configuration
     // file), the button says what the next connect will do.
     for (std::string_view name : {ctl::kSslMode, ctl::kSslCa, ctl::kSslCert, ctl::kSslKey})

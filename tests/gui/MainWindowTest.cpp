@@ -748,6 +748,16 @@ private slots:
         auto w = open();
         QCOMPARE(text(*w, "编辑框密码"), password.toStdString());
         QVERIFY(!w->form().control("选择框不保存密码")->isChecked());
+        // Ticked again, the stored password leaves the settings file at once,
+        // not only when the window closes.
+        m_settings->setSection("主界面");
+        QCOMPARE(m_settings->readText("编辑框密码"), password.toStdString());
+        w->form().widgetAs<QCheckBox>("选择框不保存密码")->click();
+        QCOMPARE(filesHolding(password), QStringList());
+        // A configuration that keeps no password leaves the one typed now.
+        Prompts::queueFile(exported);
+        w->importConfig();
+        QCOMPARE(text(*w, "编辑框密码"), password.toStdString());
     }
 };
 
