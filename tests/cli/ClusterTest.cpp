@@ -23,6 +23,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <thread>
 
@@ -127,6 +128,56 @@ protected:
         return rows && rows->rowCount() == 1 ? std::string(rows->cellText(0, 0)) : std::string("?");
     }
 
+    // `files` articles a0.txt … in the folder `articles` of `dir`, each
+    // "第i篇" and `padding` bytes more, and config.ini for them.
+    void writeArticles(const TempDir &dir, int files, std::size_t padding)
+    {
+        std::filesystem::create_directories(dir.file("articles"));
+        for (int i = 0; i < files; ++i)
+            test::writeBytes(dir.file("articles/a" + std::to_string(i) + ".txt"),
+                "第" + std::to_string(i) + "篇" + std::string(padding, static_cast<char>('a' + i % 26)));
+        test::writeConfig(dir.file("config.ini"), test::kTitleAndText, name, dir.file("articles"));
+    }
+    // An import of those articles through the whole list, with the key 标题.
+    Output importThroughTheList(const TempDir &dir, const std::string &batch, const RunOptions &run = {})
+    {
+        return runCli({"import", "--config", dir.file("config.ini").string(), "--server", cluster.list, "--user",
+                          cluster.user, "--password", cluster.password, "--key", "标题", "--batch", batch, "--report",
+                          dir.file("report.jsonl").string()},
+            run);
+    }
+    // Runs `act` once the second node counts `rows` rows in 文章, unless
+    // `done` comes first.
+    std::thread onceRowsReach(long long rows, const std::atomic<bool> &done, std::function<void(MySqlConnection &)> act)
+    {
+        return std::thread([this, rows, &done, act = std::move(act)] {
+            MySqlConnection watch;
+            if (!watch.connect(cluster.nodes[1], cluster.user, cluster.password))
+                return;
+            for (; !done; std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
+                const std::string n = count(watch, "select count(*) from `" + name + "`.`文章`");
+                if (n != "?" && std::stoll(n) >= rows) {
+                    act(watch);
+                    return;
+                }
+            }
+        });
+    }
+    // Outcome -> files, and the summary, of the run report in `dir`.
+    static std::map<std::string, int> reportOutcomes(const TempDir &dir, nlohmann::json *summary = nullptr)
+    {
+        std::map<std::string, int> outcomes;
+        std::ifstream in(dir.file("report.jsonl"));
+        for (std::string line; std::getline(in, line);) {
+            const auto j = nlohmann::json::parse(line);
+            if (!j.contains("summary"))
+                ++outcomes[j["outcome"].get<std::string>()];
+            else if (summary)
+                *summary = j;
+        }
+        return outcomes;
+    }
+
     ClusterSettings cluster;
     MySqlConnection db; // on the second node, which every test leaves alive
     std::string name;
@@ -152,40 +203,26 @@ TEST_F(ClusterTest, ImportMovesToTheNextNodeWhenItsNodeDiesAndStoresEveryFileOnc
     }
     ASSERT_TRUE(db.createTable(Identifier("文章"), columnSpecsFromRows(fields), sql::kUtf8mb4TableOptions));
     TempDir dir;
-    std::filesystem::create_directories(dir.file("articles"));
     constexpr int kFiles = 5000;
-    for (int i = 0; i < kFiles; ++i)
-        test::writeBytes(dir.file("articles/a" + std::to_string(i) + ".txt"),
-            "第" + std::to_string(i) + "篇 " + std::string(2000, static_cast<char>('a' + i % 26)));
-    test::writeConfig(dir.file("config.ini"), test::kTitleAndText, name, dir.file("articles"));
+    writeArticles(dir, kFiles, 2000);
 
     // Killed once a fifth of the files are in, as the second node sees them.
     std::atomic<bool> done = false;
     Clock::time_point killedAt{}, resumedAt{};
-    std::thread killer([&] {
-        MySqlConnection watch;
-        if (!watch.connect(cluster.nodes[1], cluster.user, cluster.password))
-            return;
-        while (!done) {
-            const std::string n = count(watch, "select count(*) from `" + name + "`.`文章`");
-            if (n != "?" && std::stoll(n) >= kFiles / 5) {
-                killNode(cluster.nodes[0]);
-                killedAt = Clock::now();
-                killed = true;
-                // Rows beyond what could have been on its way at the kill
-                // (three batches): the cluster took the run back.
-                const std::string atKill = count(watch, "select count(*) from `" + name + "`.`文章`");
-                const long long before = std::stoll(atKill == "?" ? n : atKill);
-                for (std::string now; !done; std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
-                    now = count(watch, "select count(*) from `" + name + "`.`文章`");
-                    if (now != "?" && std::stoll(now) >= before + 300)
-                        break;
-                }
-                resumedAt = Clock::now();
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::thread killer = onceRowsReach(kFiles / 5, done, [&](MySqlConnection &watch) {
+        killNode(cluster.nodes[0]);
+        killedAt = Clock::now();
+        killed = true;
+        // Rows beyond what could have been on its way at the kill (three
+        // batches): the cluster took the run back.
+        const std::string atKill = count(watch, "select count(*) from `" + name + "`.`文章`");
+        const long long before = atKill == "?" ? kFiles / 5 : std::stoll(atKill);
+        for (std::string now; !done; std::this_thread::sleep_for(std::chrono::milliseconds(5))) {
+            now = count(watch, "select count(*) from `" + name + "`.`文章`");
+            if (now != "?" && std::stoll(now) >= before + 300)
+                break;
         }
+        resumedAt = Clock::now();
     });
     Clock::time_point movedAt{};
     RunOptions run;
@@ -194,10 +231,7 @@ TEST_F(ClusterTest, ImportMovesToTheNextNodeWhenItsNodeDiesAndStoresEveryFileOnc
             movedAt = Clock::now();
     };
     const Clock::time_point started = Clock::now();
-    const Output out = runCli({"import", "--config", dir.file("config.ini").string(), "--server", cluster.list,
-                                  "--user", cluster.user, "--password", cluster.password, "--key", "标题", "--batch",
-                                  "100", "--report", dir.file("report.jsonl").string()},
-        run);
+    const Output out = importThroughTheList(dir, "100", run);
     const Clock::time_point ended = Clock::now();
     done = true;
     killer.join();
@@ -209,16 +243,8 @@ TEST_F(ClusterTest, ImportMovesToTheNextNodeWhenItsNodeDiesAndStoresEveryFileOnc
     EXPECT_EQ(count(db, "select count(*) from `文章`"), std::to_string(kFiles));
     EXPECT_EQ(count(db, "select count(distinct `标题`) from `文章`"), std::to_string(kFiles));
 
-    std::map<std::string, int> outcomes;
     nlohmann::json summary;
-    std::ifstream in(dir.file("report.jsonl"));
-    for (std::string line; std::getline(in, line);) {
-        const auto j = nlohmann::json::parse(line);
-        if (j.contains("summary"))
-            summary = j;
-        else
-            ++outcomes[j["outcome"].get<std::string>()];
-    }
+    std::map<std::string, int> outcomes = reportOutcomes(dir, &summary);
     EXPECT_EQ(outcomes["stored"] + outcomes["exists"], kFiles);
     EXPECT_EQ(outcomes["unknown"], 0);
     EXPECT_EQ(outcomes["failed"], 0);
@@ -244,31 +270,15 @@ TEST_F(ClusterTest, ImportMovesOnWhenItsNodeIsCutOffFromTheCluster)
     ASSERT_TRUE(db.execute("create table `文章` (ID bigint auto_increment primary key, `标题` varchar(100) not null, "
                            "`内容` text, unique key (`标题`)) character set utf8mb4"));
     TempDir dir;
-    std::filesystem::create_directories(dir.file("articles"));
     constexpr int kFiles = 3000;
-    for (int i = 0; i < kFiles; ++i)
-        test::writeBytes(dir.file("articles/a" + std::to_string(i) + ".txt"), "第" + std::to_string(i) + "篇");
-    test::writeConfig(dir.file("config.ini"), test::kTitleAndText, name, dir.file("articles"));
+    writeArticles(dir, kFiles, 0);
 
     MySqlConnection first;
     ASSERT_TRUE(first.connect(cluster.nodes[0], cluster.user, cluster.password)) << first.connectError();
     std::atomic<bool> done = false, isolated = false;
-    std::thread cutter([&] {
-        MySqlConnection watch;
-        if (!watch.connect(cluster.nodes[1], cluster.user, cluster.password))
-            return;
-        while (!done) {
-            const std::string n = count(watch, "select count(*) from `" + name + "`.`文章`");
-            if (n != "?" && std::stoll(n) >= kFiles / 5) {
-                isolated = first.execute("set global wsrep_provider_options = 'gmcast.isolate=1'");
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    });
-    const Output out = runCli({"import", "--config", dir.file("config.ini").string(), "--server", cluster.list,
-        "--user", cluster.user, "--password", cluster.password, "--key", "标题", "--batch", "50", "--report",
-        dir.file("report.jsonl").string()});
+    std::thread cutter = onceRowsReach(kFiles / 5, done,
+        [&](MySqlConnection &) { isolated = first.execute("set global wsrep_provider_options = 'gmcast.isolate=1'"); });
+    const Output out = importThroughTheList(dir, "50");
     done = true;
     cutter.join();
     // Back into the cluster, for the next test.
@@ -281,13 +291,7 @@ TEST_F(ClusterTest, ImportMovesOnWhenItsNodeIsCutOffFromTheCluster)
     EXPECT_EQ(out.status, 0) << out.out << out.err;
     EXPECT_TRUE(contains(out.err, "已改连")) << out.err;
     EXPECT_EQ(count(db, "select count(*) from `文章`"), std::to_string(kFiles));
-    std::map<std::string, int> outcomes;
-    std::ifstream in(dir.file("report.jsonl"));
-    for (std::string line; std::getline(in, line);) {
-        const auto j = nlohmann::json::parse(line);
-        if (!j.contains("summary"))
-            ++outcomes[j["outcome"].get<std::string>()];
-    }
+    std::map<std::string, int> outcomes = reportOutcomes(dir);
     EXPECT_EQ(outcomes["stored"] + outcomes["exists"], kFiles);
     EXPECT_EQ(outcomes["unknown"] + outcomes["failed"], 0);
 }
