@@ -127,9 +127,27 @@ void QtTransferHost::showDetail(std::string_view reason)
         Prompts::message(m_window, qs(reason), qs(kDefaultCaption), MessageIcon::None);
 }
 
+void QtTransferHost::notice(std::string_view text)
+{
+    if (!text.empty())
+        m_notices << qs(text);
+}
+
 std::pair<QString, QString> QtTransferHost::takeFailureReport()
 {
-    return {std::exchange(m_failureTitle, QString()), std::exchange(m_failures, QString())};
+    // What the run wanted known (a move to another server, a key without a
+    // unique index) follows the lists, or stands alone after a run without
+    // failures.
+    QString title = std::exchange(m_failureTitle, QString()), text = std::exchange(m_failures, QString());
+    const QStringList notices = std::exchange(m_notices, QStringList());
+    if (!notices.isEmpty()) {
+        if (title.isEmpty())
+            title = QStringLiteral("运行中的提示");
+        else
+            text += QStringLiteral("\r\n");
+        text += QStringLiteral("运行中的提示：\r\n") + notices.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+    }
+    return {title, text};
 }
 
 void QtTransferHost::setCaptionObserver(std::function<void(const std::string &)> observer)

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <chrono>
@@ -36,9 +37,11 @@ public:
     void focus(std::string_view controlName) override;
     void reportFailures(std::string_view title, const std::vector<TransferFailure> &failures) override;
     void showDetail(std::string_view reason) override;
+    // Kept for the report after the run, under its own heading.
+    void notice(std::string_view text) override;
 
-    // The failure lists of the last run, as one text under the title of its
-    // first list (both empty when none), taken once.
+    // The failure lists of the last run and its notices, as one text under
+    // the title of its first list (both empty when none), taken once.
     std::pair<QString, QString> takeFailureReport();
 
     // Tests see every caption a run gives its button.
@@ -55,6 +58,7 @@ private:
     QString m_title;
     QString m_failureTitle;
     QString m_failures;
+    QStringList m_notices;
     QString m_pendingCaption;
     QElapsedTimer m_captionClock;
     QTimer m_captionTimer;

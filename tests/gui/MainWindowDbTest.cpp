@@ -615,6 +615,21 @@ private slots:
         QCOMPARE(Prompts::messages().filter(QStringLiteral("导入完成")).back(),
             QStringLiteral("导入完成，已导入 0 篇文章，当前表有 2 条记录！\r\n已存在 2 篇"));
         QCOMPARE(column("select count(*) from `" + m_database + "`.nums"), QStringList{QStringLiteral("2")});
+        // The column has no unique index: the run says so after it ends,
+        // below the files that failed (x.txt again).
+        const Prompts::Record said = test::lastRecorded(Prompts::Kind::Info);
+        QCOMPARE(said.title, QStringLiteral("未能导入的文件"));
+        QVERIFY2(said.text.contains(QStringLiteral("x.txt")), qPrintable(said.text));
+        QVERIFY2(said.text.contains(QStringLiteral("运行中的提示：\r\n字段 n 没有唯一索引")), qPrintable(said.text));
+        // Without failures the notice stands alone.
+        QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("nums/x.txt"))));
+        QVERIFY(m_admin.execute("create table `" + m_database + "`.nums2 like `" + m_database + "`.nums"));
+        w->form().control("编辑框表名")->setText("nums2");
+        click(*w, "按钮导入");
+        const Prompts::Record alone = test::lastRecorded(Prompts::Kind::Info);
+        QCOMPARE(alone.title, QStringLiteral("运行中的提示"));
+        QVERIFY2(
+            alone.text.startsWith(QStringLiteral("运行中的提示：\r\n字段 n 没有唯一索引")), qPrintable(alone.text));
     }
 
     void aDropDuringADropsQuestionWaitsItsTurn()
