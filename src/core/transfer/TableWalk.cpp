@@ -208,7 +208,6 @@ bool TableWalk::restored()
         m_failure = reason + "（重新连接失败：" + m_db.connectError() + "）";
         return false;
     }
-    ++m_reconnects;
     return true;
 }
 

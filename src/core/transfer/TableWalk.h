@@ -69,8 +69,6 @@ public:
     bool moveOn(const RowBlock &rows);
     // Every row of the table was read.
     bool walked() const { return m_walked; }
-    // Times the walk connected again after losing the server.
-    int reconnects() const { return m_reconnects; }
     // Why the last read failed when connecting again failed too (the
     // connection is closed then); empty otherwise.
     const std::string &failure() const { return m_failure; }
@@ -87,7 +85,6 @@ private:
     std::size_t m_chunkRows;
     std::vector<std::string> m_after; // the key of the last row read
     bool m_walked = false;
-    int m_reconnects = 0;
     std::string m_failure;
 };
 
