@@ -4,17 +4,20 @@
 #include "gui/QtText.h"
 #include "gui/TextInputDialog.h"
 #include "mysql/MySqlConnection.h"
+#include "settings/SettingsStore.h"
 #include "support/TestDatabases.h"
 
 #include <QDir>
 #include <QImage>
 #include <QPixmap>
 #include <QString>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 namespace varnel::test {
@@ -62,6 +65,26 @@ inline bool guiInCi()
 inline bool dropGuiTestDatabases(MySqlConnection &admin, const GuiSandbox &s, const std::string &name)
 {
     return !s.available || dropTestDatabases(admin, s.server, s.user, s.password, name);
+}
+
+// What a window test works on: a settings file of its own in a fresh
+// folder, and a connection of its own.
+inline void openTestFiles(
+    std::unique_ptr<QTemporaryDir> &dir, std::unique_ptr<SettingsStore> &settings, std::unique_ptr<MySqlConnection> &db)
+{
+    dir = std::make_unique<QTemporaryDir>();
+    settings = std::make_unique<SettingsStore>();
+    settings->open(dir->filePath(QStringLiteral("settings.ini")).toStdString());
+    db = std::make_unique<MySqlConnection>();
+}
+
+// Closes them again, the connection first and the folder last.
+inline void closeTestFiles(
+    std::unique_ptr<QTemporaryDir> &dir, std::unique_ptr<SettingsStore> &settings, std::unique_ptr<MySqlConnection> &db)
+{
+    db.reset();
+    settings.reset();
+    dir.reset();
 }
 
 // Every window test talks to the user through scripted prompts: its init()

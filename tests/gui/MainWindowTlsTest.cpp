@@ -84,17 +84,12 @@ private slots:
     void init()
     {
         VARNEL_GUI_REQUIRE_SANDBOX(m_sandbox);
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_settings = std::make_unique<SettingsStore>();
-        m_settings->open(m_dir->filePath(QStringLiteral("settings.ini")).toStdString());
-        m_db = std::make_unique<MySqlConnection>();
+        test::openTestFiles(m_dir, m_settings, m_db);
         test::scriptPrompts();
     }
     void cleanup()
     {
-        m_db.reset();
-        m_settings.reset();
-        m_dir.reset();
+        test::closeTestFiles(m_dir, m_settings, m_db);
         test::verifyPromptsUsed();
     }
 

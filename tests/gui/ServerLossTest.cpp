@@ -81,9 +81,7 @@ private slots:
     void cleanup()
     {
         Prompts::setMuted(false);
-        m_db.reset();
-        m_settings.reset();
-        m_dir.reset();
+        test::closeTestFiles(m_dir, m_settings, m_db);
         m_server.reset();
         test::verifyPromptsUsed();
     }

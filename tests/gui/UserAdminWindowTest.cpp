@@ -139,10 +139,7 @@ private slots:
     void init()
     {
         VARNEL_GUI_REQUIRE_SANDBOX(m_sandbox);
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_settings = std::make_unique<SettingsStore>();
-        m_settings->open(m_dir->filePath(QStringLiteral("settings.ini")).toStdString());
-        m_db = std::make_unique<MySqlConnection>();
+        test::openTestFiles(m_dir, m_settings, m_db);
         QVERIFY(m_admin.connect(m_sandbox.server, m_sandbox.user, m_sandbox.password));
         ++m_counter;
         m_prefix = "vt" + std::to_string(::getpid()) + "_" + std::to_string(m_counter) + "_u";
@@ -174,9 +171,7 @@ private slots:
         }
         QVERIFY2(test::dropGuiTestDatabases(m_admin, m_sandbox, m_database), m_database.c_str());
         m_admin.disconnect();
-        m_db.reset();
-        m_settings.reset();
-        m_dir.reset();
+        test::closeTestFiles(m_dir, m_settings, m_db);
         test::verifyPromptsUsed();
     }
 

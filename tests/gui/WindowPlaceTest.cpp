@@ -101,17 +101,12 @@ private:
 private slots:
     void init()
     {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_settings = std::make_unique<SettingsStore>();
-        m_settings->open(m_dir->filePath(QStringLiteral("settings.ini")).toStdString());
-        m_db = std::make_unique<MySqlConnection>();
+        test::openTestFiles(m_dir, m_settings, m_db);
         test::scriptPrompts();
     }
     void cleanup()
     {
-        m_db.reset();
-        m_settings.reset();
-        m_dir.reset();
+        test::closeTestFiles(m_dir, m_settings, m_db);
         test::verifyPromptsUsed();
     }
 
