@@ -58,11 +58,6 @@ ConnectOptions optionsOf(const EncryptionSettings &s, SslMode mode)
     return o;
 }
 
-bool encrypts(SslMode mode)
-{
-    return mode != SslMode::Unset && mode != SslMode::Disabled;
-}
-
 const std::vector<FileFilter> &certificateFilters()
 {
     static const std::vector<FileFilter> filters = {
@@ -128,7 +123,8 @@ QString encryptionButtonCaption(const EncryptionSettings &settings)
     const std::optional<SslMode> mode = parseSslMode(u8(settings.mode));
     if (!mode)
         return QStringLiteral("加密?");
-    return encrypts(optionsOf(settings, *mode).effectiveSslMode()) ? QStringLiteral("加密✓") : QStringLiteral("加密..");
+    return asksForTls(optionsOf(settings, *mode).effectiveSslMode()) ? QStringLiteral("加密✓")
+                                                                     : QStringLiteral("加密..");
 }
 
 QStringList encryptionButtonCaptions()
@@ -279,8 +275,7 @@ std::optional<std::pair<QString, QWidget *>> EncryptionDialog::refusal() const
             return std::pair{name + QStringLiteral("文件无法读取（没有权限）：") + path, edit};
     }
     const std::optional<SslMode> mode = parseSslMode(u8(m_mode->currentData().toString()));
-    const bool verifies = mode == SslMode::VerifyCa || mode == SslMode::VerifyIdentity;
-    if (verifies && pathOf(m_ca).isEmpty())
+    if (mode && verifiesServer(*mode) && pathOf(m_ca).isEmpty())
         return std::pair{m_mode->currentData().toString()
                 + QStringLiteral(" 要校验服务器的证书，需要 CA 证书：请选择签发服务器证书的 CA 证书文件。"),
             static_cast<QWidget *>(m_ca)};

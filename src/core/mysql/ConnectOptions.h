@@ -21,6 +21,22 @@ std::optional<SslMode> parseSslMode(std::string_view text);
 // The name parseSslMode reads; empty for Unset.
 std::string_view sslModeName(SslMode mode);
 
+// The connection is encrypted: when the server offers it, or always.
+constexpr bool asksForTls(SslMode mode)
+{
+    return mode != SslMode::Unset && mode != SslMode::Disabled;
+}
+// A connection without encryption is refused.
+constexpr bool requiresTls(SslMode mode)
+{
+    return asksForTls(mode) && mode != SslMode::Preferred;
+}
+// The server's certificate must be issued by a trusted CA.
+constexpr bool verifiesServer(SslMode mode)
+{
+    return mode == SslMode::VerifyCa || mode == SslMode::VerifyIdentity;
+}
+
 // What every connect of a connection uses besides the server and the login.
 struct ConnectOptions {
     SslMode sslMode = SslMode::Unset;

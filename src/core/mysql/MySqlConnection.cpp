@@ -111,15 +111,14 @@ std::optional<std::string> firstRowCell(MYSQL *m, std::string_view query, unsign
 void setTls(MYSQL *m, const ConnectOptions &options)
 {
     const SslMode mode = options.effectiveSslMode();
-    if (mode == SslMode::Unset || mode == SslMode::Disabled)
+    if (!asksForTls(mode))
         return;
     auto file = [](const std::string &path) { return path.empty() ? nullptr : path.c_str(); };
     // The server's certificate is checked against the CA given, or against
     // the system's trusted ones when a mode that verifies has none.
-    const bool verifies = mode == SslMode::VerifyCa || mode == SslMode::VerifyIdentity;
-    const char *systemCas = verifies && options.sslCa.empty() ? kSystemCaFolder : nullptr;
+    const char *systemCas = verifiesServer(mode) && options.sslCa.empty() ? kSystemCaFolder : nullptr;
     mysql_ssl_set(m, file(options.sslKey), file(options.sslCert), file(options.sslCa), systemCas, nullptr);
-    if (mode == SslMode::Preferred)
+    if (!requiresTls(mode))
         return;
     my_bool on = 1;
     mysql_optionsv(m, MYSQL_OPT_SSL_ENFORCE, &on);
@@ -209,7 +208,7 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
         if (mysql_errno(m) == CR_SSL_CONNECTION_ERROR) {
             const SslMode mode = m_options.effectiveSslMode();
             reason = "加密连接失败：" + reason;
-            if (mode == SslMode::VerifyCa || mode == SslMode::VerifyIdentity)
+            if (verifiesServer(mode))
                 reason +=
                     std::string(m_options.sslCa.empty() ? "（没有给出 CA 证书：请检查服务器证书是否由系统信任的 CA 签发"
                                                         : "（请检查服务器证书是否由所给的 CA 签发")
@@ -218,7 +217,7 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
         return refuse(std::move(reason));
     }
     const SslMode mode = m_options.effectiveSslMode();
-    if (mode != SslMode::Unset && mode != SslMode::Disabled && mode != SslMode::Preferred && !mysql_get_ssl_cipher(m))
+    if (requiresTls(mode) && !mysql_get_ssl_cipher(m))
         return refuse("服务器没有提供加密连接（SSL 模式 " + std::string(sslModeName(mode)) + " 要求加密）");
     if (const std::string changed = tlsOverridden(m, m_options); !changed.empty())
         return refuse("客户端选项文件改变了加密设置（" + changed + "），与所要求的不符；请修改选项文件或不读取它");

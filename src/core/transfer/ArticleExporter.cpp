@@ -7,6 +7,7 @@
 #include "mysql/Quoting.h"
 #include "mysql/Statements.h"
 #include "text/RandomSentence.h"
+#include "transfer/ConnectSettings.h"
 #include "transfer/ExportFileNames.h"
 #include "transfer/ExportRequest.h"
 #include "transfer/FileWriteQueue.h"
@@ -190,7 +191,7 @@ void ArticleExporter::walkTable(Run &run)
         const std::string server = m_db.server();
         const std::unique_ptr<RowBlock> rows = run.walk->fetch();
         if (m_db.isOpen() && m_db.server() != server)
-            m_host.notice("与服务器 " + server + " 的连接已断开，已改连 " + m_db.server());
+            m_host.notice(movedToServer(server, m_db.server()));
         if (!rows) {
             run.fetchError = fetchError(m_db, *run.walk);
             break;

@@ -25,4 +25,9 @@ std::optional<ConnectOptions> connectOptionsOf(Form &form, std::string &problem)
     return options;
 }
 
+std::string movedToServer(const std::string &lost, const std::string &now)
+{
+    return "与服务器 " + lost + " 的连接已断开，已改连 " + now;
+}
+
 } // namespace varnel

@@ -7,6 +7,7 @@
 #include "mysql/MySqlConnection.h"
 #include "mysql/Statements.h"
 #include "text/ArticleFile.h"
+#include "transfer/ConnectSettings.h"
 #include "transfer/ImportRun.h"
 #include "transfer/RowBuilder.h"
 #include "transfer/ServerQueries.h"
@@ -119,7 +120,7 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
             return false;
         }
         if (m_db.server() != lostServer)
-            m_host.notice("与服务器 " + lostServer + " 的连接已断开，已改连 " + m_db.server());
+            m_host.notice(movedToServer(lostServer, m_db.server()));
         strict.apply();
         return true;
     });

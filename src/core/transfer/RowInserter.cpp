@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace varnel {
@@ -119,6 +120,28 @@ void RowInserter::lost(const std::vector<const InsertRow *> &rows)
         m_unknown.push_back({row->path, reason, std::string(keyOf(*row))});
 }
 
+namespace {
+
+// Asks the count every tenth of a second until it is 0 (true), at most
+// `tries` times; false when it cannot be asked or stays above 0. `first`
+// runs once, after the first count above 0.
+bool countFallsToZero(MySqlConnection &on, const std::string &count, int tries, const std::function<void()> &first = {})
+{
+    for (int i = 0; i < tries; ++i) {
+        const std::unique_ptr<RowBlock> left = on.fetchRows(count);
+        if (!left || left->rowCount() != 1)
+            return false;
+        if (left->cellText(0, 0) == "0")
+            return true;
+        if (i == 0 && first)
+            first();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
+}
+
+} // namespace
+
 bool RowInserter::endSession(
     unsigned long id, const std::string &clientAddress, const std::string &server, const std::string &node)
 {
@@ -136,42 +159,26 @@ bool RowInserter::endSession(
         on = &*old;
     }
     const std::string session = std::to_string(id);
-    const std::string ours = "select count(*) from information_schema.processlist where id = " + session
-        + " and host = " + quoteString(clientAddress);
     // Only a session of that id from the old connection's own address is
-    // ours: a restarted server numbers its sessions anew.
-    for (int i = 0; i < 100; ++i) {
-        const std::unique_ptr<RowBlock> left = on->fetchRows(ours);
-        if (!left || left->rowCount() != 1)
-            return false;
-        if (left->cellText(0, 0) == "0")
-            return true;
-        if (i == 0)
-            on->execute("kill " + session);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false; // still going after ten seconds: the rows stay unknown
+    // ours: a restarted server numbers its sessions anew. Still going after
+    // ten seconds, its rows stay unknown.
+    return countFallsToZero(*on,
+        "select count(*) from information_schema.processlist where id = " + session
+            + " and host = " + quoteString(clientAddress),
+        100, [&] { on->execute("kill " + session); });
 }
 
 // A node that let no one in may still be in its cluster (it refused this
 // login only, or the network between us failed): only once the cluster
 // counts it out can it commit nothing more, and what it committed before is
-// on every node (the reads here wait for it).
+// on every node (the reads here wait for it). Still a member after thirty
+// seconds, the rows stay unknown.
 bool RowInserter::nodeLeftCluster(const std::string &node)
 {
     if (!m_db.clusterNode() || node.empty())
         return false;
-    const std::string member =
-        "select count(*) from mysql.wsrep_cluster_members where node_uuid = " + quoteString(node);
-    for (int i = 0; i < 300; ++i) {
-        const std::unique_ptr<RowBlock> left = m_db.fetchRows(member);
-        if (!left || left->rowCount() != 1)
-            return false;
-        if (left->cellText(0, 0) == "0")
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false; // still a member after thirty seconds: the rows stay unknown
+    return countFallsToZero(
+        m_db, "select count(*) from mysql.wsrep_cluster_members where node_uuid = " + quoteString(node), 300);
 }
 
 std::string_view RowInserter::keyOf(const InsertRow &row) const
