@@ -167,9 +167,9 @@ bool ThrowawayServer::start()
     std::vector<std::string> argv = {server, "--no-defaults", "--datadir=" + (m_dir / "data").string(),
         "--user=" + userName(), "--bind-address=127.0.0.1", "--port=" + std::to_string(m_port),
         "--socket=" + (m_dir / "sock").string(), "--pid-file=" + (m_dir / "pid").string(),
-        "--log-error=" + (m_dir / "error.log").string(), "--skip-grant-tables", "--skip-name-resolve",
-        "--character-set-server=utf8mb4", "--collation-server=utf8mb4_general_ci", "--innodb-buffer-pool-size=32M",
-        "--innodb-log-file-size=48M", "--performance-schema=OFF", "--max-allowed-packet=64M"};
+        "--log-error=" + (m_dir / "error.log").string(), "--character-set-server=utf8mb4",
+        "--collation-server=utf8mb4_general_ci", "--innodb-buffer-pool-size=32M", "--innodb-log-file-size=48M",
+        "--performance-schema=OFF", "--max-allowed-packet=64M"};
     for (std::size_t at = 0; at < m_options.size();) {
         const auto space = m_options.find(' ', at);
         const std::string option = m_options.substr(at, space == std::string::npos ? std::string::npos : space - at);

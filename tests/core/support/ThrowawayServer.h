@@ -7,9 +7,11 @@
 
 namespace varnel::test {
 
-// A MariaDB server of a test's own: its own data directory and port, no
-// passwords (grant tables skipped), so that a test may kill, freeze or
-// reconfigure it without touching the shared sandbox. The data directory is
+// A MariaDB server of a test's own: its own data directory and port, root
+// without a password, so that a test may kill, freeze or reconfigure it
+// without touching the shared sandbox. It runs as a server does in its
+// default configuration: grant tables checked, client host names resolved
+// (a login over TCP from 127.0.0.1 is root@localhost). The data directory is
 // copied from a template made once per build tree.
 class ThrowawayServer {
 public:
@@ -23,6 +25,8 @@ public:
     const std::string &error() const { return m_error; }
     // "127.0.0.1:port", as the server edit box takes it.
     std::string address() const { return "127.0.0.1:" + std::to_string(m_port); }
+    // Its local socket.
+    std::filesystem::path socket() const { return m_dir / "sock"; }
     unsigned port() const { return m_port; }
 
     // Starts it again on the same data directory and port (after kill()).
