@@ -6,6 +6,7 @@
 #include "transfer/RunReport.h"
 
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,17 +16,25 @@
 namespace varnel::cli {
 namespace {
 
+// How many stop signals came.
 volatile std::sig_atomic_t g_interrupted = 0;
+// The server connection's socket, as the last event pump saw it.
+volatile std::sig_atomic_t g_socket = -1;
 
 extern "C" void onSignal(int)
 {
-    if (g_interrupted) {
-        // Asked twice: the user does not want to wait for the statement.
-        // The exit status of a stop (130) whichever signal it was: killed
-        // by SIGTERM the shell would see 143, which the status list lacks.
+    if (g_interrupted >= 2) {
+        // A third: the user wants nothing more, not even the report. The
+        // exit status of a stop (130) whichever signal it was: killed by
+        // SIGTERM the shell would see 143, which the status list lacks.
         ::_exit(kStopped);
     }
-    g_interrupted = 1;
+    g_interrupted = g_interrupted + 1;
+    // A second: the statement in flight is not waited for. Cutting the
+    // socket ends any read or write on it at once, also one that does not
+    // come back to the event pump; the run then reports what it knows.
+    if (g_interrupted == 2 && g_socket >= 0)
+        ::shutdown(g_socket, SHUT_RDWR);
 }
 
 void setHandler(int signal, void (*handler)(int))
@@ -46,14 +55,19 @@ CliHost::CliHost(bool clear, bool quiet)
     , m_terminal(::isatty(STDERR_FILENO) == 1)
 {
     g_interrupted = 0;
+    g_socket = -1;
     setHandler(SIGINT, onSignal);
     setHandler(SIGTERM, onSignal);
+    // A write to a socket cut by a signal fails instead of ending the program.
+    setHandler(SIGPIPE, SIG_IGN);
 }
 
 CliHost::~CliHost()
 {
+    g_socket = -1;
     setHandler(SIGINT, SIG_DFL);
     setHandler(SIGTERM, SIG_DFL);
+    setHandler(SIGPIPE, SIG_DFL);
 }
 
 bool CliHost::interrupted() const
@@ -90,9 +104,18 @@ bool CliHost::askOkCancel(std::string_view, std::string_view, MessageIcon)
 
 void CliHost::processEvents()
 {
+    if (m_socket)
+        g_socket = m_socket();
     // Again at every pump: an engine may clear its stop flag when it starts.
-    if (g_interrupted && m_stop)
+    if (g_interrupted >= 2 && m_abort)
+        m_abort();
+    else if (g_interrupted && m_stop)
         m_stop();
+}
+
+bool CliHost::aborted() const
+{
+    return g_interrupted >= 2;
 }
 
 void CliHost::progress(Control *button, const ProgressEvent &event)
@@ -173,21 +196,15 @@ int CliHost::finish(const TransferResult &result, std::FILE *out, std::FILE *err
         if (!m.detail.empty())
             std::fprintf(err, "%s\n", m.detail.c_str());
     }
-    bool listed = !result.failures.empty() || !result.unknown.empty() || !result.incomplete.empty();
     for (const FailureList &list : failureLists) {
         if (list.items.empty())
             continue;
-        listed = true;
         std::fprintf(err, "%s (%zu):\n", list.title.c_str(), list.items.size());
         for (const TransferFailure &f : list.items)
             std::fprintf(err, "  %s: %s\n", escapedName(f.item).c_str(), f.reason.c_str());
     }
     std::fflush(err);
-    if (interrupted())
-        return kStopped;
-    // The status a report records; a list the host was given counts too.
-    const int status = runExitStatus(result);
-    return status == kOk && listed ? kPartial : status;
+    return runExitStatus(result);
 }
 
 void CliHost::reportFailures(std::string_view title, const std::vector<TransferFailure> &list)

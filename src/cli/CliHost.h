@@ -14,7 +14,8 @@ namespace varnel::cli {
 // print, progress goes to stderr, Ctrl is --clear and its question is
 // answered yes. An interrupt (Ctrl+C) or SIGTERM asks the run to stop: the
 // statement in flight completes and the run ends with its final message. A
-// second one ends the program at once.
+// second one cuts the statement in flight short and the run ends at once,
+// still with its message and report; a third ends the program.
 // The progress line of a run: done/total, percent, files per second, time
 // left and the current file; before the first file, the phase's caption.
 std::string progressLine(const ProgressEvent &event, std::chrono::steady_clock::duration elapsed);
@@ -37,9 +38,16 @@ public:
 
     // The engine's stop hook, called at every event pump once a signal came.
     void onInterrupt(std::function<void()> stop) { m_stop = std::move(stop); }
+    // Called instead once a second signal came.
+    void onAbort(std::function<void()> abort) { m_abort = std::move(abort); }
+    // The socket a second signal cuts (the server connection's), asked at
+    // every event pump.
+    void watchSocket(std::function<int()> socket) { m_socket = std::move(socket); }
     bool quiet() const { return m_quiet; }
     // Whether SIGINT or SIGTERM arrived since the host was made.
     bool interrupted() const;
+    // Whether a second one came.
+    bool aborted() const;
     void endProgress();
 
     // After the run: prints what it said and gives the exit status. A run
@@ -68,6 +76,8 @@ private:
     std::chrono::steady_clock::time_point m_lastLine{};
     bool m_progressShown = false;
     std::function<void()> m_stop;
+    std::function<void()> m_abort;
+    std::function<int()> m_socket;
 };
 
 } // namespace varnel::cli

@@ -7,8 +7,7 @@
 #include "transfer/FileLister.h"
 #include "transfer/FolderWatch.h"
 
-#include <sys/stat.h>
-
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -25,22 +24,52 @@ constexpr auto kQuiet = std::chrono::milliseconds(1000);
 constexpr std::size_t kBatchFiles = 1000;
 // How long to wait before trying an unreachable server again.
 constexpr auto kRetryServer = std::chrono::seconds(5);
-
-// A file's size and modification time; none when it is not there.
-using Stamp = std::optional<std::pair<std::uintmax_t, std::int64_t>>;
-Stamp stampOf(const std::string &path)
-{
-    struct stat st { };
-    if (::stat(path.c_str(), &st) != 0)
-        return std::nullopt;
-    return std::make_pair(static_cast<std::uintmax_t>(st.st_size),
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec);
-}
+constexpr std::string_view kFolderGone = "文章目录已删除或移走";
 
 template <class T> void append(std::vector<T> &to, const std::vector<T> &from)
 {
     to.insert(to.end(), from.begin(), from.end());
 }
+
+// A watch reports each file once, by what became of it last: a file that
+// went again (written anew, or after the server came back) drops what was
+// said of it before.
+void forget(TransferResult &total, const std::unordered_set<std::string> &files)
+{
+    auto gone = [&](const auto &entry) { return files.count(entry.item) > 0; };
+    std::erase_if(total.failures, gone);
+    std::erase_if(total.unknown, gone);
+    std::erase_if(total.incomplete, gone);
+    std::erase_if(total.stored, gone);
+    std::erase_if(total.exists, gone);
+    std::erase_if(total.skipped, gone);
+}
+
+// What a watch knows of the files it has taken.
+class TakenFiles {
+public:
+    // Whether the file is as it was when it was last taken (also under
+    // another name: a folder moved within the watched one).
+    bool unchanged(const std::optional<FileState> &now) const
+    {
+        const auto it = now ? m_taken.find(now->identity) : m_taken.end();
+        return it != m_taken.end() && it->second.sameAs(*now);
+    }
+    // Taken before, and written anew since.
+    bool changed(const std::optional<FileState> &now) const
+    {
+        return now && m_taken.count(now->identity) && !unchanged(now);
+    }
+    void take(const FileState &state) { m_taken[state.identity] = state; }
+    void forget(const std::optional<FileState> &state)
+    {
+        if (state)
+            m_taken.erase(state->identity);
+    }
+
+private:
+    std::unordered_map<FileIdentity, FileState, FileIdentityHash> m_taken;
+};
 
 } // namespace
 
@@ -69,6 +98,7 @@ int runWatch(const CliOptions &options, Form &form, MySqlConnection &db, CliHost
     if (options.key)
         importer.setKeyColumn(*options.key);
     host.onInterrupt([&] { importer.requestStop(); });
+    host.onAbort([&] { importer.abort(); });
 
     // The report is written into place in the folder perhaps: not an article.
     std::string reportFile;
@@ -76,12 +106,12 @@ int runWatch(const CliOptions &options, Form &form, MySqlConnection &db, CliHost
         reportFile = std::filesystem::weakly_canonical(*options.report, ec).string();
     std::vector<std::string> queue;
     std::unordered_set<std::string> queued;
-    // What each file imported was when it went: a file written again
-    // (another size or time) goes again, one merely closed again does not.
-    std::unordered_map<std::string, Stamp> done;
+    // A file written again (another size or time) goes again; one merely
+    // closed again, or moved, does not.
+    TakenFiles taken;
     auto enqueue = [&](const std::vector<std::string> &files) {
         for (const std::string &f : files) {
-            if (const auto d = done.find(f); d != done.end() && d->second == stampOf(f))
+            if (taken.unchanged(fileState(f)))
                 continue;
             if (!reportFile.empty() && std::filesystem::weakly_canonical(f, ec).string() == reportFile)
                 continue;
@@ -89,7 +119,17 @@ int runWatch(const CliOptions &options, Form &form, MySqlConnection &db, CliHost
                 queue.push_back(f);
         }
     };
-    auto listAll = [&] { enqueue(listArticleFolder(folder, list).files); };
+    // Files a process still writes come when it closes them.
+    auto listAll = [&] {
+        const auto writing = filesOpenForWriting();
+        std::vector<std::string> complete;
+        for (std::string &f : listArticleFolder(folder, list).files) {
+            const auto state = fileState(f);
+            if (state && !writing.count(state->identity))
+                complete.push_back(std::move(f));
+        }
+        enqueue(complete);
+    };
     if (!options.newOnly)
         listAll();
 
@@ -113,6 +153,9 @@ int runWatch(const CliOptions &options, Form &form, MySqlConnection &db, CliHost
         }
         if (watch.folderGone()) {
             host.notice("文章目录已删除或移走，监视结束：" + folder);
+            for (const std::string &f : queue)
+                total.skipped.push_back({f, std::string(kFolderGone)});
+            queue.clear();
             status = kOther;
             break;
         }
@@ -135,58 +178,65 @@ int runWatch(const CliOptions &options, Form &form, MySqlConnection &db, CliHost
         }
 
         // A file gone again before its turn (a writer's temporary name) was
-        // no article.
+        // no article. What each file is now is what it was when it went: a
+        // file written again while its batch runs goes once more.
         std::vector<std::string> batch;
+        std::unordered_map<std::string, FileState> before;
+        std::unordered_set<std::string> replacing;
         for (const std::string &f : queue) {
-            if (stampOf(f))
-                batch.push_back(f);
+            const auto state = fileState(f);
+            if (!state)
+                continue;
+            if (taken.changed(state))
+                replacing.insert(f);
+            before.emplace(f, *state);
+            batch.push_back(f);
         }
         queue.clear();
         queued.clear();
         if (batch.empty())
             continue;
         importer.clearStop();
+        importer.setReplacing(std::move(replacing));
         const ImportResult result = importer.runImport(batch);
         const int code = host.finish(result, stdout, stderr);
         host.messages.clear();
         host.failureLists.clear();
-        if (result.outcome != TransferOutcome::Completed && !db.isOpen()) {
+        if (result.outcome == TransferOutcome::Invalid && !db.isOpen()) {
             // The run could not start for want of a server: all of it again.
             enqueue(batch);
             continue;
         }
         // Files a lost connection kept from the table go again once it is
-        // back; with a key the unknown ones too, which their key settles.
+        // back. Those of unknown outcome do not: the run settled by key what
+        // it could know, and the rest must not be sent blind.
         const bool serverGone = !db.isOpen() || db.connectionLost();
         std::vector<std::string> again;
-        for (const TransferFailure &f : result.failures) {
-            if (serverGone)
+        if (serverGone) {
+            for (const TransferFailure &f : result.failures)
                 again.push_back(f.item);
         }
-        if (serverGone && options.key) {
-            for (const TransferFailure &f : result.unknown)
-                again.push_back(f.item);
-        }
-        for (const std::string &f : batch)
-            done[f] = stampOf(f);
+        for (const TransferFailure &f : result.skipped)
+            again.push_back(f.item);
+        for (const auto &[file, state] : before)
+            taken.take(state);
         for (const std::string &f : again)
-            done.erase(f);
-        for (const std::string &f : result.skipped)
-            done.erase(f);
-        enqueue(again);
-        enqueue(result.skipped);
+            taken.forget(fileState(f));
 
+        forget(total, std::unordered_set<std::string>(batch.begin(), batch.end()));
         total.transferred += result.transferred;
         total.tableRows = result.tableRows;
         if (!serverGone)
             append(total.failures, result.failures);
-        if (!serverGone || !options.key)
-            append(total.unknown, result.unknown);
+        append(total.unknown, result.unknown);
         append(total.incomplete, result.incomplete);
         append(total.stored, result.stored);
         append(total.exists, result.exists);
-        if (code == kPartial)
-            status = kPartial;
+        enqueue(again);
+        // What is known of the files now: a file that failed once and went
+        // in later is no failure any more.
+        const bool listed = !total.failures.empty() || !total.unknown.empty() || !total.incomplete.empty();
+        status = listed ? kPartial : kOk;
         if (result.outcome == TransferOutcome::Invalid) {
             // A validation message (a missing database name, a key not in
             // the mapping): no later batch would fare better.
@@ -197,7 +247,8 @@ int runWatch(const CliOptions &options, Form &form, MySqlConnection &db, CliHost
     }
     if (host.interrupted()) {
         total.stopped = true;
-        total.skipped = queue;
+        for (const std::string &f : queue)
+            total.skipped.push_back({f, std::string(kStoppedReason)});
         status = kStopped;
     }
     writeReport(total, status);

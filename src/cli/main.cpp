@@ -35,6 +35,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <unordered_map>
 
 namespace {
 
@@ -67,9 +68,19 @@ bool reportCounters(const CliOptions &options, const std::filesystem::path &conf
     return !unsaved;
 }
 
-// The files of a report to import again: those that failed or whose outcome
-// was unknown. Nothing, with the reason on stderr, for a report that cannot
-// be read or belongs to another table.
+// A report's name of a file, as one path whatever way it was written
+// ("./x" and the absolute path are one file).
+std::string samePath(const std::string &file)
+{
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+    return ec ? file : absolute.lexically_normal().string();
+}
+
+// The files of a report to import again: those whose last outcome was failed,
+// unknown or skipped (a stopped run's), each once. Nothing, with the reason on
+// stderr, for a report that cannot be read, is not of an import of this
+// table, or comes from a run that never reached its files.
 std::optional<std::vector<std::string>> filesToRetry(const std::string &reportFile, Form &form)
 {
     std::string error;
@@ -78,17 +89,34 @@ std::optional<std::vector<std::string>> filesToRetry(const std::string &reportFi
         std::fprintf(stderr, "无法读取运行报告 %s：%s\n", reportFile.c_str(), error.c_str());
         return std::nullopt;
     }
+    if (report->head.command != "import" && report->head.command != "watch") {
+        std::fprintf(stderr, "运行报告记录的不是导入（%s）：%s\n", report->head.command.c_str(), reportFile.c_str());
+        return std::nullopt;
+    }
     const std::string database = controlText(form, ctl::kDatabase), table = controlText(form, ctl::kTable);
-    if ((report->head.command != "import" && report->head.command != "watch") || report->head.database != database
-        || report->head.table != table) {
+    if (report->head.database != database || report->head.table != table) {
         std::fprintf(stderr, "运行报告属于另一个表（%s.%s），不是 %s.%s：%s\n", report->head.database.c_str(),
             report->head.table.c_str(), database.c_str(), table.c_str(), reportFile.c_str());
         return std::nullopt;
     }
-    std::vector<std::string> files;
+    // A run that ended before its first file (no connection, a bad key, no
+    // folder) lists none: retrying it would say that nothing failed.
+    if (report->files.empty() && report->head.exitStatus != kOk) {
+        std::fprintf(stderr, "这份报告来自一次没有处理任何文件的运行，无法重试：%s\n", reportFile.c_str());
+        return std::nullopt;
+    }
+    std::vector<std::string> order;
+    std::unordered_map<std::string, FileOutcome> last;
     for (const ReportedFile &f : report->files) {
-        if (f.outcome == FileOutcome::Failed || f.outcome == FileOutcome::Unknown)
-            files.push_back(f.file);
+        std::string path = samePath(f.file);
+        if (last.insert_or_assign(path, f.outcome).second)
+            order.push_back(std::move(path));
+    }
+    std::vector<std::string> files;
+    for (std::string &path : order) {
+        const FileOutcome outcome = last[path];
+        if (outcome == FileOutcome::Failed || outcome == FileOutcome::Unknown || outcome == FileOutcome::Skipped)
+            files.push_back(std::move(path));
     }
     return files;
 }
@@ -297,6 +325,7 @@ int run(const CliOptions &options)
         return kInvalid;
     CliHost host(options.clear, options.quiet);
     MySqlConnection &db = MySqlConnection::shared();
+    host.watchSocket([&db] { return db.socketDescriptor(); });
     db.setTimeout(options.timeout);
     db.setConnectOptions(std::move(connectOptions));
     if (!db.connect(controlText(form, ctl::kServer), controlText(form, ctl::kUser), password)) {
@@ -315,6 +344,7 @@ int run(const CliOptions &options)
     if (options.command == Command::Export) {
         ArticleExporter exporter(form, db, host);
         host.onInterrupt([&] { exporter.requestStop(); });
+        host.onAbort([&] { exporter.requestStop(); });
         const TransferResult result = exporter.runExport();
         return reported(result, host.finish(result, stdout, stderr));
     }
@@ -325,6 +355,7 @@ int run(const CliOptions &options)
     if (options.key)
         importer.setKeyColumn(*options.key);
     host.onInterrupt([&] { importer.requestStop(); });
+    host.onAbort([&] { importer.abort(); });
     const ImportResult result = files.empty() ? importer.startImport(false) : importer.runImport(files);
     int code = host.finish(result, stdout, stderr);
     // Counters the run advanced are reported whatever ended it: the rows

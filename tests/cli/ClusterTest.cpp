@@ -18,10 +18,12 @@
 #include <nlohmann/json.hpp>
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -260,6 +262,49 @@ TEST_F(ClusterTest, ImportMovesToTheNextNodeWhenItsNodeDiesAndStoresEveryFileOnc
         kFiles, outcomes["stored"], outcomes["exists"], outcomes["unknown"], outcomes["failed"],
         std::stoll(count(db, "select count(*) - count(distinct `标题`) from `文章`")), ms(ended - started),
         ms(killedAt - started), movedAt == Clock::time_point{} ? -1 : ms(movedAt - killedAt), ms(resumedAt - killedAt));
+}
+
+// The connection to the node in use is cut from outside (a firewall, a NAT
+// that forgot it) on node 3, which resolves host names as a server does by
+// default: the node lives on and finishes the batch. The run moves to the
+// next node, ends the old session on node 3 (found by its id, login and
+// client port, not by the name node 3 gives the client) and only then
+// settles the batch by key.
+TEST_F(ClusterTest, AConnectionCutToANodeThatResolvesNamesIsSettledOnce)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "cutting a connection (ss -K) needs root";
+    {
+        MySqlConnection third;
+        ASSERT_TRUE(third.connect(cluster.nodes[2], cluster.user, cluster.password)) << third.connectError();
+        ASSERT_EQ(count(third, "select @@skip_name_resolve"), "0")
+            << "node 3 does not resolve host names: scripts/mysql-cluster stop, then start";
+    }
+    ASSERT_TRUE(db.execute("create table `文章` (ID bigint auto_increment primary key, `标题` varchar(100), "
+                           "`内容` text) character set utf8mb4"));
+    TempDir dir;
+    constexpr int kFiles = 3000;
+    writeArticles(dir, kFiles, 2000);
+    const std::string port = cluster.nodes[2].substr(cluster.nodes[2].rfind(':') + 1);
+    const std::string cut = "ss -K dst 127.0.0.1 dport = " + port + " >/dev/null 2>&1";
+    std::atomic<bool> done = false, wasCut = false;
+    std::thread cutter =
+        onceRowsReach(kFiles / 5, done, [&](MySqlConnection &) { wasCut = std::system(cut.c_str()) == 0; });
+    const Output out = runCli({"import", "--config", dir.file("config.ini").string(), "--server",
+        cluster.nodes[2] + "," + cluster.nodes[0] + "," + cluster.nodes[1], "--user", cluster.user, "--password",
+        cluster.password, "--key", "标题", "--batch", "100", "--report", dir.file("report.jsonl").string()});
+    done = true;
+    cutter.join();
+
+    ASSERT_TRUE(wasCut) << "the import ended before the connection could be cut: " << out.out;
+    EXPECT_EQ(out.status, 0) << out.out << out.err;
+    EXPECT_TRUE(contains(out.err, "与服务器 " + cluster.nodes[2] + " 的连接已断开，已改连 " + cluster.nodes[0]))
+        << out.err;
+    EXPECT_EQ(count(db, "select count(*) from `文章`"), std::to_string(kFiles));
+    EXPECT_EQ(count(db, "select count(distinct `标题`) from `文章`"), std::to_string(kFiles));
+    std::map<std::string, int> outcomes = reportOutcomes(dir);
+    EXPECT_EQ(outcomes["stored"] + outcomes["exists"], kFiles);
+    EXPECT_EQ(outcomes["unknown"] + outcomes["failed"], 0);
 }
 
 // The node in use is cut off from the other two in the middle of an import:

@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
+
 #include <fstream>
 #include <map>
 
@@ -38,6 +40,25 @@ std::map<std::string, std::string> outcomes(const std::vector<nlohmann::json> &l
             out[std::filesystem::path(j["file"].get<std::string>()).stem().string()] = j["outcome"];
     }
     return out;
+}
+
+// A summary counts each file once, under one outcome, and never more stored
+// than it lists so.
+void expectSummaryAddsUp(const std::vector<nlohmann::json> &lines)
+{
+    ASSERT_FALSE(lines.empty());
+    const nlohmann::json &summary = lines.back();
+    ASSERT_EQ(summary["summary"], true) << summary.dump();
+    std::map<std::string, int> listed;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i)
+        ++listed[lines[i]["outcome"].get<std::string>()];
+    EXPECT_EQ(summary["files"].get<int>(),
+        summary["stored"].get<int>() + summary["incomplete"].get<int>() + summary["failed"].get<int>()
+            + summary["unknown"].get<int>() + summary["exists"].get<int>() + summary["skipped"].get<int>())
+        << summary.dump();
+    EXPECT_EQ(summary["files"].get<std::size_t>(), lines.size() - 1) << summary.dump();
+    for (const char *outcome : {"stored", "failed", "unknown", "incomplete", "exists", "skipped"})
+        EXPECT_EQ(summary[outcome].get<int>(), listed[outcome]) << outcome << ": " << summary.dump();
 }
 
 class CliResumeTest : public test::ConfiguredDatabase {
@@ -84,6 +105,7 @@ TEST_F(CliResumeTest, TheReportNamesEveryFileAndARetryStoresOnlyWhatFailed)
             EXPECT_TRUE(contains(j["reason"].get<std::string>(), "数据太长")) << j.dump();
         }
     }
+    expectSummaryAddsUp(lines);
     const nlohmann::json &summary = lines.back();
     EXPECT_EQ(summary["summary"], true);
     EXPECT_EQ(summary["database"], name);
@@ -105,6 +127,7 @@ TEST_F(CliResumeTest, TheReportNamesEveryFileAndARetryStoresOnlyWhatFailed)
     article("e", "新来的，不在报告里");
     const Output retry = cli({"import", "--retry", report("r1.jsonl"), "--report", report("r2.jsonl")});
     EXPECT_EQ(retry.status, 0) << retry.err;
+    expectSummaryAddsUp(reportLines(report("r2.jsonl")));
     EXPECT_EQ(outcomes(reportLines(report("r2.jsonl"))),
         (std::map<std::string, std::string>{{"b", "stored"}, {"d", "stored"}, {"e", "stored"}}));
     EXPECT_EQ(column("select `标题` from `文章` order by `标题`"), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
@@ -135,6 +158,8 @@ TEST_F(CliResumeTest, AKeyStoresEachArticleOnce)
         }
     }
     EXPECT_EQ(exists, 1u); // the second a of the run
+    expectSummaryAddsUp(lines);
+    EXPECT_EQ(lines.back()["stored"], 2); // what exists is not stored
     EXPECT_EQ(lines.back()["key"], "标题");
     EXPECT_EQ(column("select count(*) from `文章`"), std::vector<std::string>{"2"});
 
@@ -157,6 +182,65 @@ TEST_F(CliResumeTest, AKeyStoresEachArticleOnce)
     EXPECT_TRUE(contains(notATarget.err + notATarget.out, "唯一键字段不在数据字段设置中：作者"));
 }
 
+// A report's lines, written by hand: one file of each outcome, a file listed
+// twice, one written two ways, and files listed again after they went again
+// (as a watch lists them).
+TEST_F(CliResumeTest, ARetryTakesEachFileOnceByItsLastOutcome)
+{
+    for (const char *f : {"stored", "failed", "unknown", "incomplete", "skipped", "exists", "twice", "two-ways",
+             "then-stored", "then-failed"})
+        article(f, std::string("文章 ") + f);
+    const std::string at = dir.file("articles").string() + "/";
+    auto line = [&](const std::string &file, const std::string &outcome) {
+        return "{\"file\":\"" + file + "\",\"outcome\":\"" + outcome + "\"}\n";
+    };
+    const std::string summary = "{\"summary\":true,\"command\":\"import\",\"database\":\"" + name
+        + "\",\"table\":\"文章\",\"exit_status\":3}\n";
+    test::writeBytes(dir.file("hand.jsonl"),
+        line(at + "stored.txt", "stored") + line(at + "failed.txt", "failed") + line(at + "unknown.txt", "unknown")
+            + line(at + "incomplete.txt", "incomplete") + line(at + "skipped.txt", "skipped")
+            + line(at + "exists.txt", "exists") + line(at + "twice.txt", "failed") + line(at + "twice.txt", "failed")
+            + line("./articles/two-ways.txt", "failed") + line(at + "two-ways.txt", "failed")
+            + line(at + "then-stored.txt", "failed") + line(at + "then-stored.txt", "stored")
+            + line(at + "then-failed.txt", "stored") + line(at + "then-failed.txt", "failed") + summary);
+    // "./" is the folder the command runs in.
+    test::RunOptions inFolder;
+    const std::string folder = dir.path().string();
+    inFolder.inChild = [folder] { (void)!::chdir(folder.c_str()); };
+    std::vector<std::string> args = {
+        "import", "--retry", dir.file("hand.jsonl").string(), "--report", report("r.jsonl")};
+    for (const std::string &a :
+        {std::string("--config"), dir.file("config.ini").string(), std::string("--server"), settings.server,
+            std::string("--user"), settings.user, std::string("--password"), settings.password, std::string("--quiet")})
+        args.push_back(a);
+    const Output retry = runCli(args, inFolder);
+    EXPECT_EQ(retry.status, 0) << retry.err;
+    const auto lines = reportLines(report("r.jsonl"));
+    expectSummaryAddsUp(lines);
+    EXPECT_EQ(outcomes(lines),
+        (std::map<std::string, std::string>{{"failed", "stored"}, {"unknown", "stored"}, {"skipped", "stored"},
+            {"twice", "stored"}, {"two-ways", "stored"}, {"then-failed", "stored"}}));
+    EXPECT_EQ(column("select count(*) from `文章`"), std::vector<std::string>{"6"});
+
+    // A run that never reached its files: refused, not "nothing failed".
+    const Output unreachable = cli({"import", "--report", report("none.jsonl")}, "127.0.0.1:1");
+    EXPECT_EQ(unreachable.status, 1) << unreachable.err;
+    const auto none = reportLines(report("none.jsonl"));
+    ASSERT_EQ(none.size(), 1u);
+    EXPECT_FALSE(none.back().contains("table_rows")) << none.back().dump();
+    const Output refused = cli({"import", "--retry", report("none.jsonl")});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(contains(refused.err, "这份报告来自一次没有处理任何文件的运行，无法重试")) << refused.err;
+
+    // An export's report, of this very table, is no import's.
+    std::filesystem::create_directories(dir.file("out"));
+    const Output exported = cli({"export", "--folder", dir.file("out").string(), "--report", report("e.jsonl")});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    const Output notAnImport = cli({"import", "--retry", report("e.jsonl")});
+    EXPECT_EQ(notAnImport.status, 2);
+    EXPECT_TRUE(contains(notAnImport.err, "运行报告记录的不是导入（export）")) << notAnImport.err;
+}
+
 // The server killed under a run with a key: the files of that run are stored,
 // failed or unknown; a plain re-run once the server is back stores every file
 // exactly once and leaves nothing unknown.
@@ -171,7 +255,7 @@ TEST(CliResume, AKilledServerThenARerunStoresEveryFileOnce)
         test::writeBytes(dir.file("articles/f" + std::to_string(i) + ".txt"), std::string(20000, 'x'));
     test::writeConfig(dir.file("config.ini"), test::kTitleAndText, "d", dir.file("articles"));
     const std::vector<std::string> args = {"import", "--config", dir.file("config.ini").string(), "--server",
-        server.address(), "--user", "root", "--key", "标题", "--batch", "20", "--timeout", "5"};
+        server.address(), "--user", "root", "--password", "", "--key", "标题", "--batch", "20", "--timeout", "5"};
 
     test::RunOptions killing;
     bool killed = false;
@@ -188,16 +272,21 @@ TEST(CliResume, AKilledServerThenARerunStoresEveryFileOnce)
     };
     const Output first = runCli(withReport("r1.jsonl"), killing);
     ASSERT_TRUE(killed);
-    EXPECT_NE(first.status, 0);
+    // The server lost for good ended the run: exit 1, as the help says.
+    EXPECT_EQ(first.status, 1) << first.err;
+    EXPECT_TRUE(contains(first.err, "连接已断开，重新连接失败：")) << first.err;
     // The report is written when the server is lost, too.
     const auto lines = reportLines(dir.file("r1.jsonl"));
-    ASSERT_FALSE(lines.empty());
+    expectSummaryAddsUp(lines);
+    EXPECT_EQ(lines.back()["exit_status"], 1);
+    EXPECT_FALSE(lines.back().contains("table_rows")); // the count could not be read
     EXPECT_EQ(lines.back()["files"], 400);
     EXPECT_LT(lines.back()["stored"], 400); // the kill came before the end
 
     ASSERT_TRUE(server.start()) << server.error();
     const Output again = runCli(withReport("r2.jsonl"));
     EXPECT_EQ(again.status, 0) << again.err;
+    expectSummaryAddsUp(reportLines(dir.file("r2.jsonl")));
     std::map<std::string, std::string> seen = outcomes(reportLines(dir.file("r2.jsonl")));
     EXPECT_EQ(seen.size(), 400u);
     for (const auto &[file, outcome] : seen)

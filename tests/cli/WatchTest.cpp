@@ -7,7 +7,9 @@
 #include "support/ThrowawayServer.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -168,6 +170,129 @@ TEST_F(CliWatchTest, HiddenFilesAndTheReportAreLeftAndRewrittenFilesGoAgain)
     EXPECT_EQ(column("select `内容` from `文章` order by ID"), (std::vector<std::string>{"第一版", "第二版，长一些"}));
 }
 
+// Folders made after the start are watched, with the folders made in them;
+// moving a folder within the watched one brings no new content.
+TEST_F(CliWatchTest, FoldersMadeLaterAreWatchedAndMovingOneStoresNothingAgain)
+{
+    bool checked = false;
+    const Output o = runCli(args(), watching([&](pid_t) {
+        MySqlConnection check;
+        ASSERT_TRUE(check.connect(settings.server, settings.user, settings.password));
+        std::filesystem::create_directories(dir.file("in/new/deeper"));
+        test::writeBytes(dir.file("in/new/a.txt"), "新目录里的");
+        test::writeBytes(dir.file("in/new/deeper/b.txt"), "下一层的");
+        ASSERT_TRUE(waitFor(check, count(), "2"));
+        std::filesystem::rename(dir.file("in/new"), dir.file("in/moved"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+        EXPECT_EQ(test::firstColumn(check, count()), std::vector<std::string>{"2"});
+        // Still watched, under their new names.
+        test::writeBytes(dir.file("in/moved/deeper/c.txt"), "移动之后写的");
+        checked = waitFor(check, count(), "3");
+    }));
+    EXPECT_TRUE(checked) << o.err;
+    EXPECT_EQ(o.status, 130) << o.err;
+    EXPECT_EQ(column("select concat(`标题`, '=', `内容`) from `文章` order by `标题`"),
+        (std::vector<std::string>{"a=新目录里的", "b=下一层的", "c=移动之后写的"}));
+}
+
+// A file written in two goes, closed in between: with a key the article
+// holds what the file holds at the end, once.
+TEST_F(CliWatchTest, CloseThenAppendWithAKeyKeepsTheFinalContent)
+{
+    bool checked = false;
+    const std::string text = "select group_concat(`内容`) from `" + name + "`.`文章`";
+    const Output o = runCli(args({"--key", "标题"}), watching([&](pid_t) {
+        MySqlConnection check;
+        ASSERT_TRUE(check.connect(settings.server, settings.user, settings.password));
+        test::writeBytes(dir.file("in/a.txt"), "第一段");
+        ASSERT_TRUE(waitFor(check, text, "第一段"));
+        {
+            std::ofstream more(dir.file("in/a.txt"), std::ios::binary | std::ios::app);
+            more << "第二段";
+        }
+        checked = waitFor(check, text, "第一段第二段");
+    }));
+    EXPECT_TRUE(checked) << o.err;
+    EXPECT_EQ(o.status, 130) << o.err;
+    EXPECT_EQ(column("select count(*) from `文章`"), std::vector<std::string>{"1"});
+}
+
+// Written anew while the server still stores it: what was stored is what the
+// file held before, so the file goes again.
+TEST_F(CliWatchTest, AFileRewrittenWhileItsBatchIsUnderWayGoesAgain)
+{
+    ASSERT_TRUE(db.execute("create table `文章` (ID bigint auto_increment primary key, `标题` tinytext, "
+                           "`内容` mediumtext) character set utf8mb4"));
+    ASSERT_TRUE(db.execute("create trigger slow before insert on `文章` for each row set @x = sleep(1)"));
+    bool checked = false;
+    const Output o = runCli(args(), watching([&](pid_t) {
+        MySqlConnection check;
+        ASSERT_TRUE(check.connect(settings.server, settings.user, settings.password));
+        test::writeBytes(dir.file("in/a.txt"), "旧的");
+        ASSERT_TRUE(waitFor(check,
+            // The insert, in its trigger.
+            "select count(*) > 0 from information_schema.processlist where info like '%sleep(1)%' and db = '" + name
+                + "'",
+            "1"));
+        test::writeBytes(dir.file("in/a.txt"), "新写的");
+        checked = waitFor(check, count(), "2");
+    }));
+    EXPECT_TRUE(checked) << o.err;
+    EXPECT_EQ(o.status, 130) << o.err;
+    EXPECT_EQ(column("select `内容` from `文章` order by ID"), (std::vector<std::string>{"旧的", "新写的"}));
+}
+
+// A file that a process still writes when the watcher lists the folder is
+// taken when it is closed, whole.
+TEST_F(CliWatchTest, AFileStillBeingWrittenAtTheStartIsTakenWhenClosed)
+{
+    test::writeBytes(dir.file("in/there.txt"), "已经写完");
+    // Not inherited by the watcher: its close is the writer's.
+    int writing = ::open(dir.file("in/w.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ASSERT_GE(writing, 0);
+    const std::string first = "前半", second = "后半";
+    ASSERT_EQ(::write(writing, first.data(), first.size()), static_cast<ssize_t>(first.size()));
+    bool checked = false;
+    const Output o = runCli(args(), watching([&](pid_t) {
+        MySqlConnection check;
+        ASSERT_TRUE(check.connect(settings.server, settings.user, settings.password));
+        ASSERT_TRUE(waitFor(check, count(), "1"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+        EXPECT_EQ(test::firstColumn(check, count()), std::vector<std::string>{"1"});
+        EXPECT_EQ(::write(writing, second.data(), second.size()), static_cast<ssize_t>(second.size()));
+        ::close(writing);
+        checked = waitFor(check, count(), "2");
+    }));
+    EXPECT_TRUE(checked) << o.err;
+    EXPECT_EQ(o.status, 130) << o.err;
+    EXPECT_EQ(column("select concat(`标题`, '=', `内容`) from `文章` order by `标题`"),
+        (std::vector<std::string>{"there=已经写完", "w=前半后半"}));
+}
+
+// The folder moved away ends the watch: what it had not imported yet is in
+// the report as skipped, with why.
+TEST_F(CliWatchTest, TheFolderMovedAwayLeavesItsQueuedFilesSkipped)
+{
+    const std::string report = dir.file("r.jsonl").string();
+    const Output o = runCli(args({"--report", report}), watching([&](pid_t) {
+        test::writeBytes(dir.file("in/a.txt"), "来不及导入");
+        std::filesystem::rename(dir.file("in"), dir.file("gone"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    }));
+    EXPECT_EQ(o.status, 1) << o.err;
+    EXPECT_TRUE(contains(o.err, "文章目录已删除或移走，监视结束")) << o.err;
+    std::ifstream in(report);
+    std::vector<nlohmann::json> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(nlohmann::json::parse(line));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0]["file"], dir.file("in/a.txt").string());
+    EXPECT_EQ(lines[0]["outcome"], "skipped");
+    EXPECT_EQ(lines[0]["reason"], "文章目录已删除或移走");
+    EXPECT_EQ(lines[1]["skipped"], 1);
+    EXPECT_EQ(lines[1]["exit_status"], 1);
+}
+
 // The server goes away and comes back while the watcher waits: the next
 // files are stored once it is back.
 TEST(CliWatch, SurvivesARestartOfTheServer)
@@ -180,7 +305,7 @@ TEST(CliWatch, SurvivesARestartOfTheServer)
     test::writeConfig(dir.file("config.ini"), test::kTitleAndText, "d", dir.file("in"));
     bool stored = false;
     const Output o = runCli({"watch", "--config", dir.file("config.ini").string(), "--server", server.address(),
-                                "--user", "root", "--key", "标题", "--timeout", "5"},
+                                "--user", "root", "--password", "", "--key", "标题", "--timeout", "5"},
         watching([&](pid_t) {
             test::writeBytes(dir.file("in/before.txt"), "重启前");
             {

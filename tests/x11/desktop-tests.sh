@@ -75,6 +75,14 @@ begin_import() {
   wait_event "$m" $'\trun\timport\tstarted' 10
 }
 
+# The list shown after a final message, closed as a user closes a dialog.
+close_list() {
+  local m
+  m=$(mark)
+  xdotool key Escape
+  wait_event "$m" $'\thidden\t[^\t]*\t运行停止时尚未导入的文件$' 5
+}
+
 answer_with_return() {
   m=$(mark)
   xdotool key Return
@@ -108,8 +116,12 @@ case_stop_an_import() {
   stored=$(rows)
   text=$(last_box_text)
   ((stored > 0 && stored < 50000)) || fail "a stopped import stored $stored of 50000 files"
-  expect_eq "final message" "导入完成，已导入 $stored 篇文章，当前表有 $stored 条记录！" "$text"
+  expect_eq "final message" \
+    "导入完成，已导入 $stored 篇文章，当前表有 $stored 条记录！\\r\\n已停止，还有 $((50000 - stored)) 篇未导入" "$text"
   answer_with_return
+  # The files it did not come to are listed after it.
+  wait_event "$m" $'\tshown\t[^\t]*\t运行停止时尚未导入的文件$' 10 || return 1
+  close_list
 }
 
 case_final_message_after_a_long_import() {
@@ -137,7 +149,9 @@ case_close_during_an_import() {
   local stored
   stored=$(rows)
   ((stored < 50000)) || fail "closing during an import did not stop it ($stored rows)"
-  xdotool key Return
+  answer_with_return
+  wait_event "$m" $'\tshown\t[^\t]*\t运行停止时尚未导入的文件$' 10 || return 1
+  close_list
   local status=0
   for _ in $(seq 100); do kill -0 "$app_pid" 2>/dev/null || break; sleep 0.1; done
   if kill -0 "$app_pid" 2>/dev/null; then

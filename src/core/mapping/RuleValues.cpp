@@ -178,6 +178,19 @@ std::string ruleValue(std::string_view label, RuleState &state, const std::files
     return std::string(kUnknownSourceValue);
 }
 
+bool valueLosesBytes(std::string_view label, const std::filesystem::path &path)
+{
+    const auto source = dataSourceOfLabel(label);
+    std::string name;
+    if (source == DataSource::FileMainName)
+        name = fileMainName(path.string());
+    else if (source == DataSource::ParentDirName)
+        name = parentDirName(path.string());
+    else
+        return false;
+    return !isValidUtf8(name) && toGb18030(fromGb18030(name)) != name;
+}
+
 std::string counterOptionsAfterRun(const RuleState &state)
 {
     return joinOptions({wideText(counterValue(state, state.produced)), state.options[1], std::string(kTrue)});

@@ -56,6 +56,11 @@ struct ValueContext {
 std::string ruleValue(std::string_view label, RuleState &state, const std::filesystem::path &path,
     std::string_view text, ValueContext &context);
 
+// Whether the value a name gives (文件主名, 父目录名) lost bytes of it: a name
+// that is neither UTF-8 nor GBK reads with a replacement character for each
+// bad byte, so two such names may read alike.
+bool valueLosesBytes(std::string_view label, const std::filesystem::path &path);
+
 // The options cell a keep-counting counter leaves behind after a run, so the
 // next run continues where this one stopped. The start is the exact next
 // value; should it lie beyond 64 bits, the next run's check says so.

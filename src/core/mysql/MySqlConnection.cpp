@@ -4,12 +4,11 @@
 #include <mysql.h>
 #include <mysqld_error.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 
 #include <cctype>
+#include <cstdlib>
+#include <cstring>
 
 namespace varnel {
 namespace {
@@ -21,8 +20,6 @@ constexpr unsigned kOutOfSyncNumber = 2014;
 // The server's limit is the one that counts; the client's own must not be
 // lower.
 constexpr unsigned long kClientPacketLimit = 1UL << 30;
-
-std::string socketAddress(MYSQL *m);
 
 } // namespace
 
@@ -77,7 +74,11 @@ bool MySqlConnection::connectFrom(
             continue;
         }
         m_mysql = m;
-        m_clientAddress = socketAddress(m); // the socket is gone once the connection is lost
+        // Read while the socket is there: it is gone once the connection is lost.
+        m_identity = readSessionIdentity(m);
+        m_identity.server = servers[i];
+        m_identity.clusterNode = m_nodeId;
+        ++m_sessionNumber;
         m_classicAccounts.reset();
         m_server = servers[i];
         m_serverIndex = i;
@@ -513,43 +514,26 @@ std::uint64_t MySqlConnection::affectedRows() const
     return n == static_cast<my_ulonglong>(-1) ? 0 : static_cast<std::uint64_t>(n);
 }
 
+std::uint64_t MySqlConnection::matchedRows() const
+{
+    // "Rows matched: 1  Changed: 0  Warnings: 0": an UPDATE that left a row
+    // as it was still found it.
+    const char *info = m_mysql ? mysql_info(m_mysql) : nullptr;
+    const char *at = info ? std::strstr(info, "matched: ") : nullptr;
+    if (!at)
+        return affectedRows();
+    return std::strtoull(at + 9, nullptr, 10);
+}
+
 unsigned long MySqlConnection::threadId() const
 {
     return m_mysql ? mysql_thread_id(m_mysql) : 0;
 }
 
-std::string MySqlConnection::clientAddress() const
+int MySqlConnection::socketDescriptor() const
 {
-    return m_mysql ? m_clientAddress : std::string();
+    return m_mysql ? static_cast<int>(mysql_get_socket(m_mysql)) : -1;
 }
-
-namespace {
-
-// The local end of the connection's socket, as the server names a client.
-std::string socketAddress(MYSQL *m)
-{
-    sockaddr_storage address{};
-    socklen_t size = sizeof address;
-    const my_socket fd = mysql_get_socket(m);
-    if (fd < 0 || ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &size) != 0)
-        return {};
-    char host[INET6_ADDRSTRLEN] = {};
-    unsigned port = 0;
-    if (address.ss_family == AF_INET) {
-        const auto *in = reinterpret_cast<const sockaddr_in *>(&address);
-        ::inet_ntop(AF_INET, &in->sin_addr, host, sizeof host);
-        port = ntohs(in->sin_port);
-    } else if (address.ss_family == AF_INET6) {
-        const auto *in = reinterpret_cast<const sockaddr_in6 *>(&address);
-        ::inet_ntop(AF_INET6, &in->sin6_addr, host, sizeof host);
-        port = ntohs(in->sin6_port);
-    } else {
-        return {};
-    }
-    return std::string(host) + ":" + std::to_string(port);
-}
-
-} // namespace
 
 std::string MySqlConnection::serverVersion() const
 {

@@ -4,6 +4,7 @@
 #include "mysql/Quoting.h"
 #include "mysql/ResultSet.h"
 #include "mysql/ServerAddress.h"
+#include "mysql/SessionIdentity.h"
 #include "mysql/Statements.h"
 #include "util/EventPump.h"
 
@@ -71,7 +72,7 @@ public:
     // The cluster's id of the node connected to (wsrep_gcomm_uuid; also
     // after the connection was lost, until the next connect); empty when it
     // is no cluster node.
-    const std::string &clusterNodeId() const { return m_nodeId; }
+    const std::string &clusterNodeId() const { return m_identity.clusterNode; }
     // The cipher of an encrypted connection; empty when it is not encrypted.
     std::string sslCipher() const;
     // The last operation failed because the connection to the server is
@@ -167,6 +168,8 @@ public:
     // returns rows, once they are stored: their number); 0 without a
     // connection or when the library knows no number.
     std::uint64_t affectedRows() const;
+    // Rows the last UPDATE found, whether it changed them or not.
+    std::uint64_t matchedRows() const;
 
     bool createDatabase(const Identifier &name);
     bool dropDatabase(const Identifier &name);
@@ -205,15 +208,27 @@ public:
 
     // Sees every statement sent, as sent (for logs and tests).
     void setStatementObserver(std::function<void(std::string_view)> observer) { m_observer = std::move(observer); }
+    // Sees the values a prepared statement sends with its text: how many,
+    // and their bytes.
+    void setBoundObserver(std::function<void(std::size_t values, std::size_t bytes)> observer)
+    {
+        m_boundObserver = std::move(observer);
+    }
 
     // Server version text, empty without a connection.
     std::string serverVersion() const;
     // The server's id of this connection's session (also after the
     // connection was lost, until it is opened again); 0 without one.
     unsigned long threadId() const;
-    // The server's name for this connection's client end, as its process
-    // list shows it ("127.0.0.1:54321" over TCP); empty when unknown.
-    std::string clientAddress() const;
+    // Who the session of the last successful connect is, as the server
+    // tells it (kept after the connection was lost, until the next connect).
+    const SessionIdentity &identity() const { return m_identity; }
+    // Counts the successful connects: a session's own state (temporary
+    // tables, settings) is gone once it changed.
+    std::uint64_t sessionNumber() const { return m_sessionNumber; }
+    // The socket of the connection, for a signal handler that must cut a
+    // statement short; -1 without one.
+    int socketDescriptor() const;
 
 private:
     // Connects to one server; the handle, or null with the reason in
@@ -240,7 +255,8 @@ private:
     unsigned m_timeoutSeconds = kDefaultTimeoutSeconds;
     MYSQL *m_mysql = nullptr;
     std::string m_connectError;
-    std::string m_clientAddress; // of the connection now open
+    SessionIdentity m_identity;
+    std::uint64_t m_sessionNumber = 0;
     // What the last successful connect used, for reopen().
     struct Login {
         std::string server, user, password;
@@ -250,7 +266,7 @@ private:
     std::string m_server; // the entry of the list connected to
     std::size_t m_serverIndex = 0; // its place in the list
     bool m_clusterNode = false;
-    std::string m_nodeId;
+    std::string m_nodeId; // of the server openServer() opened last
     std::string m_database; // the last database selected (for reopen)
     std::optional<std::string> m_current; // the current database, while known
     EventPump m_waitPump;
@@ -277,6 +293,7 @@ private:
     unsigned m_refusalNumber = 0;
     std::optional<bool> m_classicAccounts;
     std::function<void(std::string_view)> m_observer;
+    std::function<void(std::size_t, std::size_t)> m_boundObserver;
     bool m_reconnectOnLoss = false;
     bool m_recovering = false;
     std::function<void(const std::string &)> m_lostHandler;

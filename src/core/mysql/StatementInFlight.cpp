@@ -164,6 +164,12 @@ bool MySqlConnection::startPrepared(
         m_refusalNumber = mysql_stmt_errno(handle);
         return false;
     }
+    if (m_boundObserver) {
+        std::size_t bytes = 0;
+        for (const std::string_view v : values)
+            bytes += v.size();
+        m_boundObserver(values.size(), bytes);
+    }
     // Both live until the statement has completed.
     m_inFlightOwner = std::move(owner);
     m_inFlightBinding = std::move(binding);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace varnel {
@@ -48,10 +49,26 @@ public:
     void setKeyColumn(std::string column) { m_keyColumn = std::move(column); }
     // The key a run starts with now.
     std::string keyColumn() const;
+    // Files of the next run that changed since they were stored: with a key,
+    // their values replace the row of their key rather than count as
+    // existing.
+    void setReplacing(std::unordered_set<std::string> files) { m_replacing = std::move(files); }
 
     void requestStop() { m_stop = true; }
+    // Stops at once: a lost connection is not restored, nothing more is
+    // sent, and the run reports what it knows (a statement cut short leaves
+    // its files unknown).
+    void abort()
+    {
+        m_stop = true;
+        m_aborted = true;
+    }
     bool stopRequested() const { return m_stop; }
-    void clearStop() { m_stop = false; }
+    void clearStop()
+    {
+        m_stop = false;
+        m_aborted = false;
+    }
 
 private:
     struct Run;
@@ -74,11 +91,13 @@ private:
     RandomSource &m_random;
     Clock &m_clock;
     bool m_stop = false;
+    bool m_aborted = false;
     bool m_running = false;
     bool m_idleShown = true;
     std::optional<ThrottledPump> m_pump; // during a run
     std::size_t m_batchRows = kDefaultBatchRows;
     std::string m_keyColumn;
+    std::unordered_set<std::string> m_replacing;
     std::string m_keyNoticed; // the table and key the missing index was told for
 };
 

@@ -60,9 +60,41 @@ InsertRow insertRow(const std::string &path, std::vector<RowValue> values)
 {
     InsertRow insert;
     insert.path = path;
-    for (RowValue &v : values)
+    for (RowValue &v : values) {
+        if (v.lossy)
+            insert.lossy.push_back(insert.values.size());
+        if (v.numberLater >= 0)
+            insert.numberedLater.emplace_back(insert.values.size(), static_cast<std::size_t>(v.numberLater));
         insert.add(quoteIdentifier(v.target), std::move(v.value));
+    }
     return insert;
+}
+
+// Whether the key column takes its values from a counter: its numbers are
+// then what tells articles apart, and every file takes one.
+bool keyIsCounted(Form &form, const std::string &key)
+{
+    for (const FieldRule &rule : readRules(form)) {
+        if (rule.target == key && dataSourceOfLabel(rule.source) == DataSource::Counter)
+            return true;
+    }
+    return false;
+}
+
+// What the final message adds after its first line: what a person who
+// closes it before reading the lists must still know.
+std::string finalMessageTail(const ImportResult &result)
+{
+    std::string tail;
+    if (!result.exists.empty())
+        tail += "\r\n已存在 " + std::to_string(result.exists.size()) + " 篇";
+    if (!result.failures.empty())
+        tail += "\r\n未能导入 " + std::to_string(result.failures.size()) + " 篇";
+    if (!result.unknown.empty())
+        tail += "\r\n未确认是否已导入 " + std::to_string(result.unknown.size()) + " 篇";
+    if (result.stopped)
+        tail += "\r\n已停止，还有 " + std::to_string(result.skipped.size()) + " 篇未导入";
+    return tail;
 }
 
 } // namespace
@@ -115,6 +147,10 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     // database and the strict session again.
     RowInserter inserter(m_db, database, Identifier(run.table), limits, [&](std::string &reason) {
         const std::string lostServer = m_db.server();
+        if (m_aborted) {
+            reason = kStoppedReason;
+            return false;
+        }
         if (!m_db.reopen()) {
             reason = m_db.connectError();
             return false;
@@ -126,6 +162,19 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     });
     if (key)
         inserter.setKey(*key);
+    // With a key a file found stored already takes no counter value: numbers
+    // are given as rows are found new (or fail).
+    if (key && !keyIsCounted(m_form, run.key)) {
+        builder.setNumberingLater(true);
+        inserter.setNumbering([&builder](InsertRow &row) {
+            for (const auto &[value, rule] : row.numberedLater) {
+                std::string number = builder.nextNumber(rule);
+                row.setValue(value, number.empty() ? std::string(" ") : std::move(number));
+            }
+        });
+    }
+    const std::unordered_set<std::string> replacing = std::move(m_replacing);
+    m_replacing.clear();
     std::vector<char> attempted(files.size(), 0);
     std::vector<std::pair<std::string, std::string_view>> incomplete; // path, why
     for (std::int64_t j = 1; j <= total; ++j) {
@@ -150,21 +199,29 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
         const std::int64_t before = inserter.inserted();
         std::vector<RowValue> values = builder.build(path, article.text);
         std::string().swap(article.text); // freed: the values hold what the row needs
-        inserter.add(insertRow(path, std::move(values)));
+        InsertRow row = insertRow(path, std::move(values));
+        row.replaces = key && replacing.count(path) > 0;
+        inserter.add(std::move(row));
         // One row at a time the caption moves with each inserted file; in
         // batches the count moves by a batch, the window caption every file.
         if (limits.batchRows > 1 || inserter.inserted() > before)
             report(RunPhase::Transferring, inserter.inserted(), total, fileMainName(path));
     }
-    inserter.complete(); // what was read before a stop is stored too
+    // What was read before a stop is stored too, unless the run was told
+    // to end at once.
+    if (m_aborted)
+        inserter.abandon(std::string(kStoppedReason));
+    inserter.complete();
     if (limits.batchRows > 1)
         report(RunPhase::Transferring, inserter.inserted(), total);
     run.imported = inserter.inserted();
 
     ImportResult result;
-    result.outcome = TransferOutcome::Completed;
+    // A server lost for good ended the run, whatever it went on to list.
+    result.outcome = inserter.deadReason().empty() ? TransferOutcome::Completed : TransferOutcome::Interrupted;
+    result.detail = inserter.deadReason();
     result.transferred = run.imported;
-    result.stopped = run.stopped;
+    result.stopped = run.stopped || m_aborted;
     result.failures = std::move(listed);
     result.failures.insert(result.failures.end(), inserter.failures().begin(), inserter.failures().end());
     result.unknown = inserter.unknown();
@@ -172,7 +229,7 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     result.exists = inserter.exists();
     for (std::size_t k = 0; k < files.size(); ++k) {
         if (!attempted[k])
-            result.skipped.push_back(files[k]);
+            result.skipped.push_back({files[k], std::string(kStoppedReason)});
     }
     // Stored with part of their text: listed unless they are listed already.
     for (const auto &[path, why] : incomplete) {
@@ -191,7 +248,7 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     // a count that cannot be read is said so, never shown as 0.
     m_db.ensureDatabase(database);
     std::optional<std::string> count = queryValue(m_db, sql::countRows(Identifier(run.table)));
-    if (!count && m_db.connectionLost() && m_db.reopen() && m_db.ensureDatabase(database))
+    if (!count && !m_aborted && m_db.connectionLost() && m_db.reopen() && m_db.ensureDatabase(database))
         count = queryValue(m_db, sql::countRows(Identifier(run.table)));
     std::int64_t rows = -1;
     if (count)
@@ -209,16 +266,15 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     std::string message = rows >= 0
         ? "导入完成，已导入 " + std::to_string(run.imported) + " 篇文章，当前表有 " + std::to_string(rows) + " 条记录！"
         : "导入完成，已导入 " + std::to_string(run.imported) + " 篇文章，当前表记录数无法读取！";
-    // Files of a key the table held already are counted apart.
-    if (!result.exists.empty())
-        message += "\r\n已存在 " + std::to_string(result.exists.size()) + " 篇";
-    m_host.showMessage(message);
+    m_host.showMessage(message + finalMessageTail(result));
     if (!result.failures.empty())
         m_host.reportFailures("未能导入的文件", result.failures);
     if (!result.unknown.empty())
         m_host.reportFailures("未确认是否已导入的文件", result.unknown);
     if (!result.incomplete.empty())
         m_host.reportFailures("内容不完整的文件（已导入）", result.incomplete);
+    if (!result.skipped.empty())
+        m_host.reportFailures("运行停止时尚未导入的文件", result.skipped);
     return result;
 }
 

@@ -3,9 +3,46 @@
 #include "mysql/MySqlConnection.h"
 #include "util/AsciiCase.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace varnel {
+namespace {
+
+// The session's own table of the keys asked for. A name of the user's own
+// table would only be hidden in this session, while a run looks keys up.
+constexpr std::string_view kProbeTable = "varnel_key_probe";
+
+// What a key adds to a statement at most: escaping doubles a value at worst.
+std::size_t keyBytes(std::string_view key)
+{
+    return 2 * key.size() + 32;
+}
+
+// Splits [0, n) into runs whose keys fit `limit` bytes (one key at least).
+template <class Size>
+std::vector<std::pair<std::size_t, std::size_t>> parts(std::size_t n, std::size_t limit, Size size)
+{
+    std::vector<std::pair<std::size_t, std::size_t>> out;
+    for (std::size_t first = 0; first < n;) {
+        std::size_t end = first, bytes = 0;
+        while (end < n && (end == first || bytes + size(end) <= limit))
+            bytes += size(end++);
+        out.emplace_back(first, end);
+        first = end;
+    }
+    return out;
+}
+
+std::size_t decimal(std::string_view text)
+{
+    std::size_t n = 0;
+    for (char c : text)
+        n = n * 10 + static_cast<std::size_t>(c - '0');
+    return n;
+}
+
+} // namespace
 
 std::optional<KeyColumn> describeKeyColumn(
     MySqlConnection &db, const std::string &database, const Identifier &table, const Identifier &column)
@@ -32,49 +69,116 @@ std::optional<KeyColumn> describeKeyColumn(
     return key;
 }
 
-std::optional<std::unordered_set<std::string>> existingKeys(
-    MySqlConnection &db, const KeyColumn &key, const std::vector<std::string_view> &keys)
+KeyLookup::KeyLookup(KeyColumn key, std::size_t statementBytes)
+    : m_key(std::move(key))
+    , m_statementBytes(std::clamp<std::size_t>(statementBytes, 4096, std::size_t{1} << 20))
+    , m_probe(quoteIdentifier(m_key.database) + "." + quoteIdentifier(kProbeTable))
 {
-    std::unordered_set<std::string> found;
+}
+
+// The temporary table lives as long as the session: made once on each.
+bool KeyLookup::prepare(MySqlConnection &db)
+{
+    if (m_session != 0 && m_session == db.sessionNumber())
+        return db.fetchRows("delete from " + m_probe) != nullptr;
+    m_session = 0;
+    const std::string table = quoteIdentifier(m_key.database) + "." + m_key.table.sql();
+    if (!db.fetchRows("create temporary table " + m_probe + " (pos int not null default 0) select " + m_key.column.sql()
+            + " as k from " + table + " limit 0"))
+        return false;
+    m_session = db.sessionNumber();
+    return true;
+}
+
+// Stores the keys, many to a statement. A statement the column refuses (a
+// key it cannot hold, in the strict session) goes again key by key, so only
+// the keys it cannot hold are missing from the table.
+bool KeyLookup::store(MySqlConnection &db, const std::vector<std::string_view> &keys)
+{
+    const std::string head = "insert into " + m_probe + " (pos, k) values ";
+    auto send = [&](std::size_t first, std::size_t end) {
+        std::string statement = head;
+        for (std::size_t i = first; i < end; ++i) {
+            statement += i == first ? "(" : ",(";
+            statement += std::to_string(i);
+            statement += ",'";
+            appendEscaped(statement, keys[i]);
+            statement += "')";
+        }
+        return db.fetchRows(statement) != nullptr;
+    };
+    for (const auto &[first, end] :
+        parts(keys.size(), m_statementBytes, [&](std::size_t i) { return keyBytes(keys[i]); })) {
+        if (send(first, end))
+            continue;
+        if (db.connectionLost())
+            return false;
+        for (std::size_t i = first; i < end; ++i) {
+            if (!send(i, i + 1) && db.connectionLost())
+                return false;
+        }
+    }
+    return true;
+}
+
+std::optional<std::vector<KeyFound>> KeyLookup::lookUp(MySqlConnection &db, const std::vector<std::string_view> &keys)
+{
+    std::vector<KeyFound> found(keys.size(), KeyFound::No);
     if (keys.empty())
         return found;
-    const std::string table = quoteIdentifier(key.database) + "." + key.table.sql();
-    std::string statement;
-    if (key.indexed) {
-        // One lookup through the index per key; the position of each found
-        // key comes back. A literal takes the column's collation.
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            statement += i ? " union all " : "";
-            statement += "(select " + std::to_string(i) + " from " + table + " where " + key.column.sql() + "="
-                + quoteString(keys[i]) + " limit 1)";
-        }
-    } else {
-        statement = "select " + key.column.sql() + " from " + table + " where " + key.column.sql() + " in (";
-        for (std::size_t i = 0; i < keys.size(); ++i)
-            statement += (i ? "," : "") + quoteString(keys[i]);
-        statement += ")";
-    }
-    const std::unique_ptr<RowBlock> rows = db.fetchRows(statement);
-    if (!rows)
+    if (!prepare(db) || !store(db, keys))
         return std::nullopt;
-    if (key.indexed) {
-        for (std::size_t r = 0; r < rows->rowCount(); ++r) {
-            const std::string_view at = rows->cellText(r, 0);
-            std::size_t i = 0;
-            for (char c : at)
-                i = i * 10 + static_cast<std::size_t>(c - '0');
-            if (i < keys.size())
-                found.emplace(keys[i]);
-        }
-        return found;
+    // The keys as the column holds them, and which equal an earlier one.
+    const std::unique_ptr<RowBlock> held = db.fetchRows("select a.pos, a.k, exists(select 1 from " + m_probe
+        + " b where b.pos < a.pos and b.k = a.k) from " + m_probe + " a order by a.pos");
+    if (!held)
+        return std::nullopt;
+    std::vector<std::size_t> rows; // of `held`, with a value
+    for (std::size_t r = 0; r < held->rowCount(); ++r) {
+        const std::size_t i = decimal(held->cellText(r, 0));
+        if (i >= keys.size() || held->cellIsNull(r, 1))
+            continue;
+        if (held->cellText(r, 2) == "1")
+            found[i] = KeyFound::Repeated;
+        rows.push_back(r);
     }
-    std::unordered_set<std::string_view> wanted(keys.begin(), keys.end());
-    for (std::size_t r = 0; r < rows->rowCount(); ++r) {
-        const std::string_view value = rows->cellBytes(r, 0);
-        if (wanted.count(value))
-            found.emplace(value);
+    // The table's values among them: the held values as literals find them
+    // (through the index, or in one scan), and the server matches what it
+    // found with the keys, as the column compares.
+    const std::string table = quoteIdentifier(m_key.database) + "." + m_key.table.sql();
+    const std::string &column = m_key.column.sql();
+    for (const auto &[first, end] :
+        parts(rows.size(), m_statementBytes, [&](std::size_t i) { return keyBytes(held->cellBytes(rows[i], 1)); })) {
+        std::string statement = "select distinct p.pos from " + m_probe + " p join (select distinct " + column
+            + " as k from " + table + " where " + column + " in (";
+        for (std::size_t i = first; i < end; ++i) {
+            statement += i == first ? "'" : ",'";
+            appendEscaped(statement, held->cellBytes(rows[i], 1));
+            statement += '\'';
+        }
+        statement += ")) f on f.k = p.k";
+        const std::unique_ptr<RowBlock> inTable = db.fetchRows(statement);
+        if (!inTable)
+            return std::nullopt;
+        for (std::size_t r = 0; r < inTable->rowCount(); ++r) {
+            const std::size_t i = decimal(inTable->cellText(r, 0));
+            if (i < keys.size())
+                found[i] = KeyFound::InTable;
+        }
     }
     return found;
+}
+
+std::string KeyLookup::rowsOfKey(std::size_t index) const
+{
+    return m_key.column.sql() + " = (select k from " + m_probe + " where pos = " + std::to_string(index) + ")";
+}
+
+void KeyLookup::release(MySqlConnection &db)
+{
+    if (m_session != 0 && m_session == db.sessionNumber() && db.isOpen() && !db.connectionLost())
+        db.fetchRows("drop temporary table if exists " + m_probe);
+    m_session = 0;
 }
 
 } // namespace varnel

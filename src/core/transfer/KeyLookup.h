@@ -2,10 +2,11 @@
 
 #include "mysql/Quoting.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 namespace varnel {
@@ -18,8 +19,8 @@ struct KeyColumn {
     std::string database;
     Identifier table;
     Identifier column;
-    // The column leads an index: keys are looked up one by one through it.
-    // Without one a batch of keys costs one scan of the table.
+    // The column leads an index: keys are found through it. Without one a
+    // lookup costs one scan of the table.
     bool indexed = false;
     bool unique = false; // the index refuses a second row of the same key
 };
@@ -29,11 +30,50 @@ struct KeyColumn {
 std::optional<KeyColumn> describeKeyColumn(
     MySqlConnection &db, const std::string &database, const Identifier &table, const Identifier &column);
 
-// Which of `keys` the table holds already, in one statement. Through an index
-// a key is found as the column's collation compares (as a unique index would
-// refuse it); without one the table's values are compared byte for byte.
-// Nothing when the statement failed (lastError says why).
-std::optional<std::unordered_set<std::string>> existingKeys(
-    MySqlConnection &db, const KeyColumn &key, const std::vector<std::string_view> &keys);
+// What a lookup found of one key.
+enum class KeyFound : char {
+    No, // neither in the table nor earlier in the same lookup
+    InTable,
+    Repeated, // not in the table, but equal to an earlier key of the same lookup
+};
+
+// Looks keys up as the key column holds them. The server changes some values
+// as it stores them (an INT column takes "007" as 7, a CHAR drops trailing
+// spaces, a collation may take "Abc" and "abc" for the same), so keys are
+// never compared as the bytes a file gave: each is first stored, strictly, in
+// a temporary table whose one column is made from the key column itself (its
+// type, character set and collation), and the stored values are compared
+// with the table's by the server, as a unique index on the column compares
+// them. A key the column cannot hold is not found (its row will be refused).
+// The table is looked into once per lookup: through the column's index when
+// it has one, otherwise in one scan.
+class KeyLookup {
+public:
+    // statementBytes: how long a statement may be (the server's packet limit
+    // with room to spare).
+    KeyLookup(KeyColumn key, std::size_t statementBytes);
+
+    const KeyColumn &column() const { return m_key; }
+
+    // One answer per key, in their order. Nothing when a statement failed;
+    // the connection's lastError() says why.
+    std::optional<std::vector<KeyFound>> lookUp(MySqlConnection &db, const std::vector<std::string_view> &keys);
+
+    // A condition that holds for the table's rows of the key at `index` of
+    // the last lookUp() on this connection (before the next one).
+    std::string rowsOfKey(std::size_t index) const;
+
+    // Drops the temporary table, when the session that has it is still open.
+    void release(MySqlConnection &db);
+
+private:
+    bool prepare(MySqlConnection &db);
+    bool store(MySqlConnection &db, const std::vector<std::string_view> &keys);
+
+    KeyColumn m_key;
+    std::size_t m_statementBytes;
+    std::string m_probe; // `database`.`the temporary table`
+    std::uint64_t m_session = 0; // the connection's session the table lives in; 0: none
+};
 
 } // namespace varnel

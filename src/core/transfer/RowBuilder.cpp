@@ -37,13 +37,22 @@ std::vector<RowValue> RowBuilder::build(const std::string &path, std::string_vie
         if (target == "ID")
             continue;
         context.fileTime = fileTimeChoice(m_form);
-        std::string value = ruleValue(label, m_rules[k], path, text, context);
+        const bool later = m_numberLater && dataSourceOfLabel(label) == DataSource::Counter;
+        std::string value = later ? std::string(kNumberRoom, '0') : ruleValue(label, m_rules[k], path, text, context);
         resolvePosition(row, target);
         if (value.empty())
             value.push_back(' '); // one space, as the import stores it
-        values.push_back({std::move(target), std::move(label), std::move(value)});
+        const bool lossy = valueLosesBytes(label, path);
+        values.push_back(
+            {std::move(target), std::move(label), std::move(value), lossy, later ? static_cast<int>(k) : -1});
     }
     return values;
+}
+
+std::string RowBuilder::nextNumber(std::size_t rule)
+{
+    ValueContext context{m_random, m_clock, {}};
+    return ruleValue(labelOf(DataSource::Counter), m_rules[rule], {}, {}, context);
 }
 
 void RowBuilder::resolvePosition(int row, std::string &target)

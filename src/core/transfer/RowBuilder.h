@@ -21,6 +21,10 @@ struct RowValue {
     std::string target;
     std::string source;
     std::string value;
+    bool lossy = false; // a name that lost bytes (valueLosesBytes)
+    // A counter's value given later (nextNumber of this rule): only a row
+    // that is stored or fails takes a number. -1: the value is final.
+    int numberLater = -1;
 };
 
 // Makes the values of one file's row as an import stores them; the import
@@ -47,7 +51,14 @@ public:
     // the mapping row then holds the column's name, as an import leaves it.
     void resolvePositions(ColumnReader reader, bool writeBack);
 
+    // Counters give their values through nextNumber() instead of at once:
+    // each value holds kNumberRoom bytes until then.
+    void setNumberingLater(bool later) { m_numberLater = later; }
+    inline static constexpr std::size_t kNumberRoom = 20;
+
     std::vector<RowValue> build(const std::string &path, std::string_view text);
+    // The next value of the counter of that rule.
+    std::string nextNumber(std::size_t rule);
 
     // The rules' states after the rows built so far (counters carry on).
     const std::vector<RuleState> &ruleStates() const { return m_rules; }
@@ -62,6 +73,7 @@ private:
     std::vector<RuleState> m_rules;
     ColumnReader m_readColumns;
     bool m_writeBack = false;
+    bool m_numberLater = false;
     std::optional<std::vector<std::string>> m_columns; // read once, when a position needs them
 };
 

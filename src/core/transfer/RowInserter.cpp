@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <functional>
 #include <thread>
 
 namespace varnel {
@@ -42,6 +41,12 @@ void InsertRow::add(std::string name, std::string value)
     valueBytes += value.size();
     names.push_back(std::move(name));
     values.push_back(std::move(value));
+}
+
+void InsertRow::setValue(std::size_t index, std::string value)
+{
+    valueBytes = valueBytes - values[index].size() + value.size();
+    values[index] = std::move(value);
 }
 
 std::size_t InsertRow::assignmentBytes() const
@@ -86,6 +91,12 @@ RowInserter::~RowInserter()
         m_db.finishStatement();
 }
 
+void RowInserter::setKey(const KeyColumn &key)
+{
+    // Keys are asked for in parts, well under the server's packet limit.
+    m_key.emplace(key, m_limits.maxStatementBytes ? m_limits.maxStatementBytes / 4 : std::size_t{1} << 20);
+}
+
 std::string RowInserter::errorText() const
 {
     std::string reason;
@@ -94,113 +105,22 @@ std::string RowInserter::errorText() const
     return reason;
 }
 
-void RowInserter::lost(const std::vector<const InsertRow *> &rows)
+// A row's numbers are given once, in the order rows are decided; a row found
+// stored already takes none.
+void RowInserter::number(InsertRow &row)
 {
-    const std::string reason = errorText();
-    const unsigned long oldSession = m_db.threadId();
-    const std::string oldClient = m_db.clientAddress();
-    const std::string oldServer = m_db.server();
-    const std::string oldNode = m_db.clusterNodeId();
-    std::string why;
-    if (!m_restore) {
-        m_deadReason = reason;
-    } else if (!m_restore(why)) {
-        m_deadReason = "连接已断开，重新连接失败：" + why;
-    }
-    if (rows.empty())
+    if (row.finished)
         return;
-    // The old session may still be carrying the statement out (the
-    // connection timed out, or the network failed): it is ended first, so
-    // that what the keys show afterwards is final.
-    if (m_key && m_deadReason.empty() && !m_settling && endSession(oldSession, oldClient, oldServer, oldNode)) {
-        settleByKey(rows, reason);
-        return;
-    }
-    for (const InsertRow *row : rows)
-        m_unknown.push_back({row->path, reason, std::string(keyOf(*row))});
+    row.finished = true;
+    if (m_numbering && !row.numberedLater.empty())
+        m_numbering(row);
+    row.numberedLater.clear();
 }
 
-namespace {
-
-// Asks the count every tenth of a second until it is 0 (true), at most
-// `tries` times; false when it cannot be asked or stays above 0. `first`
-// runs once, after the first count above 0.
-bool countFallsToZero(MySqlConnection &on, const std::string &count, int tries, const std::function<void()> &first = {})
+void RowInserter::failRow(InsertRow &row, const std::string &reason)
 {
-    for (int i = 0; i < tries; ++i) {
-        const std::unique_ptr<RowBlock> left = on.fetchRows(count);
-        if (!left || left->rowCount() != 1)
-            return false;
-        if (left->cellText(0, 0) == "0")
-            return true;
-        if (i == 0 && first)
-            first();
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
-}
-
-} // namespace
-
-bool RowInserter::endSession(
-    unsigned long id, const std::string &clientAddress, const std::string &server, const std::string &node)
-{
-    if (id == 0 || clientAddress.empty())
-        return false;
-    // After a move to another server of the list the old session is on the
-    // old one.
-    MySqlConnection *on = &m_db;
-    std::optional<MySqlConnection> old;
-    if (m_db.server() != server) {
-        old.emplace();
-        old->setTimeout(10);
-        if (!old->connectLike(m_db, server))
-            return nodeLeftCluster(node);
-        on = &*old;
-    }
-    const std::string session = std::to_string(id);
-    // Only a session of that id from the old connection's own address is
-    // ours: a restarted server numbers its sessions anew. Still going after
-    // ten seconds, its rows stay unknown.
-    return countFallsToZero(*on,
-        "select count(*) from information_schema.processlist where id = " + session
-            + " and host = " + quoteString(clientAddress),
-        100, [&] { on->execute("kill " + session); });
-}
-
-// A node that let no one in may still be in its cluster (it refused this
-// login only, or the network between us failed): only once the cluster
-// counts it out can it commit nothing more, and what it committed before is
-// on every node (the reads here wait for it). Still a member after thirty
-// seconds, the rows stay unknown.
-bool RowInserter::nodeLeftCluster(const std::string &node)
-{
-    if (!m_db.clusterNode() || node.empty())
-        return false;
-    return countFallsToZero(
-        m_db, "select count(*) from mysql.wsrep_cluster_members where node_uuid = " + quoteString(node), 300);
-}
-
-std::string_view RowInserter::keyOf(const InsertRow &row) const
-{
-    if (!m_key)
-        return {};
-    for (std::size_t i = 0; i < row.names.size(); ++i) {
-        if (row.names[i] == m_key->column.sql()) {
-            const std::string_view v = row.values[i];
-            return v.find_first_not_of(" \t\r\n") == std::string_view::npos ? std::string_view() : v;
-        }
-    }
-    return {};
-}
-
-// A later file of the same key may still be stored.
-void RowInserter::failRow(const InsertRow &row, const std::string &reason)
-{
-    const std::string_view key = keyOf(row);
-    if (!key.empty())
-        m_runKeys.erase(std::string(key));
-    m_failures.push_back({row.path, reason, std::string(key)});
+    number(row);
+    m_failures.push_back({row.path, reason, std::string(keyOf(row))});
 }
 
 std::string RowInserter::keyLookupFailure() const
@@ -212,89 +132,6 @@ void RowInserter::storedRow(const InsertRow &row)
 {
     ++m_inserted;
     m_stored.push_back({row.path, std::string(keyOf(row))});
-}
-
-std::optional<std::unordered_set<std::string>> RowInserter::lookUp(const std::vector<const InsertRow *> &rows)
-{
-    std::vector<std::string_view> keys;
-    for (const InsertRow *row : rows) {
-        if (const std::string_view k = keyOf(*row); !k.empty())
-            keys.push_back(k);
-    }
-    std::unordered_set<std::string> found;
-    // Long keys are asked for in parts, well under the server's packet
-    // limit: a key takes at most twice its size escaped, and its lookup
-    // about a hundred bytes besides.
-    const std::size_t limit = m_limits.maxStatementBytes ? m_limits.maxStatementBytes / 4 : std::size_t{1} << 20;
-    const std::size_t lookupBytes = std::min<std::size_t>(limit, 1 << 20);
-    for (std::size_t first = 0; first < keys.size();) {
-        std::size_t end = first, bytes = 0;
-        while (end < keys.size() && (end == first || bytes + 2 * keys[end].size() + 128 <= lookupBytes))
-            bytes += 2 * keys[end++].size() + 128;
-        const std::vector<std::string_view> part(
-            keys.begin() + static_cast<std::ptrdiff_t>(first), keys.begin() + static_cast<std::ptrdiff_t>(end));
-        auto some = existingKeys(m_db, *m_key, part);
-        // Nothing was changed: a connection lost meanwhile is restored and
-        // the keys asked once more.
-        if (!some && m_deadReason.empty() && m_db.connectionLost()) {
-            lost({});
-            if (m_deadReason.empty())
-                some = existingKeys(m_db, *m_key, part);
-        }
-        if (!some)
-            return std::nullopt;
-        found.merge(*some);
-        first = end;
-    }
-    return found;
-}
-
-void RowInserter::dropExisting(std::vector<InsertRow> &rows)
-{
-    std::vector<const InsertRow *> all;
-    for (const InsertRow &row : rows)
-        all.push_back(&row);
-    // Keys that cannot be looked up are left to the statement when a unique
-    // index refuses a second row; without one the rows are not sent blind.
-    const auto found = lookUp(all);
-    if (!found) {
-        if (!m_key->unique) {
-            const std::string reason = keyLookupFailure();
-            for (InsertRow &row : rows)
-                failRow(row, reason);
-            rows.clear();
-        }
-        return;
-    }
-    std::vector<InsertRow> kept;
-    kept.reserve(rows.size());
-    for (InsertRow &row : rows) {
-        const std::string_view k = keyOf(row);
-        if (!k.empty() && found->count(std::string(k))) {
-            m_exists.push_back({row.path, std::string(k)});
-            continue;
-        }
-        row.keyLookedUp = true;
-        kept.push_back(std::move(row));
-    }
-    rows.swap(kept);
-}
-
-void RowInserter::settleByKey(const std::vector<const InsertRow *> &rows, const std::string &reason)
-{
-    m_settling = true;
-    const auto found = lookUp(rows);
-    for (const InsertRow *row : rows) {
-        const std::string_view k = keyOf(*row);
-        if (!found || k.empty() || !m_deadReason.empty()) {
-            m_unknown.push_back({row->path, reason, std::string(k)});
-        } else if (found->count(std::string(k))) {
-            storedRow(*row);
-        } else {
-            insertOne(*row);
-        }
-    }
-    m_settling = false;
 }
 
 bool RowInserter::ready()
@@ -313,9 +150,23 @@ bool RowInserter::ready()
     return m_deadReason.empty() && m_db.ensureDatabase(m_database);
 }
 
-void RowInserter::insertOne(const InsertRow &row)
+bool RowInserter::sendRetrying(std::string_view statement)
 {
-    const std::string key(keyOf(row));
+    bool sent = m_db.insertStatement(statement);
+    for (int attempt = 0; !sent && m_db.lastErrorNumber() == kDeadlock && attempt < kConflictRetries; ++attempt) {
+        ++m_conflicts;
+        conflictPause(attempt);
+        sent = m_db.insertStatement(statement);
+    }
+    return sent;
+}
+
+void RowInserter::insertOne(InsertRow &row)
+{
+    if (!row.refusal.empty()) {
+        failRow(row, row.refusal);
+        return;
+    }
     if (!m_deadReason.empty()) {
         failRow(row, m_deadReason);
         return;
@@ -324,17 +175,23 @@ void RowInserter::insertOne(const InsertRow &row)
         failRow(row, m_deadReason.empty() ? errorText() : m_deadReason);
         return;
     }
-    if (!key.empty() && !row.keyLookedUp) {
+    const std::string key(keyOf(row));
+    if (m_key && !row.keyLookedUp) {
         const auto found = lookUp({&row});
-        if (found && found->count(key)) {
-            m_exists.push_back({row.path, key});
-            return;
+        if (found && found->front() == KeyFound::InTable) {
+            if (!row.replaces) {
+                m_exists.push_back({row.path, key});
+                return;
+            }
+            if (replaceExisting(row, 0))
+                return;
         }
-        if (!found && !m_key->unique) {
+        if (!found && !m_key->column().unique) {
             failRow(row, keyLookupFailure());
             return;
         }
     }
+    number(row);
     // The statement is built in place: the row's values are escaped into it
     // once.
     bool sent = false;
@@ -342,12 +199,7 @@ void RowInserter::insertOne(const InsertRow &row)
         std::string statement = sql::insertRow(m_table, "");
         statement.reserve(statement.size() + row.assignmentBytes());
         row.appendAssignments(statement);
-        sent = m_db.insertStatement(statement);
-        for (int attempt = 0; !sent && m_db.lastErrorNumber() == kDeadlock && attempt < kConflictRetries; ++attempt) {
-            ++m_conflicts;
-            conflictPause(attempt);
-            sent = m_db.insertStatement(statement);
-        }
+        sent = sendRetrying(statement);
     }
     if (sent) {
         storedRow(row);
@@ -358,12 +210,11 @@ void RowInserter::insertOne(const InsertRow &row)
         return;
     }
     const std::string reason = errorText();
-    // A unique index refused the key: the table holds the article already
-    // (the lookup before sending compared as the index does not, or another
-    // program stored it meanwhile).
-    if (!key.empty() && m_db.lastErrorNumber() == kDuplicateEntry) {
+    // A unique index refused the key: another program stored the article
+    // since the lookup.
+    if (m_key && m_db.lastErrorNumber() == kDuplicateEntry) {
         const auto found = lookUp({&row});
-        if (found && found->count(key)) {
+        if (found && found->front() == KeyFound::InTable) {
             m_exists.push_back({row.path, key});
             return;
         }
@@ -375,39 +226,30 @@ void RowInserter::add(InsertRow row)
 {
     m_db.advanceStatement();
     if (!m_deadReason.empty()) {
-        m_failures.push_back({row.path, m_deadReason, std::string(keyOf(row))});
+        // The rows before it fail first, so that numbers keep the files' order.
+        flush();
+        failRow(row, m_deadReason);
         return;
     }
-    // A second file of the same key in one run is the same article, once
-    // the first is stored; the first may still be on its way, and its
-    // outcome decides.
-    if (const std::string key(keyOf(row)); !key.empty()) {
-        if (m_runKeys.count(key)) {
-            flush();
-            finishInFlight();
-            if (m_runKeys.count(key)) {
-                m_exists.push_back({row.path, key});
-                return;
-            }
-        }
-        m_runKeys.insert(key);
-    }
+    if (m_key)
+        row.refusal = std::string(keyRefusal(row));
     // The server closes the connection on a statement over its limit: such a
     // row is refused here, and the connection stays up for the others (a
     // batched row may have to go alone). Escaping at most doubles a value,
     // so most rows are cleared without escaping a byte.
     const std::size_t head = sql::insertRow(m_table, "").size() + row.columns.size() + 4 * row.values.size();
-    if (m_limits.maxStatementBytes && head + 2 * row.valueBytes + 1 > m_limits.maxStatementBytes
-        && head + row.assignmentBytes() + 1 > m_limits.maxStatementBytes) {
-        failRow(row, packetLimitReason(m_limits.maxStatementBytes));
+    if (row.refusal.empty() && m_limits.maxStatementBytes && head + 2 * row.valueBytes + 1 > m_limits.maxStatementBytes
+        && head + row.assignmentBytes() + 1 > m_limits.maxStatementBytes)
+        row.refusal = packetLimitReason(m_limits.maxStatementBytes);
+    if (!row.refusal.empty()) {
+        // It fails in its place: after the rows gathered before it.
+        if (m_pending.empty())
+            failRow(row, row.refusal);
+        else
+            m_pending.push_back(std::move(row));
         return;
     }
-    std::size_t batchBytes = m_limits.batchBytes;
-    if (m_limits.maxStatementBytes) {
-        const std::size_t packetHead = 64 + row.values.size() / 8;
-        batchBytes =
-            std::min(batchBytes, m_limits.maxStatementBytes > packetHead ? m_limits.maxStatementBytes - packetHead : 0);
-    }
+    const std::size_t batchBytes = batchBytesFor(row.values.size());
     const std::size_t rowBytes = row.boundBytes();
     const std::size_t maxRows =
         std::min(m_limits.batchRows, kMaxBoundValues / std::max<std::size_t>(1, row.values.size()));
@@ -415,18 +257,41 @@ void RowInserter::add(InsertRow row)
     // edited during the run) and rows too big for a batch do not join one.
     const bool single = maxRows <= 1 || row.columns.empty() || rowBytes >= batchBytes;
     if (!m_pending.empty()
-        && (single || row.columns != m_pending.front().columns || m_pendingBytes + rowBytes > batchBytes
-            || m_pending.size() >= maxRows))
+        && (single || (!m_pendingColumns.empty() && row.columns != m_pendingColumns)
+            || m_pendingBytes + rowBytes > batchBytes || m_pending.size() >= maxRows))
         flush();
     if (single) {
+        // Rows put back by the flush go first.
+        while (!m_pending.empty())
+            flush();
         finishInFlight();
         insertOne(row);
         return;
     }
+    m_pendingColumns = row.columns;
     m_pendingBytes += rowBytes;
     m_pending.push_back(std::move(row));
     if (m_pending.size() >= maxRows)
         flush();
+}
+
+std::size_t RowInserter::batchBytesFor(std::size_t values) const
+{
+    if (!m_limits.maxStatementBytes)
+        return m_limits.batchBytes;
+    const std::size_t packetHead = 64 + values / 8;
+    return std::min(
+        m_limits.batchBytes, m_limits.maxStatementBytes > packetHead ? m_limits.maxStatementBytes - packetHead : 0);
+}
+
+void RowInserter::putBack(std::vector<InsertRow> rows)
+{
+    for (const InsertRow &row : rows) {
+        m_pendingBytes += row.refusal.empty() ? row.boundBytes() : 0;
+        m_pendingColumns = row.columns;
+    }
+    rows.insert(rows.end(), std::make_move_iterator(m_pending.begin()), std::make_move_iterator(m_pending.end()));
+    m_pending.swap(rows);
 }
 
 void RowInserter::finishInFlight()
@@ -442,8 +307,8 @@ void RowInserter::finishInFlight()
             return;
         }
         if (m_db.connectionLost()) {
-            std::vector<const InsertRow *> all;
-            for (const InsertRow &row : *rows)
+            std::vector<InsertRow *> all;
+            for (InsertRow &row : *rows)
                 all.push_back(&row);
             lost(all);
             return;
@@ -459,7 +324,7 @@ void RowInserter::finishInFlight()
     // All or nothing: one statement on a transactional table leaves no row
     // behind when refused, so going through its rows one by one inserts each
     // exactly once.
-    for (const InsertRow &row : *rows)
+    for (InsertRow &row : *rows)
         insertOne(row);
 }
 
@@ -493,16 +358,47 @@ void RowInserter::flush()
     finishInFlight();
     if (m_pending.empty())
         return;
-    auto rows = std::make_shared<std::vector<InsertRow>>();
-    rows->swap(m_pending);
+    // The rows of one batch, of one column list; rows put back after a loss
+    // may make more.
+    const InsertRow &first = m_pending.front();
+    const std::size_t values = std::max<std::size_t>(1, first.values.size());
+    const std::size_t most = std::max<std::size_t>(1, std::min(m_limits.batchRows, kMaxBoundValues / values));
+    const std::size_t limit = batchBytesFor(first.values.size());
+    std::size_t take = 0, bytes = 0;
+    for (; take < m_pending.size() && take < most; ++take) {
+        const InsertRow &row = m_pending[take];
+        if (!row.refusal.empty())
+            continue;
+        if (take > 0 && (row.columns != first.columns || bytes + row.boundBytes() > limit))
+            break;
+        bytes += row.boundBytes();
+    }
+    auto rows = std::make_shared<std::vector<InsertRow>>(std::make_move_iterator(m_pending.begin()),
+        std::make_move_iterator(m_pending.begin() + static_cast<std::ptrdiff_t>(take)));
+    m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(take));
     m_pendingBytes = 0;
+    for (const InsertRow &row : m_pending)
+        m_pendingBytes += row.refusal.empty() ? row.boundBytes() : 0;
+    if (m_pending.empty())
+        m_pendingColumns.clear();
     if (m_key && m_deadReason.empty() && ready())
-        dropExisting(*rows);
+        settleKeys(*rows);
+    // The rows that go, in their order; those refused fail in their place.
+    std::vector<InsertRow> going;
+    going.reserve(rows->size());
+    for (InsertRow &row : *rows) {
+        if (!row.refusal.empty() || !m_deadReason.empty()) {
+            failRow(row, row.refusal.empty() ? m_deadReason : row.refusal);
+            continue;
+        }
+        number(row);
+        going.push_back(std::move(row));
+    }
+    rows->swap(going);
     if (rows->empty())
         return;
-    if (rows->size() == 1 || !m_deadReason.empty()) {
-        for (const InsertRow &row : *rows)
-            insertOne(row);
+    if (rows->size() == 1) {
+        insertOne(rows->front());
         return;
     }
     if (startBatch(rows))
@@ -526,15 +422,22 @@ bool RowInserter::startBatch(const std::shared_ptr<std::vector<InsertRow>> &rows
     // and nothing is in doubt.
     if (m_deadReason.empty() && m_db.connectionLost())
         lost({});
-    for (const InsertRow &row : *rows)
+    for (InsertRow &row : *rows)
         insertOne(row);
     return false;
 }
 
 void RowInserter::complete()
 {
-    flush();
-    finishInFlight();
+    // Rows that waited for an earlier row of their key, and rows a lost
+    // connection put back, come back here.
+    do {
+        while (!m_pending.empty())
+            flush();
+        finishInFlight();
+    } while (!m_pending.empty());
+    if (m_key)
+        m_key->release(m_db);
 }
 
 } // namespace varnel

@@ -111,8 +111,8 @@ std::string runReportText(const TransferResult &result, const RunReportHead &hea
     }
     for (const KeyedFile &f : result.exists)
         appendFile(out, f.item, FileOutcome::Exists, {}, f.key);
-    for (const std::string &f : result.skipped)
-        appendFile(out, f, FileOutcome::Skipped, "运行已停止", {});
+    for (const TransferFailure &f : result.skipped)
+        appendFile(out, f.item, FileOutcome::Skipped, f.reason, f.key);
 
     Json summary = Json::object();
     summary["summary"] = true;
@@ -134,7 +134,9 @@ std::string runReportText(const TransferResult &result, const RunReportHead &hea
         summary["written"] = result.transferred;
         summary["failed"] = result.failures.size();
     }
-    summary["table_rows"] = result.tableRows;
+    // A count the run never read is not shown as one.
+    if (result.tableRows >= 0)
+        summary["table_rows"] = result.tableRows;
     summary["stopped"] = result.stopped;
     if (!result.detail.empty())
         summary["detail"] = wellFormedUtf8(result.detail);

@@ -38,6 +38,9 @@ struct KeyedFile {
     std::string key;
 };
 
+// Why a file a stopped run did not come to is not stored.
+inline constexpr std::string_view kStoppedReason = "运行已停止";
+
 // How a run ended, for callers that must tell (the command line's exit code).
 enum class TransferOutcome {
     Completed, // the final message was shown
@@ -52,7 +55,7 @@ enum class TransferOutcome {
 struct TransferResult {
     TransferOutcome outcome = TransferOutcome::Invalid;
     std::int64_t transferred = 0;
-    std::int64_t tableRows = 0;
+    std::int64_t tableRows = -1; // -1: not counted
     std::vector<TransferFailure> failures;
     // Files whose statement was in flight when the connection was lost: they
     // may or may not be stored.
@@ -63,8 +66,8 @@ struct TransferResult {
     // among them), and those whose key the table held already.
     std::vector<KeyedFile> stored;
     std::vector<KeyedFile> exists;
-    // Files a stopped import did not come to.
-    std::vector<std::string> skipped;
+    // Files an import did not come to (it was stopped, the folder went).
+    std::vector<TransferFailure> skipped;
     // The server's or the system's reason behind a message that ended the
     // run (shown below the message: next line of stderr, failure details).
     std::string detail;

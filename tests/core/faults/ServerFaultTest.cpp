@@ -13,6 +13,7 @@
 #include "transfer/ArticleImporter.h"
 #include "transfer/BatchSizing.h"
 #include "transfer/RowInserter.h"
+#include "transfer/RunReport.h"
 
 #include <gtest/gtest.h>
 
@@ -138,7 +139,8 @@ TEST_F(ServerFaultTest, KilledServerIsReconnectedAndTheBatchUnderWayIsListedApar
     // The count is read on the restored connection, not made up.
     EXPECT_EQ(result.tableRows, static_cast<std::int64_t>(stored.size()));
     EXPECT_EQ(host.recorder.lastText(),
-        "导入完成，已导入 50 篇文章，当前表有 " + std::to_string(stored.size()) + " 条记录！");
+        "导入完成，已导入 50 篇文章，当前表有 " + std::to_string(stored.size())
+            + " 条记录！\r\n未确认是否已导入 10 篇");
 }
 
 // With a key the rows a lost connection left in doubt are looked up on the
@@ -250,7 +252,10 @@ TEST_F(ServerFaultTest, ServerThatStaysDownFailsTheRestAndNoCountIsMadeUp)
     };
     const ImportResult result = import(files, 1);
 
-    ASSERT_EQ(result.outcome, TransferOutcome::Completed);
+    // A server lost for good ends the run as a server error does.
+    ASSERT_EQ(result.outcome, TransferOutcome::Interrupted);
+    EXPECT_TRUE(result.detail.starts_with("连接已断开，重新连接失败：")) << result.detail;
+    EXPECT_EQ(runExitStatus(result), 1);
     EXPECT_EQ(result.transferred, 10);
     // Killed between files: the closed connection is seen before f11 is
     // sent, so f11 is not in doubt, it failed.
@@ -259,7 +264,7 @@ TEST_F(ServerFaultTest, ServerThatStaysDownFailsTheRestAndNoCountIsMadeUp)
     EXPECT_EQ(fileMainName(result.failures.front().item), "f11");
     EXPECT_TRUE(result.failures.front().reason.starts_with("连接已断开，重新连接失败："))
         << result.failures.front().reason;
-    EXPECT_EQ(host.recorder.lastText(), "导入完成，已导入 10 篇文章，当前表记录数无法读取！");
+    EXPECT_EQ(host.recorder.lastText(), "导入完成，已导入 10 篇文章，当前表记录数无法读取！\r\n未能导入 10 篇");
 
     ASSERT_TRUE(server->start());
     EXPECT_EQ(column("select count(*) from d.t"), std::vector<std::string>{"10"});
@@ -280,7 +285,7 @@ TEST_F(ServerFaultTest, FrozenServerEndsTheStatementNotTheProgram)
     server->thaw();
 
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(60));
-    ASSERT_EQ(result.outcome, TransferOutcome::Completed);
+    ASSERT_EQ(result.outcome, TransferOutcome::Interrupted);
     EXPECT_EQ(result.transferred, 5);
     EXPECT_EQ(mainNames(result.unknown), std::set<std::string>{"f6"});
     EXPECT_EQ(result.failures.size() + result.unknown.size() + 5, 8u);
@@ -321,25 +326,32 @@ TEST_F(ServerFaultTest, BatchesKeepToTheirBoundAndUnderThePacketLimit)
     ASSERT_EQ(bound, packet / 2);
     const auto files = writeFiles(10, bound / 2 - 100);
 
-    std::vector<std::size_t> inserts;
-    std::size_t largest = 0;
+    // A batch's packet is its text with placeholders and its bound values.
+    std::vector<std::size_t> batches;
+    std::size_t largest = 0, text = 0;
     db.setStatementObserver([&](std::string_view statement) {
-        largest = std::max(largest, statement.size());
-        if (statement.starts_with("insert"))
-            inserts.push_back(statement.size());
+        text = statement.size();
+        largest = std::max(largest, text);
+    });
+    db.setBoundObserver([&](std::size_t values, std::size_t bytes) {
+        batches.push_back(bytes);
+        largest = std::max(largest, text + bytes + InsertRow::kBoundValueBytes * values);
     });
     const ImportResult result = import(files, 500);
     db.setStatementObserver({});
+    db.setBoundObserver({});
 
     EXPECT_EQ(result.transferred, 10);
     EXPECT_TRUE(result.failures.empty()) << result.failures.front().reason;
     EXPECT_TRUE(result.unknown.empty());
     EXPECT_EQ(column("select count(*) from d.t"), std::vector<std::string>{"10"});
     EXPECT_LT(largest, packet);
-    // Two rows a statement; the statement's head comes on top of its rows.
-    EXPECT_EQ(inserts.size(), 5u);
-    for (std::size_t size : inserts)
-        EXPECT_LE(size, bound + 64);
+    // Two rows a statement, their values within the bound.
+    ASSERT_EQ(batches.size(), 5u);
+    for (std::size_t bytes : batches) {
+        EXPECT_LE(bytes, bound);
+        EXPECT_GT(bytes, bound / 2);
+    }
 }
 
 TEST_F(ServerFaultTest, LaxServerRefusesWhatAColumnCannotHoldAndKeepsItsMode)

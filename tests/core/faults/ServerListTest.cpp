@@ -80,6 +80,27 @@ TEST(ServerList, ConnectTakesTheFirstThatAnswersAndALossMovesOn)
     EXPECT_EQ(db.server(), second.address());
 }
 
+// The session ended from outside while both servers live: the next server
+// of the list takes over, not the one the connection was lost to.
+TEST(ServerList, ASessionEndedFromOutsideMovesOnToTheNextServer)
+{
+    VARNEL_REQUIRE_MARIADB();
+    ThrowawayServer first, second;
+    ASSERT_EQ(first.error(), "");
+    ASSERT_EQ(second.error(), "");
+    MySqlConnection db;
+    ASSERT_TRUE(db.connect(first.address() + "," + second.address(), "root", "")) << db.connectError();
+    ASSERT_EQ(db.server(), first.address());
+    MySqlConnection admin;
+    ASSERT_TRUE(admin.connect(first.address(), "root", ""));
+    ASSERT_TRUE(admin.execute("kill connection " + std::to_string(db.identity().id)));
+    EXPECT_FALSE(db.execute("select 1"));
+    EXPECT_TRUE(db.connectionLost());
+    ASSERT_TRUE(db.reopen()) << db.connectError();
+    EXPECT_EQ(db.server(), second.address());
+    EXPECT_EQ(db.identity().server, second.address());
+}
+
 TEST(ServerList, OneServerFailsWithTheLibrarysReasonAlone)
 {
     MySqlConnection db;

@@ -174,7 +174,7 @@ TEST_F(ImporterTest, PositionalTargetsOnAnExistingTable)
     EXPECT_EQ(result.transferred, 0);
     ASSERT_EQ(host.failures.size(), 2u);
     EXPECT_NE(host.failures[0].reason.find("未知列"), std::string::npos) << host.failures[0].reason;
-    EXPECT_EQ(host.recorder.lastText(), "导入完成，已导入 0 篇文章，当前表有 0 条记录！");
+    EXPECT_EQ(host.recorder.lastText(), "导入完成，已导入 0 篇文章，当前表有 0 条记录！\r\n未能导入 2 篇");
 
     form.removeRow(2);
     EXPECT_EQ(importer.runImport(files).transferred, 2);
@@ -261,7 +261,17 @@ TEST_F(ImporterTest, StopAfterTheCurrentFileStillReports)
         const ImportResult result = importer.runImport(files);
         EXPECT_EQ(result.outcome, TransferOutcome::Completed);
         EXPECT_EQ(result.transferred, 3) << "batch " << batch;
-        EXPECT_EQ(host.recorder.lastText(), "导入完成，已导入 3 篇文章，当前表有 3 条记录！");
+        // The message says the run was stopped; the files it did not come to
+        // are listed after it.
+        EXPECT_EQ(
+            host.recorder.lastText(), "导入完成，已导入 3 篇文章，当前表有 3 条记录！\r\n已停止，还有 7 篇未导入");
+        EXPECT_TRUE(result.stopped);
+        ASSERT_EQ(result.skipped.size(), 7u) << "batch " << batch;
+        EXPECT_EQ(result.skipped.front().item, files[3]);
+        EXPECT_EQ(result.skipped.front().reason, kStoppedReason);
+        ASSERT_EQ(host.lists.count("运行停止时尚未导入的文件"), 1u);
+        EXPECT_EQ(host.lists.at("运行停止时尚未导入的文件").size(), 7u);
+        host.lists.clear();
         EXPECT_EQ(form.control("按钮导入")->text(), kImportIdle);
         host.onEvents = nullptr;
     }
