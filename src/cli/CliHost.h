@@ -48,6 +48,7 @@ public:
     bool interrupted() const;
     // Whether a second one came.
     bool aborted() const;
+    bool endAtOnce() const override { return aborted(); }
     void endProgress();
 
     // After the run: prints what it said and gives the exit status. A run

@@ -114,15 +114,20 @@ Options / 选项 (--option VALUE or --option=VALUE / 值可写作 --option VALUE
                       written whole at the end of every run, stopped or not
                       写运行报告（JSON Lines，每个文件一行，最后一行为汇总），
                       运行结束（包括被停止）时整体写入
-  --retry REPORT      import only the files of REPORT whose outcome was
-                      failed or unknown, with the configuration given now;
-                      a report of another table is refused (exit 2)
-                      只导入报告中失败或未确认的文件；其他表的报告被拒绝
+  --retry REPORT      import only the files of REPORT whose last outcome was
+                      failed, unknown or skipped, each once, with the
+                      configuration given now; a report of another table,
+                      of an export or of a run that reached no file is
+                      refused (exit 2)
+                      只导入报告中最后结果为失败、未确认或未导入的文件，每个一次；
+                      其他表、导出或未处理任何文件的运行的报告被拒绝
   --key COLUMN        a mapping target whose value identifies an article:
                       files whose key the table holds already are not stored
                       again (outcome exists, counted as "已存在 n 篇"), and
                       after a lost connection files of unknown outcome are
-                      looked up by key. Fast with a unique index on COLUMN.
+                      looked up by key. Keys compare as the column holds
+                      them (needs CREATE TEMPORARY TABLES); a blank key
+                      fails. Fast with a unique index on COLUMN.
                       唯一键字段：表中已有此键的文件不再导入（已存在）；连接
                       断开后按键确认未确认的文件。该字段有唯一索引时最快
   --new-only          watch: leave the files already there / 只导入新出现的文件
@@ -142,14 +147,18 @@ stderr 的下一行；失败的文件或记录、未确认是否已导入的文�
 
 Ctrl+C (SIGINT) or SIGTERM stops a run like the stop button: the statement in
 flight completes, the final message and the lists are printed, exit status 130.
-A second one ends the program at once.
+A second one cuts the statement in flight short (its files are then of unknown
+outcome) and ends the run at once, still with its message, lists and report; a
+third ends the program.
 Ctrl+C（SIGINT）或 SIGTERM 如同停止按钮：正在执行的语句完成后结束，输出最终结果和
-清单，退出码 130。再次收到则立即退出。
+清单，退出码 130。再次收到则不再等待正在执行的语句，立即结束并仍输出结果和报告；
+第三次收到则立即退出。
 
 Exit status / 退出码:
   0    completed / 完成
-  1    anything else: no connection, a run ended by a server or fetch error
-       (its final message on stdout, the reason on stderr)
+  1    anything else: no connection, a run ended by a server or fetch error,
+       a server lost that could not be reached again (its final message on
+       stdout, the reason on stderr)
        其他错误：无法连接、运行因服务器或读取错误中断（最终结果输出到 stdout，
        原因输出到 stderr）
   2    a mistake in the command line (an unknown command or option, a missing

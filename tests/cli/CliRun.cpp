@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <thread>
 
 namespace varnel::test {
 
@@ -108,8 +109,13 @@ RunOptions signalWhenImporting(int signal, int times, bool &sent)
     RunOptions run;
     run.onStderr = [signal, times, &sent](pid_t pid, const std::string &err) {
         if (!sent && contains(err, " 已导入 ")) {
-            for (int i = 0; i < times; ++i)
+            for (int i = 0; i < times; ++i) {
+                // Apart: a second signal sent before the first was taken
+                // would be the same one.
+                if (i > 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 ::kill(pid, signal);
+            }
             sent = true;
         }
     };

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -105,6 +106,57 @@ TEST(CliExactlyOnce, ACutConnectionThenARerunStoresEveryFileOnce)
             unique ? "unique" : "no index", afterFirst, one["stored"].get<int>(), one["exists"].get<int>(),
             one["unknown"].get<int>(), one["failed"].get<int>());
     }
+}
+
+// Stopped while the server is still storing a batch, then told again: the
+// second signal does not wait for the batch, and the report still says what
+// was stored, never more than the table holds.
+TEST(CliExactlyOnce, ASecondSignalCutsTheStatementShortAndStillWritesTheReport)
+{
+    VARNEL_REQUIRE_MARIADB();
+    test::ThrowawayServer server;
+    ASSERT_EQ(server.error(), "");
+    {
+        MySqlConnection setup;
+        ASSERT_TRUE(setup.connect(server.address(), "root", "")) << setup.connectError();
+        ASSERT_TRUE(setup.execute("create database d"));
+        ASSERT_TRUE(setup.execute(
+            "create table d.`文章` (ID bigint auto_increment primary key, `标题` varchar(100), `内容` text)"));
+        ASSERT_TRUE(setup.execute("create trigger d.slow before insert on d.`文章` for each row set @x = sleep(0.01)"));
+    }
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("articles"));
+    for (int i = 0; i < 1000; ++i)
+        test::writeBytes(dir.file("articles/a" + std::to_string(i) + ".txt"), "第" + std::to_string(i) + "篇");
+    test::writeConfig(dir.file("config.ini"), test::kTitleAndText, "d", dir.file("articles"));
+    bool sent = false;
+    test::RunOptions twice = test::signalWhenImporting(SIGTERM, 2, sent);
+    std::chrono::steady_clock::time_point sentAt{};
+    twice.onStderr = [signal = twice.onStderr, &sent, &sentAt](pid_t pid, const std::string &err) {
+        const bool before = sent;
+        signal(pid, err);
+        if (!before && sent)
+            sentAt = std::chrono::steady_clock::now();
+    };
+    const Output o = runCli({"import", "--config", dir.file("config.ini").string(), "--server", server.address(),
+                                "--user", "root", "--password", "", "--report", dir.file("r.jsonl").string()},
+        twice);
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(o.status, 130) << o.err;
+    // A batch of 500 takes five seconds here: it was not waited for.
+    EXPECT_LT(std::chrono::steady_clock::now() - sentAt, std::chrono::seconds(4));
+    const nlohmann::json summary = summaryOf(dir.file("r.jsonl"));
+    ASSERT_FALSE(summary.is_null()) << "no report: " << o.err;
+    EXPECT_EQ(summary["exit_status"], 130);
+    EXPECT_EQ(summary["stopped"], true);
+    EXPECT_EQ(summary["files"], 1000);
+    MySqlConnection check;
+    ASSERT_TRUE(check.connect(server.address(), "root", ""));
+    // The server may yet finish what it was given; never more than that.
+    std::this_thread::sleep_for(std::chrono::seconds(6));
+    const int rows = std::stoi(test::firstColumn(check, "select count(*) from d.`文章`").at(0));
+    EXPECT_LE(summary["stored"].get<int>(), rows);
+    EXPECT_LE(rows, summary["stored"].get<int>() + summary["unknown"].get<int>());
 }
 
 } // namespace

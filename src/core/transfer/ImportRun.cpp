@@ -147,7 +147,8 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     // database and the strict session again.
     RowInserter inserter(m_db, database, Identifier(run.table), limits, [&](std::string &reason) {
         const std::string lostServer = m_db.server();
-        if (m_aborted) {
+        if (m_aborted || m_host.endAtOnce()) {
+            m_aborted = true;
             reason = kStoppedReason;
             return false;
         }

@@ -109,6 +109,9 @@ public:
     virtual void showDetail(std::string_view /*reason*/) { }
     // Something the run wants known that is no failure (it goes on).
     virtual void notice(std::string_view /*text*/) { }
+    // The user wants the run to end without waiting for anything more
+    // (varnel-cli's second signal): a lost connection is not restored.
+    virtual bool endAtOnce() const { return false; }
 };
 
 } // namespace varnel
