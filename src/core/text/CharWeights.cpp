@@ -151,6 +151,7 @@ public:
     }
 
     CharWeight operator[](char32_t c) const { return c < 0x10000 ? m_weights[c] : baseWeight(c); }
+    const CharWeight *basicPlane() const { return m_weights; }
 
 private:
     void raise(char32_t c, CharWeight w)
@@ -183,12 +184,22 @@ private:
     CharWeight m_weights[0x10000];
 };
 
+const WeightTable &weightTable()
+{
+    static const WeightTable table;
+    return table;
+}
+
 } // namespace
 
 CharWeight charWeight(char32_t c)
 {
-    static const WeightTable table;
-    return table[c];
+    return weightTable()[c];
+}
+
+const CharWeight *basicPlaneWeights()
+{
+    return weightTable().basicPlane();
 }
 
 } // namespace varnel

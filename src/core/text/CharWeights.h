@@ -18,4 +18,8 @@ inline constexpr CharWeight kImpossibleWeight = -100;
 
 CharWeight charWeight(char32_t c);
 
+// The weights of the basic plane, U+0000 to U+FFFF, for loops that look up
+// every character.
+const CharWeight *basicPlaneWeights();
+
 } // namespace varnel

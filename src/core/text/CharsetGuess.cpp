@@ -119,11 +119,8 @@ public:
 
     Family family() const { return m_family; }
 
-    // Weight of the code, kImpossibleWeight for a trail byte that is none.
-    int at(unsigned lead, unsigned trail) const
-    {
-        return isTrail(m_family, trail) ? m_weights[index(lead, trail)] : kImpossibleWeight;
-    }
+    // Weight of the code (the trail byte one of the family's).
+    int at(unsigned lead, unsigned trail) const { return m_weights[index(lead, trail)]; }
 
 private:
     static unsigned index(unsigned lead, unsigned trail) { return (lead - 0x81) * 0xC0 + (trail - 0x40); }
@@ -153,37 +150,48 @@ bool inRange(unsigned char c, unsigned first, unsigned last)
     return c >= first && c <= last;
 }
 
-Reading scoreDoubleByte(std::string_view bytes, std::size_t limit, const PairWeights &pairs)
+// The readings of the bytes through tables of one family at once: they
+// part characters alike.
+template <std::size_t N>
+std::array<Reading, N> scoreDoubleByte(
+    std::string_view bytes, std::size_t limit, const std::array<const PairWeights *, N> &tables)
 {
-    Reading r;
+    std::array<Reading, N> r{};
+    auto addAll = [&](int weight, bool wide = true) {
+        for (Reading &one : r)
+            one.add(weight, wide);
+    };
+    const CharWeight *plane = basicPlaneWeights();
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const std::size_t n = bytes.size();
-    const bool gb = pairs.family() == Family::Gbk;
+    const Family family = tables[0]->family();
+    const bool gb = family == Family::Gbk;
     for (std::size_t i = 0; i < n && i < limit;) {
         const unsigned c = p[i];
         if (c < 0x80) {
-            r.add(charWeight(c), false);
+            addAll(plane[c], false);
             ++i;
         } else if (c == 0x80 || c == 0xFF) {
-            r.add(gb && c == 0x80 ? charWeight(U'\u20AC') : kImpossibleWeight); // code page 936's euro
+            addAll(gb && c == 0x80 ? plane[0x20AC] : kImpossibleWeight); // code page 936's euro
             ++i;
         } else if (i + 1 == n) {
-            r.add(kCutWeight);
+            addAll(kCutWeight);
             ++i;
         } else if (gb && inRange(p[i + 1], 0x30, 0x39)) {
             // GB18030's four-byte form: characters beyond GBK, all rare.
             if (i + 3 < n && inRange(p[i + 2], 0x81, 0xFE) && inRange(p[i + 3], 0x30, 0x39)) {
-                r.add(charWeight(U'\u3400'));
+                addAll(plane[0x3400]);
                 i += 4;
             } else {
-                r.add(i + 3 >= n ? kCutWeight : kImpossibleWeight);
+                addAll(i + 3 >= n ? kCutWeight : kImpossibleWeight);
                 i += i + 3 >= n ? 4 : 1;
             }
-        } else if (const int w = pairs.at(c, p[i + 1]); isTrail(pairs.family(), p[i + 1])) {
-            r.add(w);
+        } else if (isTrail(family, p[i + 1])) {
+            for (std::size_t k = 0; k < N; ++k)
+                r[k].add(tables[k]->at(c, p[i + 1]));
             i += 2;
         } else {
-            r.add(kImpossibleWeight);
+            addAll(kImpossibleWeight);
             ++i; // the byte after the lead starts the next character
         }
     }
@@ -193,6 +201,7 @@ Reading scoreDoubleByte(std::string_view bytes, std::size_t limit, const PairWei
 Reading scoreUtf16(std::string_view bytes, std::size_t limit, bool bigEndian)
 {
     Reading r;
+    const CharWeight *plane = basicPlaneWeights();
     const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
     const std::size_t n = bytes.size();
     auto unit = [&](std::size_t i) -> char32_t { return bigEndian ? p[i] << 8 | p[i + 1] : p[i + 1] << 8 | p[i]; };
@@ -207,7 +216,7 @@ Reading scoreUtf16(std::string_view bytes, std::size_t limit, bool bigEndian)
                 continue;
             }
         }
-        r.add(u >= 0xD800 && u < 0xDC00 && i + 3 >= n ? kCutSurrogateWeight : charWeight(u), u >= 0x80);
+        r.add(u >= 0xD800 && u < 0xDC00 && i + 3 >= n ? kCutSurrogateWeight : plane[u], u >= 0x80);
     }
     if (i + 1 == n && i < limit)
         r.add(kOddByteWeight);
@@ -266,9 +275,10 @@ bool isSure(const Candidate &best, std::int64_t lead)
 ReadingScores readingScores(std::string_view bytes, std::size_t limit)
 {
     ReadingScores s;
-    s.gbk = scoreDoubleByte(bytes, limit, gbkPairs());
-    s.big5 = scoreDoubleByte(bytes, limit, big5Pairs());
-    s.big5Hkscs = scoreDoubleByte(bytes, limit, hkscsPairs());
+    s.gbk = scoreDoubleByte<1>(bytes, limit, {&gbkPairs()})[0];
+    const auto big5 = scoreDoubleByte<2>(bytes, limit, {&big5Pairs(), &hkscsPairs()});
+    s.big5 = big5[0];
+    s.big5Hkscs = big5[1];
     s.utf16LE = scoreUtf16(bytes, limit, false);
     s.utf16BE = scoreUtf16(bytes, limit, true);
     return s;
@@ -279,14 +289,20 @@ CharsetGuess guessCharset(std::string_view bytes, const EventPump &pump)
     const bool highBytes = hasHighBytes(bytes);
     if (!highBytes && isPlainAscii(bytes))
         return {};
-    // A growing prefix: most files tell at once, and GBK, the bulk of every
-    // import, should not be read five times over.
-    constexpr std::size_t kFirstPiece = 4096, kMostRead = std::size_t{16} << 20;
+    // A growing prefix: most files tell within a few dozen characters, and
+    // GBK, the bulk of every import, should not be read five times over.
+    constexpr std::size_t kFirstPiece = 256, kMostRead = std::size_t{16} << 20;
     for (std::size_t limit = kFirstPiece;; limit *= 4) {
         const auto [best, lead] = bestReading(readingScores(bytes, limit), highBytes);
         if (lead >= kDecisiveMargin || limit >= bytes.size() || limit >= kMostRead) {
             if (!isSure(best, lead))
                 return {GuessedCharset::Gbk, false};
+            const bool big5 = best.charset == GuessedCharset::Big5 || best.charset == GuessedCharset::Big5Hkscs;
+            if (big5 && limit < bytes.size()) {
+                // Big5 for sure; whether HKSCS, only a code further on may tell.
+                const auto whole = scoreDoubleByte<2>(bytes, kMostRead, {&big5Pairs(), &hkscsPairs()});
+                return {whole[1].score > whole[0].score ? GuessedCharset::Big5Hkscs : GuessedCharset::Big5, true};
+            }
             return {best.charset, true};
         }
         varnel::pump(pump);

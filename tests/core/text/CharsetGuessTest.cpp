@@ -119,6 +119,14 @@ TEST(CharsetGuess, EarlierStepsDecideAndLongFilesAreReadFarEnough)
     EXPECT_EQ(page.encoding, ArticleEncoding::Big5);
     EXPECT_EQ(page.text, markup + text);
     EXPECT_TRUE(page.encodingCertain);
+    // Big5 is clear early on; whether HKSCS may show only at the end.
+    std::string hongKong;
+    while (hongKong.size() < 10000)
+        hongKong += text;
+    hongKong += "用戶羣組";
+    const DecodedArticle late = decodeArticle(hkscs(hongKong), ArticleEncoding::Detect);
+    EXPECT_EQ(late.encoding, ArticleEncoding::Big5Hkscs);
+    EXPECT_EQ(late.text, hongKong);
     int pumped = 0;
     decodeArticle(markup + big5(text), ArticleEncoding::Detect, [&] { ++pumped; });
     EXPECT_GT(pumped, 0);
