@@ -71,8 +71,8 @@ TEST_F(DetectedImportTest, EveryEncodingIsStoredAsWrittenAndTheUncertainFileList
         {"short", toGb18030("拷贝")},
     };
     std::vector<std::string> files;
-    for (const auto &[name, bytes] : written)
-        files.push_back(file(name + ".txt", bytes));
+    for (const auto &[base, bytes] : written)
+        files.push_back(file(base + ".txt", bytes));
     ASSERT_EQ(convertCharset(written[1].second, kCharsetBig5, kCharsetUtf8).find("羣"), std::string::npos)
         << "the Hong Kong text must need HKSCS";
 
