@@ -89,6 +89,15 @@ seeds["meta_charset"] = {
     "no-head.html": b"<body><meta name=x><meta charset='UTF-8'></body>",
 }
 
+seeds["charset_guess"] = {
+    "gbk.txt": "数据库连接成功，共导入 3 篇文章。".encode("gbk"),
+    "big5.txt": "資料庫連線成功，共匯入 3 篇文章。".encode("big5"),
+    "hkscs.txt": "用戶羣組的設定着實重要".encode("big5hkscs"),
+    "utf16le.txt": "文章内容 ok".encode("utf-16-le"),
+    "utf16be.txt": "第 3 章：编码".encode("utf-16-be"),
+    "short.txt": "拷贝".encode("gbk"),
+}
+
 
 def regex_seed(pattern, replacement, text, ignore=1, multiline=1, glob=1, i=2, j=2):
     return fdp_string(pattern) + fdp_string(replacement) + fdp_string(text) + bytes([j, i, glob, multiline, ignore])

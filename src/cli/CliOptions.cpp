@@ -28,11 +28,12 @@ Commands / 命令:
             导入文章目录（或给出的文件）到数据表
   export    write the table's rows out as article files into the folder
             把数据表的记录导出为文章文件
-  preview   show, for each FILE, the encoding found and every rule's value,
-            exactly as import would store them, or why the import would skip
-            it; no server is needed
-            显示每个文件识别出的编码和每个字段的值（与导入相同），或导入时跳过
-            该文件的原因；不连接服务器
+  preview   show, for each FILE, the encoding found (", uncertain" when
+            自动识别 could not be sure and read it as GBK) and every rule's
+            value, exactly as import would store them, or why the import
+            would skip it; no server is needed
+            显示每个文件识别出的编码（无法确定时按 GBK 读取并注明）和每个字段
+            的值（与导入相同），或导入时跳过该文件的原因；不连接服务器
   watch     import every file that appears in the article folder (and its
             sub-folders with 遍历子目录 / --recurse) once it is complete
             (closed after writing, or moved in), in batches, until Ctrl+C

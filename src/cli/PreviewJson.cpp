@@ -49,6 +49,8 @@ std::string previewJsonLine(const PreviewRow &row)
     if (badName)
         line["file_hex"] = hexBytes(row.file);
     line["encoding"] = row.encoding;
+    if (!row.encodingCertain)
+        line["encoding_uncertain"] = true;
     Json values = Json::array();
     for (const auto &v : row.values)
         values.push_back(Json::array({wellFormedUtf8(v.target), wellFormedUtf8(v.source), wellFormedUtf8(v.value)}));

@@ -286,13 +286,16 @@ int run(const CliOptions &options)
             if (options.json) {
                 std::printf("%s\n", previewJsonLine(row).c_str());
             } else {
-                std::printf("== %s (encoding %d)\n", row.file.c_str(), row.encoding);
+                std::printf("== %s (encoding %d%s)\n", row.file.c_str(), row.encoding,
+                    row.encodingCertain ? "" : ", uncertain");
                 if (!row.error.empty())
                     std::printf("  not imported: %s\n", row.error.c_str());
                 if (row.incomplete && row.incompleteReason == kIncompleteUtf8)
                     std::printf("  incomplete: invalid UTF-8 bytes, each read as U+FFFD\n");
-                else if (row.incomplete)
+                else if (row.incomplete && row.incompleteReason != kIncompleteCharset)
                     std::printf("  incomplete: damaged gzip data, values from the part that could be read\n");
+                if (!row.encodingCertain)
+                    std::printf("  incomplete: encoding not certain, read as GBK\n");
                 for (const auto &v : row.values)
                     std::printf("  %s [%s]: %s\n", v.target.c_str(), v.source.c_str(), v.value.c_str());
             }

@@ -544,6 +544,32 @@ TEST(CliPreview, Utf8WithAStrayByteIsIncomplete)
     EXPECT_TRUE(contains(o.out, text + "\xEF\xBF\xBD\n")) << o.out;
 }
 
+// The encoding the preview shows is the one detected, and one it could not
+// be sure of is said, as the import would list the file.
+TEST(CliPreview, ShowsTheEncodingDetectedAndWhetherItIsCertain)
+{
+    TempDir dir;
+    writeConfig(dir.file("c.ini"), kRules, "d", dir.path());
+    test::writeBytes(dir.file("big5.txt"), convertCharset("請確認網路連線", kCharsetUtf8, kCharsetBig5));
+    test::writeBytes(dir.file("short.txt"), toGb18030("拷贝"));
+    const std::string big5 = dir.file("big5.txt").string(), weak = dir.file("short.txt").string();
+    const Output sure = runCli({"preview", "--json", "--config", dir.file("c.ini").string(), big5});
+    EXPECT_EQ(sure.status, 0) << sure.err;
+    EXPECT_TRUE(sure.out.starts_with("{\"file\": \"" + big5 + "\", \"encoding\": 5, \"values\": ")) << sure.out;
+    EXPECT_TRUE(contains(sure.out, "請確認網路連線")) << sure.out;
+
+    const Output json = runCli({"preview", "--json", "--config", dir.file("c.ini").string(), weak});
+    EXPECT_EQ(json.status, 3) << json.err;
+    EXPECT_TRUE(json.out.starts_with("{\"file\": \"" + weak + "\", \"encoding\": 1, \"encoding_uncertain\": true, "))
+        << json.out;
+    EXPECT_TRUE(contains(json.out, "\"incomplete\": true}")) << json.out;
+    const Output text = runCli({"preview", "--config", dir.file("c.ini").string(), weak});
+    EXPECT_EQ(text.status, 3) << text.err;
+    EXPECT_TRUE(contains(text.out, "(encoding 1, uncertain)\n  incomplete: encoding not certain, read as GBK\n  "))
+        << text.out;
+    EXPECT_TRUE(contains(text.out, "拷贝")) << text.out;
+}
+
 TEST(CliProgress, OneLineWithCountRateTimeLeftAndFile)
 {
     using namespace std::chrono_literals;

@@ -1,14 +1,9 @@
 #include "mapping/HanziTable.h"
 
 #include "text/Charset.h"
+#include "text/HanziData.h"
 
 namespace varnel {
-
-namespace hanzi_data {
-extern const std::string_view kFrequent;
-extern const std::string_view kCommon;
-extern const std::string_view kSecondary;
-} // namespace hanzi_data
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "text/ArticleFile.h"
 
 #include "text/Charset.h"
+#include "text/CharsetGuess.h"
 #include "text/Gzip.h"
 #include "text/MetaCharset.h"
 #include "util/OpenPath.h"
@@ -60,6 +61,22 @@ std::string_view byteOrderMark(ArticleEncoding e)
         return kBomUtf16BE;
     default:
         return {};
+    }
+}
+
+ArticleEncoding guessedEncoding(GuessedCharset c)
+{
+    switch (c) {
+    case GuessedCharset::Big5:
+        return ArticleEncoding::Big5;
+    case GuessedCharset::Big5Hkscs:
+        return ArticleEncoding::Big5Hkscs;
+    case GuessedCharset::Utf16LE:
+        return ArticleEncoding::Utf16LE;
+    case GuessedCharset::Utf16BE:
+        return ArticleEncoding::Utf16BE;
+    default:
+        return ArticleEncoding::Ansi;
     }
 }
 
@@ -163,10 +180,20 @@ DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, 
             e = ArticleEncoding::Utf8;
         }
     }
+    bool certain = true;
+    if (e == ArticleEncoding::Detect) {
+        const CharsetGuess guess = guessCharset(content, pump);
+        e = guessedEncoding(guess.charset);
+        certain = guess.certain;
+    }
 
     DecodedArticle result;
-    result.incomplete = !complete || repaired.has_value();
-    result.incompleteReason = !complete ? kIncompleteGzip : repaired ? kIncompleteUtf8 : std::string_view();
+    result.incomplete = !complete || repaired.has_value() || !certain;
+    result.incompleteReason = !complete ? (certain ? kIncompleteGzip : kIncompleteGzipCharset)
+        : repaired                      ? kIncompleteUtf8
+        : !certain                      ? kIncompleteCharset
+                                        : std::string_view();
+    result.encodingCertain = certain;
     if (e != ArticleEncoding::Detect && e != ArticleEncoding::Ansi && !content.empty()) {
         // Well-formed UTF-8 is already program text.
         if (repaired)

@@ -35,16 +35,26 @@ struct DecodedArticle {
     // Why the file could not be read (the system's words); empty when it was.
     std::string error;
     // Damaged or over-cap gzip data: the text is what could be decoded; or
-    // UTF-8 with stray bytes, each read as U+FFFD. Why, for the user.
+    // UTF-8 with stray bytes, each read as U+FFFD; or an encoding that
+    // detection could not be sure of. Why, for the user.
     bool incomplete = false;
     std::string_view incompleteReason;
+    // False when detection had only the bytes to go by and no reading of
+    // them was clearly the best: the text is then read as GBK.
+    bool encodingCertain = true;
 };
 
 inline constexpr std::string_view kIncompleteGzip = "gzip 数据损坏或过大，内容不完整";
 inline constexpr std::string_view kIncompleteUtf8 = "含有无效的 UTF-8 字节";
+inline constexpr std::string_view kIncompleteCharset = "编码不确定（按 GBK 读取）";
+// Both at once: the file is listed once, with both reasons.
+inline constexpr std::string_view kIncompleteGzipCharset = "gzip 数据损坏或过大，内容不完整；编码不确定（按 GBK 读取）";
 
 // Decodes the bytes of an article file. Gzip data (1F 8B) is decompressed
-// first. The text ends at the first NUL character.
+// first. Detection goes by the byte-order mark, then a meta charset, then
+// the UTF-8 check, and else guesses among GBK, Big5, Big5-HKSCS and UTF-16
+// (guessCharset): a guess it cannot be sure of reads the bytes as GBK and
+// makes the article incomplete. The text ends at the first NUL character.
 DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, const EventPump &pump = {});
 
 // Reads and decodes an article file. The file is opened read-only and never

@@ -20,6 +20,7 @@ std::vector<PreviewRow> previewImport(Form &form, const std::vector<std::string>
         PreviewRow row;
         row.file = path;
         row.encoding = static_cast<int>(article.encoding);
+        row.encodingCertain = article.encodingCertain;
         row.error = article.error;
         row.incomplete = article.incomplete;
         row.incompleteReason = article.incompleteReason;

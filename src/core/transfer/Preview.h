@@ -19,12 +19,15 @@ class Form;
 struct PreviewRow {
     std::string file;
     int encoding = 0;
+    // False when 自动识别 could not be sure and read the file as GBK.
+    bool encodingCertain = true;
     using Value = RowValue;
     std::vector<Value> values;
     // Why the file could not be read (the import skips it); no values then.
     std::string error;
     // Damaged gzip data: the values come from the part that could be read;
-    // or UTF-8 with stray bytes (incompleteReason tells which).
+    // or UTF-8 with stray bytes; or an encoding not certain (incompleteReason
+    // tells which).
     bool incomplete = false;
     std::string incompleteReason;
 };
