@@ -164,10 +164,15 @@ bool ThrowawayServer::start()
         m_error = "no MariaDB server installed";
         return false;
     }
+    std::error_code made;
+    std::filesystem::create_directories(m_dir / "tmp", made);
     std::vector<std::string> argv = {server, "--no-defaults", "--datadir=" + (m_dir / "data").string(),
         "--user=" + userName(), "--bind-address=127.0.0.1", "--port=" + std::to_string(m_port),
         "--socket=" + (m_dir / "sock").string(), "--pid-file=" + (m_dir / "pid").string(),
-        "--log-error=" + (m_dir / "error.log").string(), "--character-set-server=utf8mb4",
+        "--log-error=" + (m_dir / "error.log").string(),
+        // A server that starts removes every "#sql…" file of its temporary
+        // folder, also another server's table in use: a folder of its own.
+        "--tmpdir=" + (m_dir / "tmp").string(), "--character-set-server=utf8mb4",
         "--collation-server=utf8mb4_general_ci", "--innodb-buffer-pool-size=32M", "--innodb-log-file-size=48M",
         "--performance-schema=OFF", "--max-allowed-packet=64M"};
     for (std::size_t at = 0; at < m_options.size();) {
