@@ -102,7 +102,7 @@ std::optional<std::vector<std::string>> filesToRetry(const std::string &reportFi
     // A run that ended before its first file (no connection, a bad key, no
     // folder) lists none: retrying it would say that nothing failed.
     if (report->files.empty() && report->head.exitStatus != kOk) {
-        std::fprintf(stderr, "这份报告来自一次没有处理任何文件的运行，无法重试：%s\n", reportFile.c_str());
+        std::fprintf(stderr, "这份报告来自一次没有处理任何文件的运行，无法重试\n");
         return std::nullopt;
     }
     std::vector<std::string> order;

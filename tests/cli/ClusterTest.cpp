@@ -7,6 +7,7 @@
 #include "form/MemoryForm.h"
 #include "mysql/MySqlConnection.h"
 #include "mysql/ServerAddress.h"
+#include "support/KeyRows.h"
 #include "support/Sandbox.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
@@ -445,21 +446,11 @@ TEST_F(ClusterTest, ABatchAConflictingNodeAbortedGoesAgain)
 
     MySqlConnection importer;
     ASSERT_TRUE(importer.connect(cluster.nodes[1], cluster.user, cluster.password));
-    RowInserter::Limits limits;
-    limits.batchRows = 500;
-    limits.batchBytes = 1 << 20;
-    limits.maxStatementBytes = 16 << 20;
-    RowInserter inserter(importer, name, Identifier("t"), limits);
+    RowInserter inserter(importer, name, Identifier("t"), test::batchedTo500());
     const auto key = describeKeyColumn(importer, name, Identifier("t"), Identifier("k"));
     ASSERT_TRUE(key && key->unique);
     inserter.setKey(*key);
-    for (const char *k : {"k1", "k2", "k3"}) {
-        InsertRow row;
-        row.path = k;
-        row.add(quoteIdentifier("k"), k);
-        row.add(quoteIdentifier("v"), "import");
-        inserter.add(std::move(row));
-    }
+    test::addKeyRows(inserter, {"k1", "k2", "k3"}, "import");
     inserter.complete();
     other.join();
 

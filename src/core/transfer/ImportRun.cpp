@@ -149,6 +149,7 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
         const std::string lostServer = m_db.server();
         if (m_aborted || m_host.endAtOnce()) {
             m_aborted = true;
+            m_stop = true;
             reason = kStoppedReason;
             return false;
         }

@@ -6,6 +6,7 @@
 #include "design/FormTable.h"
 #include "form/MemoryForm.h"
 #include "mysql/MySqlConnection.h"
+#include "support/KeyRows.h"
 #include "support/Sandbox.h"
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
@@ -157,20 +158,10 @@ TEST_F(LostSessionTest, ABatchGivenUpForADeadlockGoesAgain)
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         other.execute("rollback");
     });
-    RowInserter::Limits limits;
-    limits.batchRows = 500;
-    limits.batchBytes = 1 << 20;
-    limits.maxStatementBytes = 16 << 20;
-    RowInserter inserter(db, "d", Identifier("u"), limits);
+    RowInserter inserter(db, "d", Identifier("u"), test::batchedTo500());
     std::size_t batches = 0;
     db.setStatementObserver([&](std::string_view s) { batches += s.starts_with("insert into `d`.`u` (") ? 1 : 0; });
-    for (const char *k : {"k1", "k2", "k3"}) {
-        InsertRow row;
-        row.path = k;
-        row.add(quoteIdentifier("k"), k);
-        row.add(quoteIdentifier("v"), "batch");
-        inserter.add(std::move(row));
-    }
+    test::addKeyRows(inserter, {"k1", "k2", "k3"}, "batch");
     inserter.complete();
     locker.join();
     db.setStatementObserver({});
