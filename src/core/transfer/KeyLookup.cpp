@@ -92,9 +92,11 @@ bool KeyLookup::prepare(MySqlConnection &db)
 
 // Stores the keys, many to a statement. A statement the column refuses (a
 // key it cannot hold, in the strict session) goes again key by key, so only
-// the keys it cannot hold are missing from the table.
-bool KeyLookup::store(MySqlConnection &db, const std::vector<std::string_view> &keys)
+// the keys it cannot hold are missing from the table; `held` tells which are
+// there.
+bool KeyLookup::store(MySqlConnection &db, const std::vector<std::string_view> &keys, std::vector<char> &held)
 {
+    held.assign(keys.size(), 1);
     const std::string head = "insert into " + m_probe + " (pos, k) values ";
     auto send = [&](std::size_t first, std::size_t end) {
         std::string statement = head;
@@ -114,8 +116,11 @@ bool KeyLookup::store(MySqlConnection &db, const std::vector<std::string_view> &
         if (db.connectionLost())
             return false;
         for (std::size_t i = first; i < end; ++i) {
-            if (!send(i, i + 1) && db.connectionLost())
+            if (send(i, i + 1))
+                continue;
+            if (db.connectionLost())
                 return false;
+            held[i] = 0;
         }
     }
     return true;
@@ -126,37 +131,44 @@ std::optional<std::vector<KeyFound>> KeyLookup::lookUp(MySqlConnection &db, cons
     std::vector<KeyFound> found(keys.size(), KeyFound::No);
     if (keys.empty())
         return found;
-    if (!prepare(db) || !store(db, keys))
+    std::vector<char> held;
+    if (!prepare(db) || !store(db, keys, held))
         return std::nullopt;
-    // The keys as the column holds them, and which equal an earlier one.
-    const std::unique_ptr<RowBlock> held = db.fetchRows("select a.pos, a.k, exists(select 1 from " + m_probe
-        + " b where b.pos < a.pos and b.k = a.k) from " + m_probe + " a order by a.pos");
-    if (!held)
+    // One row for each set of keys the column holds as equal: its first
+    // key's place, and the value as the column holds it. Grouping compares
+    // as the column does (a very long text only by its start, which at worst
+    // holds a key back for a batch: the table is matched in full).
+    const std::unique_ptr<RowBlock> groups = db.fetchRows("select min(pos), k from " + m_probe + " group by k");
+    if (!groups)
         return std::nullopt;
-    std::vector<std::size_t> rows; // of `held`, with a value
-    for (std::size_t r = 0; r < held->rowCount(); ++r) {
-        const std::size_t i = decimal(held->cellText(r, 0));
-        if (i >= keys.size() || held->cellIsNull(r, 1))
-            continue;
-        if (held->cellText(r, 2) == "1")
+    std::vector<char> first(keys.size(), 0);
+    std::vector<std::size_t> values; // rows of `groups` with a value
+    for (std::size_t r = 0; r < groups->rowCount(); ++r) {
+        const std::size_t i = decimal(groups->cellText(r, 0));
+        if (i < keys.size())
+            first[i] = 1;
+        if (!groups->cellIsNull(r, 1))
+            values.push_back(r);
+    }
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (held[i] && !first[i])
             found[i] = KeyFound::Repeated;
-        rows.push_back(r);
     }
     // The table's values among them: the held values as literals find them
-    // (through the index, or in one scan), and the server matches what it
-    // found with the keys, as the column compares.
+    // (through the index, or in one scan), and the join says which keys they
+    // are, as the column compares.
     const std::string table = quoteIdentifier(m_key.database) + "." + m_key.table.sql();
-    const std::string &column = m_key.column.sql();
-    for (const auto &[first, end] :
-        parts(rows.size(), m_statementBytes, [&](std::size_t i) { return keyBytes(held->cellBytes(rows[i], 1)); })) {
-        std::string statement = "select distinct p.pos from " + m_probe + " p join (select distinct " + column
-            + " as k from " + table + " where " + column + " in (";
-        for (std::size_t i = first; i < end; ++i) {
-            statement += i == first ? "'" : ",'";
-            appendEscaped(statement, held->cellBytes(rows[i], 1));
+    const std::string column = "t." + m_key.column.sql();
+    for (const auto &[from, end] : parts(values.size(), m_statementBytes,
+             [&](std::size_t i) { return keyBytes(groups->cellBytes(values[i], 1)); })) {
+        std::string statement = "select distinct p.pos from " + m_probe + " p join " + table + " t on " + column
+            + " = p.k where " + column + " in (";
+        for (std::size_t i = from; i < end; ++i) {
+            statement += i == from ? "'" : ",'";
+            appendEscaped(statement, groups->cellBytes(values[i], 1));
             statement += '\'';
         }
-        statement += ")) f on f.k = p.k";
+        statement += ")";
         const std::unique_ptr<RowBlock> inTable = db.fetchRows(statement);
         if (!inTable)
             return std::nullopt;

@@ -46,7 +46,8 @@ enum class KeyFound : char {
 // with the table's by the server, as a unique index on the column compares
 // them. A key the column cannot hold is not found (its row will be refused).
 // The table is looked into once per lookup: through the column's index when
-// it has one, otherwise in one scan.
+// it has one, otherwise in one scan. Every statement names the temporary
+// table once (MySQL cannot open one twice in a statement).
 class KeyLookup {
 public:
     // statementBytes: how long a statement may be (the server's packet limit
@@ -68,7 +69,7 @@ public:
 
 private:
     bool prepare(MySqlConnection &db);
-    bool store(MySqlConnection &db, const std::vector<std::string_view> &keys);
+    bool store(MySqlConnection &db, const std::vector<std::string_view> &keys, std::vector<char> &held);
 
     KeyColumn m_key;
     std::size_t m_statementBytes;
