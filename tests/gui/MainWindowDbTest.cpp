@@ -325,9 +325,18 @@ private slots:
         });
         click(*w, "按钮导入");
         QVERIFY(pressed);
-        QVERIFY(lastMessage().startsWith(QStringLiteral("导入完成，已导入 ")));
         const int stored = column("select count(*) from `" + m_database + "`.t").value(0).toInt();
         QVERIFY2(stored >= 1 && stored < 60, qPrintable(QString::number(stored)));
+        // The message says that the run stopped and how many it left; the
+        // files it did not come to are listed after it.
+        QCOMPARE(Prompts::messages().filter(QStringLiteral("导入完成")).back(),
+            QStringLiteral("导入完成，已导入 %1 篇文章，当前表有 %1 条记录！\r\n已停止，还有 %2 篇未导入")
+                .arg(stored)
+                .arg(60 - stored));
+        const Prompts::Record list = test::lastRecorded(Prompts::Kind::Info);
+        QCOMPARE(list.title, QStringLiteral("运行停止时尚未导入的文件"));
+        QCOMPARE(list.text.count(QStringLiteral("运行已停止")), 60 - stored);
+        saveScreenshot(list, QStringLiteral("import-stopped"));
         QVERIFY(!w->runActive());
         QCOMPARE(text(*w, "按钮导入"), std::string("导入文章到 MySQL 数据库"));
     }
