@@ -45,4 +45,30 @@ private:
     std::string m_table;
 };
 
+// Articles into the table 文章, with 标题 from 文件主名 and 内容 from 文件内容,
+// from files of the test's own folder.
+class ArticleFilesFixture : public TransferFixture {
+protected:
+    ArticleFilesFixture()
+        : TransferFixture("文章")
+    {
+    }
+    void SetUp() override
+    {
+        TransferFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        rule("标题", "文件主名");
+        rule("内容", "文件内容");
+    }
+    // Writes the file into the folder; its path.
+    std::string file(const std::string &fileName, const std::string &bytes)
+    {
+        writeBytes(dir.file(fileName), bytes);
+        return dir.file(fileName).string();
+    }
+
+    TempDir dir;
+};
+
 } // namespace varnel::test

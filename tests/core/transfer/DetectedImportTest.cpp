@@ -33,27 +33,15 @@ const std::string kHongKong = repeated("用戶羣組的設定着實重要，請�
                                        "完成後，視窗會顯示已匯入的文章數目。",
     6000);
 
-class DetectedImportTest : public test::TransferFixture {
+class DetectedImportTest : public test::ArticleFilesFixture {
 protected:
-    DetectedImportTest()
-        : TransferFixture("文章")
-    {
-    }
     void SetUp() override
     {
-        TransferFixture::SetUp();
+        ArticleFilesFixture::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        rule("标题", "文件主名");
-        rule("内容", "文件内容");
         form.control("组合框文件编码")->setCurrentIndex(0); // 自动识别
     }
-    std::string file(const std::string &fileName, const std::string &bytes)
-    {
-        test::writeBytes(dir.file(fileName), bytes);
-        return dir.file(fileName).string();
-    }
-    TempDir dir;
 };
 
 // A folder of such files, imported: every text is stored as it was written,

@@ -375,31 +375,13 @@ TEST_F(ImporterTest, ValidationMessagesInOrder)
 namespace varnel {
 namespace {
 
-class ImporterFaultTest : public test::TransferFixture {
+class ImporterFaultTest : public test::ArticleFilesFixture {
 protected:
-    ImporterFaultTest()
-        : TransferFixture("文章")
-    {
-    }
-    void SetUp() override
-    {
-        TransferFixture::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        rule("标题", "文件主名");
-        rule("内容", "文件内容");
-    }
-    std::string file(const std::string &fileName, const std::string &bytes)
-    {
-        test::writeBytes(dir.file(fileName), bytes);
-        return dir.file(fileName).string();
-    }
     ImportResult import(const std::vector<std::string> &files)
     {
         ArticleImporter importer(form, db, host, random);
         return importer.runImport(files);
     }
-    test::TempDir dir;
 };
 
 TEST_F(ImporterFaultTest, FilesThatCannotBeReadAreListedNotStoredBlank)
