@@ -161,6 +161,7 @@ std::string tlsOverridden(MYSQL *m, const ConnectOptions &options)
 MYSQL *MySqlConnection::openServer(const std::string &server, const std::string &user, const std::string &password)
 {
     m_connectError.clear();
+    m_connectErrorNumber = 0;
     MYSQL *m = mysql_init(nullptr);
     if (!m) {
         m_connectError = "out of memory";
@@ -206,6 +207,7 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
             user.empty() ? nullptr : user.c_str(), password.empty() ? nullptr : password.c_str(), nullptr, address.port,
             nullptr, 0)) {
         std::string reason = mysql_error(m);
+        m_connectErrorNumber = mysql_errno(m);
         if (mysql_errno(m) == CR_SSL_CONNECTION_ERROR) {
             const SslMode mode = m_options.effectiveSslMode();
             reason = "加密连接失败：" + reason;

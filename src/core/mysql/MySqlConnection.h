@@ -119,6 +119,9 @@ public:
     };
     // Why the last connect failed (for the help text and the command line).
     const std::string &connectError() const { return m_connectError; }
+    // The client library's or the server's number of the last failed
+    // connect; 0 when the program refused it itself.
+    unsigned connectErrorNumber() const { return m_connectErrorNumber; }
 
     // Any statement, as typed in a window: it may change the current
     // database, so the connection no longer knows which one is current.
@@ -255,6 +258,7 @@ private:
     unsigned m_timeoutSeconds = kDefaultTimeoutSeconds;
     MYSQL *m_mysql = nullptr;
     std::string m_connectError;
+    unsigned m_connectErrorNumber = 0;
     SessionIdentity m_identity;
     std::uint64_t m_sessionNumber = 0;
     // What the last successful connect used, for reopen().
