@@ -182,8 +182,15 @@ void saveMainConfig(SettingsStore &store, Form &form)
 void restoreMainConfig(SettingsStore &store, Form &form)
 {
     restoreConfig(store, form, mainFormSpec());
-    // A file that keeps no password has none: the store reads the empty
-    // value as "not there", which would leave the design's default password.
+    // The login is what the file says, an empty user or password too: the
+    // client then takes them from its option files or MYSQL_PWD. A key the
+    // file lacks leaves the box as it was (a fresh file: the design's login).
+    store.setSection(mainFormSpec().section);
+    for (std::string_view name : {ctl::kUser, ctl::kPassword}) {
+        if (const std::optional<std::string> stored = store.readStoredText(name))
+            form.control(name)->setText(*stored);
+    }
+    // A file that keeps no password has none, whatever it still holds.
     if (controlChecked(form, ctl::kPasswordNotStored))
         form.control(ctl::kPassword)->setText("");
     if (form.rowCount() == 0) {

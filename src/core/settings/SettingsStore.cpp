@@ -128,6 +128,14 @@ const SettingsStore::EntryIndex &SettingsStore::entryIndex(const std::string &he
 
 std::string SettingsStore::readEntry(std::string_view key, std::string_view defaultValue)
 {
+    std::optional<std::string> value = storedEntry(key);
+    if (!value || value->empty())
+        return std::string(defaultValue);
+    return std::move(*value);
+}
+
+std::optional<std::string> SettingsStore::storedEntry(std::string_view key)
+{
     applyBatched(); // a read sees every write before it
     const std::string header = "[" + toGb18030(m_section) + "]";
     const std::string gbKey = toGb18030(key);
@@ -135,21 +143,19 @@ std::string SettingsStore::readEntry(std::string_view key, std::string_view defa
     if (gbKey.find('=') == std::string::npos) {
         const EntryIndex &index = entryIndex(header);
         if (index.headerPos == npos)
-            return std::string(defaultValue);
+            return std::nullopt;
         const auto it = index.entries.find(gbKey);
         e = it == index.entries.end() ? npos : it->second;
     } else {
         // A key holding "=" can match a line whose own key is shorter.
         const std::size_t h = findSectionHeader(m_text, header);
         if (h == npos)
-            return std::string(defaultValue);
+            return std::nullopt;
         e = findEntry(m_text, h + header.size() - 1, gbKey);
     }
     if (e == npos)
-        return std::string(defaultValue);
+        return std::nullopt;
     const ValueSpan value = entryValue(m_text, e, gbKey);
-    if (value.end == value.start)
-        return std::string(defaultValue);
     return m_text.substr(value.start, value.end - value.start);
 }
 

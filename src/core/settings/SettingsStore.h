@@ -3,6 +3,7 @@
 #include "util/UniqueFd.h"
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -69,6 +70,9 @@ public:
     // could not be written).
     bool writeText(std::string_view key, std::string_view value);
     std::string readText(std::string_view key, std::string_view defaultValue = {});
+    // The text as stored, an empty one too; nothing when the key is not in
+    // the section.
+    std::optional<std::string> readStoredText(std::string_view key);
     bool writeNumber(std::string_view key, double value);
     double readNumber(std::string_view key, double defaultValue = 0);
     bool writeBool(std::string_view key, bool value);
@@ -111,8 +115,11 @@ private:
         std::string value; // GB18030
     };
 
-    // The raw (GB18030) value of the key in the current section.
+    // The raw (GB18030) value of the key in the current section; the
+    // default for a missing key or an empty value.
     std::string readEntry(std::string_view key, std::string_view defaultValue);
+    // The raw value as it is, empty or not; nothing for a missing key.
+    std::optional<std::string> storedEntry(std::string_view key);
     // Where each key of one section starts (the CR LF before "key="), the
     // first line of a key winning, so a restore of thousands of keys does
     // not scan the section once per key. Built on the first read of a

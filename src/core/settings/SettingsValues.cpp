@@ -43,6 +43,14 @@ std::string SettingsStore::readText(std::string_view key, std::string_view defau
     return replaceAll(fromGb18030(raw), kLineBreakMark, kCrLf);
 }
 
+std::optional<std::string> SettingsStore::readStoredText(std::string_view key)
+{
+    const std::optional<std::string> raw = storedEntry(key);
+    if (!raw)
+        return std::nullopt;
+    return replaceAll(fromGb18030(*raw), kLineBreakMark, kCrLf);
+}
+
 std::string SettingsStore::formatNumber(double value)
 {
     char buffer[64];

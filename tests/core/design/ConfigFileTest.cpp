@@ -160,7 +160,7 @@ TEST(MainConfig, RestoresAGbkFileWhateverTheOrderOfItsKeys)
     EXPECT_TRUE(form.control("单选框或逻辑")->isChecked());
     EXPECT_FALSE(form.control("单选框且逻辑")->isChecked());
     EXPECT_TRUE(form.control("编辑框条件字段名")->isEnabled()); // 启用 is ticked
-    EXPECT_EQ(form.control("编辑框密码")->text(), "tqmv"); // empty stored value: default
+    EXPECT_EQ(form.control("编辑框密码")->text(), ""); // an empty password is one
     EXPECT_FALSE(form.control("选择框同步")->isChecked()); // "1" is not 真
     // The tags hold the path stored in the file: the sweep ran after the
     // import had set them.
@@ -347,6 +347,32 @@ TEST(ConfigExportImport, APasswordNotStoredIsInNoFileAndComesBackEmpty)
     ASSERT_TRUE(importConfigFrom(ConfigWindow::Main, fresh, dir.file("out.ini"), host));
     EXPECT_TRUE(fresh.control("选择框不保存密码")->isChecked());
     EXPECT_EQ(fresh.control("编辑框密码")->text(), "");
+}
+
+TEST(ConfigExportImport, AnEmptyLoginStaysEmptyAndAMissingOneLeavesTheBox)
+{
+    TempDir dir;
+    RecordingHost host;
+    MemoryForm form(mainFormSpec());
+    form.control("编辑框用户名")->setText("");
+    form.control("编辑框密码")->setText("");
+    ASSERT_TRUE(exportConfigTo(ConfigWindow::Main, form, dir.file("empty.ini"), host));
+    MemoryForm back(mainFormSpec());
+    ASSERT_TRUE(importConfigFrom(ConfigWindow::Main, back, dir.file("empty.ini"), host));
+    EXPECT_EQ(back.control("编辑框用户名")->text(), "");
+    EXPECT_EQ(back.control("编辑框密码")->text(), "");
+
+    // A file of an older version that carries the design's password keeps
+    // it; one without the keys leaves the boxes as they are.
+    writeBytes(dir.file("old.ini"), toGb18030("[主界面]\r\n编辑框用户名=editor\r\n编辑框密码=tqmv\r\n"));
+    writeBytes(dir.file("none.ini"), toGb18030("[主界面]\r\n编辑框服务器=db1\r\n"));
+    MemoryForm old(mainFormSpec());
+    ASSERT_TRUE(importConfigFrom(ConfigWindow::Main, old, dir.file("old.ini"), host));
+    EXPECT_EQ(old.control("编辑框用户名")->text(), "editor");
+    EXPECT_EQ(old.control("编辑框密码")->text(), "tqmv");
+    ASSERT_TRUE(importConfigFrom(ConfigWindow::Main, old, dir.file("none.ini"), host));
+    EXPECT_EQ(old.control("编辑框用户名")->text(), "editor");
+    EXPECT_EQ(old.control("编辑框密码")->text(), "tqmv");
 }
 
 TEST(TableConfig, RoundTripAndEmptyList)
