@@ -6,6 +6,8 @@
 #include "gui/HelpTexts.h"
 #include "gui/InfoDialogs.h"
 #include "gui/NamePicker.h"
+#include "gui/PasswordDialog.h"
+#include "gui/PasswordKeyring.h"
 #include "gui/Prompts.h"
 #include "gui/QtForm.h"
 #include "gui/QtText.h"
@@ -14,6 +16,7 @@
 #include "transfer/ConnectSettings.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -21,6 +24,8 @@ namespace varnel::gui {
 namespace {
 
 constexpr std::string_view kConnectIdle = "建立连接";
+// The server's "Access denied": a wrong or missing password, or no such user.
+constexpr unsigned kAccessDenied = 1045;
 
 } // namespace
 
@@ -69,8 +74,7 @@ void ConnectionController::connectAction()
     button->setEnabled(false);
     button->setText("正在连接..");
     m_parts.window.repaint();
-    const bool ok = m_parts.session.open(controlText(m_parts.form, ctl::kServer), controlText(m_parts.form, ctl::kUser),
-        controlText(m_parts.form, ctl::kPassword));
+    const bool ok = openWithLogin();
     button->setEnabled(true);
     if (ok) {
         setConnectedButtons(true);
@@ -88,6 +92,65 @@ void ConnectionController::connectAction()
                                    "证书）是否有误，或该服务器是否限制远程连接！")
                   : QStringLiteral("请检查服务器地址、用户名、密码是否有误，或该服务器是否限制远程连接（也就是只能在"
                                    "服务器上连接）！"));
+}
+
+bool ConnectionController::openWithLogin()
+{
+    const std::string server = controlText(m_parts.form, ctl::kServer);
+    const std::string user = controlText(m_parts.form, ctl::kUser);
+    std::string password = controlText(m_parts.form, ctl::kPassword);
+    const bool boxEmpty = password.empty();
+    bool keyringAnswered = false;
+    if (boxEmpty) {
+        const std::string login = user + "@" + server;
+        if (const auto typed = m_sessionPasswords.find(login); typed != m_sessionPasswords.end()) {
+            password = typed->second;
+        } else {
+            const PasswordKeyring::Lookup kept = PasswordKeyring::read(qs(user), qs(server));
+            keyringAnswered = kept.outcome != PasswordKeyring::Outcome::NoKeyring;
+            if (kept.outcome == PasswordKeyring::Outcome::Done)
+                password = u8(kept.password);
+        }
+    }
+    if (m_parts.session.open(server, user, password))
+        return true;
+    // A password the user typed into the box was refused as it is; only a
+    // login without one of its own is asked for.
+    if (!boxEmpty || m_parts.session.db().connectErrorNumber() != kAccessDenied)
+        return false;
+    if (!keyringAnswered) {
+        // Asked again only to learn where 记住密码 would keep it.
+        keyringAnswered = PasswordKeyring::read(qs(user), qs(server)).outcome != PasswordKeyring::Outcome::NoKeyring;
+    }
+    const std::optional<PasswordDialog::Answer> answer =
+        PasswordDialog::ask(&m_parts.window, qs(user), qs(server), qs(m_parts.session.openError()),
+            keyringAnswered ? PasswordDialog::Keeping::Keyring : PasswordDialog::Keeping::SettingsFile);
+    if (!answer || !m_parts.session.open(server, user, u8(answer->password)))
+        return false;
+    keepAnswered(user, server, answer->password, answer->remember, keyringAnswered);
+    return true;
+}
+
+void ConnectionController::keepAnswered(
+    const std::string &user, const std::string &server, const QString &password, bool remember, bool keyringAnswered)
+{
+    const std::string login = user + "@" + server;
+    if (!remember) {
+        m_sessionPasswords[login] = u8(password);
+        return;
+    }
+    m_sessionPasswords.erase(login);
+    if (keyringAnswered && PasswordKeyring::write(qs(user), qs(server), password) == PasswordKeyring::Outcome::Done)
+        return;
+    // No keyring: the password box keeps it, in the settings file as before.
+    m_parts.form.control(ctl::kPasswordNotStored)->setChecked(false);
+    m_parts.form.control(ctl::kPassword)->setText(u8(password));
+    if (!m_toldNoKeyring) {
+        m_toldNoKeyring = true;
+        Prompts::message(&m_parts.window,
+            QStringLiteral("没有找到桌面的密钥环（Secret Service），密码将像以前一样以明文保存在设置文件中。"),
+            qs(kDefaultCaption), MessageIcon::None);
+    }
 }
 
 void ConnectionController::disconnectNow()

@@ -6,7 +6,9 @@
 #include <QObject>
 #include <QString>
 
+#include <map>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace varnel::gui {
@@ -39,6 +41,14 @@ signals:
 
 private:
     void setConnectedButtons(bool enabled);
+    // Opens the session with the boxes' login. An empty password box sends
+    // what this session was told or the keyring keeps for the login; when
+    // the server refuses a login without a password of its own, the user is
+    // asked once.
+    bool openWithLogin();
+    // Keeps a password the dialog was given, where the user chose.
+    void keepAnswered(const std::string &user, const std::string &server, const QString &password, bool remember,
+        bool keyringAnswered);
     void serverLost(const QString &reason);
     std::optional<NameList> readNameList(bool tables);
     bool listReadFinished();
@@ -46,6 +56,10 @@ private:
 
     MainParts m_parts;
     bool m_disconnectPending = false;
+    // Passwords typed into the dialog without 记住密码, by "user@server":
+    // for this run of the program only.
+    std::map<std::string, std::string> m_sessionPasswords;
+    bool m_toldNoKeyring = false;
 };
 
 } // namespace varnel::gui

@@ -31,7 +31,7 @@ struct ModeItem {
 
 // The list's order is the order of strength, as the user reads it.
 constexpr std::array<ModeItem, 6> kModes{{
-    {SslMode::Unset, "未设置（不加密，与以前相同）"},
+    {SslMode::Unset, "未设置（不加密）"},
     {SslMode::Disabled, "DISABLED 不加密"},
     {SslMode::Preferred, "PREFERRED 服务器支持时加密"},
     {SslMode::Required, "REQUIRED 必须加密，给出 CA 时校验证书"},

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "gui/PasswordKeyring.h"
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
 #include "gui/TextInputDialog.h"
@@ -91,6 +92,8 @@ inline void closeTestFiles(
 // starts with this, and its cleanup() ends with verifyPromptsUsed().
 inline void scriptPrompts()
 {
+    // A keyring the tests meet is never the user's own entries.
+    gui::PasswordKeyring::setServiceName(QStringLiteral("Varnel tests"));
     gui::Prompts::clear();
     gui::Prompts::setScripted(true);
 }

@@ -469,7 +469,7 @@ private slots:
             Prompts::queueFile(key);
             Prompts::queueDialog([&](QDialog &d) {
                 QCOMPARE(d.windowTitle(), QStringLiteral("加密连接"));
-                QCOMPARE(modeBox(d)->currentText(), QStringLiteral("未设置（不加密，与以前相同）"));
+                QCOMPARE(modeBox(d)->currentText(), QStringLiteral("未设置（不加密）"));
                 QCOMPARE(modeBox(d)->count(), 6);
                 QVERIFY(!d.findChild<QLabel *>(QStringLiteral("标签加密方式无法识别")));
                 QCOMPARE(d.findChild<QLabel *>(QStringLiteral("标签加密生效"))->text(),
