@@ -2,6 +2,7 @@
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
 #include "cli/PreviewJson.h"
+#include "cli/TerminalPassword.h"
 #include "cli/Watch.h"
 #include "design/FormTable.h"
 #include "form/MainControls.h"
@@ -331,7 +332,16 @@ int run(const CliOptions &options)
     host.watchSocket([&db] { return db.socketDescriptor(); });
     db.setTimeout(options.timeout);
     db.setConnectOptions(std::move(connectOptions));
-    if (!db.connect(controlText(form, ctl::kServer), controlText(form, ctl::kUser), password)) {
+    const std::string server = controlText(form, ctl::kServer), user = controlText(form, ctl::kUser);
+    bool connected = db.connect(server, user, password);
+    // A login without a password of its own that the server refused: asked
+    // for once at a terminal; without one the refusal stands.
+    constexpr unsigned kAccessDenied = 1045;
+    if (!connected && password.empty() && db.connectErrorNumber() == kAccessDenied) {
+        if (const auto typed = askPasswordOnTerminal(user + "@" + server, [&host] { return host.interrupted(); }))
+            connected = db.connect(server, user, *typed);
+    }
+    if (!connected) {
         std::fprintf(stderr, "连接到MySQL失败：%s\n", db.connectError().c_str());
         TransferResult failed = TransferResult::ended(TransferOutcome::Interrupted);
         failed.detail = "连接到MySQL失败：" + db.connectError();
