@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QSaveFile>
@@ -57,8 +58,11 @@ QString shownText(const QWidget *w)
 {
     if (const auto *b = qobject_cast<const QAbstractButton *>(w))
         return b->text();
+    if (const auto *l = qobject_cast<const QLabel *>(w))
+        return l->text();
+    // A password is listed as the screen shows it, never as typed.
     if (const auto *e = qobject_cast<const QLineEdit *>(w))
-        return e->text();
+        return e->displayText();
     return {};
 }
 

@@ -104,6 +104,32 @@ case_connect_and_disconnect() {
   expect_eq "picker after disconnecting" disabled "$(widget_field 按钮库列表 7)"
 }
 
+# No password in the box: the server's refusal brings the password dialog,
+# typed into as a user types, and the connect goes on with the answer.
+case_password_asked() {
+  start_app --set "编辑框密码=" || return 1
+  local m
+  m=$(mark)
+  click 按钮建立连接 || return 1
+  wait_placed 输入密码 "$m" 10 || return 1
+  expect_eq "the question" "请输入 $VARNEL_DB_USER@$VARNEL_DB_HOST:$VARNEL_DB_PORT 的密码：" \
+    "$(awk -F'\t' '$2 == "标签输入密码" { print $8 }' "$probe/widgets.txt" | tail -1)"
+  xdotool type --delay 20 "$VARNEL_DB_PASSWORD"
+  sleep 0.3
+  m=$(mark)
+  xdotool key Return
+  wait_event "$m" $'\thidden\t输入密码\t' 5 || return 1
+  for _ in $(seq 100); do
+    [[ $(widget_field 按钮建立连接 8) == 断开连接 ]] && break
+    sleep 0.05
+  done
+  expect_eq "connect button after the answer" 断开连接 "$(widget_field 按钮建立连接 8)"
+  expect_eq "the password box" "" "$(widget_field 编辑框密码 8 || true)"
+  if grep -qF "$VARNEL_DB_PASSWORD" "$probe/widgets.txt" "$probe/events.log"; then
+    fail "the password typed is on record as text"
+  fi
+}
+
 case_stop_an_import() {
   local m
   begin_import || return 1
@@ -207,7 +233,7 @@ case_window_place_kept() {
   expect_eq "the window's place after a restart" "$before" "$after"
 }
 
-all_cases=(connect_and_disconnect stop_an_import final_message_after_a_long_import close_during_an_import
+all_cases=(connect_and_disconnect password_asked stop_an_import final_message_after_a_long_import close_during_an_import
   admin_windows_open window_place_kept)
 (($# > 0)) && all_cases=("$@")
 for c in "${all_cases[@]}"; do
