@@ -2,6 +2,7 @@
 // password: it asks on the terminal, without echo, once; without a terminal
 // the refusal stands. The terminal is a real pseudo-terminal.
 #include "CliRun.h"
+#include "settings/SettingsStore.h"
 #include "support/Sandbox.h"
 #include "support/TestSupport.h"
 
@@ -11,6 +12,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -146,6 +148,29 @@ TEST_F(CliTerminalPasswordTest, ASignalWhileAskingEndsTheRun)
     // Not left waiting for a line nobody types.
     EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(10));
     EXPECT_EQ(rows(), 0);
+}
+
+// A configuration saved with an empty user and password: the option file
+// supplies both, where the design's "root" and "tqmv" were sent before.
+TEST_F(CliTerminalPasswordTest, AnEmptyLoginInTheConfigurationComesFromTheOptionFile)
+{
+    {
+        SettingsStore store;
+        store.open(dir.file("config.ini"));
+        store.setSection("主界面");
+        store.writeText("编辑框用户名", "");
+        store.writeText("编辑框密码", "");
+    }
+    const std::string options = dir.file("client.cnf").string();
+    test::writeBytes(options, "[client]\nuser=" + settings.user + "\npassword=" + settings.password + "\n");
+    ::chmod(options.c_str(), 0600);
+    test::RunOptions run;
+    run.inChild = [] { ::unsetenv("MYSQL_PWD"); };
+    const test::Output out = test::runCli({"import", "--config", dir.file("config.ini").string(), "--server",
+                                              settings.server, "--defaults-file", options, "--quiet"},
+        run);
+    EXPECT_EQ(out.status, 0) << out.err;
+    EXPECT_EQ(rows(), 1);
 }
 
 } // namespace
