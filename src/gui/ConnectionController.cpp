@@ -74,8 +74,18 @@ void ConnectionController::connectAction()
     button->setEnabled(false);
     button->setText("正在连接..");
     m_parts.window.repaint();
-    const bool ok = openWithLogin();
+    bool ok = false;
+    {
+        // The keyring is waited for with events handled: a close asked for
+        // meanwhile waits for the connect.
+        BusyScope busy(m_parts.busy);
+        ok = openWithLogin();
+    }
     button->setEnabled(true);
+    if (m_parts.busy.closePending()) {
+        emit listReadEnded();
+        return;
+    }
     if (ok) {
         setConnectedButtons(true);
         button->setText("断开连接");

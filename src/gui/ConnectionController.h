@@ -36,7 +36,8 @@ signals:
     void disconnecting();
     // A disconnect was asked for while a run used the connection.
     void runStopRequested();
-    // A name list was read: what was asked meanwhile can be carried out.
+    // A name list was read, or a connect that waited for the keyring
+    // ended: what was asked meanwhile can be carried out.
     void listReadEnded();
 
 private:
