@@ -35,7 +35,26 @@ constexpr const char *kHostHint = "用户相关联的主机名，如果为空文
 constexpr const char *kDatabaseHint = "用户所操作的库，如果为空文本或“*”，则为所有库，如果为中文表名请在表名两边加“`”";
 constexpr const char *kTableHint = "用户所操作的表，当库名不为空文本或“*”时本参数可以为空文本或“*”即所有表，"
                                    "如果为中文表名请在表名两边加“`”，如：`姓名`";
-constexpr const char *kPrivilegesHint = "用户对库或表的操作权限。如果为零则为无权限。具体权限值请参考MySql手册";
+constexpr const char *kPrivilegesHint = "用户对库或表的操作权限。如果为零则为无权限。具体权限值请参考MySql手册\n"
+                                        "各项的值（相加即为权限值，如 100 = 64 CREATE + 32 ALTER + 4 UPDATE）：\n"
+                                        "1 SELECT，2 INSERT，4 UPDATE，8 DELETE，16 INDEX，32 ALTER，64 CREATE，"
+                                        "128 DROP，256 REFERENCES，512 RELOAD，1024 SHUTDOWN，2048 PROCESS，"
+                                        "4096 FILE，8192 ALL（仅新增时）";
+
+// "user@host", as the list shows an account.
+QString accountText(const std::string &user, const std::string &host)
+{
+    return qs(user) + QLatin1Char('@') + qs(host);
+}
+
+// "SELECT, INSERT", the names of the bits in table order.
+QString privilegeList(int mask)
+{
+    QStringList names;
+    for (const std::string &name : sql::privilegeNames(mask))
+        names << qs(name).toUpper();
+    return names.join(QStringLiteral(", "));
+}
 
 QLineEdit *edit(const char *name, const char *text = "")
 {
@@ -142,6 +161,9 @@ void UserAdminWindow::buildLayout()
     h->addLayout(right, 3);
 
     connect(m_list, &QListWidget::currentRowChanged, this, &UserAdminWindow::showSelectedAccount);
+    // Another level typed: its privileges are the ones shown.
+    for (QLineEdit *level : {m_database, m_table})
+        connect(level, &QLineEdit::editingFinished, this, &UserAdminWindow::showPrivileges);
     connect(m_find, &QPushButton::clicked, this, [this] { findUser(false); });
     connect(m_find, &RightButton::rightReleased, this, [this] { findUser(true); });
     connect(create, &QPushButton::clicked, this, &UserAdminWindow::createAccount);
@@ -221,8 +243,9 @@ bool UserAdminWindow::reloadUsers(const std::string &host, const std::string &us
     {
         const QSignalBlocker block(m_list);
         m_list->clear();
+        // The same user may come from several hosts: each item says which.
         for (const Account &account : m_accounts)
-            m_list->addItem(qs(account.user));
+            m_list->addItem(accountText(account.user, account.host));
     }
     int row = user.empty() && host.empty() ? -1 : rowOf(host, user);
     if (row < 0)
@@ -293,6 +316,31 @@ void UserAdminWindow::showSelectedAccount()
     user.setTag(u);
     // The list's password column holds a hash, never the password: the box
     // is left as it is.
+    showPrivileges();
+}
+
+void UserAdminWindow::showPrivileges()
+{
+    const std::string user = shownUser(), host = shownHost();
+    if (m_list->currentRow() < 0 || user.empty())
+        return;
+    // What the account holds at the level the boxes name, so 修改 starts
+    // from the account's own privileges and not from a leftover value.
+    if (const auto mask = readPrivileges(m_session.db(), user, host, u8(m_database->text()), u8(m_table->text())))
+        m_privileges->setText(QString::number(*mask));
+}
+
+// The privileges a change would take from the account this window is
+// logged in as; 0 when it changes another account or takes none.
+int UserAdminWindow::privilegesTakenFromSelf(const std::string &user, const std::string &host, int mask)
+{
+    const std::optional<Account> self = currentAccount(m_session.db());
+    if (!self || self->user != user || !equalsIgnoringAsciiCase(self->host, sql::accountHost(host)))
+        return 0;
+    const std::string database = u8(m_database->text()), table = u8(m_table->text());
+    const std::optional<int> held = readPrivileges(m_session.db(), user, host, database, table);
+    // Not known: every privilege the change sets counts as held.
+    return held.value_or(~0) & ~mask & replacedPrivileges(database, table);
 }
 
 // --- accounts ---------------------------------------------------------------
@@ -326,6 +374,12 @@ void UserAdminWindow::modifyAccount()
     if (typedOther
         && !ask(QStringLiteral("将修改的是用户 ") + qs(user) + QStringLiteral("@") + qs(host)
             + QStringLiteral("（修改用户名或主机请删除后重新添加），继续吗？")))
+        return;
+    // Taking privileges from the account this window works through can
+    // lock the user out of the server: asked first.
+    if (const int taken = privilegesTakenFromSelf(user, host, mask); taken != 0
+        && !ask(QStringLiteral("这会去掉当前登录帐号 ") + accountText(user, sql::accountHost(host))
+            + QStringLiteral(" 的权限：") + privilegeList(taken) + QStringLiteral("，确定吗？")))
         return;
     if (!m_session.db().setUserPrivileges(user, host, u8(m_database->text()), u8(m_table->text()), mask)) {
         message(QStringLiteral("修改用户失败，请确保您有修改用户的权限，或检查用户信息是否正确"));

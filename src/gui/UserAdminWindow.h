@@ -50,6 +50,9 @@ public:
     // Reads the user list and shows it; a failure is reported.
     void readUserList();
     void showSelectedAccount();
+    // The shown account's privileges at the level the boxes name, into
+    // 编辑框权限.
+    void showPrivileges();
     void createAccount();
     void modifyAccount();
     void deleteAccount();
@@ -67,6 +70,7 @@ private:
     bool reloadUsers(const std::string &host, const std::string &user, int fallback);
     int rowOf(const std::string &host, const std::string &user) const;
     void setCurrentRow(int row);
+    int privilegesTakenFromSelf(const std::string &user, const std::string &host, int mask);
     void message(const QString &text);
     // An OK/Cancel question; true for OK.
     bool ask(const QString &text);

@@ -4,6 +4,7 @@
 
 #include "mysql/MySqlConnection.h"
 
+#include "mysql/Quoting.h"
 #include "mysql/Statements.h"
 #include "util/AsciiCase.h"
 
@@ -271,6 +272,86 @@ bool MySqlConnection::setUserPrivileges(
         return true;
     return executeIgnoring(
         "REVOKE " + joined(revokes) + " ON " + target + " FROM " + account, {kNoSuchGrant, kNoSuchTableGrant});
+}
+
+namespace {
+
+// A name of the privileges boxes as the server stores it: without the
+// backticks a Chinese name is typed in.
+std::string bareName(std::string_view name)
+{
+    if (name.size() >= 2 && name.front() == '`' && name.back() == '`')
+        name = name.substr(1, name.size() - 2);
+    return std::string(name);
+}
+
+int privilegeBitOf(std::string_view type)
+{
+    for (int bit = sql::PrivSelect; bit < sql::PrivAll; bit <<= 1) {
+        const std::vector<std::string> names = sql::privilegeNames(bit);
+        if (!names.empty() && equalsIgnoringAsciiCase(names.front(), type))
+            return bit;
+    }
+    return 0;
+}
+
+} // namespace
+
+std::optional<int> readPrivileges(MySqlConnection &db, std::string_view user, std::string_view host,
+    std::string_view database, std::string_view table)
+{
+    // The grantee as information_schema writes it: 'user'@'host'.
+    const std::string grantee = "'" + std::string(user) + "'@'" + sql::accountHost(host) + "'";
+    std::string query = "select PRIVILEGE_TYPE from information_schema.";
+    switch (privilegeLevel(false, database, table)) {
+    case PrivilegeLevel::Global:
+        query += "USER_PRIVILEGES where GRANTEE='" + escapeString(grantee) + "'";
+        break;
+    case PrivilegeLevel::Database:
+        query += "SCHEMA_PRIVILEGES where GRANTEE='" + escapeString(grantee) + "' and TABLE_SCHEMA='"
+            + escapeString(bareName(database)) + "'";
+        break;
+    case PrivilegeLevel::Table:
+        query += "TABLE_PRIVILEGES where GRANTEE='" + escapeString(grantee) + "' and TABLE_SCHEMA='"
+            + escapeString(bareName(database)) + "' and TABLE_NAME='" + escapeString(bareName(table)) + "'";
+        break;
+    }
+    if (!db.execute(query))
+        return std::nullopt;
+    auto r = db.storeResult();
+    if (!r)
+        return std::nullopt;
+    int mask = 0;
+    for (std::uint64_t i = 0; i < r->rowCount(); ++i) {
+        r->seekRow(i);
+        std::string type;
+        if (r->readField(0.0, type))
+            mask |= privilegeBitOf(type);
+    }
+    return mask;
+}
+
+int replacedPrivileges(std::string_view database, std::string_view table)
+{
+    constexpr int nine = sql::PrivSelect | sql::PrivInsert | sql::PrivUpdate | sql::PrivDelete | sql::PrivIndex
+        | sql::PrivAlter | sql::PrivCreate | sql::PrivDrop | sql::PrivReferences;
+    // Per table the privileges are replaced as a whole; elsewhere only the
+    // nine that have a column.
+    return privilegeLevel(false, database, table) == PrivilegeLevel::Table ? sql::PrivAll - 1 : nine;
+}
+
+std::optional<Account> currentAccount(MySqlConnection &db)
+{
+    if (!db.execute("select current_user()"))
+        return std::nullopt;
+    auto r = db.storeResult();
+    std::string text;
+    if (!r || r->rowCount() == 0 || !r->readField(0.0, text))
+        return std::nullopt;
+    const std::size_t at = text.rfind('@');
+    if (at == std::string::npos)
+        return std::nullopt;
+    return Account{text.substr(0, at), text.substr(at + 1)};
 }
 
 } // namespace varnel

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace varnel {
@@ -19,5 +20,18 @@ struct Account {
 // The columns of mysql.user differ between servers and versions, so "User"
 // and "Host" are found by name (exact first, then ignoring ASCII case).
 std::optional<std::vector<Account>> listAccounts(MySqlConnection &db);
+
+// The privileges an account holds at the level the names give (globally for
+// an empty or "*" database, on the database for an empty or "*" table, else
+// on the table; names may stand in backticks), as PrivilegeBit bits, ALL
+// never among them. Nothing when the server does not tell.
+std::optional<int> readPrivileges(MySqlConnection &db, std::string_view user, std::string_view host,
+    std::string_view database, std::string_view table);
+// The bits setUserPrivileges sets exactly at that level, granted or taken
+// away; it leaves the others as they are.
+int replacedPrivileges(std::string_view database, std::string_view table);
+// The account the connection is logged in as, as the server matched it
+// (CURRENT_USER()).
+std::optional<Account> currentAccount(MySqlConnection &db);
 
 } // namespace varnel
