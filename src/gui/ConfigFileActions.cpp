@@ -36,7 +36,7 @@ bool holdsLocalFile(const QMimeData *data)
 void exportWindowConfig(QWidget *owner, ConfigWindow window, QtForm &form)
 {
     const QString path = Prompts::saveFile(owner, QStringLiteral("选择一个文件路径保存当前界面配置："),
-        qs(form.control("按钮导出配置")->tag()), configFilters());
+        qs(form.control("按钮导出配置")->tag()), configFilters(), QStringLiteral("ini"));
     if (path.isEmpty())
         return;
     PromptHost prompts(owner);

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QTimer>
@@ -176,12 +177,23 @@ bool Prompts::yesNo(QWidget *owner, const QString &text, const QString &title, M
 QString Prompts::saveFile(QWidget *owner, const QString &title, const QString &directory,
     const std::vector<FileFilter> &filters, const QString &defaultSuffix)
 {
+    QString path;
     if (state().scripted) {
         record({.kind = Kind::SaveFile, .title = title, .directory = directory});
-        return nextFiles().value(0);
+        path = nextFiles().value(0);
+    } else {
+        path = runFileDialog(
+            owner, title, directory, filters, QFileDialog::AcceptSave, QFileDialog::AnyFile, defaultSuffix)
+                   .value(0);
     }
-    return runFileDialog(owner, title, directory, filters, QFileDialog::AcceptSave, QFileDialog::AnyFile, defaultSuffix)
-        .value(0);
+    // The dialog adds the suffix only to a name typed into it, and not every
+    // platform dialog does: a name without any extension gets it here.
+    if (!path.isEmpty() && !defaultSuffix.isEmpty() && QFileInfo(path).suffix().isEmpty()) {
+        if (path.endsWith(QLatin1Char('.')))
+            path.chop(1);
+        path += QLatin1Char('.') + defaultSuffix;
+    }
+    return path;
 }
 
 QString Prompts::openFile(QWidget *owner, const QString &title, const QString &directory,

@@ -295,6 +295,13 @@ private slots:
         Prompts::queueFile(m_dir->filePath(QStringLiteral("no/such/folder.ini")));
         w->form().widgetAs<QPushButton>("按钮导出配置")->click();
         QCOMPARE(lastMessage(), QStringLiteral("导出配置失败，文件无法写入！"));
+        // A name typed without an extension is saved as .ini, which the
+        // import dialog's filter shows.
+        Prompts::queueFile(m_dir->filePath(QStringLiteral("cfg1")));
+        w->form().widgetAs<QPushButton>("按钮导出配置")->click();
+        QCOMPARE(lastMessage(), QStringLiteral("导出配置完成！"));
+        QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("cfg1.ini"))));
+        QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("cfg1"))));
         // A cancelled dialog does nothing.
         const auto shown = Prompts::records().size();
         w->form().widgetAs<QPushButton>("按钮导入配置")->click();

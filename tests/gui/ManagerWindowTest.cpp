@@ -389,6 +389,10 @@ private slots:
         Prompts::queueFile(m_dir->filePath(QStringLiteral("no/such/t.csv")));
         v->exportCsv();
         QCOMPARE(lastMessage(), QStringLiteral("保存失败！"));
+        // A name without an extension is saved as .csv.
+        Prompts::queueFile(m_dir->filePath(QStringLiteral("records")));
+        v->exportCsv();
+        QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("records.csv"))));
 
         // Two selected records, one holding NULL and a FLOAT-like double.
         v->view()->selectionModel()->clearSelection();
