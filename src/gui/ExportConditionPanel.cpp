@@ -12,7 +12,10 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -69,6 +72,20 @@ ExportConditionPanel::ExportConditionPanel(QtForm &form, QWidget &window, QWidge
         [this] { applyExportConditionEnabling(m_form); });
     // It stays above the anchor wherever the window's layout moves it.
     anchor.installEventFilter(this);
+
+    // The boxes hold the design's conditions even while 启用 is off: shown
+    // as filled, in the usual text colour within a disabled frame, so they
+    // never read as a grey placeholder. Once enabled, a box entered selects
+    // its whole text, and typing replaces the condition instead of adding
+    // to it.
+    for (std::string_view name : {ctl::kConditionNames, ctl::kConditionValues, ctl::kConditionSeparator}) {
+        auto *edit = form.widgetAs<QLineEdit>(name);
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::Disabled, QPalette::Text, palette.color(QPalette::Active, QPalette::Text));
+        edit->setPalette(palette);
+        edit->installEventFilter(this);
+        m_filledBoxes.push_back(edit);
+    }
 }
 
 void ExportConditionPanel::toggle()
@@ -91,6 +108,17 @@ void ExportConditionPanel::place()
 
 bool ExportConditionPanel::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::FocusIn) {
+        for (QLineEdit *edit : m_filledBoxes) {
+            // After the click that gave the focus, which would place the
+            // cursor and drop a selection made now.
+            if (watched == edit)
+                QTimer::singleShot(0, edit, [edit] {
+                    if (edit->hasFocus())
+                        edit->selectAll();
+                });
+        }
+    }
     if ((event->type() == QEvent::Resize || event->type() == QEvent::Move) && isVisible())
         place();
     return QGroupBox::eventFilter(watched, event);

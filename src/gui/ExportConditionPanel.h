@@ -2,6 +2,10 @@
 
 #include <QGroupBox>
 
+#include <vector>
+
+class QLineEdit;
+
 namespace varnel::gui {
 
 class QtForm;
@@ -23,6 +27,7 @@ protected:
 private:
     QtForm &m_form;
     QWidget &m_anchor;
+    std::vector<QLineEdit *> m_filledBoxes; // the condition texts
 };
 
 } // namespace varnel::gui

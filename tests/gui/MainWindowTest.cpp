@@ -261,8 +261,22 @@ private slots:
         QVERIFY(w->conditionGroup()->isVisible());
         QCOMPARE(text(*w, "按钮导出条件"), std::string("关闭\r\n设置"));
         QCOMPARE(toggle->text(), QStringLiteral("关闭\n设置"));
+        // Off, the boxes show their conditions as text, not as grey hints.
+        auto *names = w->form().widgetAs<QLineEdit>("编辑框条件字段名");
+        QVERIFY(!names->isEnabled());
+        QCOMPARE(names->text(), QStringLiteral("fid|message"));
+        QCOMPARE(names->palette().color(QPalette::Disabled, QPalette::Text),
+            names->palette().color(QPalette::Active, QPalette::Text));
         w->form().widgetAs<QCheckBox>("选择框启用导出条件")->click();
         QVERIFY(w->form().control("编辑框字段分隔符")->isEnabled());
+        // Clicked into, a box selects its text, and typing replaces it.
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::mouseClick(names, Qt::LeftButton, {}, QPoint(4, names->height() / 2));
+        QVERIFY(names->hasFocus());
+        QTRY_COMPARE(names->selectedText(), QStringLiteral("fid|message"));
+        QTest::keyClicks(names, QStringLiteral("title"));
+        QCOMPARE(names->text(), QStringLiteral("title"));
         saveScreenshot(*w, QStringLiteral("main-conditions"));
         // Nothing of the panel may leave the window.
         QVERIFY(w->rect().contains(w->conditionGroup()->geometry()));
