@@ -79,4 +79,9 @@ void ConnectionSession::forgetNames()
     emit namesForgotten();
 }
 
+void ConnectionSession::announceCreated(const std::string &database, const std::string &table)
+{
+    emit created(QString::fromStdString(database), QString::fromStdString(table));
+}
+
 } // namespace varnel::gui

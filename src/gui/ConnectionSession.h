@@ -57,6 +57,9 @@ public:
     // Forget both (a database or table was created, dropped or renamed, or
     // the connection changed).
     void forgetNames();
+    // A window created a database (table empty) or a table: the windows
+    // that list them show it.
+    void announceCreated(const std::string &database, const std::string &table);
 
 signals:
     void openChanged(bool open);
@@ -64,6 +67,7 @@ signals:
     void serverLost(const QString &reason);
     void runActiveChanged(bool active);
     void namesForgotten();
+    void created(const QString &database, const QString &table);
 
 private:
     MySqlConnection &m_db;

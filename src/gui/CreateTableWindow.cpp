@@ -261,6 +261,7 @@ void CreateTableWindow::clearAll()
 
 void CreateTableWindow::create()
 {
+    CreationRequest request;
     CreationResult r;
     {
         BusyScope busy(m_busy);
@@ -272,12 +273,13 @@ void CreateTableWindow::create()
             return;
         }
         PromptHost prompts(this);
-        const CreationRequest request{
-            m_names.databaseName(), m_names.tableName(), controlChecked(*m_form, kDatabaseOnlyBox)};
+        request = {m_names.databaseName(), m_names.tableName(), controlChecked(*m_form, kDatabaseOnlyBox)};
         r = createDatabaseAndTable(m_session.db(), request, *m_form, prompts);
     }
-    if (r.databaseCreated || r.tableCreated)
+    if (r.databaseCreated || r.tableCreated) {
         m_session.forgetNames();
+        m_session.announceCreated(request.database, r.tableCreated ? request.table : std::string());
+    }
     if (!r.focus.empty())
         m_names.focusBox(r.focus);
     closeWhenIdle(*this, m_busy);

@@ -56,6 +56,7 @@ ManagerWindow::ManagerWindow(MainNames &names, ConnectionSession &session, Setti
     resize(std::max(620, minimumSizeHint().width()), std::max(460, minimumSizeHint().height()));
     restoreWindowState(m_settings, *m_form, kSection);
     restoreWindowPlace(*this, m_settings, kSection);
+    connect(&m_session, &ConnectionSession::created, this, &ManagerWindow::showCreated);
 }
 
 ManagerWindow::~ManagerWindow()
@@ -262,6 +263,25 @@ void ManagerWindow::refreshDatabaseList()
     }
     updateDatabaseCaption();
     refreshTableList();
+}
+
+void ManagerWindow::showCreated(const QString &database, const QString &table)
+{
+    // Lists read later show it anyway; a loop of this window reading them
+    // now is not interrupted.
+    if (!m_activated || m_busy.busy())
+        return;
+    if (m_databases->findItems(database, Qt::MatchExactly).isEmpty()) {
+        const QString current = qs(currentDatabase());
+        refreshDatabaseList();
+        // The database chosen before stays chosen, its tables listed again.
+        const auto again = m_databases->findItems(current, Qt::MatchExactly);
+        if (!again.isEmpty())
+            m_databases->setCurrentItem(again.front());
+        return;
+    }
+    if (!table.isEmpty() && qs(currentDatabase()) == database)
+        refreshTableList();
 }
 
 void ManagerWindow::refreshTableList()

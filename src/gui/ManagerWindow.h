@@ -54,6 +54,9 @@ public:
 
     void refreshDatabaseList();
     void refreshTableList();
+    // Another window created the database or table: the lists and their
+    // counts show it.
+    void showCreated(const QString &database, const QString &table);
     void createDatabase();
     void dropDatabase();
     void findDatabase(bool next);

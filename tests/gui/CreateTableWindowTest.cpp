@@ -3,6 +3,7 @@
 
 #include "gui/CreateTableWindow.h"
 #include "gui/MainWindow.h"
+#include "gui/ManagerWindow.h"
 #include "gui/MappingList.h"
 #include "gui/MouseButtons.h"
 #include "mysql/MySqlConnection.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -353,6 +355,39 @@ private slots:
         QVERIFY(column("select TABLE_NAME from information_schema.TABLES where TABLE_SCHEMA='"
             + escapeString(m_database + "_n`b") + "'")
                     .isEmpty());
+    }
+
+    // The manager open beside it lists what was created, count included,
+    // with no refresh by hand, and keeps the database chosen there.
+    void theManagerShowsWhatWasCreated()
+    {
+        CreateTableWindow *w = openWindow();
+        QVERIFY(w);
+        m_main->openManager();
+        ManagerWindow *m = m_main->manager();
+        QVERIFY(m);
+        QTRY_VERIFY(!m->databaseList()->findItems(qs(m_database), Qt::MatchExactly).isEmpty());
+        m->databaseList()->setCurrentItem(m->databaseList()->findItems(qs(m_database), Qt::MatchExactly).front());
+        const int tables = m->tableList()->count();
+        auto title = [m](const char *group) { return m->findChild<QGroupBox *>(QString::fromUtf8(group))->title(); };
+
+        addField(w, "title", kText);
+        setMainNames(m_database, "fresh");
+        click(w, "按钮执行创建");
+        QCOMPARE(lastMessage(), QStringLiteral("创建表成功"));
+        QCOMPARE(m->tableList()->count(), tables + 1);
+        QVERIFY(!m->tableList()->findItems(QStringLiteral("fresh"), Qt::MatchExactly).isEmpty());
+        QVERIFY2(title("分组框表").contains(QStringLiteral("( %1 个)").arg(tables + 1)), qPrintable(title("分组框表")));
+
+        setMainNames(m_database + "_more", "t");
+        click(w, "按钮执行创建");
+        // (Other tests make and drop databases meanwhile: the count is the
+        // list's own.)
+        QVERIFY(!m->databaseList()->findItems(qs(m_database + "_more"), Qt::MatchExactly).isEmpty());
+        QVERIFY2(title("分组框库").contains(QStringLiteral("( %1 个)").arg(m->databaseList()->count())),
+            qPrintable(title("分组框库")));
+        QCOMPARE(m->databaseList()->currentItem()->text(), qs(m_database));
+        QCOMPARE(m->tableList()->count(), tables + 1);
     }
 
     void anExistingTableIsNotTouched()
