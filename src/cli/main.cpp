@@ -321,6 +321,11 @@ int run(const CliOptions &options)
         return written || (code != kOk && code != kPartial) ? code : kOther;
     };
 
+    // A server field that is no list of servers would connect elsewhere.
+    if (const ServerList servers = splitServerList(controlText(form, ctl::kServer)); servers.invalid) {
+        std::fprintf(stderr, "%s\n", invalidServerText(*servers.invalid).c_str());
+        return kInvalid;
+    }
     // From here a signal stops the run instead of ending the program.
     ConnectOptions connectOptions;
     std::string password;

@@ -42,7 +42,13 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
     m_login.reset();
     m_database.clear();
     const Login login{std::string(server), std::string(user), std::string(password)};
-    if (!connectFrom(splitServerList(server), 0, login.user, login.password))
+    const ServerList servers = splitServerList(server);
+    if (servers.invalid) {
+        m_connectError = invalidServerText(*servers.invalid);
+        m_connectErrorNumber = 0;
+        return false;
+    }
+    if (!connectFrom(servers.entries, 0, login.user, login.password))
         return false;
     m_login = login;
     return true;
@@ -192,9 +198,13 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
     setTls(m, m_options);
 
     const ServerAddress address = parseServerAddress(server);
-    if (address.port != 0) {
-        // "localhost" alone means the local socket, which ignores the port:
-        // a port that was typed is reached over TCP.
+    // A server that was named is the one connected to, over TCP, whatever
+    // socket= or protocol= an option file holds. "localhost" alone means the
+    // local socket, as it always has (which ignores a port: a port that was
+    // typed is reached over TCP), and an empty field leaves the choice to the
+    // option files and the library.
+    const bool named = !address.host.empty() && !(address.host == "localhost" && address.port == 0);
+    if (named) {
         unsigned protocol = MYSQL_PROTOCOL_TCP;
         mysql_optionsv(m, MYSQL_OPT_PROTOCOL, &protocol);
     }
@@ -258,7 +268,7 @@ bool MySqlConnection::reopen()
     }
     const Login login = *m_login;
     const std::string database = m_database;
-    const std::vector<std::string> servers = splitServerList(login.server);
+    const std::vector<std::string> servers = splitServerList(login.server).entries;
     const std::size_t next = servers.size() > 1 ? (m_serverIndex + 1) % servers.size() : 0;
     disconnect();
     // Another try later uses the same settings.

@@ -101,6 +101,82 @@ TEST(ServerList, ASessionEndedFromOutsideMovesOnToTheNextServer)
     EXPECT_EQ(db.identity().server, second.address());
 }
 
+// The port of the server a connection reached; empty without one.
+std::string portOf(MySqlConnection &db)
+{
+    std::string v;
+    if (!db.isOpen() || !db.execute("select @@port"))
+        return v;
+    const auto rows = db.storeResult();
+    if (rows && rows->rowCount() == 1) {
+        rows->seekRow(0);
+        rows->readField(0.0, v);
+    }
+    return v;
+}
+
+// A list that is not one, or an option file's socket= or protocol=, never
+// takes a connection to a server that was not named.
+TEST(ServerList, OnlyTheServersNamedAreConnectedTo)
+{
+    VARNEL_REQUIRE_MARIADB();
+    ThrowawayServer named, other;
+    ASSERT_EQ(named.error(), "");
+    ASSERT_EQ(other.error(), "");
+    test::TempDir dir;
+    const auto optionFile = [&](const std::string &text) {
+        ConnectOptions o;
+        o.readOptionFiles = true;
+        o.optionFile = dir.file("client.cnf").string();
+        test::writeBytes(o.optionFile, "[client]\n" + text);
+        return o;
+    };
+    const std::string namedPort = std::to_string(named.port()), otherPort = std::to_string(other.port());
+    const std::string toOther = "socket=" + other.socket().string() + "\n";
+
+    // Typos of a list: refused, naming the text, and nothing connected,
+    // not even the socket the option file names.
+    MySqlConnection db;
+    db.setConnectOptions(optionFile(toOther));
+    const std::string semicolon = named.address() + ";" + other.address();
+    for (const std::string &field : {semicolon, std::string(",,,"), named.address() + ",", "," + named.address()}) {
+        EXPECT_FALSE(db.connect(field, "root", "")) << field;
+        EXPECT_EQ(db.connectError(), "服务器地址无效：" + field);
+        EXPECT_EQ(db.connectErrorNumber(), 0u);
+        EXPECT_FALSE(db.isOpen()) << field;
+    }
+
+    // A host with or without a port is reached over TCP, whatever socket
+    // the option file names.
+    ASSERT_TRUE(db.connect(named.address(), "root", "")) << db.connectError();
+    EXPECT_EQ(portOf(db), namedPort);
+    db.setConnectOptions(optionFile(toOther + "port=" + namedPort + "\n"));
+    ASSERT_TRUE(db.connect("127.0.0.1", "root", "")) << db.connectError();
+    EXPECT_EQ(portOf(db), namedPort);
+    // So is localhost with a port; localhost alone is the local socket,
+    // the option file's.
+    ASSERT_TRUE(db.connect("localhost:" + namedPort, "root", "")) << db.connectError();
+    EXPECT_EQ(portOf(db), namedPort);
+    ASSERT_TRUE(db.connect("localhost", "root", "")) << db.connectError();
+    EXPECT_EQ(portOf(db), otherPort);
+    // An empty field leaves the server to the option file.
+    db.setConnectOptions(optionFile("host=127.0.0.1\nport=" + namedPort + "\n"));
+    ASSERT_TRUE(db.connect("", "root", "")) << db.connectError();
+    EXPECT_EQ(portOf(db), namedPort);
+
+    // Nor does its protocol=.
+    db.setConnectOptions(optionFile(toOther + "protocol=socket\n"));
+    ASSERT_TRUE(db.connect(named.address(), "root", "")) << db.connectError();
+    EXPECT_EQ(portOf(db), namedPort);
+    // A list reopened after a loss keeps to its servers as well.
+    db.setConnectOptions(optionFile(toOther));
+    ASSERT_TRUE(db.connect(named.address(), "root", "")) << db.connectError();
+    named.kill();
+    EXPECT_FALSE(db.execute("select 1"));
+    EXPECT_FALSE(db.reopen());
+    EXPECT_FALSE(db.isOpen());
+}
+
 TEST(ServerList, OneServerFailsWithTheLibrarysReasonAlone)
 {
     MySqlConnection db;
