@@ -1,5 +1,8 @@
 #include "mysql/MySqlConnection.h"
 
+#include "mysql/ConnectErrors.h"
+#include "util/SystemError.h"
+
 #include <errmsg.h>
 #include <mysql.h>
 #include <mysqld_error.h>
@@ -7,6 +10,7 @@
 #include <poll.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,6 +18,8 @@ namespace varnel {
 namespace {
 
 constexpr unsigned kConnectTimeoutSeconds = 5;
+// How long a connect that failed may take to find out why.
+constexpr int kReasonProbeMs = 1000;
 constexpr const char *kSystemCaFolder = "/etc/ssl/certs";
 constexpr const char *kOutOfSync = "Commands out of sync; you can't run this command now";
 constexpr unsigned kOutOfSyncNumber = 2014;
@@ -57,7 +63,7 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
 bool MySqlConnection::connectLike(const MySqlConnection &other, std::string_view server)
 {
     if (!other.m_login) {
-        m_connectError = "never connected";
+        m_connectError = "还没有连接过服务器";
         return false;
     }
     m_options = other.m_options;
@@ -170,7 +176,7 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
     m_connectErrorNumber = 0;
     MYSQL *m = mysql_init(nullptr);
     if (!m) {
-        m_connectError = "out of memory";
+        m_connectError = systemErrorText(ENOMEM);
         return nullptr;
     }
     if (m_options.readOptionFiles) {
@@ -216,11 +222,18 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
     if (!mysql_real_connect(m, address.host.empty() ? nullptr : address.host.c_str(),
             user.empty() ? nullptr : user.c_str(), password.empty() ? nullptr : password.c_str(), nullptr, address.port,
             nullptr, 0)) {
-        std::string reason = mysql_error(m);
         m_connectErrorNumber = mysql_errno(m);
-        if (mysql_errno(m) == CR_SSL_CONNECTION_ERROR) {
+        const std::string original = mysql_error(m);
+        int systemError = 0;
+        if (named && hidesConnectReason(m_connectErrorNumber, original)) {
+            unsigned port = address.port;
+            if (port == 0 && (mysql_get_optionv(m, MARIADB_OPT_PORT, &port) != 0 || port == 0))
+                port = MYSQL_PORT;
+            systemError = tcpConnectError(address.host, port, kReasonProbeMs);
+        }
+        std::string reason = connectErrorText(m_connectErrorNumber, server, original, systemError);
+        if (m_connectErrorNumber == CR_SSL_CONNECTION_ERROR) {
             const SslMode mode = m_options.effectiveSslMode();
-            reason = "加密连接失败：" + reason;
             if (verifiesServer(mode))
                 reason +=
                     std::string(m_options.sslCa.empty() ? "（没有给出 CA 证书：请检查服务器证书是否由系统信任的 CA 签发"
@@ -263,7 +276,7 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
 bool MySqlConnection::reopen()
 {
     if (!m_login) {
-        m_connectError = "never connected";
+        m_connectError = "还没有连接过服务器";
         return false;
     }
     const Login login = *m_login;
@@ -275,7 +288,10 @@ bool MySqlConnection::reopen()
     if (!connectFrom(servers, next, login.user, login.password))
         return false;
     if (!database.empty() && !selectDatabase(database)) {
-        lastError(m_connectError);
+        std::string reason;
+        lastError(reason);
+        m_connectErrorNumber = lastErrorNumber();
+        m_connectError = connectErrorText(m_connectErrorNumber, m_server, reason);
         return false;
     }
     return true;
