@@ -282,7 +282,9 @@ bool applyOptions(const CLI::App &command, const OptionSet &set, CliOptions &o, 
                 failure.text = "--encoding takes 0 to 4, not \"" + v + "\"";
                 return false;
             }
-            if (control->second == ctl::kSslMode && !parseSslMode(v)) {
+            // An empty mode is what a settings file without one holds; on the
+            // command line it is a mistake.
+            if (control->second == ctl::kSslMode && (v.empty() || !parseSslMode(v))) {
                 failure.text =
                     "--ssl-mode takes DISABLED, PREFERRED, REQUIRED, VERIFY_CA or VERIFY_IDENTITY, not \"" + v + "\"";
                 return false;

@@ -13,6 +13,7 @@
 #include "mapping/FieldRule.h"
 #include "mapping/RuleEditor.h"
 #include "mapping/RuleValues.h"
+#include "mysql/ConnectErrors.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
 #include "text/ArticleFile.h"
@@ -338,6 +339,11 @@ int run(const CliOptions &options)
     db.setConnectOptions(std::move(connectOptions));
     if (!db.connect(controlText(form, ctl::kServer), controlText(form, ctl::kUser), password)) {
         std::fprintf(stderr, "连接到MySQL失败：%s\n", db.connectError().c_str());
+        if (isTlsRefusal(db.connectErrorNumber())) {
+            const std::string advice =
+                tlsAdvice(db.connectErrorNumber(), db.connectOptions(), controlText(form, ctl::kServer));
+            std::fprintf(stderr, "%s\n", advice.c_str());
+        }
         TransferResult failed = TransferResult::ended(TransferOutcome::Interrupted);
         failed.detail = "连接到MySQL失败：" + db.connectError();
         const int code = host.interrupted() ? kStopped : kOther;

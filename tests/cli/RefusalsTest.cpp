@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace varnel {
 namespace {
@@ -66,6 +67,51 @@ TEST_F(CliRefusalsTest, AServerFieldThatIsNoListIsRefusedBeforeConnecting)
     const Output run = importWith({"--server", " 127.0.0.1:1 , " + settings.server + " "});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(rows(), 1);
+}
+
+TEST_F(CliRefusalsTest, AnEmptySslModeIsRefusedAndNoOptionFileIsBlamedWhenNoneWasRead)
+{
+    for (const std::vector<std::string> &empty :
+        {std::vector<std::string>{"--ssl-mode", ""}, std::vector<std::string>{"--ssl-mode="}}) {
+        const Output run = importWith(empty);
+        EXPECT_EQ(run.status, 2) << run.err;
+        EXPECT_EQ(run.err,
+            "varnel-cli: --ssl-mode takes DISABLED, PREFERRED, REQUIRED, VERIFY_CA or VERIFY_IDENTITY, not \"\"\n");
+    }
+    // A CA with a mode that does not encrypt is left unused.
+    const Output run = importWith({"--ssl-mode", "DISABLED", "--ssl-ca", dir.file("no-ca.pem").string()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_FALSE(contains(run.err, "选项文件")) << run.err;
+    EXPECT_EQ(rows(), 1);
+}
+
+// A refusal over encryption is followed by what to check of it; another
+// refusal is not.
+TEST_F(CliRefusalsTest, AnEncryptionRefusalIsFollowedByAdviceOnEncryption)
+{
+    const char *user = std::getenv("VARNEL_DB_TLS_USER");
+    const char *password = std::getenv("VARNEL_DB_TLS_PASSWORD");
+    const char *otherCa = std::getenv("VARNEL_DB_SSL_OTHER_CA");
+    if (!user || !password || !otherCa) {
+        if (test::inCi())
+            FAIL() << "no TLS account in the sandbox";
+        GTEST_SKIP() << "no TLS account in the sandbox";
+    }
+    Output run =
+        importWith({"--user", user, "--password", password, "--ssl-mode", "VERIFY_IDENTITY", "--ssl-ca", otherCa});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_TRUE(contains(run.err, "连接到MySQL失败：加密连接失败（")) << run.err;
+    EXPECT_TRUE(contains(run.err, "\n请检查加密连接的设置：\n")) << run.err;
+    EXPECT_TRUE(contains(run.err, "have_ssl")) << run.err;
+    EXPECT_TRUE(contains(run.err, "所给的 CA 证书（" + std::string(otherCa) + "）")) << run.err;
+    EXPECT_TRUE(contains(run.err, "主机名（127.0.0.1）")) << run.err;
+    EXPECT_FALSE(contains(run.err, "客户端选项文件")) << run.err;
+
+    run = importWith({"--password", "wrong"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_TRUE(contains(run.err, "用户名或密码不对（Access denied")) << run.err;
+    EXPECT_FALSE(contains(run.err, "have_ssl")) << run.err;
+    EXPECT_EQ(rows(), 0);
 }
 
 } // namespace

@@ -140,11 +140,12 @@ void setTls(MYSQL *m, const ConnectOptions &options)
 }
 
 // What an option file read while connecting changed of the encryption that
-// was asked for; empty when nothing.
+// was asked for; empty when nothing. Only what setTls() set is compared: a
+// mode without encryption sets no files.
 std::string tlsOverridden(MYSQL *m, const ConnectOptions &options)
 {
     const SslMode mode = options.effectiveSslMode();
-    if (mode == SslMode::Unset)
+    if (!options.readOptionFiles || mode == SslMode::Unset)
         return {};
     std::string changed;
     auto note = [&](const char *name) { changed += (changed.empty() ? "" : "、") + std::string(name); };
@@ -155,9 +156,11 @@ std::string tlsOverridden(MYSQL *m, const ConnectOptions &options)
         if (!value || wanted != value)
             note(name);
     };
-    file(MYSQL_OPT_SSL_CA, options.sslCa, "ssl-ca");
-    file(MYSQL_OPT_SSL_CERT, options.sslCert, "ssl-cert");
-    file(MYSQL_OPT_SSL_KEY, options.sslKey, "ssl-key");
+    if (asksForTls(mode)) {
+        file(MYSQL_OPT_SSL_CA, options.sslCa, "ssl-ca");
+        file(MYSQL_OPT_SSL_CERT, options.sslCert, "ssl-cert");
+        file(MYSQL_OPT_SSL_KEY, options.sslKey, "ssl-key");
+    }
     if (mode == SslMode::VerifyIdentity) {
         my_bool verify = 0;
         if (mysql_get_optionv(m, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify) != 0 || !verify)
@@ -219,6 +222,11 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
         mysql_close(m);
         return nullptr;
     };
+    // The program's own refusals over encryption count as the library's.
+    auto refuseTls = [&](std::string reason) {
+        m_connectErrorNumber = CR_SSL_CONNECTION_ERROR;
+        return refuse(std::move(reason));
+    };
     if (!mysql_real_connect(m, address.host.empty() ? nullptr : address.host.c_str(),
             user.empty() ? nullptr : user.c_str(), password.empty() ? nullptr : password.c_str(), nullptr, address.port,
             nullptr, 0)) {
@@ -244,9 +252,9 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
     }
     const SslMode mode = m_options.effectiveSslMode();
     if (requiresTls(mode) && !mysql_get_ssl_cipher(m))
-        return refuse("服务器没有提供加密连接（SSL 模式 " + std::string(sslModeName(mode)) + " 要求加密）");
+        return refuseTls("服务器没有提供加密连接（SSL 模式 " + std::string(sslModeName(mode)) + " 要求加密）");
     if (const std::string changed = tlsOverridden(m, m_options); !changed.empty())
-        return refuse("客户端选项文件改变了加密设置（" + changed + "），与所要求的不符；请修改选项文件或不读取它");
+        return refuseTls("客户端选项文件改变了加密设置（" + changed + "），与所要求的不符；请修改选项文件或不读取它");
     if (mysql_set_character_set(m, "utf8mb4") != 0)
         return refuse(mysql_error(m));
     // A Galera node takes clients only while it belongs to the cluster's

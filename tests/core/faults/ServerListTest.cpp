@@ -1,5 +1,6 @@
 // A list of servers in the server field: connect takes the first that lets
 // us in, and a lost connection moves on to the next one.
+#include "mysql/ConnectErrors.h"
 #include "mysql/MySqlConnection.h"
 #include "support/Sandbox.h"
 #include "support/TestSupport.h"
@@ -204,7 +205,15 @@ TEST(ServerList, EncryptionRequiredOfAServerWithoutIt)
     db.setConnectOptions(options);
     EXPECT_FALSE(db.connect(plain.address(), "root", ""));
     EXPECT_EQ(db.connectError(), "服务器没有提供加密连接（SSL 模式 REQUIRED 要求加密）");
+    EXPECT_TRUE(isTlsRefusal(db.connectErrorNumber())) << db.connectErrorNumber();
     EXPECT_FALSE(db.isOpen());
+    // No encryption asked for, though a CA is given (which such a mode
+    // does not use): no option file is read, none is blamed.
+    options.sslMode = SslMode::Disabled;
+    options.sslCa = "/nonexistent/ca.pem";
+    db.setConnectOptions(options);
+    ASSERT_TRUE(db.connect(plain.address(), "root", "")) << db.connectError();
+    EXPECT_EQ(db.sslCipher(), "");
 }
 
 // A server with the sandbox's certificate, made out to 127.0.0.1 and
@@ -261,6 +270,20 @@ TEST(ServerList, HostNamesAndOptionFilesUnderVerifyingModes)
     EXPECT_NE(error.find("ssl-ca"), std::string::npos) << error;
     // Settings of the file that agree, or that the mode leaves open, stay.
     EXPECT_TRUE(connect(named, options("ssl-ca=" + ca.string() + "\nconnect-timeout=3\n"), error)) << error;
+    // Without encryption asked for, the file may not turn it on; the CA
+    // given, which that mode does not use, is no change of the file's.
+    ConnectOptions plain = options("connect-timeout=3\n");
+    plain.sslMode = SslMode::Disabled;
+    MySqlConnection db;
+    db.setConnectOptions(plain);
+    ASSERT_TRUE(db.connect(named, "root", "")) << db.connectError();
+    EXPECT_EQ(db.sslCipher(), "");
+    plain = options("ssl\nssl-ca=" + ca.string() + "\n");
+    plain.sslMode = SslMode::Disabled;
+    db.setConnectOptions(plain);
+    EXPECT_FALSE(db.connect(named, "root", ""));
+    EXPECT_EQ(db.connectError(), "客户端选项文件改变了加密设置（ssl），与所要求的不符；请修改选项文件或不读取它");
+    EXPECT_TRUE(isTlsRefusal(db.connectErrorNumber()));
 }
 
 } // namespace
