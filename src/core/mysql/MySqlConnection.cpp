@@ -1,6 +1,7 @@
 #include "mysql/MySqlConnection.h"
 
 #include "mysql/ConnectErrors.h"
+#include "mysql/OptionFile.h"
 #include "util/SystemError.h"
 
 #include <errmsg.h>
@@ -177,6 +178,13 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
 {
     m_connectError.clear();
     m_connectErrorNumber = 0;
+    // The library reads the file itself, and would wait forever on a FIFO.
+    if (m_options.readOptionFiles && !m_options.optionFile.empty()) {
+        if (auto problem = optionFileProblem(m_options.optionFile)) {
+            m_connectError = std::move(*problem);
+            return nullptr;
+        }
+    }
     MYSQL *m = mysql_init(nullptr);
     if (!m) {
         m_connectError = systemErrorText(ENOMEM);
