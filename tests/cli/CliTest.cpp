@@ -478,14 +478,9 @@ TEST(CliConfig, RowsThatCannotBeReadAreRefused)
     // The program's own settings file (an installed program's, in
     // $XDG_CONFIG_HOME/varnel): a fresh one runs on the default rules, a
     // damaged one is refused.
-    const std::filesystem::path bin = dir.file("prefix/bin"), xdg = dir.file("xdg");
-    std::filesystem::create_directories(bin);
-    std::filesystem::create_directories(xdg / "varnel");
-    std::filesystem::copy_file(VARNEL_CLI_PATH, bin / "varnel-cli");
-    const std::filesystem::path settings = xdg / "varnel" / "Varnel MySQL 文章导入导出.ini";
-    RunOptions run;
-    run.program = (bin / "varnel-cli").string();
-    run.inChild = [&] { ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1); };
+    const test::InstalledCli installed(dir.path());
+    const std::filesystem::path &settings = installed.settingsFile;
+    const RunOptions &run = installed.run;
     test::writeBytes(settings, toGb18030("[主界面]\r\n编辑框库名=d\r\n"));
     const Output fresh = runCli({"preview", "--json", dir.file("a.txt").string()}, run);
     EXPECT_EQ(fresh.status, 0) << fresh.err;

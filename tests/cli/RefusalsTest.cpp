@@ -24,21 +24,8 @@ using test::contains;
 using test::Output;
 using test::runCli;
 
-class CliRefusalsTest : public test::ConfiguredDatabase {
+class CliRefusalsTest : public test::OneArticleDatabase {
 protected:
-    CliRefusalsTest()
-        : ConfiguredDatabase("articles")
-    {
-    }
-    void SetUp() override
-    {
-        ConfiguredDatabase::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        ASSERT_TRUE(db.execute("create table `文章` (ID bigint auto_increment primary key, `标题` varchar(100), "
-                               "`内容` text) character set utf8mb4"));
-        test::writeBytes(dir.file("articles/a.txt"), "甲");
-    }
     // An import of the test's configuration into the sandbox, the options
     // given after the login; no option file unless one is given.
     Output importWith(const std::vector<std::string> &options)
@@ -50,7 +37,6 @@ protected:
             args.push_back("--no-defaults");
         return runCli(args);
     }
-    std::int64_t rows() { return std::stoll(column("select count(*) from `文章`").at(0)); }
 };
 
 TEST_F(CliRefusalsTest, AServerFieldThatIsNoListIsRefusedBeforeConnecting)
@@ -158,18 +144,13 @@ TEST_F(CliRefusalsTest, FifosToReadAreRefusedAtOnce)
     EXPECT_EQ(run.err, "不是普通文件：" + fifo + "\n");
 
     // The program's own settings file, without --config.
-    const std::filesystem::path bin = dir.file("bin"), xdg = dir.file("xdg");
-    std::filesystem::create_directories(bin);
-    std::filesystem::create_directories(xdg / "varnel");
-    std::filesystem::copy_file(VARNEL_CLI_PATH, bin / "varnel-cli");
-    const std::filesystem::path settingsFile = xdg / "varnel" / "Varnel MySQL 文章导入导出.ini";
-    ASSERT_EQ(::mkfifo(settingsFile.c_str(), 0600), 0);
-    test::RunOptions installed = quick;
-    installed.program = (bin / "varnel-cli").string();
-    installed.inChild = [&] { ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1); };
-    run = runCli({"preview", dir.file("articles/a.txt").string()}, installed);
+    const test::InstalledCli installed(dir.path());
+    ASSERT_EQ(::mkfifo(installed.settingsFile.c_str(), 0600), 0);
+    test::RunOptions quickInstalled = installed.run;
+    quickInstalled.killAfterSeconds = quick.killAfterSeconds;
+    run = runCli({"preview", dir.file("articles/a.txt").string()}, quickInstalled);
     EXPECT_EQ(run.status, 2) << run.err;
-    EXPECT_EQ(run.err, "不是普通文件：" + settingsFile.string() + "\n");
+    EXPECT_EQ(run.err, "不是普通文件：" + installed.settingsFile.string() + "\n");
 #if VARNEL_HAVE_GUI
     // So is the window's.
     test::RunOptions window = quick;
