@@ -237,21 +237,15 @@ TEST(ServerAddress, ListsOfServers)
         {" , ,", ", ,"},
         {"a,,b", "a,,b"},
         {"a,b,", "a,b,"},
-        {",a", ",a"},
         {"a, b c", "b c"},
         {"host:notaport", "host:notaport"},
         {"host:70000", "host:70000"},
-        {"host:0", "host:0"},
         {"host:", "host:"},
         {":3306", ":3306"},
-        {"[::1]:", "[::1]:"},
         {"[::1]x", "[::1]x"},
         {"[db.example]:3306", "[db.example]:3306"},
-        {"[::1", "[::1"},
         {"a:1:b", "a:1:b"},
         {"/run/mysqld/mysqld.sock", "/run/mysqld/mysqld.sock"},
-        {"-h", "-h"},
-        {"127.0.0.1|x", "127.0.0.1|x"},
     };
     for (const auto &row : bad) {
         const ServerList list = splitServerList(row.field);
