@@ -7,6 +7,7 @@
 #include "gui/Translations.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
+#include "util/RegularFile.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -105,6 +106,11 @@ int runProgram(int argc, char *argv[], const ProgramExtras &extras)
     const std::filesystem::path settingsPath = parser.isSet(settingsOption)
         ? std::filesystem::path(gui::u8(parser.value(settingsOption)))
         : settingsFilePath(gui::u8(QCoreApplication::applicationDirPath()));
+    // A FIFO or a device would leave the window on defaults it cannot keep.
+    if (isSpecialFile(settingsPath)) {
+        std::fprintf(stderr, "varnel: %s\n", notRegularFileText(settingsPath).c_str());
+        return 2;
+    }
     SettingsStore settings;
     settings.open(settingsPath);
 

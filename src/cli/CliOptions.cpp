@@ -58,8 +58,10 @@ Options / 选项 (--option VALUE or --option=VALUE / 值可写作 --option VALUE
   --encoding N        0 自动识别, 1 ANSI, 2 UTF-8, 3 Unicode, 4 UnicodeBE
                       A list of servers (a cluster) is tried in order; a
                       connection lost during a run moves to the next one.
+                      An empty entry or a text that is no HOST[:PORT] or
+                      [V6]:PORT is refused (exit 2).
                       服务器可写成逗号分隔的列表（集群），依次尝试；运行中
-                      连接断开时改连下一台
+                      连接断开时改连下一台；空项或无效的地址被拒绝
   --ssl-mode MODE     DISABLED, PREFERRED, REQUIRED, VERIFY_CA (the server's
                       certificate must be issued by --ssl-ca, or by a CA the
                       system trusts) or VERIFY_IDENTITY (and made out to the
@@ -74,8 +76,12 @@ Options / 选项 (--option VALUE or --option=VALUE / 值可写作 --option VALUE
                       read the client option file FILE (its [client] groups:
                       user, password, host, ssl-ca, ...) instead of the usual
                       ones (/etc/mysql/my.cnf, ~/.my.cnf, ...), which are read
-                      otherwise; what the configuration sets comes first
-                      读取指定的客户端选项文件，代替默认的 my.cnf 等
+                      otherwise; what the configuration sets comes first.
+                      Refused when others may change it (or a file it
+                      includes), or when it holds a password others may
+                      read (chmod 600).
+                      读取指定的客户端选项文件，代替默认的 my.cnf 等；其他用户
+                      可修改、或含有密码而其他用户可读取的文件被拒绝
   --no-defaults       read no client option file / 不读取客户端选项文件
   --password-file FILE
                       the password is the first line of FILE, which only its
@@ -112,9 +118,11 @@ Options / 选项 (--option VALUE or --option=VALUE / 值可写作 --option VALUE
                       incomplete, skipped or exists, "reason", "key"), then
                       a summary object ("summary": true, the counts, table,
                       database, key, start and end time, exit status);
-                      written whole at the end of every run, stopped or not
+                      written whole at the end of every run, stopped or not;
+                      a symbolic link is followed to its file; a folder, a
+                      FIFO or a device is refused (exit 2)
                       写运行报告（JSON Lines，每个文件一行，最后一行为汇总），
-                      运行结束（包括被停止）时整体写入
+                      运行结束（包括被停止）时整体写入；不写入目录、FIFO 或设备
   --retry REPORT      import only the files of REPORT whose last outcome was
                       failed, unknown or skipped, each once, with the
                       configuration given now; a report of another table,
@@ -282,7 +290,9 @@ bool applyOptions(const CLI::App &command, const OptionSet &set, CliOptions &o, 
                 failure.text = "--encoding takes 0 to 4, not \"" + v + "\"";
                 return false;
             }
-            if (control->second == ctl::kSslMode && !parseSslMode(v)) {
+            // An empty mode is what a settings file without one holds; on the
+            // command line it is a mistake.
+            if (control->second == ctl::kSslMode && (v.empty() || !parseSslMode(v))) {
                 failure.text =
                     "--ssl-mode takes DISABLED, PREFERRED, REQUIRED, VERIFY_CA or VERIFY_IDENTITY, not \"" + v + "\"";
                 return false;

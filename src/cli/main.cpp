@@ -14,7 +14,9 @@
 #include "mapping/FieldRule.h"
 #include "mapping/RuleEditor.h"
 #include "mapping/RuleValues.h"
+#include "mysql/ConnectErrors.h"
 #include "mysql/MySqlConnection.h"
+#include "mysql/OptionFile.h"
 #include "settings/SettingsStore.h"
 #include "text/ArticleFile.h"
 #include "transfer/ArticleExporter.h"
@@ -22,10 +24,9 @@
 #include "transfer/ConnectSettings.h"
 #include "transfer/Preview.h"
 #include "transfer/RunReport.h"
+#include "util/RegularFile.h"
 #include "util/SystemError.h"
-#include "util/UniqueFd.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -122,35 +123,26 @@ std::optional<std::vector<std::string>> filesToRetry(const std::string &reportFi
     return files;
 }
 
-// The permission bits of a file as chmod writes them ("0640").
-std::string modeText(mode_t mode)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "%04o", static_cast<unsigned>(mode & 07777));
-    return text;
-}
-
 // The password of --password-file: the file's first line. Nothing, with the
 // reason on stderr, when it cannot be read or others may read or change it.
 std::optional<std::string> passwordFromFile(const std::string &path)
 {
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-    struct stat st { };
-    if (!fd.isOpen() || ::fstat(fd.get(), &st) != 0) {
-        std::fprintf(stderr, "无法读取密码文件 %s：%s\n", path.c_str(), systemErrorText(errno).c_str());
+    const RegularFile file = openRegularFile(path);
+    if (file.special) {
+        std::fprintf(stderr, "%s\n", notRegularFileText(path).c_str());
         return std::nullopt;
     }
-    if (!S_ISREG(st.st_mode)) {
-        std::fprintf(stderr, "密码文件 %s 不是普通文件\n", path.c_str());
+    if (file.error) {
+        std::fprintf(stderr, "无法读取密码文件 %s：%s\n", path.c_str(), systemErrorText(file.error).c_str());
         return std::nullopt;
     }
-    if (st.st_mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)) {
+    if (file.status.st_mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)) {
         std::fprintf(stderr, "密码文件 %s 的权限是 %s，其他用户可以读取或修改；请执行 chmod 600 %s\n", path.c_str(),
-            modeText(st.st_mode).c_str(), path.c_str());
+            permissionText(file.status.st_mode).c_str(), path.c_str());
         return std::nullopt;
     }
     std::string text(4096, '\0');
-    const ssize_t n = ::read(fd.get(), text.data(), text.size());
+    const ssize_t n = ::read(file.fd.get(), text.data(), text.size());
     if (n < 0) {
         std::fprintf(stderr, "无法读取密码文件 %s：%s\n", path.c_str(), systemErrorText(errno).c_str());
         return std::nullopt;
@@ -177,15 +169,9 @@ bool connectSettings(const CliOptions &options, Form &form, ConnectOptions &conn
     connect = *tls;
     connect.readOptionFiles = !options.noDefaults;
     if (options.defaultsFile) {
-        struct stat st { };
-        if (::stat(options.defaultsFile->c_str(), &st) != 0 || ::access(options.defaultsFile->c_str(), R_OK) != 0) {
-            std::fprintf(
-                stderr, "无法读取选项文件 %s：%s\n", options.defaultsFile->c_str(), systemErrorText(errno).c_str());
-            return false;
-        }
-        if (st.st_mode & (S_IWGRP | S_IWOTH)) {
-            std::fprintf(stderr, "选项文件 %s 的权限是 %s，其他用户可以修改；请执行 chmod 600 %s\n",
-                options.defaultsFile->c_str(), modeText(st.st_mode).c_str(), options.defaultsFile->c_str());
+        // Checked here for the exit status; every connect checks it again.
+        if (const auto refused = optionFileProblem(*options.defaultsFile)) {
+            std::fprintf(stderr, "%s\n", refused->c_str());
             return false;
         }
         connect.optionFile = *options.defaultsFile;
@@ -236,6 +222,26 @@ int run(const CliOptions &options)
     const auto started = std::chrono::system_clock::now();
     const std::filesystem::path config =
         options.config ? std::filesystem::path(*options.config) : settingsFilePath(executableDir());
+    // Files to read that are FIFOs or devices are refused at once: reading one
+    // could wait forever or never end.
+    std::vector<std::filesystem::path> toRead = {config};
+    for (const auto &file : {options.retry, options.passwordFile, options.defaultsFile}) {
+        if (file)
+            toRead.emplace_back(*file);
+    }
+    for (const std::filesystem::path &file : toRead) {
+        if (isSpecialFile(file)) {
+            std::fprintf(stderr, "%s\n", notRegularFileText(file).c_str());
+            return kInvalid;
+        }
+    }
+    if (options.report) {
+        std::string problem;
+        if (!reportTarget(*options.report, problem)) {
+            std::fprintf(stderr, "运行报告未写入：%s：%s\n", options.report->c_str(), problem.c_str());
+            return kInvalid;
+        }
+    }
     MemoryForm form(mainFormSpec());
     bool lineFeeds = false;
     {
@@ -322,6 +328,11 @@ int run(const CliOptions &options)
         return written || (code != kOk && code != kPartial) ? code : kOther;
     };
 
+    // A server field that is no list of servers would connect elsewhere.
+    if (const ServerList servers = splitServerList(controlText(form, ctl::kServer)); servers.invalid) {
+        std::fprintf(stderr, "%s\n", invalidServerText(*servers.invalid).c_str());
+        return kInvalid;
+    }
     // From here a signal stops the run instead of ending the program.
     ConnectOptions connectOptions;
     std::string password;
@@ -343,6 +354,11 @@ int run(const CliOptions &options)
     }
     if (!connected) {
         std::fprintf(stderr, "连接到MySQL失败：%s\n", db.connectError().c_str());
+        if (isTlsRefusal(db.connectErrorNumber())) {
+            const std::string advice =
+                tlsAdvice(db.connectErrorNumber(), db.connectOptions(), controlText(form, ctl::kServer));
+            std::fprintf(stderr, "%s\n", advice.c_str());
+        }
         TransferResult failed = TransferResult::ended(TransferOutcome::Interrupted);
         failed.detail = "连接到MySQL失败：" + db.connectError();
         const int code = host.interrupted() ? kStopped : kOther;

@@ -13,9 +13,31 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <thread>
 
 namespace varnel::test {
+
+void OneArticleDatabase::SetUp()
+{
+    ConfiguredDatabase::SetUp();
+    if (IsSkipped() || HasFatalFailure())
+        return;
+    ASSERT_TRUE(db.execute("create table `文章` (ID bigint auto_increment primary key, `标题` varchar(100), "
+                           "`内容` text) character set utf8mb4"));
+    writeBytes(dir.file("articles/a.txt"), "甲");
+}
+
+InstalledCli::InstalledCli(const std::filesystem::path &folder)
+{
+    const std::filesystem::path bin = folder / "prefix/bin", xdg = folder / "xdg";
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(xdg / "varnel");
+    std::filesystem::copy_file(VARNEL_CLI_PATH, bin / "varnel-cli");
+    settingsFile = xdg / "varnel" / (std::string(kApplicationTitle) + ".ini");
+    run.program = (bin / "varnel-cli").string();
+    run.inChild = [xdg] { ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1); };
+}
 
 // Runs varnel-cli with the arguments, collecting stdout and stderr apart.
 Output runCli(const std::vector<std::string> &args, const RunOptions &run)

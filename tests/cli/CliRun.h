@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -75,6 +76,26 @@ protected:
 
 private:
     std::string m_articles;
+};
+
+// ConfiguredDatabase with the table 文章 (ID, 标题, 内容) and one article,
+// a.txt, in its folder `articles`.
+class OneArticleDatabase : public ConfiguredDatabase {
+protected:
+    OneArticleDatabase()
+        : ConfiguredDatabase("articles")
+    {
+    }
+    void SetUp() override;
+    std::int64_t rows() { return std::stoll(column("select count(*) from `文章`").at(0)); }
+};
+
+// varnel-cli copied into a folder of its own, as an installed program: its
+// settings file is the one in $XDG_CONFIG_HOME/varnel, in `folder`.
+struct InstalledCli {
+    explicit InstalledCli(const std::filesystem::path &folder);
+    RunOptions run; // runs the copy
+    std::filesystem::path settingsFile;
 };
 
 } // namespace varnel::test

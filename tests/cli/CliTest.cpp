@@ -426,7 +426,6 @@ TEST(CliConfig, RefusedWhenItCannotBeRead)
         {"empty.ini", "it is empty"},
         {"folder.ini", "是一个目录"},
         {"missing.ini", "没有那个文件或目录"},
-        {"fifo.ini", "不是普通文件"},
     };
     for (const auto &[file, problem] : cases) {
         const std::string path = dir.file(file).string();
@@ -436,6 +435,10 @@ TEST(CliConfig, RefusedWhenItCannotBeRead)
         EXPECT_TRUE(o.err.starts_with("cannot read the configuration " + path + ": " + problem)) << o.err;
         EXPECT_EQ(o.out, "") << file;
     }
+    // A FIFO is refused at once, not waited on.
+    const Output fifo = runCli({"import", "--config", dir.file("fifo.ini").string(), "--server", "127.0.0.1:1"});
+    EXPECT_EQ(fifo.status, 2);
+    EXPECT_EQ(fifo.err, "不是普通文件：" + dir.file("fifo.ini").string() + "\n");
     // The same file, readable, gets as far as the connection.
     const Output o = runCli({"import", "--config", dir.file("good.ini").string(), "--server", "127.0.0.1:1"});
     EXPECT_EQ(o.status, 1) << o.err;
@@ -475,14 +478,9 @@ TEST(CliConfig, RowsThatCannotBeReadAreRefused)
     // The program's own settings file (an installed program's, in
     // $XDG_CONFIG_HOME/varnel): a fresh one runs on the default rules, a
     // damaged one is refused.
-    const std::filesystem::path bin = dir.file("prefix/bin"), xdg = dir.file("xdg");
-    std::filesystem::create_directories(bin);
-    std::filesystem::create_directories(xdg / "varnel");
-    std::filesystem::copy_file(VARNEL_CLI_PATH, bin / "varnel-cli");
-    const std::filesystem::path settings = xdg / "varnel" / "Varnel MySQL 文章导入导出.ini";
-    RunOptions run;
-    run.program = (bin / "varnel-cli").string();
-    run.inChild = [&] { ::setenv("XDG_CONFIG_HOME", xdg.c_str(), 1); };
+    const test::InstalledCli installed(dir.path());
+    const std::filesystem::path &settings = installed.settingsFile;
+    const RunOptions &run = installed.run;
     test::writeBytes(settings, toGb18030("[主界面]\r\n编辑框库名=d\r\n"));
     const Output fresh = runCli({"preview", "--json", dir.file("a.txt").string()}, run);
     EXPECT_EQ(fresh.status, 0) << fresh.err;

@@ -52,7 +52,7 @@ std::optional<ClusterSettings> clusterSettings()
         return std::nullopt;
     ClusterSettings s;
     s.list = servers;
-    s.nodes = splitServerList(servers);
+    s.nodes = splitServerList(servers).entries;
     s.user = std::getenv("VARNEL_CLUSTER_USER") ? std::getenv("VARNEL_CLUSTER_USER") : "root";
     s.password = std::getenv("VARNEL_CLUSTER_PASSWORD") ? std::getenv("VARNEL_CLUSTER_PASSWORD") : "";
     return s;

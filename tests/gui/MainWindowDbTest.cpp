@@ -142,7 +142,7 @@ private slots:
         const QString &title = shown.title;
         const QString &body = shown.text;
         QCOMPARE(title, QStringLiteral("连接到MySQL失败"));
-        QVERIFY2(body.startsWith(QStringLiteral("Access denied")), qPrintable(body));
+        QVERIFY2(body.startsWith(QStringLiteral("用户名或密码不对（Access denied")), qPrintable(body));
         QVERIFY(body.contains(QStringLiteral("\r\n连接 Mysql 失败，请检查连接参数和权限！")));
         QCOMPARE(text(*w, "按钮建立连接"), std::string("建立连接"));
     }

@@ -174,7 +174,7 @@ private slots:
             QCOMPARE(test::recordedCount(Prompts::Kind::Info), shownBefore + 1);
             const Prompts::Record shown = test::lastRecorded(Prompts::Kind::Info);
             QCOMPARE(shown.title, QStringLiteral("连接到MySQL失败"));
-            QVERIFY2(shown.text.startsWith(QStringLiteral("加密连接失败：")), qPrintable(shown.text));
+            QVERIFY2(shown.text.startsWith(QStringLiteral("加密连接失败（")), qPrintable(shown.text));
             QVERIFY2(
                 shown.text.contains(QStringLiteral("请检查服务器证书是否由所给的 CA 签发")), qPrintable(shown.text));
             // The line above the text points at the encryption settings.

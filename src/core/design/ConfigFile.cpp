@@ -10,11 +10,9 @@
 #include "text/TextUtil.h"
 #include "util/AsciiCase.h"
 #include "util/MessageHost.h"
+#include "util/RegularFile.h"
 #include "util/SystemError.h"
-#include "util/UniqueFd.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -94,28 +92,14 @@ bool isFile(const std::filesystem::path &path)
 // The whole file, or the system's reason why not.
 std::optional<std::string> readFileBytes(const std::filesystem::path &path, std::string &bytes)
 {
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!fd)
+    const RegularFile file = openRegularFile(path);
+    if (file.special)
+        return std::string("不是普通文件");
+    if (file.error)
+        return systemErrorText(file.error);
+    if (!readAllAt(file.fd.get(), bytes))
         return systemErrorText(errno);
-    struct stat st { };
-    std::optional<std::string> problem;
-    if (::fstat(fd.get(), &st) != 0)
-        problem = systemErrorText(errno);
-    else if (S_ISDIR(st.st_mode))
-        problem = systemErrorText(EISDIR);
-    else if (!S_ISREG(st.st_mode))
-        problem = "不是普通文件";
-    char buffer[65536];
-    while (!problem) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n == 0)
-            break;
-        if (n < 0 && errno != EINTR)
-            problem = systemErrorText(errno);
-        else if (n > 0)
-            bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-    return problem;
+    return std::nullopt;
 }
 
 // Where the first byte sequence that is no GBK or GB18030 character starts, or npos.

@@ -1,5 +1,9 @@
 #include "mysql/MySqlConnection.h"
 
+#include "mysql/ConnectErrors.h"
+#include "mysql/OptionFile.h"
+#include "util/SystemError.h"
+
 #include <errmsg.h>
 #include <mysql.h>
 #include <mysqld_error.h>
@@ -7,6 +11,7 @@
 #include <poll.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,6 +19,8 @@ namespace varnel {
 namespace {
 
 constexpr unsigned kConnectTimeoutSeconds = 5;
+// How long a connect that failed may take to find out why.
+constexpr int kReasonProbeMs = 1000;
 constexpr const char *kSystemCaFolder = "/etc/ssl/certs";
 constexpr const char *kOutOfSync = "Commands out of sync; you can't run this command now";
 constexpr unsigned kOutOfSyncNumber = 2014;
@@ -42,7 +49,13 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
     m_login.reset();
     m_database.clear();
     const Login login{std::string(server), std::string(user), std::string(password)};
-    if (!connectFrom(splitServerList(server), 0, login.user, login.password))
+    const ServerList servers = splitServerList(server);
+    if (servers.invalid) {
+        m_connectError = invalidServerText(*servers.invalid);
+        m_connectErrorNumber = 0;
+        return false;
+    }
+    if (!connectFrom(servers.entries, 0, login.user, login.password))
         return false;
     m_login = login;
     return true;
@@ -51,7 +64,7 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
 bool MySqlConnection::connectLike(const MySqlConnection &other, std::string_view server)
 {
     if (!other.m_login) {
-        m_connectError = "never connected";
+        m_connectError = "还没有连接过服务器";
         return false;
     }
     m_options = other.m_options;
@@ -128,11 +141,12 @@ void setTls(MYSQL *m, const ConnectOptions &options)
 }
 
 // What an option file read while connecting changed of the encryption that
-// was asked for; empty when nothing.
+// was asked for; empty when nothing. Only what setTls() set is compared: a
+// mode without encryption sets no files.
 std::string tlsOverridden(MYSQL *m, const ConnectOptions &options)
 {
     const SslMode mode = options.effectiveSslMode();
-    if (mode == SslMode::Unset)
+    if (!options.readOptionFiles || mode == SslMode::Unset)
         return {};
     std::string changed;
     auto note = [&](const char *name) { changed += (changed.empty() ? "" : "、") + std::string(name); };
@@ -143,9 +157,11 @@ std::string tlsOverridden(MYSQL *m, const ConnectOptions &options)
         if (!value || wanted != value)
             note(name);
     };
-    file(MYSQL_OPT_SSL_CA, options.sslCa, "ssl-ca");
-    file(MYSQL_OPT_SSL_CERT, options.sslCert, "ssl-cert");
-    file(MYSQL_OPT_SSL_KEY, options.sslKey, "ssl-key");
+    if (asksForTls(mode)) {
+        file(MYSQL_OPT_SSL_CA, options.sslCa, "ssl-ca");
+        file(MYSQL_OPT_SSL_CERT, options.sslCert, "ssl-cert");
+        file(MYSQL_OPT_SSL_KEY, options.sslKey, "ssl-key");
+    }
     if (mode == SslMode::VerifyIdentity) {
         my_bool verify = 0;
         if (mysql_get_optionv(m, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify) != 0 || !verify)
@@ -162,9 +178,16 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
 {
     m_connectError.clear();
     m_connectErrorNumber = 0;
+    // The library reads the file itself, and would wait forever on a FIFO.
+    if (m_options.readOptionFiles && !m_options.optionFile.empty()) {
+        if (auto problem = optionFileProblem(m_options.optionFile)) {
+            m_connectError = std::move(*problem);
+            return nullptr;
+        }
+    }
     MYSQL *m = mysql_init(nullptr);
     if (!m) {
-        m_connectError = "out of memory";
+        m_connectError = systemErrorText(ENOMEM);
         return nullptr;
     }
     if (m_options.readOptionFiles) {
@@ -192,9 +215,13 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
     setTls(m, m_options);
 
     const ServerAddress address = parseServerAddress(server);
-    if (address.port != 0) {
-        // "localhost" alone means the local socket, which ignores the port:
-        // a port that was typed is reached over TCP.
+    // A server that was named is the one connected to, over TCP, whatever
+    // socket= or protocol= an option file holds. "localhost" alone means the
+    // local socket, as it always has (which ignores a port: a port that was
+    // typed is reached over TCP), and an empty field leaves the choice to the
+    // option files and the library.
+    const bool named = !address.host.empty() && !(address.host == "localhost" && address.port == 0);
+    if (named) {
         unsigned protocol = MYSQL_PROTOCOL_TCP;
         mysql_optionsv(m, MYSQL_OPT_PROTOCOL, &protocol);
     }
@@ -203,14 +230,26 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
         mysql_close(m);
         return nullptr;
     };
+    // The program's own refusals over encryption count as the library's.
+    auto refuseTls = [&](std::string reason) {
+        m_connectErrorNumber = CR_SSL_CONNECTION_ERROR;
+        return refuse(std::move(reason));
+    };
     if (!mysql_real_connect(m, address.host.empty() ? nullptr : address.host.c_str(),
             user.empty() ? nullptr : user.c_str(), password.empty() ? nullptr : password.c_str(), nullptr, address.port,
             nullptr, 0)) {
-        std::string reason = mysql_error(m);
         m_connectErrorNumber = mysql_errno(m);
-        if (mysql_errno(m) == CR_SSL_CONNECTION_ERROR) {
+        const std::string original = mysql_error(m);
+        int systemError = 0;
+        if (named && hidesConnectReason(m_connectErrorNumber, original)) {
+            unsigned port = address.port;
+            if (port == 0 && (mysql_get_optionv(m, MARIADB_OPT_PORT, &port) != 0 || port == 0))
+                port = MYSQL_PORT;
+            systemError = tcpConnectError(address.host, port, kReasonProbeMs);
+        }
+        std::string reason = connectErrorText(m_connectErrorNumber, server, original, systemError);
+        if (m_connectErrorNumber == CR_SSL_CONNECTION_ERROR) {
             const SslMode mode = m_options.effectiveSslMode();
-            reason = "加密连接失败：" + reason;
             if (verifiesServer(mode))
                 reason +=
                     std::string(m_options.sslCa.empty() ? "（没有给出 CA 证书：请检查服务器证书是否由系统信任的 CA 签发"
@@ -221,9 +260,9 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
     }
     const SslMode mode = m_options.effectiveSslMode();
     if (requiresTls(mode) && !mysql_get_ssl_cipher(m))
-        return refuse("服务器没有提供加密连接（SSL 模式 " + std::string(sslModeName(mode)) + " 要求加密）");
+        return refuseTls("服务器没有提供加密连接（SSL 模式 " + std::string(sslModeName(mode)) + " 要求加密）");
     if (const std::string changed = tlsOverridden(m, m_options); !changed.empty())
-        return refuse("客户端选项文件改变了加密设置（" + changed + "），与所要求的不符；请修改选项文件或不读取它");
+        return refuseTls("客户端选项文件改变了加密设置（" + changed + "），与所要求的不符；请修改选项文件或不读取它");
     if (mysql_set_character_set(m, "utf8mb4") != 0)
         return refuse(mysql_error(m));
     // A Galera node takes clients only while it belongs to the cluster's
@@ -253,19 +292,22 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
 bool MySqlConnection::reopen()
 {
     if (!m_login) {
-        m_connectError = "never connected";
+        m_connectError = "还没有连接过服务器";
         return false;
     }
     const Login login = *m_login;
     const std::string database = m_database;
-    const std::vector<std::string> servers = splitServerList(login.server);
+    const std::vector<std::string> servers = splitServerList(login.server).entries;
     const std::size_t next = servers.size() > 1 ? (m_serverIndex + 1) % servers.size() : 0;
     disconnect();
     // Another try later uses the same settings.
     if (!connectFrom(servers, next, login.user, login.password))
         return false;
     if (!database.empty() && !selectDatabase(database)) {
-        lastError(m_connectError);
+        std::string reason;
+        lastError(reason);
+        m_connectErrorNumber = lastErrorNumber();
+        m_connectError = connectErrorText(m_connectErrorNumber, m_server, reason);
         return false;
     }
     return true;

@@ -120,7 +120,9 @@ public:
     // Why the last connect failed (for the help text and the command line).
     const std::string &connectError() const { return m_connectError; }
     // The client library's or the server's number of the last failed
-    // connect; 0 when the program refused it itself.
+    // connect; 0 when the program refused it itself, but for its refusals
+    // over encryption (none offered where it is required, an option file
+    // that changed it), which count as the library's TLS error (2026).
     unsigned connectErrorNumber() const { return m_connectErrorNumber; }
 
     // Any statement, as typed in a window: it may change the current

@@ -24,25 +24,6 @@ bool writeAllAt(int fd, std::string_view bytes, off_t offset)
     return true;
 }
 
-bool readAllAt(int fd, std::string &out)
-{
-    out.clear();
-    char buffer[65536];
-    off_t offset = 0;
-    for (;;) {
-        const ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
-        if (n == 0)
-            return true;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        out.append(buffer, static_cast<std::size_t>(n));
-        offset += n;
-    }
-}
-
 bool writePrivateFile(const std::filesystem::path &path, std::string_view bytes)
 {
     UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/RegularFile.h" // readAllAt
+
 #include <sys/types.h>
 
 #include <filesystem>
@@ -11,10 +13,6 @@ namespace varnel {
 // Writes every byte at `offset` (pwrite, EINTR retried); false with errno
 // set when the file takes no more.
 bool writeAllAt(int fd, std::string_view bytes, off_t offset);
-
-// The whole file from its start (pread, EINTR retried); false with errno set
-// when a read failed.
-bool readAllAt(int fd, std::string &out);
 
 // Writes a whole file readable by its owner only (an existing file keeps its
 // mode); false with errno set when it could not, a failed close included.

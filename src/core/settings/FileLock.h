@@ -17,7 +17,8 @@ struct LockedFile {
 };
 
 // Opens (creating it readable by the owner only; an existing file keeps its
-// mode) and locks the file without waiting for the lock.
+// mode) and locks the file without waiting for the lock. A FIFO or a device
+// is never opened (EINVAL).
 LockedFile lockSettingsFile(const std::filesystem::path &path);
 
 } // namespace varnel

@@ -9,6 +9,7 @@
 #include "text/TextUtil.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace varnel {
 
@@ -35,7 +36,8 @@ bool SettingsStore::open(const std::filesystem::path &path)
         replayJournal(m_fd.get(), m_path);
         if (!readAllAt(m_fd.get(), m_text))
             m_text.clear();
-    } else if (!readWholeFile(path, m_text)) {
+    } else if (m_openError == EINVAL || !readWholeFile(path, m_text)) {
+        // A FIFO or a device is not read either: its text is empty.
         m_text.clear();
     }
     return m_fd.isOpen();

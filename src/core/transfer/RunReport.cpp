@@ -2,9 +2,12 @@
 
 #include "text/ArticleFile.h"
 #include "text/Charset.h"
+#include "util/RegularFile.h"
 #include "util/SystemError.h"
 
 #include <nlohmann/json.hpp>
+
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <ctime>
@@ -162,10 +165,43 @@ int runExitStatus(const TransferResult &result)
     }
 }
 
+std::optional<std::filesystem::path> reportTarget(const std::filesystem::path &file, std::string &problem)
+{
+    // As many links as the system follows in one path.
+    constexpr int kMaxLinks = 40;
+    std::filesystem::path target = file;
+    for (int links = 0;; ++links) {
+        struct stat st { };
+        if (::lstat(target.c_str(), &st) != 0)
+            return target; // made there, or the write tells why not
+        if (S_ISREG(st.st_mode))
+            return target;
+        if (S_ISDIR(st.st_mode)) {
+            problem = systemErrorText(EISDIR);
+            return std::nullopt;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            problem = notRegularFileText(target);
+            return std::nullopt;
+        }
+        std::error_code ec;
+        const std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+        if (ec || links == kMaxLinks) {
+            problem = systemErrorText(ec ? ec.value() : ELOOP);
+            return std::nullopt;
+        }
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+}
+
 std::optional<std::string> writeRunReport(
     const std::filesystem::path &file, const TransferResult &result, const RunReportHead &head)
 {
-    if (replaceFile(file, runReportText(result, head)))
+    std::string problem;
+    const std::optional<std::filesystem::path> target = reportTarget(file, problem);
+    if (!target)
+        return problem;
+    if (replaceFile(*target, runReportText(result, head)))
         return std::nullopt;
     return systemErrorText(errno);
 }

@@ -38,8 +38,14 @@ std::string runReportText(const TransferResult &result, const RunReportHead &hea
 // stopped, 2 ended by a validation message, 1 otherwise.
 int runExitStatus(const TransferResult &result);
 
-// Writes the report whole or not at all (a temporary file renamed into
-// place); the reason when it could not.
+// The file a report named `file` goes to: that file, or the one a symbolic
+// link there leads to (which is made when it is not there yet). Nothing, with
+// the reason, when that is a folder, a FIFO or a device: a report replaces
+// only a regular file.
+std::optional<std::filesystem::path> reportTarget(const std::filesystem::path &file, std::string &problem);
+
+// Writes the report whole or not at all (a temporary file in the folder of
+// reportTarget(), renamed into place over it); the reason when it could not.
 std::optional<std::string> writeRunReport(
     const std::filesystem::path &file, const TransferResult &result, const RunReportHead &head);
 

@@ -208,11 +208,51 @@ TEST(ServerAddress, HostPortAndIpv6)
 TEST(ServerAddress, ListsOfServers)
 {
     using List = std::vector<std::string>;
-    EXPECT_EQ(splitServerList("127.0.0.1"), List{"127.0.0.1"});
-    EXPECT_EQ(splitServerList(" a , b:3307,,[::1]:3308 ,"), (List{"a", "b:3307", "[::1]:3308"}));
-    // No entry at all is the one default server, as an empty field always was.
-    EXPECT_EQ(splitServerList(""), List{""});
-    EXPECT_EQ(splitServerList(" , ,"), List{""});
+    const struct {
+        const char *field;
+        List entries;
+    } good[] = {
+        {"127.0.0.1", {"127.0.0.1"}},
+        {" a , b:3307,[::1]:3308 ", {"a", "b:3307", "[::1]:3308"}},
+        {"localhost", {"localhost"}},
+        {"localhost:3307,db_1.example", {"localhost:3307", "db_1.example"}},
+        {"::1,fe80::1%eth0,[fe80::2%eth0]", {"::1", "fe80::1%eth0", "[fe80::2%eth0]"}},
+        // No entry at all is the one default server, as an empty field always was.
+        {"", {""}},
+        {" \t ", {""}},
+    };
+    for (const auto &row : good) {
+        const ServerList list = splitServerList(row.field);
+        EXPECT_EQ(list.entries, row.entries) << row.field;
+        EXPECT_EQ(list.invalid, std::nullopt) << row.field;
+    }
+    // What is refused, and the text the refusal names: the entry, or the
+    // whole field when an entry is empty.
+    const struct {
+        const char *field;
+        const char *invalid;
+    } bad[] = {
+        {"127.0.0.1:3560;127.0.0.1:3569", "127.0.0.1:3560;127.0.0.1:3569"},
+        {",,,", ",,,"},
+        {" , ,", ", ,"},
+        {"a,,b", "a,,b"},
+        {"a,b,", "a,b,"},
+        {"a, b c", "b c"},
+        {"host:notaport", "host:notaport"},
+        {"host:70000", "host:70000"},
+        {"host:", "host:"},
+        {":3306", ":3306"},
+        {"[::1]x", "[::1]x"},
+        {"[db.example]:3306", "[db.example]:3306"},
+        {"a:1:b", "a:1:b"},
+        {"/run/mysqld/mysqld.sock", "/run/mysqld/mysqld.sock"},
+    };
+    for (const auto &row : bad) {
+        const ServerList list = splitServerList(row.field);
+        EXPECT_EQ(list.invalid, std::optional<std::string>(row.invalid)) << row.field;
+        EXPECT_EQ(list.entries, List{}) << row.field;
+    }
+    EXPECT_EQ(invalidServerText(",,,"), "服务器地址无效：,,,");
 }
 
 TEST(AdminStatementText, ExactTexts)

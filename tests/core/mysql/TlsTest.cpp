@@ -86,7 +86,7 @@ TEST(Tls, ACertificateThatDoesNotCheckOutIsRefusedClearly)
     MySqlConnection db;
     db.setConnectOptions(tls(SslMode::VerifyIdentity, s->otherCa));
     EXPECT_FALSE(db.connect(s->server, s->user, s->password));
-    EXPECT_TRUE(db.connectError().starts_with("加密连接失败：")) << db.connectError();
+    EXPECT_TRUE(db.connectError().starts_with("加密连接失败（")) << db.connectError();
     EXPECT_NE(db.connectError().find("所给的 CA"), std::string::npos) << db.connectError();
     EXPECT_FALSE(db.isOpen());
     // A mode that verifies, without a CA, checks against the system's CAs,

@@ -421,6 +421,16 @@ TEST(SettingsStoreBadFiles, GiveDefaultsAndNeverCrash)
     missing.writeText("a", "1");
     EXPECT_EQ(missing.readText("a"), "1");
     EXPECT_FALSE(missing.writeBytes("b", "x"));
+    // A FIFO in place of the file, likewise, and it is not waited on.
+    ASSERT_EQ(::mkfifo(dir.file("fifo.ini").c_str(), 0600), 0);
+    SettingsStore fifo;
+    EXPECT_FALSE(fifo.open(dir.file("fifo.ini")));
+    EXPECT_EQ(fifo.openError(), EINVAL);
+    fifo.setSection("s");
+    fifo.writeText("a", "1");
+    EXPECT_EQ(fifo.readText("a"), "1");
+    fifo.openReadOnly(dir.file("fifo.ini"));
+    EXPECT_EQ(fifo.rawText(), "");
     // A directory in place of the file, likewise.
     SettingsStore directory;
     EXPECT_FALSE(directory.open(dir.path()));
