@@ -12,7 +12,9 @@
 #include "gui/QtForm.h"
 #include "gui/QtText.h"
 #include "gui/WindowPump.h"
+#include "mysql/ConnectErrors.h"
 #include "mysql/MySqlConnection.h"
+#include "text/TextUtil.h"
 #include "transfer/ConnectSettings.h"
 
 #include <QApplication>
@@ -92,6 +94,16 @@ void ConnectionController::connectAction()
         return;
     }
     button->setText(kConnectIdle);
+    // A refusal over encryption is followed by what to check of it, not by
+    // the ports and accounts of the general help.
+    const unsigned number = m_parts.session.db().connectErrorNumber();
+    if (isTlsRefusal(number)) {
+        showInfoText(nullptr, QStringLiteral("连接到MySQL失败"),
+            qs(m_parts.session.openError()) + QStringLiteral("\r\n\r\n")
+                + qs(replaceAll(tlsAdvice(number, *options, controlText(m_parts.form, ctl::kServer)), "\n", "\r\n")),
+            QStringLiteral("请检查加密连接设置（“加密”按钮：加密方式、CA 证书）与服务器的加密设置！"));
+        return;
+    }
     // Where encryption was asked for, its settings are as likely a cause as
     // the login.
     const SslMode mode = options->effectiveSslMode();

@@ -177,8 +177,12 @@ private slots:
             QVERIFY2(shown.text.startsWith(QStringLiteral("加密连接失败（")), qPrintable(shown.text));
             QVERIFY2(
                 shown.text.contains(QStringLiteral("请检查服务器证书是否由所给的 CA 签发")), qPrintable(shown.text));
-            // The line above the text points at the encryption settings.
+            // The line above the text points at the encryption settings, and
+            // the advice is about encryption, not ports and accounts.
             QVERIFY2(shown.prompt.contains(QStringLiteral("加密连接设置")), qPrintable(shown.prompt));
+            QVERIFY2(shown.text.contains(QStringLiteral("have_ssl")), qPrintable(shown.text));
+            QVERIFY2(!shown.text.contains(QStringLiteral("3306")), qPrintable(shown.text));
+            QVERIFY2(!shown.text.contains(QStringLiteral("CREATE USER")), qPrintable(shown.text));
             QCOMPARE(text(*w, "按钮建立连接"), std::string("建立连接"));
             QVERIFY(!m_db->isOpen());
         }
