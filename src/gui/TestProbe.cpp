@@ -180,6 +180,11 @@ void TestProbe::writeWidgetList()
         if (!window->isVisible())
             continue;
         const QString owner = windowName(window).section(QLatin1Char('\t'), 0, 0);
+        // The window with the window manager's frame, as "窗口边框".
+        const QRect frame = window->frameGeometry();
+        text += owner + QStringLiteral("\t窗口边框\t") + QString::number(frame.x()) + QLatin1Char('\t')
+            + QString::number(frame.y()) + QLatin1Char('\t') + QString::number(frame.width()) + QLatin1Char('\t')
+            + QString::number(frame.height()) + QStringLiteral("\tenabled\t\n");
         QList<QWidget *> widgets{window};
         widgets += window->findChildren<QWidget *>();
         for (QWidget *w : widgets) {

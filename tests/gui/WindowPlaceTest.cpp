@@ -120,11 +120,13 @@ private slots:
         QTest::newRow("on the first") << "100,80,800,600" << true << true << QRect(100, 80, 800, 600);
         QTest::newRow("on the second") << "2000,100,800,600" << true << true << QRect(2000, 100, 800, 600);
         QTest::newRow("across both") << "1500,100,800,600" << true << true << QRect(1500, 100, 800, 600);
-        QTest::newRow("partly off") << "-300,-20,800,600" << true << true << QRect(-300, -20, 800, 600);
+        // Reaching past an edge: moved in, size kept.
+        QTest::newRow("partly off") << "-300,-20,800,600" << true << true << QRect(0, 0, 800, 600);
         QTest::newRow("spaces") << " 10, 20 ,800,600" << true << true << QRect(10, 20, 800, 600);
-        // Cut to the screen that shows most of it, and placed anew.
-        QTest::newRow("taller than its screen") << "2000,100,800,1400" << true << false << QRect(0, 0, 800, 1000);
-        QTest::newRow("larger than its screen") << "1900,10,3000,3000" << true << false << QRect(0, 0, 1280, 1000);
+        // Cut to the screen that shows most of it, and moved into it.
+        QTest::newRow("taller than its screen") << "2000,100,800,1400" << true << true << QRect(2000, 0, 800, 1000);
+        QTest::newRow("larger than its screen") << "1900,10,3000,3000" << true << true << QRect(1920, 0, 1280, 1000);
+        // Off every screen: placed anew.
         QTest::newRow("off to the left") << "-3000,100,800,600" << true << false << QRect(0, 0, 800, 600);
         QTest::newRow("below all") << "100,5000,800,600" << true << false << QRect(0, 0, 800, 600);
         QTest::newRow("off and too large") << "-9000,0,2500,600" << true << false << QRect(0, 0, 1920, 600);
@@ -148,6 +150,45 @@ private slots:
         else
             QCOMPARE(place->rect.size(), rect.size());
     }
+    // The frame counts: a window as large as its screen is made smaller by
+    // the frame, and one whose title would sit above the screen comes down.
+    void theFrameStaysOnTheScreen()
+    {
+        const QMargins frame(4, 24, 4, 4);
+        auto place = windowPlaceFor(QStringLiteral("0,0,1920,1050"), QSize(400, 300), kTwoScreens, frame);
+        QVERIFY(place && place->positioned);
+        QCOMPARE(place->rect, QRect(4, 24, 1912, 1022));
+        place = windowPlaceFor(QStringLiteral("100,0,800,600"), QSize(400, 300), kTwoScreens, frame);
+        QCOMPARE(place->rect, QRect(100, 24, 800, 600));
+        place = windowPlaceFor(QStringLiteral("100,500,800,600"), QSize(400, 300), kTwoScreens, frame);
+        QCOMPARE(place->rect.marginsAdded(frame).bottom(), 1049);
+    }
+    // A first opening: right of the main window where it fits, else left,
+    // else centred on it; always on the screen.
+    void aFirstOpeningGoesBesideTheMainWindow()
+    {
+        const QMargins frame(2, 20, 2, 2);
+        const QRect screen(0, 0, 1600, 1200);
+        const QRect main(100, 50, 704, 722); // a frame
+        const QRect right = placeBeside(QSize(600, 400), frame, main, screen);
+        QCOMPARE(right.marginsAdded(frame).left(), main.right() + 1 + 8);
+        QCOMPARE(right.marginsAdded(frame).top(), main.top());
+        const QRect mainRight(880, 50, 704, 722);
+        const QRect left = placeBeside(QSize(600, 400), frame, mainRight, screen);
+        QCOMPARE(left.marginsAdded(frame).right(), mainRight.left() - 1 - 8);
+        // Too wide for either side, but room below.
+        const QRect below = placeBeside(QSize(1000, 300), frame, QRect(300, 100, 1000, 600), screen);
+        QCOMPARE(below.marginsAdded(frame).top(), 100 + 600 + 8);
+        QCOMPARE(below.marginsAdded(frame).left(), 300);
+        // No room on any side: centred on it, inside the screen.
+        const QRect centred = placeBeside(QSize(1000, 900), frame, QRect(300, 100, 1000, 1000), screen);
+        QCOMPARE(centred.center(), QRect(300, 100, 1000, 1000).center());
+        const QRect low = placeBeside(QSize(1000, 900), frame, QRect(300, 700, 1000, 500), screen);
+        QVERIFY(screen.contains(low.marginsAdded(frame)));
+        const QRect huge = placeBeside(QSize(3000, 3000), frame, main, screen);
+        QVERIFY(screen.contains(huge.marginsAdded(frame)));
+    }
+
     // A screen smaller than the window can be: the window stays at its least.
     void aSmallScreenGivesTheLeastSize()
     {
@@ -174,11 +215,12 @@ private slots:
         QCOMPARE(w->size(), QSize(700, 700));
         QCOMPARE(w->pos(), newPlace);
 
-        // Larger than the screen: cut to it, and placed anew.
+        // Larger than the screen: cut to it, frame and all.
         keep("主界面", QStringLiteral("10,10,9000,9000"));
         w = openMain(false);
-        QCOMPARE(w->size(), QGuiApplication::primaryScreen()->availableGeometry().size());
-        QCOMPARE(w->pos(), newPlace);
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        QTRY_VERIFY2(area.contains(w->frameGeometry()), qPrintable(placeText(w->frameGeometry())));
+        QVERIFY(w->width() > area.width() - 20 && w->height() > area.height() - 60);
     }
 
     void aMaximizedWindowKeepsThePlaceItReturnsTo()

@@ -208,9 +208,44 @@ case_admin_windows_open() {
   m=$(mark)
   click 按钮查看记录
   wait_event "$m" $'\tshown\tRecordViewerWindow' 10
+  # The viewer opens over the manager when no side has room: the manager is
+  # brought up again as a user would.
+  xdotool search --name '^MySQL 管理器$' windowactivate --sync 2>/dev/null
+  sleep 0.3
   m=$(mark)
   click 按钮SQL ManagerWindow
   wait_event "$m" $'\tshown\tSqlQueryWindow' 10
+}
+
+# A window's frame, as the probe lists it: "x y width height".
+frame_of() { awk -F'\t' -v w="$1" '$1 == w && $2 == "窗口边框" { v = $3 " " $4 " " $5 " " $6 } END { print v }' "$probe/widgets.txt"; }
+
+# A first opening goes beside the main window, not over it; a remembered
+# full-size place keeps the whole frame, title bar and border, on the screen.
+case_windows_placed_on_the_screen() {
+  start_app || return 1
+  connect || return 1
+  local m mx my mw mh x y w h id
+  # The main window at the left, so the manager fits on its right.
+  id=$(xdotool search --name '^Varnel MySQL' | head -1)
+  xdotool windowmove "$id" 10 60
+  sleep 0.5
+  m=$(mark)
+  click 图片管理器
+  wait_placed ManagerWindow "$m" 10 || return 1
+  sleep 0.5
+  read -r mx my mw mh <<<"$(frame_of MainWindow)"
+  read -r x y w h <<<"$(frame_of ManagerWindow)"
+  log "main frame $mx $my $mw $mh, manager frame $x $y $w $h"
+  expect_eq "manager inside the screen" yes "$( ((x >= 0 && y >= 0 && x + w <= 1600 && y + h <= 1200)) && echo yes || echo no)"
+  expect_eq "manager right of the main window" yes "$( ((x >= mx + mw)) && echo yes || echo no)"
+  stop_app
+  printf '[主界面]\r\n窗口位置=0,0,1600,1200\r\n' | iconv -f UTF-8 -t GB18030 >"$work/settings.ini"
+  keep_settings=1 start_app || return 1
+  sleep 0.8
+  read -r x y w h <<<"$(frame_of MainWindow)"
+  log "remembered full size: frame $x $y $w $h"
+  expect_eq "main frame inside the screen" yes "$( ((x >= 0 && y >= 0 && x + w <= 1600 && y + h <= 1200)) && echo yes || echo no)"
 }
 
 # The frame's place and size as the window manager shows them.
@@ -233,7 +268,7 @@ case_window_place_kept() {
   expect_eq "the window's place after a restart" "$before" "$after"
 }
 
-all_cases=(connect_and_disconnect password_asked stop_an_import final_message_after_a_long_import close_during_an_import
+all_cases=(connect_and_disconnect password_asked windows_placed_on_the_screen stop_an_import final_message_after_a_long_import close_during_an_import
   admin_windows_open window_place_kept)
 (($# > 0)) && all_cases=("$@")
 for c in "${all_cases[@]}"; do
