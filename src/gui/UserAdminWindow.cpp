@@ -87,8 +87,8 @@ void UserAdminWindow::buildLayout()
     m_list = new QListWidget;
     m_list->setObjectName(QStringLiteral("列表框"));
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    // Wide enough for the usual account names without scrolling.
-    m_list->setMinimumWidth(m_list->fontMetrics().horizontalAdvance(QStringLiteral("mariadb.sys_____")) + 8);
+    // Wide enough for the usual accounts, user@host, without scrolling.
+    m_list->setMinimumWidth(m_list->fontMetrics().horizontalAdvance(QStringLiteral("mariadb.sys@localhost__")) + 8);
     m_find = new RightButton(QStringLiteral("查找.."));
     m_find->setObjectName(QStringLiteral("按钮查找"));
     auto *left = new QVBoxLayout;
