@@ -153,6 +153,9 @@ bool TestProbe::eventFilter(QObject *watched, QEvent *event)
         last = static_cast<QKeyEvent *>(event)->timestamp();
         note(QStringLiteral("key\t") + namedAncestor(w) + QLatin1Char('\t')
             + QString::number(static_cast<QKeyEvent *>(event)->key(), 16));
+        // What the key changed (a choice in a list fills the boxes) is
+        // listed after it.
+        scheduleWidgetList();
         break;
     }
     default:

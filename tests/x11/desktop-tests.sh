@@ -217,6 +217,45 @@ case_admin_windows_open() {
   wait_event "$m" $'\tshown\tSqlQueryWindow' 10
 }
 
+# The account the program is logged in as, chosen in 用户管理 from the
+# keyboard: its real privileges are shown, and 修改 with the design's 100
+# asks before taking privileges from it. Answered 取消, nothing changes.
+case_user_admin_protects_the_login() {
+  start_app || return 1
+  connect || return 1
+  local m login before
+  login=$(sql "select current_user()")
+  before=$(sql "show grants for ${login%@*}@'${login#*@}'")
+  m=$(mark)
+  click 图片管理器
+  wait_placed ManagerWindow "$m" 10 || return 1
+  m=$(mark)
+  click 按钮用户 ManagerWindow
+  wait_placed UserAdminWindow "$m" 10 || return 1
+  # Down the list with the arrow key until the login's item is chosen.
+  click 列表框 UserAdminWindow && xdotool key Home
+  local i
+  for i in $(seq 30); do
+    sleep 0.2
+    [[ $(widget_field 编辑框用户 8 UserAdminWindow)@$(widget_field 编辑框主机 8 UserAdminWindow) == "$login" ]] && break
+    xdotool key Down
+  done
+  expect_eq "the account chosen" "$login" \
+    "$(widget_field 编辑框用户 8 UserAdminWindow)@$(widget_field 编辑框主机 8 UserAdminWindow)"
+  local held
+  held=$(widget_field 编辑框权限 8 UserAdminWindow)
+  expect_eq "privileges held include SELECT" 1 "$((held & 1))"
+  click 编辑框权限 UserAdminWindow && xdotool key ctrl+a && xdotool type --delay 20 100
+  sleep 0.2
+  m=$(mark)
+  click 按钮修改 UserAdminWindow
+  wait_event "$m" $'\tbox\t[^\t]*\t这会去掉当前登录帐号 '"$login"' 的权限：SELECT' 5 || return 1
+  m=$(mark)
+  xdotool key Escape
+  wait_event "$m" $'\tanswered\t' 5 || return 1
+  expect_eq "the login's grants" "$before" "$(sql "show grants for ${login%@*}@'${login#*@}'")"
+}
+
 # A window's frame, as the probe lists it: "x y width height".
 frame_of() { awk -F'\t' -v w="$1" '$1 == w && $2 == "窗口边框" { v = $3 " " $4 " " $5 " " $6 } END { print v }' "$probe/widgets.txt"; }
 
@@ -268,7 +307,7 @@ case_window_place_kept() {
   expect_eq "the window's place after a restart" "$before" "$after"
 }
 
-all_cases=(connect_and_disconnect password_asked windows_placed_on_the_screen stop_an_import final_message_after_a_long_import close_during_an_import
+all_cases=(connect_and_disconnect password_asked windows_placed_on_the_screen user_admin_protects_the_login stop_an_import final_message_after_a_long_import close_during_an_import
   admin_windows_open window_place_kept)
 (($# > 0)) && all_cases=("$@")
 for c in "${all_cases[@]}"; do
