@@ -4,6 +4,7 @@
 #include "design/ControlValues.h"
 #include "gui/MainWindow.h"
 #include "gui/QtText.h"
+#include "gui/ScrollBarStyle.h"
 #include "gui/Translations.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
@@ -77,6 +78,7 @@ int runProgram(int argc, char *argv[], const ProgramExtras &extras)
     QApplication app(argc, argv);
     describeApplication();
     gui::loadChineseTranslations(app);
+    gui::useReadableScrollBars();
     // The desktop entry and the icon an installed program has: the window
     // manager matches the window to its entry, and the window shows the icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(VARNEL_APP_ID));
