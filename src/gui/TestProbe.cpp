@@ -1,18 +1,25 @@
 #include "gui/TestProbe.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QApplication>
+#include <QColor>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QSaveFile>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace varnel::gui {
 namespace {
@@ -66,6 +73,37 @@ QString shownText(const QWidget *w)
     return {};
 }
 
+QString handleOnScreen(const QScrollBar *bar)
+{
+    const QWidget *window = bar->window();
+    const QPoint at = bar->mapTo(window, QPoint(0, 0));
+    const QImage image =
+        window->screen()->grabWindow(window->winId(), at.x(), at.y(), bar->width(), bar->height()).toImage();
+    const auto seen = TestProbe::handleSeen(image, bar->orientation());
+    return seen ? QString::number(seen->start) + QLatin1Char(' ') + QString::number(seen->length)
+                : QStringLiteral("- -");
+}
+
+// A scroll bar of a named list or text, as "<name>/垂直滚动条" or
+// "<name>/水平滚动条", with "value minimum maximum" and where the screen shows
+// its handle in the text field.
+QString scrollBarLine(const QString &owner, const QScrollBar *bar)
+{
+    const QWidget *area = bar->parentWidget();
+    while (area && !qobject_cast<const QAbstractScrollArea *>(area))
+        area = area->parentWidget();
+    if (!area || area->objectName().isEmpty())
+        return {};
+    const QPoint at = bar->mapToGlobal(QPoint(0, 0));
+    return owner + QLatin1Char('\t') + area->objectName()
+        + (bar->orientation() == Qt::Vertical ? QStringLiteral("/垂直滚动条") : QStringLiteral("/水平滚动条"))
+        + QLatin1Char('\t') + QString::number(at.x()) + QLatin1Char('\t') + QString::number(at.y()) + QLatin1Char('\t')
+        + QString::number(bar->width()) + QLatin1Char('\t') + QString::number(bar->height()) + QLatin1Char('\t')
+        + (bar->isEnabled() ? QStringLiteral("enabled") : QStringLiteral("disabled")) + QLatin1Char('\t')
+        + QString::number(bar->value()) + QLatin1Char(' ') + QString::number(bar->minimum()) + QLatin1Char(' ')
+        + QString::number(bar->maximum()) + QLatin1Char(' ') + handleOnScreen(bar) + QLatin1Char('\n');
+}
+
 QString windowName(const QWidget *window)
 {
     const QString name = window->objectName().isEmpty()
@@ -75,6 +113,36 @@ QString windowName(const QWidget *window)
 }
 
 } // namespace
+
+std::optional<TestProbe::SeenHandle> TestProbe::handleSeen(const QImage &bar, Qt::Orientation orientation)
+{
+    const bool vertical = orientation == Qt::Vertical;
+    const int length = vertical ? bar.height() : bar.width();
+    const int arrow = vertical ? bar.width() : bar.height();
+    if (bar.isNull() || length <= 2 * arrow)
+        return std::nullopt;
+    auto lightness = [&](int i) {
+        return QColor(vertical ? bar.pixel(bar.width() / 2, i) : bar.pixel(i, bar.height() / 2)).lightness();
+    };
+    int lightest = 0;
+    for (int i = arrow; i < length - arrow; ++i)
+        lightest = std::max(lightest, lightness(i));
+    SeenHandle best{-1, 0};
+    int runStart = -1;
+    for (int i = arrow; i <= length - arrow; ++i) {
+        const bool dark = i < length - arrow && lightness(i) < lightest - 25;
+        if (dark && runStart < 0)
+            runStart = i;
+        if (!dark && runStart >= 0) {
+            if (i - runStart > best.length)
+                best = {runStart - arrow, i - runStart};
+            runStart = -1;
+        }
+    }
+    if (best.start < 0)
+        return std::nullopt;
+    return best;
+}
 
 TestProbe::TestProbe(QString folder)
     : m_folder(std::move(folder))
@@ -134,6 +202,10 @@ bool TestProbe::eventFilter(QObject *watched, QEvent *event)
         if (!w->objectName().isEmpty())
             scheduleWidgetList();
         break;
+    case QEvent::Wheel:
+        // What a wheel or a click scrolled is listed after it.
+        scheduleWidgetList();
+        break;
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease: {
         // An ignored event travels on to the parents: one line per event.
@@ -144,6 +216,8 @@ bool TestProbe::eventFilter(QObject *watched, QEvent *event)
         last = {event->type(), mouse->timestamp()};
         note((event->type() == QEvent::MouseButtonPress ? QStringLiteral("press\t") : QStringLiteral("release\t"))
             + namedAncestor(w) + QLatin1Char('\t') + QString::number(int(mouse->button())));
+        if (event->type() == QEvent::MouseButtonRelease)
+            scheduleWidgetList();
         break;
     }
     case QEvent::KeyPress: {
@@ -191,6 +265,10 @@ void TestProbe::writeWidgetList()
         QList<QWidget *> widgets{window};
         widgets += window->findChildren<QWidget *>();
         for (QWidget *w : widgets) {
+            if (const auto *bar = qobject_cast<const QScrollBar *>(w); bar && bar->isVisible()) {
+                text += scrollBarLine(owner, bar);
+                continue;
+            }
             const QString name = widgetName(w);
             if (name.isEmpty() || !w->isVisible())
                 continue;

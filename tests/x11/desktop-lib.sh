@@ -130,10 +130,13 @@ widget_field() { # widget_field NAME FIELD [WINDOW]
     '$2 == n && (w == "" || $1 == w) { v = $f } END { if (v == "") exit 1; print v }' "$probe/widgets.txt"
 }
 
+widget_line() { # widget_line NAME [WINDOW]: the widget's line in the probe's list
+  awk -F'\t' -v n="$1" -v w="${2:-}" '$2 == n && (w == "" || $1 == w) { l = $0 } END { print l }' "$probe/widgets.txt"
+}
+
 click() { # click NAME [WINDOW]: a real click in the middle of the widget
   local line
-  line=$(awk -F'\t' -v n="$1" -v w="${2:-}" '$2 == n && (w == "" || $1 == w) { l = $0 } END { print l }' \
-    "$probe/widgets.txt")
+  line=$(widget_line "$@")
   [[ -n $line ]] || { fail "no widget $1 on the screen"; return 1; }
   local x y wd ht
   IFS=$'\t' read -r _ _ x y wd ht _ <<<"$line"

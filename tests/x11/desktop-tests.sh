@@ -35,6 +35,9 @@ cleanup() {
   stop_app
   stop_desktop
   sql "drop database if exists \`$database\`" >/dev/null
+  local i statements=""
+  for i in $(seq -w 1 40); do statements+="drop database if exists \`${database}_$i\`;"; done
+  sql "$statements" >/dev/null
   [[ -n ${KEEP_WORK:-} ]] && log "kept $work" || rm -rf "$work"
 }
 trap cleanup EXIT
@@ -307,8 +310,97 @@ case_window_place_kept() {
   expect_eq "the window's place after a restart" "$before" "$after"
 }
 
+# A scroll bar as the probe lists it: "value minimum maximum start length",
+# start and length being where the screen shows its handle.
+scroll_state() { widget_field "$1" 8 "$2"; }
+
+# The handle of a scroll bar at its start, as far as the screen shows: a
+# handle the user can see, not the groove beside it.
+expect_handle_at_start() { # WHAT BAR WINDOW
+  local value start length
+  read -r value _ _ start length <<<"$(scroll_state "$2" "$3")"
+  expect_eq "$1: value" 0 "$value"
+  expect_eq "$1: a handle on the screen at the start" yes \
+    "$( [[ $start =~ ^[0-9]+$ ]] && ((start <= 2 && length >= 10)) && echo yes || echo "no (at '$start', '$length' long)")"
+}
+
+# After the input given by the command after the names: the value grew and
+# the handle the screen shows moved the same way.
+expect_scrolled_on() { # WHAT BAR WINDOW COMMAND...
+  local what=$1 bar=$2 window=$3 v0 s0 v1 s1 m
+  shift 3
+  read -r v0 _ _ s0 _ <<<"$(scroll_state "$bar" "$window")"
+  m=$(mark)
+  "$@"
+  wait_widgets_after "$m" || return 1
+  sleep 0.3
+  read -r v1 _ _ s1 _ <<<"$(scroll_state "$bar" "$window")"
+  log "$what: value $v0 -> $v1, handle at $s0 -> $s1"
+  expect_eq "$what: the value grew" yes "$( ((v1 > v0)) && echo yes || echo no)"
+  expect_eq "$what: the handle moved on" yes "$( [[ $s1 =~ ^[0-9]+$ && $s0 =~ ^[0-9]+$ ]] && ((s1 > s0)) && echo yes || echo no)"
+}
+
+# Clicks the arrow at the end of a scroll bar: down or right.
+click_forward_arrow() { # BAR WINDOW TIMES
+  local x y w h
+  IFS=$'\t' read -r _ _ x y w h _ <<<"$(widget_line "$1" "$2")"
+  local i
+  for i in $(seq "$3"); do
+    if ((h > w)); then xdotool mousemove $((x + w / 2)) $((y + h - w / 2)) click 1; else xdotool mousemove $((x + w - h / 2)) $((y + h / 2)) click 1; fi
+    sleep 0.1
+  done
+}
+
+wheel_down_over() { # NAME WINDOW TIMES
+  local x y w h
+  IFS=$'\t' read -r _ _ x y w h _ <<<"$(widget_line "$1" "$2")"
+  xdotool mousemove $((x + w / 2)) $((y + h / 2))
+  local i
+  for i in $(seq "$3"); do xdotool click 5; sleep 0.1; done
+}
+
+# The manager's list of 40 more databases, a long line in the SQL editor and
+# 疑点说明's text, scrolled from the screen: each shows its handle where its
+# rows are, and the handle follows the arrow and the wheel.
+case_scroll_long_lists() {
+  local i statements=""
+  for i in $(seq -w 1 40); do statements+="create database \`${database}_$i\`;"; done
+  sql "$statements" >/dev/null
+  start_app || return 1
+  connect || return 1
+  local m bar=超级列表框库列表/垂直滚动条
+  m=$(mark)
+  click 图片管理器
+  wait_placed ManagerWindow "$m" 10 || return 1
+  expect_handle_at_start "the database list" "$bar" ManagerWindow
+  expect_scrolled_on "the database list, down arrow" "$bar" ManagerWindow click_forward_arrow "$bar" ManagerWindow 3
+  expect_scrolled_on "the database list, wheel" "$bar" ManagerWindow wheel_down_over 超级列表框库列表 ManagerWindow 2
+
+  m=$(mark)
+  click 按钮SQL ManagerWindow
+  wait_placed SqlQueryWindow "$m" 10 || return 1
+  bar=编辑框SQL语句/水平滚动条
+  click 编辑框SQL语句 SqlQueryWindow && xdotool type --delay 4 "select '$(printf 'x%.0s' $(seq 260))' as long_line"
+  m=$(mark)
+  xdotool key Home
+  wait_widgets_after "$m" || return 1
+  sleep 0.3
+  expect_handle_at_start "the SQL editor" "$bar" SqlQueryWindow
+  expect_scrolled_on "the SQL editor, right arrow" "$bar" SqlQueryWindow click_forward_arrow "$bar" SqlQueryWindow 4
+  xdotool key alt+F4
+  sleep 0.3
+
+  xdotool search --name '^Varnel MySQL' windowactivate --sync 2>/dev/null
+  m=$(mark)
+  click 链接疑点说明 MainWindow
+  wait_placed TextInputDialog "$m" 10 || return 1
+  bar=编辑框正文/垂直滚动条
+  expect_handle_at_start "疑点说明" "$bar" TextInputDialog
+  expect_scrolled_on "疑点说明, wheel" "$bar" TextInputDialog wheel_down_over 编辑框正文 TextInputDialog 3
+}
+
 all_cases=(connect_and_disconnect password_asked windows_placed_on_the_screen user_admin_protects_the_login stop_an_import final_message_after_a_long_import close_during_an_import
-  admin_windows_open window_place_kept)
+  admin_windows_open window_place_kept scroll_long_lists)
 (($# > 0)) && all_cases=("$@")
 for c in "${all_cases[@]}"; do
   run_case "$c" "case_$c"
