@@ -3,11 +3,13 @@
 #include "gui/PasswordKeyring.h"
 #include "gui/Prompts.h"
 #include "gui/QtText.h"
+#include "gui/ScrollBarStyle.h"
 #include "gui/TextInputDialog.h"
 #include "mysql/MySqlConnection.h"
 #include "settings/SettingsStore.h"
 #include "support/TestDatabases.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QImage>
 #include <QPixmap>
@@ -134,6 +136,9 @@ inline void saveScreenshot(QWidget &w, const QString &name)
     if (!dir || !*dir)
         return;
     QDir().mkpath(QString::fromLocal8Bit(dir));
+    // Drawn as the program draws itself.
+    if (!dynamic_cast<gui::ScrollBarStyle *>(QApplication::style()))
+        gui::useReadableScrollBars();
     const char *scale = std::getenv("QT_SCALE_FACTOR");
     const QString suffix =
         QStringLiteral("-x") + (scale && *scale ? QString::fromLocal8Bit(scale) : QStringLiteral("1"));
