@@ -11,6 +11,9 @@
 #include <QStyleFactory>
 #include <QTest>
 
+#include <cstdlib>
+#include <optional>
+
 using namespace varnel::gui;
 
 namespace {
