@@ -152,15 +152,19 @@ void Prompts::message(QWidget *owner, const QString &text, const QString &title,
     showBox(owner, text, title, icon, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-bool Prompts::okCancel(QWidget *owner, const QString &text, const QString &title, MessageIcon icon)
+bool Prompts::okCancel(
+    QWidget *owner, const QString &text, const QString &title, MessageIcon icon, bool cancelIsDefault)
 {
     if (state().muted)
         return false;
     if (state().scripted) {
-        record({.kind = Kind::OkCancel, .title = title, .text = text, .icon = icon});
+        record(
+            {.kind = Kind::OkCancel, .title = title, .text = text, .icon = icon, .cancelIsDefault = cancelIsDefault});
         return nextAnswer();
     }
-    return showBox(owner, text, title, icon, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) == QMessageBox::Ok;
+    return showBox(owner, text, title, icon, QMessageBox::Ok | QMessageBox::Cancel,
+               cancelIsDefault ? QMessageBox::Cancel : QMessageBox::Ok)
+        == QMessageBox::Ok;
 }
 
 bool Prompts::yesNo(QWidget *owner, const QString &text, const QString &title, MessageIcon icon)

@@ -58,10 +58,14 @@ public:
         QString prompt = {}; // Text, Info: the prompt line shown ("" for none)
         TextInputRequest dialog = {}; // Text, Info: the request as the window made it
         QStringList items = {}; // Pick: the names offered
+        bool cancelIsDefault = false; // OkCancel: Return answers 取消
     };
 
     static void message(QWidget *owner, const QString &text, const QString &title, MessageIcon icon);
-    static bool okCancel(QWidget *owner, const QString &text, const QString &title, MessageIcon icon);
+    // `cancelIsDefault` for a question whose 确定 is hard to undo: Return
+    // then answers 取消.
+    static bool okCancel(
+        QWidget *owner, const QString &text, const QString &title, MessageIcon icon, bool cancelIsDefault = false);
     static bool yesNo(QWidget *owner, const QString &text, const QString &title, MessageIcon icon);
 
     // "" when cancelled. No overwrite question. A name typed without an

@@ -192,12 +192,12 @@ void UserAdminWindow::message(const QString &text)
     closeWhenIdle(*this, m_busy);
 }
 
-bool UserAdminWindow::ask(const QString &text)
+bool UserAdminWindow::ask(const QString &text, bool cancelIsDefault)
 {
     bool ok = false;
     {
         BusyScope busy(m_busy);
-        ok = Prompts::okCancel(this, text, qs(kDefaultCaption), MessageIcon::None);
+        ok = Prompts::okCancel(this, text, qs(kDefaultCaption), MessageIcon::None, cancelIsDefault);
     }
     if (!ok)
         closeWhenIdle(*this, m_busy);
@@ -379,7 +379,8 @@ void UserAdminWindow::modifyAccount()
     // lock the user out of the server: asked first.
     if (const int taken = privilegesTakenFromSelf(user, host, mask); taken != 0
         && !ask(QStringLiteral("这会去掉当前登录帐号 ") + accountText(user, sql::accountHost(host))
-            + QStringLiteral(" 的权限：") + privilegeList(taken) + QStringLiteral("，确定吗？")))
+                + QStringLiteral(" 的权限：") + privilegeList(taken) + QStringLiteral("，确定吗？"),
+            true))
         return;
     if (!m_session.db().setUserPrivileges(user, host, u8(m_database->text()), u8(m_table->text()), mask)) {
         message(QStringLiteral("修改用户失败，请确保您有修改用户的权限，或检查用户信息是否正确"));

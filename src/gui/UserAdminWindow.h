@@ -72,8 +72,9 @@ private:
     void setCurrentRow(int row);
     int privilegesTakenFromSelf(const std::string &user, const std::string &host, int mask);
     void message(const QString &text);
-    // An OK/Cancel question; true for OK.
-    bool ask(const QString &text);
+    // An OK/Cancel question; true for OK. `cancelIsDefault`: Return answers
+    // 取消.
+    bool ask(const QString &text, bool cancelIsDefault = false);
     // No current item and empty boxes: no account is shown.
     void showNoAccount();
 
