@@ -109,27 +109,37 @@ std::optional<WindowPlace> windowPlaceFor(
     return place;
 }
 
-QRect placeBeside(QSize size, const QMargins &frame, const QRect &anchorFrame, const QRect &area)
+QRect placeBeside(
+    QSize size, const QMargins &frame, const QRect &anchorFrame, const QRect &area, const QRect &keepClear)
 {
     constexpr int kGap = 8;
     size = size.boundedTo(innerRoom(area, frame));
     const QSize outer = size.grownBy(frame);
     // Right of it, left of it, below it, above it: the first where the
-    // whole frame fits, level with the anchor's edge.
+    // whole frame fits, level with the anchor's edge, and covers nothing of
+    // `keepClear`; else the first where it fits.
     const QPoint tries[] = {
         {anchorFrame.right() + 1 + kGap, anchorFrame.top()},
         {anchorFrame.left() - kGap - outer.width(), anchorFrame.top()},
         {anchorFrame.left(), anchorFrame.bottom() + 1 + kGap},
         {anchorFrame.left(), anchorFrame.top() - kGap - outer.height()},
     };
+    std::optional<QRect> firstFit;
     for (const QPoint &at : tries) {
         QRect candidate(at, outer);
         // Level with the anchor, but sliding along it to stay on the screen.
         const bool sideways = at.y() == anchorFrame.top();
-        if (sideways ? candidate.left() >= area.left() && candidate.right() <= area.right()
-                     : candidate.top() >= area.top() && candidate.bottom() <= area.bottom())
-            return movedInside(candidate.marginsRemoved(frame), frame, area);
+        if (sideways ? candidate.left() < area.left() || candidate.right() > area.right()
+                     : candidate.top() < area.top() || candidate.bottom() > area.bottom())
+            continue;
+        const QRect placed = movedInside(candidate.marginsRemoved(frame), frame, area);
+        if (keepClear.isNull() || !placed.marginsAdded(frame).intersects(keepClear))
+            return placed;
+        if (!firstFit)
+            firstFit = placed;
     }
+    if (firstFit)
+        return *firstFit;
     QRect inner(QPoint(), size);
     inner.moveCenter(anchorFrame.center());
     return movedInside(inner, frame, area);
@@ -228,7 +238,10 @@ void restoreWindowPlace(QWidget &window, SettingsStore &store, std::string_view 
         if (place)
             window.resize(place->rect.size());
         if (opener)
-            window.setGeometry(placeBeside(window.size(), frame, opener->frameGeometry(), areaOf(*opener)));
+            // A window opened from another one leaves the main window clear
+            // where it can.
+            window.setGeometry(placeBeside(window.size(), frame, opener->frameGeometry(), areaOf(*opener),
+                main && main != opener ? main->frameGeometry() : QRect()));
     }
     new FrameKeeper(window);
 }

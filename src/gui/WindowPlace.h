@@ -38,8 +38,11 @@ std::optional<WindowPlace> windowPlaceFor(
 // Where a window opened for the first time goes, as its inner rectangle:
 // beside the window that opened it (its frame): right of it, else left,
 // below or above it, wherever the whole frame fits the area first; else
-// centred on it. Always inside the area as far as its size allows.
-QRect placeBeside(QSize size, const QMargins &frame, const QRect &anchorFrame, const QRect &area);
+// centred on it. A place that covers none of `keepClear` (the main window,
+// when another window opens this one) comes before one that does. Always
+// inside the area as far as its size allows.
+QRect placeBeside(
+    QSize size, const QMargins &frame, const QRect &anchorFrame, const QRect &area, const QRect &keepClear = {});
 
 // Called when the window is made (after its design size is set) and when it
 // closes.

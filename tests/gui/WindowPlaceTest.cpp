@@ -187,6 +187,15 @@ private slots:
         QVERIFY(screen.contains(low.marginsAdded(frame)));
         const QRect huge = placeBeside(QSize(3000, 3000), frame, main, screen);
         QVERIFY(screen.contains(huge.marginsAdded(frame)));
+        // Opened from the manager right of the main window: left of the
+        // manager would cover the main window, below it covers nothing.
+        const QRect mainAtLeft(0, 1, 646, 755), manager(654, 1, 666, 485);
+        const QRect fromManager = placeBeside(QSize(437, 268), frame, manager, screen, mainAtLeft);
+        QCOMPARE(fromManager.marginsAdded(frame).top(), manager.bottom() + 1 + 8);
+        QVERIFY(!fromManager.marginsAdded(frame).intersects(mainAtLeft));
+        // Where every place that fits covers it, the first that fits.
+        const QRect crowded = placeBeside(QSize(437, 268), frame, manager, QRect(0, 0, 1330, 760), mainAtLeft);
+        QCOMPARE(crowded.marginsAdded(frame).right(), manager.left() - 1 - 8);
     }
 
     // A screen smaller than the window can be: the window stays at its least.
