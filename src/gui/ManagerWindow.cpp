@@ -121,7 +121,13 @@ void ManagerWindow::buildLayout()
 
     connect(refreshDatabases, &QToolButton::clicked, this, &ManagerWindow::refreshDatabaseList);
     connect(refreshTables, &QToolButton::clicked, this, &ManagerWindow::refreshTableList);
-    connect(m_databases, &QListWidget::currentRowChanged, this, [this] { refreshTableList(); });
+    connect(m_databases, &QListWidget::currentRowChanged, this, [this] {
+        // The list makes its first row current on focus without showing it
+        // chosen: the database whose tables are listed is the one shown.
+        if (QListWidgetItem *item = m_databases->currentItem(); item && !item->isSelected())
+            item->setSelected(true);
+        refreshTableList();
+    });
     connect(m_tables, &QListWidget::itemSelectionChanged, this, &ManagerWindow::tableSelectionChanged);
     connect(m_tables, &QListWidget::itemDoubleClicked, this, &ManagerWindow::tableDoubleClicked);
     connect(m_databases, &QWidget::customContextMenuRequested, this,

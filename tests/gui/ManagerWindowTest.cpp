@@ -159,6 +159,24 @@ private slots:
         QCOMPARE(lastMessage(), QStringLiteral("找不到输入的库名：no-such-database"));
     }
 
+    // Tabbing into the list makes its first row current: it is shown chosen,
+    // as the database whose tables are listed.
+    void aDatabaseMadeCurrentByFocusIsShownChosen()
+    {
+        ManagerWindow *m = openManager();
+        QVERIFY(m);
+        QListWidget *list = m->databaseList();
+        list->setCurrentRow(-1);
+        QVERIFY(!list->currentItem());
+        m->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m));
+        list->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        QVERIFY(list->currentItem());
+        QVERIFY(list->currentItem()->isSelected());
+        QCOMPARE(qs(m->currentDatabase()), list->currentItem()->text());
+    }
+
     void tablesAreDroppedClearedRenamedAndCounted()
     {
         exec("create table `" + m_database + "`.a (v int)");
