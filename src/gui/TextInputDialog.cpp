@@ -258,6 +258,10 @@ void TextInputDialog::applyRequest()
         m_cancel->setText(QStringLiteral("关闭(&G)"));
         m_cancel->setDefault(true);
     }
+    // A text only read is still gone through from the keyboard: Ctrl+Home,
+    // Ctrl+End, selecting with Shift.
+    if (m_body->isReadOnly())
+        m_body->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     if (m_request.scrollBars) {
         m_body->setLineWrapMode(QPlainTextEdit::NoWrap);
         m_body->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -60,6 +61,7 @@ private slots:
     void promptAndTitleDefaults();
     void infoModeShowsOnlyTheCloseButton();
     void infoModeNeverConfirms();
+    void aTextOnlyReadIsGoneThroughByKeyboard();
     void restoreWithoutInitialTextSaysSo();
     void clearAndPasteReplaceTheBody();
     void fileContentsArriveAsText();
@@ -142,6 +144,26 @@ void TextInputDialogTest::infoModeNeverConfirms()
     QVERIFY(!d.answer(&result));
     QCOMPARE(result, QStringLiteral("不变"));
     QVERIFY(Prompts::records().empty());
+}
+
+void TextInputDialogTest::aTextOnlyReadIsGoneThroughByKeyboard()
+{
+    TextInputRequest r;
+    QStringList lines;
+    for (int i = 0; i < 200; ++i)
+        lines << QStringLiteral("第 %1 行").arg(i);
+    r.initialText = lines.join(QStringLiteral("\r\n"));
+    r.wantsResult = false;
+    TextInputDialog d(r);
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    QScrollBar *bar = body(d)->verticalScrollBar();
+    QTest::keyClick(body(d), Qt::Key_End, Qt::ControlModifier);
+    QVERIFY(bar->maximum() > 0);
+    QCOMPARE(bar->value(), bar->maximum());
+    QTest::keyClick(body(d), Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(bar->value(), 0);
+    QVERIFY(body(d)->isReadOnly());
 }
 
 void TextInputDialogTest::restoreWithoutInitialTextSaysSo()
