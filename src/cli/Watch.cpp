@@ -6,6 +6,7 @@
 #include "transfer/ArticleImporter.h"
 #include "transfer/FileLister.h"
 #include "transfer/FolderWatch.h"
+#include "transfer/ServerQueries.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -164,7 +165,7 @@ int runWatch(const CliOptions &options, Form &form, MySqlConnection &db, CliHost
         if (Clock::now() < serverRetry)
             continue;
         // The server went away between batches: connected again first.
-        if (!db.isOpen() || db.closedByServer()) {
+        if (!db.isOpen() || db.connectionLost() || db.closedByServer()) {
             if (!db.reopen()) {
                 if (!serverNoticed)
                     host.notice("无法连接到 MySQL 服务器，稍后重试：" + db.connectError());
@@ -199,6 +200,20 @@ int runWatch(const CliOptions &options, Form &form, MySqlConnection &db, CliHost
         importer.clearStop();
         importer.setReplacing(std::move(replacing));
         const ImportResult result = importer.runImport(batch);
+        if (result.outcome == TransferOutcome::Invalid && db.isOpen() && db.connectionLost()) {
+            // The server went away before the watcher saw it, and the run's
+            // first checks (the database, the table) failed on the dead
+            // connection: no fault of the configuration, and nothing was
+            // sent. All of it again once connected.
+            host.messages.clear();
+            host.failureLists.clear();
+            if (!serverNoticed)
+                host.notice("与 MySQL 服务器的连接已断开，稍后重试：" + serverReason(db));
+            serverNoticed = true;
+            serverRetry = Clock::now() + kRetryServer;
+            enqueue(batch);
+            continue;
+        }
         const int code = host.finish(result, stdout, stderr);
         host.messages.clear();
         host.failureLists.clear();

@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 namespace varnel {
@@ -293,11 +294,12 @@ TEST_F(CliWatchTest, TheFolderMovedAwayLeavesItsQueuedFilesSkipped)
     EXPECT_EQ(lines[1]["exit_status"], 1);
 }
 
-// The server goes away and comes back while the watcher waits: the next
-// files are stored once it is back.
-TEST(CliWatch, SurvivesARestartOfTheServer)
+// A watch on a server of its own that is away for a while, as `away` makes
+// it, writing the file `during` meanwhile: the files before, during and after
+// are each stored once when it is back, and nothing is blamed on the
+// configuration.
+void expectWatchOutlasts(const std::function<void(test::ThrowawayServer &, const std::filesystem::path &during)> &away)
 {
-    VARNEL_REQUIRE_MARIADB();
     test::ThrowawayServer server;
     ASSERT_EQ(server.error(), "");
     TempDir dir;
@@ -305,28 +307,52 @@ TEST(CliWatch, SurvivesARestartOfTheServer)
     test::writeConfig(dir.file("config.ini"), test::kTitleAndText, "d", dir.file("in"));
     bool stored = false;
     const Output o = runCli({"watch", "--config", dir.file("config.ini").string(), "--server", server.address(),
-                                "--user", "root", "--password", "", "--key", "标题", "--timeout", "5"},
+                                "--user", "root", "--password", "", "--key", "标题", "--timeout", "2"},
         watching([&](pid_t) {
-            test::writeBytes(dir.file("in/before.txt"), "重启前");
+            test::writeBytes(dir.file("in/before.txt"), "之前");
             {
                 MySqlConnection check;
                 ASSERT_TRUE(check.connect(server.address(), "root", ""));
                 ASSERT_TRUE(waitFor(check, "select count(*) from d.`文章`", "1"));
             }
-            server.kill();
-            test::writeBytes(dir.file("in/during.txt"), "服务器不在时写的");
-            std::this_thread::sleep_for(std::chrono::seconds(2));
-            ASSERT_TRUE(server.start()) << server.error();
-            test::writeBytes(dir.file("in/after.txt"), "重启后");
+            away(server, dir.file("in/during.txt"));
+            test::writeBytes(dir.file("in/after.txt"), "之后");
             MySqlConnection check;
             ASSERT_TRUE(check.connect(server.address(), "root", ""));
             stored = waitFor(check, "select count(*) from d.`文章`", "3");
         }));
     EXPECT_TRUE(stored) << o.err;
     EXPECT_EQ(o.status, 130) << o.err;
+    EXPECT_FALSE(contains(o.err, "自动创建失败")) << o.err;
     MySqlConnection check;
     ASSERT_TRUE(check.connect(server.address(), "root", ""));
     EXPECT_EQ(test::firstColumn(check, "select count(distinct `标题`) from d.`文章`"), std::vector<std::string>{"3"});
+}
+
+// The server goes away and comes back while the watcher waits.
+TEST(CliWatch, SurvivesARestartOfTheServer)
+{
+    VARNEL_REQUIRE_MARIADB();
+    expectWatchOutlasts([](test::ThrowawayServer &server, const std::filesystem::path &during) {
+        server.kill();
+        test::writeBytes(during, "服务器不在时写的");
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        ASSERT_TRUE(server.start()) << server.error();
+    });
+}
+
+// The server stops answering while a file waits, so the watcher's next batch
+// meets a dead connection in its first checks (the database, the table):
+// waited for as a lost server, not ended as a wrong configuration.
+TEST(CliWatch, AServerThatStopsAnsweringBeforeABatchIsWaitedFor)
+{
+    VARNEL_REQUIRE_MARIADB();
+    expectWatchOutlasts([](test::ThrowawayServer &server, const std::filesystem::path &during) {
+        server.freeze();
+        test::writeBytes(during, "服务器不应答时写的");
+        std::this_thread::sleep_for(std::chrono::seconds(6));
+        server.thaw();
+    });
 }
 
 } // namespace
