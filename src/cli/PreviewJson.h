@@ -2,6 +2,7 @@
 
 #include "text/Charset.h"
 #include "transfer/Preview.h"
+#include "util/Hex.h"
 
 #include <string>
 #include <string_view>

@@ -64,11 +64,6 @@ std::size_t validUtf8SequenceAt(std::string_view bytes, std::size_t at);
 // becomes U+FFFD, one per byte. `replaced` tells whether any did.
 std::string wellFormedUtf8(std::string_view bytes, bool *replaced = nullptr);
 
-// Lower-case hex of the bytes, two digits each; and back (nothing for text
-// that is not such hex).
-std::string hexBytes(std::string_view bytes);
-std::optional<std::string> bytesFromHex(std::string_view hex);
-
 // UTF-8 <-> UTF-16 for the parts of the program that work on UTF-16 (regex).
 std::u16string utf8ToUtf16(std::string_view utf8);
 std::string utf16ToUtf8(std::u16string_view utf16);

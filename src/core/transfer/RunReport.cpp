@@ -2,6 +2,7 @@
 
 #include "text/ArticleFile.h"
 #include "text/Charset.h"
+#include "util/Hex.h"
 #include "util/RegularFile.h"
 #include "util/SystemError.h"
 

@@ -1,5 +1,7 @@
 #include "util/Clock.h"
 
+#include <thread>
+
 namespace varnel {
 namespace {
 
@@ -15,6 +17,11 @@ std::int64_t daysFromCivil(std::int64_t y, int m, int d)
 }
 
 } // namespace
+
+void Clock::sleepFor(std::chrono::milliseconds duration)
+{
+    std::this_thread::sleep_for(duration);
+}
 
 DateTime SystemClock::now()
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <ctime>
 
@@ -17,11 +18,16 @@ struct DateTime {
     friend bool operator==(const DateTime &, const DateTime &) = default;
 };
 
-// Where "now" comes from; tests pass a fixed clock.
+// Where "now" comes from, and how time passes while a run waits; tests pass
+// a fixed clock, or one whose time moves only when it is slept on.
 class Clock {
 public:
     virtual ~Clock() = default;
     virtual DateTime now() = 0;
+    // Time that is never set back, for measuring waits.
+    virtual std::chrono::steady_clock::time_point steadyNow() { return std::chrono::steady_clock::now(); }
+    // Pauses the calling thread.
+    virtual void sleepFor(std::chrono::milliseconds duration);
 };
 
 class SystemClock : public Clock {

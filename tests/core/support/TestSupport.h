@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -159,6 +161,24 @@ public:
     }
     DateTime now() override { return value; }
     DateTime value;
+};
+
+// A clock whose steady time moves only when it is slept on, so that a wait
+// of seconds takes none; it keeps the longest single sleep.
+class SteppingClock : public Clock {
+public:
+    DateTime now() override { return {}; }
+    std::chrono::steady_clock::time_point steadyNow() override
+    {
+        return std::chrono::steady_clock::time_point{} + elapsed;
+    }
+    void sleepFor(std::chrono::milliseconds duration) override
+    {
+        elapsed += duration;
+        longestSleep = std::max(longestSleep, duration);
+    }
+    std::chrono::milliseconds elapsed{0};
+    std::chrono::milliseconds longestSleep{0};
 };
 
 } // namespace varnel::test
