@@ -788,6 +788,40 @@ TEST_F(CliTest, StopSignalsEndTheRunWithTheFinalMessage)
     }
 }
 
+// A stop while the run waits to send a statement again after a conflict ends
+// it there: the files whose statement was given up are not stored and not in
+// doubt, they are listed as not imported.
+TEST_F(CliTest, AStopDuringAConflictPauseEndsTheRunAtOnce)
+{
+    manyArticles(5);
+    ASSERT_EQ(runCli(with({"import", "--folder", dir.file("many").string()})).status, 0);
+    ASSERT_TRUE(db.execute("delete from `文章`"));
+    ASSERT_TRUE(db.execute("create trigger conflict before insert on `文章` for each row signal sqlstate '40001' "
+                           "set message_text = 'Deadlock found when trying to get lock', mysql_errno = 1213"));
+    for (const char *batch : {"1", "500"}) {
+        SCOPED_TRACE(batch);
+        bool sent = false;
+        RunOptions run;
+        run.onStderr = [&sent](pid_t pid, const std::string &err) {
+            if (!sent && contains(err, "正在导入")) {
+                ::kill(pid, SIGINT);
+                sent = true;
+            }
+        };
+        const auto start = std::chrono::steady_clock::now();
+        const Output o = runCli(with({"import", "--folder", dir.file("many").string(), "--batch", batch}), run);
+        const auto took = std::chrono::steady_clock::now() - start;
+        ASSERT_TRUE(sent) << o.err;
+        EXPECT_EQ(o.status, 130) << o.err;
+        // Each file's pauses alone come to almost four seconds.
+        EXPECT_LT(took, std::chrono::seconds(3));
+        EXPECT_EQ(o.out, "导入完成，已导入 0 篇文章，当前表有 0 条记录！\r\n已停止，还有 5 篇未导入\n");
+        EXPECT_TRUE(contains(o.err, "运行停止时尚未导入的文件 (5):\n")) << o.err;
+        EXPECT_FALSE(contains(o.err, "未确认")) << o.err;
+        EXPECT_FALSE(contains(o.err, "未能导入的文件")) << o.err;
+    }
+}
+
 // A second signal ends the run at once, with the exit status of a stop, and
 // the report still tells what it stored: never more than the table holds.
 TEST_F(CliTest, ASecondSignalExitsAtOnceAsStoppedAndWritesTheReport)

@@ -12,8 +12,10 @@
 #include "support/ScriptedHost.h"
 #include "support/TestSupport.h"
 #include "transfer/ArticleExporter.h"
+#include "transfer/InDoubtSettlement.h"
 #include "transfer/KeyLookup.h"
 #include "transfer/RowInserter.h"
+#include "util/RunWait.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -440,7 +442,14 @@ TEST_F(ClusterTest, ABatchAConflictingNodeAbortedGoesAgain)
         // The first node stores k1: its write reaches this node and aborts
         // the waiting batch, which holds k1.
         EXPECT_TRUE(first.execute("insert into `" + name + "`.t (k, v) values ('k1', 'first node')"));
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // The holder lets go once the batch is no longer waiting for it.
+        for (int i = 0; i < 1000
+             && count(watch,
+                    "select count(*) from information_schema.innodb_trx where "
+                    "trx_state = 'LOCK WAIT'")
+                 == "1";
+             ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_TRUE(holder.execute("rollback"));
     });
 
@@ -467,6 +476,62 @@ TEST_F(ClusterTest, ABatchAConflictingNodeAbortedGoesAgain)
     for (std::size_t r = 0; r < rows->rowCount(); ++r)
         got.emplace_back(rows->cellText(r, 0));
     EXPECT_EQ(got, (std::vector<std::string>{"k1=first node", "k2=import", "k3=import"}));
+}
+
+} // namespace
+} // namespace varnel
+
+namespace varnel {
+namespace {
+
+// Rows left in doubt on a node that lets no one in but is still counted in
+// the cluster: they wait, on the run's clock, until the cluster counts the
+// node out. Still a member after the wait they stay unknown; a stop ends the
+// wait at once; a node counted out already lets the keys tell at once.
+TEST_F(ClusterTest, RowsInDoubtOnANodeStillInTheClusterWaitOnTheRunsClock)
+{
+    SessionIdentity old = db.identity(); // the second node stays in the cluster
+    ASSERT_TRUE(old.known());
+    ASSERT_FALSE(old.clusterNode.empty());
+    old.server = "127.0.0.1:1"; // and lets no one in
+    MySqlConnection restored;
+    ASSERT_TRUE(restored.connect(cluster.nodes[0], cluster.user, cluster.password));
+    bool looked = false;
+    const InDoubtSettlement::LookUp lookUp = [&]() -> std::optional<std::vector<KeyFound>> {
+        looked = true;
+        return std::vector<KeyFound>{KeyFound::InTable, KeyFound::No};
+    };
+    using Verdict = InDoubtSettlement::Verdict;
+    {
+        test::SteppingClock clock;
+        RunWait wait(
+            {}, [] { return false; }, clock);
+        InDoubtSettlement settlement(restored, wait);
+        EXPECT_EQ(settlement.settle(old, 2, lookUp), (std::vector<Verdict>{Verdict::Unknown, Verdict::Unknown}));
+        EXPECT_EQ(settlement.stage(), InDoubtSettlement::Stage::LeftUnknown);
+        EXPECT_FALSE(looked);
+        EXPECT_GE(clock.elapsed, InDoubtSettlement::kNodeLeaves);
+        EXPECT_LT(clock.elapsed, InDoubtSettlement::kNodeLeaves + std::chrono::seconds(1));
+    }
+    {
+        test::SteppingClock clock;
+        bool stop = false;
+        RunWait wait([&] { stop = stop || clock.elapsed >= std::chrono::seconds(2); }, [&] { return stop; }, clock);
+        InDoubtSettlement settlement(restored, wait);
+        EXPECT_EQ(settlement.settle(old, 2, lookUp), (std::vector<Verdict>{Verdict::Unknown, Verdict::Unknown}));
+        EXPECT_TRUE(wait.wasStopped());
+        EXPECT_LE(clock.elapsed, std::chrono::milliseconds(2100));
+    }
+    {
+        old.clusterNode = "00000000-0000-0000-0000-000000000000";
+        test::SteppingClock clock;
+        RunWait wait(
+            {}, [] { return false; }, clock);
+        InDoubtSettlement settlement(restored, wait);
+        EXPECT_EQ(settlement.settle(old, 2, lookUp), (std::vector<Verdict>{Verdict::Stored, Verdict::Again}));
+        EXPECT_EQ(settlement.stage(), InDoubtSettlement::Stage::Settled);
+        EXPECT_EQ(clock.elapsed, std::chrono::milliseconds(0));
+    }
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -339,6 +340,38 @@ private slots:
         saveScreenshot(list, QStringLiteral("import-stopped"));
         QVERIFY(!w->runActive());
         QCOMPARE(text(*w, "按钮导入"), std::string("导入文章到 MySQL 数据库"));
+    }
+
+    // A stop pressed while the run waits to send a statement again after a
+    // conflict ends it there, with the window live all along; the files
+    // given up are listed as not imported, not as in doubt.
+    void aStopDuringAConflictPauseEndsTheRunAtOnce()
+    {
+        writeArticles(5);
+        auto w = open();
+        w->form().control("编辑框文章目录")->setText(u8(m_dir->filePath(QStringLiteral("articles"))));
+        w->form().control("编辑框表名")->setText("t");
+        click(*w, "按钮导入");
+        QVERIFY(m_admin.execute("delete from `" + m_database + "`.t"));
+        QVERIFY(m_admin.execute("create trigger `" + m_database + "`.conflict before insert on `" + m_database
+            + "`.t for each row signal sqlstate '40001' set message_text = 'Deadlock found when trying to get lock', "
+              "mysql_errno = 1213"));
+        w->importer().setBatchSize(1);
+        QElapsedTimer took;
+        QTimer::singleShot(300, w.get(), [&] {
+            took.start();
+            click(*w, "按钮导入");
+        });
+        click(*w, "按钮导入");
+        QVERIFY(took.isValid());
+        // Each file's pauses alone come to almost four seconds.
+        QVERIFY2(took.elapsed() < 1000, qPrintable(QString::number(took.elapsed())));
+        QCOMPARE(Prompts::messages().filter(QStringLiteral("导入完成")).back(),
+            QStringLiteral("导入完成，已导入 0 篇文章，当前表有 0 条记录！\r\n已停止，还有 5 篇未导入"));
+        const Prompts::Record list = test::lastRecorded(Prompts::Kind::Info);
+        QCOMPARE(list.title, QStringLiteral("运行停止时尚未导入的文件"));
+        QCOMPARE(list.text.count(QStringLiteral("运行已停止")), 5);
+        QVERIFY(!w->runActive());
     }
 
     void closingOrDisconnectingDuringARunWaitsForIt()

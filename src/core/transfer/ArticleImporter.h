@@ -17,6 +17,7 @@ namespace varnel {
 
 class Form;
 class MySqlConnection;
+class RowBuilder;
 
 using ImportResult = TransferResult;
 
@@ -84,6 +85,14 @@ private:
     bool prepareTable(Run &run);
     RowInserter::Limits insertLimits(const Run &run);
     std::optional<KeyColumn> keyColumn(const Run &run);
+    struct FileLoop;
+    void sendFiles(Run &run, const std::vector<std::string> &files, RowBuilder &builder, RowInserter &inserter,
+        const std::unordered_set<std::string> &replacing, bool keyed, FileLoop &loop);
+    std::optional<ImportResult> clearIfAsked(const Run &run);
+    std::int64_t countRows(const Run &run);
+    ImportResult runResult(const Run &run, const std::vector<std::string> &files, std::vector<TransferFailure> listed,
+        const RowInserter &inserter, const FileLoop &loop);
+    void saveCounters(const RowBuilder &builder);
 
     Form &m_form;
     MySqlConnection &m_db;

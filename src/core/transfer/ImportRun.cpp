@@ -97,10 +97,144 @@ std::string finalMessageTail(const ImportResult &result)
     return tail;
 }
 
+// What the final message adds after its first line, and the lists after it.
+void showFinalMessage(TransferHost &host, const ImportResult &result)
+{
+    std::string message = result.tableRows >= 0
+        ? "导入完成，已导入 " + std::to_string(result.transferred) + " 篇文章，当前表有 "
+            + std::to_string(result.tableRows) + " 条记录！"
+        : "导入完成，已导入 " + std::to_string(result.transferred) + " 篇文章，当前表记录数无法读取！";
+    host.showMessage(message + finalMessageTail(result));
+    if (!result.failures.empty())
+        host.reportFailures("未能导入的文件", result.failures);
+    if (!result.unknown.empty())
+        host.reportFailures("未确认是否已导入的文件", result.unknown);
+    if (!result.incomplete.empty())
+        host.reportFailures("内容不完整的文件（已导入）", result.incomplete);
+    if (!result.skipped.empty())
+        host.reportFailures("运行停止时尚未导入的文件", result.skipped);
+}
+
+// Files stored with part of their text, unless they are listed already.
+void listIncomplete(ImportResult &result, const std::vector<std::pair<std::string, std::string_view>> &incomplete)
+{
+    for (const auto &[path, why] : incomplete) {
+        // Named again for the lambda: clang 14 cannot capture a structured binding.
+        auto listedIn = [&item = path](const std::vector<TransferFailure> &list) {
+            return std::any_of(list.begin(), list.end(), [&](const TransferFailure &f) { return f.item == item; });
+        };
+        auto existed = [&item = path](const std::vector<KeyedFile> &list) {
+            return std::any_of(list.begin(), list.end(), [&](const KeyedFile &f) { return f.item == item; });
+        };
+        if (!listedIn(result.failures) && !listedIn(result.unknown) && !existed(result.exists))
+            result.incomplete.push_back({path, std::string(why.empty() ? kIncompleteGzip : why)});
+    }
+}
+
 } // namespace
 
-// One run: checks, table, then one row per file (in random order when the
-// window asks for it), the count from the server and the final message.
+// The files one by one (in random order when the window asks for it), each
+// read, built into its row and handed to the inserter, until a stop.
+struct ArticleImporter::FileLoop {
+    std::vector<char> attempted;
+    std::vector<std::pair<std::string, std::string_view>> incomplete; // path, why
+};
+
+void ArticleImporter::sendFiles(Run &run, const std::vector<std::string> &files, RowBuilder &builder,
+    RowInserter &inserter, const std::unordered_set<std::string> &replacing, bool keyed, FileLoop &loop)
+{
+    const auto total = static_cast<std::int64_t>(files.size());
+    const bool batched = run.limits.batchRows > 1;
+    loop.attempted.assign(files.size(), 0);
+    for (std::int64_t j = 1; j <= total; ++j) {
+        pumpEvents();
+        if (m_stop) {
+            run.stopped = true;
+            break;
+        }
+        const std::int64_t i = controlChecked(m_form, ctl::kRandomOrder) ? run.orderPicker.next(1, total, m_random) : j;
+        const std::string &path = files[static_cast<std::size_t>(i - 1)];
+        loop.attempted[static_cast<std::size_t>(i - 1)] = 1;
+        DecodedArticle article =
+            readArticle(path, articleEncodingFromIndex(controlIndex(m_form, ctl::kEncoding)), m_pump->callback());
+        if (!article.error.empty()) {
+            // Nothing was read: no row, rather than a blank one.
+            inserter.skip(path, article.error);
+            continue;
+        }
+        if (article.incomplete)
+            loop.incomplete.emplace_back(path, article.incompleteReason);
+
+        const std::int64_t before = inserter.inserted();
+        std::vector<RowValue> values = builder.build(path, article.text);
+        std::string().swap(article.text); // freed: the values hold what the row needs
+        InsertRow row = insertRow(path, std::move(values));
+        row.replaces = keyed && replacing.count(path) > 0;
+        inserter.add(std::move(row));
+        // One row at a time the caption moves with each inserted file; in
+        // batches the count moves by a batch, the window caption every file.
+        if (batched || inserter.inserted() > before)
+            report(RunPhase::Transferring, inserter.inserted(), total, fileMainName(path));
+    }
+}
+
+// Asked for with Ctrl held: the table is emptied first. Nothing when the run
+// goes on.
+std::optional<ImportResult> ArticleImporter::clearIfAsked(const Run &run)
+{
+    if (!m_host.ctrlHeld())
+        return std::nullopt;
+    if (!m_host.askOkCancel("确定要清空全部记录再导入？", kDefaultCaption, MessageIcon::Warning))
+        return TransferResult::ended(TransferOutcome::Cancelled);
+    m_db.ensureDatabase(run.database);
+    // Importing on top of rows that were to go would leave a table the user
+    // did not ask for.
+    if (m_db.deleteRows(Identifier(run.table), ""))
+        return std::nullopt;
+    ImportResult ended = TransferResult::ended(TransferOutcome::Interrupted);
+    ended.detail = serverReason(m_db);
+    m_host.showMessage("清空表记录失败：" + run.table);
+    m_host.showDetail(ended.detail);
+    return ended;
+}
+
+// The count comes from the server, on the restored connection if need be; a
+// count that cannot be read is -1, never shown as 0.
+std::int64_t ArticleImporter::countRows(const Run &run)
+{
+    m_db.ensureDatabase(run.database);
+    std::optional<std::string> count = queryValue(m_db, sql::countRows(Identifier(run.table)));
+    if (!count && !m_aborted && m_db.connectionLost() && m_db.reopen() && m_db.ensureDatabase(run.database))
+        count = queryValue(m_db, sql::countRows(Identifier(run.table)));
+    return count ? canonicalInteger(*count).value_or(-1) : -1;
+}
+
+// What the inserter knew at the end, with the files the run did not come to.
+ImportResult ArticleImporter::runResult(const Run &run, const std::vector<std::string> &files,
+    std::vector<TransferFailure> listed, const RowInserter &inserter, const FileLoop &loop)
+{
+    ImportResult result;
+    // A server lost for good ended the run, whatever it went on to list.
+    result.outcome = inserter.deadReason().empty() ? TransferOutcome::Completed : TransferOutcome::Interrupted;
+    result.detail = inserter.deadReason();
+    result.transferred = run.imported;
+    result.stopped = run.stopped || m_aborted || inserter.stopped();
+    result.failures = std::move(listed);
+    result.failures.insert(result.failures.end(), inserter.failures().begin(), inserter.failures().end());
+    result.unknown = inserter.unknown();
+    result.stored = inserter.stored();
+    result.exists = inserter.exists();
+    result.skipped = inserter.skipped();
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        if (!loop.attempted[k])
+            result.skipped.push_back({files[k], std::string(kStoppedReason)});
+    }
+    listIncomplete(result, loop.incomplete);
+    return result;
+}
+
+// One run: checks, table, then one row per file, the count from the server
+// and the final message.
 ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files, std::vector<TransferFailure> listed)
 {
     Run run;
@@ -119,33 +253,19 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     // the mapping row then shows the column's name.
     if (run.tableExisted)
         builder.resolvePositions([this, &run] { return columnNames(m_db, run.table); }, true);
-
-    if (m_host.ctrlHeld()) {
-        if (!m_host.askOkCancel("确定要清空全部记录再导入？", kDefaultCaption, MessageIcon::Warning))
-            return TransferResult::ended(TransferOutcome::Cancelled);
-        m_db.ensureDatabase(database);
-        // Importing on top of rows that were to go would leave a table the
-        // user did not ask for.
-        if (!m_db.deleteRows(Identifier(run.table), "")) {
-            ImportResult ended = TransferResult::ended(TransferOutcome::Interrupted);
-            ended.detail = serverReason(m_db);
-            m_host.showMessage("清空表记录失败：" + run.table);
-            m_host.showDetail(ended.detail);
-            return ended;
-        }
-    }
+    if (auto ended = clearIfAsked(run))
+        return *ended;
 
     m_random.reseed();
     report(RunPhase::Starting);
-    const auto total = static_cast<std::int64_t>(files.size());
     StrictSession strict(m_db);
     m_db.ensureDatabase(database);
-    const RowInserter::Limits limits = insertLimits(run);
+    run.limits = insertLimits(run);
     const std::optional<KeyColumn> key = keyColumn(run);
     m_db.ensureDatabase(database); // current again after the queries above, for the first batch
     // After a lost connection: the same server and login, this run's
     // database and the strict session again.
-    RowInserter inserter(m_db, database, Identifier(run.table), limits, [&](std::string &reason) {
+    RowInserter inserter(m_db, database, Identifier(run.table), run.limits, [&](std::string &reason) {
         const std::string lostServer = m_db.server();
         if (m_aborted || m_host.endAtOnce()) {
             m_aborted = true;
@@ -162,6 +282,8 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
         strict.apply();
         return true;
     });
+    inserter.setWait(RunWait(
+        m_pump->callback(), [this] { return m_stop; }, m_clock));
     if (key)
         inserter.setKey(*key);
     // With a key a file found stored already takes no counter value: numbers
@@ -177,107 +299,33 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     }
     const std::unordered_set<std::string> replacing = std::move(m_replacing);
     m_replacing.clear();
-    std::vector<char> attempted(files.size(), 0);
-    std::vector<std::pair<std::string, std::string_view>> incomplete; // path, why
-    for (std::int64_t j = 1; j <= total; ++j) {
-        pumpEvents();
-        if (m_stop) {
-            run.stopped = true;
-            break;
-        }
-        const std::int64_t i = controlChecked(m_form, ctl::kRandomOrder) ? run.orderPicker.next(1, total, m_random) : j;
-        const std::string &path = files[static_cast<std::size_t>(i - 1)];
-        attempted[static_cast<std::size_t>(i - 1)] = 1;
-        DecodedArticle article =
-            readArticle(path, articleEncodingFromIndex(controlIndex(m_form, ctl::kEncoding)), m_pump->callback());
-        if (!article.error.empty()) {
-            // Nothing was read: no row, rather than a blank one.
-            inserter.skip(path, article.error);
-            continue;
-        }
-        if (article.incomplete)
-            incomplete.emplace_back(path, article.incompleteReason);
-
-        const std::int64_t before = inserter.inserted();
-        std::vector<RowValue> values = builder.build(path, article.text);
-        std::string().swap(article.text); // freed: the values hold what the row needs
-        InsertRow row = insertRow(path, std::move(values));
-        row.replaces = key && replacing.count(path) > 0;
-        inserter.add(std::move(row));
-        // One row at a time the caption moves with each inserted file; in
-        // batches the count moves by a batch, the window caption every file.
-        if (limits.batchRows > 1 || inserter.inserted() > before)
-            report(RunPhase::Transferring, inserter.inserted(), total, fileMainName(path));
-    }
+    FileLoop loop;
+    sendFiles(run, files, builder, inserter, replacing, key.has_value(), loop);
     // What was read before a stop is stored too, unless the run was told
     // to end at once.
     if (m_aborted)
         inserter.abandon(std::string(kStoppedReason));
     inserter.complete();
-    if (limits.batchRows > 1)
-        report(RunPhase::Transferring, inserter.inserted(), total);
+    if (run.limits.batchRows > 1)
+        report(RunPhase::Transferring, inserter.inserted(), static_cast<std::int64_t>(files.size()));
     run.imported = inserter.inserted();
 
-    ImportResult result;
-    // A server lost for good ended the run, whatever it went on to list.
-    result.outcome = inserter.deadReason().empty() ? TransferOutcome::Completed : TransferOutcome::Interrupted;
-    result.detail = inserter.deadReason();
-    result.transferred = run.imported;
-    result.stopped = run.stopped || m_aborted;
-    result.failures = std::move(listed);
-    result.failures.insert(result.failures.end(), inserter.failures().begin(), inserter.failures().end());
-    result.unknown = inserter.unknown();
-    result.stored = inserter.stored();
-    result.exists = inserter.exists();
-    for (std::size_t k = 0; k < files.size(); ++k) {
-        if (!attempted[k])
-            result.skipped.push_back({files[k], std::string(kStoppedReason)});
-    }
-    // Stored with part of their text: listed unless they are listed already.
-    for (const auto &[path, why] : incomplete) {
-        // Named again for the lambda: clang 14 cannot capture a structured binding.
-        auto listedIn = [&item = path](const std::vector<TransferFailure> &list) {
-            return std::any_of(list.begin(), list.end(), [&](const TransferFailure &f) { return f.item == item; });
-        };
-        auto existed = [&item = path](const std::vector<KeyedFile> &list) {
-            return std::any_of(list.begin(), list.end(), [&](const KeyedFile &f) { return f.item == item; });
-        };
-        if (!listedIn(result.failures) && !listedIn(result.unknown) && !existed(result.exists))
-            result.incomplete.push_back({path, std::string(why.empty() ? kIncompleteGzip : why)});
-    }
-
-    // The count comes from the server, on the restored connection if need be;
-    // a count that cannot be read is said so, never shown as 0.
-    m_db.ensureDatabase(database);
-    std::optional<std::string> count = queryValue(m_db, sql::countRows(Identifier(run.table)));
-    if (!count && !m_aborted && m_db.connectionLost() && m_db.reopen() && m_db.ensureDatabase(database))
-        count = queryValue(m_db, sql::countRows(Identifier(run.table)));
-    std::int64_t rows = -1;
-    if (count)
-        rows = canonicalInteger(*count).value_or(-1);
+    ImportResult result = runResult(run, files, std::move(listed), inserter, loop);
+    result.tableRows = countRows(run);
     report(RunPhase::Idle);
+    saveCounters(builder);
+    showFinalMessage(m_host, result);
+    return result;
+}
 
-    // Counters that keep counting leave their next start in the mapping.
+// Counters that keep counting leave their next start in the mapping.
+void ArticleImporter::saveCounters(const RowBuilder &builder)
+{
     const std::vector<RuleState> &rules = builder.ruleStates();
     for (std::size_t k = 0; k < rules.size() && k < static_cast<std::size_t>(m_form.rowCount()); ++k) {
         if (rules[k].keepCounting && dataSourceOfLabel(m_form.cell(static_cast<int>(k), 1)) == DataSource::Counter)
             m_form.setCell(static_cast<int>(k), 2, counterOptionsAfterRun(rules[k]));
     }
-
-    result.tableRows = rows;
-    std::string message = rows >= 0
-        ? "导入完成，已导入 " + std::to_string(run.imported) + " 篇文章，当前表有 " + std::to_string(rows) + " 条记录！"
-        : "导入完成，已导入 " + std::to_string(run.imported) + " 篇文章，当前表记录数无法读取！";
-    m_host.showMessage(message + finalMessageTail(result));
-    if (!result.failures.empty())
-        m_host.reportFailures("未能导入的文件", result.failures);
-    if (!result.unknown.empty())
-        m_host.reportFailures("未确认是否已导入的文件", result.unknown);
-    if (!result.incomplete.empty())
-        m_host.reportFailures("内容不完整的文件（已导入）", result.incomplete);
-    if (!result.skipped.empty())
-        m_host.reportFailures("运行停止时尚未导入的文件", result.skipped);
-    return result;
 }
 
 } // namespace varnel

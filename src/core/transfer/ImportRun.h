@@ -15,6 +15,7 @@ struct ArticleImporter::Run {
     std::string table;
     std::string key; // the key column; empty: none
     bool tableExisted = false;
+    InsertLimits limits; // of its statements
     NoRepeatRandom orderPicker;
     std::int64_t imported = 0;
     bool stopped = false;

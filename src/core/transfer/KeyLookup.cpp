@@ -181,6 +181,45 @@ std::optional<std::vector<KeyFound>> KeyLookup::lookUp(MySqlConnection &db, cons
     return found;
 }
 
+std::string_view KeyLookup::keyOf(const InsertRow &row) const
+{
+    for (std::size_t i = 0; i < row.names.size(); ++i) {
+        if (row.names[i] == m_key.column.sql())
+            return row.values[i];
+    }
+    return {};
+}
+
+std::string_view KeyLookup::refusal(const InsertRow &row) const
+{
+    for (std::size_t i = 0; i < row.names.size(); ++i) {
+        if (row.names[i] != m_key.column.sql())
+            continue;
+        // A blank value identifies nothing: every such file would be "the
+        // same article".
+        if (row.values[i].find_first_not_of(" \t\r\n") == std::string::npos)
+            return kBlankKey;
+        if (std::find(row.lossy.begin(), row.lossy.end(), i) != row.lossy.end())
+            return kLossyKey;
+        return {};
+    }
+    return kBlankKey;
+}
+
+KeyLookup::Decision KeyLookup::decide(KeyFound found, const InsertRow &row)
+{
+    switch (found) {
+    case KeyFound::InTable:
+        return row.replaces ? Decision::Replace : Decision::Exists;
+    case KeyFound::Repeated:
+        // Stored, this one exists; refused, this one may go.
+        return Decision::Later;
+    case KeyFound::No:
+        break;
+    }
+    return Decision::Send;
+}
+
 std::string KeyLookup::rowsOfKey(std::size_t index) const
 {
     return m_key.column.sql() + " = (select k from " + m_probe + " where pos = " + std::to_string(index) + ")";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "mysql/Quoting.h"
+#include "transfer/InsertRow.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -30,6 +31,11 @@ struct KeyColumn {
 std::optional<KeyColumn> describeKeyColumn(
     MySqlConnection &db, const std::string &database, const Identifier &table, const Identifier &column);
 
+// Why a file is not stored in a run with a key.
+inline constexpr std::string_view kBlankKey = "唯一键的值为空";
+inline constexpr std::string_view kLossyKey =
+    "唯一键的值含有无法识别的字节（文件名不是有效的 UTF-8 或 GBK 编码），不能区分文章";
+
 // What a lookup found of one key.
 enum class KeyFound : char {
     No, // neither in the table nor earlier in the same lookup
@@ -55,6 +61,21 @@ public:
     KeyLookup(KeyColumn key, std::size_t statementBytes);
 
     const KeyColumn &column() const { return m_key; }
+
+    // The row's value of the key column; empty without one.
+    std::string_view keyOf(const InsertRow &row) const;
+    // Why the row cannot be stored with this key (no value, or one from an
+    // unreadable file name, which cannot tell files apart); empty when it can.
+    std::string_view refusal(const InsertRow &row) const;
+
+    // What becomes of a row whose key a lookup answered so.
+    enum class Decision {
+        Send,
+        Exists, // the table holds it: not sent
+        Replace, // the table holds it and the file changed: its values replace the row's
+        Later, // an earlier row of the same key decides: it waits for that one's outcome
+    };
+    static Decision decide(KeyFound found, const InsertRow &row);
 
     // One answer per key, in their order. Nothing when a statement failed;
     // the connection's lastError() says why.

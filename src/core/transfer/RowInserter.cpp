@@ -3,86 +3,23 @@
 #include "mysql/MySqlConnection.h"
 #include "mysql/Statements.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 namespace varnel {
 namespace {
 
 constexpr unsigned kDuplicateEntry = 1062; // ER_DUP_ENTRY
-// The server gave the statement up as a whole and nothing of it stays: an
-// InnoDB deadlock, or on a Galera cluster a write of another node that
-// conflicted with it (certification). Sent again after a pause, it goes in.
-constexpr unsigned kDeadlock = 1213; // ER_LOCK_DEADLOCK
-constexpr int kConflictRetries = 8;
-
-// A pause before the next attempt, longer each time, never in step with
-// another client that met the same conflict.
-void conflictPause(int attempt)
-{
-    static thread_local unsigned spread =
-        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())
-        ^ static_cast<unsigned>(::getpid());
-    spread = spread * 1103515245u + 12345u;
-    const int base = 20 << std::min(attempt, 6);
-    std::this_thread::sleep_for(std::chrono::milliseconds(base + static_cast<int>((spread >> 16) % 20)));
-}
 
 } // namespace
-
-void InsertRow::add(std::string name, std::string value)
-{
-    if (!values.empty())
-        columns += ',';
-    columns += name;
-    valueBytes += value.size();
-    names.push_back(std::move(name));
-    values.push_back(std::move(value));
-}
-
-void InsertRow::setValue(std::size_t index, std::string value)
-{
-    valueBytes = valueBytes - values[index].size() + value.size();
-    values[index] = std::move(value);
-}
-
-std::size_t InsertRow::assignmentBytes() const
-{
-    std::size_t size = 0;
-    for (std::size_t i = 0; i < values.size(); ++i)
-        size += (i ? 1 : 0) + names[i].size() + 3 + escapedSize(values[i]); // `a`='x'
-    return size;
-}
-
-void InsertRow::appendAssignments(std::string &out) const
-{
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i)
-            out += ',';
-        out += names[i];
-        out += "='";
-        appendEscaped(out, values[i]);
-        out += '\'';
-    }
-}
-
-std::string packetLimitReason(std::size_t maxAllowedPacket)
-{
-    return "超过服务器允许的单条语句大小 max_allowed_packet（" + std::to_string(maxAllowedPacket) + " 字节）";
-}
 
 RowInserter::RowInserter(MySqlConnection &db, std::string database, Identifier table, Limits limits, Restore restore)
     : m_db(db)
     , m_database(std::move(database))
     , m_table(std::move(table))
-    , m_limits(limits)
+    , m_sizing(limits, sql::insertRow(m_table, "").size())
     , m_restore(std::move(restore))
 {
-    if (m_limits.batchRows == 0)
-        m_limits.batchRows = 1;
+    m_retry.emplace(m_ownSpread);
 }
 
 RowInserter::~RowInserter()
@@ -94,7 +31,8 @@ RowInserter::~RowInserter()
 void RowInserter::setKey(const KeyColumn &key)
 {
     // Keys are asked for in parts, well under the server's packet limit.
-    m_key.emplace(key, m_limits.maxStatementBytes ? m_limits.maxStatementBytes / 4 : std::size_t{1} << 20);
+    const std::size_t packet = m_sizing.limits().maxStatementBytes;
+    m_key.emplace(key, packet ? packet / 4 : std::size_t{1} << 20);
 }
 
 std::string RowInserter::errorText() const
@@ -128,6 +66,14 @@ std::string RowInserter::keyLookupFailure() const
     return "无法查询唯一键是否已存在：" + errorText();
 }
 
+void RowInserter::notSent(InsertRow &row)
+{
+    if (!m_deadReason.empty())
+        failRow(row, m_deadReason);
+    else
+        m_skipped.push_back({row.path, std::string(kStoppedReason), std::string(keyOf(row))});
+}
+
 void RowInserter::storedRow(const InsertRow &row)
 {
     ++m_inserted;
@@ -138,26 +84,23 @@ bool RowInserter::ready()
 {
     // The server closed the connection while the run was busy elsewhere (its
     // wait_timeout): restored before sending, so nothing is in doubt.
-    if (m_deadReason.empty() && m_db.closedByServer())
-        lost({});
+    if (going() && m_db.closedByServer())
+        restore();
     if (m_db.ensureDatabase(m_database))
         return true;
     // Nothing was sent yet: a lost connection is restored and nothing is in
     // doubt.
-    if (!m_deadReason.empty() || !m_db.connectionLost())
+    if (!going() || !m_db.connectionLost())
         return false;
-    lost({});
-    return m_deadReason.empty() && m_db.ensureDatabase(m_database);
+    restore();
+    return going() && m_db.ensureDatabase(m_database);
 }
 
 bool RowInserter::sendRetrying(std::string_view statement)
 {
     bool sent = m_db.insertStatement(statement);
-    for (int attempt = 0; !sent && m_db.lastErrorNumber() == kDeadlock && attempt < kConflictRetries; ++attempt) {
-        ++m_conflicts;
-        conflictPause(attempt);
+    for (int attempt = 0; !sent && m_retry->again(m_db.lastErrorNumber(), attempt, m_wait); ++attempt)
         sent = m_db.insertStatement(statement);
-    }
     return sent;
 }
 
@@ -167,12 +110,11 @@ void RowInserter::insertOne(InsertRow &row)
         failRow(row, row.refusal);
         return;
     }
-    if (!m_deadReason.empty()) {
-        failRow(row, m_deadReason);
-        return;
-    }
-    if (!ready()) {
-        failRow(row, m_deadReason.empty() ? errorText() : m_deadReason);
+    if (!going() || !ready()) {
+        if (going())
+            failRow(row, errorText());
+        else
+            notSent(row);
         return;
     }
     const std::string key(keyOf(row));
@@ -209,6 +151,12 @@ void RowInserter::insertOne(InsertRow &row)
         lost({&row});
         return;
     }
+    // A stop came while it waited to go again after a conflict: nothing of
+    // it stayed.
+    if (m_wait.wasStopped()) {
+        notSent(row);
+        return;
+    }
     const std::string reason = errorText();
     // A unique index refused the key: another program stored the article
     // since the lookup.
@@ -225,22 +173,19 @@ void RowInserter::insertOne(InsertRow &row)
 void RowInserter::add(InsertRow row)
 {
     m_db.advanceStatement();
-    if (!m_deadReason.empty()) {
-        // The rows before it fail first, so that numbers keep the files' order.
+    if (!going()) {
+        // The rows before it go first, so that numbers keep the files' order.
         flush();
-        failRow(row, m_deadReason);
+        notSent(row);
         return;
     }
     if (m_key)
-        row.refusal = std::string(keyRefusal(row));
+        row.refusal = std::string(m_key->refusal(row));
     // The server closes the connection on a statement over its limit: such a
     // row is refused here, and the connection stays up for the others (a
-    // batched row may have to go alone). Escaping at most doubles a value,
-    // so most rows are cleared without escaping a byte.
-    const std::size_t head = sql::insertRow(m_table, "").size() + row.columns.size() + 4 * row.values.size();
-    if (row.refusal.empty() && m_limits.maxStatementBytes && head + 2 * row.valueBytes + 1 > m_limits.maxStatementBytes
-        && head + row.assignmentBytes() + 1 > m_limits.maxStatementBytes)
-        row.refusal = packetLimitReason(m_limits.maxStatementBytes);
+    // batched row may have to go alone).
+    if (row.refusal.empty() && m_sizing.tooLong(row))
+        row.refusal = packetLimitReason(m_sizing.limits().maxStatementBytes);
     if (!row.refusal.empty()) {
         // It fails in its place: after the rows gathered before it.
         if (m_pending.empty())
@@ -249,16 +194,14 @@ void RowInserter::add(InsertRow row)
             m_pending.push_back(std::move(row));
         return;
     }
-    const std::size_t batchBytes = batchBytesFor(row.values.size());
+    const BatchSizing::Size size = m_sizing.batchOf(row.values.size());
     const std::size_t rowBytes = row.boundBytes();
-    const std::size_t maxRows =
-        std::min(m_limits.batchRows, kMaxBoundValues / std::max<std::size_t>(1, row.values.size()));
-    // Rows without columns, rows of another column list (the mapping was
-    // edited during the run) and rows too big for a batch do not join one.
-    const bool single = maxRows <= 1 || row.columns.empty() || rowBytes >= batchBytes;
+    // Rows of another column list (the mapping was edited during the run)
+    // do not join the batch gathered.
+    const bool single = m_sizing.goesAlone(row);
     if (!m_pending.empty()
         && (single || (!m_pendingColumns.empty() && row.columns != m_pendingColumns)
-            || m_pendingBytes + rowBytes > batchBytes || m_pending.size() >= maxRows))
+            || m_pendingBytes + rowBytes > size.bytes || m_pending.size() >= size.rows))
         flush();
     if (single) {
         // Rows put back by the flush go first.
@@ -271,17 +214,8 @@ void RowInserter::add(InsertRow row)
     m_pendingColumns = row.columns;
     m_pendingBytes += rowBytes;
     m_pending.push_back(std::move(row));
-    if (m_pending.size() >= maxRows)
+    if (m_pending.size() >= size.rows)
         flush();
-}
-
-std::size_t RowInserter::batchBytesFor(std::size_t values) const
-{
-    if (!m_limits.maxStatementBytes)
-        return m_limits.batchBytes;
-    const std::size_t packetHead = 64 + values / 8;
-    return std::min(
-        m_limits.batchBytes, m_limits.maxStatementBytes > packetHead ? m_limits.maxStatementBytes - packetHead : 0);
 }
 
 void RowInserter::putBack(std::vector<InsertRow> rows)
@@ -314,16 +248,14 @@ void RowInserter::finishInFlight()
             return;
         }
         // Nothing of the batch stayed: it goes once more as it was.
-        if (m_db.lastErrorNumber() != kDeadlock || attempt >= kConflictRetries)
+        if (!m_retry->again(m_db.lastErrorNumber(), attempt, m_wait))
             break;
-        ++m_conflicts;
-        conflictPause(attempt);
         if (!startBatch(rows))
             return;
     }
     // All or nothing: one statement on a transactional table leaves no row
     // behind when refused, so going through its rows one by one inserts each
-    // exactly once.
+    // exactly once (after a stop, none goes).
     for (InsertRow &row : *rows)
         insertOne(row);
 }
@@ -353,23 +285,18 @@ std::string batchStatement(
 
 } // namespace
 
-void RowInserter::flush()
+std::shared_ptr<std::vector<InsertRow>> RowInserter::takeBatch()
 {
-    finishInFlight();
-    if (m_pending.empty())
-        return;
     // The rows of one batch, of one column list; rows put back after a loss
     // may make more.
     const InsertRow &first = m_pending.front();
-    const std::size_t values = std::max<std::size_t>(1, first.values.size());
-    const std::size_t most = std::max<std::size_t>(1, std::min(m_limits.batchRows, kMaxBoundValues / values));
-    const std::size_t limit = batchBytesFor(first.values.size());
+    const BatchSizing::Size size = m_sizing.batchOf(first.values.size());
     std::size_t take = 0, bytes = 0;
-    for (; take < m_pending.size() && take < most; ++take) {
+    for (; take < m_pending.size() && take < size.rows; ++take) {
         const InsertRow &row = m_pending[take];
         if (!row.refusal.empty())
             continue;
-        if (take > 0 && (row.columns != first.columns || bytes + row.boundBytes() > limit))
+        if (take > 0 && (row.columns != first.columns || bytes + row.boundBytes() > size.bytes))
             break;
         bytes += row.boundBytes();
     }
@@ -381,20 +308,31 @@ void RowInserter::flush()
         m_pendingBytes += row.refusal.empty() ? row.boundBytes() : 0;
     if (m_pending.empty())
         m_pendingColumns.clear();
-    if (m_key && m_deadReason.empty() && ready())
+    return rows;
+}
+
+void RowInserter::flush()
+{
+    finishInFlight();
+    if (m_pending.empty())
+        return;
+    std::shared_ptr<std::vector<InsertRow>> rows = takeBatch();
+    if (m_key && going() && ready())
         settleKeys(*rows);
     // The rows that go, in their order; those refused fail in their place.
-    std::vector<InsertRow> going;
-    going.reserve(rows->size());
+    std::vector<InsertRow> sending;
+    sending.reserve(rows->size());
     for (InsertRow &row : *rows) {
-        if (!row.refusal.empty() || !m_deadReason.empty()) {
-            failRow(row, row.refusal.empty() ? m_deadReason : row.refusal);
-            continue;
+        if (!row.refusal.empty())
+            failRow(row, row.refusal);
+        else if (!going())
+            notSent(row);
+        else {
+            number(row);
+            sending.push_back(std::move(row));
         }
-        number(row);
-        going.push_back(std::move(row));
     }
-    rows->swap(going);
+    rows->swap(sending);
     if (rows->empty())
         return;
     if (rows->size() == 1) {
@@ -420,8 +358,8 @@ bool RowInserter::startBatch(const std::shared_ptr<std::vector<InsertRow>> &rows
         return true;
     // Preparing carries nothing out: a connection lost meanwhile is restored
     // and nothing is in doubt.
-    if (m_deadReason.empty() && m_db.connectionLost())
-        lost({});
+    if (going() && m_db.connectionLost())
+        restore();
     for (InsertRow &row : *rows)
         insertOne(row);
     return false;

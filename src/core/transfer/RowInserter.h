@@ -2,8 +2,12 @@
 
 #include "mysql/Quoting.h"
 #include "mysql/SessionIdentity.h"
+#include "transfer/BatchSizing.h"
+#include "transfer/ConflictRetry.h"
+#include "transfer/InsertRow.h"
 #include "transfer/KeyLookup.h"
 #include "transfer/TransferHost.h"
+#include "util/RunWait.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,55 +20,6 @@
 namespace varnel {
 
 class MySqlConnection;
-
-// One file's row: its columns and values. A batch sends the values as they
-// are; only a row that goes alone is escaped, into the statement that sends
-// it (a large article is then held once as its value and once in its
-// statement, not as escaped copies besides).
-struct InsertRow {
-    std::string path;
-    std::string columns; // `a`,`b`
-    std::vector<std::string> names; // `a`, `b`: one per value
-    std::vector<std::string> values; // as stored, not escaped
-    std::size_t valueBytes = 0; // the values' own sizes
-    // Values whose bytes were not all readable (a file name in no known
-    // encoding): they cannot tell one file from another.
-    std::vector<std::size_t> lossy;
-    // Values given their number only once the row is known to be stored or
-    // to have failed (a counter: a file found stored already takes none):
-    // the value's index and the rule's.
-    std::vector<std::pair<std::size_t, std::size_t>> numberedLater;
-    bool keyLookedUp = false; // its key was not in the table a moment ago
-    // Should its key be in the table, this row's values replace those there
-    // (the file was stored before and has changed since).
-    bool replaces = false;
-    bool finished = false; // its numbers are given
-    // Why it cannot be stored, known before it is sent (it fails in its
-    // place among the rows, so numbers follow the files' order).
-    std::string refusal;
-
-    // Appends a value with its column.
-    void add(std::string name, std::string value);
-    // Changes a value, keeping the sizes right.
-    void setValue(std::size_t index, std::string value);
-    // The size of `a`='x',`b`='y', escaped as the one-row form sends it.
-    std::size_t assignmentBytes() const;
-    // Appends the assignments of the one-row form, `a`='x',`b`='y'.
-    void appendAssignments(std::string &out) const;
-    // At most what the row adds to a batch's packet: each value with its
-    // length and type.
-    std::size_t boundBytes() const { return valueBytes + kBoundValueBytes * values.size(); }
-    inline static constexpr std::size_t kBoundValueBytes = 12;
-};
-
-// The reason given for a row the server would refuse by closing the
-// connection: its statement is longer than the server takes.
-std::string packetLimitReason(std::size_t maxAllowedPacket);
-
-// Why a file is not stored in a run with a key.
-inline constexpr std::string_view kBlankKey = "唯一键的值为空";
-inline constexpr std::string_view kLossyKey =
-    "唯一键的值含有无法识别的字节（文件名不是有效的 UTF-8 或 GBK 编码），不能区分文章";
 
 // Sends rows to a table, either one INSERT per row or in multi-row batches
 // (for tables that take a refused statement back as a whole: InnoDB). When
@@ -92,13 +47,13 @@ inline constexpr std::string_view kLossyKey =
 // once the old server session is known to be over: found they are stored,
 // otherwise they are sent again. A row without a key value, or with one that
 // cannot tell files apart, fails.
+//
+// Its waits (conflict pauses, an old session ending) go through the run's
+// RunWait: a stop asked for meanwhile ends the run there, and the rows that
+// had not gone are skipped.
 class RowInserter {
 public:
-    struct Limits {
-        std::size_t batchRows = 1; // 1 sends every row on its own, as it comes
-        std::size_t batchBytes = 0;
-        std::size_t maxStatementBytes = 0; // the server's max_allowed_packet; 0: unknown
-    };
+    using Limits = InsertLimits;
     // Restores the connection and the session the rows need; false with the
     // reason when it cannot.
     using Restore = std::function<bool(std::string &reason)>;
@@ -114,12 +69,16 @@ public:
     RowInserter(const RowInserter &) = delete;
     RowInserter &operator=(const RowInserter &) = delete;
 
-    // The most values one statement can bind.
-    inline static constexpr std::size_t kMaxBoundValues = 65535;
+    inline static constexpr std::size_t kMaxBoundValues = BatchSizing::kMaxBoundValues;
 
     // Rows are identified by their value of this column.
     void setKey(const KeyColumn &key);
     void setNumbering(Numbering numbering) { m_numbering = std::move(numbering); }
+    // How the run waits: its pump, its stop request, its clock.
+    void setWait(RunWait wait) { m_wait = std::move(wait); }
+    // Where the spread of conflict pauses comes from (by default a source of
+    // its own, so that the run's random values do not depend on conflicts).
+    void setConflictSpread(RandomSource &spread) { m_retry.emplace(spread); }
 
     void add(InsertRow row);
     // A file that gives no row (it could not be read), in its place in the
@@ -140,39 +99,46 @@ public:
     const std::vector<TransferFailure> &unknown() const { return m_unknown; }
     const std::vector<KeyedFile> &stored() const { return m_stored; }
     const std::vector<KeyedFile> &exists() const { return m_exists; }
+    // Rows that did not go because a stop ended a wait of the run.
+    const std::vector<TransferFailure> &skipped() const { return m_skipped; }
+    bool stopped() const { return m_wait.wasStopped(); }
     // Statements the server gave up for a deadlock or a cluster conflict and
     // that were sent again.
-    std::int64_t conflictsRetried() const { return m_conflicts; }
+    std::int64_t conflictsRetried() const { return m_retry->retried(); }
     // Why the connection could not be restored after a loss; empty while it
     // could (or was never lost).
     const std::string &deadReason() const { return m_deadReason; }
 
 private:
+    // Rows still go to the server: no stop ended a wait, and the connection
+    // was not lost for good.
+    bool going() const { return m_deadReason.empty() && !m_wait.wasStopped(); }
     // The connection is up and on the run's database.
     bool ready();
     void insertOne(InsertRow &row);
     // Sends a one-row statement, again after a deadlock or a conflict.
     bool sendRetrying(std::string_view statement);
-    // How many bytes of values a batch of rows of that many values may bind.
-    std::size_t batchBytesFor(std::size_t values) const;
     // Puts rows at the head of the rows still to go.
     void putBack(std::vector<InsertRow> rows);
     void flush();
+    // The rows of the next batch, taken from the head of the pending ones.
+    std::shared_ptr<std::vector<InsertRow>> takeBatch();
     // Sends a batch without waiting; false when it could not be sent and its
     // rows went one by one instead.
     bool startBatch(const std::shared_ptr<std::vector<InsertRow>> &rows);
     void finishInFlight();
     // The connection broke under these rows.
     void lost(const std::vector<InsertRow *> &rows);
+    // The connection broke with nothing in doubt: it is restored.
+    void restore();
     std::string errorText() const;
-    // The row's key: empty without a key column or a value for it.
-    std::string_view keyOf(const InsertRow &row) const;
-    // Why a row cannot be stored with a key (no value, an unreadable name);
-    // empty when it can.
-    std::string_view keyRefusal(const InsertRow &row) const;
+    std::string_view keyOf(const InsertRow &row) const { return m_key ? m_key->keyOf(row) : std::string_view(); }
     void number(InsertRow &row);
     void storedRow(const InsertRow &row);
     void failRow(InsertRow &row, const std::string &reason);
+    // A row that does not go: skipped after a stop, otherwise failed with
+    // the reason the connection went for good.
+    void notSent(InsertRow &row);
     std::string keyLookupFailure() const;
     // Sorts the rows to go by their keys: those the table holds already
     // exist (or replace what is there), those equal to an earlier row's wait
@@ -183,21 +149,18 @@ private:
     bool replaceExisting(InsertRow &row, std::size_t place);
     // After a lost connection was restored: rows found by key are stored,
     // the others go again with the rows still to go.
-    void settleByKey(const std::vector<InsertRow *> &rows, const std::string &reason);
-    // Ends the old server session and waits until it is gone; false when
-    // that cannot be known for certain.
-    bool endSession(const SessionIdentity &old);
-    // The cluster node of that id is no longer a member of the cluster the
-    // connection is on (waited for a while).
-    bool nodeLeftCluster(const std::string &node);
+    void settleByKey(const std::vector<InsertRow *> &rows, const SessionIdentity &old, const std::string &reason);
     std::optional<std::vector<KeyFound>> lookUp(const std::vector<InsertRow *> &rows);
 
     MySqlConnection &m_db;
     std::string m_database;
     Identifier m_table;
-    Limits m_limits;
+    BatchSizing m_sizing;
     Restore m_restore;
     Numbering m_numbering;
+    RunWait m_wait;
+    ClockSeededRandom m_ownSpread;
+    std::optional<ConflictRetry> m_retry;
     std::vector<InsertRow> m_pending;
     // Shared with the connection, which reads the values until the batch
     // has completed.
@@ -205,9 +168,9 @@ private:
     std::size_t m_pendingBytes = 0;
     std::string m_pendingColumns; // of the batch being gathered
     std::int64_t m_inserted = 0;
-    std::int64_t m_conflicts = 0;
     std::vector<TransferFailure> m_failures;
     std::vector<TransferFailure> m_unknown;
+    std::vector<TransferFailure> m_skipped;
     std::vector<KeyedFile> m_stored;
     std::vector<KeyedFile> m_exists;
     std::optional<KeyLookup> m_key;

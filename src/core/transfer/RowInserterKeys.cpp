@@ -3,40 +3,9 @@
 #include "transfer/RowInserter.h"
 
 #include "mysql/MySqlConnection.h"
-
-#include <algorithm>
-#include <chrono>
-#include <functional>
-#include <thread>
+#include "transfer/InDoubtSettlement.h"
 
 namespace varnel {
-
-std::string_view RowInserter::keyOf(const InsertRow &row) const
-{
-    if (!m_key)
-        return {};
-    for (std::size_t i = 0; i < row.names.size(); ++i) {
-        if (row.names[i] == m_key->column().column.sql())
-            return row.values[i];
-    }
-    return {};
-}
-
-std::string_view RowInserter::keyRefusal(const InsertRow &row) const
-{
-    for (std::size_t i = 0; i < row.names.size(); ++i) {
-        if (row.names[i] != m_key->column().column.sql())
-            continue;
-        // A blank value identifies nothing: every such file would be "the
-        // same article".
-        if (row.values[i].find_first_not_of(" \t\r\n") == std::string::npos)
-            return kBlankKey;
-        if (std::find(row.lossy.begin(), row.lossy.end(), i) != row.lossy.end())
-            return kLossyKey;
-        return {};
-    }
-    return kBlankKey;
-}
 
 std::optional<std::vector<KeyFound>> RowInserter::lookUp(const std::vector<InsertRow *> &rows)
 {
@@ -47,9 +16,9 @@ std::optional<std::vector<KeyFound>> RowInserter::lookUp(const std::vector<Inser
     auto found = m_key->lookUp(m_db, keys);
     // Nothing was changed: a connection lost meanwhile is restored and the
     // keys asked once more.
-    if (!found && m_deadReason.empty() && m_db.connectionLost()) {
-        lost({});
-        if (m_deadReason.empty())
+    if (!found && going() && m_db.connectionLost()) {
+        restore();
+        if (going())
             found = m_key->lookUp(m_db, keys);
     }
     return found;
@@ -84,21 +53,18 @@ void RowInserter::settleKeys(std::vector<InsertRow> &rows)
             continue;
         }
         const std::size_t at = place++;
-        switch ((*found)[at]) {
-        case KeyFound::InTable:
-            if (!row.replaces) {
-                m_exists.push_back({row.path, std::string(keyOf(row))});
-                continue;
-            }
+        switch (KeyLookup::decide((*found)[at], row)) {
+        case KeyLookup::Decision::Exists:
+            m_exists.push_back({row.path, std::string(keyOf(row))});
+            continue;
+        case KeyLookup::Decision::Replace:
             if (replaceExisting(row, at))
                 continue;
             break; // its rows went meanwhile: stored anew
-        case KeyFound::Repeated:
-            // The earlier row's outcome decides: stored, this one exists;
-            // refused, this one may go.
+        case KeyLookup::Decision::Later:
             later.push_back(std::move(row));
             continue;
-        case KeyFound::No:
+        case KeyLookup::Decision::Send:
             break;
         }
         row.keyLookedUp = true;
@@ -125,126 +91,66 @@ bool RowInserter::replaceExisting(InsertRow &row, std::size_t place)
     if (m_db.connectionLost()) {
         // Whether the new values went in, the key cannot tell.
         const std::string reason = errorText();
-        lost({});
+        restore();
         m_unknown.push_back({row.path, reason, std::string(keyOf(row))});
         return true;
     }
-    failRow(row, errorText());
+    if (m_wait.wasStopped())
+        notSent(row);
+    else
+        failRow(row, errorText());
     return true;
+}
+
+void RowInserter::restore()
+{
+    // Given up already, or stopped: nothing more goes to the server.
+    if (!going())
+        return;
+    std::string why;
+    if (!m_restore)
+        m_deadReason = errorText();
+    else if (!m_restore(why))
+        m_deadReason = "连接已断开，重新连接失败：" + why;
 }
 
 void RowInserter::lost(const std::vector<InsertRow *> &rows)
 {
     const std::string reason = errorText();
     const SessionIdentity old = m_db.identity();
-    std::string why;
-    if (!m_deadReason.empty()) {
-        // Given up already: nothing more goes to the server.
-    } else if (!m_restore) {
-        m_deadReason = reason;
-    } else if (!m_restore(why)) {
-        m_deadReason = "连接已断开，重新连接失败：" + why;
-    }
+    restore();
     if (rows.empty())
         return;
-    // The old session may still be carrying the statement out (the
-    // connection timed out, or the network failed): it is ended first, so
-    // that what the keys show afterwards is final.
-    if (m_key && m_deadReason.empty() && endSession(old)) {
-        settleByKey(rows, reason);
+    if (m_key && going()) {
+        settleByKey(rows, old, reason);
         return;
     }
     for (const InsertRow *row : rows)
         m_unknown.push_back({row->path, reason, std::string(keyOf(*row))});
 }
 
-namespace {
-
-// Asks the count every tenth of a second until it is 0 (true), at most
-// `tries` times; false when it cannot be asked or stays above 0.
-bool countFallsToZero(MySqlConnection &on, const std::string &count, int tries)
+void RowInserter::settleByKey(
+    const std::vector<InsertRow *> &rows, const SessionIdentity &old, const std::string &reason)
 {
-    for (int i = 0; i < tries; ++i) {
-        const std::unique_ptr<RowBlock> left = on.fetchRows(count);
-        if (!left || left->rowCount() != 1)
-            return false;
-        if (left->cellText(0, 0) == "0")
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
-}
-
-} // namespace
-
-bool RowInserter::endSession(const SessionIdentity &old)
-{
-    if (!old.known())
-        return false;
-    // After a move to another server of the list the old session is on the
-    // old one.
-    MySqlConnection *on = &m_db;
-    std::optional<MySqlConnection> other;
-    if (m_db.server() != old.server) {
-        other.emplace();
-        other->setTimeout(10);
-        if (!other->connectLike(m_db, old.server))
-            return nodeLeftCluster(old.clusterNode);
-        on = &*other;
-    }
-    // A server that started again since has no session of before.
-    const SessionIdentity &now = on->identity();
-    if (!now.known())
-        return false;
-    if (!sameServerRun(now.serverStarted, old.serverStarted))
-        return true;
-    // The session is found by what the server gives: its id, its login and
-    // the port of the client's end; never by the name the server resolved
-    // the client's address to.
-    const std::string ofId = "from information_schema.processlist where id = " + std::to_string(old.id);
-    const std::unique_ptr<RowBlock> found = on->fetchRows("select user, host " + ofId);
-    if (!found)
-        return false;
-    if (found->rowCount() == 0)
-        return true;
-    // A running server never gives an id twice: a session of that id that is
-    // not ours belongs to a server that started again (within the second the
-    // start times are told by), and ours went with the old one.
-    if (found->cellText(0, 0) != old.user || !processListHostIs(found->cellText(0, 1), old.clientPort))
-        return true;
-    // Still going after ten seconds, its rows stay unknown.
-    on->fetchRows("kill connection " + std::to_string(old.id));
-    return countFallsToZero(*on, "select count(*) " + ofId, 100);
-}
-
-// A node that let no one in may still be in its cluster (it refused this
-// login only, or the network between us failed): only once the cluster
-// counts it out can it commit nothing more, and what it committed before is
-// on every node (the reads here wait for it). Still a member after thirty
-// seconds, the rows stay unknown.
-bool RowInserter::nodeLeftCluster(const std::string &node)
-{
-    if (!m_db.clusterNode() || node.empty())
-        return false;
-    return countFallsToZero(
-        m_db, "select count(*) from mysql.wsrep_cluster_members where node_uuid = " + quoteString(node), 300);
-}
-
-void RowInserter::settleByKey(const std::vector<InsertRow *> &rows, const std::string &reason)
-{
-    const auto found = lookUp(rows);
+    InDoubtSettlement settlement(m_db, m_wait);
+    const std::vector<InDoubtSettlement::Verdict> verdicts =
+        settlement.settle(old, rows.size(), [&] { return lookUp(rows); });
     std::vector<InsertRow> again;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         InsertRow &row = *rows[i];
-        if (!found || !m_deadReason.empty()) {
-            m_unknown.push_back({row.path, reason, std::string(keyOf(row))});
-        } else if ((*found)[i] == KeyFound::InTable) {
+        switch (verdicts[i]) {
+        case InDoubtSettlement::Verdict::Stored:
             storedRow(row);
-        } else {
+            break;
+        case InDoubtSettlement::Verdict::Again:
             // Not stored: it goes again with the next rows, in a batch of
             // its own kind, looked up once more before it goes.
             row.keyLookedUp = false;
             again.push_back(std::move(row));
+            break;
+        case InDoubtSettlement::Verdict::Unknown:
+            m_unknown.push_back({row.path, reason, std::string(keyOf(row))});
+            break;
         }
     }
     if (!again.empty())

@@ -147,5 +147,69 @@ TEST_F(RunStateTest, MappingRowsDeletedDuringARunAreNoLongerRead)
     EXPECT_GE(result.transferred, 1);
 }
 
+// Every statement on the table is given up as a deadlock, as a cluster's
+// conflicting writes are: the run pauses before each attempt again.
+class ConflictPauseTest : public RunStateTest {
+protected:
+    void SetUp() override
+    {
+        RunStateTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_TRUE(db.execute("create table t (标题 varchar(100), 内容 text) engine=InnoDB"));
+        ASSERT_TRUE(db.execute("create trigger t_conflict before insert on t for each row signal sqlstate '40001' "
+                               "set message_text = 'Deadlock found when trying to get lock', mysql_errno = 1213"));
+    }
+    test::SteppingClock clock;
+};
+
+TEST_F(ConflictPauseTest, PausesPassOnTheRunsClockAndTheFilesFailWithTheServersReason)
+{
+    ArticleImporter importer(form, db, host, random, clock);
+    importer.setBatchSize(1);
+    const ImportResult result = importer.runImport(files);
+    EXPECT_EQ(result.transferred, 0);
+    ASSERT_EQ(result.failures.size(), files.size());
+    EXPECT_NE(result.failures[0].reason.find("Deadlock found"), std::string::npos) << result.failures[0].reason;
+    // Eight pauses per file, each longer than the one before, none of them
+    // slept in one piece.
+    EXPECT_GE(clock.elapsed, std::chrono::milliseconds(3820) * files.size());
+    EXPECT_LE(clock.longestSleep, RunWait::kSlice);
+    EXPECT_FALSE(result.stopped);
+}
+
+TEST_F(ConflictPauseTest, AStopDuringAPauseEndsTheRunAndWhatDidNotGoIsSkipped)
+{
+    for (std::size_t batch : {std::size_t{1}, ArticleImporter::kDefaultBatchRows}) {
+        ArticleImporter importer(form, db, host, random, clock);
+        importer.setBatchSize(batch);
+        clock.elapsed = {};
+        std::optional<std::chrono::milliseconds> stoppedAt;
+        host.onEvents = [&] {
+            if (!stoppedAt && clock.elapsed >= std::chrono::milliseconds(500)) {
+                stoppedAt = clock.elapsed;
+                importer.startImport(); // the button of a running import
+            }
+        };
+        const ImportResult result = importer.runImport(files);
+        host.onEvents = nullptr;
+        ASSERT_TRUE(stoppedAt) << "batch " << batch;
+        EXPECT_LE(clock.elapsed - *stoppedAt, std::chrono::milliseconds(100)) << "batch " << batch;
+        EXPECT_TRUE(result.stopped);
+        EXPECT_EQ(result.transferred, 0);
+        // Nothing of a statement given up stays: its files are not in doubt,
+        // they were not stored.
+        EXPECT_TRUE(result.unknown.empty());
+        EXPECT_TRUE(result.failures.empty()) << "batch " << batch;
+        EXPECT_EQ(result.skipped.size(), files.size()) << "batch " << batch;
+        for (const TransferFailure &f : result.skipped)
+            EXPECT_EQ(f.reason, kStoppedReason);
+        EXPECT_EQ(
+            host.recorder.lastText(), "导入完成，已导入 0 篇文章，当前表有 0 条记录！\r\n已停止，还有 6 篇未导入");
+        EXPECT_EQ(host.lists.at("运行停止时尚未导入的文件").size(), files.size());
+        host.lists.clear();
+    }
+}
+
 } // namespace
 } // namespace varnel
