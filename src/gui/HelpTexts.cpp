@@ -14,6 +14,7 @@ QString joinLines(const QStringList &lines)
 
 } // namespace
 
+// check-format: table
 QString helpText()
 {
     // One empty line between the items, two before the export heading.

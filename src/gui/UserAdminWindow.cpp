@@ -80,22 +80,10 @@ UserAdminWindow::UserAdminWindow(ManagerWindow &manager, ConnectionSession &sess
 
 UserAdminWindow::~UserAdminWindow() = default;
 
-void UserAdminWindow::buildLayout()
+// The account's boxes, each with its label and, where the box takes a
+// pattern or a level, a button that explains it.
+QGridLayout *UserAdminWindow::buildBoxes()
 {
-    auto *listLabel = new QLabel(QStringLiteral("用户列表："));
-    listLabel->setObjectName(QStringLiteral("标签4"));
-    m_list = new QListWidget;
-    m_list->setObjectName(QStringLiteral("列表框"));
-    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
-    // Wide enough for the usual accounts, user@host, without scrolling.
-    m_list->setMinimumWidth(m_list->fontMetrics().horizontalAdvance(QStringLiteral("mariadb.sys@localhost__")) + 8);
-    m_find = new RightButton(QStringLiteral("查找.."));
-    m_find->setObjectName(QStringLiteral("按钮查找"));
-    auto *left = new QVBoxLayout;
-    left->addWidget(listLabel);
-    left->addWidget(m_list, 1);
-    left->addWidget(m_find);
-
     m_host = edit("编辑框主机");
     m_user = edit("编辑框用户", "newuser");
     m_password = edit("编辑框密码", "password");
@@ -137,6 +125,26 @@ void UserAdminWindow::buildLayout()
             boxes->addWidget(hintButton(rows[r].button, rows[r].hint), r, 2);
     }
     boxes->setColumnStretch(1, 1);
+    return boxes;
+}
+
+void UserAdminWindow::buildLayout()
+{
+    auto *listLabel = new QLabel(QStringLiteral("用户列表："));
+    listLabel->setObjectName(QStringLiteral("标签4"));
+    m_list = new QListWidget;
+    m_list->setObjectName(QStringLiteral("列表框"));
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Wide enough for the usual accounts, user@host, without scrolling.
+    m_list->setMinimumWidth(m_list->fontMetrics().horizontalAdvance(QStringLiteral("mariadb.sys@localhost__")) + 8);
+    m_find = new RightButton(QStringLiteral("查找.."));
+    m_find->setObjectName(QStringLiteral("按钮查找"));
+    auto *left = new QVBoxLayout;
+    left->addWidget(listLabel);
+    left->addWidget(m_list, 1);
+    left->addWidget(m_find);
+
+    QGridLayout *boxes = buildBoxes();
 
     auto *create = new QPushButton(QStringLiteral("新增"));
     create->setObjectName(QStringLiteral("按钮新增"));

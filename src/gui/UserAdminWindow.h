@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+class QGridLayout;
 class QLineEdit;
 class QListWidget;
 
@@ -64,6 +65,7 @@ protected:
 
 private:
     void buildLayout();
+    QGridLayout *buildBoxes();
     // Reads the list again and shows it with the item of the account
     // (host, user) current, or the item at `fallback`; false when the list
     // could not be read.

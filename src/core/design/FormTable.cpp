@@ -54,6 +54,7 @@ ControlSpec combo(std::string name, std::vector<std::string> items, int index)
 
 } // namespace
 
+// check-format: table
 const FormSpec &mainFormSpec()
 {
     static const FormSpec spec = [] {

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <new>
 #include <optional>
 
@@ -107,24 +108,14 @@ std::string_view charsetName(ArticleEncoding e)
     }
 }
 
-DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, const EventPump &pump)
+namespace {
+
+// The encoding the file's byte-order mark or its page's meta charset names
+// (Detect when neither does), or the one asked for; and where the text starts
+// after a mark.
+std::pair<ArticleEncoding, std::size_t> markedEncoding(
+    std::string_view bytes, ArticleEncoding requested, const std::function<const std::string &()> &ansiText)
 {
-    std::string decompressed;
-    bool complete = true;
-    if (isGzip(bytes)) {
-        decompressed = gunzip(bytes, kGunzipCap, &complete);
-        bytes = decompressed;
-    }
-
-    // The whole file as GBK text: needed to look for a meta charset, and the
-    // fallback whenever nothing else gives text.
-    std::optional<std::string> asAnsi;
-    auto ansiText = [&]() -> const std::string & {
-        if (!asAnsi)
-            asAnsi = textUpToNul(fromGb18030(bytes));
-        return *asAnsi;
-    };
-
     ArticleEncoding e = requested;
     std::size_t start = 0;
     switch (requested) {
@@ -168,6 +159,31 @@ DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, 
         break;
     }
 
+    return {e, start};
+}
+
+} // namespace
+
+DecodedArticle decodeArticle(std::string_view bytes, ArticleEncoding requested, const EventPump &pump)
+{
+    std::string decompressed;
+    bool complete = true;
+    if (isGzip(bytes)) {
+        decompressed = gunzip(bytes, kGunzipCap, &complete);
+        bytes = decompressed;
+    }
+
+    // The whole file as GBK text: needed to look for a meta charset, and the
+    // fallback whenever nothing else gives text.
+    std::optional<std::string> asAnsi;
+    auto ansiText = [&]() -> const std::string & {
+        if (!asAnsi)
+            asAnsi = textUpToNul(fromGb18030(bytes));
+        return *asAnsi;
+    };
+
+    const auto [marked, start] = markedEncoding(bytes, requested, ansiText);
+    ArticleEncoding e = marked;
     const std::string_view content = bytes.substr(start);
     // UTF-8 with a stray byte or cut inside a character is still UTF-8: read
     // as GBK the whole text would be garbled.

@@ -63,6 +63,70 @@ std::string toUtf8(const icu::UnicodeString &s)
     return out;
 }
 
+// Writes the escape at p[i] (a backslash) in the engine's dialect and
+// returns where the pattern goes on.
+std::size_t translateEscape(std::string_view p, std::size_t i, bool inClass, int groups, std::string &out)
+{
+    if (i + 1 >= p.size()) {
+        out += "\\\\";
+        return p.size();
+    }
+    const char d = p[i + 1];
+    if (isDigit(d)) {
+        std::size_t j = i + 1;
+        while (j < p.size() && isDigit(p[j]))
+            ++j;
+        const std::string_view digits = p.substr(i + 1, j - i - 1);
+        if (!inClass && d != '0' && digits.size() <= 2 && std::stoi(std::string(digits)) <= groups) {
+            out += '\\';
+            out += digits;
+            return j;
+        }
+        if (!isOctal(d)) {
+            out += d; // \8 and \9 that are no back reference stand for the digit
+            return i + 2;
+        }
+        unsigned value = 0;
+        std::size_t k = i + 1;
+        while (k < p.size() && k < i + 4 && isOctal(p[k]) && value * 8 + unsigned(p[k] - '0') <= 0377) {
+            value = value * 8 + unsigned(p[k] - '0');
+            ++k;
+        }
+        appendCodeEscape(out, value);
+        return k;
+    }
+    const std::string_view kept = "dDwWsSbBfnrtv";
+    if (kept.find(d) != std::string_view::npos) {
+        out += '\\';
+        out += d;
+        return i + 2;
+    }
+    if (d == 'u' && i + 5 < p.size() && isHex(p[i + 2]) && isHex(p[i + 3]) && isHex(p[i + 4]) && isHex(p[i + 5])) {
+        out.append(p.substr(i, 6));
+        return i + 6;
+    }
+    if (d == 'x' && i + 3 < p.size() && isHex(p[i + 2]) && isHex(p[i + 3])) {
+        out.append(p.substr(i, 4));
+        return i + 4;
+    }
+    if (d == 'c' && i + 2 < p.size() && isAsciiLetter(p[i + 2])) {
+        out.append(p.substr(i, 3));
+        return i + 3;
+    }
+    if (static_cast<unsigned char>(d) < 0x80) {
+        // Identity escape: \y is "y", \= is "=". Letters go out bare
+        // (the engine has escapes of its own for some of them), the
+        // rest as code escapes, which are literal everywhere.
+        if (isAsciiLetter(d))
+            out += d;
+        else
+            appendCodeEscape(out, static_cast<unsigned char>(d));
+        return i + 2;
+    }
+    // A backslash before a non-ASCII character: the character itself.
+    return i + 1;
+}
+
 } // namespace
 
 std::u16string translatePattern(std::string_view p)
@@ -75,73 +139,7 @@ std::u16string translatePattern(std::string_view p)
     while (i < p.size()) {
         const char c = p[i];
         if (c == '\\') {
-            if (i + 1 >= p.size()) {
-                out += "\\\\";
-                break;
-            }
-            const char d = p[i + 1];
-            if (isDigit(d)) {
-                std::size_t j = i + 1;
-                while (j < p.size() && isDigit(p[j]))
-                    ++j;
-                const std::string_view digits = p.substr(i + 1, j - i - 1);
-                if (!inClass && d != '0' && digits.size() <= 2 && std::stoi(std::string(digits)) <= groups) {
-                    out += '\\';
-                    out += digits;
-                    i = j;
-                    continue;
-                }
-                if (!isOctal(d)) {
-                    out += d; // \8 and \9 that are no back reference stand for the digit
-                    i += 2;
-                    continue;
-                }
-                unsigned value = 0;
-                std::size_t k = i + 1;
-                while (k < p.size() && k < i + 4 && isOctal(p[k]) && value * 8 + unsigned(p[k] - '0') <= 0377) {
-                    value = value * 8 + unsigned(p[k] - '0');
-                    ++k;
-                }
-                appendCodeEscape(out, value);
-                i = k;
-                continue;
-            }
-            const std::string_view kept = "dDwWsSbBfnrtv";
-            if (kept.find(d) != std::string_view::npos) {
-                out += '\\';
-                out += d;
-                i += 2;
-                continue;
-            }
-            if (d == 'u' && i + 5 < p.size() && isHex(p[i + 2]) && isHex(p[i + 3]) && isHex(p[i + 4])
-                && isHex(p[i + 5])) {
-                out.append(p.substr(i, 6));
-                i += 6;
-                continue;
-            }
-            if (d == 'x' && i + 3 < p.size() && isHex(p[i + 2]) && isHex(p[i + 3])) {
-                out.append(p.substr(i, 4));
-                i += 4;
-                continue;
-            }
-            if (d == 'c' && i + 2 < p.size() && isAsciiLetter(p[i + 2])) {
-                out.append(p.substr(i, 3));
-                i += 3;
-                continue;
-            }
-            if (static_cast<unsigned char>(d) < 0x80) {
-                // Identity escape: \y is "y", \= is "=". Letters go out bare
-                // (the engine has escapes of its own for some of them), the
-                // rest as code escapes, which are literal everywhere.
-                if (isAsciiLetter(d))
-                    out += d;
-                else
-                    appendCodeEscape(out, static_cast<unsigned char>(d));
-                i += 2;
-                continue;
-            }
-            // A backslash before a non-ASCII character: the character itself.
-            i += 1;
+            i = translateEscape(p, i, inClass, groups, out);
             continue;
         }
         if (inClass) {

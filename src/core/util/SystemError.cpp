@@ -9,6 +9,7 @@ namespace {
 
 // The wording follows the system's own Chinese messages, so a text here
 // reads as a person who knows them expects.
+// check-format: table
 const char *chineseText(int e)
 {
     switch (e) {
