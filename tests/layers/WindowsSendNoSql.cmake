@@ -10,7 +10,7 @@ foreach(source IN LISTS sources)
   string(REGEX REPLACE "//[^\n]*" "" text "${text}")
   string(REGEX REPLACE "/\\*([^*]|\\*+[^*/])*\\*+/" "" text "${text}")
   # A statement of its own, rows of a statement, or the header of result sets.
-  set(sends "execute|query|storeResult|fetchRows|startStatement|insertStatement|selectUsers|showDatabases|showTables")
+  set(sends "execute|query|storeResult|fetchRows|startStatement|startPrepared|insertStatement|selectDatabase|deleteRows|selectUsers|showDatabases|showTables")
   string(REGEX MATCHALL "(\\.|->)[ \t\r\n]*(${sends})[ \t\r\n]*\\(|#[ \t]*include[ \t]*[\"<]mysql/ResultSet\\.h[\">]"
     hits "${text}")
   foreach(hit IN LISTS hits)

@@ -42,11 +42,11 @@ class MySqlConnection;
 // With a key column a row whose key the table holds already, or that an
 // earlier row of the run had, is not sent: it "exists". Keys compare as the
 // column holds them (KeyLookup), in one run as across runs. Each batch's keys
-// are looked up in one go before it is sent. Rows whose outcome a lost
-// connection left unknown are settled by key on the restored connection,
-// once the old server session is known to be over: found they are stored,
-// otherwise they are sent again. A row without a key value, or with one that
-// cannot tell files apart, fails.
+// are looked up before it is sent. Rows whose outcome a lost connection
+// left unknown are settled by key on the restored connection, once the old
+// server session is known to be over (InDoubtSettlement): found they are
+// stored, otherwise they are sent again. A row without a key value, or with
+// one that cannot tell files apart, fails.
 //
 // Its waits (conflict pauses, an old session ending) go through the run's
 // RunWait: a stop asked for meanwhile ends the run there, and the rows that
