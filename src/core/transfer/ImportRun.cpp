@@ -265,22 +265,19 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     m_db.ensureDatabase(database); // current again after the queries above, for the first batch
     // After a lost connection: the same server and login, this run's
     // database and the strict session again.
-    RowInserter inserter(m_db, database, Identifier(run.table), run.limits, [&](std::string &reason) {
+    RowInserter inserter(m_db, database, Identifier(run.table), run.limits, [&]() -> Result<void> {
         const std::string lostServer = m_db.server();
         if (m_aborted || m_host.endAtOnce()) {
             m_aborted = true;
             m_stop = true;
-            reason = kStoppedReason;
-            return false;
+            return failure(std::string(kStoppedReason));
         }
-        if (!m_db.reopen()) {
-            reason = m_db.connectError();
-            return false;
-        }
+        if (!m_db.reopen())
+            return failure(m_db.connectError(), m_db.connectErrorNumber());
         if (m_db.server() != lostServer)
             m_host.notice(movedToServer(lostServer, m_db.server()));
         strict.apply();
-        return true;
+        return {};
     });
     inserter.setWait(RunWait(
         m_pump->callback(), [this] { return m_stop; }, m_clock));

@@ -43,6 +43,9 @@ enum class KeyFound : char {
     Repeated, // not in the table, but equal to an earlier key of the same lookup
 };
 
+// Decides whether the table holds a row's key, and what that means for the
+// row: sent, found stored, its values replacing the stored ones, or later.
+//
 // Looks keys up as the key column holds them. The server changes some values
 // as it stores them (an INT column takes "007" as 7, a CHAR drops trailing
 // spaces, a collation may take "Abc" and "abc" for the same), so keys are

@@ -7,6 +7,7 @@
 #include "transfer/InsertRow.h"
 #include "transfer/KeyLookup.h"
 #include "transfer/TransferHost.h"
+#include "util/Result.h"
 #include "util/RunWait.h"
 
 #include <cstddef>
@@ -21,6 +22,9 @@ namespace varnel {
 
 class MySqlConnection;
 
+// Decides the order in which rows go and what each one's outcome is: stored,
+// exists, failed, unknown or skipped, only as the server said.
+//
 // Sends rows to a table, either one INSERT per row or in multi-row batches
 // (for tables that take a refused statement back as a whole: InnoDB). When
 // the server refuses a batch, its rows go one by one, so only the refused
@@ -54,9 +58,9 @@ class MySqlConnection;
 class RowInserter {
 public:
     using Limits = InsertLimits;
-    // Restores the connection and the session the rows need; false with the
-    // reason when it cannot.
-    using Restore = std::function<bool(std::string &reason)>;
+    // Restores the connection and the session the rows need, or says why it
+    // cannot.
+    using Restore = std::function<Result<void>()>;
     // Gives a row the values numbered later, right before it is sent or
     // fails (never for a row found stored already).
     using Numbering = std::function<void(InsertRow &row)>;

@@ -107,11 +107,11 @@ void RowInserter::restore()
     // Given up already, or stopped: nothing more goes to the server.
     if (!going())
         return;
-    std::string why;
-    if (!m_restore)
+    if (!m_restore) {
         m_deadReason = errorText();
-    else if (!m_restore(why))
-        m_deadReason = "连接已断开，重新连接失败：" + why;
+    } else if (const Result<void> restored = m_restore(); !restored) {
+        m_deadReason = "连接已断开，重新连接失败：" + restored.error().message;
+    }
 }
 
 void RowInserter::lost(const std::vector<InsertRow *> &rows)

@@ -13,6 +13,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -223,10 +226,37 @@ void ThrowawayServer::kill()
     m_pid = -1;
 }
 
+namespace {
+
+// Every thread of the process has stopped: a signal is delivered on the
+// kernel's time, and a thread busy on another core may still finish the
+// statement it holds.
+bool allThreadsStopped(pid_t pid)
+{
+    std::error_code ec;
+    for (const auto &task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+        std::ifstream stat(task.path() / "stat");
+        std::string line;
+        std::getline(stat, line);
+        const std::size_t after = line.rfind(')');
+        if (after == std::string::npos || after + 2 >= line.size())
+            return false;
+        const char state = line[after + 2];
+        if (state != 'T' && state != 't')
+            return false;
+    }
+    return !ec;
+}
+
+} // namespace
+
 void ThrowawayServer::freeze()
 {
-    if (m_pid > 0)
-        ::kill(m_pid, SIGSTOP);
+    if (m_pid <= 0)
+        return;
+    ::kill(m_pid, SIGSTOP);
+    for (int i = 0; i < 2000 && !allThreadsStopped(m_pid); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void ThrowawayServer::thaw()
