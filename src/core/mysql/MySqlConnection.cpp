@@ -2,11 +2,10 @@
 
 #include "mysql/ConnectErrors.h"
 #include "mysql/OptionFile.h"
+#include "mysql/ServerError.h"
 #include "util/SystemError.h"
 
-#include <errmsg.h>
 #include <mysql.h>
-#include <mysqld_error.h>
 
 #include <poll.h>
 
@@ -23,7 +22,6 @@ constexpr unsigned kConnectTimeoutSeconds = 5;
 constexpr int kReasonProbeMs = 1000;
 constexpr const char *kSystemCaFolder = "/etc/ssl/certs";
 constexpr const char *kOutOfSync = "Commands out of sync; you can't run this command now";
-constexpr unsigned kOutOfSyncNumber = 2014;
 // The server's limit is the one that counts; the client's own must not be
 // lower.
 constexpr unsigned long kClientPacketLimit = 1UL << 30;
@@ -232,7 +230,7 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
     };
     // The program's own refusals over encryption count as the library's.
     auto refuseTls = [&](std::string reason) {
-        m_connectErrorNumber = CR_SSL_CONNECTION_ERROR;
+        m_connectErrorNumber = errnum::kTlsConnect;
         return refuse(std::move(reason));
     };
     if (!mysql_real_connect(m, address.host.empty() ? nullptr : address.host.c_str(),
@@ -248,7 +246,7 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
             systemError = tcpConnectError(address.host, port, kReasonProbeMs);
         }
         std::string reason = connectErrorText(m_connectErrorNumber, server, original, systemError);
-        if (m_connectErrorNumber == CR_SSL_CONNECTION_ERROR) {
+        if (m_connectErrorNumber == errnum::kTlsConnect) {
             const SslMode mode = m_options.effectiveSslMode();
             if (verifiesServer(mode))
                 reason +=
@@ -321,23 +319,7 @@ std::string MySqlConnection::sslCipher() const
 
 bool MySqlConnection::isConnectionError(unsigned errorNumber)
 {
-    switch (errorNumber) {
-    case CR_SERVER_GONE_ERROR:
-    case CR_SERVER_LOST:
-    case CR_SERVER_LOST_EXTENDED:
-    case CR_CONNECTION_ERROR:
-    case CR_CONN_HOST_ERROR:
-    case ER_CONNECTION_KILLED:
-    case ER_SERVER_SHUTDOWN:
-    case ER_NET_READ_ERROR:
-    case ER_NET_READ_INTERRUPTED:
-    case ER_NET_ERROR_ON_WRITE:
-    case ER_NET_WRITE_INTERRUPTED:
-    case ER_NET_PACKET_TOO_LARGE:
-        return true;
-    default:
-        return false;
-    }
+    return errnum::meansConnectionGone(errorNumber);
 }
 
 bool MySqlConnection::connectionLost() const
@@ -345,9 +327,8 @@ bool MySqlConnection::connectionLost() const
     // A Galera node cut off from the rest of its cluster answers every
     // statement with "not prepared" (1047) over a socket that stays open:
     // for a run that is a lost server too, and the next one takes over.
-    constexpr unsigned kNodeNotPrepared = 1047; // ER_UNKNOWN_COM_ERROR
     const unsigned error = lastErrorNumber();
-    return !m_mysql || isConnectionError(error) || (m_clusterNode && error == kNodeNotPrepared);
+    return !m_mysql || isConnectionError(error) || (m_clusterNode && error == errnum::kNodeNotPrepared);
 }
 
 void MySqlConnection::disconnect()
@@ -375,7 +356,7 @@ bool MySqlConnection::refusePending()
     if (!m_resultPending)
         return false;
     m_refusal = kOutOfSync;
-    m_refusalNumber = kOutOfSyncNumber;
+    m_refusalNumber = errnum::kOutOfSync;
     return true;
 }
 
@@ -478,17 +459,17 @@ bool MySqlConnection::recoverFromLoss(std::string_view statement)
     if (!m_reconnectOnLoss || m_recovering || !m_mysql || !m_login)
         return false;
     const unsigned error = mysql_errno(m_mysql);
-    if (error != CR_SERVER_GONE_ERROR && error != CR_SERVER_LOST)
+    if (error != errnum::kServerGone && error != errnum::kServerLost)
         return false;
     if (!reopenOrGiveUp())
         return false;
     // "Gone away" is seen before the statement reached a server; a statement
     // lost on its way may have been carried out, and only one that changes
     // nothing is sent again.
-    if (error == CR_SERVER_GONE_ERROR || changesNothing(statement))
+    if (error == errnum::kServerGone || changesNothing(statement))
         return true;
     m_refusal = "与 MySQL 服务器的连接曾断开，已重新连接；这条语句是否已执行无法确定";
-    m_refusalNumber = CR_SERVER_LOST;
+    m_refusalNumber = errnum::kServerLost;
     return false;
 }
 

@@ -1,6 +1,7 @@
 #include "transfer/RowInserter.h"
 
 #include "mysql/MySqlConnection.h"
+#include "mysql/ServerError.h"
 #include "mysql/Statements.h"
 
 #include <unistd.h>
@@ -12,11 +13,11 @@
 namespace varnel {
 namespace {
 
-constexpr unsigned kDuplicateEntry = 1062; // ER_DUP_ENTRY
+constexpr unsigned kDuplicateEntry = errnum::kDuplicateEntry;
 // The server gave the statement up as a whole and nothing of it stays: an
 // InnoDB deadlock, or on a Galera cluster a write of another node that
 // conflicted with it (certification). Sent again after a pause, it goes in.
-constexpr unsigned kDeadlock = 1213; // ER_LOCK_DEADLOCK
+constexpr unsigned kDeadlock = errnum::kDeadlock;
 constexpr int kConflictRetries = 8;
 
 // A pause before the next attempt, longer each time, never in step with
