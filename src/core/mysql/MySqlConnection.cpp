@@ -3,6 +3,7 @@
 #include "mysql/ConnectErrors.h"
 #include "mysql/OptionFile.h"
 #include "mysql/ServerError.h"
+#include "mysql/TlsPolicy.h"
 #include "util/SystemError.h"
 
 #include <mysql.h>
@@ -20,7 +21,6 @@ namespace {
 constexpr unsigned kConnectTimeoutSeconds = 5;
 // How long a connect that failed may take to find out why.
 constexpr int kReasonProbeMs = 1000;
-constexpr const char *kSystemCaFolder = "/etc/ssl/certs";
 constexpr const char *kOutOfSync = "Commands out of sync; you can't run this command now";
 // The server's limit is the one that counts; the client's own must not be
 // lower.
@@ -120,62 +120,10 @@ std::optional<std::string> firstRowCell(MYSQL *m, std::string_view query, unsign
     return cell;
 }
 
-void setTls(MYSQL *m, const ConnectOptions &options)
-{
-    const SslMode mode = options.effectiveSslMode();
-    if (!asksForTls(mode))
-        return;
-    auto file = [](const std::string &path) { return path.empty() ? nullptr : path.c_str(); };
-    // The server's certificate is checked against the CA given, or against
-    // the system's trusted ones when a mode that verifies has none.
-    const char *systemCas = verifiesServer(mode) && options.sslCa.empty() ? kSystemCaFolder : nullptr;
-    mysql_ssl_set(m, file(options.sslKey), file(options.sslCert), file(options.sslCa), systemCas, nullptr);
-    if (!requiresTls(mode))
-        return;
-    my_bool on = 1;
-    mysql_optionsv(m, MYSQL_OPT_SSL_ENFORCE, &on);
-    if (mode == SslMode::VerifyIdentity)
-        mysql_optionsv(m, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &on);
-}
-
-// What an option file read while connecting changed of the encryption that
-// was asked for; empty when nothing. Only what setTls() set is compared: a
-// mode without encryption sets no files.
-std::string tlsOverridden(MYSQL *m, const ConnectOptions &options)
-{
-    const SslMode mode = options.effectiveSslMode();
-    if (!options.readOptionFiles || mode == SslMode::Unset)
-        return {};
-    std::string changed;
-    auto note = [&](const char *name) { changed += (changed.empty() ? "" : "、") + std::string(name); };
-    auto file = [&](mysql_option option, const std::string &wanted, const char *name) {
-        char *value = nullptr;
-        if (wanted.empty() || mysql_get_optionv(m, option, &value) != 0)
-            return;
-        if (!value || wanted != value)
-            note(name);
-    };
-    if (asksForTls(mode)) {
-        file(MYSQL_OPT_SSL_CA, options.sslCa, "ssl-ca");
-        file(MYSQL_OPT_SSL_CERT, options.sslCert, "ssl-cert");
-        file(MYSQL_OPT_SSL_KEY, options.sslKey, "ssl-key");
-    }
-    if (mode == SslMode::VerifyIdentity) {
-        my_bool verify = 0;
-        if (mysql_get_optionv(m, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify) != 0 || !verify)
-            note("ssl-verify-server-cert");
-    }
-    if (mode == SslMode::Disabled && mysql_get_ssl_cipher(m))
-        note("ssl");
-    return changed;
-}
-
 } // namespace
 
-MYSQL *MySqlConnection::openServer(const std::string &server, const std::string &user, const std::string &password)
+MYSQL *MySqlConnection::newHandle(const TlsPolicy &tls)
 {
-    m_connectError.clear();
-    m_connectErrorNumber = 0;
     // The library reads the file itself, and would wait forever on a FIFO.
     if (m_options.readOptionFiles && !m_options.optionFile.empty()) {
         if (auto problem = optionFileProblem(m_options.optionFile)) {
@@ -210,8 +158,36 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
     mysql_optionsv(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     // Lets an import prepare its next rows while the server stores the last.
     mysql_options(m, MYSQL_OPT_NONBLOCK, nullptr);
-    setTls(m, m_options);
+    tls.apply(m);
+    return m;
+}
 
+std::string MySqlConnection::connectFailure(
+    MYSQL *m, const std::string &server, const ServerAddress &address, bool named, const TlsPolicy &tls)
+{
+    m_connectErrorNumber = mysql_errno(m);
+    const std::string original = mysql_error(m);
+    int systemError = 0;
+    if (named && hidesConnectReason(m_connectErrorNumber, original)) {
+        unsigned port = address.port;
+        if (port == 0 && (mysql_get_optionv(m, MARIADB_OPT_PORT, &port) != 0 || port == 0))
+            port = MYSQL_PORT;
+        systemError = tcpConnectError(address.host, port, kReasonProbeMs);
+    }
+    std::string reason = connectErrorText(m_connectErrorNumber, server, original, systemError);
+    if (m_connectErrorNumber == errnum::kTlsConnect)
+        reason += tls.handshakeAdvice();
+    return reason;
+}
+
+MYSQL *MySqlConnection::openServer(const std::string &server, const std::string &user, const std::string &password)
+{
+    m_connectError.clear();
+    m_connectErrorNumber = 0;
+    const TlsPolicy tls(m_options);
+    MYSQL *m = newHandle(tls);
+    if (!m)
+        return nullptr;
     const ServerAddress address = parseServerAddress(server);
     // A server that was named is the one connected to, over TCP, whatever
     // socket= or protocol= an option file holds. "localhost" alone means the
@@ -228,39 +204,15 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
         mysql_close(m);
         return nullptr;
     };
-    // The program's own refusals over encryption count as the library's.
-    auto refuseTls = [&](std::string reason) {
-        m_connectErrorNumber = errnum::kTlsConnect;
-        return refuse(std::move(reason));
-    };
     if (!mysql_real_connect(m, address.host.empty() ? nullptr : address.host.c_str(),
             user.empty() ? nullptr : user.c_str(), password.empty() ? nullptr : password.c_str(), nullptr, address.port,
-            nullptr, 0)) {
-        m_connectErrorNumber = mysql_errno(m);
-        const std::string original = mysql_error(m);
-        int systemError = 0;
-        if (named && hidesConnectReason(m_connectErrorNumber, original)) {
-            unsigned port = address.port;
-            if (port == 0 && (mysql_get_optionv(m, MARIADB_OPT_PORT, &port) != 0 || port == 0))
-                port = MYSQL_PORT;
-            systemError = tcpConnectError(address.host, port, kReasonProbeMs);
-        }
-        std::string reason = connectErrorText(m_connectErrorNumber, server, original, systemError);
-        if (m_connectErrorNumber == errnum::kTlsConnect) {
-            const SslMode mode = m_options.effectiveSslMode();
-            if (verifiesServer(mode))
-                reason +=
-                    std::string(m_options.sslCa.empty() ? "（没有给出 CA 证书：请检查服务器证书是否由系统信任的 CA 签发"
-                                                        : "（请检查服务器证书是否由所给的 CA 签发")
-                    + (mode == SslMode::VerifyIdentity ? "、是否签发给所连接的主机名" : "") + "）";
-        }
+            nullptr, 0))
+        return refuse(connectFailure(m, server, address, named, tls));
+    if (std::string reason = tls.refusal(m); !reason.empty()) {
+        // The program's own refusals over encryption count as the library's.
+        m_connectErrorNumber = errnum::kTlsConnect;
         return refuse(std::move(reason));
     }
-    const SslMode mode = m_options.effectiveSslMode();
-    if (requiresTls(mode) && !mysql_get_ssl_cipher(m))
-        return refuseTls("服务器没有提供加密连接（SSL 模式 " + std::string(sslModeName(mode)) + " 要求加密）");
-    if (const std::string changed = tlsOverridden(m, m_options); !changed.empty())
-        return refuseTls("客户端选项文件改变了加密设置（" + changed + "），与所要求的不符；请修改选项文件或不读取它");
     if (mysql_set_character_set(m, "utf8mb4") != 0)
         return refuse(mysql_error(m));
     // A Galera node takes clients only while it belongs to the cluster's

@@ -22,6 +22,8 @@ typedef struct st_mysql_stmt MYSQL_STMT;
 
 namespace varnel {
 
+class TlsPolicy;
+
 // The one connection to a MySQL server the program shares. Every operation
 // looks at the connection first: without one it returns false, zero or
 // nothing and sends nothing. Statement texts are the exact ones of the
@@ -239,6 +241,12 @@ private:
     // Connects to one server; the handle, or null with the reason in
     // m_connectError.
     MYSQL *openServer(const std::string &server, const std::string &user, const std::string &password);
+    // A handle with the options of every connect set, not yet connected; null
+    // with the reason in m_connectError.
+    MYSQL *newHandle(const TlsPolicy &tls);
+    // Why the connect on `m` failed; sets m_connectErrorNumber.
+    std::string connectFailure(
+        MYSQL *m, const std::string &server, const ServerAddress &address, bool named, const TlsPolicy &tls);
     bool connectFrom(const std::vector<std::string> &servers, std::size_t first, const std::string &user,
         const std::string &password);
     bool reopenOrGiveUp();
