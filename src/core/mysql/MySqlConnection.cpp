@@ -88,7 +88,7 @@ bool MySqlConnection::connectFrom(
         // Read while the socket is there: it is gone once the connection is lost.
         m_identity = readSessionIdentity(m);
         m_identity.server = servers[i];
-        m_identity.clusterNode = m_nodeId;
+        m_identity.clusterNode = m_cluster.id();
         ++m_sessionNumber;
         m_classicAccounts.reset();
         m_server = servers[i];
@@ -100,27 +100,6 @@ bool MySqlConnection::connectFrom(
         m_connectError = reasons;
     return false;
 }
-
-namespace {
-
-// A cell of the first row of a query, or nothing (also on an error).
-std::optional<std::string> firstRowCell(MYSQL *m, std::string_view query, unsigned column)
-{
-    if (mysql_real_query(m, query.data(), static_cast<unsigned long>(query.size())) != 0)
-        return std::nullopt;
-    MYSQL_RES *result = mysql_store_result(m);
-    if (!result)
-        return std::nullopt;
-    std::optional<std::string> cell;
-    const MYSQL_ROW row = mysql_fetch_row(result);
-    const unsigned long *lengths = row ? mysql_fetch_lengths(result) : nullptr;
-    if (row && lengths && column < mysql_num_fields(result) && row[column])
-        cell = std::string(row[column], lengths[column]);
-    mysql_free_result(result);
-    return cell;
-}
-
-} // namespace
 
 MYSQL *MySqlConnection::newHandle(const TlsPolicy &tls)
 {
@@ -216,26 +195,15 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
     if (mysql_set_character_set(m, "utf8mb4") != 0)
         return refuse(mysql_error(m));
     // A Galera node takes clients only while it belongs to the cluster's
-    // primary part; reads then wait for what the cluster committed before
-    // them (a run that moved here after its node died looks its keys up
-    // after the last node's final statements).
-    const bool cluster = firstRowCell(m, "select @@wsrep_on", 0) == "1";
-    std::string nodeId;
-    if (cluster) {
-        nodeId = firstRowCell(m, "show status like 'wsrep_gcomm_uuid'", 1).value_or("");
-        const std::string ready = firstRowCell(m, "show status like 'wsrep_ready'", 1).value_or("");
-        if (ready != "ON")
-            return refuse(
-                "这个集群节点尚未就绪（wsrep_ready 为 " + (ready.empty() ? std::string("未知") : ready) + "）");
-        constexpr std::string_view kCausalReads = "SET SESSION wsrep_sync_wait = 1";
-        mysql_real_query(m, kCausalReads.data(), static_cast<unsigned long>(kCausalReads.size()));
-    }
+    // primary part.
+    const ClusterNode node = ClusterNode::join(m);
+    if (std::string reason = node.refusal(); !reason.empty())
+        return refuse(std::move(reason));
     // The server's own messages in the program's language; a server without
     // them keeps its own.
     constexpr std::string_view kChineseMessages = "SET lc_messages = 'zh_CN'";
     mysql_real_query(m, kChineseMessages.data(), static_cast<unsigned long>(kChineseMessages.size()));
-    m_clusterNode = cluster;
-    m_nodeId = nodeId;
+    m_cluster = node;
     return m;
 }
 
@@ -276,11 +244,10 @@ bool MySqlConnection::isConnectionError(unsigned errorNumber)
 
 bool MySqlConnection::connectionLost() const
 {
-    // A Galera node cut off from the rest of its cluster answers every
-    // statement with "not prepared" (1047) over a socket that stays open:
-    // for a run that is a lost server too, and the next one takes over.
+    // A Galera node cut off from its cluster is a lost server too: the next
+    // one takes over.
     const unsigned error = lastErrorNumber();
-    return !m_mysql || isConnectionError(error) || (m_clusterNode && error == errnum::kNodeNotPrepared);
+    return !m_mysql || isConnectionError(error) || m_cluster.cutOffBy(error);
 }
 
 void MySqlConnection::disconnect()
@@ -297,7 +264,7 @@ void MySqlConnection::disconnect()
         m_mysql = nullptr;
     }
     m_classicAccounts.reset();
-    m_clusterNode = false;
+    m_cluster = ClusterNode();
 }
 
 bool MySqlConnection::refusePending()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "mysql/ClusterNode.h"
 #include "mysql/ConnectOptions.h"
 #include "mysql/Quoting.h"
 #include "mysql/ResultSet.h"
@@ -70,7 +71,7 @@ public:
     // The entry of the server list connected to (or last connected to).
     const std::string &server() const { return m_server; }
     // The server is a node of a Galera cluster.
-    bool clusterNode() const { return m_clusterNode; }
+    bool clusterNode() const { return m_cluster.isNode(); }
     // The cluster's id of the node connected to (wsrep_gcomm_uuid; also
     // after the connection was lost, until the next connect); empty when it
     // is no cluster node.
@@ -279,8 +280,7 @@ private:
     ConnectOptions m_options;
     std::string m_server; // the entry of the list connected to
     std::size_t m_serverIndex = 0; // its place in the list
-    bool m_clusterNode = false;
-    std::string m_nodeId; // of the server openServer() opened last
+    ClusterNode m_cluster; // of the server connected to, or openServer() opened last
     std::string m_database; // the last database selected (for reopen)
     std::optional<std::string> m_current; // the current database, while known
     EventPump m_waitPump;
