@@ -3,6 +3,7 @@
 #include "mysql/ConnectErrors.h"
 #include "mysql/OptionFile.h"
 #include "mysql/ServerError.h"
+#include "mysql/ServerFailover.h"
 #include "mysql/TlsPolicy.h"
 #include "util/SystemError.h"
 
@@ -53,7 +54,8 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
         m_connectErrorNumber = 0;
         return false;
     }
-    if (!connectFrom(servers.entries, 0, login.user, login.password))
+    const ServerFailover failover(servers.entries);
+    if (!connectFrom(failover, failover.connectOrder(), login.user, login.password))
         return false;
     m_login = login;
     return true;
@@ -70,35 +72,28 @@ bool MySqlConnection::connectLike(const MySqlConnection &other, std::string_view
     return connect(server, login.user, login.password);
 }
 
-// Tries the servers from `first` on, round the list once.
-bool MySqlConnection::connectFrom(
-    const std::vector<std::string> &servers, std::size_t first, const std::string &user, const std::string &password)
+bool MySqlConnection::connectFrom(const ServerFailover &failover, const std::vector<std::size_t> &order,
+    const std::string &user, const std::string &password)
 {
-    std::string reasons;
-    for (std::size_t n = 0; n < servers.size(); ++n) {
-        const std::size_t i = (first + n) % servers.size();
-        MYSQL *m = openServer(servers[i], user, password);
-        if (!m) {
-            // One server: its reason as it is; of a list, each one's.
-            if (servers.size() > 1)
-                reasons += (reasons.empty() ? "" : "；") + servers[i] + "：" + m_connectError;
-            continue;
-        }
-        m_mysql = m;
-        // Read while the socket is there: it is gone once the connection is lost.
-        m_identity = readSessionIdentity(m);
-        m_identity.server = servers[i];
-        m_identity.clusterNode = m_cluster.id();
-        ++m_sessionNumber;
-        m_classicAccounts.reset();
-        m_server = servers[i];
-        m_serverIndex = i;
-        m_connectError.clear();
-        return true;
-    }
-    if (servers.size() > 1)
-        m_connectError = reasons;
-    return false;
+    MYSQL *opened = nullptr;
+    auto open = [&](const std::string &server, std::string &reason) {
+        opened = openServer(server, user, password);
+        reason = m_connectError;
+        return opened != nullptr;
+    };
+    const std::optional<std::size_t> place = failover.moveOn(order, open, m_connectError);
+    if (!place)
+        return false;
+    const std::string &server = failover.servers()[*place];
+    m_mysql = opened;
+    // Read while the socket is there: it is gone once the connection is lost.
+    m_identity = readSessionIdentity(m_mysql, server, m_cluster.id());
+    ++m_sessionNumber;
+    m_classicAccounts.reset();
+    m_server = server;
+    m_serverIndex = *place;
+    m_connectError.clear();
+    return true;
 }
 
 MYSQL *MySqlConnection::newHandle(const TlsPolicy &tls)
@@ -215,11 +210,10 @@ bool MySqlConnection::reopen()
     }
     const Login login = *m_login;
     const std::string database = m_database;
-    const std::vector<std::string> servers = splitServerList(login.server).entries;
-    const std::size_t next = servers.size() > 1 ? (m_serverIndex + 1) % servers.size() : 0;
+    const ServerFailover failover(splitServerList(login.server).entries);
     disconnect();
     // Another try later uses the same settings.
-    if (!connectFrom(servers, next, login.user, login.password))
+    if (!connectFrom(failover, failover.reopenOrder(m_serverIndex), login.user, login.password))
         return false;
     if (!database.empty() && !selectDatabase(database)) {
         std::string reason;

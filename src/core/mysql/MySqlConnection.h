@@ -23,6 +23,7 @@ typedef struct st_mysql_stmt MYSQL_STMT;
 
 namespace varnel {
 
+class ServerFailover;
 class TlsPolicy;
 
 // The one connection to a MySQL server the program shares. Every operation
@@ -248,7 +249,9 @@ private:
     // Why the connect on `m` failed; sets m_connectErrorNumber.
     std::string connectFailure(
         MYSQL *m, const std::string &server, const ServerAddress &address, bool named, const TlsPolicy &tls);
-    bool connectFrom(const std::vector<std::string> &servers, std::size_t first, const std::string &user,
+    // Tries the servers in `order` and takes the connection of the first
+    // that lets us in: the one place a session's identity is read.
+    bool connectFrom(const ServerFailover &failover, const std::vector<std::size_t> &order, const std::string &user,
         const std::string &password);
     bool reopenOrGiveUp();
     bool recoverFromLoss(std::string_view statement);
