@@ -9,9 +9,6 @@
 
 #include <mysql.h>
 
-#include <poll.h>
-
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -312,77 +309,30 @@ bool MySqlConnection::send(std::string_view statement)
     return true;
 }
 
-namespace {
-
-// Statements that change nothing on the server: sent again after a lost
-// connection whatever became of the first attempt.
-bool changesNothing(std::string_view statement)
-{
-    const auto start = statement.find_first_not_of(" \t\r\n(");
-    if (start == std::string_view::npos)
-        return false;
-    std::string word;
-    for (char c : statement.substr(start)) {
-        if (!std::isalpha(static_cast<unsigned char>(c)))
-            break;
-        word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return word == "select" || word == "show" || word == "use" || word == "describe" || word == "desc"
-        || word == "explain";
-}
-
-} // namespace
-
-// An idle connection has nothing to read: when the socket is readable or hung
-// up, the server has closed it.
 bool MySqlConnection::closedByServer() const
 {
-    if (!m_mysql || m_asyncStarted || m_resultPending)
-        return false;
-    const my_socket fd = mysql_get_socket(m_mysql);
-    if (fd < 0)
-        return false;
-    pollfd p{static_cast<int>(fd), POLLIN | POLLRDHUP, 0};
-    return ::poll(&p, 1, 0) > 0;
+    return m_mysql && !m_asyncStarted && !m_resultPending
+        && LossRecovery::closedWhileIdle(static_cast<int>(mysql_get_socket(m_mysql)));
 }
 
 bool MySqlConnection::reconnectIfClosed()
 {
-    if (!m_reconnectOnLoss || m_recovering || !m_mysql || !m_login || !closedByServer())
-        return true;
-    return reopenOrGiveUp();
-}
-
-bool MySqlConnection::reopenOrGiveUp()
-{
-    m_recovering = true;
-    const bool restored = reopen();
-    m_recovering = false;
-    if (restored)
-        return true;
-    const std::string reason = m_connectError;
-    disconnect();
-    if (m_lostHandler)
-        m_lostHandler(reason);
-    return false;
+    return m_lossRecovery.beforeSending(*this);
 }
 
 bool MySqlConnection::recoverFromLoss(std::string_view statement)
 {
-    if (!m_reconnectOnLoss || m_recovering || !m_mysql || !m_login)
-        return false;
-    const unsigned error = mysql_errno(m_mysql);
-    if (error != errnum::kServerGone && error != errnum::kServerLost)
-        return false;
-    if (!reopenOrGiveUp())
-        return false;
-    // "Gone away" is seen before the statement reached a server; a statement
-    // lost on its way may have been carried out, and only one that changes
-    // nothing is sent again.
-    if (error == errnum::kServerGone || changesNothing(statement))
+    const unsigned error = m_mysql ? mysql_errno(m_mysql) : 0;
+    switch (m_lossRecovery.afterFailure(*this, error, statement)) {
+    case LossRecovery::Outcome::SendAgain:
         return true;
-    m_refusal = "与 MySQL 服务器的连接曾断开，已重新连接；这条语句是否已执行无法确定";
-    m_refusalNumber = errnum::kServerLost;
+    case LossRecovery::Outcome::Uncertain:
+        m_refusal = LossRecovery::kUncertainText;
+        m_refusalNumber = errnum::kServerLost;
+        return false;
+    case LossRecovery::Outcome::Failed:
+        break;
+    }
     return false;
 }
 

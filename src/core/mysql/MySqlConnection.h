@@ -2,6 +2,7 @@
 
 #include "mysql/ClusterNode.h"
 #include "mysql/ConnectOptions.h"
+#include "mysql/LossRecovery.h"
 #include "mysql/Quoting.h"
 #include "mysql/ResultSet.h"
 #include "mysql/ServerAddress.h"
@@ -91,9 +92,12 @@ public:
     // goes on, sending itself again when that is safe. When connecting fails
     // the connection is closed and the lost handler is told why. Off by
     // default: a run restores its connection its own way.
-    void setReconnectOnLoss(bool on) { m_reconnectOnLoss = on; }
-    bool reconnectOnLoss() const { return m_reconnectOnLoss; }
-    void setLostHandler(std::function<void(const std::string &reason)> handler) { m_lostHandler = std::move(handler); }
+    void setReconnectOnLoss(bool on) { m_lossRecovery.setOn(on); }
+    bool reconnectOnLoss() const { return m_lossRecovery.on(); }
+    void setLostHandler(std::function<void(const std::string &reason)> handler)
+    {
+        m_lossRecovery.setLostHandler(std::move(handler));
+    }
     // Nothing is awaited and the socket is readable or hung up: the server
     // has closed the idle connection (a timeout, a restart, a kill). A
     // statement sent now could only fail, so connecting first repeats
@@ -109,11 +113,11 @@ public:
     public:
         explicit ReconnectPause(MySqlConnection &db)
             : m_db(db)
-            , m_was(db.m_reconnectOnLoss)
+            , m_was(db.reconnectOnLoss())
         {
-            db.m_reconnectOnLoss = false;
+            db.setReconnectOnLoss(false);
         }
-        ~ReconnectPause() { m_db.m_reconnectOnLoss = m_was; }
+        ~ReconnectPause() { m_db.setReconnectOnLoss(m_was); }
         ReconnectPause(const ReconnectPause &) = delete;
         ReconnectPause &operator=(const ReconnectPause &) = delete;
 
@@ -240,6 +244,8 @@ public:
     int socketDescriptor() const;
 
 private:
+    friend class LossRecovery;
+
     // Connects to one server; the handle, or null with the reason in
     // m_connectError.
     MYSQL *openServer(const std::string &server, const std::string &user, const std::string &password);
@@ -253,7 +259,8 @@ private:
     // that lets us in: the one place a session's identity is read.
     bool connectFrom(const ServerFailover &failover, const std::vector<std::size_t> &order, const std::string &user,
         const std::string &password);
-    bool reopenOrGiveUp();
+    // After a statement of the windows failed: true when it is to be sent
+    // again on a connection opened anew.
     bool recoverFromLoss(std::string_view statement);
     bool accountExists(std::string_view host, std::string_view user);
     bool executeIgnoring(std::string_view statement, std::initializer_list<unsigned> ignoredErrors);
@@ -311,9 +318,7 @@ private:
     std::optional<bool> m_classicAccounts;
     std::function<void(std::string_view)> m_observer;
     std::function<void(std::size_t, std::size_t)> m_boundObserver;
-    bool m_reconnectOnLoss = false;
-    bool m_recovering = false;
-    std::function<void(const std::string &)> m_lostHandler;
+    LossRecovery m_lossRecovery;
 };
 
 } // namespace varnel
