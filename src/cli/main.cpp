@@ -17,6 +17,7 @@
 #include "mysql/ConnectErrors.h"
 #include "mysql/MySqlConnection.h"
 #include "mysql/OptionFile.h"
+#include "mysql/ServerError.h"
 #include "settings/SettingsStore.h"
 #include "text/ArticleFile.h"
 #include "transfer/ArticleExporter.h"
@@ -347,8 +348,7 @@ int run(const CliOptions &options)
     bool connected = db.connect(server, user, password);
     // A login without a password of its own that the server refused: asked
     // for once at a terminal; without one the refusal stands.
-    constexpr unsigned kAccessDenied = 1045;
-    if (!connected && password.empty() && db.connectErrorNumber() == kAccessDenied) {
+    if (!connected && password.empty() && db.connectErrorNumber() == errnum::kAccessDenied) {
         if (const auto typed = askPasswordOnTerminal(user + "@" + server, [&host] { return host.interrupted(); }))
             connected = db.connect(server, user, *typed);
     }

@@ -14,6 +14,7 @@
 #include "gui/WindowPump.h"
 #include "mysql/ConnectErrors.h"
 #include "mysql/MySqlConnection.h"
+#include "mysql/ServerError.h"
 #include "text/TextUtil.h"
 #include "transfer/ConnectSettings.h"
 
@@ -27,7 +28,7 @@ namespace {
 
 constexpr std::string_view kConnectIdle = "建立连接";
 // The server's "Access denied": a wrong or missing password, or no such user.
-constexpr unsigned kAccessDenied = 1045;
+constexpr unsigned kAccessDenied = errnum::kAccessDenied;
 
 } // namespace
 

@@ -5,6 +5,7 @@
 #include "mysql/MySqlConnection.h"
 
 #include "mysql/Quoting.h"
+#include "mysql/ServerError.h"
 #include "mysql/Statements.h"
 #include "util/AsciiCase.h"
 
@@ -15,10 +16,6 @@
 
 namespace varnel {
 namespace {
-
-// Errors that mean "there was nothing to revoke".
-constexpr unsigned kNoSuchGrant = 1141;
-constexpr unsigned kNoSuchTableGrant = 1147;
 
 enum class PrivilegeLevel { Global, Database, Table };
 
@@ -270,8 +267,9 @@ bool MySqlConnection::setUserPrivileges(
         return false;
     if (revokes.empty())
         return true;
-    return executeIgnoring(
-        "REVOKE " + joined(revokes) + " ON " + target + " FROM " + account, {kNoSuchGrant, kNoSuchTableGrant});
+    // A privilege the account did not have is no failure to take it away.
+    return executeIgnoring("REVOKE " + joined(revokes) + " ON " + target + " FROM " + account,
+        {errnum::kNoSuchGrant, errnum::kNoSuchTableGrant});
 }
 
 namespace {

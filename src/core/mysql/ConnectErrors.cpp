@@ -1,5 +1,7 @@
 #include "mysql/ConnectErrors.h"
 
+#include "mysql/ServerError.h"
+
 #include "util/SystemError.h"
 #include "util/UniqueFd.h"
 
@@ -17,11 +19,44 @@
 namespace varnel {
 namespace {
 
-// Numbers of MySQL servers that MariaDB's headers do not name (or use for
-// something a connect never meets).
-constexpr unsigned kMySqlAccountLocked = 3118; // ER_ACCOUNT_HAS_BEEN_LOCKED
-constexpr unsigned kMySqlSecureTransportRequired = 3159; // ER_SECURE_TRANSPORT_REQUIRED
-constexpr unsigned kMySqlInactivityTimeout = 4031; // ER_CLIENT_INTERACTION_TIMEOUT
+// The names of ServerError.h are the library's numbers.
+static_assert(errnum::kSocketConnect == CR_CONNECTION_ERROR);
+static_assert(errnum::kHostConnect == CR_CONN_HOST_ERROR);
+static_assert(errnum::kUnknownHost == CR_UNKNOWN_HOST);
+static_assert(errnum::kServerGone == CR_SERVER_GONE_ERROR);
+static_assert(errnum::kClientHandshake == CR_SERVER_HANDSHAKE_ERR);
+static_assert(errnum::kServerLost == CR_SERVER_LOST);
+static_assert(errnum::kOutOfSync == CR_COMMANDS_OUT_OF_SYNC);
+static_assert(errnum::kTlsConnect == CR_SSL_CONNECTION_ERROR);
+static_assert(errnum::kParamsNotBound == CR_PARAMS_NOT_BOUND);
+static_assert(errnum::kServerLostExtended == CR_SERVER_LOST_EXTENDED);
+static_assert(errnum::kAuthPluginCannotLoad == CR_AUTH_PLUGIN_CANNOT_LOAD);
+static_assert(errnum::kTooManyConnections == ER_CON_COUNT_ERROR);
+static_assert(errnum::kServerHandshake == ER_HANDSHAKE_ERROR);
+static_assert(errnum::kDatabaseAccessDenied == ER_DBACCESS_DENIED_ERROR);
+static_assert(errnum::kAccessDenied == ER_ACCESS_DENIED_ERROR);
+static_assert(errnum::kNodeNotPrepared == ER_UNKNOWN_COM_ERROR);
+static_assert(errnum::kNoSuchDatabase == ER_BAD_DB_ERROR);
+static_assert(errnum::kServerShutdown == ER_SERVER_SHUTDOWN);
+static_assert(errnum::kDuplicateEntry == ER_DUP_ENTRY);
+static_assert(errnum::kHostBlocked == ER_HOST_IS_BLOCKED);
+static_assert(errnum::kHostNotPrivileged == ER_HOST_NOT_PRIVILEGED);
+static_assert(errnum::kNoSuchGrant == ER_NONEXISTING_GRANT);
+static_assert(errnum::kNoSuchTableGrant == ER_NONEXISTING_TABLE_GRANT);
+static_assert(errnum::kNetPacketTooLarge == ER_NET_PACKET_TOO_LARGE);
+static_assert(errnum::kNetReadError == ER_NET_READ_ERROR);
+static_assert(errnum::kNetReadInterrupted == ER_NET_READ_INTERRUPTED);
+static_assert(errnum::kNetWriteError == ER_NET_ERROR_ON_WRITE);
+static_assert(errnum::kNetWriteInterrupted == ER_NET_WRITE_INTERRUPTED);
+static_assert(errnum::kTooManyUserConnections == ER_TOO_MANY_USER_CONNECTIONS);
+static_assert(errnum::kDeadlock == ER_LOCK_DEADLOCK);
+static_assert(errnum::kUserLimitReached == ER_USER_LIMIT_REACHED);
+static_assert(errnum::kAuthModeNotSupported == ER_NOT_SUPPORTED_AUTH_MODE);
+static_assert(errnum::kAccessDeniedNoPassword == ER_ACCESS_DENIED_NO_PASSWORD_ERROR);
+static_assert(errnum::kMustChangePassword == ER_MUST_CHANGE_PASSWORD);
+static_assert(errnum::kMustChangePasswordLogin == ER_MUST_CHANGE_PASSWORD_LOGIN);
+static_assert(errnum::kConnectionKilled == ER_CONNECTION_KILLED);
+static_assert(errnum::kAccountLocked == ER_ACCOUNT_HAS_BEEN_LOCKED);
 
 // The system error the library puts at the end of its text, "… (111)" or
 // "… (13).", 0 when there is none.
@@ -63,58 +98,58 @@ std::string chineseText(unsigned number, std::string_view server, std::string_vi
         return error && error != EINPROGRESS ? text + "（" + systemErrorText(error) + "）" : text;
     };
     switch (number) {
-    case CR_CONNECTION_ERROR:
+    case errnum::kSocketConnect:
         // The local socket, or (as this library tells it) a TCP connection.
         if (original.find("through socket") != std::string_view::npos && !lastQuoted(original).empty())
             return because("无法通过套接字 " + std::string(lastQuoted(original)) + " 连接到本机的 MySQL 服务器");
         [[fallthrough]];
-    case CR_CONN_HOST_ERROR:
+    case errnum::kHostConnect:
         return because("无法连接到" + where);
-    case CR_UNKNOWN_HOST:
+    case errnum::kUnknownHost:
         return "找不到" + where + "：主机名无法解析";
-    case CR_SERVER_GONE_ERROR:
+    case errnum::kServerGone:
         return "与" + whereThen + "的连接已断开";
-    case CR_SERVER_LOST:
-    case CR_SERVER_LOST_EXTENDED:
+    case errnum::kServerLost:
+    case errnum::kServerLostExtended:
         return "与" + whereThen + "的连接中途断开";
-    case CR_SERVER_HANDSHAKE_ERR:
-    case ER_HANDSHAKE_ERROR:
+    case errnum::kClientHandshake:
+    case errnum::kServerHandshake:
         return "与" + whereThen + "握手失败";
-    case CR_SSL_CONNECTION_ERROR:
+    case errnum::kTlsConnect:
         return "加密连接失败";
-    case CR_AUTH_PLUGIN_CANNOT_LOAD:
-    case ER_NOT_SUPPORTED_AUTH_MODE:
+    case errnum::kAuthPluginCannotLoad:
+    case errnum::kAuthModeNotSupported:
         return "客户端不支持服务器要求的登录认证方式";
-    case ER_CON_COUNT_ERROR:
+    case errnum::kTooManyConnections:
         return whereThen + "的连接数已满";
-    case ER_DBACCESS_DENIED_ERROR:
+    case errnum::kDatabaseAccessDenied:
         return "此帐号无权使用这个数据库";
-    case ER_ACCESS_DENIED_ERROR:
-    case ER_ACCESS_DENIED_NO_PASSWORD_ERROR:
+    case errnum::kAccessDenied:
+    case errnum::kAccessDeniedNoPassword:
         return "用户名或密码不对";
-    case ER_BAD_DB_ERROR:
+    case errnum::kNoSuchDatabase:
         return "数据库不存在";
-    case ER_SERVER_SHUTDOWN:
+    case errnum::kServerShutdown:
         return whereThen + "正在关闭";
-    case ER_HOST_IS_BLOCKED:
+    case errnum::kHostBlocked:
         return "这台电脑连接出错的次数过多，已被服务器拒绝（可在服务器上执行 FLUSH HOSTS 解除）";
-    case ER_HOST_NOT_PRIVILEGED:
+    case errnum::kHostNotPrivileged:
         return "服务器不允许从这台电脑登录";
-    case ER_TOO_MANY_USER_CONNECTIONS:
+    case errnum::kTooManyUserConnections:
         return "此帐号的连接数已达上限";
-    case ER_USER_LIMIT_REACHED:
+    case errnum::kUserLimitReached:
         return "此帐号的资源用量已达上限";
-    case ER_MUST_CHANGE_PASSWORD:
-    case ER_MUST_CHANGE_PASSWORD_LOGIN:
+    case errnum::kMustChangePassword:
+    case errnum::kMustChangePasswordLogin:
         return "此帐号的密码已过期，须先修改密码";
-    case ER_CONNECTION_KILLED:
+    case errnum::kConnectionKilled:
         return "连接被服务器终止";
-    case kMySqlSecureTransportRequired:
+    case errnum::kMySqlSecureTransportRequired:
         return whereThen + "只接受加密连接";
-    case kMySqlAccountLocked:
-    case ER_ACCOUNT_HAS_BEEN_LOCKED:
+    case errnum::kMySqlAccountLocked:
+    case errnum::kAccountLocked:
         return "此帐号已被锁定";
-    case kMySqlInactivityTimeout:
+    case errnum::kMySqlInactivityTimeout:
         return "连接空闲过久，已被服务器断开";
     default:
         return {};
@@ -133,7 +168,7 @@ std::string connectErrorText(unsigned number, std::string_view server, std::stri
 
 bool hidesConnectReason(unsigned number, std::string_view original)
 {
-    return (number == CR_CONNECTION_ERROR || number == CR_CONN_HOST_ERROR)
+    return (number == errnum::kSocketConnect || number == errnum::kHostConnect)
         && original.find("through socket") == std::string_view::npos && systemErrorAtEnd(original) == EINPROGRESS;
 }
 
@@ -177,7 +212,7 @@ int tcpConnectError(const std::string &host, unsigned port, int timeoutMs)
 
 bool isTlsRefusal(unsigned number)
 {
-    return number == CR_SSL_CONNECTION_ERROR || number == kMySqlSecureTransportRequired;
+    return number == errnum::kTlsConnect || number == errnum::kMySqlSecureTransportRequired;
 }
 
 } // namespace varnel

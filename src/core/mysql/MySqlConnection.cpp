@@ -2,15 +2,13 @@
 
 #include "mysql/ConnectErrors.h"
 #include "mysql/OptionFile.h"
+#include "mysql/ServerError.h"
+#include "mysql/ServerFailover.h"
+#include "mysql/TlsPolicy.h"
 #include "util/SystemError.h"
 
-#include <errmsg.h>
 #include <mysql.h>
-#include <mysqld_error.h>
 
-#include <poll.h>
-
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -21,9 +19,7 @@ namespace {
 constexpr unsigned kConnectTimeoutSeconds = 5;
 // How long a connect that failed may take to find out why.
 constexpr int kReasonProbeMs = 1000;
-constexpr const char *kSystemCaFolder = "/etc/ssl/certs";
 constexpr const char *kOutOfSync = "Commands out of sync; you can't run this command now";
-constexpr unsigned kOutOfSyncNumber = 2014;
 // The server's limit is the one that counts; the client's own must not be
 // lower.
 constexpr unsigned long kClientPacketLimit = 1UL << 30;
@@ -55,7 +51,8 @@ bool MySqlConnection::connect(std::string_view server, std::string_view user, st
         m_connectErrorNumber = 0;
         return false;
     }
-    if (!connectFrom(servers.entries, 0, login.user, login.password))
+    const ServerFailover failover(servers.entries);
+    if (!connectFrom(failover, failover.connectOrder(), login.user, login.password))
         return false;
     m_login = login;
     return true;
@@ -72,112 +69,32 @@ bool MySqlConnection::connectLike(const MySqlConnection &other, std::string_view
     return connect(server, login.user, login.password);
 }
 
-// Tries the servers from `first` on, round the list once.
-bool MySqlConnection::connectFrom(
-    const std::vector<std::string> &servers, std::size_t first, const std::string &user, const std::string &password)
+bool MySqlConnection::connectFrom(const ServerFailover &failover, const std::vector<std::size_t> &order,
+    const std::string &user, const std::string &password)
 {
-    std::string reasons;
-    for (std::size_t n = 0; n < servers.size(); ++n) {
-        const std::size_t i = (first + n) % servers.size();
-        MYSQL *m = openServer(servers[i], user, password);
-        if (!m) {
-            // One server: its reason as it is; of a list, each one's.
-            if (servers.size() > 1)
-                reasons += (reasons.empty() ? "" : "；") + servers[i] + "：" + m_connectError;
-            continue;
-        }
-        m_mysql = m;
-        // Read while the socket is there: it is gone once the connection is lost.
-        m_identity = readSessionIdentity(m);
-        m_identity.server = servers[i];
-        m_identity.clusterNode = m_nodeId;
-        ++m_sessionNumber;
-        m_classicAccounts.reset();
-        m_server = servers[i];
-        m_serverIndex = i;
-        m_connectError.clear();
-        return true;
-    }
-    if (servers.size() > 1)
-        m_connectError = reasons;
-    return false;
-}
-
-namespace {
-
-// A cell of the first row of a query, or nothing (also on an error).
-std::optional<std::string> firstRowCell(MYSQL *m, std::string_view query, unsigned column)
-{
-    if (mysql_real_query(m, query.data(), static_cast<unsigned long>(query.size())) != 0)
-        return std::nullopt;
-    MYSQL_RES *result = mysql_store_result(m);
-    if (!result)
-        return std::nullopt;
-    std::optional<std::string> cell;
-    const MYSQL_ROW row = mysql_fetch_row(result);
-    const unsigned long *lengths = row ? mysql_fetch_lengths(result) : nullptr;
-    if (row && lengths && column < mysql_num_fields(result) && row[column])
-        cell = std::string(row[column], lengths[column]);
-    mysql_free_result(result);
-    return cell;
-}
-
-void setTls(MYSQL *m, const ConnectOptions &options)
-{
-    const SslMode mode = options.effectiveSslMode();
-    if (!asksForTls(mode))
-        return;
-    auto file = [](const std::string &path) { return path.empty() ? nullptr : path.c_str(); };
-    // The server's certificate is checked against the CA given, or against
-    // the system's trusted ones when a mode that verifies has none.
-    const char *systemCas = verifiesServer(mode) && options.sslCa.empty() ? kSystemCaFolder : nullptr;
-    mysql_ssl_set(m, file(options.sslKey), file(options.sslCert), file(options.sslCa), systemCas, nullptr);
-    if (!requiresTls(mode))
-        return;
-    my_bool on = 1;
-    mysql_optionsv(m, MYSQL_OPT_SSL_ENFORCE, &on);
-    if (mode == SslMode::VerifyIdentity)
-        mysql_optionsv(m, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &on);
-}
-
-// What an option file read while connecting changed of the encryption that
-// was asked for; empty when nothing. Only what setTls() set is compared: a
-// mode without encryption sets no files.
-std::string tlsOverridden(MYSQL *m, const ConnectOptions &options)
-{
-    const SslMode mode = options.effectiveSslMode();
-    if (!options.readOptionFiles || mode == SslMode::Unset)
-        return {};
-    std::string changed;
-    auto note = [&](const char *name) { changed += (changed.empty() ? "" : "、") + std::string(name); };
-    auto file = [&](mysql_option option, const std::string &wanted, const char *name) {
-        char *value = nullptr;
-        if (wanted.empty() || mysql_get_optionv(m, option, &value) != 0)
-            return;
-        if (!value || wanted != value)
-            note(name);
+    MYSQL *opened = nullptr;
+    auto open = [&](const std::string &server, std::string &reason) {
+        opened = openServer(server, user, password);
+        reason = m_connectError;
+        return opened != nullptr;
     };
-    if (asksForTls(mode)) {
-        file(MYSQL_OPT_SSL_CA, options.sslCa, "ssl-ca");
-        file(MYSQL_OPT_SSL_CERT, options.sslCert, "ssl-cert");
-        file(MYSQL_OPT_SSL_KEY, options.sslKey, "ssl-key");
-    }
-    if (mode == SslMode::VerifyIdentity) {
-        my_bool verify = 0;
-        if (mysql_get_optionv(m, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify) != 0 || !verify)
-            note("ssl-verify-server-cert");
-    }
-    if (mode == SslMode::Disabled && mysql_get_ssl_cipher(m))
-        note("ssl");
-    return changed;
+    const std::optional<std::size_t> place = failover.moveOn(order, open, m_connectError);
+    if (!place)
+        return false;
+    const std::string &server = failover.servers()[*place];
+    m_mysql = opened;
+    // Read while the socket is there: it is gone once the connection is lost.
+    m_identity = readSessionIdentity(m_mysql, server, m_cluster.id());
+    ++m_sessionNumber;
+    m_classicAccounts.reset();
+    m_server = server;
+    m_serverIndex = *place;
+    m_connectError.clear();
+    return true;
 }
 
-} // namespace
-
-MYSQL *MySqlConnection::openServer(const std::string &server, const std::string &user, const std::string &password)
+MYSQL *MySqlConnection::newHandle(const TlsPolicy &tls)
 {
-    m_connectError.clear();
-    m_connectErrorNumber = 0;
     // The library reads the file itself, and would wait forever on a FIFO.
     if (m_options.readOptionFiles && !m_options.optionFile.empty()) {
         if (auto problem = optionFileProblem(m_options.optionFile)) {
@@ -212,8 +129,36 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
     mysql_optionsv(m, MYSQL_SET_CHARSET_NAME, "utf8mb4");
     // Lets an import prepare its next rows while the server stores the last.
     mysql_options(m, MYSQL_OPT_NONBLOCK, nullptr);
-    setTls(m, m_options);
+    tls.apply(m);
+    return m;
+}
 
+std::string MySqlConnection::connectFailure(
+    MYSQL *m, const std::string &server, const ServerAddress &address, bool named, const TlsPolicy &tls)
+{
+    m_connectErrorNumber = mysql_errno(m);
+    const std::string original = mysql_error(m);
+    int systemError = 0;
+    if (named && hidesConnectReason(m_connectErrorNumber, original)) {
+        unsigned port = address.port;
+        if (port == 0 && (mysql_get_optionv(m, MARIADB_OPT_PORT, &port) != 0 || port == 0))
+            port = MYSQL_PORT;
+        systemError = tcpConnectError(address.host, port, kReasonProbeMs);
+    }
+    std::string reason = connectErrorText(m_connectErrorNumber, server, original, systemError);
+    if (m_connectErrorNumber == errnum::kTlsConnect)
+        reason += tls.handshakeAdvice();
+    return reason;
+}
+
+MYSQL *MySqlConnection::openServer(const std::string &server, const std::string &user, const std::string &password)
+{
+    m_connectError.clear();
+    m_connectErrorNumber = 0;
+    const TlsPolicy tls(m_options);
+    MYSQL *m = newHandle(tls);
+    if (!m)
+        return nullptr;
     const ServerAddress address = parseServerAddress(server);
     // A server that was named is the one connected to, over TCP, whatever
     // socket= or protocol= an option file holds. "localhost" alone means the
@@ -230,62 +175,27 @@ MYSQL *MySqlConnection::openServer(const std::string &server, const std::string 
         mysql_close(m);
         return nullptr;
     };
-    // The program's own refusals over encryption count as the library's.
-    auto refuseTls = [&](std::string reason) {
-        m_connectErrorNumber = CR_SSL_CONNECTION_ERROR;
-        return refuse(std::move(reason));
-    };
     if (!mysql_real_connect(m, address.host.empty() ? nullptr : address.host.c_str(),
             user.empty() ? nullptr : user.c_str(), password.empty() ? nullptr : password.c_str(), nullptr, address.port,
-            nullptr, 0)) {
-        m_connectErrorNumber = mysql_errno(m);
-        const std::string original = mysql_error(m);
-        int systemError = 0;
-        if (named && hidesConnectReason(m_connectErrorNumber, original)) {
-            unsigned port = address.port;
-            if (port == 0 && (mysql_get_optionv(m, MARIADB_OPT_PORT, &port) != 0 || port == 0))
-                port = MYSQL_PORT;
-            systemError = tcpConnectError(address.host, port, kReasonProbeMs);
-        }
-        std::string reason = connectErrorText(m_connectErrorNumber, server, original, systemError);
-        if (m_connectErrorNumber == CR_SSL_CONNECTION_ERROR) {
-            const SslMode mode = m_options.effectiveSslMode();
-            if (verifiesServer(mode))
-                reason +=
-                    std::string(m_options.sslCa.empty() ? "（没有给出 CA 证书：请检查服务器证书是否由系统信任的 CA 签发"
-                                                        : "（请检查服务器证书是否由所给的 CA 签发")
-                    + (mode == SslMode::VerifyIdentity ? "、是否签发给所连接的主机名" : "") + "）";
-        }
+            nullptr, 0))
+        return refuse(connectFailure(m, server, address, named, tls));
+    if (std::string reason = tls.refusal(m); !reason.empty()) {
+        // The program's own refusals over encryption count as the library's.
+        m_connectErrorNumber = errnum::kTlsConnect;
         return refuse(std::move(reason));
     }
-    const SslMode mode = m_options.effectiveSslMode();
-    if (requiresTls(mode) && !mysql_get_ssl_cipher(m))
-        return refuseTls("服务器没有提供加密连接（SSL 模式 " + std::string(sslModeName(mode)) + " 要求加密）");
-    if (const std::string changed = tlsOverridden(m, m_options); !changed.empty())
-        return refuseTls("客户端选项文件改变了加密设置（" + changed + "），与所要求的不符；请修改选项文件或不读取它");
     if (mysql_set_character_set(m, "utf8mb4") != 0)
         return refuse(mysql_error(m));
     // A Galera node takes clients only while it belongs to the cluster's
-    // primary part; reads then wait for what the cluster committed before
-    // them (a run that moved here after its node died looks its keys up
-    // after the last node's final statements).
-    const bool cluster = firstRowCell(m, "select @@wsrep_on", 0) == "1";
-    std::string nodeId;
-    if (cluster) {
-        nodeId = firstRowCell(m, "show status like 'wsrep_gcomm_uuid'", 1).value_or("");
-        const std::string ready = firstRowCell(m, "show status like 'wsrep_ready'", 1).value_or("");
-        if (ready != "ON")
-            return refuse(
-                "这个集群节点尚未就绪（wsrep_ready 为 " + (ready.empty() ? std::string("未知") : ready) + "）");
-        constexpr std::string_view kCausalReads = "SET SESSION wsrep_sync_wait = 1";
-        mysql_real_query(m, kCausalReads.data(), static_cast<unsigned long>(kCausalReads.size()));
-    }
+    // primary part.
+    const ClusterNode node = ClusterNode::join(m);
+    if (std::string reason = node.refusal(); !reason.empty())
+        return refuse(std::move(reason));
     // The server's own messages in the program's language; a server without
     // them keeps its own.
     constexpr std::string_view kChineseMessages = "SET lc_messages = 'zh_CN'";
     mysql_real_query(m, kChineseMessages.data(), static_cast<unsigned long>(kChineseMessages.size()));
-    m_clusterNode = cluster;
-    m_nodeId = nodeId;
+    m_cluster = node;
     return m;
 }
 
@@ -297,11 +207,10 @@ bool MySqlConnection::reopen()
     }
     const Login login = *m_login;
     const std::string database = m_database;
-    const std::vector<std::string> servers = splitServerList(login.server).entries;
-    const std::size_t next = servers.size() > 1 ? (m_serverIndex + 1) % servers.size() : 0;
+    const ServerFailover failover(splitServerList(login.server).entries);
     disconnect();
     // Another try later uses the same settings.
-    if (!connectFrom(servers, next, login.user, login.password))
+    if (!connectFrom(failover, failover.reopenOrder(m_serverIndex), login.user, login.password))
         return false;
     if (!database.empty() && !selectDatabase(database)) {
         std::string reason;
@@ -321,33 +230,15 @@ std::string MySqlConnection::sslCipher() const
 
 bool MySqlConnection::isConnectionError(unsigned errorNumber)
 {
-    switch (errorNumber) {
-    case CR_SERVER_GONE_ERROR:
-    case CR_SERVER_LOST:
-    case CR_SERVER_LOST_EXTENDED:
-    case CR_CONNECTION_ERROR:
-    case CR_CONN_HOST_ERROR:
-    case ER_CONNECTION_KILLED:
-    case ER_SERVER_SHUTDOWN:
-    case ER_NET_READ_ERROR:
-    case ER_NET_READ_INTERRUPTED:
-    case ER_NET_ERROR_ON_WRITE:
-    case ER_NET_WRITE_INTERRUPTED:
-    case ER_NET_PACKET_TOO_LARGE:
-        return true;
-    default:
-        return false;
-    }
+    return errnum::meansConnectionGone(errorNumber);
 }
 
 bool MySqlConnection::connectionLost() const
 {
-    // A Galera node cut off from the rest of its cluster answers every
-    // statement with "not prepared" (1047) over a socket that stays open:
-    // for a run that is a lost server too, and the next one takes over.
-    constexpr unsigned kNodeNotPrepared = 1047; // ER_UNKNOWN_COM_ERROR
+    // A Galera node cut off from its cluster is a lost server too: the next
+    // one takes over.
     const unsigned error = lastErrorNumber();
-    return !m_mysql || isConnectionError(error) || (m_clusterNode && error == kNodeNotPrepared);
+    return !m_mysql || isConnectionError(error) || m_cluster.cutOffBy(error);
 }
 
 void MySqlConnection::disconnect()
@@ -364,7 +255,7 @@ void MySqlConnection::disconnect()
         m_mysql = nullptr;
     }
     m_classicAccounts.reset();
-    m_clusterNode = false;
+    m_cluster = ClusterNode();
 }
 
 bool MySqlConnection::refusePending()
@@ -375,7 +266,7 @@ bool MySqlConnection::refusePending()
     if (!m_resultPending)
         return false;
     m_refusal = kOutOfSync;
-    m_refusalNumber = kOutOfSyncNumber;
+    m_refusalNumber = errnum::kOutOfSync;
     return true;
 }
 
@@ -418,77 +309,30 @@ bool MySqlConnection::send(std::string_view statement)
     return true;
 }
 
-namespace {
-
-// Statements that change nothing on the server: sent again after a lost
-// connection whatever became of the first attempt.
-bool changesNothing(std::string_view statement)
-{
-    const auto start = statement.find_first_not_of(" \t\r\n(");
-    if (start == std::string_view::npos)
-        return false;
-    std::string word;
-    for (char c : statement.substr(start)) {
-        if (!std::isalpha(static_cast<unsigned char>(c)))
-            break;
-        word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return word == "select" || word == "show" || word == "use" || word == "describe" || word == "desc"
-        || word == "explain";
-}
-
-} // namespace
-
-// An idle connection has nothing to read: when the socket is readable or hung
-// up, the server has closed it.
 bool MySqlConnection::closedByServer() const
 {
-    if (!m_mysql || m_asyncStarted || m_resultPending)
-        return false;
-    const my_socket fd = mysql_get_socket(m_mysql);
-    if (fd < 0)
-        return false;
-    pollfd p{static_cast<int>(fd), POLLIN | POLLRDHUP, 0};
-    return ::poll(&p, 1, 0) > 0;
+    return m_mysql && !m_asyncStarted && !m_resultPending
+        && LossRecovery::closedWhileIdle(static_cast<int>(mysql_get_socket(m_mysql)));
 }
 
 bool MySqlConnection::reconnectIfClosed()
 {
-    if (!m_reconnectOnLoss || m_recovering || !m_mysql || !m_login || !closedByServer())
-        return true;
-    return reopenOrGiveUp();
-}
-
-bool MySqlConnection::reopenOrGiveUp()
-{
-    m_recovering = true;
-    const bool restored = reopen();
-    m_recovering = false;
-    if (restored)
-        return true;
-    const std::string reason = m_connectError;
-    disconnect();
-    if (m_lostHandler)
-        m_lostHandler(reason);
-    return false;
+    return m_lossRecovery.beforeSending(*this);
 }
 
 bool MySqlConnection::recoverFromLoss(std::string_view statement)
 {
-    if (!m_reconnectOnLoss || m_recovering || !m_mysql || !m_login)
-        return false;
-    const unsigned error = mysql_errno(m_mysql);
-    if (error != CR_SERVER_GONE_ERROR && error != CR_SERVER_LOST)
-        return false;
-    if (!reopenOrGiveUp())
-        return false;
-    // "Gone away" is seen before the statement reached a server; a statement
-    // lost on its way may have been carried out, and only one that changes
-    // nothing is sent again.
-    if (error == CR_SERVER_GONE_ERROR || changesNothing(statement))
+    const unsigned error = m_mysql ? mysql_errno(m_mysql) : 0;
+    switch (m_lossRecovery.afterFailure(*this, error, statement)) {
+    case LossRecovery::Outcome::SendAgain:
         return true;
-    m_refusal = "与 MySQL 服务器的连接曾断开，已重新连接；这条语句是否已执行无法确定";
-    m_refusalNumber = CR_SERVER_LOST;
+    case LossRecovery::Outcome::Uncertain:
+        m_refusal = LossRecovery::kUncertainText;
+        m_refusalNumber = errnum::kServerLost;
+        return false;
+    case LossRecovery::Outcome::Failed:
+        break;
+    }
     return false;
 }
 

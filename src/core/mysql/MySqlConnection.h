@@ -1,6 +1,8 @@
 #pragma once
 
+#include "mysql/ClusterNode.h"
 #include "mysql/ConnectOptions.h"
+#include "mysql/LossRecovery.h"
 #include "mysql/Quoting.h"
 #include "mysql/ResultSet.h"
 #include "mysql/ServerAddress.h"
@@ -21,6 +23,9 @@ typedef struct st_mysql MYSQL;
 typedef struct st_mysql_stmt MYSQL_STMT;
 
 namespace varnel {
+
+class ServerFailover;
+class TlsPolicy;
 
 // The one connection to a MySQL server the program shares. Every operation
 // looks at the connection first: without one it returns false, zero or
@@ -68,7 +73,7 @@ public:
     // The entry of the server list connected to (or last connected to).
     const std::string &server() const { return m_server; }
     // The server is a node of a Galera cluster.
-    bool clusterNode() const { return m_clusterNode; }
+    bool clusterNode() const { return m_cluster.isNode(); }
     // The cluster's id of the node connected to (wsrep_gcomm_uuid; also
     // after the connection was lost, until the next connect); empty when it
     // is no cluster node.
@@ -87,9 +92,12 @@ public:
     // goes on, sending itself again when that is safe. When connecting fails
     // the connection is closed and the lost handler is told why. Off by
     // default: a run restores its connection its own way.
-    void setReconnectOnLoss(bool on) { m_reconnectOnLoss = on; }
-    bool reconnectOnLoss() const { return m_reconnectOnLoss; }
-    void setLostHandler(std::function<void(const std::string &reason)> handler) { m_lostHandler = std::move(handler); }
+    void setReconnectOnLoss(bool on) { m_lossRecovery.setOn(on); }
+    bool reconnectOnLoss() const { return m_lossRecovery.on(); }
+    void setLostHandler(std::function<void(const std::string &reason)> handler)
+    {
+        m_lossRecovery.setLostHandler(std::move(handler));
+    }
     // Nothing is awaited and the socket is readable or hung up: the server
     // has closed the idle connection (a timeout, a restart, a kill). A
     // statement sent now could only fail, so connecting first repeats
@@ -105,11 +113,11 @@ public:
     public:
         explicit ReconnectPause(MySqlConnection &db)
             : m_db(db)
-            , m_was(db.m_reconnectOnLoss)
+            , m_was(db.reconnectOnLoss())
         {
-            db.m_reconnectOnLoss = false;
+            db.setReconnectOnLoss(false);
         }
-        ~ReconnectPause() { m_db.m_reconnectOnLoss = m_was; }
+        ~ReconnectPause() { m_db.setReconnectOnLoss(m_was); }
         ReconnectPause(const ReconnectPause &) = delete;
         ReconnectPause &operator=(const ReconnectPause &) = delete;
 
@@ -236,12 +244,23 @@ public:
     int socketDescriptor() const;
 
 private:
+    friend class LossRecovery;
+
     // Connects to one server; the handle, or null with the reason in
     // m_connectError.
     MYSQL *openServer(const std::string &server, const std::string &user, const std::string &password);
-    bool connectFrom(const std::vector<std::string> &servers, std::size_t first, const std::string &user,
+    // A handle with the options of every connect set, not yet connected; null
+    // with the reason in m_connectError.
+    MYSQL *newHandle(const TlsPolicy &tls);
+    // Why the connect on `m` failed; sets m_connectErrorNumber.
+    std::string connectFailure(
+        MYSQL *m, const std::string &server, const ServerAddress &address, bool named, const TlsPolicy &tls);
+    // Tries the servers in `order` and takes the connection of the first
+    // that lets us in: the one place a session's identity is read.
+    bool connectFrom(const ServerFailover &failover, const std::vector<std::size_t> &order, const std::string &user,
         const std::string &password);
-    bool reopenOrGiveUp();
+    // After a statement of the windows failed: true when it is to be sent
+    // again on a connection opened anew.
     bool recoverFromLoss(std::string_view statement);
     bool accountExists(std::string_view host, std::string_view user);
     bool executeIgnoring(std::string_view statement, std::initializer_list<unsigned> ignoredErrors);
@@ -271,8 +290,7 @@ private:
     ConnectOptions m_options;
     std::string m_server; // the entry of the list connected to
     std::size_t m_serverIndex = 0; // its place in the list
-    bool m_clusterNode = false;
-    std::string m_nodeId; // of the server openServer() opened last
+    ClusterNode m_cluster; // of the server connected to, or openServer() opened last
     std::string m_database; // the last database selected (for reopen)
     std::optional<std::string> m_current; // the current database, while known
     EventPump m_waitPump;
@@ -300,9 +318,7 @@ private:
     std::optional<bool> m_classicAccounts;
     std::function<void(std::string_view)> m_observer;
     std::function<void(std::size_t, std::size_t)> m_boundObserver;
-    bool m_reconnectOnLoss = false;
-    bool m_recovering = false;
-    std::function<void(const std::string &)> m_lostHandler;
+    LossRecovery m_lossRecovery;
 };
 
 } // namespace varnel

@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace varnel {
@@ -58,9 +59,11 @@ unsigned clientPortOf(MYSQL *m)
 
 } // namespace
 
-SessionIdentity readSessionIdentity(MYSQL *m)
+SessionIdentity readSessionIdentity(MYSQL *m, std::string server, std::string clusterNode)
 {
     SessionIdentity identity;
+    identity.server = std::move(server);
+    identity.clusterNode = std::move(clusterNode);
     identity.clientPort = clientPortOf(m);
     const auto session = firstRow(m, "select connection_id(), substring_index(user(), '@', 1), unix_timestamp()");
     // SHOW STATUS answers on every server version, whatever the user may read.

@@ -24,9 +24,10 @@ struct SessionIdentity {
     bool known() const { return id != 0 && serverStarted > 0 && !user.empty(); }
 };
 
-// Reads the identity of the session just opened on `m`; fields that cannot be
-// read stay empty (known() is then false).
-SessionIdentity readSessionIdentity(MYSQL *m);
+// Reads the identity of the session just opened on `m`, to the entry of the
+// server list and the cluster node id given; fields that cannot be read stay
+// empty (known() is then false).
+SessionIdentity readSessionIdentity(MYSQL *m, std::string server, std::string clusterNode);
 
 // Two start times (each whole seconds, read at a slightly different moment)
 // of one running server.

@@ -2,8 +2,8 @@
 // next rows while the server stores the last, and every wait pumps events in
 // slices so the window stays alive and a stop is seen.
 #include "mysql/MySqlConnection.h"
+#include "mysql/ServerError.h"
 
-#include <errmsg.h>
 #include <mysql.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -143,7 +143,7 @@ bool MySqlConnection::startPrepared(
         return false;
     if (mysql_stmt_param_count(handle) != values.size()) {
         m_refusal = "参数个数与语句不符";
-        m_refusalNumber = CR_PARAMS_NOT_BOUND;
+        m_refusalNumber = errnum::kParamsNotBound;
         return false;
     }
     auto binding = std::make_shared<Binding>();

@@ -3,6 +3,7 @@
 #include "form/Control.h"
 #include "form/MainControls.h"
 #include "mysql/ServerAddress.h"
+#include "mysql/ServerError.h"
 
 namespace varnel {
 
@@ -29,7 +30,7 @@ std::optional<ConnectOptions> connectOptionsOf(Form &form, std::string &problem)
 std::string tlsAdvice(unsigned errorNumber, const ConnectOptions &options, std::string_view server)
 {
     // MySQL's ER_SECURE_TRANSPORT_REQUIRED: the server takes nothing else.
-    constexpr unsigned kSecureTransportRequired = 3159;
+    constexpr unsigned kSecureTransportRequired = errnum::kMySqlSecureTransportRequired;
     const SslMode mode = options.effectiveSslMode();
     std::string advice = "请检查加密连接的设置：\n";
     if (errorNumber == kSecureTransportRequired && !asksForTls(mode))

@@ -1,16 +1,12 @@
 #include "transfer/RowInserter.h"
 
 #include "mysql/MySqlConnection.h"
+#include "mysql/ServerError.h"
 #include "mysql/Statements.h"
 
 #include <algorithm>
 
 namespace varnel {
-namespace {
-
-constexpr unsigned kDuplicateEntry = 1062; // ER_DUP_ENTRY
-
-} // namespace
 
 RowInserter::RowInserter(MySqlConnection &db, std::string database, Identifier table, Limits limits, Restore restore)
     : m_db(db)
@@ -160,7 +156,7 @@ void RowInserter::insertOne(InsertRow &row)
     const std::string reason = errorText();
     // A unique index refused the key: another program stored the article
     // since the lookup.
-    if (m_key && m_db.lastErrorNumber() == kDuplicateEntry) {
+    if (m_key && m_db.lastErrorNumber() == errnum::kDuplicateEntry) {
         const auto found = lookUp({&row});
         if (found && found->front() == KeyFound::InTable) {
             m_exists.push_back({row.path, key});
