@@ -3,6 +3,7 @@
 #include "cli/CliOptions.h"
 #include "cli/PreviewJson.h"
 #include "cli/TerminalPassword.h"
+#include "cli/Usage.h"
 #include "cli/Watch.h"
 #include "design/FormTable.h"
 #include "form/MainControls.h"
@@ -409,7 +410,7 @@ int main(int argc, char **argv)
         return kInvalid;
     }
     if (options->command == Command::Help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(usageText().c_str(), stdout);
         return kOk;
     }
     try {
