@@ -57,6 +57,4 @@ inline constexpr unsigned kMaxTimeoutSeconds = 2147483;
 // size long before this.
 inline constexpr std::size_t kMaxBatch = 1000000;
 
-extern const char *const kUsage;
-
 } // namespace varnel::cli

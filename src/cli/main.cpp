@@ -1,8 +1,9 @@
 // varnel-cli: the import and export of the Varnel window, headless.
 #include "cli/CliHost.h"
 #include "cli/CliOptions.h"
+#include "cli/Connect.h"
 #include "cli/PreviewJson.h"
-#include "cli/TerminalPassword.h"
+#include "cli/Usage.h"
 #include "cli/Watch.h"
 #include "design/FormTable.h"
 #include "form/MainControls.h"
@@ -14,29 +15,21 @@
 #include "mapping/FieldRule.h"
 #include "mapping/RuleEditor.h"
 #include "mapping/RuleValues.h"
-#include "mysql/ConnectErrors.h"
 #include "mysql/MySqlConnection.h"
-#include "mysql/OptionFile.h"
-#include "mysql/ServerError.h"
+#include "mysql/ServerAddress.h"
 #include "settings/SettingsStore.h"
 #include "text/ArticleFile.h"
 #include "transfer/ArticleExporter.h"
 #include "transfer/ArticleImporter.h"
-#include "transfer/ConnectSettings.h"
 #include "transfer/Preview.h"
 #include "transfer/RunReport.h"
 #include "util/RegularFile.h"
-#include "util/SystemError.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <unordered_map>
 
@@ -124,76 +117,6 @@ std::optional<std::vector<std::string>> filesToRetry(const std::string &reportFi
     return files;
 }
 
-// The password of --password-file: the file's first line. Nothing, with the
-// reason on stderr, when it cannot be read or others may read or change it.
-std::optional<std::string> passwordFromFile(const std::string &path)
-{
-    const RegularFile file = openRegularFile(path);
-    if (file.special) {
-        std::fprintf(stderr, "%s\n", notRegularFileText(path).c_str());
-        return std::nullopt;
-    }
-    if (file.error) {
-        std::fprintf(stderr, "无法读取密码文件 %s：%s\n", path.c_str(), systemErrorText(file.error).c_str());
-        return std::nullopt;
-    }
-    if (file.status.st_mode & (S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH)) {
-        std::fprintf(stderr, "密码文件 %s 的权限是 %s，其他用户可以读取或修改；请执行 chmod 600 %s\n", path.c_str(),
-            permissionText(file.status.st_mode).c_str(), path.c_str());
-        return std::nullopt;
-    }
-    std::string text(4096, '\0');
-    const ssize_t n = ::read(file.fd.get(), text.data(), text.size());
-    if (n < 0) {
-        std::fprintf(stderr, "无法读取密码文件 %s：%s\n", path.c_str(), systemErrorText(errno).c_str());
-        return std::nullopt;
-    }
-    text.resize(static_cast<std::size_t>(n));
-    text = text.substr(0, text.find('\n'));
-    if (text.ends_with('\r'))
-        text.pop_back();
-    return text;
-}
-
-// How varnel-cli connects: the encryption of the configuration and the
-// options, the client option files, and the password from the first of
-// --password-file, --password, MYSQL_PWD and the configuration file. False,
-// with the reason on stderr, on a bad setting.
-bool connectSettings(const CliOptions &options, Form &form, ConnectOptions &connect, std::string &password)
-{
-    std::string problem;
-    const std::optional<ConnectOptions> tls = connectOptionsOf(form, problem);
-    if (!tls) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
-        return false;
-    }
-    connect = *tls;
-    connect.readOptionFiles = !options.noDefaults;
-    if (options.defaultsFile) {
-        // Checked here for the exit status; every connect checks it again.
-        if (const auto refused = optionFileProblem(*options.defaultsFile)) {
-            std::fprintf(stderr, "%s\n", refused->c_str());
-            return false;
-        }
-        connect.optionFile = *options.defaultsFile;
-    }
-    // --password (or --set 编辑框密码=…) is this run's own, ahead of the
-    // environment; the configuration file's comes after it.
-    const bool passwordOnCommandLine = std::any_of(options.settings.begin(), options.settings.end(),
-        [](const auto &setting) { return setting.first == ctl::kPassword; });
-    if (options.passwordFile) {
-        const std::optional<std::string> fromFile = passwordFromFile(*options.passwordFile);
-        if (!fromFile)
-            return false;
-        password = *fromFile;
-    } else if (const char *fromEnvironment = std::getenv("MYSQL_PWD"); fromEnvironment && !passwordOnCommandLine) {
-        password = fromEnvironment;
-    } else {
-        password = controlText(form, ctl::kPassword);
-    }
-    return true;
-}
-
 // Writes the run report when one was asked for; false when it could not be
 // written (the reason is on stderr).
 bool writeReport(const CliOptions &options, Form &form, const TransferResult &result,
@@ -218,13 +141,11 @@ bool writeReport(const CliOptions &options, Form &form, const TransferResult &re
     return true;
 }
 
-int run(const CliOptions &options)
+// Files to read that are FIFOs or devices are refused at once: reading one
+// could wait forever or never end. So is a report that could not be written.
+// True, with the reason on stderr, when one is.
+bool refusedFiles(const CliOptions &options, const std::filesystem::path &config)
 {
-    const auto started = std::chrono::system_clock::now();
-    const std::filesystem::path config =
-        options.config ? std::filesystem::path(*options.config) : settingsFilePath(executableDir());
-    // Files to read that are FIFOs or devices are refused at once: reading one
-    // could wait forever or never end.
     std::vector<std::filesystem::path> toRead = {config};
     for (const auto &file : {options.retry, options.passwordFile, options.defaultsFile}) {
         if (file)
@@ -233,18 +154,24 @@ int run(const CliOptions &options)
     for (const std::filesystem::path &file : toRead) {
         if (isSpecialFile(file)) {
             std::fprintf(stderr, "%s\n", notRegularFileText(file).c_str());
-            return kInvalid;
+            return true;
         }
     }
     if (options.report) {
         std::string problem;
         if (!reportTarget(*options.report, problem)) {
             std::fprintf(stderr, "运行报告未写入：%s：%s\n", options.report->c_str(), problem.c_str());
-            return kInvalid;
+            return true;
         }
     }
-    MemoryForm form(mainFormSpec());
-    bool lineFeeds = false;
+    return false;
+}
+
+// The form as the configuration and the command line set it, its rules
+// checked; false, with the reason on stderr, when they cannot be read or
+// are wrong.
+bool configure(const CliOptions &options, const std::filesystem::path &config, Form &form, bool &lineFeeds)
+{
     {
         SettingsStore store;
         if (options.config) {
@@ -252,7 +179,7 @@ int run(const CliOptions &options)
             // running on defaults instead would import with the wrong rules.
             if (const auto problem = readConfigChecked(store, config, mainFormSpec().section, &lineFeeds)) {
                 std::fprintf(stderr, "cannot read the configuration %s: %s\n", config.c_str(), problem->c_str());
-                return kInvalid;
+                return false;
             }
         } else {
             // The program's own settings: a fresh file has no rows and
@@ -260,7 +187,7 @@ int run(const CliOptions &options)
             store.openReadOnly(config);
             if (const auto problem = unreadableMainRows(store)) {
                 std::fprintf(stderr, "cannot read the configuration %s: %s\n", config.c_str(), problem->c_str());
-                return kInvalid;
+                return false;
             }
         }
         restoreMainConfig(store, form);
@@ -273,7 +200,7 @@ int run(const CliOptions &options)
         if (!applySetting(form, name, value, error)) {
             // A value the command line gave that no control takes.
             std::fprintf(stderr, "%s\n", error.c_str());
-            return kInvalid;
+            return false;
         }
     }
     if (options.command != Command::Export) {
@@ -281,35 +208,76 @@ int run(const CliOptions &options)
         // importer checks again once it knows how many files there are.
         if (const auto problem = validateRules(readRules(form), static_cast<std::int64_t>(options.files.size()))) {
             std::fprintf(stderr, "%s\n", problem->c_str());
-            return kInvalid;
+            return false;
         }
     }
+    return true;
+}
 
-    if (options.command == Command::Preview) {
-        // A file the import would skip or store only in part makes the
-        // preview end as such an import would: exit 3.
-        bool partial = false;
-        for (const PreviewRow &row : previewImport(form, options.files)) {
-            partial = partial || !row.error.empty() || row.incomplete;
-            if (options.json) {
-                std::printf("%s\n", previewJsonLine(row).c_str());
-            } else {
-                std::printf("== %s (encoding %d%s)\n", row.file.c_str(), row.encoding,
-                    row.encodingCertain ? "" : ", uncertain");
-                if (!row.error.empty())
-                    std::printf("  not imported: %s\n", row.error.c_str());
-                if (row.incomplete && row.incompleteReason == kIncompleteUtf8)
-                    std::printf("  incomplete: invalid UTF-8 bytes, each read as U+FFFD\n");
-                else if (row.incomplete && row.incompleteReason != kIncompleteCharset)
-                    std::printf("  incomplete: damaged gzip data, values from the part that could be read\n");
-                if (!row.encodingCertain)
-                    std::printf("  incomplete: encoding not certain, read as GBK\n");
-                for (const auto &v : row.values)
-                    std::printf("  %s [%s]: %s\n", v.target.c_str(), v.source.c_str(), v.value.c_str());
-            }
+// `varnel-cli preview`. A file the import would skip or store only in part
+// makes the preview end as such an import would: exit 3.
+int runPreview(const CliOptions &options, Form &form)
+{
+    bool partial = false;
+    for (const PreviewRow &row : previewImport(form, options.files)) {
+        partial = partial || !row.error.empty() || row.incomplete;
+        if (options.json) {
+            std::printf("%s\n", previewJsonLine(row).c_str());
+            continue;
         }
-        return partial ? kPartial : kOk;
+        std::printf(
+            "== %s (encoding %d%s)\n", row.file.c_str(), row.encoding, row.encodingCertain ? "" : ", uncertain");
+        if (!row.error.empty())
+            std::printf("  not imported: %s\n", row.error.c_str());
+        if (row.incomplete && row.incompleteReason == kIncompleteUtf8)
+            std::printf("  incomplete: invalid UTF-8 bytes, each read as U+FFFD\n");
+        else if (row.incomplete && row.incompleteReason != kIncompleteCharset)
+            std::printf("  incomplete: damaged gzip data, values from the part that could be read\n");
+        if (!row.encodingCertain)
+            std::printf("  incomplete: encoding not certain, read as GBK\n");
+        for (const auto &v : row.values)
+            std::printf("  %s [%s]: %s\n", v.target.c_str(), v.source.c_str(), v.value.c_str());
     }
+    return partial ? kPartial : kOk;
+}
+
+// A report's exit status is the one the program ends with: a report that
+// could not be written makes a run that went well end with exit 1.
+using Reported = std::function<int(const TransferResult &, int exitStatus)>;
+
+// `varnel-cli import`, connected: of the files given, or of the folder.
+int runImport(const CliOptions &options, const std::filesystem::path &config, bool lineFeeds, Form &form,
+    MySqlConnection &db, CliHost &host, const std::vector<std::string> &files, const Reported &reported)
+{
+    const MappingRows before = mappingRows(form);
+    ArticleImporter importer(form, db, host);
+    importer.setBatchSize(options.batch);
+    if (options.key)
+        importer.setKeyColumn(*options.key);
+    host.onInterrupt([&] { importer.requestStop(); });
+    host.onAbort([&] { importer.abort(); });
+    const ImportResult result = files.empty() ? importer.startImport(false) : importer.runImport(files);
+    int code = host.finish(result, stdout, stderr);
+    // Counters the run advanced are reported whatever ended it: the rows
+    // that took their numbers are in the table.
+    if (!reportCounters(options, config, lineFeeds, before, form) && (code == kOk || code == kPartial))
+        code = kCountersNotSaved;
+    return reported(result, code);
+}
+
+int run(const CliOptions &options)
+{
+    const auto started = std::chrono::system_clock::now();
+    const std::filesystem::path config =
+        options.config ? std::filesystem::path(*options.config) : settingsFilePath(executableDir());
+    if (refusedFiles(options, config))
+        return kInvalid;
+    MemoryForm form(mainFormSpec());
+    bool lineFeeds = false;
+    if (!configure(options, config, form, lineFeeds))
+        return kInvalid;
+    if (options.command == Command::Preview)
+        return runPreview(options, form);
 
     std::vector<std::string> files = options.files;
     if (options.retry) {
@@ -323,8 +291,7 @@ int run(const CliOptions &options)
         }
         files = *again;
     }
-    // A report's exit status is the one the program ends with.
-    auto reported = [&](const TransferResult &result, int code) {
+    const Reported reported = [&](const TransferResult &result, int code) {
         const bool written = writeReport(options, form, result, started, code);
         return written || (code != kOk && code != kPartial) ? code : kOther;
     };
@@ -341,35 +308,16 @@ int run(const CliOptions &options)
         return kInvalid;
     CliHost host(options.clear, options.quiet);
     MySqlConnection &db = MySqlConnection::shared();
-    host.watchSocket([&db] { return db.socketDescriptor(); });
-    db.setTimeout(options.timeout);
-    db.setConnectOptions(std::move(connectOptions));
-    const std::string server = controlText(form, ctl::kServer), user = controlText(form, ctl::kUser);
-    bool connected = db.connect(server, user, password);
-    // A login without a password of its own that the server refused: asked
-    // for once at a terminal; without one the refusal stands.
-    if (!connected && password.empty() && db.connectErrorNumber() == errnum::kAccessDenied) {
-        if (const auto typed = askPasswordOnTerminal(user + "@" + server, [&host] { return host.interrupted(); }))
-            connected = db.connect(server, user, *typed);
-    }
-    if (!connected) {
-        std::fprintf(stderr, "连接到MySQL失败：%s\n", db.connectError().c_str());
-        if (isTlsRefusal(db.connectErrorNumber())) {
-            const std::string advice =
-                tlsAdvice(db.connectErrorNumber(), db.connectOptions(), controlText(form, ctl::kServer));
-            std::fprintf(stderr, "%s\n", advice.c_str());
-        }
+    if (!connectToServer(options, form, host, db, std::move(connectOptions), password)) {
         TransferResult failed = TransferResult::ended(TransferOutcome::Interrupted);
         failed.detail = "连接到MySQL失败：" + db.connectError();
-        const int code = host.interrupted() ? kStopped : kOther;
-        return reported(failed, code);
+        return reported(failed, host.interrupted() ? kStopped : kOther);
     }
 
     if (options.command == Command::Watch) {
         return runWatch(options, form, db, host,
             [&](const TransferResult &result, int code) { return writeReport(options, form, result, started, code); });
     }
-
     if (options.command == Command::Export) {
         ArticleExporter exporter(form, db, host);
         host.onInterrupt([&] { exporter.requestStop(); });
@@ -377,21 +325,7 @@ int run(const CliOptions &options)
         const TransferResult result = exporter.runExport();
         return reported(result, host.finish(result, stdout, stderr));
     }
-
-    const MappingRows before = mappingRows(form);
-    ArticleImporter importer(form, db, host);
-    importer.setBatchSize(options.batch);
-    if (options.key)
-        importer.setKeyColumn(*options.key);
-    host.onInterrupt([&] { importer.requestStop(); });
-    host.onAbort([&] { importer.abort(); });
-    const ImportResult result = files.empty() ? importer.startImport(false) : importer.runImport(files);
-    int code = host.finish(result, stdout, stderr);
-    // Counters the run advanced are reported whatever ended it: the rows
-    // that took their numbers are in the table.
-    if (!reportCounters(options, config, lineFeeds, before, form) && (code == kOk || code == kPartial))
-        code = kCountersNotSaved;
-    return reported(result, code);
+    return runImport(options, config, lineFeeds, form, db, host, files, reported);
 }
 
 } // namespace
@@ -409,7 +343,7 @@ int main(int argc, char **argv)
         return kInvalid;
     }
     if (options->command == Command::Help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(usageText().c_str(), stdout);
         return kOk;
     }
     try {

@@ -176,6 +176,59 @@ TEST(CliUsage, HelpAndMistakes)
     EXPECT_EQ(runCli({"import", "--timeout", "2147483", "--server", "127.0.0.1:1", "--database", "d"}).status, 1);
 }
 
+// An option a command does not take is refused for it, naming the commands
+// that do (the first such option given), whatever its value; --help still
+// wins. What every command takes, each takes.
+TEST(CliUsage, OptionsOfOtherCommandsRefused)
+{
+    TempDir dir;
+    writeConfig(dir.file("c.ini"), kRules, "d", dir.path());
+    test::writeBytes(dir.file("a.txt"), "正文");
+    const std::string config = dir.file("c.ini").string(), a = dir.file("a.txt").string();
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        // The value is the option's, not a FILE preview would read.
+        {{"preview", "--key", "标题", a}, "--key is for import and watch"},
+        {{"preview", a, "--report=r.jsonl"}, "--report is for import, export and watch"},
+        {{"preview", "--timeout", "5", a}, "--timeout is for import, export and watch"},
+        {{"preview", "--defaults-file", "my.cnf", a}, "--defaults-file is for import, export and watch"},
+        {{"export", "--json"}, "--json is for preview only"},
+        {{"export", "--save-counters"}, "--save-counters is for import only"},
+        {{"export", "--batch=10"}, "--batch is for import and watch"},
+        // It would empty the table before every batch.
+        {{"watch", "--clear"}, "--clear is for import only"},
+        {{"watch", "--retry", "r.jsonl"}, "--retry is for import only"},
+        {{"import", "--new-only"}, "--new-only is for watch only"},
+        {{"export", "--quiet", "--json", "--clear"}, "--json is for preview only"},
+        {{"export", "--key="}, "--key is for import and watch"},
+    };
+    for (const auto &[args, line] : refused) {
+        const Output o = runCli(args);
+        EXPECT_EQ(o.status, 2) << line;
+        EXPECT_EQ(o.err, "varnel-cli: " + line + "\n");
+        EXPECT_EQ(o.out, "");
+    }
+    const Output help = runCli({"watch", "--clear", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out, runCli({"--help"}).out);
+
+    // Taken by all: the command line is accepted and the run goes as far as
+    // the server that is not there (preview needs none).
+    const std::vector<std::string> common = {"--config", config, "--recurse", "--random-order", "--set", "编辑框库名=d",
+        "--encoding", "1", "--ssl-mode", "DISABLED", "--quiet", "--server", "127.0.0.1:1"};
+    for (const char *command : {"import", "export", "watch"}) {
+        std::vector<std::string> args = {command, "--timeout", "5", "--no-defaults"};
+        args.insert(args.end(), common.begin(), common.end());
+        const Output o = runCli(args);
+        EXPECT_EQ(o.status, 1) << command << "\n" << o.err;
+        EXPECT_TRUE(contains(o.err, "连接到MySQL失败")) << command << "\n" << o.err;
+    }
+    std::vector<std::string> preview = {"preview", "--json", a};
+    preview.insert(preview.end(), common.begin(), common.end());
+    const Output o = runCli(preview);
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(nlohmann::json::parse(o.out)["encoding"], 1);
+}
+
 // Every option that takes a value takes it as "--option VALUE" or as
 // "--option=VALUE", alike, and options and files may come in any order.
 TEST(CliUsage, OptionValueInEitherForm)
