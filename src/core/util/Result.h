@@ -17,8 +17,7 @@ struct Error {
 // What a fallible core call gives: its value, or the Error that kept it from
 // one. Read it as an optional (`if (r)`, `*r`, `r->`), and `error()` when it
 // failed.
-template <class T>
-class [[nodiscard]] Result {
+template <class T> class [[nodiscard]] Result {
 public:
     Result(T value)
         : m_state(std::in_place_index<0>, std::move(value))
@@ -42,8 +41,7 @@ private:
 };
 
 // A call that gives nothing but may fail.
-template <>
-class [[nodiscard]] Result<void> {
+template <> class [[nodiscard]] Result<void> {
 public:
     Result() = default;
     Result(Error error)
