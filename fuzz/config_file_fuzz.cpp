@@ -98,9 +98,10 @@ void readChecked(std::string_view bytes, const std::filesystem::path &path)
 {
     varnel::SettingsStore store;
     bool lineFeeds = true;
-    const auto problem = varnel::readConfigChecked(store, path, varnel::mainFormSpec().section, &lineFeeds);
-    if (problem) {
-        VARNEL_FUZZ_CHECK(!problem->empty(), "a refusal without a reason");
+    const varnel::Result<void> read =
+        varnel::readConfigChecked(store, path, varnel::mainFormSpec().section, &lineFeeds);
+    if (!read) {
+        VARNEL_FUZZ_CHECK(!read.error().message.empty(), "a refusal without a reason");
         VARNEL_FUZZ_CHECK(!lineFeeds, "line feeds reported for a refused file");
         return;
     }

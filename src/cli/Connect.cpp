@@ -61,10 +61,9 @@ std::optional<std::string> passwordFromFile(const std::string &path)
 
 bool connectSettings(const CliOptions &options, Form &form, ConnectOptions &connect, std::string &password)
 {
-    std::string problem;
-    const std::optional<ConnectOptions> tls = connectOptionsOf(form, problem);
+    const Result<ConnectOptions> tls = connectOptionsOf(form);
     if (!tls) {
-        std::fprintf(stderr, "%s\n", problem.c_str());
+        std::fprintf(stderr, "%s\n", tls.error().message.c_str());
         return false;
     }
     connect = *tls;

@@ -79,10 +79,9 @@ std::string samePath(const std::string &file)
 // table, or comes from a run that never reached its files.
 std::optional<std::vector<std::string>> filesToRetry(const std::string &reportFile, Form &form)
 {
-    std::string error;
-    const std::optional<RunReport> report = readRunReport(reportFile, error);
+    const Result<RunReport> report = readRunReport(reportFile);
     if (!report) {
-        std::fprintf(stderr, "无法读取运行报告 %s：%s\n", reportFile.c_str(), error.c_str());
+        std::fprintf(stderr, "无法读取运行报告 %s：%s\n", reportFile.c_str(), report.error().message.c_str());
         return std::nullopt;
     }
     if (report->head.command != "import" && report->head.command != "watch") {
@@ -134,8 +133,8 @@ bool writeReport(const CliOptions &options, Form &form, const TransferResult &re
     head.started = started;
     head.ended = std::chrono::system_clock::now();
     head.exitStatus = exitStatus;
-    if (const auto problem = writeRunReport(*options.report, result, head)) {
-        std::fprintf(stderr, "运行报告未写入：%s：%s\n", options.report->c_str(), problem->c_str());
+    if (const Result<void> written = writeRunReport(*options.report, result, head); !written) {
+        std::fprintf(stderr, "运行报告未写入：%s：%s\n", options.report->c_str(), written.error().message.c_str());
         return false;
     }
     return true;
@@ -158,9 +157,8 @@ bool refusedFiles(const CliOptions &options, const std::filesystem::path &config
         }
     }
     if (options.report) {
-        std::string problem;
-        if (!reportTarget(*options.report, problem)) {
-            std::fprintf(stderr, "运行报告未写入：%s：%s\n", options.report->c_str(), problem.c_str());
+        if (const Result<std::filesystem::path> target = reportTarget(*options.report); !target) {
+            std::fprintf(stderr, "运行报告未写入：%s：%s\n", options.report->c_str(), target.error().message.c_str());
             return true;
         }
     }
@@ -177,8 +175,9 @@ bool configure(const CliOptions &options, const std::filesystem::path &config, F
         if (options.config) {
             // A file named on the command line is read as it is or refused:
             // running on defaults instead would import with the wrong rules.
-            if (const auto problem = readConfigChecked(store, config, mainFormSpec().section, &lineFeeds)) {
-                std::fprintf(stderr, "cannot read the configuration %s: %s\n", config.c_str(), problem->c_str());
+            if (const Result<void> read = readConfigChecked(store, config, mainFormSpec().section, &lineFeeds); !read) {
+                std::fprintf(
+                    stderr, "cannot read the configuration %s: %s\n", config.c_str(), read.error().message.c_str());
                 return false;
             }
         } else {

@@ -67,10 +67,9 @@ void ConnectionController::connectAction()
         disconnectNow();
         return;
     }
-    std::string problem;
-    const std::optional<ConnectOptions> options = connectOptionsOf(m_parts.form, problem);
+    const Result<ConnectOptions> options = connectOptionsOf(m_parts.form);
     if (!options) {
-        showInfoText(nullptr, QStringLiteral("连接到MySQL失败"), qs(problem));
+        showInfoText(nullptr, QStringLiteral("连接到MySQL失败"), qs(options.error().message));
         return;
     }
     m_parts.session.db().setConnectOptions(*options);

@@ -281,9 +281,10 @@ void MainWindow::saveRunReport(QWidget *owner)
         {{QStringLiteral("运行报告"), QStringLiteral("*.jsonl")}}, QStringLiteral("jsonl"));
     if (path.isEmpty())
         return;
-    if (const auto problem = writeRunReport(QFile::encodeName(path).toStdString(), last->result, last->head)) {
-        Prompts::message(
-            owner, QStringLiteral("运行报告未写入：") + qs(*problem), qs(kDefaultCaption), MessageIcon::None);
+    if (const Result<void> written = writeRunReport(QFile::encodeName(path).toStdString(), last->result, last->head);
+        !written) {
+        Prompts::message(owner, QStringLiteral("运行报告未写入：") + qs(written.error().message), qs(kDefaultCaption),
+            MessageIcon::None);
         return;
     }
     Prompts::message(owner, QStringLiteral("运行报告已保存：") + path, qs(kDefaultCaption), MessageIcon::None);

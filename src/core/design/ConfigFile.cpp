@@ -248,26 +248,26 @@ bool importConfigFrom(ConfigWindow window, Form &form, std::filesystem::path pat
     return true;
 }
 
-std::optional<std::string> readConfigChecked(
+Result<void> readConfigChecked(
     SettingsStore &store, const std::filesystem::path &path, std::string_view section, bool *lineFeeds)
 {
     if (lineFeeds)
         *lineFeeds = false;
     std::string bytes;
     if (auto problem = readFileBytes(path, bytes))
-        return problem;
+        return failure(std::move(*problem));
     if (bytes.empty())
-        return std::string("it is empty");
+        return failure("it is empty");
     if (looksLikeUtf16(bytes))
-        return std::string("it is UTF-16 text; a configuration is GBK (GB18030) text");
+        return failure("it is UTF-16 text; a configuration is GBK (GB18030) text");
     if (const auto nul = bytes.find('\0'); nul != npos)
-        return "it holds a NUL byte on line " + std::to_string(lineOf(bytes, nul)) + ": it is no text file";
+        return failure("it holds a NUL byte on line " + std::to_string(lineOf(bytes, nul)) + ": it is no text file");
     // A GBK configuration is never well-formed UTF-8: its section header
     // alone is not.
     if (bytes.starts_with("\xEF\xBB\xBF") || looksLikeUtf8(bytes))
-        return std::string("it is UTF-8 text; a configuration is GBK (GB18030) text");
+        return failure("it is UTF-8 text; a configuration is GBK (GB18030) text");
     if (const auto bad = invalidGb18030At(bytes); bad != npos)
-        return "it is not GBK text: invalid bytes on line " + std::to_string(lineOf(bytes, bad));
+        return failure("it is not GBK text: invalid bytes on line " + std::to_string(lineOf(bytes, bad)));
 
     // LF line ends become CR LF; CR LF pairs stay as they are.
     std::string text;
@@ -283,17 +283,17 @@ std::optional<std::string> readConfigChecked(
     store.openReadOnly(path, std::move(text));
     if (!store.hasSection(section)) {
         store.close();
-        return "it has no section [" + std::string(section) + "]";
+        return failure("it has no section [" + std::string(section) + "]");
     }
     if (section == mainFormSpec().section) {
         if (auto problem = unreadableMainRows(store)) {
             store.close();
-            return problem;
+            return failure(std::move(*problem));
         }
     }
     if (lineFeeds)
         *lineFeeds = converted;
-    return std::nullopt;
+    return {};
 }
 
 std::optional<std::string> unreadableMainRows(SettingsStore &store)

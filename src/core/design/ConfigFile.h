@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/Result.h"
+
 #include "form/Control.h"
 
 #include <filesystem>
@@ -41,10 +43,9 @@ bool importConfigFrom(ConfigWindow window, Form &form, std::filesystem::path pat
 // Reads a configuration for a reader that must not guess (the command line):
 // the file must be GBK (GB18030) text with the section `section`; LF line
 // ends (a file edited on Linux) are read as CR LF. On success the store holds
-// the text read-only and nothing is returned; otherwise the return value says
-// what is wrong, for the user. `lineFeeds` tells whether LF ends were turned
-// into CR LF (such a file is not one to edit in place).
-std::optional<std::string> readConfigChecked(
+// the text read-only; otherwise the error says what is wrong, for the user. `lineFeeds` tells whether LF ends were
+// turned into CR LF (such a file is not one to edit in place).
+Result<void> readConfigChecked(
     SettingsStore &store, const std::filesystem::path &path, std::string_view section, bool *lineFeeds = nullptr);
 
 // Why the mapping rows of a main-window configuration cannot be read, naming

@@ -7,23 +7,19 @@
 
 namespace varnel {
 
-std::optional<ConnectOptions> connectOptionsOf(Form &form, std::string &problem)
+Result<ConnectOptions> connectOptionsOf(Form &form)
 {
     const std::string mode = controlText(form, ctl::kSslMode);
     const std::optional<SslMode> parsed = parseSslMode(mode);
-    if (!parsed) {
-        problem = "加密方式“" + mode + "”不对，可用 DISABLED、PREFERRED、REQUIRED、VERIFY_CA、VERIFY_IDENTITY";
-        return std::nullopt;
-    }
+    if (!parsed)
+        return failure("加密方式“" + mode + "”不对，可用 DISABLED、PREFERRED、REQUIRED、VERIFY_CA、VERIFY_IDENTITY");
     ConnectOptions options;
     options.sslMode = *parsed;
     options.sslCa = controlText(form, ctl::kSslCa);
     options.sslCert = controlText(form, ctl::kSslCert);
     options.sslKey = controlText(form, ctl::kSslKey);
-    if (options.sslCert.empty() != options.sslKey.empty()) {
-        problem = "客户端证书和客户端私钥要同时给出（--ssl-cert 与 --ssl-key）";
-        return std::nullopt;
-    }
+    if (options.sslCert.empty() != options.sslKey.empty())
+        return failure("客户端证书和客户端私钥要同时给出（--ssl-cert 与 --ssl-key）");
     return options;
 }
 

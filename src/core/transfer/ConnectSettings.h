@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/Result.h"
+
 #include "mysql/ConnectOptions.h"
 
 #include <optional>
@@ -12,7 +14,7 @@ class Form;
 
 // The encryption the main form asks for (its mode and files). Nothing, with
 // the reason in `problem`, when the mode is not one of the known names.
-std::optional<ConnectOptions> connectOptionsOf(Form &form, std::string &problem);
+Result<ConnectOptions> connectOptionsOf(Form &form);
 
 // What to check after a connect refused over encryption (isTlsRefusal() of
 // its number, mysql/ConnectErrors.h), one point a line: whether the server

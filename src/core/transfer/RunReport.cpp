@@ -166,7 +166,7 @@ int runExitStatus(const TransferResult &result)
     }
 }
 
-std::optional<std::filesystem::path> reportTarget(const std::filesystem::path &file, std::string &problem)
+Result<std::filesystem::path> reportTarget(const std::filesystem::path &file)
 {
     // As many links as the system follows in one path.
     constexpr int kMaxLinks = 40;
@@ -177,41 +177,42 @@ std::optional<std::filesystem::path> reportTarget(const std::filesystem::path &f
             return target; // made there, or the write tells why not
         if (S_ISREG(st.st_mode))
             return target;
-        if (S_ISDIR(st.st_mode)) {
-            problem = systemErrorText(EISDIR);
-            return std::nullopt;
-        }
-        if (!S_ISLNK(st.st_mode)) {
-            problem = notRegularFileText(target);
-            return std::nullopt;
-        }
+        if (S_ISDIR(st.st_mode))
+            return failure(systemErrorText(EISDIR));
+        if (!S_ISLNK(st.st_mode))
+            return failure(notRegularFileText(target));
         std::error_code ec;
         const std::filesystem::path next = std::filesystem::read_symlink(target, ec);
-        if (ec || links == kMaxLinks) {
-            problem = systemErrorText(ec ? ec.value() : ELOOP);
-            return std::nullopt;
-        }
+        if (ec || links == kMaxLinks)
+            return failure(systemErrorText(ec ? ec.value() : ELOOP));
         target = next.is_absolute() ? next : target.parent_path() / next;
     }
 }
 
-std::optional<std::string> writeRunReport(
-    const std::filesystem::path &file, const TransferResult &result, const RunReportHead &head)
+Result<void> writeRunReport(const std::filesystem::path &file, const TransferResult &result, const RunReportHead &head)
 {
-    std::string problem;
-    const std::optional<std::filesystem::path> target = reportTarget(file, problem);
+    const Result<std::filesystem::path> target = reportTarget(file);
     if (!target)
-        return problem;
+        return target.error();
     if (replaceFile(*target, runReportText(result, head)))
-        return std::nullopt;
-    return systemErrorText(errno);
+        return {};
+    return failure(systemErrorText(errno));
 }
 
-std::optional<RunReport> readRunReport(const std::filesystem::path &file, std::string &error)
+namespace {
+
+Error notAReport(std::size_t lineNumber)
 {
-    std::string bytes;
+    return failure("第 " + std::to_string(lineNumber) + " 行不是运行报告的内容");
+}
+
+} // namespace
+
+Result<RunReport> readRunReport(const std::filesystem::path &file)
+{
+    std::string bytes, error;
     if (!readWholeFile(file, bytes, &error))
-        return std::nullopt;
+        return failure(error);
     RunReport report;
     bool summary = false;
     std::size_t lineNumber = 0;
@@ -227,8 +228,7 @@ std::optional<RunReport> readRunReport(const std::filesystem::path &file, std::s
                 continue;
             const Json j = Json::parse(line, nullptr, false);
             if (!j.is_object() || summary) {
-                error = "第 " + std::to_string(lineNumber) + " 行不是运行报告的内容";
-                return std::nullopt;
+                return notAReport(lineNumber);
             }
             if (j.value("summary", false)) {
                 summary = true;
@@ -256,8 +256,7 @@ std::optional<RunReport> readRunReport(const std::filesystem::path &file, std::s
                 }
             }
             if (!name || !known) {
-                error = "第 " + std::to_string(lineNumber) + " 行不是运行报告的内容";
-                return std::nullopt;
+                return notAReport(lineNumber);
             }
             f.file = std::move(*name);
             f.reason = j.value("reason", "");
@@ -266,13 +265,10 @@ std::optional<RunReport> readRunReport(const std::filesystem::path &file, std::s
         }
     } catch (const nlohmann::json::exception &) {
         // A value of another type than a report gives it.
-        error = "第 " + std::to_string(lineNumber) + " 行不是运行报告的内容";
-        return std::nullopt;
+        return notAReport(lineNumber);
     }
-    if (!summary) {
-        error = "报告不完整：没有最后的汇总行";
-        return std::nullopt;
-    }
+    if (!summary)
+        return failure("报告不完整：没有最后的汇总行");
     return report;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "transfer/TransferHost.h"
+#include "util/Result.h"
 
 #include <chrono>
 #include <filesystem>
@@ -42,12 +43,11 @@ int runExitStatus(const TransferResult &result);
 // link there leads to (which is made when it is not there yet). Nothing, with
 // the reason, when that is a folder, a FIFO or a device: a report replaces
 // only a regular file.
-std::optional<std::filesystem::path> reportTarget(const std::filesystem::path &file, std::string &problem);
+Result<std::filesystem::path> reportTarget(const std::filesystem::path &file);
 
 // Writes the report whole or not at all (a temporary file in the folder of
 // reportTarget(), renamed into place over it); the reason when it could not.
-std::optional<std::string> writeRunReport(
-    const std::filesystem::path &file, const TransferResult &result, const RunReportHead &head);
+Result<void> writeRunReport(const std::filesystem::path &file, const TransferResult &result, const RunReportHead &head);
 
 // A file a report lists, its name as the bytes it had.
 struct ReportedFile {
@@ -64,6 +64,6 @@ struct RunReport {
 
 // Reads a report back; nothing, with the reason, when the file cannot be read
 // or is not a complete report of an import (a summary object last).
-std::optional<RunReport> readRunReport(const std::filesystem::path &file, std::string &error);
+Result<RunReport> readRunReport(const std::filesystem::path &file);
 
 } // namespace varnel

@@ -15,6 +15,12 @@
 namespace varnel {
 namespace {
 
+// What a reader that refused a file said; nothing when it took it.
+std::optional<std::string> refusal(const Result<void> &read)
+{
+    return read ? std::nullopt : std::optional<std::string>(read.error().message);
+}
+
 using test::readBytes;
 using test::RecordingHost;
 using test::TempDir;
@@ -250,7 +256,8 @@ TEST(ConfigChecked, LineFeedsReadAsCrLf)
     auto read = [&](const char *file, bool expectedLineFeeds) {
         SettingsStore store;
         bool lineFeeds = !expectedLineFeeds;
-        EXPECT_EQ(readConfigChecked(store, dir.file(file), "主界面", &lineFeeds), std::nullopt) << file;
+        const Result<void> read = readConfigChecked(store, dir.file(file), "主界面", &lineFeeds);
+        EXPECT_TRUE(read) << file << ": " << (read ? "" : read.error().message);
         EXPECT_EQ(lineFeeds, expectedLineFeeds) << file;
         MemoryForm back(mainFormSpec());
         restoreMainConfig(store, back);
@@ -270,7 +277,7 @@ TEST(ConfigChecked, LineFeedsReadAsCrLf)
     // A section named only inside another line is no section.
     writeBytes(dir.file("inline.ini"), toGb18030("x=[主界面]\n字段数=1\n"));
     SettingsStore store;
-    EXPECT_EQ(readConfigChecked(store, dir.file("inline.ini"), "主界面"), "it has no section [主界面]");
+    EXPECT_EQ(refusal(readConfigChecked(store, dir.file("inline.ini"), "主界面")), "it has no section [主界面]");
 }
 
 // A count or rule a reader cannot read refuses the file, naming the key;
@@ -282,7 +289,7 @@ TEST(ConfigChecked, RowsThatCannotBeReadAreNamed)
     auto check = [&](const std::string &body) {
         writeBytes(dir.file("c.ini"), toGb18030("[主界面]\r\n" + body));
         SettingsStore store;
-        return readConfigChecked(store, dir.file("c.ini"), "主界面");
+        return refusal(readConfigChecked(store, dir.file("c.ini"), "主界面"));
     };
     for (const char *count : {"-7", "-3", "nan", "inf", "0x10", "七", "1.5", "100001", "99999999999"}) {
         EXPECT_EQ(check(rule + "字段数=" + count + "\r\n"),
