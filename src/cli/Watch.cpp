@@ -6,6 +6,7 @@
 #include "transfer/ArticleImporter.h"
 #include "transfer/FileLister.h"
 #include "transfer/FolderWatch.h"
+#include "transfer/ReportedMoves.h"
 #include "transfer/ServerQueries.h"
 
 #include <algorithm>
@@ -131,6 +132,8 @@ private:
     const ListOptions m_list;
     const std::function<bool(const TransferResult &, int)> &m_writeReport;
     ArticleImporter m_importer;
+    // A move to another server between batches is told as a batch's is.
+    const ReportedMoves m_moves{m_db, m_host};
     std::string m_reportFile;
 
     std::vector<std::string> m_queue;

@@ -207,11 +207,14 @@ bool MySqlConnection::reopen()
     }
     const Login login = *m_login;
     const std::string database = m_database;
+    const std::string lost = m_server;
     const ServerFailover failover(splitServerList(login.server).entries);
     disconnect();
     // Another try later uses the same settings.
     if (!connectFrom(failover, failover.reopenOrder(m_serverIndex), login.user, login.password))
         return false;
+    if (m_server != lost && m_moveHandler)
+        m_moveHandler(lost, m_server);
     if (!database.empty() && !selectDatabase(database)) {
         std::string reason;
         lastError(reason);

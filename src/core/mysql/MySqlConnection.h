@@ -70,6 +70,11 @@ public:
     // With a list of servers the next ones are tried first, from the one
     // after the server that was lost, that one last.
     bool reopen();
+    // Told when reopen() connected to another server of the list than the
+    // one lost, with the two entries.
+    using MoveHandler = std::function<void(const std::string &from, const std::string &to)>;
+    void setMoveHandler(MoveHandler handler) { m_moveHandler = std::move(handler); }
+    const MoveHandler &moveHandler() const { return m_moveHandler; }
     // The entry of the server list connected to (or last connected to).
     const std::string &server() const { return m_server; }
     // The server is a node of a Galera cluster.
@@ -319,6 +324,7 @@ private:
     std::function<void(std::string_view)> m_observer;
     std::function<void(std::size_t, std::size_t)> m_boundObserver;
     LossRecovery m_lossRecovery;
+    MoveHandler m_moveHandler;
 };
 
 } // namespace varnel

@@ -11,7 +11,9 @@
 #include "transfer/ExportFileNames.h"
 #include "transfer/ExportRequest.h"
 #include "transfer/FileWriteQueue.h"
+#include "transfer/ReportedMoves.h"
 #include "transfer/RunGuard.h"
+#include "transfer/RunPresenter.h"
 #include "transfer/TableWalk.h"
 #include "util/SystemError.h"
 
@@ -108,14 +110,20 @@ ExportResult ArticleExporter::runExport()
         if (!m_idleShown)
             report(RunPhase::Idle);
     });
+    ExportResult result = exportTable();
+    result.kind = TransferKind::Export;
+    presentResult(result, m_host);
+    return result;
+}
+
+ExportResult ArticleExporter::exportTable()
+{
     ThrottledPump pump([this] { m_host.processEvents(); }, m_host.pumpInterval());
+    const ReportedMoves moves(m_db, m_host);
 
     Run run(readExportRequest(m_form), pump);
-    if (const std::optional<ExportProblem> missing = run.request.missingValue()) {
-        m_host.showMessage(missing->message);
-        m_host.focus(missing->control);
-        return TransferResult::ended(TransferOutcome::Invalid);
-    }
+    if (const std::optional<ExportProblem> missing = run.request.missingValue())
+        return TransferResult::refused(TransferOutcome::Invalid, missing->message, missing->control);
     if (std::optional<ExportResult> refused = prepareRun(run))
         return *refused;
 
@@ -150,13 +158,10 @@ std::optional<ExportResult> ArticleExporter::prepareRun(Run &run)
 {
     const ExportRequest &request = run.request;
     auto refuse = [&](const std::string &message, std::string_view control) {
-        ExportResult ended = TransferResult::ended(TransferOutcome::Invalid);
-        if (!m_db.lastError(ended.detail) && !m_db.isOpen())
-            ended.detail = "没有连接到 MySQL 服务器";
-        m_host.showMessage(message);
-        m_host.showDetail(ended.detail);
-        m_host.focus(control);
-        return ended;
+        std::string reason;
+        if (!m_db.lastError(reason) && !m_db.isOpen())
+            reason = "没有连接到 MySQL 服务器";
+        return TransferResult::refused(TransferOutcome::Invalid, message, control, reason);
     };
     if (!m_db.selectDatabase(request.database))
         return refuse("打开库失败：" + request.database, ctl::kDatabase);
@@ -169,10 +174,8 @@ std::optional<ExportResult> ArticleExporter::prepareRun(Run &run)
     std::unique_ptr<RowBlock> shape = keys ? m_db.fetchRows(sql::selectNoRows(table)) : nullptr;
     if (!shape)
         return refuse("打开表失败：" + request.table, ctl::kTable);
-    if (const std::optional<ExportProblem> missing = request.missingContent()) {
-        m_host.showMessage(missing->message);
-        return TransferResult::ended(TransferOutcome::Invalid);
-    }
+    if (const std::optional<ExportProblem> missing = request.missingContent())
+        return TransferResult::refused(TransferOutcome::Invalid, missing->message);
 
     m_stop = false;
     std::error_code ec;
@@ -188,10 +191,7 @@ std::optional<ExportResult> ArticleExporter::prepareRun(Run &run)
 void ArticleExporter::walkTable(Run &run)
 {
     while (run.fetchError.empty() && !run.result.stopped) {
-        const std::string server = m_db.server();
         const std::unique_ptr<RowBlock> rows = run.walk->fetch();
-        if (m_db.isOpen() && m_db.server() != server)
-            m_host.notice(movedToServer(server, m_db.server()));
         if (!rows) {
             run.fetchError = fetchError(m_db, *run.walk);
             break;
@@ -296,17 +296,9 @@ ExportResult ArticleExporter::finishRun(Run &run)
 {
     ExportResult &result = run.result;
     report(RunPhase::Idle);
-    if (!run.fetchError.empty()) {
-        m_host.showMessage("导出中断，已导出 " + std::to_string(result.transferred) + " 篇文章：" + run.fetchError);
-        result.detail = run.fetchError;
-        result.outcome = TransferOutcome::Interrupted;
-    } else {
-        m_host.showMessage("导出完成，已导出 " + std::to_string(result.transferred) + " 篇文章，表中有 "
-            + std::to_string(result.tableRows) + " 条记录！");
-        result.outcome = TransferOutcome::Completed;
-    }
-    if (!result.failures.empty())
-        m_host.reportFailures("未能写出的行", result.failures);
+    result.message = exportFinalMessage(result, run.fetchError);
+    result.detail = run.fetchError;
+    result.outcome = run.fetchError.empty() ? TransferOutcome::Completed : TransferOutcome::Interrupted;
     return result;
 }
 

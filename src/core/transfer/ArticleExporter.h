@@ -50,6 +50,7 @@ private:
     // The run's parts: everything before the first row (the database and
     // table, the mapping's content column, how the rows are read), the
     // chunks of rows, one row, the files written, and the final message.
+    ExportResult exportTable();
     std::optional<ExportResult> prepareRun(Run &run);
     void walkTable(Run &run);
     void exportChunk(Run &run, const RowBlock &rows);

@@ -4,7 +4,9 @@
 #include "form/Control.h"
 #include "mysql/MySqlConnection.h"
 #include "transfer/FileLister.h"
+#include "transfer/ReportedMoves.h"
 #include "transfer/RunGuard.h"
+#include "transfer/RunPresenter.h"
 
 #include <filesystem>
 
@@ -68,6 +70,7 @@ struct ArticleImporter::Session {
 
     ArticleImporter &self;
     RunGuard guard;
+    ReportedMoves moves{self.m_db, self.m_host};
 };
 
 ImportResult ArticleImporter::startImport(bool useAlternativeLister)
@@ -79,12 +82,18 @@ ImportResult ArticleImporter::startImport(bool useAlternativeLister)
     }
     Session session(*this);
     clearStop();
+    ImportResult result = importFolder(useAlternativeLister);
+    presentResult(result, m_host);
+    return result;
+}
+
+ImportResult ArticleImporter::importFolder(bool useAlternativeLister)
+{
     const std::string folder = controlText(m_form, ctl::kFolder);
     std::error_code ec;
     if (folder.empty() || !std::filesystem::exists(folder, ec)) {
-        m_host.showMessage("请先选择要导入到数据库的文章所在目录，或者直接拖放文件列表到本窗口开始导入！");
-        m_host.focus(ctl::kFolder);
-        return TransferResult::ended(TransferOutcome::Invalid);
+        return TransferResult::refused(TransferOutcome::Invalid,
+            "请先选择要导入到数据库的文章所在目录，或者直接拖放文件列表到本窗口开始导入！", ctl::kFolder);
     }
     report(RunPhase::Listing);
     ListOptions options;
@@ -96,20 +105,14 @@ ImportResult ArticleImporter::startImport(bool useAlternativeLister)
     FileListing listing = listArticleFolder(folder, options);
     report(RunPhase::Idle);
     if (listing.folderUnreadable) {
-        ImportResult ended = TransferResult::ended(TransferOutcome::Invalid);
-        ended.detail = listing.failures.front().reason;
-        m_host.showMessage("无法读取文章目录：" + folder);
-        m_host.showDetail(ended.detail);
-        m_host.focus(ctl::kFolder);
-        return ended;
+        return TransferResult::refused(
+            TransferOutcome::Invalid, "无法读取文章目录：" + folder, ctl::kFolder, listing.failures.front().reason);
     }
     if (listing.files.empty()) {
-        m_host.showMessage("根据文件类型设置[" + options.patterns + "]在这个目录中找不到文件：\r\n" + folder);
-        ImportResult ended = TransferResult::ended(TransferOutcome::Invalid);
+        ImportResult ended = TransferResult::refused(TransferOutcome::Invalid,
+            "根据文件类型设置[" + options.patterns + "]在这个目录中找不到文件：\r\n" + folder);
         // Folders that could not be looked into may hold what was sought.
         ended.failures = std::move(listing.failures);
-        if (!ended.failures.empty())
-            m_host.reportFailures("未能导入的文件", ended.failures);
         return ended;
     }
     return importFiles(listing.files, std::move(listing.failures));
@@ -121,7 +124,9 @@ ImportResult ArticleImporter::runImport(const std::vector<std::string> &files)
     if (m_running)
         return TransferResult::ended(TransferOutcome::Busy);
     Session session(*this);
-    return importFiles(files);
+    ImportResult result = importFiles(files);
+    presentResult(result, m_host);
+    return result;
 }
 
 } // namespace varnel

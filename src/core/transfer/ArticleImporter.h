@@ -76,13 +76,15 @@ private:
     struct Session;
     // Failures of the listing lead the run's list of failed files.
     ImportResult importFiles(const std::vector<std::string> &files, std::vector<TransferFailure> listed = {});
+    // The article folder listed, then imported.
+    ImportResult importFolder(bool useAlternativeLister);
     void report(RunPhase phase, std::int64_t done = 0, std::int64_t total = 0, std::string current = {});
     void pumpEvents();
     // The run's parts, each in a file of its own: the checks of its inputs,
     // the database and table, the limits of its statements; importFiles()
     // is the run itself.
     std::optional<ImportResult> checkInputs(Run &run, std::size_t files);
-    bool prepareTable(Run &run);
+    std::optional<ImportResult> prepareTable(Run &run);
     RowInserter::Limits insertLimits(const Run &run);
     std::optional<KeyColumn> keyColumn(const Run &run);
     struct FileLoop;

@@ -17,32 +17,25 @@ std::optional<ImportResult> ArticleImporter::checkInputs(Run &run, std::size_t f
 {
     run.database = controlText(m_form, ctl::kDatabase);
     if (run.database.empty()) {
-        m_host.showMessage("请输入库名！");
-        m_host.focus(ctl::kDatabase);
-        return TransferResult::ended(TransferOutcome::Invalid);
+        return TransferResult::refused(TransferOutcome::Invalid, "请输入库名！", ctl::kDatabase);
     }
     run.table = controlText(m_form, ctl::kTable);
     if (run.table.empty()) {
-        m_host.showMessage("请输入表名！");
-        m_host.focus(ctl::kTable);
-        return TransferResult::ended(TransferOutcome::Invalid);
+        return TransferResult::refused(TransferOutcome::Invalid, "请输入表名！", ctl::kTable);
     }
     if (m_form.rowCount() == 0) {
-        m_host.showMessage("请在 数据字段设置 中添加至少一个字段！");
-        return TransferResult::ended(TransferOutcome::Invalid);
+        return TransferResult::refused(TransferOutcome::Invalid, "请在 数据字段设置 中添加至少一个字段！");
     }
     const std::vector<FieldRule> rules = readRules(m_form);
     if (const auto problem = validateRules(rules, static_cast<std::int64_t>(files))) {
-        m_host.showMessage(*problem);
-        return TransferResult::ended(TransferOutcome::Invalid);
+        return TransferResult::refused(TransferOutcome::Invalid, *problem);
     }
     // The key is a column the rows fill (ID is the table's own).
     run.key = keyColumn();
     if (!run.key.empty() && (run.key == "ID" || std::none_of(rules.begin(), rules.end(), [&](const FieldRule &r) {
             return r.target == run.key;
         }))) {
-        m_host.showMessage("唯一键字段不在数据字段设置中：" + run.key);
-        return TransferResult::ended(TransferOutcome::Invalid);
+        return TransferResult::refused(TransferOutcome::Invalid, "唯一键字段不在数据字段设置中：" + run.key);
     }
     return std::nullopt;
 }

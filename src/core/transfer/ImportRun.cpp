@@ -10,6 +10,7 @@
 #include "transfer/ConnectSettings.h"
 #include "transfer/ImportRun.h"
 #include "transfer/RowBuilder.h"
+#include "transfer/RunPresenter.h"
 #include "transfer/ServerQueries.h"
 
 #include <algorithm>
@@ -79,40 +80,6 @@ bool keyIsCounted(Form &form, const std::string &key)
             return true;
     }
     return false;
-}
-
-// What the final message adds after its first line: what a person who
-// closes it before reading the lists must still know.
-std::string finalMessageTail(const ImportResult &result)
-{
-    std::string tail;
-    if (!result.exists.empty())
-        tail += "\r\n已存在 " + std::to_string(result.exists.size()) + " 篇";
-    if (!result.failures.empty())
-        tail += "\r\n未能导入 " + std::to_string(result.failures.size()) + " 篇";
-    if (!result.unknown.empty())
-        tail += "\r\n未确认是否已导入 " + std::to_string(result.unknown.size()) + " 篇";
-    if (result.stopped)
-        tail += "\r\n已停止，还有 " + std::to_string(result.skipped.size()) + " 篇未导入";
-    return tail;
-}
-
-// What the final message adds after its first line, and the lists after it.
-void showFinalMessage(TransferHost &host, const ImportResult &result)
-{
-    std::string message = result.tableRows >= 0
-        ? "导入完成，已导入 " + std::to_string(result.transferred) + " 篇文章，当前表有 "
-            + std::to_string(result.tableRows) + " 条记录！"
-        : "导入完成，已导入 " + std::to_string(result.transferred) + " 篇文章，当前表记录数无法读取！";
-    host.showMessage(message + finalMessageTail(result));
-    if (!result.failures.empty())
-        host.reportFailures("未能导入的文件", result.failures);
-    if (!result.unknown.empty())
-        host.reportFailures("未确认是否已导入的文件", result.unknown);
-    if (!result.incomplete.empty())
-        host.reportFailures("内容不完整的文件（已导入）", result.incomplete);
-    if (!result.skipped.empty())
-        host.reportFailures("运行停止时尚未导入的文件", result.skipped);
 }
 
 // Files stored with part of their text, unless they are listed already.
@@ -191,11 +158,8 @@ std::optional<ImportResult> ArticleImporter::clearIfAsked(const Run &run)
     // did not ask for.
     if (m_db.deleteRows(Identifier(run.table), ""))
         return std::nullopt;
-    ImportResult ended = TransferResult::ended(TransferOutcome::Interrupted);
-    ended.detail = serverReason(m_db);
-    m_host.showMessage("清空表记录失败：" + run.table);
-    m_host.showDetail(ended.detail);
-    return ended;
+    return TransferResult::refused(
+        TransferOutcome::Interrupted, "清空表记录失败：" + run.table, {}, serverReason(m_db));
 }
 
 // The count comes from the server, on the restored connection if need be; a
@@ -240,11 +204,8 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     Run run;
     if (auto refused = checkInputs(run, files.size()))
         return *refused;
-    if (!prepareTable(run)) {
-        ImportResult ended = TransferResult::ended(TransferOutcome::Invalid);
-        ended.detail = run.detail;
-        return ended;
-    }
+    if (auto refused = prepareTable(run))
+        return *refused;
     const std::string &database = run.database;
 
     RowBuilder builder(m_form, m_random, m_clock);
@@ -266,7 +227,6 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     // After a lost connection: the same server and login, this run's
     // database and the strict session again.
     RowInserter inserter(m_db, database, Identifier(run.table), run.limits, [&]() -> Result<void> {
-        const std::string lostServer = m_db.server();
         if (m_aborted || m_host.endAtOnce()) {
             m_aborted = true;
             m_stop = true;
@@ -274,8 +234,6 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
         }
         if (!m_db.reopen())
             return failure(m_db.connectError(), m_db.connectErrorNumber());
-        if (m_db.server() != lostServer)
-            m_host.notice(movedToServer(lostServer, m_db.server()));
         strict.apply();
         return {};
     });
@@ -311,7 +269,7 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
     result.tableRows = countRows(run);
     report(RunPhase::Idle);
     saveCounters(builder);
-    showFinalMessage(m_host, result);
+    result.message = importFinalMessage(result);
     return result;
 }
 

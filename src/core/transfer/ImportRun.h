@@ -19,7 +19,6 @@ struct ArticleImporter::Run {
     NoRepeatRandom orderPicker;
     std::int64_t imported = 0;
     bool stopped = false;
-    std::string detail; // why the run could not start
 };
 
 } // namespace varnel

@@ -29,7 +29,7 @@ ColumnTypeCode columnTypeFor(std::string_view label, int fileTimeFormat)
 // Selects the run's database and makes sure the table exists, creating
 // either when missing: the table with an auto-increment ID and one column
 // per mapping row, typed by its source.
-bool ArticleImporter::prepareTable(Run &run)
+std::optional<ImportResult> ArticleImporter::prepareTable(Run &run)
 {
     const std::string &database = run.database;
     const std::string &table = run.table;
@@ -38,11 +38,8 @@ bool ArticleImporter::prepareTable(Run &run)
         const std::string reason = serverReason(m_db);
         // Another run may have created it in the meantime.
         if (!created && !m_db.selectDatabase(database)) {
-            m_host.showMessage("库不存在且自动创建失败：" + database);
-            m_host.showDetail(reason);
-            m_host.focus(ctl::kDatabase);
-            run.detail = reason;
-            return false;
+            return TransferResult::refused(
+                TransferOutcome::Invalid, "库不存在且自动创建失败：" + database, ctl::kDatabase, reason);
         }
         if (created) {
             m_db.execute(sql::databaseCharset(Identifier(database)));
@@ -79,15 +76,12 @@ bool ArticleImporter::prepareTable(Run &run)
             // Two runs racing to create the same table: the loser goes on
             // with the one that now exists.
             if (!m_db.tableExists(table)) {
-                m_host.showMessage("表不存在且自动创建失败：" + table);
-                m_host.showDetail(reason);
-                m_host.focus(ctl::kTable);
-                run.detail = reason;
-                return false;
+                return TransferResult::refused(
+                    TransferOutcome::Invalid, "表不存在且自动创建失败：" + table, ctl::kTable, reason);
             }
         }
     }
-    return true;
+    return std::nullopt;
 }
 
 std::string ArticleImporter::keyColumn() const

@@ -74,10 +74,31 @@ struct TransferResult {
     // The run was ended by a stop request (Ctrl-C, the stop button).
     bool stopped = false;
 
+    // What the run says when it ends (RunPresenter shows it): the message
+    // that ended it, whether `detail` goes right under it, and the box the
+    // user is sent to. Empty: it says nothing (a stop press, a Cancel).
+    TransferKind kind = TransferKind::Import;
+    std::string message;
+    bool detailShown = false;
+    std::string focus;
+
     static TransferResult ended(TransferOutcome outcome)
     {
         TransferResult r;
         r.outcome = outcome;
+        return r;
+    }
+    // A run refused or ended before its files, with the message that says
+    // why, the server's or the system's reason under it when there is one,
+    // and the box to put right.
+    static TransferResult refused(
+        TransferOutcome outcome, std::string message, std::string_view focus = {}, std::string detail = {})
+    {
+        TransferResult r = ended(outcome);
+        r.message = std::move(message);
+        r.focus = std::string(focus);
+        r.detailShown = !detail.empty();
+        r.detail = std::move(detail);
         return r;
     }
 };
