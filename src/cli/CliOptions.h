@@ -1,5 +1,7 @@
 #pragma once
 
+#include "transfer/RunReport.h"
+
 #include <optional>
 #include <string>
 #include <utility>
@@ -9,16 +11,7 @@ namespace varnel::cli {
 
 enum class Command { Import, Export, Preview, Watch, Help };
 
-// The exit status of varnel-cli (its --help lists them).
-enum ExitStatus {
-    kOk = 0,
-    kOther = 1, // no connection, a run ended by a server or fetch error
-    kInvalid = 2, // a mistake in the command line or a validation message
-    kPartial = 3, // completed, with failed files or rows or files of unknown outcome
-    kCountersNotSaved = 4, // completed, but --save-counters could not write
-    kStopped = 130, // stopped by SIGINT or SIGTERM
-};
-
+// The exit statuses are those of a run's report (transfer/RunReport.h).
 struct CliOptions {
     Command command = Command::Help;
     std::optional<std::string> config;

@@ -123,16 +123,11 @@ bool writeReport(const CliOptions &options, Form &form, const TransferResult &re
 {
     if (!options.report)
         return true;
-    RunReportHead head;
-    head.command = options.command == Command::Export ? "export"
-        : options.command == Command::Watch           ? "watch"
-                                                      : "import";
-    head.database = controlText(form, ctl::kDatabase);
-    head.table = controlText(form, ctl::kTable);
-    head.key = options.key.value_or(controlText(form, ctl::kKeyColumn));
-    head.started = started;
-    head.ended = std::chrono::system_clock::now();
-    head.exitStatus = exitStatus;
+    const char *command = options.command == Command::Export ? "export"
+        : options.command == Command::Watch                  ? "watch"
+                                                             : "import";
+    const RunReportHead head =
+        runReportHead(form, command, options.key.value_or(controlText(form, ctl::kKeyColumn)), started, exitStatus);
     if (const Result<void> written = writeRunReport(*options.report, result, head); !written) {
         std::fprintf(stderr, "运行报告未写入：%s：%s\n", options.report->c_str(), written.error().message.c_str());
         return false;

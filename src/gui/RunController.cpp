@@ -55,20 +55,15 @@ void RunController::requestStop()
 void RunController::runKept(const char *command, const std::function<TransferResult()> &run)
 {
     LastRun last;
-    last.head.command = command;
-    last.head.started = std::chrono::system_clock::now();
+    const auto started = std::chrono::system_clock::now();
     {
         BusyScope busy(m_parts.busy);
         const MySqlConnection::ReconnectPause pause(m_parts.session.db());
         const RunMark mark(m_parts.session);
         last.result = run();
     }
-    last.head.ended = std::chrono::system_clock::now();
-    last.head.database = controlText(m_parts.form, ctl::kDatabase);
-    last.head.table = controlText(m_parts.form, ctl::kTable);
-    if (last.head.command == "import")
-        last.head.key = m_importer.keyColumn();
-    last.head.exitStatus = runExitStatus(last.result);
+    const std::string key = std::string_view(command) == "import" ? m_importer.keyColumn() : std::string();
+    last.head = runReportHead(m_parts.form, command, key, started, runExitStatus(last.result));
     m_lastRun = std::move(last);
 }
 

@@ -1,5 +1,7 @@
 #include "transfer/RunReport.h"
 
+#include "form/Control.h"
+#include "form/MainControls.h"
 #include "text/ArticleFile.h"
 #include "text/Charset.h"
 #include "util/Hex.h"
@@ -155,15 +157,29 @@ std::string runReportText(const TransferResult &result, const RunReportHead &hea
 int runExitStatus(const TransferResult &result)
 {
     if (result.stopped)
-        return 130;
+        return kStopped;
     switch (result.outcome) {
     case TransferOutcome::Completed:
-        return result.failures.empty() && result.unknown.empty() && result.incomplete.empty() ? 0 : 3;
+        return result.failures.empty() && result.unknown.empty() && result.incomplete.empty() ? kOk : kPartial;
     case TransferOutcome::Invalid:
-        return 2;
+        return kInvalid;
     default:
-        return 1;
+        return kOther;
     }
+}
+
+RunReportHead runReportHead(
+    Form &form, std::string command, std::string key, std::chrono::system_clock::time_point started, int exitStatus)
+{
+    RunReportHead head;
+    head.command = std::move(command);
+    head.database = controlText(form, ctl::kDatabase);
+    head.table = controlText(form, ctl::kTable);
+    head.key = std::move(key);
+    head.started = started;
+    head.ended = std::chrono::system_clock::now();
+    head.exitStatus = exitStatus;
+    return head;
 }
 
 Result<std::filesystem::path> reportTarget(const std::filesystem::path &file)

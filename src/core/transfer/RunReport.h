@@ -11,6 +11,19 @@
 
 namespace varnel {
 
+class Form;
+
+// The exit status of varnel-cli, which a report keeps for the window's runs
+// too (varnel-cli's --help lists them).
+enum ExitStatus {
+    kOk = 0,
+    kOther = 1, // no connection, a run ended by a server or fetch error
+    kInvalid = 2, // a mistake in the command line or a validation message
+    kPartial = 3, // completed, with failed files or rows or files of unknown outcome
+    kCountersNotSaved = 4, // completed, but --save-counters could not write
+    kStopped = 130, // stopped by SIGINT or SIGTERM
+};
+
 // What a report says about its run besides the files.
 struct RunReportHead {
     std::string command; // "import" or "export"
@@ -21,6 +34,11 @@ struct RunReportHead {
     std::chrono::system_clock::time_point ended;
     int exitStatus = 0;
 };
+
+// The head of a run on the form's database and table that started then and
+// ends now.
+RunReportHead runReportHead(
+    Form &form, std::string command, std::string key, std::chrono::system_clock::time_point started, int exitStatus);
 
 // The outcome of one file of an import, as a report names it.
 enum class FileOutcome { Stored, Failed, Unknown, Incomplete, Skipped, Exists };
