@@ -28,7 +28,7 @@ ArticleImporter::ArticleImporter(
     , m_db(db)
     , m_host(host)
     , m_random(random)
-    , m_clock(clock)
+    , m_clock(&clock)
 {
 }
 

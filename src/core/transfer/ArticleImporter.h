@@ -55,6 +55,10 @@ public:
     // existing.
     void setReplacing(std::unordered_set<std::string> files) { m_replacing = std::move(files); }
 
+    // Where the runs' time comes from (dates of the values, the waits); a
+    // window test gives one it can step.
+    void setClock(Clock &clock) { m_clock = &clock; }
+
     void requestStop() { m_stop = true; }
     // Stops at once: a lost connection is not restored, nothing more is
     // sent, and the run reports what it knows (a statement cut short leaves
@@ -100,7 +104,7 @@ private:
     MySqlConnection &m_db;
     TransferHost &m_host;
     RandomSource &m_random;
-    Clock &m_clock;
+    Clock *m_clock;
     bool m_stop = false;
     bool m_aborted = false;
     bool m_running = false;

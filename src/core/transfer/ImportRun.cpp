@@ -208,7 +208,7 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
         return *refused;
     const std::string &database = run.database;
 
-    RowBuilder builder(m_form, m_random, m_clock);
+    RowBuilder builder(m_form, m_random, *m_clock);
     builder.setEventPump([this] { pumpEvents(); });
     // Positions name the columns of a table that was there before the run;
     // the mapping row then shows the column's name.
@@ -238,7 +238,7 @@ ImportResult ArticleImporter::importFiles(const std::vector<std::string> &files,
         return {};
     });
     inserter.setWait(RunWait(
-        m_pump->callback(), [this] { return m_stop; }, m_clock));
+        m_pump->callback(), [this] { return m_stop; }, *m_clock));
     if (key)
         inserter.setKey(*key);
     // With a key a file found stored already takes no counter value: numbers
