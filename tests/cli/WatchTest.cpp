@@ -86,6 +86,13 @@ public:
         return m_err.size();
     }
 
+    // What it has said so far, for a failure's message.
+    std::string text()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_err;
+    }
+
     // Waits (at most kPatience, not past the watcher's end) until what it
     // said after `from` holds `part`.
     bool says(const std::string &part, std::size_t from = 0)
@@ -140,6 +147,12 @@ private:
     int m_child = -1;
 };
 
+// The rows of the table 文章 of the database with the title.
+std::string titled(const std::string &database, const std::string &title)
+{
+    return "select count(*) from `" + database + "`.`文章` where `标题` = '" + title + "'";
+}
+
 class CliWatchTest : public test::ConfiguredDatabase {
 protected:
     CliWatchTest()
@@ -165,20 +178,24 @@ TEST_F(CliWatchTest, SlowWritesMovesAndNewFoldersAreEachStoredOnce)
         ASSERT_TRUE(check.connect(settings.server, settings.user, settings.password));
         ASSERT_TRUE(w.stores(check, count(), "1")); // the file there at the start
         {
-            // Written in two parts a while apart: taken once, whole.
+            // Written in two parts with a batch between: taken once, whole.
             std::ofstream slow(dir.file("in/slow.txt"), std::ios::binary);
             slow << "第一部分";
             slow.flush();
-            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            // Moved in after the first part: its batch comes after all that
+            // the watcher heard of the first part.
+            test::writeBytes(dir.file("moved.txt"), "移进来的");
+            std::filesystem::rename(dir.file("moved.txt"), dir.file("in/moved.txt"));
+            ASSERT_TRUE(w.stores(check, titled(name, "moved"), "1"));
+            EXPECT_EQ(test::firstColumn(check, titled(name, "slow")), std::vector<std::string>{"0"});
             slow << "第二部分";
         }
-        test::writeBytes(dir.file("moved.txt"), "移进来的");
-        std::filesystem::rename(dir.file("moved.txt"), dir.file("in/moved.txt"));
         test::writeBytes(dir.file("in/skip.htm"), "not a txt");
         std::filesystem::create_directories(dir.file("folder/deeper"));
         test::writeBytes(dir.file("folder/deeper/inside.txt"), "整个目录移进来");
         std::filesystem::rename(dir.file("folder"), dir.file("in/folder"));
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        // Its file stored: the folder moved in is watched by now.
+        ASSERT_TRUE(w.stores(check, titled(name, "inside"), "1"));
         test::writeBytes(dir.file("in/folder/later.txt"), "新目录里后写的");
         checked = w.stores(check, count(), "5");
     });
@@ -221,12 +238,20 @@ TEST_F(CliWatchTest, AWatcherKilledAndStartedAgainStoresEachFileOnce)
     EXPECT_TRUE(contains(second.out, "已存在 3 篇")) << second.out;
     EXPECT_EQ(column("select count(distinct `标题`) from `文章`"), std::vector<std::string>{"5"});
 
-    // --new-only leaves what is there.
+    // --new-only leaves what is there: a file written once it watches goes
+    // in a batch that the one there before would have gone in.
     test::writeBytes(dir.file("in/ignored.txt"), "不导入");
-    const Output third = WatchRun::run(args({"--key", "标题", "--new-only"}),
-        [&](WatchRun &) { std::this_thread::sleep_for(std::chrono::milliseconds(1500)); });
+    bool later = false;
+    const Output third = WatchRun::run(args({"--key", "标题", "--new-only"}), [&](WatchRun &w) {
+        MySqlConnection check;
+        ASSERT_TRUE(check.connect(settings.server, settings.user, settings.password));
+        test::writeBytes(dir.file("in/later.txt"), "后来写的");
+        later = w.stores(check, titled(name, "later"), "1");
+    });
+    EXPECT_TRUE(later) << third.err;
     EXPECT_EQ(third.status, 130);
-    EXPECT_EQ(column(count()), std::vector<std::string>{"5"});
+    EXPECT_EQ(column(titled(name, "ignored")), std::vector<std::string>{"0"});
+    EXPECT_EQ(column(count()), std::vector<std::string>{"6"});
 }
 
 // Hidden and temporary names and the report itself are no articles; a file
@@ -245,14 +270,19 @@ TEST_F(CliWatchTest, HiddenFilesAndTheReportAreLeftAndRewrittenFilesGoAgain)
         {
             std::ofstream same(dir.file("in/a.txt"), std::ios::app); // opened for writing, closed unchanged
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        // Written after that close, and after the report of the first
+        // batch: its batch would hold either.
+        test::writeBytes(dir.file("in/b.txt"), "其后写的");
+        ASSERT_TRUE(w.stores(check, titled(name, "b"), "1"));
+        EXPECT_EQ(test::firstColumn(check, count()), std::vector<std::string>{"2"});
+        // This batch would hold the report of the one before.
         test::writeBytes(dir.file("in/a.txt"), "第二版，长一些");
-        checked = w.stores(check, count(), "2");
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        checked = w.stores(check, count(), "3");
     });
     EXPECT_TRUE(checked) << o.err;
     EXPECT_EQ(o.status, 130) << o.err;
-    EXPECT_EQ(column("select `内容` from `文章` order by ID"), (std::vector<std::string>{"第一版", "第二版，长一些"}));
+    EXPECT_EQ(column("select `内容` from `文章` order by ID"),
+        (std::vector<std::string>{"第一版", "其后写的", "第二版，长一些"}));
 }
 
 // Folders made after the start are watched, with the folders made in them;
@@ -268,11 +298,11 @@ TEST_F(CliWatchTest, FoldersMadeLaterAreWatchedAndMovingOneStoresNothingAgain)
         test::writeBytes(dir.file("in/new/deeper/b.txt"), "下一层的");
         ASSERT_TRUE(w.stores(check, count(), "2"));
         std::filesystem::rename(dir.file("in/new"), dir.file("in/moved"));
-        std::this_thread::sleep_for(std::chrono::milliseconds(2500));
-        EXPECT_EQ(test::firstColumn(check, count()), std::vector<std::string>{"2"});
-        // Still watched, under their new names.
+        // Still watched, under their new names; whatever the move brought
+        // goes in this file's batch at the latest.
         test::writeBytes(dir.file("in/moved/deeper/c.txt"), "移动之后写的");
-        checked = w.stores(check, count(), "3");
+        checked = w.stores(check, titled(name, "c"), "1");
+        EXPECT_EQ(test::firstColumn(check, count()), std::vector<std::string>{"3"});
     });
     EXPECT_TRUE(checked) << o.err;
     EXPECT_EQ(o.status, 130) << o.err;
@@ -342,16 +372,18 @@ TEST_F(CliWatchTest, AFileStillBeingWrittenAtTheStartIsTakenWhenClosed)
         MySqlConnection check;
         ASSERT_TRUE(check.connect(settings.server, settings.user, settings.password));
         ASSERT_TRUE(w.stores(check, count(), "1"));
-        std::this_thread::sleep_for(std::chrono::milliseconds(2000));
-        EXPECT_EQ(test::firstColumn(check, count()), std::vector<std::string>{"1"});
+        // Its batch comes after the one of the files listed at the start.
+        test::writeBytes(dir.file("in/mark.txt"), "其后写的");
+        ASSERT_TRUE(w.stores(check, titled(name, "mark"), "1"));
+        EXPECT_EQ(test::firstColumn(check, titled(name, "w")), std::vector<std::string>{"0"});
         EXPECT_EQ(::write(writing, second.data(), second.size()), static_cast<ssize_t>(second.size()));
         ::close(writing);
-        checked = w.stores(check, count(), "2");
+        checked = w.stores(check, count(), "3");
     });
     EXPECT_TRUE(checked) << o.err;
     EXPECT_EQ(o.status, 130) << o.err;
     EXPECT_EQ(column("select concat(`标题`, '=', `内容`) from `文章` order by `标题`"),
-        (std::vector<std::string>{"there=已经写完", "w=前半后半"}));
+        (std::vector<std::string>{"mark=其后写的", "there=已经写完", "w=前半后半"}));
 }
 
 // The folder moved away ends the watch: what it had not imported yet is in
@@ -359,13 +391,17 @@ TEST_F(CliWatchTest, AFileStillBeingWrittenAtTheStartIsTakenWhenClosed)
 TEST_F(CliWatchTest, TheFolderMovedAwayLeavesItsQueuedFilesSkipped)
 {
     const std::string report = dir.file("r.jsonl").string();
-    const Output o = WatchRun::run(args({"--report", report}), [&](WatchRun &) {
-        test::writeBytes(dir.file("in/a.txt"), "来不及导入");
-        std::filesystem::rename(dir.file("in"), dir.file("gone"));
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    });
+    bool ended = false;
+    const Output o = WatchRun::run(
+        args({"--report", report}),
+        [&](WatchRun &w) {
+            test::writeBytes(dir.file("in/a.txt"), "来不及导入");
+            std::filesystem::rename(dir.file("in"), dir.file("gone"));
+            ended = w.says("文章目录已删除或移走，监视结束");
+        },
+        0);
+    EXPECT_TRUE(ended) << o.err;
     EXPECT_EQ(o.status, 1) << o.err;
-    EXPECT_TRUE(contains(o.err, "文章目录已删除或移走，监视结束")) << o.err;
     std::ifstream in(report);
     std::vector<nlohmann::json> lines;
     for (std::string line; std::getline(in, line);)
@@ -382,7 +418,8 @@ TEST_F(CliWatchTest, TheFolderMovedAwayLeavesItsQueuedFilesSkipped)
 // it, writing the file `during` meanwhile: the files before, during and after
 // are each stored once when it is back, and nothing is blamed on the
 // configuration.
-void expectWatchOutlasts(const std::function<void(test::ThrowawayServer &, const std::filesystem::path &during)> &away)
+using Away = std::function<void(test::ThrowawayServer &, const std::filesystem::path &during, WatchRun &)>;
+void expectWatchOutlasts(const Away &away)
 {
     test::ThrowawayServer server;
     ASSERT_EQ(server.error(), "");
@@ -399,7 +436,7 @@ void expectWatchOutlasts(const std::function<void(test::ThrowawayServer &, const
                 ASSERT_TRUE(check.connect(server.address(), "root", ""));
                 ASSERT_TRUE(w.stores(check, "select count(*) from d.`文章`", "1"));
             }
-            away(server, dir.file("in/during.txt"));
+            away(server, dir.file("in/during.txt"), w);
             test::writeBytes(dir.file("in/after.txt"), "之后");
             MySqlConnection check;
             ASSERT_TRUE(check.connect(server.address(), "root", ""));
@@ -417,10 +454,12 @@ void expectWatchOutlasts(const std::function<void(test::ThrowawayServer &, const
 TEST(CliWatch, SurvivesARestartOfTheServer)
 {
     VARNEL_REQUIRE_MARIADB();
-    expectWatchOutlasts([](test::ThrowawayServer &server, const std::filesystem::path &during) {
+    expectWatchOutlasts([](test::ThrowawayServer &server, const std::filesystem::path &during, WatchRun &w) {
+        const std::size_t from = w.said();
         server.kill();
         test::writeBytes(during, "服务器不在时写的");
-        std::this_thread::sleep_for(std::chrono::seconds(2));
+        // Its batch found no server: the watcher waits to try again.
+        EXPECT_TRUE(w.says("稍后重试", from)) << w.text();
         ASSERT_TRUE(server.start()) << server.error();
     });
 }
@@ -431,10 +470,13 @@ TEST(CliWatch, SurvivesARestartOfTheServer)
 TEST(CliWatch, AServerThatStopsAnsweringBeforeABatchIsWaitedFor)
 {
     VARNEL_REQUIRE_MARIADB();
-    expectWatchOutlasts([](test::ThrowawayServer &server, const std::filesystem::path &during) {
+    expectWatchOutlasts([](test::ThrowawayServer &server, const std::filesystem::path &during, WatchRun &w) {
+        const std::size_t from = w.said();
         server.freeze();
         test::writeBytes(during, "服务器不应答时写的");
-        std::this_thread::sleep_for(std::chrono::seconds(6));
+        // Its batch met the dead connection, or the reconnection after it
+        // found none: either way the watcher waits to try again.
+        EXPECT_TRUE(w.says("稍后重试", from)) << w.text();
         server.thaw();
     });
 }
