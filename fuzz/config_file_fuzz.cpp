@@ -98,10 +98,10 @@ void readChecked(std::string_view bytes, const std::filesystem::path &path)
 {
     varnel::SettingsStore store;
     bool lineFeeds = true;
-    const varnel::Result<void> read =
+    const varnel::Result<void> taken =
         varnel::readConfigChecked(store, path, varnel::mainFormSpec().section, &lineFeeds);
-    if (!read) {
-        VARNEL_FUZZ_CHECK(!read.error().message.empty(), "a refusal without a reason");
+    if (!taken) {
+        VARNEL_FUZZ_CHECK(!taken.error().message.empty(), "a refusal without a reason");
         VARNEL_FUZZ_CHECK(!lineFeeds, "line feeds reported for a refused file");
         return;
     }

@@ -256,8 +256,8 @@ TEST(ConfigChecked, LineFeedsReadAsCrLf)
     auto read = [&](const char *file, bool expectedLineFeeds) {
         SettingsStore store;
         bool lineFeeds = !expectedLineFeeds;
-        const Result<void> read = readConfigChecked(store, dir.file(file), "主界面", &lineFeeds);
-        EXPECT_TRUE(read) << file << ": " << (read ? "" : read.error().message);
+        const Result<void> taken = readConfigChecked(store, dir.file(file), "主界面", &lineFeeds);
+        EXPECT_TRUE(taken) << file << ": " << (taken ? "" : taken.error().message);
         EXPECT_EQ(lineFeeds, expectedLineFeeds) << file;
         MemoryForm back(mainFormSpec());
         restoreMainConfig(store, back);
